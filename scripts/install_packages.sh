@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that scatterview needs, and only the missing ones.
+#   scripts/install_packages.sh run    — what building and running the viewer needs
+#   scripts/install_packages.sh test   — that, plus what the tests and benchmarks need
+set -euo pipefail
+want=(cmake g++ make pkg-config libsdl2-dev libstb-dev)
+if [ "${1:-run}" = test ]; then
+  want+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+         xvfb xdotool imagemagick x11-utils xauth)
+fi
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}" >&2
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

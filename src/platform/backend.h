@@ -1,0 +1,92 @@
+// The seam between the Win32-like API (win32.h) and what really provides it. The entry point installs
+// one Backend for the whole process: the SDL one (sdl2/) for the real program, the scripted one (null/)
+// for tests and tools. Everything here is SDL-free.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/win32.h"
+
+namespace platform {
+
+// Auto-reset event with a timed wait: the interruptible sleep of the frame timer.
+class WaitableEvent {
+ public:
+  enum class WaitResult { Signalled, TimedOut, Failed };
+  virtual ~WaitableEvent() = default;
+  virtual void Set() = 0;
+  virtual void Reset() = 0;
+  virtual WaitResult Wait(uint32_t ms) = 0;
+};
+
+// Where a device presents its back buffer: the window's client area, or nothing when headless.
+// Pixels are A8R8G8B8, rows `pitch` pixels apart. Rectangles are already clipped and of equal size.
+class PresentTarget {
+ public:
+  virtual ~PresentTarget() = default;
+  virtual bool PresentPixels(const uint32_t* pixels, int pitch, const RECT& source, const RECT& destination) = 0;
+  virtual int ClientWidth() const = 0;
+  virtual int ClientHeight() const = 0;
+};
+
+// Relative mouse movement since the previous read, and the button bytes (0x80 = down).
+struct MouseState {
+  int32_t dx = 0, dy = 0, dz = 0;
+  uint8_t buttons[8] = {};
+};
+
+// Joystick ranges, position and buttons as the multimedia joystick service reports them.
+struct JoystickCaps {
+  uint32_t xMin = 0, xMax = 65535, yMin = 0, yMax = 65535;
+  uint32_t buttonCount = 0;
+};
+struct JoystickPosition {
+  uint32_t x = 32767, y = 32767;
+  uint32_t buttons = 0;  // bit i = button i + 1
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Clock: milliseconds from a monotonic source, truncated to 32 bits (wraps).
+  virtual uint32_t Milliseconds() = 0;
+  virtual std::unique_ptr<WaitableEvent> CreateEvent() = 0;
+
+  // Whether a display exists at all (message boxes, real windows).
+  virtual bool HasDisplay() = 0;
+
+  // The one main window; the size is the client size. Returns null on failure.
+  virtual WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
+                                         bool fullScreen) = 0;
+  // Next pending native event as a window message (WM_KEYDOWN, WM_ACTIVATE, WM_CLOSE...); false if none.
+  virtual bool NextMessage(MSG& out) = 0;
+  virtual PresentTarget* TargetOf(WindowObject* window) = 0;
+
+  // "Down now, or pressed since the previous query of that key" as a non-zero value.
+  virtual SHORT AsyncKeyState(int vk) = 0;
+
+  // Mouse in relative mode. Read returns false when the mouse is lost or not acquired.
+  virtual bool AcquireMouse(WindowObject* window) = 0;
+  virtual bool ReadMouse(MouseState& out) = 0;
+
+  // Joystick `id`; false when it is not there.
+  virtual bool JoystickCapabilities(unsigned id, JoystickCaps& out) = 0;
+  virtual bool ReadJoystick(unsigned id, JoystickPosition& out) = 0;
+
+  // Display refresh handling (full-screen with vertical sync): current rate (0 = unknown),
+  // whether a mode of `hz` exists at the current size, and switching the full-screen window to it.
+  virtual int CurrentRefreshRate(WindowObject* window) = 0;
+  virtual bool TestRefreshRate(WindowObject* window, int hz) = 0;
+  virtual bool SetRefreshRate(WindowObject* window, int hz) = 0;
+
+  virtual void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) = 0;
+};
+
+// The process-wide backend. Install before any Win32-like call; the caller keeps ownership.
+void InstallBackend(Backend* backend);
+Backend& CurrentBackend();
+
+}  // namespace platform
