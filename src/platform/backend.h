@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "platform/win32.h"
+#include "platform/window_object.h"
 
 namespace platform {
 
@@ -82,7 +84,21 @@ class Backend {
   virtual bool TestRefreshRate(WindowObject* window, int hz) = 0;
   virtual bool SetRefreshRate(WindowObject* window, int hz) = 0;
 
+  // Shows a modal box when a display exists (MessageBoxA has already written it on stderr).
   virtual void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) = 0;
+
+  // Full-screen on or off for the window (the graphics layer's full-screen device). False on failure.
+  virtual bool SetFullScreen(WindowObject* window, bool fullScreen) {
+    (void)window;
+    (void)fullScreen;
+    return false;
+  }
+
+  // The window classes registered in this process (RegisterClassA), by class name.
+  std::map<std::string, WNDPROC>& WindowClasses() { return windowClasses_; }
+
+ private:
+  std::map<std::string, WNDPROC> windowClasses_;
 };
 
 // The process-wide backend. Install before any Win32-like call; the caller keeps ownership.

@@ -52,8 +52,10 @@ constexpr WPARAM WA_INACTIVE = 0;
 constexpr WPARAM WA_ACTIVE = 1;
 constexpr WPARAM WA_CLICKACTIVE = 2;
 
+constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 constexpr UINT MB_OK = 0x0000;
+constexpr int IDOK = 1;
 
 // Window styles and metrics (values as on Windows)
 constexpr DWORD WS_VISIBLE = 0x10000000;
@@ -64,27 +66,61 @@ constexpr int SM_CXDLGFRAME = 7;
 constexpr int SM_CYDLGFRAME = 8;
 constexpr int SM_CYCAPTION = 4;
 
-// Virtual-key codes
+// Virtual-key codes. Letters and digits are their upper-case ASCII codes ('A' = 0x41, '0' = 0x30).
+constexpr int VK_BACK = 0x08;
+constexpr int VK_TAB = 0x09;
 constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_PAUSE = 0x13;
+constexpr int VK_CAPITAL = 0x14;
 constexpr int VK_ESCAPE = 0x1B;
 constexpr int VK_SPACE = 0x20;
+constexpr int VK_PRIOR = 0x21;
+constexpr int VK_NEXT = 0x22;
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
 constexpr int VK_LEFT = 0x25;
 constexpr int VK_UP = 0x26;
 constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
+constexpr int VK_INSERT = 0x2D;
+constexpr int VK_DELETE = 0x2E;
 constexpr int VK_NUMPAD0 = 0x60;
+constexpr int VK_NUMPAD1 = 0x61;
 constexpr int VK_NUMPAD2 = 0x62;
+constexpr int VK_NUMPAD3 = 0x63;
 constexpr int VK_NUMPAD4 = 0x64;
+constexpr int VK_NUMPAD5 = 0x65;
 constexpr int VK_NUMPAD6 = 0x66;
+constexpr int VK_NUMPAD7 = 0x67;
 constexpr int VK_NUMPAD8 = 0x68;
+constexpr int VK_NUMPAD9 = 0x69;
+constexpr int VK_MULTIPLY = 0x6A;
+constexpr int VK_ADD = 0x6B;
+constexpr int VK_SUBTRACT = 0x6D;
+constexpr int VK_DECIMAL = 0x6E;
+constexpr int VK_DIVIDE = 0x6F;
 constexpr int VK_F1 = 0x70;
 constexpr int VK_F2 = 0x71;
 constexpr int VK_F3 = 0x72;
 constexpr int VK_F4 = 0x73;
 constexpr int VK_F5 = 0x74;
+constexpr int VK_F6 = 0x75;
+constexpr int VK_F7 = 0x76;
+constexpr int VK_F8 = 0x77;
+constexpr int VK_F9 = 0x78;
+constexpr int VK_F10 = 0x79;
+constexpr int VK_F11 = 0x7A;
 constexpr int VK_F12 = 0x7B;
 
-// Free functions of the Win32-like API (win32_api.cpp).
+// Free functions of the Win32-like API (win32_api.cpp). The frame borders measure 0 here: the window
+// manager draws them outside the window, so a window's size is its client size. CreateWindowExA makes
+// the one main window; PeekMessageA always removes (PM_REMOVE or not) and ignores the filters;
+// DefWindowProcA turns WM_CLOSE into WM_DESTROY. MessageBoxA always writes "caption: text" on stderr,
+// then shows a box when a display exists. ImmAssociateContext has no input-method editor to detach:
+// it returns null and changes nothing.
 DWORD timeGetTime();
 SHORT GetAsyncKeyState(int vk);
 BOOL RegisterClassA(const WNDCLASSA* wc);

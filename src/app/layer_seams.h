@@ -1,0 +1,43 @@
+// Where the graphics layer, the input layer and the scene plug into the shell. Start-up, the main loop
+// and shutdown call the layers only through StartupHooks, so tests can pass their own and the
+// integrator wires the real layers in DefaultLayerHooks() and InputWindowActiveFlag() (layer_seams.cpp)
+// in a few lines. Until then a frame is the paced wait of the frame timer alone.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "app/app_texts.h"
+#include "app/startup_config.h"
+#include "platform/win32.h"
+
+namespace app {
+
+struct StartupHooks {
+  // After the keys are read: settings that go to the scene (FPS -> g_scene.showFps).
+  std::function<void(const StartupConfig&)> applyConfig;
+  // Create g_graphics and Init it with the window and the ten settings; Init's result (0 = success).
+  std::function<int(HWND window, const StartupConfig&)> initGraphics;
+  // Create g_input, Init it (window, instance, use the mouse) and, on success, set its joystick
+  // factors to 7; Init's result (0 = success).
+  std::function<int(HWND window, HINSTANCE instance)> initInput;
+  // g_scene.Start(): font texture, frame pacing, fog.
+  std::function<void()> startScene;
+  // One frame (g_scene.RunFrame()); non-zero ends the main loop after it.
+  std::function<int()> runFrame;
+  // Shutdown, in this order; each deletes its layer only when it exists.
+  std::function<void()> destroyInput;
+  std::function<void()> destroyGraphics;
+  // The single-instance guard's name (tests use their own).
+  const char* instanceName = kInstanceName;
+};
+
+// The program's hooks. Today: no graphics or input layer; the scene start begins the frame pacing and
+// a frame is g_frameTimer->WaitFrame(60).
+StartupHooks DefaultLayerHooks();
+
+// The input layer's windowActive flag, or null while there is no input layer (the window procedure
+// writes it on WM_ACTIVATE). Wire: `return g_input ? &g_input->windowActive : nullptr;`
+uint8_t* InputWindowActiveFlag();
+
+}  // namespace app

@@ -1,0 +1,36 @@
+#include "app/main_window_proc.h"
+
+#include "app/globals.h"
+#include "app/layer_seams.h"
+
+namespace app {
+
+void ApplyActivation(WPARAM wParam, uint8_t* windowActive) {
+  if (!windowActive) return;
+  switch (wParam & 0xFFFF) {
+    case WA_INACTIVE: *windowActive = 0; break;
+    case WA_ACTIVE:
+    case WA_CLICKACTIVE: *windowActive = 1; break;
+    default: break;
+  }
+}
+
+}  // namespace app
+
+LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_DESTROY:
+      g_quit = 1;
+      return 1;
+    case WM_ACTIVATE:
+      app::ApplyActivation(wParam, app::InputWindowActiveFlag());
+      break;
+    case WM_KEYDOWN:
+      // Whatever the key: Escape held (or pressed since it was last asked about) ends the run.
+      if (GetAsyncKeyState(VK_ESCAPE) != 0) g_quit = 1;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}

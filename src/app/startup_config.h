@@ -1,0 +1,26 @@
+// The display and start-up keys of config.ini (section CONFIG), read once at start-up.
+#pragma once
+
+#include <string>
+
+namespace app {
+
+struct StartupConfig {
+  int width = 640;
+  int height = 480;
+  int fullScreen = 0;
+  int vsyncWait = 1;
+  int d3dxSprite = 0;
+  int drawLevel = 0;
+  int noBackDraw = 0;
+  int hardTL = 0;
+  int fog = 1;
+  int bit = 0;
+  int fps = 0;                   // FPS readout on at start (the scene's showFps)
+  std::string name = "data.csv"; // data file path
+};
+
+// Reads the twelve keys in their fixed order; each missing one keeps its default.
+StartupConfig ReadStartupConfig(const std::string& configPath);
+
+}  // namespace app

@@ -1,0 +1,123 @@
+#include "app/win_main.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "app/app_texts.h"
+#include "app/command_line.h"
+#include "app/globals.h"
+#include "app/main_window_proc.h"
+#include "app/startup_config.h"
+
+namespace app {
+
+namespace {
+
+constexpr int kExitFailure = -1;  // shows as 255
+
+void ReportGraphicsFailure(int result) {
+  const char* text = kTextGraphicsUnknown;
+  const char* caption = kCaptionWarning;
+  switch (result) {
+    case 1: text = kTextGraphicsInit; break;
+    case 2: text = kTextDeviceInit; caption = kCaptionDevice; break;
+    case 3: text = kTextSpriteInit; break;
+    case 4: text = kTextRefreshRate; break;
+    default: break;
+  }
+  MessageBoxA(g_mainWindow, text, caption, MB_OK);
+}
+
+// Drains every waiting message; when none waits, runs one frame (which waits for its own slot).
+void RunMainLoop(const StartupHooks& hooks) {
+  while (g_quit == 0) {
+    MSG msg;
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      continue;
+    }
+    if (hooks.runFrame() != 0) g_quit = 1;
+  }
+}
+
+void Shutdown(const StartupHooks& hooks) {
+  if (g_savedImeContext) ImmAssociateContext(g_mainWindow, g_savedImeContext);
+  hooks.destroyInput();
+  hooks.destroyGraphics();
+  delete g_frameTimer;  // also ends the single-instance guard
+  g_frameTimer = nullptr;
+}
+
+}  // namespace
+
+bool DataFileOpens(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return false;
+  struct stat st{};
+  bool isFolder = fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+  std::fclose(file);
+  return !isFolder;
+}
+
+int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHooks& hooks) {
+  g_frameTimer = new FrameTimer();
+  std::string configPath = FrameTimer::GetModuleDirectory() + "/config.ini";
+
+  StartupConfig config = ReadStartupConfig(configPath);
+  g_dataPath = config.name;
+  hooks.applyConfig(config);
+  if (commandLine && *commandLine) g_dataPath = DataPathFromCommandLine(commandLine);
+
+  if (!DataFileOpens(g_dataPath)) {
+    MessageBoxA(nullptr, kTextFileNotFound, g_dataPath.c_str(), MB_OK);
+    return 0;
+  }
+
+  WNDCLASSA windowClass{0, MainWndProc, kWindowClassName};
+  RegisterClassA(&windowClass);
+  int width = config.width, height = config.height;
+  if (config.fullScreen == 0) {
+    // The outer size that leaves a client area of Width x Height.
+    width += 2 * GetSystemMetrics(SM_CXDLGFRAME);
+    height += 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
+  }
+  g_mainWindow = CreateWindowExA(0, kWindowClassName, g_dataPath.c_str(), WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
+  if (!g_mainWindow) {
+    std::fprintf(stderr, "scatterview: the window (%d x %d) could not be created\n", config.width, config.height);
+    return kExitFailure;
+  }
+
+  if (g_frameTimer->IsAlreadyRunning(hooks.instanceName)) {
+    MessageBoxA(nullptr, kTextSecondInstance, kCaptionSecondInstance, MB_OK);
+    g_quit = 1;
+    return kExitFailure;
+  }
+
+  if (int result = hooks.initGraphics(g_mainWindow, config); result != 0) {
+    ReportGraphicsFailure(result);
+    g_quit = 1;
+    return kExitFailure;
+  }
+  if (hooks.initInput(g_mainWindow, instance) != 0) {
+    MessageBoxA(g_mainWindow, kTextInputInit, kCaptionWarning, MB_OK);
+    g_quit = 1;
+    return kExitFailure;
+  }
+
+  // Keys reach the program directly, without an input-method editor in between.
+  if (!g_savedImeContext) g_savedImeContext = ImmAssociateContext(g_mainWindow, nullptr);
+
+  hooks.startScene();
+  RunMainLoop(hooks);
+  Shutdown(hooks);
+  return 0;
+}
+
+}  // namespace app
+
+int WinMain(HINSTANCE instance, HINSTANCE, const char* commandLine, int) {
+  return app::RunApplication(instance, commandLine, app::DefaultLayerHooks());
+}

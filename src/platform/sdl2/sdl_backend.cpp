@@ -1,0 +1,261 @@
+#include "platform/sdl2/sdl_backend.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+
+#include "platform/posix/auto_reset_event.h"
+#include "platform/posix/clock.h"
+#include "platform/sdl2/sdl_keymap.h"
+#include "platform/sdl2/sdl_window.h"
+
+namespace platform::sdl2 {
+
+namespace {
+
+bool EnvSet(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// DirectInput's button order: left, right, middle, then the extra buttons.
+int DirectInputButton(int sdlButton) {
+  switch (sdlButton) {
+    case SDL_BUTTON_LEFT: return 0;
+    case SDL_BUTTON_RIGHT: return 1;
+    case SDL_BUTTON_MIDDLE: return 2;
+    case SDL_BUTTON_X1: return 3;
+    case SDL_BUTTON_X2: return 4;
+    default: return -1;
+  }
+}
+
+constexpr int kWheelDelta = 120;  // one notch of the wheel, as DirectInput counts it
+
+}  // namespace
+
+std::string SdlBackend::MissingDisplayReason() {
+  if (EnvSet("SDL_VIDEODRIVER") || EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY")) return std::string();
+  return "no display available: neither DISPLAY nor WAYLAND_DISPLAY is set "
+         "(set SDL_VIDEODRIVER=offscreen to run without one)";
+}
+
+SdlBackend::SdlBackend() {
+  // Without the hint SDL turns SIGINT and SIGTERM into SDL_QUIT: the run then ends normally.
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0 && SDL_Init(SDL_INIT_VIDEO) != 0) {
+    error_ = SDL_GetError();
+    return;
+  }
+  ok_ = true;
+}
+
+SdlBackend::~SdlBackend() {
+  if (joystick_) SDL_JoystickClose(joystick_);
+  window_.reset();
+  if (ok_) SDL_Quit();
+}
+
+uint32_t SdlBackend::Milliseconds() { return posix::MonotonicMilliseconds(); }
+
+std::unique_ptr<WaitableEvent> SdlBackend::CreateEvent() { return std::make_unique<posix::AutoResetEvent>(); }
+
+bool SdlBackend::HasDisplay() {
+  const char* driver = ok_ ? SDL_GetCurrentVideoDriver() : nullptr;
+  return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
+WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
+                                           bool fullScreen) {
+  if (!ok_ || window_) return nullptr;  // one main window per process
+  Uint32 flags = SDL_WINDOW_SHOWN | (fullScreen ? SDL_WINDOW_FULLSCREEN : 0);
+  SDL_Window* native = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                        clientWidth, clientHeight, flags);
+  if (!native) return nullptr;
+  window_ = std::make_unique<SdlWindow>(native);
+  window_->title = title;
+  window_->clientWidth = clientWidth;
+  window_->clientHeight = clientHeight;
+  window_->fullScreen = fullScreen;
+  focused_ = true;
+  return window_.get();
+}
+
+bool SdlBackend::NextMessage(MSG& out) {
+  if (!ok_) return false;
+  SDL_Event e;
+  // Events that are not messages (mouse, joystick) are folded into state on the way.
+  while (SDL_PollEvent(&e)) {
+    out = MSG{window_.get(), 0, 0, 0};
+    switch (e.type) {
+      case SDL_KEYDOWN: {
+        int vk = VirtualKeyOfScancode(e.key.keysym.scancode);
+        if (vk) keys_.Press(vk);  // a key with no code still sends WM_KEYDOWN (Escape + any key quits)
+        out.message = WM_KEYDOWN;
+        out.wParam = static_cast<WPARAM>(vk);
+        out.lParam = 1 | (e.key.repeat ? (LPARAM{1} << 30) : 0);  // repeat count; bit 30: was down
+        return true;
+      }
+      case SDL_KEYUP: {
+        int vk = VirtualKeyOfScancode(e.key.keysym.scancode);
+        if (vk) keys_.Release(vk);
+        out.message = WM_KEYUP;
+        out.wParam = static_cast<WPARAM>(vk);
+        return true;
+      }
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+          focused_ = true;
+          out.message = WM_ACTIVATE;
+          out.wParam = WA_ACTIVE;
+          return true;
+        }
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+          // Key-up events will not reach an unfocused window; the mouse is lost as DirectInput's is.
+          focused_ = false;
+          keys_.ReleaseAll();
+          if (mouseAcquired_) SDL_SetRelativeMouseMode(SDL_FALSE);
+          mouseAcquired_ = false;
+          out.message = WM_ACTIVATE;
+          out.wParam = WA_INACTIVE;
+          return true;
+        }
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+          out.message = WM_CLOSE;
+          return true;
+        }
+        break;
+      case SDL_QUIT:  // also what SIGINT and SIGTERM become
+        out.message = WM_CLOSE;
+        return true;
+      case SDL_MOUSEMOTION:
+        if (mouseAcquired_) {
+          mouse_.dx += e.motion.xrel;
+          mouse_.dy += e.motion.yrel;
+        }
+        break;
+      case SDL_MOUSEWHEEL:
+        if (mouseAcquired_) mouse_.dz += e.wheel.y * kWheelDelta;
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP: {
+        int b = DirectInputButton(e.button.button);
+        if (b >= 0) mouse_.buttons[b] = e.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
+        break;
+      }
+      case SDL_JOYDEVICEREMOVED:
+        if (joystick_ && SDL_JoystickInstanceID(joystick_) == e.jdevice.which) {
+          SDL_JoystickClose(joystick_);
+          joystick_ = nullptr;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+PresentTarget* SdlBackend::TargetOf(WindowObject* window) {
+  return window && window == window_.get() ? window_.get() : nullptr;
+}
+
+SDL_Window* SdlBackend::NativeOf(WindowObject* window) const {
+  return window && window == window_.get() ? window_->Native() : nullptr;
+}
+
+bool SdlBackend::AcquireMouse(WindowObject* window) {
+  if (!NativeOf(window) || !focused_) return false;
+  // Relative mode hides and holds the cursor. Without it (the offscreen driver) the mouse is still
+  // "acquired" and simply reads as still.
+  bool relative = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+  mouseAcquired_ = true;
+  mouse_.dx = mouse_.dy = mouse_.dz = 0;
+  (void)relative;
+  return true;
+}
+
+bool SdlBackend::ReadMouse(MouseState& out) {
+  if (!mouseAcquired_) return false;
+  out = mouse_;
+  mouse_.dx = mouse_.dy = mouse_.dz = 0;
+  return true;
+}
+
+bool SdlBackend::OpenJoystick() {
+  if (joystick_) return true;
+  if (!SDL_WasInit(SDL_INIT_JOYSTICK) || SDL_NumJoysticks() < 1) return false;
+  joystick_ = SDL_JoystickOpen(0);
+  return joystick_ != nullptr;
+}
+
+bool SdlBackend::JoystickCapabilities(unsigned id, JoystickCaps& out) {
+  if (id != 0 || !OpenJoystick()) return false;
+  out = JoystickCaps{};
+  out.buttonCount = static_cast<uint32_t>(std::max(0, SDL_JoystickNumButtons(joystick_)));
+  return true;
+}
+
+bool SdlBackend::ReadJoystick(unsigned id, JoystickPosition& out) {
+  if (id != 0 || !OpenJoystick()) return false;
+  SDL_JoystickUpdate();
+  // SDL axes run from -32768 to 32767; the multimedia joystick reports 0..65535.
+  out.x = static_cast<uint32_t>(SDL_JoystickGetAxis(joystick_, 0) + 32768);
+  out.y = static_cast<uint32_t>(SDL_JoystickGetAxis(joystick_, 1) + 32768);
+  out.buttons = 0;
+  int count = std::min(8, SDL_JoystickNumButtons(joystick_));
+  for (int i = 0; i < count; ++i)
+    if (SDL_JoystickGetButton(joystick_, i)) out.buttons |= 1u << i;
+  return true;
+}
+
+int SdlBackend::CurrentRefreshRate(WindowObject* window) {
+  SDL_Window* native = NativeOf(window);
+  int display = native ? SDL_GetWindowDisplayIndex(native) : 0;
+  SDL_DisplayMode mode;
+  if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
+  return mode.refresh_rate;
+}
+
+bool SdlBackend::TestRefreshRate(WindowObject* window, int hz) {
+  SDL_Window* native = NativeOf(window);
+  if (!native) return false;
+  int display = SDL_GetWindowDisplayIndex(native);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(native, &w, &h);
+  for (int i = 0, n = SDL_GetNumDisplayModes(display); i < n; ++i) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDisplayMode(display, i, &mode) == 0 && mode.w == w && mode.h == h && mode.refresh_rate == hz)
+      return true;
+  }
+  return false;
+}
+
+bool SdlBackend::SetRefreshRate(WindowObject* window, int hz) {
+  SDL_Window* native = NativeOf(window);
+  if (!native || !TestRefreshRate(window, hz)) return false;
+  int w = 0, h = 0;
+  SDL_GetWindowSize(native, &w, &h);
+  SDL_DisplayMode wanted{0, w, h, hz, nullptr};
+  SDL_DisplayMode closest;
+  if (!SDL_GetClosestDisplayMode(SDL_GetWindowDisplayIndex(native), &wanted, &closest)) return false;
+  return SDL_SetWindowDisplayMode(native, &closest) == 0;
+}
+
+void SdlBackend::ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) {
+  // SCATTERVIEW_NO_DIALOGS=1 keeps scripted runs from meeting a dialog that waits for a click.
+  const char* skip = std::getenv("SCATTERVIEW_NO_DIALOGS");
+  if (!HasDisplay() || (skip && *skip && std::strcmp(skip, "0") != 0)) return;
+  SDL_ShowSimpleMessageBox(0, caption.c_str(), text.c_str(), NativeOf(owner));
+}
+
+bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {
+  SDL_Window* native = NativeOf(window);
+  if (!native) return false;
+  if (SDL_SetWindowFullscreen(native, fullScreen ? SDL_WINDOW_FULLSCREEN : 0) != 0) return false;
+  window->fullScreen = fullScreen;
+  return true;
+}
+
+}  // namespace platform::sdl2

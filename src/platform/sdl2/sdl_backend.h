@@ -1,0 +1,63 @@
+// SdlBackend: the real backend on SDL2 — the one main window and its events as window messages, the
+// key state, relative mouse, joystick 0, display modes, message boxes and the window surface as the
+// present target. The posix pieces give the clock and the event. The header keeps SDL out of its
+// includers.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/backend.h"
+#include "platform/key_state.h"
+
+struct SDL_Window;
+struct _SDL_Joystick;
+
+namespace platform::sdl2 {
+
+class SdlWindow;
+
+class SdlBackend : public Backend {
+ public:
+  // Empty when a display is there or a video driver was chosen (SDL_VIDEODRIVER); otherwise the
+  // reason, because SDL would quietly fall back to an invisible window.
+  static std::string MissingDisplayReason();
+
+  SdlBackend();  // initialises SDL; check Ok()
+  ~SdlBackend() override;
+  bool Ok() const { return ok_; }
+  const std::string& Error() const { return error_; }
+
+  uint32_t Milliseconds() override;
+  std::unique_ptr<WaitableEvent> CreateEvent() override;
+  bool HasDisplay() override;
+  WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
+                                 bool fullScreen) override;
+  bool NextMessage(MSG& out) override;
+  PresentTarget* TargetOf(WindowObject* window) override;
+  SHORT AsyncKeyState(int vk) override { return keys_.Query(vk); }
+  bool AcquireMouse(WindowObject* window) override;
+  bool ReadMouse(MouseState& out) override;
+  bool JoystickCapabilities(unsigned id, JoystickCaps& out) override;
+  bool ReadJoystick(unsigned id, JoystickPosition& out) override;
+  int CurrentRefreshRate(WindowObject* window) override;
+  bool TestRefreshRate(WindowObject* window, int hz) override;
+  bool SetRefreshRate(WindowObject* window, int hz) override;
+  void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) override;
+  bool SetFullScreen(WindowObject* window, bool fullScreen) override;
+
+ private:
+  bool OpenJoystick();
+  SDL_Window* NativeOf(WindowObject* window) const;
+
+  bool ok_ = false;
+  std::string error_;
+  std::unique_ptr<SdlWindow> window_;
+  KeyStateTable keys_;
+  bool focused_ = true;        // a new window is shown active
+  bool mouseAcquired_ = false;
+  MouseState mouse_;           // movement summed since the last read; buttons as they are now
+  _SDL_Joystick* joystick_ = nullptr;
+};
+
+}  // namespace platform::sdl2

@@ -1,0 +1,85 @@
+// The Win32-like free functions: each forwards to the installed backend, plus the little window-class
+// and message bookkeeping that is the same for every backend.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/backend.h"
+#include "platform/win32.h"
+#include "platform/window_object.h"
+
+namespace platform {
+
+namespace {
+Backend* g_backend = nullptr;  // the one installed backend (see InstallBackend)
+}
+
+void InstallBackend(Backend* backend) { g_backend = backend; }
+
+Backend& CurrentBackend() {
+  if (!g_backend) {
+    std::fputs("scatterview: internal error: a platform call came before a backend was installed\n", stderr);
+    std::abort();
+  }
+  return *g_backend;
+}
+
+}  // namespace platform
+
+using platform::CurrentBackend;
+
+DWORD timeGetTime() { return CurrentBackend().Milliseconds(); }
+
+SHORT GetAsyncKeyState(int vk) { return CurrentBackend().AsyncKeyState(vk); }
+
+BOOL RegisterClassA(const WNDCLASSA* wc) {
+  if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) return 0;
+  auto& classes = CurrentBackend().WindowClasses();
+  if (classes.count(wc->lpszClassName)) return 0;  // already registered, as on Windows
+  classes[wc->lpszClassName] = wc->lpfnWndProc;
+  return 1;
+}
+
+HWND CreateWindowExA(DWORD, const char* className, const char* title, DWORD style, int, int, int width,
+                     int height, HWND, void*, HINSTANCE, void*) {
+  auto& backend = CurrentBackend();
+  auto found = className ? backend.WindowClasses().find(className) : backend.WindowClasses().end();
+  if (found == backend.WindowClasses().end() || width <= 0 || height <= 0) return nullptr;
+  (void)style;  // every window is the visible, captioned main window
+  HWND window = backend.CreateMainWindow(title ? title : "", width, height, false);
+  if (window) window->procedure = found->second;
+  return window;
+}
+
+int GetSystemMetrics(int) { return 0; }  // frames are outside the window: see win32.h
+
+BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT) {
+  if (!msg) return 0;
+  return CurrentBackend().NextMessage(*msg) ? 1 : 0;
+}
+
+BOOL TranslateMessage(const MSG*) { return 0; }  // no character messages are used
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg || !msg->hwnd || !msg->hwnd->procedure || msg->hwnd->destroyed) return 0;
+  return msg->hwnd->procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message == WM_CLOSE && window && !window->destroyed) {
+    // Closing destroys the window: its procedure hears WM_DESTROY once, then no more messages.
+    window->destroyed = true;
+    if (window->procedure) window->procedure(window, WM_DESTROY, 0, 0);
+  }
+  return 0;
+}
+
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT) {
+  std::string t = text ? text : "";
+  std::string c = caption ? caption : "";
+  std::fprintf(stderr, "%s: %s\n", c.c_str(), t.c_str());
+  std::fflush(stderr);
+  CurrentBackend().ShowMessageBox(owner, t, c);
+  return IDOK;
+}
+
+HIMC ImmAssociateContext(HWND, HIMC) { return nullptr; }

@@ -1,0 +1,22 @@
+// What an HWND points at: the one main window as the Win32-like calls see it. Each backend derives its
+// own window from this (the SDL window, the scripted window of the null backend) and owns it.
+#pragma once
+
+#include <string>
+
+#include "platform/win32.h"
+
+namespace platform {
+
+struct WindowObject {
+  virtual ~WindowObject() = default;
+
+  WNDPROC procedure = nullptr;  // of the window's class; DispatchMessageA calls it
+  std::string title;            // UTF-8
+  int clientWidth = 0;
+  int clientHeight = 0;
+  bool fullScreen = false;
+  bool destroyed = false;       // set once WM_DESTROY has been sent; the object lives until the backend goes
+};
+
+}  // namespace platform
