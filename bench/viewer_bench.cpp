@@ -1,0 +1,94 @@
+// Viewer benchmarks. BM_LoadData reads a data file of N Lorenz rows the way the scene's first frame
+// does; BM_FromCharsFloor parses the same numbers from memory with std::from_chars into the same
+// three columns, the floor a reader can hope for. The target: LoadData within 2 x the floor.
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+#include "viewer/data_file_reader.h"
+
+namespace {
+
+// A Lorenz trajectory written as "%.6g,%.6g,%.6g\n" rows, like the bundled sample.
+std::string LorenzRows(long rows) {
+  std::string text;
+  double x = 1, y = 1, z = 1;
+  constexpr double dt = 0.005;
+  char line[96];
+  for (long i = 0; i < rows; ++i) {
+    const double dx = 10 * (y - x), dy = x * (28 - z) - y, dz = x * y - 8.0 / 3.0 * z;
+    x += dt * dx, y += dt * dy, z += dt * dz;
+    const int n = std::snprintf(line, sizeof line, "%.6g,%.6g,%.6g\n", x * 4, y * 4, (z - 25) * 4);
+    text.append(line, static_cast<size_t>(n));
+  }
+  return text;
+}
+
+// One data file per row count, written once and removed at exit.
+class DataFile {
+ public:
+  explicit DataFile(long rows) : text_(LorenzRows(rows)) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sv_bench_XXXXXX").string();
+    dir_ = mkdtemp(pattern.data());
+    path_ = (dir_ / "lorenz.csv").string();
+    std::ofstream(path_, std::ios::binary) << text_;
+  }
+  ~DataFile() { std::filesystem::remove_all(dir_); }
+  const std::string& path() const { return path_; }
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+  std::filesystem::path dir_;
+  std::string path_;
+};
+
+const DataFile& FileOf(long rows) {
+  static DataFile file(rows);  // every benchmark here uses the same row count
+  return file;
+}
+
+void BM_LoadData(benchmark::State& state) {
+  const DataFile& file = FileOf(state.range(0));
+  for (auto _ : state) {
+    viewer::DataColumns columns;
+    viewer::ReadDataFile(file.path(), viewer::kMaxDataRows, columns);
+    benchmark::DoNotOptimize(columns.x.data());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.text().size()));
+}
+BENCHMARK(BM_LoadData)->Arg(150000)->Unit(benchmark::kMillisecond);
+
+void BM_FromCharsFloor(benchmark::State& state) {
+  const std::string& text = FileOf(state.range(0)).text();
+  for (auto _ : state) {
+    viewer::DataColumns columns;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    double value = 0;
+    while (p < end) {
+      p = std::from_chars(p, end, value).ptr + 1;
+      columns.x.push_back(value);
+      p = std::from_chars(p, end, value).ptr + 1;
+      columns.y.push_back(value);
+      p = std::from_chars(p, end, value).ptr + 1;
+      columns.z.push_back(value);
+    }
+    benchmark::DoNotOptimize(columns.x.data());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_FromCharsFloor)->Arg(150000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

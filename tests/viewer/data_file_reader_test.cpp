@@ -1,0 +1,271 @@
+// The data-file format: field-by-field reading, text-mode line ends, Ctrl-Z, the field and row
+// limits, and the number conversion.
+#include "viewer/data_file_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using viewer::ConvertDataNumber;
+using viewer::DataColumns;
+using viewer::kMaxDataRows;
+using Row = std::array<double, 3>;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sv_reader_XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    const std::string file = (path_ / name).string();
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file;
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<Row> RowsOf(const DataColumns& d) {
+  EXPECT_EQ(d.x.size(), d.y.size());
+  EXPECT_EQ(d.x.size(), d.z.size());
+  std::vector<Row> rows;
+  for (size_t i = 0; i < d.x.size() && i < d.y.size() && i < d.z.size(); ++i) {
+    rows.push_back({d.x[i], d.y[i], d.z[i]});
+  }
+  return rows;
+}
+
+// Reads the bytes as a real file, and checks that the in-memory reader agrees.
+std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows) {
+  TempDir dir;
+  DataColumns fromFile;
+  const size_t count = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile);
+  EXPECT_EQ(count, fromFile.x.size());
+  DataColumns fromMemory;
+  viewer::ReadDataBuffer(bytes, maxRows, fromMemory);
+  const std::vector<Row> rows = RowsOf(fromFile);
+  EXPECT_EQ(rows, RowsOf(fromMemory)) << "file and memory readers disagree";
+  return rows;
+}
+
+std::string NumberedRows(size_t count) {
+  std::string text;
+  for (size_t i = 1; i <= count; ++i) {
+    text += std::to_string(i) + "," + std::to_string(i) + ".5,-" + std::to_string(i) + "\n";
+  }
+  return text;
+}
+
+TEST(DataFileReader, RowsEndedByLineFeedGetAZeroRowAfterThem) {
+  EXPECT_EQ(Read("1,2,3\n4,5,6\n"), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}));
+  EXPECT_EQ(Read("1,2,3\n4,5,6"), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}}));
+  EXPECT_EQ(Read(""), (std::vector<Row>{{0, 0, 0}}));
+}
+
+TEST(DataFileReader, MissingFieldsOfTheLastRowReadAsZero) {
+  EXPECT_EQ(Read("1,2,3\n4,5"), (std::vector<Row>{{1, 2, 3}, {4, 5, 0}}));
+  EXPECT_EQ(Read("1,2,3\n4"), (std::vector<Row>{{1, 2, 3}, {4, 0, 0}}));
+  EXPECT_EQ(Read("1,2,3\n4,"), (std::vector<Row>{{1, 2, 3}, {4, 0, 0}}));
+}
+
+TEST(DataFileReader, CarriageReturnIsDroppedOnlyBeforeALineFeed) {
+  EXPECT_EQ(Read("1,2,3\r\n4,5,6\r\n"), Read("1,2,3\n4,5,6\n"));
+  // A lone CR stays a character: white space before a number, a stop after one.
+  EXPECT_EQ(Read("\r1,\r2,3\r4\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
+  EXPECT_EQ(Read("1\r2,2,3\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
+  // CR CR LF keeps the first CR; a CR as the very last byte is kept too.
+  EXPECT_EQ(Read("1,2,3\r\r\n7,8,9\r"), (std::vector<Row>{{1, 2, 3}, {7, 8, 9}}));
+}
+
+TEST(DataFileReader, CarriageReturnAndLineFeedSplitAcrossReadChunksStillPair) {
+  // A z field of the full 99 characters whose CR is the last byte of the first 64 KiB read: were the
+  // CR kept, it would be a 100th character and end the reading.
+  const size_t chunk = 64 * 1024;
+  std::string bytes;
+  while (bytes.size() + 7 + 114 <= chunk) bytes += "1,2,3\r\n";
+  const std::string z = std::string(98, ' ') + "9";
+  bytes += std::string(chunk - 104 - bytes.size(), ' ') + "9,9," + z + "\r\n5,6,7\n";
+  ASSERT_EQ(bytes[chunk - 1], '\r');
+  ASSERT_EQ(bytes[chunk], '\n');
+  const std::vector<Row> rows = Read(bytes);
+  ASSERT_GE(rows.size(), 3u);
+  EXPECT_EQ(rows[rows.size() - 3], (Row{9, 9, 9}));
+  EXPECT_EQ(rows[rows.size() - 2], (Row{5, 6, 7}));
+}
+
+TEST(DataFileReader, CtrlZEndsTheData) {
+  EXPECT_EQ(Read("1,2,3\n\x1a" "4,5,6\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
+  EXPECT_EQ(Read("1,2,3\n4,5\x1a,6\n"), (std::vector<Row>{{1, 2, 3}, {4, 5, 0}}));
+  EXPECT_EQ(Read("\x1a" "1,2,3\n"), (std::vector<Row>{{0, 0, 0}}));
+}
+
+TEST(DataFileReader, FieldsAreReadAcrossLinesNotLineByLine) {
+  EXPECT_EQ(Read("x,y,z\n1,2,3\n"), (std::vector<Row>{{0, 0, 0}, {1, 2, 3}, {0, 0, 0}}));
+  EXPECT_EQ(Read("1,2,3\n\n4,5,6\n"), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}));
+  EXPECT_EQ(Read("1,2,3,4\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
+  EXPECT_EQ(Read("1,2\n3,4,5\n"), (std::vector<Row>{{1, 2, 4}, {0, 0, 0}}));
+}
+
+TEST(DataFileReader, NulBytesAndJunkEndANumberButNotTheRow) {
+  using namespace std::string_literals;
+  EXPECT_EQ(Read("1\0" "9,2\0,3\0\n4,5,6\n"s), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}));
+  EXPECT_EQ(Read("\xff\xfe,\x80" "7,3\n"), (std::vector<Row>{{0, 0, 3}, {0, 0, 0}}));
+}
+
+TEST(DataFileReader, RandomBinaryJunkKeepsTheColumnsEqualAndWithinTheCap) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 20; ++round) {
+    std::string bytes(1000 + random() % 200000, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    DataColumns out;
+    const size_t rows = viewer::ReadDataBuffer(bytes, kMaxDataRows, out);
+    EXPECT_GE(rows, 1u);
+    EXPECT_LE(rows, kMaxDataRows);
+    EXPECT_EQ(out.x.size(), rows);
+    EXPECT_EQ(out.y.size(), rows);
+    EXPECT_EQ(out.z.size(), rows);
+  }
+}
+
+TEST(DataFileReader, RowCapStoresExactlyTheFirstRows) {
+  const std::vector<Row> exact = Read(NumberedRows(kMaxDataRows));
+  ASSERT_EQ(exact.size(), kMaxDataRows);
+  EXPECT_EQ(exact.back(), (Row{150000, 150000.5, -150000}));  // no zero row after a full file
+
+  const std::vector<Row> over = Read(NumberedRows(kMaxDataRows + 5));
+  ASSERT_EQ(over.size(), kMaxDataRows);
+  EXPECT_EQ(over.back(), (Row{150000, 150000.5, -150000}));
+
+  EXPECT_EQ(Read("1,2,3\n4,5,6\n7,8,9\n", 2), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}}));
+  EXPECT_EQ(Read("1,2,3\n", 1), (std::vector<Row>{{1, 2, 3}}));
+}
+
+TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
+  TempDir dir;
+  const std::string rows = NumberedRows(kMaxDataRows);
+  std::string bytes = rows;
+  while (bytes.size() < rows.size() + 20'000'000) bytes += "1,2,3\n";
+  const int fd = ::open(dir.Write("big.csv", bytes).c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  DataColumns out;
+  EXPECT_EQ(viewer::ReadDataDescriptor(fd, kMaxDataRows, out), kMaxDataRows);
+  const off_t position = ::lseek(fd, 0, SEEK_CUR);
+  ::close(fd);
+  EXPECT_LE(static_cast<size_t>(position), rows.size() + 64 * 1024);
+}
+
+TEST(DataFileReader, FieldOfHundredCharactersEndsTheReading) {
+  const std::string hundred = "1" + std::string(98, '0') + "5";  // the 100th character is dropped
+  const std::vector<Row> rows = Read(hundred + ",2,3\n4,5,6\n");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (Row{1e98, 0, 0}));
+
+  // In the y or z field: the row keeps what came before.
+  EXPECT_EQ(Read("1," + hundred + ",3\n4,5,6\n"), (std::vector<Row>{{1, 1e98, 0}}));
+  EXPECT_EQ(Read("1,2," + hundred + "\n4,5,6\n"), (std::vector<Row>{{1, 2, 1e98}}));
+
+  // Ninety-nine characters and then the end character is still a whole field.
+  const std::string ninetyNine = std::string(97, ' ') + "42";
+  EXPECT_EQ(Read(ninetyNine + ",2,3\n4,5,6"), (std::vector<Row>{{42, 2, 3}, {4, 5, 6}}));
+  EXPECT_EQ(Read("1,2," + ninetyNine + "\r\n4,5,6"), (std::vector<Row>{{1, 2, 42}, {4, 5, 6}}));
+}
+
+TEST(DataFileReader, PathsThatDoNotOpenGiveNoRows) {
+  TempDir dir;
+  DataColumns out;
+  out.x = {9};
+  out.y = {9};
+  out.z = {9};
+  EXPECT_EQ(viewer::ReadDataFile((dir.path() / "missing.csv").string(), kMaxDataRows, out), 0u);
+  EXPECT_EQ(viewer::ReadDataFile(dir.path().string(), kMaxDataRows, out), 0u);
+  EXPECT_EQ(viewer::ReadDataFile("", kMaxDataRows, out), 0u);
+  EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 9, 9}}));
+}
+
+TEST(DataFileReader, RowsAreAppendedAfterWhatIsThere) {
+  TempDir dir;
+  DataColumns out;
+  out.x = {9};
+  out.y = {8};
+  out.z = {7};
+  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out), 1u);
+  EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 8, 7}, {1, 2, 3}}));
+}
+
+TEST(DataNumber, AcceptsSignDigitsPointAndTheFourExponentLetters) {
+  EXPECT_EQ(ConvertDataNumber("1.5e2"), 150.0);
+  EXPECT_EQ(ConvertDataNumber("-3d1"), -30.0);
+  EXPECT_EQ(ConvertDataNumber("+.5"), 0.5);
+  EXPECT_EQ(ConvertDataNumber("   7"), 7.0);
+  EXPECT_EQ(ConvertDataNumber(" \t\n\v\f\r8"), 8.0);
+  EXPECT_EQ(ConvertDataNumber("2E3"), 2000.0);
+  EXPECT_EQ(ConvertDataNumber("25D-1"), 2.5);
+  EXPECT_EQ(ConvertDataNumber("5."), 5.0);
+  EXPECT_EQ(ConvertDataNumber("1e+2"), 100.0);
+  EXPECT_TRUE(std::signbit(ConvertDataNumber("-0")));
+}
+
+TEST(DataNumber, StopsAtTheFirstCharacterOutsideThePattern) {
+  EXPECT_EQ(ConvertDataNumber("12abc"), 12.0);
+  EXPECT_EQ(ConvertDataNumber("1.2.3"), 1.2);
+  EXPECT_EQ(ConvertDataNumber("1e"), 1.0);
+  EXPECT_EQ(ConvertDataNumber("1e+"), 1.0);
+  EXPECT_EQ(ConvertDataNumber("1d-x"), 1.0);
+  EXPECT_EQ(ConvertDataNumber("3,4"), 3.0);
+  EXPECT_EQ(ConvertDataNumber("0x1A"), 0.0);
+  EXPECT_EQ(ConvertDataNumber("1,5"), 1.0);  // never a decimal comma
+}
+
+TEST(DataNumber, TextWithoutDigitsIsZero) {
+  for (const char* text : {"", "abc", "x", ".", "-", "+", "-.", " - 5", ".e5", "inf", "-inf", "nan",
+                           "e5", "\n"}) {
+    EXPECT_EQ(ConvertDataNumber(text), 0.0) << "text: " << text;
+  }
+}
+
+TEST(DataNumber, ValuesAreCorrectlyRounded) {
+  EXPECT_EQ(ConvertDataNumber("0.1"), 0.1);
+  EXPECT_EQ(ConvertDataNumber("2.2250738585072011e-308"), 2.2250738585072011e-308);
+  EXPECT_EQ(ConvertDataNumber("4.9e-324"), std::numeric_limits<double>::denorm_min());
+  EXPECT_EQ(ConvertDataNumber("1e-400"), 0.0);
+  EXPECT_EQ(ConvertDataNumber("1e400"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(ConvertDataNumber("-1d400"), -std::numeric_limits<double>::infinity());
+  std::string longest;  // the most digits a field can hold
+  while (longest.size() < 99) longest += "7213948560";
+  longest.resize(99);
+  longest[40] = '.';
+  EXPECT_EQ(ConvertDataNumber(longest), std::strtod(longest.c_str(), nullptr));
+
+  // Random texts of every shape agree with the C library's conversion.
+  std::mt19937_64 random(11);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    if (random() % 2) text += "-";
+    const int intDigits = static_cast<int>(random() % 20);
+    for (int d = 0; d < intDigits; ++d) text += static_cast<char>('0' + random() % 10);
+    text += ".";
+    const int fracDigits = 1 + static_cast<int>(random() % 20);
+    for (int d = 0; d < fracDigits; ++d) text += static_cast<char>('0' + random() % 10);
+    if (random() % 2) text.append("e").append(std::to_string(static_cast<int>(random() % 660) - 330));
+    ASSERT_EQ(ConvertDataNumber(text), std::strtod(text.c_str(), nullptr)) << text;
+  }
+}
+
+}  // namespace
