@@ -1,0 +1,97 @@
+// DirectGraphics: the one object of the graphics layer. It owns the Direct3D object, the device, the
+// sprite and font objects, five GDI fonts and the texture store, and draws everything the scene shows.
+// Set-up and teardown: direct_graphics.cpp; states, camera, fog, present: render_states.cpp;
+// the store: texture_store.cpp; sprites, points and lines: primitives.cpp.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "graphics/texture_store.h"
+#include "graphics/vertex_types.h"
+#include "render/d3d8.h"
+#include "render/d3dx8.h"
+#include "render/gdi_font.h"
+
+// The display settings as config.ini gives them, in this order. savedRefreshRate is no input: Init
+// keeps there the rate it found before forcing 60 Hz, and the teardown puts it back.
+struct GraphicsConfig {
+  int32_t FullScreen, Width, Height, BIT, savedRefreshRate, VSYNC_WAIT, DRAWLEVEL, HARD_TL, FOG, D3DX_SPRITE,
+      NOBACKDRAW;
+};
+
+// Init's result codes.
+constexpr int32_t GRAPHICS_OK = 0;
+constexpr int32_t GRAPHICS_NO_DIRECT3D = 1;
+constexpr int32_t GRAPHICS_NO_DEVICE = 2;
+constexpr int32_t GRAPHICS_NO_SPRITE = 3;
+constexpr int32_t GRAPHICS_NO_REFRESH_RATE = 4;
+
+// How DirectGraphics gets its Direct3D object; tests pass one that records the device calls.
+using Direct3DFactory = std::function<IDirect3D8*(UINT sdkVersion)>;
+
+class DirectGraphics {
+ public:
+  explicit DirectGraphics(Direct3DFactory create = Direct3DCreate8);
+  virtual ~DirectGraphics();  // the teardown
+  DirectGraphics(const DirectGraphics&) = delete;
+  DirectGraphics& operator=(const DirectGraphics&) = delete;
+
+  // 0 on success; 1 no Direct3D object, 2 no device, 3 no sprite, 4 no 60 Hz display (see GRAPHICS_*).
+  // A failure returns at once and undoes nothing; the destructor still cleans up what exists.
+  int32_t Init(HWND window, int32_t fullScreen, int32_t width, int32_t height, int32_t bit, int32_t vsyncWait,
+               int32_t drawLevel, int32_t hardTl, int32_t fog, int32_t d3dxSprite, int32_t noBackDraw);
+  // 8, 16, 24, 32 or 64; any other size selects 16.
+  void SelectFont(uint32_t size);
+
+  // --- states and camera (render_states.cpp) ---
+  void SetRenderStates(bool lighting);
+  void SetBlendFunc(int32_t sourceBlend, int32_t destinationBlend);
+  // Does nothing at all when `texture` is the one bound last (the process-wide cache).
+  void BindTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
+  void SetCamera(float eyeX, float eyeY, float eyeZ, float atX, float atY, float atZ, float upX, float upY,
+                 float upZ, int32_t nearPlane, int32_t farPlane, bool leftHanded);
+  void TranslateWorld(float x, float y, float z);  // worldMatrix = worldMatrix × translation
+  void SetFog(bool enable, float start, float end, D3DCOLOR colour);  // no call at all when FOG is 0
+  void Clear(DWORD flags, D3DCOLOR colour);
+  void Present(RECT source, RECT destination);  // one Reset after a failed present
+  void SetupLight();
+
+  // --- texture store (texture_store.cpp) ---
+  // Loads `name` (relative to the program's directory, '\' read as '/'); on failure throws the text
+  // "DDSファイルががが" as char* and keeps the failed entry (name set, no texture).
+  int32_t LoadTexture(const char* name, uint32_t filter);
+  int32_t FindTexture(const char* name);       // index of the first entry of that name, or -1
+  IDirect3DTexture8* GetTexture(const char* name);  // borrowed; null for an unknown name
+  void ReleaseTextures();                      // in load order
+
+  // --- primitives (primitives.cpp) ---
+  void BlitSprite(SpriteBlit blit);
+  void DrawPoint(double x, double y, double z, D3DCOLOR colour);
+  void DrawLine(double x1, double y1, double z1, double x2, double y2, double z2, D3DCOLOR colour);
+
+  std::vector<TextureEntry> textures;
+  int32_t fontSize = 0;
+  int32_t osFamily = 0;  // 1 = the 95/98/Me family, 2 = the NT family (always 2 here)
+  HWND window = nullptr;
+  D3DXMATRIX worldMatrix;  // built by the scene; zero until then
+  IDirect3D8* direct3d = nullptr;
+  IDirect3DDevice8* device = nullptr;
+  D3DPRESENT_PARAMETERS presentParams{};
+  ID3DXSprite* sprite = nullptr;
+  ID3DXFont* font = nullptr;
+  D3DLIGHT8 light{};
+  HFONT gdiFonts[5] = {};  // heights 8, 16, 24, 32, 64
+  GraphicsConfig config{};
+  int32_t textureCount = 0;
+
+ private:
+  Direct3DFactory create_;
+};
+
+// Forgets the texture that BindTexture bound last, as at process start. For tests only: the program
+// binds through one device for its whole run and never needs it.
+void ResetTextureBindingCache();
+
+extern DirectGraphics* g_graphics;
