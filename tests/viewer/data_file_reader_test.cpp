@@ -114,6 +114,12 @@ TEST(DataFileReader, CtrlZEndsTheData) {
   EXPECT_EQ(Read("1,2,3\n\x1a" "4,5,6\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
   EXPECT_EQ(Read("1,2,3\n4,5\x1a,6\n"), (std::vector<Row>{{1, 2, 3}, {4, 5, 0}}));
   EXPECT_EQ(Read("\x1a" "1,2,3\n"), (std::vector<Row>{{0, 0, 0}}));
+
+  // Far into the file, after several read chunks.
+  const std::vector<Row> rows = Read(NumberedRows(10000) + "\x1a" "7,8,9\n");
+  ASSERT_EQ(rows.size(), 10001u);
+  EXPECT_EQ(rows[9999], (Row{10000, 10000.5, -10000}));
+  EXPECT_EQ(rows[10000], (Row{0, 0, 0}));
 }
 
 TEST(DataFileReader, FieldsAreReadAcrossLinesNotLineByLine) {
