@@ -49,6 +49,10 @@ struct JoystickPosition {
   uint32_t buttons = 0;  // bit i = button i + 1
 };
 
+// The steps of setting the mouse up before it is acquired (input service, system mouse device, data
+// format, cooperation with the window, axis mode).
+enum class MouseSetupStep { CreateService, CreateDevice, DataFormat, CooperativeLevel, AxisMode };
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -73,6 +77,12 @@ class Backend {
   // Mouse in relative mode. Read returns false when the mouse is lost or not acquired.
   virtual bool AcquireMouse(WindowObject* window) = 0;
   virtual bool ReadMouse(MouseState& out) = 0;
+  // Whether the mouse set-up may take this step; false refuses it. The relative mouse needs none of
+  // them, so by default every step is allowed.
+  virtual bool MouseSetup(MouseSetupStep step) {
+    (void)step;
+    return true;
+  }
 
   // Joystick `id`; false when it is not there.
   virtual bool JoystickCapabilities(unsigned id, JoystickCaps& out) = 0;

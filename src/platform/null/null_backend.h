@@ -63,6 +63,8 @@ class NullBackend : public Backend {
   bool failAcquire = false;
   int acquireCount = 0;
   void LoseMouse() { mouseAcquired = false; }
+  std::optional<MouseSetupStep> failMouseSetup;  // the set-up step to refuse
+  std::vector<MouseSetupStep> mouseSetupSteps;   // every step asked for, in order
 
   // --- joystick 0
   std::optional<JoystickCaps> joystick;  // nullopt: no joystick
@@ -94,6 +96,10 @@ class NullBackend : public Backend {
   SHORT AsyncKeyState(int vk) override { return keys.Query(vk); }
   bool AcquireMouse(WindowObject* window) override;
   bool ReadMouse(MouseState& out) override;
+  bool MouseSetup(MouseSetupStep step) override {
+    mouseSetupSteps.push_back(step);
+    return step != failMouseSetup;
+  }
   bool JoystickCapabilities(unsigned id, JoystickCaps& out) override;
   bool ReadJoystick(unsigned id, JoystickPosition& out) override;
   int CurrentRefreshRate(WindowObject* window) override;
