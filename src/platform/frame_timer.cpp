@@ -4,6 +4,8 @@
 
 #include "platform/posix/module_path.h"
 
+FrameTimer* g_frameTimer = nullptr;
+
 namespace {
 
 // Truncation toward zero, clamped to int: a schedule left untouched for weeks must not overflow.

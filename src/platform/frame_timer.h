@@ -35,3 +35,6 @@ class FrameTimer {
   std::unique_ptr<platform::WaitableEvent> event_;
   platform::posix::InstanceLock instanceLock_;
 };
+
+// The one frame timer; created first at start-up by the entry point, null before.
+extern FrameTimer* g_frameTimer;

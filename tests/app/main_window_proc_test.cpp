@@ -1,0 +1,78 @@
+// The window procedure of the main window.
+#include "app/main_window_proc.h"
+
+#include <gtest/gtest.h>
+
+#include "app/globals.h"
+#include "app/layer_seams.h"
+#include "platform/null/null_backend.h"
+
+namespace {
+
+class MainWndProcTest : public ::testing::Test {
+ protected:
+  void SetUp() override { g_quit = 0; }
+  void TearDown() override { g_quit = 0; }
+  platform::ScopedNullBackend null;
+};
+
+TEST_F(MainWndProcTest, DestroyEndsTheLoopAndAnswersOne) {
+  EXPECT_EQ(MainWndProc(nullptr, WM_DESTROY, 0, 0), 1);
+  EXPECT_EQ(g_quit, 1);
+}
+
+TEST_F(MainWndProcTest, AnyKeyWhileEscapeIsHeldEndsTheRun) {
+  null->keys.Press(VK_ESCAPE);
+  MainWndProc(nullptr, WM_KEYDOWN, 'Q', 0);
+  EXPECT_EQ(g_quit, 1);
+}
+
+TEST_F(MainWndProcTest, EscapePressedAndReleasedBeforeTheMessageStillCounts) {
+  null->keys.Press(VK_ESCAPE);
+  null->keys.Release(VK_ESCAPE);
+  MainWndProc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(g_quit, 1);
+}
+
+TEST_F(MainWndProcTest, KeysWithoutEscapeDoNothing) {
+  null->keys.Press('Z');
+  MainWndProc(nullptr, WM_KEYDOWN, 'Z', 0);
+  MainWndProc(nullptr, WM_KEYUP, VK_ESCAPE, 0);
+  EXPECT_EQ(g_quit, 0);
+}
+
+TEST_F(MainWndProcTest, ActivationWithoutAnInputLayerChangesNothing) {
+  EXPECT_EQ(app::InputWindowActiveFlag(), nullptr) << "no input layer wired yet";
+  EXPECT_EQ(MainWndProc(nullptr, WM_ACTIVATE, WA_INACTIVE, 0), 0);
+  EXPECT_EQ(MainWndProc(nullptr, WM_ACTIVATE, WA_ACTIVE, 0), 0);
+  EXPECT_EQ(g_quit, 0);
+}
+
+TEST(ApplyActivation, FollowsTheLowWordOfWParam) {
+  uint8_t active = 7;
+  app::ApplyActivation(WA_INACTIVE, &active);
+  EXPECT_EQ(active, 0);
+  app::ApplyActivation(WA_ACTIVE, &active);
+  EXPECT_EQ(active, 1);
+  active = 0;
+  app::ApplyActivation(WA_CLICKACTIVE, &active);
+  EXPECT_EQ(active, 1);
+  app::ApplyActivation(0x00010000 | WA_INACTIVE, &active);  // minimised flag in the high word
+  EXPECT_EQ(active, 0);
+  app::ApplyActivation(3, &active);
+  EXPECT_EQ(active, 0) << "other values leave it";
+  app::ApplyActivation(WA_ACTIVE, nullptr);  // no input layer: nothing to write, nothing breaks
+}
+
+TEST_F(MainWndProcTest, CloseReachesDestroyThroughTheDefaultHandling) {
+  WNDCLASSA wc{0, MainWndProc, "main"};
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, "main", "t", 0, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+  null->Close();
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(g_quit, 1);
+  EXPECT_TRUE(window->destroyed);
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+// The twelve start-up keys of config.ini: defaults and values.
+#include "app/startup_config.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_dir.h"
+
+namespace {
+
+TEST(StartupConfig, AMissingFileGivesEveryDefault) {
+  testsupport::TempDir dir;
+  app::StartupConfig c = app::ReadStartupConfig(dir / "config.ini");
+  EXPECT_EQ(c.width, 640);
+  EXPECT_EQ(c.height, 480);
+  EXPECT_EQ(c.fullScreen, 0);
+  EXPECT_EQ(c.vsyncWait, 1);
+  EXPECT_EQ(c.d3dxSprite, 0);
+  EXPECT_EQ(c.drawLevel, 0);
+  EXPECT_EQ(c.noBackDraw, 0);
+  EXPECT_EQ(c.hardTL, 0);
+  EXPECT_EQ(c.fog, 1);
+  EXPECT_EQ(c.bit, 0);
+  EXPECT_EQ(c.fps, 0);
+  EXPECT_EQ(c.name, "data.csv");
+}
+
+TEST(StartupConfig, EveryKeyIsReadFromTheConfigSection) {
+  testsupport::TempDir dir;
+  testsupport::WriteFile(dir / "config.ini",
+                         "[CONFIG]\nWidth=800\nHeight=600\nFullScreen=1\nVSYNC_WAIT=0\nD3DX_SPRITE=1\n"
+                         "DRAWLEVEL=1\nNOBACKDRAW=1\nHARD_TL=1\nFOG=0\nBIT=16\nFPS=1\nNAME=points/my data.csv\n"
+                         "[OTHER]\nWidth=1\n");
+  app::StartupConfig c = app::ReadStartupConfig(dir / "config.ini");
+  EXPECT_EQ(c.width, 800);
+  EXPECT_EQ(c.height, 600);
+  EXPECT_EQ(c.fullScreen, 1);
+  EXPECT_EQ(c.vsyncWait, 0);
+  EXPECT_EQ(c.d3dxSprite, 1);
+  EXPECT_EQ(c.drawLevel, 1);
+  EXPECT_EQ(c.noBackDraw, 1);
+  EXPECT_EQ(c.hardTL, 1);
+  EXPECT_EQ(c.fog, 0);
+  EXPECT_EQ(c.bit, 16);
+  EXPECT_EQ(c.fps, 1);
+  EXPECT_EQ(c.name, "points/my data.csv");
+}
+
+TEST(StartupConfig, NegativeAndGarbageNumbers) {
+  testsupport::TempDir dir;
+  testsupport::WriteFile(dir / "config.ini", "[CONFIG]\nWidth=-5\nHeight=big\n");
+  app::StartupConfig c = app::ReadStartupConfig(dir / "config.ini");
+  EXPECT_EQ(c.width, -5);
+  EXPECT_EQ(c.height, 0);
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// The INI profile functions on real files: defaults, matching rules, numbers, what a write keeps,
+// and writes that must fail without harming the file.
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/profile_text.h"
+#include "temp_dir.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  testsupport::TempDir dir;
+  std::string ini = dir / "config.ini";
+
+  int ReadInt(const char* key, int def) {
+    return static_cast<int32_t>(GetPrivateProfileIntA("CONFIG", key, def, ini.c_str()));
+  }
+  std::string ReadString(const char* key, const char* def) {
+    return GetPrivateProfileStringA("CONFIG", key, def, ini.c_str());
+  }
+};
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault) {
+  EXPECT_EQ(ReadInt("Width", 640), 640);
+  EXPECT_EQ(ReadString("NAME", "data.csv"), "data.csv");
+  WriteFile(ini, "[OTHER]\nWidth=800\n");
+  EXPECT_EQ(ReadInt("Width", 640), 640) << "key only in another section";
+  WriteFile(ini, "[CONFIG]\nHeight=300\n");
+  EXPECT_EQ(ReadInt("Width", 640), 640);
+  EXPECT_EQ(ReadInt("Height", 480), 300);
+}
+
+TEST_F(ProfileTest, SectionAndKeyMatchWithoutCaseAndBlanks) {
+  WriteFile(ini, "; settings\n[ config ]\n  width = 1024  \nNAME=\"my data.csv\"\n");
+  EXPECT_EQ(ReadInt("Width", 640), 1024);
+  EXPECT_EQ(ReadInt("WIDTH", 640), 1024);
+  EXPECT_EQ(ReadString("name", "x"), "my data.csv") << "enclosing quotes are removed";
+}
+
+TEST_F(ProfileTest, NumbersReadLikeTheOriginal) {
+  WriteFile(ini,
+            "[CONFIG]\nA=-12\nB=+7\nC=12abc\nD=abc\nE=\nF=4294967295\nG=0x10\nH= 42\n");
+  EXPECT_EQ(ReadInt("A", 1), -12);
+  EXPECT_EQ(ReadInt("B", 1), 7);
+  EXPECT_EQ(ReadInt("C", 1), 12) << "stops at the first other character";
+  EXPECT_EQ(ReadInt("D", 1), 0) << "garbage reads as 0, not as the default";
+  EXPECT_EQ(ReadInt("E", 1), 0);
+  EXPECT_EQ(GetPrivateProfileIntA("CONFIG", "F", 1, ini.c_str()), 4294967295u);
+  EXPECT_EQ(ReadInt("G", 1), 0) << "decimal only";
+  EXPECT_EQ(ReadInt("H", 1), 42);
+  EXPECT_EQ(ReadInt("Missing", -3), -3) << "a negative default comes back as itself";
+}
+
+TEST_F(ProfileTest, NegativeNumbersRoundTrip) {
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "CAMERA_X", "-12", ini.c_str()));
+  EXPECT_EQ(ReadInt("CAMERA_X", 0), -12);
+}
+
+TEST_F(ProfileTest, WriteCreatesTheFileAndSection) {
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "SHOWHINT", "1", ini.c_str()));
+  EXPECT_EQ(ReadFile(ini), "[CONFIG]\nSHOWHINT=1\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("VIEW", "R", "250", ini.c_str()));
+  EXPECT_EQ(ReadFile(ini), "[CONFIG]\nSHOWHINT=1\n[VIEW]\nR=250\n");
+}
+
+TEST_F(ProfileTest, WriteKeepsCommentsOtherKeysAndOtherSections) {
+  const std::string before =
+      "; written by hand\r\n[First]\r\nx=1\r\n\r\n[CONFIG]\r\n# comment\r\nWidth=640\r\nName=a\r\n\r\n[Last]\r\ny=2\r\n";
+  WriteFile(ini, before);
+  ASSERT_TRUE(WritePrivateProfileStringA("config", "width", "800", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "FOG", "0", ini.c_str()));
+  EXPECT_EQ(ReadFile(ini),
+            "; written by hand\r\n[First]\r\nx=1\r\n\r\n[CONFIG]\r\n# comment\r\nWidth=800\r\nName=a\r\nFOG=0\r\n"
+            "\r\n[Last]\r\ny=2\r\n")
+      << "the key keeps its spelling, new keys end their section, CR LF stays CR LF";
+}
+
+TEST_F(ProfileTest, WriteToALastLineWithoutLineBreak) {
+  WriteFile(ini, "[CONFIG]\nA=1");
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "B", "2", ini.c_str()));
+  EXPECT_EQ(ReadFile(ini), "[CONFIG]\nA=1\nB=2\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "B", "3", ini.c_str()));
+  EXPECT_EQ(ReadInt("B", 0), 3);
+  EXPECT_EQ(ReadInt("A", 0), 1);
+}
+
+TEST_F(ProfileTest, NullValueRemovesTheKeyAndNullKeyTheSection) {
+  WriteFile(ini, "[CONFIG]\nA=1\nB=2\n[X]\nC=3\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "A", nullptr, ini.c_str()));
+  EXPECT_EQ(ReadFile(ini), "[CONFIG]\nB=2\n[X]\nC=3\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", nullptr, nullptr, ini.c_str()));
+  EXPECT_EQ(ReadFile(ini), "[X]\nC=3\n");
+  std::string missing = dir / "none.ini";
+  EXPECT_TRUE(WritePrivateProfileStringA("CONFIG", "A", nullptr, missing.c_str()));
+  EXPECT_FALSE(testsupport::FileExists(missing)) << "removing from nothing makes no file";
+}
+
+TEST_F(ProfileTest, ValuesThatWouldBreakTheFileAreRefused) {
+  WriteFile(ini, "[CONFIG]\nA=1\n");
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", "A", "1\n[EVIL]\nB=2", ini.c_str()));
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", "A=B", "1", ini.c_str()));
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", "", "1", ini.c_str()));
+  EXPECT_FALSE(WritePrivateProfileStringA("CON]FIG", "A", "1", ini.c_str()));
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", ";A", "1", ini.c_str()));
+  EXPECT_EQ(ReadFile(ini), "[CONFIG]\nA=1\n");
+}
+
+TEST_F(ProfileTest, WriteReplacesTheFileAtomicallyAndKeepsItsMode) {
+  WriteFile(ini, "[CONFIG]\nA=1\n");
+  chmod(ini.c_str(), 0640);
+  struct stat before{};
+  stat(ini.c_str(), &before);
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "A", "2", ini.c_str()));
+  struct stat after{};
+  stat(ini.c_str(), &after);
+  EXPECT_NE(before.st_ino, after.st_ino) << "a new file renamed into place, not rewritten in place";
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  // No temporary file is left beside it.
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.Path())) entries += e.path() != ini;
+  EXPECT_EQ(entries, 0);
+}
+
+TEST_F(ProfileTest, WriteThroughASymbolicLinkKeepsTheLink) {
+  std::string real = dir / "real.ini";
+  WriteFile(real, "[CONFIG]\nA=1\n");
+  ASSERT_EQ(symlink(real.c_str(), ini.c_str()), 0);
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "A", "5", ini.c_str()));
+  EXPECT_TRUE(std::filesystem::is_symlink(ini));
+  EXPECT_EQ(ReadFile(real), "[CONFIG]\nA=5\n");
+}
+
+TEST_F(ProfileTest, AReadOnlyFileIsNotWrittenAndStaysIntact) {
+  WriteFile(ini, "[CONFIG]\nA=1\n");
+  chmod(ini.c_str(), 0444);
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", "A", "2", ini.c_str()));
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", "A", "1", ini.c_str())) << "even when nothing changes";
+  EXPECT_EQ(ReadFile(ini), "[CONFIG]\nA=1\n");
+  EXPECT_EQ(ReadInt("A", 0), 1);
+}
+
+TEST_F(ProfileTest, AConfigThatIsAFolderReadsAsMissingAndRefusesWrites) {
+  ASSERT_EQ(mkdir(ini.c_str(), 0755), 0);
+  EXPECT_EQ(ReadInt("Width", 640), 640);
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", "Width", "1", ini.c_str()));
+  EXPECT_TRUE(std::filesystem::is_directory(ini));
+  EXPECT_TRUE(std::filesystem::is_empty(ini));
+}
+
+TEST_F(ProfileTest, AMissingFolderFailsTheWrite) {
+  std::string nowhere = dir / "no/such/config.ini";
+  EXPECT_FALSE(WritePrivateProfileStringA("CONFIG", "A", "1", nowhere.c_str()));
+}
+
+TEST_F(ProfileTest, LongValuesAndPathsAreNotCut) {
+  std::string folder = dir.Path();
+  for (int i = 0; i < 6; ++i) {
+    folder += "/" + std::string(60, 'a' + i);
+    mkdir(folder.c_str(), 0755);
+  }
+  std::string deep = folder + "/config.ini";
+  ASSERT_GT(deep.size(), 300u);
+  std::string value(1000, 'v');
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "NAME", value.c_str(), deep.c_str()));
+  EXPECT_EQ(GetPrivateProfileStringA("CONFIG", "NAME", "", deep.c_str()), value);
+}
+
+TEST(ProfileText, FirstSectionAndFirstKeyWin) {
+  std::string text = "[A]\nk=1\nk=2\n[a]\nk=3\n";
+  EXPECT_EQ(platform::ini::FindValue(text, "A", "k"), "1");
+  std::string edited = platform::ini::SetValue(text, "a", "K", "9");
+  EXPECT_EQ(edited, "[A]\nk=9\nk=2\n[a]\nk=3\n");
+}
+
+TEST(ProfileText, KeysBeforeAnySectionBelongToNone) {
+  EXPECT_EQ(platform::ini::FindValue("k=1\n[A]\n", "A", "k"), std::nullopt);
+  EXPECT_EQ(platform::ini::FindValue("\xEF\xBB\xBF[A]\nk=1\n", "A", "k"), "1") << "a byte-order mark is skipped";
+}
+
+TEST(ProfileText, ParseIntegerWraps) {
+  EXPECT_EQ(platform::ini::ParseInteger("-1"), 0xFFFFFFFFu);
+  EXPECT_EQ(platform::ini::ParseInteger("4294967296"), 0u);
+  EXPECT_EQ(platform::ini::ParseInteger("--5"), 0u);
+  // 10^22 mod 2^32, no overflow trap, just the low 32 bits.
+  EXPECT_EQ(platform::ini::ParseInteger("10000000000000000000000"), 2990538752u);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "process_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+extern char** environ;
+
+namespace testsupport {
+
+Process::Process(const ProcessSpec& spec) {
+  std::string out = outputDir_ / "stdout", err = outputDir_ / "stderr";
+  // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
+  std::vector<std::string> argStore{spec.program};
+  argStore.insert(argStore.end(), spec.args.begin(), spec.args.end());
+  std::vector<char*> argv;
+  for (auto& a : argStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  std::map<std::string, std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    size_t eq = entry.find('=');
+    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  for (const auto& name : spec.unsetEnv) env.erase(name);
+  for (const auto& [name, value] : spec.env) env[name] = value;
+  std::vector<std::string> envStore;
+  for (const auto& [name, value] : env) envStore.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& e : envStore) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  pid_ = fork();
+  if (pid_ == 0) {
+    if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
+    dup2(nullFd, 0);
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(outFd);
+  close(errFd);
+  close(nullFd);
+}
+
+Process::~Process() {
+  if (Running()) {
+    kill(pid_, SIGKILL);
+    Wait(5000);
+  }
+}
+
+bool Process::Running() {
+  if (pid_ <= 0 || status_ >= 0) return false;
+  int raw = 0;
+  pid_t r = waitpid(pid_, &raw, WNOHANG);
+  if (r == 0) return true;
+  if (r == pid_) status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  else status_ = 255;
+  return false;
+}
+
+bool Process::Wait(int timeoutMs) {
+  return WaitUntil([this] { return !Running(); }, timeoutMs);
+}
+
+void Process::Signal(int signal) {
+  if (Running()) kill(pid_, signal);
+}
+
+std::string Process::Stdout() const { return ReadFile(outputDir_ / "stdout"); }
+std::string Process::Stderr() const { return ReadFile(outputDir_ / "stderr"); }
+
+bool Process::WaitForStderr(const std::string& text, int timeoutMs) {
+  bool found = false;
+  WaitUntil([&] {
+    found = Stderr().find(text) != std::string::npos;
+    return found || !Running();
+  }, timeoutMs);
+  return found || Stderr().find(text) != std::string::npos;
+}
+
+RunResult RunProcess(const ProcessSpec& spec, int timeoutMs) {
+  Process p(spec);
+  RunResult r;
+  if (!p.Started()) return r;
+  if (!p.Wait(timeoutMs)) {
+    r.timedOut = true;
+    p.Signal(SIGKILL);
+    p.Wait(5000);
+  }
+  r.status = p.ExitStatus();
+  r.out = p.Stdout();
+  r.err = p.Stderr();
+  return r;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace testsupport

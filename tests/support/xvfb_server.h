@@ -1,0 +1,40 @@
+// A private X server (Xvfb) for end-to-end tests: started on a free display number, stopped at the end.
+// Tests then drive windows with xdotool and take screenshots with ImageMagick's import.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+
+#include <string>
+
+namespace testsupport {
+
+class XvfbServer {
+ public:
+  explicit XvfbServer(int width = 1024, int height = 768);
+  ~XvfbServer();
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+
+  bool Ok() const { return !display_.empty(); }
+  const std::string& Display() const { return display_; }  // ":N"
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+// Runs a shell command line with DISPLAY set; returns its stdout (trailing newline removed) and sets
+// `status` to its exit status.
+std::string RunWithDisplay(const std::string& display, const std::string& command, int* status = nullptr);
+
+// The window's pixels as 8-bit RGB triples, row by row (import -window ID rgb:-); empty on failure.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::string rgb;
+  uint32_t Pixel(int x, int y) const;  // 0xRRGGBB
+};
+Screenshot CaptureWindow(const std::string& display, const std::string& windowId);
+
+}  // namespace testsupport
