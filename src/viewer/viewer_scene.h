@@ -1,0 +1,115 @@
+// ViewerScene: the scatter-plot scene and the one thing the main loop runs. Its operations live in one
+// file per concern: viewer_settings.cpp (config.ini keys), data_loader.cpp (LoadData), view_control.cpp
+// (UpdateControl), scene_drawing.cpp (Draw), frame_driver.cpp (Start, RunFrame), bitmap_text.cpp
+// (DrawLargeText, DrawSmallText). The one scene of the program is g_scene (scene_instance.cpp).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graphics/vertex_types.h"
+#include "render/d3d8.h"
+
+class ViewerScene {
+ public:
+  // Reads the view keys of config.ini in the module directory.
+  ViewerScene();
+  // Reads (and at destruction writes) the view keys of the config file at `configPath` instead.
+  explicit ViewerScene(std::string configPath);
+  // Saves the settings (SaveSettings), then frees the data lists.
+  virtual ~ViewerScene();
+  ViewerScene(const ViewerScene&) = delete;
+  ViewerScene& operator=(const ViewerScene&) = delete;
+
+  // --- settings (viewer_settings.cpp)
+  void LoadSettings();
+  // Writes the ten view keys in one atomic replace of the config file; failures are ignored.
+  void SaveSettings();
+  // Releases the scene's vertex buffer. The entry point calls it while the graphics layer still
+  // exists, before deleting it; the settings save at process end then finds no buffer.
+  void ReleaseDeviceResources();
+  const std::string& ConfigPath() const { return configPath_; }
+
+  // --- data (data_loader.cpp): state 1, targetFps 60, the one-point buffer, then the rows of g_dataPath.
+  void LoadData();
+  // --- one frame of user input into the view settings (view_control.cpp)
+  void UpdateControl();
+  // --- one picture into the back buffer, between its own BeginScene and EndScene (scene_drawing.cpp)
+  void Draw();
+  // --- the frame driver (frame_driver.cpp)
+  // Loads the font texture (a failure shows a message and exits with status 0), starts the pacing,
+  // prepares the fog, state 0.
+  void Start();
+  // One frame; 1 ends the main loop (only in state 99), else 0.
+  int32_t RunFrame();
+  // The FPS readout switch (start-up key FPS).
+  void SetShowFps(int32_t on) { showFps = on; }
+
+  // --- text from the font texture (bitmap_text.cpp); (x, y) is the top-left of the first glyph.
+  void DrawLargeText(int32_t x, int32_t y, const char* text, D3DCOLOR colour);  // 16 x 16 glyphs
+  void DrawSmallText(int32_t x, int32_t y, const char* text, D3DCOLOR colour);  // 8 x 8 glyphs
+
+  // View settings, in their declaration order; the defaults are those of the keys. Switches: 0 is off.
+  double cameraTheta = 45.0;  // orbit angle, degrees
+  double cameraR = 250.0;     // orbit radius
+  int32_t cameraZ = 150;      // camera height (key CAMERA_X)
+  int32_t cameraY = 30;       // stored and written back; nothing draws with it
+  int32_t axisX = 0;          // look-at x
+  int32_t axisY = 0;          // look-at z (the readout calls it Y)
+  int32_t showHint = 1;
+  int32_t lineMode = 0;
+  int32_t autoAnime = 0;
+  int32_t showAxis = 1;
+  int32_t showFps = 0;  // never written back
+
+  // The stored rows, all three always of the same length (at most 150 000).
+  std::vector<double> dataX, dataY, dataZ;
+  // The scene's copy of the one-point vertex buffer's contents; only vertex 0 is drawn.
+  SceneVertex pointVertices[2] = {};
+  IDirect3DVertexBuffer8* vertexBuffer = nullptr;  // owned; only with HARD_TL on
+
+  int32_t state = 0;      // 0 data not loaded, 1 running, 99 leaving
+  int32_t targetFps = 0;  // 60 once the data is loaded
+
+  // Values that live for the whole run. They are members rather than file-scope variables: there is
+  // exactly one scene, so this behaves the same, and a test can start from a fresh scene.
+  bool frameClockStarted = false;  // lastSecond has been read (on the first RunFrame)
+  uint32_t lastSecond = 0;         // whole clock second whose frames are being counted
+  int32_t frameCount = 0;          // frames counted in lastSecond so far
+  int32_t measuredFps = 0;         // the count of the last completed second (the readout)
+  uint8_t drawToggle = 1;          // flips every frame with DRAWLEVEL on; the scene draws while 1
+  uint8_t hotkeyLatch = 0;         // 1 from a function-key toggle until no function key is down
+
+ private:
+  std::string configPath_;
+};
+
+// The texture name the bitmap text is drawn from (loaded by Start).
+inline constexpr const char kFontTextureName[] = "data\\font.dds";
+
+namespace viewer {
+
+// A double truncated toward zero to 32 bits: the low 32 bits of the 64-bit truncation, read as signed
+// (359.9 gives 359, -0.5 gives 0). NaN gives 0 and values beyond the 64-bit range saturate first, so
+// no input is undefined behaviour.
+inline int32_t TruncateToInt32(double value) {
+  if (std::isnan(value)) return 0;
+  int64_t wide;
+  if (value >= 9223372036854775807.0) {
+    wide = INT64_MAX;
+  } else if (value <= -9223372036854775808.0) {
+    wide = INT64_MIN;
+  } else {
+    wide = static_cast<int64_t>(value);
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(wide)));
+}
+
+}  // namespace viewer
+
+// The one scene (scene_instance.cpp): constructed before main, destroyed (and saved) at process exit.
+extern ViewerScene g_scene;
+// The data file path; set by the entry point, read by LoadData. Also the window title.
+extern std::string g_dataPath;
