@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
