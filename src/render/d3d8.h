@@ -11,6 +11,10 @@
 // ---------------------------------------------------------------------------------------------------------
 // Basic types
 
+// Win32 truth values (win32.h has none yet; move them there if the platform layer adds BOOL helpers).
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
+
 using FLOAT = float;
 using INT = int32_t;
 using ULONG = uint32_t;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/win32.h"
+#include "render/d3d8.h"
 
 struct GdiFont {
   int height = 0;

@@ -1,0 +1,450 @@
+// The draw path of the software device: vertex fetch by FVF, world × view × projection (cached until a
+// transform changes), simple lighting and fog, homogeneous clipping before the divide, the viewport
+// transform, and primitive assembly into the rasterizer. Nothing here allocates.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "render/software_device.h"
+#include "render/texture.h"
+#include "render/vertex_buffer.h"
+
+namespace render {
+namespace {
+
+// Points closer to the eye plane than this (in clip w) are clipped away, so the divide stays finite
+// even for lines that pass through the eye.
+constexpr float kMinW = 1e-5f;
+
+float AsFloat(DWORD bits) {
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+inline float ReadFloat(const uint8_t* p) {
+  float f;
+  std::memcpy(&f, p, sizeof f);
+  return f;
+}
+
+inline uint32_t ReadU32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+void Multiply(const float a[4][4], const float b[4][4], float out[4][4]) {
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      out[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j] + a[i][3] * b[3][j];
+}
+
+// Signed distances to the clip planes -w <= x, x <= w, -w <= y, y <= w, 0 <= z, z <= w, w >= kMinW.
+constexpr int kPlanes = 7;
+inline float PlaneDistance(const ClipVertex& v, int plane) {
+  switch (plane) {
+    case 0: return v.w + v.x;
+    case 1: return v.w - v.x;
+    case 2: return v.w + v.y;
+    case 3: return v.w - v.y;
+    case 4: return v.z;
+    case 5: return v.w - v.z;
+    default: return v.w - kMinW;
+  }
+}
+
+inline bool Inside(const ClipVertex& v) {
+  // Written so that NaN counts as outside.
+  return v.w >= kMinW && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w && v.z >= 0.0f && v.z <= v.w;
+}
+
+inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
+  auto mix = [t](float p, float q) { return p + (q - p) * t; };
+  return {mix(a.x, b.x), mix(a.y, b.y), mix(a.z, b.z), mix(a.w, b.w), mix(a.r, b.r), mix(a.g, b.g),
+          mix(a.b, b.b), mix(a.a, b.a), mix(a.u, b.u), mix(a.v, b.v), mix(a.fog, b.fog)};
+}
+
+}  // namespace
+
+VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex) {
+  VertexLayout l;
+  switch (fvf & D3DFVF_POSITION_MASK) {
+    case D3DFVF_XYZ: l.size = 12; break;
+    case D3DFVF_XYZRHW: l.size = 16; l.transformed = true; break;
+    case 0x006: case 0x008: case 0x00A: case 0x00C: case 0x00E:  // XYZ plus 1..5 blend weights
+      l.size = 12 + 4 * (((fvf & D3DFVF_POSITION_MASK) - 0x004) / 2);
+      break;
+    default: return l;
+  }
+  if (fvf & D3DFVF_NORMAL) { l.normal = static_cast<int>(l.size); l.size += 12; }
+  if (fvf & D3DFVF_PSIZE) { l.pointSize = static_cast<int>(l.size); l.size += 4; }
+  if (fvf & D3DFVF_DIFFUSE) { l.diffuse = static_cast<int>(l.size); l.size += 4; }
+  if (fvf & D3DFVF_SPECULAR) l.size += 4;
+  l.texCoordSets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  if (l.texCoordSets > 8) return l;
+  const DWORD wanted = texCoordIndex & 0xFFFF;
+  for (UINT i = 0; i < l.texCoordSets; ++i) {
+    static constexpr UINT kSizes[4] = {8, 12, 16, 4};  // D3DFVF_TEXCOORDSIZE codes 0..3
+    if (i == wanted) l.texCoord = static_cast<int>(l.size);
+    l.size += kSizes[(fvf >> (16 + 2 * i)) & 3];
+  }
+  l.valid = true;
+  return l;
+}
+
+void SoftwareDevice::PrepareDraw() {
+  if (viewProjectionDirty_) {
+    Multiply(view_.m, projection_.m, viewProjection_);
+    viewProjectionDirty_ = false;
+    wvpDirty_ = true;
+  }
+  if (wvpDirty_) {
+    Multiply(world_.m, viewProjection_, worldViewProjection_);
+    wvpDirty_ = false;
+  }
+  if (!pixelStateDirty_) return;
+  pixelStateDirty_ = false;
+  const DWORD* rs = renderStates_;
+  const DWORD* ts = stageStates_[0];
+  PixelState& p = pixel_;
+  p.texture = textures_[0] ? static_cast<const Texture*>(static_cast<IDirect3DTexture8*>(textures_[0])) : nullptr;
+  p.colorOp = ts[D3DTSS_COLOROP];
+  p.colorArg1 = ts[D3DTSS_COLORARG1];
+  p.colorArg2 = ts[D3DTSS_COLORARG2];
+  p.alphaOp = ts[D3DTSS_ALPHAOP];
+  p.alphaArg1 = ts[D3DTSS_ALPHAARG1];
+  p.alphaArg2 = ts[D3DTSS_ALPHAARG2];
+  p.magFilter = ts[D3DTSS_MAGFILTER];
+  p.minFilter = ts[D3DTSS_MINFILTER];
+  p.mipFilter = ts[D3DTSS_MIPFILTER];
+  p.addressU = ts[D3DTSS_ADDRESSU];
+  p.addressV = ts[D3DTSS_ADDRESSV];
+  p.textureFactor = rs[D3DRS_TEXTUREFACTOR];
+  p.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+  p.srcBlend = rs[D3DRS_SRCBLEND];
+  p.destBlend = rs[D3DRS_DESTBLEND];
+  p.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
+  p.alphaFunc = rs[D3DRS_ALPHAFUNC];
+  p.alphaRef = rs[D3DRS_ALPHAREF];
+  p.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+  p.depthWrite = rs[D3DRS_ZWRITEENABLE] != 0;
+  p.depthFunc = rs[D3DRS_ZFUNC];
+  p.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+  p.cullMode = rs[D3DRS_CULLMODE];
+  p.lastPixel = rs[D3DRS_LASTPIXEL] != 0;
+  float size = AsFloat(rs[D3DRS_POINTSIZE]);
+  const float lo = AsFloat(rs[D3DRS_POINTSIZE_MIN]), hi = AsFloat(rs[D3DRS_POINTSIZE_MAX]);
+  size = std::max(size, lo);
+  size = std::min(size, std::min(hi, 64.0f));
+  p.pointSize = size > 0.0f ? size : 0.0f;  // also turns NaN into "no pixels"
+  lighting_ = rs[D3DRS_LIGHTING] != 0;
+  fogMode_ = D3DFOG_NONE;
+  if (rs[D3DRS_FOGENABLE]) fogMode_ = rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
+  if (fogMode_ > D3DFOG_LINEAR) fogMode_ = D3DFOG_NONE;
+  p.fog = fogMode_ != D3DFOG_NONE;
+  p.fogColor = rs[D3DRS_FOGCOLOR];
+  fogStart_ = AsFloat(rs[D3DRS_FOGSTART]);
+  fogEnd_ = AsFloat(rs[D3DRS_FOGEND]);
+  fogDensity_ = AsFloat(rs[D3DRS_FOGDENSITY]);
+}
+
+void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], float colour[4]) const {
+  // Lighting honoured simply: emissive + ambient + Lambert diffuse of each enabled light; no specular,
+  // no attenuation. Without a normal only the ambient terms remain, so such vertices usually come out black.
+  const DWORD* rs = renderStates_;
+  const bool colourVertex = rs[D3DRS_COLORVERTEX] && layout_.diffuse >= 0;
+  D3DCOLORVALUE vertexColour{1, 1, 1, 1};
+  if (layout_.diffuse >= 0) {
+    uint32_t c = ReadU32(p + layout_.diffuse);
+    vertexColour = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f, (c >> 24) / 255.0f};
+  }
+  auto source = [&](DWORD state, const D3DCOLORVALUE& fromMaterial) {
+    return colourVertex && rs[state] == D3DMCS_COLOR1 ? vertexColour : fromMaterial;
+  };
+  const D3DCOLORVALUE diffuse = source(D3DRS_DIFFUSEMATERIALSOURCE, material_.Diffuse);
+  const D3DCOLORVALUE ambient = source(D3DRS_AMBIENTMATERIALSOURCE, material_.Ambient);
+  const D3DCOLORVALUE emissive = source(D3DRS_EMISSIVEMATERIALSOURCE, material_.Emissive);
+  const uint32_t ga = rs[D3DRS_AMBIENT];
+  float r = emissive.r + ((ga >> 16) & 0xFF) / 255.0f * ambient.r;
+  float g = emissive.g + ((ga >> 8) & 0xFF) / 255.0f * ambient.g;
+  float b = emissive.b + (ga & 0xFF) / 255.0f * ambient.b;
+  float n[3] = {0, 0, 0};
+  bool hasNormal = layout_.normal >= 0;
+  if (hasNormal) {
+    float on[3] = {ReadFloat(p + layout_.normal), ReadFloat(p + layout_.normal + 4), ReadFloat(p + layout_.normal + 8)};
+    for (int j = 0; j < 3; ++j) n[j] = on[0] * world_.m[0][j] + on[1] * world_.m[1][j] + on[2] * world_.m[2][j];
+    if (rs[D3DRS_NORMALIZENORMALS]) {
+      float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+      if (len > 0) for (float& c : n) c /= len;
+    }
+  }
+  for (DWORD i = 0; i < kMaxLights; ++i) {
+    if (!lightEnabled_[i]) continue;
+    const D3DLIGHT8& l = lights_[i];
+    r += l.Ambient.r * ambient.r;
+    g += l.Ambient.g * ambient.g;
+    b += l.Ambient.b * ambient.b;
+    if (!hasNormal) continue;
+    float toLight[3];
+    if (l.Type == D3DLIGHT_DIRECTIONAL) {
+      toLight[0] = -l.Direction.x; toLight[1] = -l.Direction.y; toLight[2] = -l.Direction.z;
+    } else {
+      toLight[0] = l.Position.x - worldPos[0]; toLight[1] = l.Position.y - worldPos[1]; toLight[2] = l.Position.z - worldPos[2];
+    }
+    float len = std::sqrt(toLight[0] * toLight[0] + toLight[1] * toLight[1] + toLight[2] * toLight[2]);
+    if (!(len > 0)) continue;
+    float k = (n[0] * toLight[0] + n[1] * toLight[1] + n[2] * toLight[2]) / len;
+    if (k <= 0) continue;
+    r += l.Diffuse.r * diffuse.r * k;
+    g += l.Diffuse.g * diffuse.g * k;
+    b += l.Diffuse.b * diffuse.b * k;
+  }
+  auto clamp01 = [](float v) { return v > 1.0f ? 1.0f : (v > 0.0f ? v : 0.0f); };
+  colour[0] = clamp01(r) * 255.0f;
+  colour[1] = clamp01(g) * 255.0f;
+  colour[2] = clamp01(b) * 255.0f;
+  colour[3] = clamp01(diffuse.a) * 255.0f;
+}
+
+void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
+  const float x = ReadFloat(p), y = ReadFloat(p + 4), z = ReadFloat(p + 8);
+  const float(*m)[4] = worldViewProjection_;
+  out.x = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
+  out.y = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
+  out.z = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
+  out.w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+  if (lighting_) {
+    float world[3];
+    for (int j = 0; j < 3; ++j) world[j] = x * world_.m[0][j] + y * world_.m[1][j] + z * world_.m[2][j] + world_.m[3][j];
+    float c[4];
+    Light(p, world, c);
+    out.r = c[0]; out.g = c[1]; out.b = c[2]; out.a = c[3];
+  } else if (layout_.diffuse >= 0) {
+    const uint32_t c = ReadU32(p + layout_.diffuse);
+    out.r = static_cast<float>((c >> 16) & 0xFF);
+    out.g = static_cast<float>((c >> 8) & 0xFF);
+    out.b = static_cast<float>(c & 0xFF);
+    out.a = static_cast<float>(c >> 24);
+  } else {
+    out.r = out.g = out.b = out.a = 255.0f;
+  }
+  out.u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
+  out.v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
+  out.fog = 1.0f;
+  if (fogMode_ != D3DFOG_NONE) {
+    const float d = out.w;  // distance along the view axis for a perspective projection
+    float f = 1.0f;
+    if (fogMode_ == D3DFOG_LINEAR) f = fogEnd_ != fogStart_ ? (fogEnd_ - d) / (fogEnd_ - fogStart_) : (d < fogEnd_ ? 1.0f : 0.0f);
+    else if (fogMode_ == D3DFOG_EXP) f = std::exp(-fogDensity_ * d);
+    else f = std::exp(-(fogDensity_ * d) * (fogDensity_ * d));
+    out.fog = f > 1.0f ? 1.0f : (f > 0.0f ? f : 0.0f);
+  }
+}
+
+void SoftwareDevice::FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const {
+  out.x = ReadFloat(p);
+  out.y = ReadFloat(p + 4);
+  out.z = ReadFloat(p + 8);
+  out.rhw = ReadFloat(p + 12);
+  if (layout_.diffuse >= 0) {
+    const uint32_t c = ReadU32(p + layout_.diffuse);
+    out.r = static_cast<float>((c >> 16) & 0xFF);
+    out.g = static_cast<float>((c >> 8) & 0xFF);
+    out.b = static_cast<float>(c & 0xFF);
+    out.a = static_cast<float>(c >> 24);
+  } else {
+    out.r = out.g = out.b = out.a = 255.0f;
+  }
+  out.u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
+  out.v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
+  out.fog = 1.0f;
+}
+
+bool SoftwareDevice::ToScreen(const ClipVertex& c, ScreenVertex& out) const {
+  const float rhw = 1.0f / c.w;
+  const float halfW = static_cast<float>(viewport_.Width) * 0.5f, halfH = static_cast<float>(viewport_.Height) * 0.5f;
+  out.x = static_cast<float>(viewport_.X) + (1.0f + c.x * rhw) * halfW;
+  out.y = static_cast<float>(viewport_.Y) + (1.0f - c.y * rhw) * halfH;
+  // z == w gives exactly 1.0, the cleared depth, so LESSEQUAL keeps passing for the far plane.
+  out.z = viewport_.MinZ + c.z * rhw * (viewport_.MaxZ - viewport_.MinZ);
+  out.rhw = rhw;
+  out.r = c.r; out.g = c.g; out.b = c.b; out.a = c.a;
+  out.u = c.u; out.v = c.v;
+  out.fog = c.fog;
+  return true;
+}
+
+void SoftwareDevice::DrawClippedPoint(const ClipVertex& v) {
+  // Points are discarded whole for depth only; in x and y the rasterizer keeps whatever part of the
+  // point's square falls on the target.
+  if (!(v.w >= kMinW && v.z >= 0.0f && v.z <= v.w)) return;
+  ScreenVertex s;
+  ToScreen(v, s);
+  raster_.DrawPoint(s, pixel_);
+}
+
+void SoftwareDevice::DrawClippedLine(const ClipVertex& a, const ClipVertex& b) {
+  float t0 = 0.0f, t1 = 1.0f;
+  if (!(Inside(a) && Inside(b))) {
+    for (int p = 0; p < kPlanes; ++p) {
+      const float da = PlaneDistance(a, p), db = PlaneDistance(b, p);
+      if (da >= 0.0f && db >= 0.0f) continue;
+      if (!(da >= 0.0f) && !(db >= 0.0f)) return;  // both outside (or NaN)
+      const float t = da / (da - db);
+      if (da < 0.0f) t0 = std::max(t0, t);
+      else t1 = std::min(t1, t);
+      if (t0 > t1) return;
+    }
+  }
+  ScreenVertex sa, sb;
+  ToScreen(t0 > 0.0f ? Lerp(a, b, t0) : a, sa);
+  ToScreen(t1 < 1.0f ? Lerp(a, b, t1) : b, sb);
+  raster_.DrawLine(sa, sb, pixel_);
+}
+
+void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) {
+  ScreenVertex s[3];
+  if (Inside(a) && Inside(b) && Inside(c)) {
+    ToScreen(a, s[0]);
+    ToScreen(b, s[1]);
+    ToScreen(c, s[2]);
+    raster_.DrawTriangle(s[0], s[1], s[2], pixel_);
+    return;
+  }
+  // Sutherland–Hodgman against each plane; a triangle cut by 7 planes has at most 10 corners.
+  ClipVertex bufA[3 + kPlanes], bufB[3 + kPlanes];
+  ClipVertex* in = bufA;
+  ClipVertex* out = bufB;
+  int n = 3;
+  in[0] = a; in[1] = b; in[2] = c;
+  for (int p = 0; p < kPlanes && n > 0; ++p) {
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+      const ClipVertex& cur = in[i];
+      const ClipVertex& next = in[(i + 1) % n];
+      const float dc = PlaneDistance(cur, p), dn = PlaneDistance(next, p);
+      const bool cIn = dc >= 0.0f, nIn = dn >= 0.0f;
+      if (cIn) out[m++] = cur;
+      if (cIn != nIn && m < 3 + kPlanes) {
+        const float t = dc / (dc - dn);
+        if (t >= 0.0f && t <= 1.0f) out[m++] = Lerp(cur, next, t);
+      }
+    }
+    std::swap(in, out);
+    n = std::min(m, 3 + kPlanes);
+  }
+  if (n < 3) return;
+  ScreenVertex first, prev, cur;
+  ToScreen(in[0], first);
+  ToScreen(in[1], prev);
+  for (int i = 2; i < n; ++i) {
+    ToScreen(in[i], cur);
+    raster_.DrawTriangle(first, prev, cur, pixel_);
+    prev = cur;
+  }
+}
+
+void SoftwareDevice::EmitLine(const uint8_t* a, const uint8_t* b) {
+  if (layout_.transformed) {
+    ScreenVertex sa, sb;
+    FetchScreenVertex(a, sa);
+    FetchScreenVertex(b, sb);
+    raster_.DrawLine(sa, sb, pixel_);
+    return;
+  }
+  ClipVertex ca, cb;
+  FetchVertex(a, ca);
+  FetchVertex(b, cb);
+  DrawClippedLine(ca, cb);
+}
+
+void SoftwareDevice::EmitTriangle(const uint8_t* a, const uint8_t* b, const uint8_t* c) {
+  if (layout_.transformed) {
+    ScreenVertex sa, sb, sc;
+    FetchScreenVertex(a, sa);
+    FetchScreenVertex(b, sb);
+    FetchScreenVertex(c, sc);
+    raster_.DrawTriangle(sa, sb, sc, pixel_);
+    return;
+  }
+  ClipVertex ca, cb, cc;
+  FetchVertex(a, ca);
+  FetchVertex(b, cb);
+  FetchVertex(c, cc);
+  DrawClippedTriangle(ca, cb, cc);
+}
+
+HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* data, UINT stride, uint64_t available) {
+  if (!inScene_ || !layout_.valid || !data || stride < layout_.size) return D3DERR_INVALIDCALL;
+  uint64_t vertices;
+  switch (type) {
+    case D3DPT_POINTLIST: vertices = count; break;
+    case D3DPT_LINELIST: vertices = uint64_t{count} * 2; break;
+    case D3DPT_LINESTRIP: vertices = uint64_t{count} + 1; break;
+    case D3DPT_TRIANGLELIST: vertices = uint64_t{count} * 3; break;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: vertices = uint64_t{count} + 2; break;
+    default: return D3DERR_INVALIDCALL;
+  }
+  if (count == 0) return D3D_OK;
+  if ((vertices - 1) * stride + layout_.size > available) return D3DERR_INVALIDCALL;
+  PrepareDraw();
+  auto at = [&](uint64_t i) { return data + i * stride; };
+  switch (type) {
+    case D3DPT_POINTLIST:
+      for (uint64_t i = 0; i < vertices; ++i) {
+        if (layout_.transformed) {
+          ScreenVertex s;
+          FetchScreenVertex(at(i), s);
+          raster_.DrawPoint(s, pixel_);
+        } else {
+          ClipVertex c;
+          FetchVertex(at(i), c);
+          DrawClippedPoint(c);
+        }
+      }
+      break;
+    case D3DPT_LINELIST:
+      for (uint64_t i = 0; i + 1 < vertices; i += 2) EmitLine(at(i), at(i + 1));
+      break;
+    case D3DPT_LINESTRIP: {
+      // Joints are drawn once: every segment but the last leaves out its end pixel.
+      const bool last = pixel_.lastPixel;
+      pixel_.lastPixel = false;
+      for (uint64_t i = 0; i + 1 < vertices; ++i) {
+        if (i + 2 == vertices) pixel_.lastPixel = last;
+        EmitLine(at(i), at(i + 1));
+      }
+      pixel_.lastPixel = last;
+      break;
+    }
+    case D3DPT_TRIANGLELIST:
+      for (uint64_t i = 0; i + 2 < vertices; i += 3) EmitTriangle(at(i), at(i + 1), at(i + 2));
+      break;
+    case D3DPT_TRIANGLESTRIP:
+      for (uint64_t i = 0; i + 2 < vertices; ++i) {
+        if (i % 2 == 0) EmitTriangle(at(i), at(i + 1), at(i + 2));
+        else EmitTriangle(at(i + 1), at(i), at(i + 2));
+      }
+      break;
+    case D3DPT_TRIANGLEFAN:
+      for (uint64_t i = 1; i + 1 < vertices; ++i) EmitTriangle(at(0), at(i), at(i + 1));
+      break;
+  }
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
+  // The caller's memory is trusted to hold the vertices the count implies, as on Direct3D.
+  return Draw(type, primitiveCount, static_cast<const uint8_t*>(vertices), stride, UINT64_MAX);
+}
+
+HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+  if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
+  const uint64_t offset = uint64_t{startVertex} * streamStride_;
+  if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;
+  return Draw(type, primitiveCount, stream_->Bytes() + offset, streamStride_, stream_->Length() - offset);
+}
+
+}  // namespace render

@@ -1,0 +1,328 @@
+// Points, lines and triangles into the colour and depth buffers, by the Direct3D fill rules.
+#include "render/rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/texture.h"
+#include "render/texture_sampler.h"
+
+namespace render {
+namespace {
+
+inline int Mul255(int a, int b) { return (a * b + 127) / 255; }
+inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline int ToByte(float f) {
+  if (!(f > 0.0f)) return 0;  // also NaN
+  return f >= 255.0f ? 255 : static_cast<int>(f + 0.5f);
+}
+
+// ceil(x - 0.5): the pixel whose centre is nearest, exact halves going left/up. NaN and far values map
+// outside any target.
+inline int CentreIndex(float x) {
+  if (!(x > -1e7f && x < 1e7f)) return -1 << 30;
+  return static_cast<int>(std::ceil(x - 0.5f));
+}
+
+struct Rgba {
+  int r, g, b, a;
+};
+
+inline Rgba Unpack(uint32_t c) {
+  return {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF),
+          static_cast<int>(c >> 24)};
+}
+
+inline Rgba Arg(DWORD arg, const Rgba& diffuse, const Rgba& tex, const Rgba& factor) {
+  Rgba v;
+  switch (arg & D3DTA_SELECTMASK) {
+    case D3DTA_TEXTURE: v = tex; break;
+    case D3DTA_TFACTOR: v = factor; break;
+    case D3DTA_SPECULAR: v = {0, 0, 0, 0}; break;
+    default: v = diffuse; break;  // DIFFUSE, and CURRENT at stage 0
+  }
+  if (arg & D3DTA_ALPHAREPLICATE) v.r = v.g = v.b = v.a;
+  if (arg & D3DTA_COMPLEMENT) v = {255 - v.r, 255 - v.g, 255 - v.b, 255 - v.a};
+  return v;
+}
+
+inline int Op(DWORD op, int a1, int a2, int fallback) {
+  switch (op) {
+    case D3DTOP_DISABLE: return fallback;
+    case D3DTOP_SELECTARG1: return a1;
+    case D3DTOP_SELECTARG2: return a2;
+    case D3DTOP_MODULATE2X: return Clamp255(2 * Mul255(a1, a2));
+    case D3DTOP_MODULATE4X: return Clamp255(4 * Mul255(a1, a2));
+    case D3DTOP_ADD: return Clamp255(a1 + a2);
+    case D3DTOP_ADDSIGNED: return Clamp255(a1 + a2 - 128);
+    case D3DTOP_SUBTRACT: return Clamp255(a1 - a2);
+    default: return Mul255(a1, a2);  // MODULATE and anything we do not model
+  }
+}
+
+inline bool Compare(DWORD func, unsigned value, unsigned reference) {
+  switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return value < reference;
+    case D3DCMP_EQUAL: return value == reference;
+    case D3DCMP_LESSEQUAL: return value <= reference;
+    case D3DCMP_GREATER: return value > reference;
+    case D3DCMP_NOTEQUAL: return value != reference;
+    case D3DCMP_GREATEREQUAL: return value >= reference;
+    default: return true;
+  }
+}
+
+// Blend factor for one channel: `s` source channel, `d` destination channel, alphas sa/da.
+inline int Factor(DWORD f, int s, int d, int sa, int da) {
+  switch (f) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return 255;
+    case D3DBLEND_SRCCOLOR: return s;
+    case D3DBLEND_INVSRCCOLOR: return 255 - s;
+    case D3DBLEND_SRCALPHA: return sa;
+    case D3DBLEND_INVSRCALPHA: return 255 - sa;
+    case D3DBLEND_DESTALPHA: return da;
+    case D3DBLEND_INVDESTALPHA: return 255 - da;
+    case D3DBLEND_DESTCOLOR: return d;
+    case D3DBLEND_INVDESTCOLOR: return 255 - d;
+    case D3DBLEND_SRCALPHASAT: return std::min(sa, 255 - da);
+    default: return 255;
+  }
+}
+
+// Sub-pixel precision of triangle vertices: 1/256 pixel, so ties on edges are decided exactly.
+constexpr float kSubpixel = 256.0f;
+constexpr float kCoordLimit = 1 << 22;  // pixels; beyond this the fixed-point products could overflow
+
+inline int64_t Snap(float v) {
+  if (!(v > -kCoordLimit)) v = -kCoordLimit;  // also NaN
+  if (v > kCoordLimit) v = kCoordLimit;
+  return static_cast<int64_t>(std::lround(v * kSubpixel));
+}
+
+unsigned MipLevelFor(const PixelState& ps, float lod) {
+  if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || !(lod > 0.5f)) return 0;
+  unsigned last = ps.texture->LevelCount() - 1;
+  float level = std::floor(lod + 0.5f);
+  return level >= static_cast<float>(last) ? last : static_cast<unsigned>(level);
+}
+
+}  // namespace
+
+uint16_t Rasterizer::DepthToBits(float z) {
+  if (!(z > 0.0f)) return 0;
+  if (z >= 1.0f) return 0xFFFF;
+  return static_cast<uint16_t>(z * 65535.0f + 0.5f);
+}
+
+void Rasterizer::Resize(int width, int height) {
+  width_ = width;
+  height_ = height;
+  colour_.assign(static_cast<size_t>(width) * height, 0xFF000000u);
+  depth_.assign(static_cast<size_t>(width) * height, 0xFFFF);
+}
+
+void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z) {
+  x1 = std::max(x1, 0);
+  y1 = std::max(y1, 0);
+  x2 = std::min(x2, width_);
+  y2 = std::min(y2, height_);
+  if (x1 >= x2 || y1 >= y2) return;
+  const uint16_t bits = DepthToBits(z);
+  for (int y = y1; y < y2; ++y) {
+    size_t row = static_cast<size_t>(y) * width_;
+    if (target) std::fill(colour_.begin() + row + x1, colour_.begin() + row + x2, colour);
+    if (depth) std::fill(depth_.begin() + row + x1, depth_.begin() + row + x2, bits);
+  }
+}
+
+void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, float a, float u, float v, float fog,
+                          unsigned level, const PixelState& ps) {
+  const size_t index = static_cast<size_t>(y) * width_ + x;
+  const uint16_t depth = DepthToBits(z);
+  if (ps.depthTest && !Compare(ps.depthFunc, depth, depth_[index])) return;
+
+  const Rgba diffuse{ToByte(r), ToByte(g), ToByte(b), ToByte(a)};
+  // With no texture bound, the texture argument reads as opaque white.
+  Rgba tex{255, 255, 255, 255};
+  if (ps.texture) {
+    bool linear = (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
+    tex = Unpack(SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV));
+  }
+  const Rgba factor = Unpack(ps.textureFactor);
+  const Rgba c1 = Arg(ps.colorArg1, diffuse, tex, factor), c2 = Arg(ps.colorArg2, diffuse, tex, factor);
+  const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex, factor), a2 = Arg(ps.alphaArg2, diffuse, tex, factor);
+  int sr = Op(ps.colorOp, c1.r, c2.r, diffuse.r);
+  int sg = Op(ps.colorOp, c1.g, c2.g, diffuse.g);
+  int sb = Op(ps.colorOp, c1.b, c2.b, diffuse.b);
+  int sa = Op(ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp, a1.a, a2.a, diffuse.a);
+
+  if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(sa), ps.alphaRef & 0xFF)) return;
+
+  if (ps.fog) {
+    const Rgba fc = Unpack(ps.fogColor);
+    int f = ToByte(fog * 255.0f);
+    sr = Mul255(sr, f) + Mul255(fc.r, 255 - f);
+    sg = Mul255(sg, f) + Mul255(fc.g, 255 - f);
+    sb = Mul255(sb, f) + Mul255(fc.b, 255 - f);
+  }
+
+  uint32_t& dst = colour_[index];
+  if (ps.blend) {
+    const Rgba d = Unpack(dst);
+    auto mix = [&](int s, int dc) {
+      return Clamp255(Mul255(s, Factor(ps.srcBlend, s, dc, sa, d.a)) + Mul255(dc, Factor(ps.destBlend, s, dc, sa, d.a)));
+    };
+    int outA = Clamp255(Mul255(sa, Factor(ps.srcBlend, sa, d.a, sa, d.a)) +
+                        Mul255(d.a, Factor(ps.destBlend, sa, d.a, sa, d.a)));
+    sr = mix(sr, d.r);
+    sg = mix(sg, d.g);
+    sb = mix(sb, d.b);
+    sa = outA;
+  }
+  dst = (static_cast<uint32_t>(sa) << 24) | (static_cast<uint32_t>(sr) << 16) | (static_cast<uint32_t>(sg) << 8) |
+        static_cast<uint32_t>(sb);
+  if (ps.depthTest && ps.depthWrite) depth_[index] = depth;
+}
+
+void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
+  // A point of size S is the square x ± S/2, y ± S/2 filled by the top-left rule: the columns whose
+  // centres c satisfy x - S/2 <= c < x + S/2. For S = 1 that is the one pixel ceil(x - 0.5).
+  const float half = ps.pointSize * 0.5f;
+  int x0 = CentreIndex(v.x - half + 0.5f), x1 = CentreIndex(v.x + half + 0.5f);
+  int y0 = CentreIndex(v.y - half + 0.5f), y1 = CentreIndex(v.y + half + 0.5f);
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, width_);
+  y1 = std::min(y1, height_);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
+}
+
+void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {
+  // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
+  // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are
+  // ceil(y - 0.5) of the line at each column centre, so halfway cases go up (left for y-major lines).
+  const float dx = v1.x - v0.x, dy = v1.y - v0.y;
+  if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;  // NaN or absurd coordinates
+  const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+  const float major0 = xMajor ? v0.x : v0.y, major1 = xMajor ? v1.x : v1.y;
+  const float minor0 = xMajor ? v0.y : v0.x;
+  const float dMajor = major1 - major0, dMinor = xMajor ? dy : dx;
+  const int start = CentreIndex(major0), end = CentreIndex(major1);
+  const int step = end >= start ? 1 : -1;
+  const int count = (end - start) * step + (ps.lastPixel ? 1 : 0);
+  const float slope = dMajor != 0.0f ? dMinor / dMajor : 0.0f;
+  const float color0[4] = {v0.r, v0.g, v0.b, v0.a};
+  const float color1[4] = {v1.r, v1.g, v1.b, v1.a};
+  for (int i = 0; i < count; ++i) {
+    const int m = start + i * step;
+    float t = dMajor != 0.0f ? (static_cast<float>(m) - major0) / dMajor : 0.0f;
+    t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
+    const int x = xMajor ? m : n, y = xMajor ? n : m;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
+    // Attributes interpolate with perspective correction through rhw.
+    const float w0 = (1.0f - t) * v0.rhw, w1 = t * v1.rhw, sum = w0 + w1;
+    const float k0 = sum > 0.0f ? w0 / sum : 1.0f - t, k1 = sum > 0.0f ? w1 / sum : t;
+    const float z = v0.z + (v1.z - v0.z) * t;
+    const bool flat = ps.flatShade;
+    float c[4];
+    for (int j = 0; j < 4; ++j) c[j] = flat ? color0[j] : color0[j] * k0 + color1[j] * k1;
+    Fragment(x, y, z, c[0], c[1], c[2], c[3], v0.u * k0 + v1.u * k1, v0.v * k0 + v1.v * k1,
+             v0.fog * k0 + v1.fog * k1, 0, ps);
+  }
+}
+
+void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                              const PixelState& ps) {
+  const ScreenVertex* v[3] = {&a, &b, &c};
+  int64_t X[3], Y[3];
+  for (int i = 0; i < 3; ++i) {
+    X[i] = Snap(v[i]->x);
+    Y[i] = Snap(v[i]->y);
+  }
+  // Twice the signed area in y-down pixels: positive = clockwise as seen on screen (front-facing).
+  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  if (area == 0) return;
+  if (ps.cullMode == D3DCULL_CCW && area < 0) return;
+  if (ps.cullMode == D3DCULL_CW && area > 0) return;
+  if (area < 0) {
+    std::swap(v[1], v[2]);
+    std::swap(X[1], X[2]);
+    std::swap(Y[1], Y[2]);
+    area = -area;
+  }
+
+  // Edge i runs from vertex i+1 to i+2 (opposite vertex i); inside means E >= 0 on top/left edges, E > 0 elsewhere.
+  int64_t ex[3], ey[3], bias[3];
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3, k = (i + 2) % 3;
+    ex[i] = X[k] - X[j];
+    ey[i] = Y[k] - Y[j];
+    const bool topLeft = ey[i] < 0 || (ey[i] == 0 && ex[i] > 0);
+    bias[i] = topLeft ? 0 : -1;
+  }
+  auto edgeAt = [&](int i, int64_t px, int64_t py) {
+    const int j = (i + 1) % 3;
+    return ex[i] * (py - Y[j]) - ey[i] * (px - X[j]);
+  };
+
+  const int64_t sub = static_cast<int64_t>(kSubpixel);
+  auto ceilDiv = [](int64_t n, int64_t d) { return n >= 0 ? (n + d - 1) / d : -((-n) / d); };
+  auto floorDiv = [](int64_t n, int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); };
+  int64_t minX = ceilDiv(std::min({X[0], X[1], X[2]}), sub), maxX = floorDiv(std::max({X[0], X[1], X[2]}), sub);
+  int64_t minY = ceilDiv(std::min({Y[0], Y[1], Y[2]}), sub), maxY = floorDiv(std::max({Y[0], Y[1], Y[2]}), sub);
+  minX = std::max<int64_t>(minX, 0);
+  minY = std::max<int64_t>(minY, 0);
+  maxX = std::min<int64_t>(maxX, width_ - 1);
+  maxY = std::min<int64_t>(maxY, height_ - 1);
+  if (minX > maxX || minY > maxY) return;
+
+  // Mip level from the texel footprint of one pixel step (constant over the triangle; honoured simply).
+  unsigned level = 0;
+  if (ps.texture && ps.mipFilter != D3DTEXF_NONE && ps.texture->LevelCount() > 1) {
+    const float fa = static_cast<float>(area) / (kSubpixel * kSubpixel);
+    const float x0 = v[0]->x, y0 = v[0]->y, x1 = v[1]->x, y1 = v[1]->y, x2 = v[2]->x, y2 = v[2]->y;
+    const float tw = static_cast<float>(ps.texture->LevelAt(0).width);
+    const float th = static_cast<float>(ps.texture->LevelAt(0).height);
+    auto grad = [&](float q0, float q1, float q2, float& ddx, float& ddy) {
+      ddx = ((q1 - q0) * (y2 - y0) - (q2 - q0) * (y1 - y0)) / fa;
+      ddy = ((q2 - q0) * (x1 - x0) - (q1 - q0) * (x2 - x0)) / fa;
+    };
+    float dudx, dudy, dvdx, dvdy;
+    grad(v[0]->u * tw, v[1]->u * tw, v[2]->u * tw, dudx, dudy);
+    grad(v[0]->v * th, v[1]->v * th, v[2]->v * th, dvdx, dvdy);
+    const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
+    level = MipLevelFor(ps, rho > 0.0f ? std::log2(rho) : 0.0f);
+  }
+
+  const float inv = 1.0f / static_cast<float>(area);
+  for (int64_t py = minY; py <= maxY; ++py) {
+    const int64_t sy = py * sub;
+    int64_t e[3];
+    for (int i = 0; i < 3; ++i) e[i] = edgeAt(i, minX * sub, sy);
+    for (int64_t px = minX; px <= maxX; ++px) {
+      if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
+        const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv;
+        const float l2 = 1.0f - l0 - l1;
+        const float z = l0 * v[0]->z + l1 * v[1]->z + l2 * v[2]->z;
+        const float p0 = l0 * v[0]->rhw, p1 = l1 * v[1]->rhw, p2 = l2 * v[2]->rhw, ps_ = p0 + p1 + p2;
+        const float k0 = ps_ != 0.0f ? p0 / ps_ : l0, k1 = ps_ != 0.0f ? p1 / ps_ : l1, k2 = ps_ != 0.0f ? p2 / ps_ : l2;
+        const ScreenVertex& f = *v[0];
+        const bool flat = ps.flatShade;
+        Fragment(static_cast<int>(px), static_cast<int>(py), z,
+                 flat ? f.r : k0 * v[0]->r + k1 * v[1]->r + k2 * v[2]->r,
+                 flat ? f.g : k0 * v[0]->g + k1 * v[1]->g + k2 * v[2]->g,
+                 flat ? f.b : k0 * v[0]->b + k1 * v[1]->b + k2 * v[2]->b,
+                 flat ? f.a : k0 * v[0]->a + k1 * v[1]->a + k2 * v[2]->a,
+                 k0 * v[0]->u + k1 * v[1]->u + k2 * v[2]->u, k0 * v[0]->v + k1 * v[1]->v + k2 * v[2]->v,
+                 k0 * v[0]->fog + k1 * v[1]->fog + k2 * v[2]->fog, level, ps);
+      }
+      for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
+    }
+  }
+}
+
+}  // namespace render

@@ -1,0 +1,77 @@
+// The software rasterizer: an A8R8G8B8 colour buffer and a 16-bit depth buffer, and the Direct3D rules
+// for filling them: pixel centres on integer coordinates, size-1 points on the pixel they round to,
+// diamond-exit lines, top-left filled triangles, stage-0 texture blending, alpha test, blending, depth.
+// Vertices arrive already divided and in pixels (pipeline.cpp does transform, lighting and clipping).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/d3d8.h"
+
+namespace render {
+
+class Texture;
+
+// One vertex in screen space: x, y in pixels (centres on integers), z the depth 0..1, rhw = 1/w.
+// Colours are 0..255 floats so they interpolate without conversions; fog is the fog factor
+// (1 = no fog, 0 = all fog colour).
+struct ScreenVertex {
+  float x, y, z, rhw;
+  float r, g, b, a;
+  float u, v;
+  float fog;
+};
+
+// What the pixel stage needs, gathered from the device states when they change.
+struct PixelState {
+  const Texture* texture = nullptr;
+  DWORD colorOp = D3DTOP_MODULATE, colorArg1 = D3DTA_TEXTURE, colorArg2 = D3DTA_CURRENT;
+  DWORD alphaOp = D3DTOP_SELECTARG1, alphaArg1 = D3DTA_TEXTURE, alphaArg2 = D3DTA_CURRENT;
+  DWORD magFilter = D3DTEXF_POINT, minFilter = D3DTEXF_POINT, mipFilter = D3DTEXF_NONE;
+  DWORD addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
+  D3DCOLOR textureFactor = 0xFFFFFFFF;
+  bool blend = false;
+  DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO;
+  bool alphaTest = false;
+  DWORD alphaFunc = D3DCMP_ALWAYS, alphaRef = 0;
+  bool depthTest = true, depthWrite = true;
+  DWORD depthFunc = D3DCMP_LESSEQUAL;
+  bool fog = false;
+  D3DCOLOR fogColor = 0;
+  bool flatShade = false;
+  DWORD cullMode = D3DCULL_CCW;
+  bool lastPixel = true;
+  float pointSize = 1.0f;
+};
+
+class Rasterizer {
+ public:
+  // Sizes are validated by the device (1..16384 each side).
+  void Resize(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  const uint32_t* Colour() const { return colour_.data(); }
+  uint32_t* Colour() { return colour_.data(); }
+  const uint16_t* Depth() const { return depth_.data(); }
+
+  // Clears the part of the rectangle [x1, x2) × [y1, y2) inside the target.
+  void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
+
+  void DrawPoint(const ScreenVertex& v, const PixelState& ps);
+  void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
+  void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
+
+  static uint16_t DepthToBits(float z);
+
+ private:
+  // Shades one fragment and writes it when it passes the tests. `level` is the mip level sampled.
+  void Fragment(int x, int y, float z, float r, float g, float b, float a, float u, float v, float fog,
+                unsigned level, const PixelState& ps);
+
+  int width_ = 0, height_ = 0;
+  std::vector<uint32_t> colour_;
+  std::vector<uint16_t> depth_;
+};
+
+}  // namespace render

@@ -1,0 +1,419 @@
+// Device state, resources, scenes, Clear and Present of the software device.
+#include "render/software_device.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/backend.h"
+#include "render/texture.h"
+#include "render/vertex_buffer.h"
+
+namespace render {
+namespace {
+
+DWORD FloatBits(float f) {
+  DWORD d;
+  std::memcpy(&d, &f, sizeof d);
+  return d;
+}
+
+void Identity(D3DMATRIX& m) {
+  m = D3DMATRIX{};
+  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+}
+
+bool BackBufferFormatSupported(D3DFORMAT f) {
+  return f == D3DFMT_UNKNOWN || f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5 ||
+         f == D3DFMT_X1R5G5B5 || f == D3DFMT_A1R5G5B5;
+}
+
+platform::PresentTarget* TargetOf(HWND window) {
+  return window ? platform::CurrentBackend().TargetOf(window) : nullptr;
+}
+
+}  // namespace
+
+HRESULT SoftwareDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& pp, SoftwareDevice** out) {
+  if (!out) return D3DERR_INVALIDCALL;
+  *out = nullptr;
+  SoftwareDevice* device = new (std::nothrow) SoftwareDevice();
+  if (!device) return E_OUTOFMEMORY;
+  device->window_ = pp.hDeviceWindow ? pp.hDeviceWindow : window;
+  HRESULT hr = device->ApplyPresentParameters(pp);
+  if (FAILED(hr)) {
+    device->Release();
+    return hr;
+  }
+  *out = device;
+  return D3D_OK;
+}
+
+SoftwareDevice::~SoftwareDevice() { ReleaseBindings(); }
+
+HRESULT SoftwareDevice::ApplyPresentParameters(const D3DPRESENT_PARAMETERS& pp) {
+  if (!BackBufferFormatSupported(pp.BackBufferFormat) || pp.BackBufferCount > 1 ||
+      pp.SwapEffect < D3DSWAPEFFECT_DISCARD || pp.SwapEffect > D3DSWAPEFFECT_COPY_VSYNC)
+    return D3DERR_INVALIDCALL;
+  if (!pp.Windowed && pp.BackBufferFormat == D3DFMT_UNKNOWN) return D3DERR_INVALIDCALL;
+  int width = static_cast<int>(std::min<UINT>(pp.BackBufferWidth, kMaxSide + 1));
+  int height = static_cast<int>(std::min<UINT>(pp.BackBufferHeight, kMaxSide + 1));
+  // A windowed device of size 0 takes the window's client size.
+  if (pp.Windowed && (width == 0 || height == 0)) {
+    platform::PresentTarget* target = TargetOf(window_);
+    if (!target) return D3DERR_INVALIDCALL;
+    if (width == 0) width = target->ClientWidth();
+    if (height == 0) height = target->ClientHeight();
+  }
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return D3DERR_INVALIDCALL;
+  try {
+    raster_.Resize(width, height);
+  } catch (const std::bad_alloc&) {
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  params_ = pp;
+  params_.BackBufferWidth = static_cast<UINT>(width);
+  params_.BackBufferHeight = static_cast<UINT>(height);
+  if (params_.BackBufferFormat == D3DFMT_UNKNOWN) params_.BackBufferFormat = D3DFMT_X8R8G8B8;
+  params_.BackBufferCount = 1;
+  SetDefaultState();
+  return D3D_OK;
+}
+
+void SoftwareDevice::ReleaseBindings() {
+  for (auto& t : textures_) {
+    if (t) t->Release();
+    t = nullptr;
+  }
+  if (stream_) stream_->Release();
+  stream_ = nullptr;
+  streamStride_ = 0;
+}
+
+void SoftwareDevice::SetDefaultState() {
+  ReleaseBindings();
+  std::fill(std::begin(renderStates_), std::end(renderStates_), 0u);
+  DWORD* rs = renderStates_;
+  rs[D3DRS_ZENABLE] = params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+  rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
+  rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+  rs[D3DRS_ZWRITEENABLE] = TRUE;
+  rs[D3DRS_LASTPIXEL] = TRUE;
+  rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+  rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+  rs[D3DRS_CULLMODE] = D3DCULL_CCW;
+  rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+  rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRS_FOGSTART] = FloatBits(0.0f);
+  rs[D3DRS_FOGEND] = FloatBits(1.0f);
+  rs[D3DRS_FOGDENSITY] = FloatBits(1.0f);
+  rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
+  rs[D3DRS_CLIPPING] = TRUE;
+  rs[D3DRS_LIGHTING] = TRUE;
+  rs[D3DRS_COLORVERTEX] = TRUE;
+  rs[D3DRS_LOCALVIEWER] = TRUE;
+  rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+  rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
+  rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
+  rs[D3DRS_POINTSIZE] = FloatBits(1.0f);
+  rs[D3DRS_POINTSIZE_MIN] = FloatBits(0.0f);
+  rs[D3DRS_POINTSIZE_MAX] = FloatBits(64.0f);
+  rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
+  rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
+  rs[D3DRS_COLORWRITEENABLE] = 0xF;
+  rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+
+  for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
+    DWORD* ts = stageStates_[s];
+    std::fill(ts, ts + D3DTSS_COUNT, 0u);
+    ts[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+    ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    ts[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    ts[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+    ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    ts[D3DTSS_TEXCOORDINDEX] = s;
+    ts[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+    ts[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+    ts[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
+    ts[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
+    ts[D3DTSS_MINFILTER] = D3DTEXF_POINT;
+    ts[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
+    ts[D3DTSS_MAXANISOTROPY] = 1;
+    ts[D3DTSS_COLORARG0] = D3DTA_CURRENT;
+    ts[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
+    ts[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+  }
+  Identity(world_);
+  Identity(view_);
+  Identity(projection_);
+  viewport_ = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
+  material_ = D3DMATERIAL8{};
+  for (auto& l : lights_) l = D3DLIGHT8{};
+  for (auto& e : lightEnabled_) e = false;
+  fvf_ = 0;
+  layout_ = VertexLayout{};
+  inScene_ = false;
+  viewProjectionDirty_ = wvpDirty_ = pixelStateDirty_ = true;
+}
+
+HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
+  if (!pp) return D3DERR_INVALIDCALL;
+  if (pp->hDeviceWindow) window_ = pp->hDeviceWindow;
+  // Textures and vertex buffers live outside the device, so every pool survives; the state returns to defaults.
+  return ApplyPresentParameters(*pp);
+}
+
+HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                                const RGNDATA*) {
+  if (inScene_) return D3DERR_INVALIDCALL;
+  platform::PresentTarget* target = TargetOf(destWindowOverride ? destWindowOverride : window_);
+  if (!target) return D3D_OK;  // headless: nothing to show, and nothing failed
+  const int bw = raster_.Width(), bh = raster_.Height();
+  const int cw = target->ClientWidth(), ch = target->ClientHeight();
+  RECT src = sourceRect ? *sourceRect : RECT{0, 0, bw, bh};
+  RECT dst = destRect ? *destRect : RECT{0, 0, cw, ch};
+  if (src.left > src.right || src.top > src.bottom || dst.left > dst.right || dst.top > dst.bottom)
+    return D3DERR_INVALIDCALL;
+  const int64_t sw = int64_t{src.right} - src.left, sh = int64_t{src.bottom} - src.top;
+  const int64_t dw = int64_t{dst.right} - dst.left, dh = int64_t{dst.bottom} - dst.top;
+  if (sw == 0 || sh == 0 || dw == 0 || dh == 0) return D3D_OK;
+
+  if (sw == dw && sh == dh) {
+    // A plain copy: clip both rectangles by the same amounts, to the back buffer and to the client area.
+    int64_t l = std::max<int64_t>({0, -int64_t{src.left}, -int64_t{dst.left}});
+    int64_t t = std::max<int64_t>({0, -int64_t{src.top}, -int64_t{dst.top}});
+    int64_t r = std::max<int64_t>({0, int64_t{src.right} - bw, int64_t{dst.right} - cw});
+    int64_t b = std::max<int64_t>({0, int64_t{src.bottom} - bh, int64_t{dst.bottom} - ch});
+    if (l + r >= sw || t + b >= sh) return D3D_OK;
+    RECT s{static_cast<LONG>(src.left + l), static_cast<LONG>(src.top + t), static_cast<LONG>(src.right - r),
+           static_cast<LONG>(src.bottom - b)};
+    RECT d{static_cast<LONG>(dst.left + l), static_cast<LONG>(dst.top + t), static_cast<LONG>(dst.right - r),
+           static_cast<LONG>(dst.bottom - b)};
+    return target->PresentPixels(raster_.Colour(), bw, s, d) ? D3D_OK : D3DERR_DEVICELOST;
+  }
+
+  // Stretched: clip the source to the back buffer, then sample it (nearest) for the visible destination.
+  RECT s{std::max<LONG>(src.left, 0), std::max<LONG>(src.top, 0), std::min<LONG>(src.right, bw),
+         std::min<LONG>(src.bottom, bh)};
+  if (s.left >= s.right || s.top >= s.bottom) return D3D_OK;
+  RECT v{std::max<LONG>(dst.left, 0), std::max<LONG>(dst.top, 0), std::min<LONG>(dst.right, cw),
+         std::min<LONG>(dst.bottom, ch)};
+  if (v.left >= v.right || v.top >= v.bottom) return D3D_OK;
+  const int vw = v.right - v.left, vh = v.bottom - v.top;
+  presentScratch_.resize(static_cast<size_t>(vw) * vh);
+  const int64_t cs_w = s.right - s.left, cs_h = s.bottom - s.top;
+  for (int y = 0; y < vh; ++y) {
+    int64_t sy = s.top + (int64_t{v.top + y - dst.top} * cs_h) / dh;
+    sy = std::clamp<int64_t>(sy, s.top, s.bottom - 1);
+    for (int x = 0; x < vw; ++x) {
+      int64_t sx = s.left + (int64_t{v.left + x - dst.left} * cs_w) / dw;
+      sx = std::clamp<int64_t>(sx, s.left, s.right - 1);
+      presentScratch_[static_cast<size_t>(y) * vw + x] = raster_.Colour()[sy * bw + sx];
+    }
+  }
+  return target->PresentPixels(presentScratch_.data(), vw, RECT{0, 0, vw, vh}, v) ? D3D_OK : D3DERR_DEVICELOST;
+}
+
+HRESULT SoftwareDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                                      D3DPOOL pool, IDirect3DTexture8** texture) {
+  if (!texture) return D3DERR_INVALIDCALL;
+  *texture = Texture::Create(width, height, levels, usage, format, pool);
+  return *texture ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT SoftwareDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                           IDirect3DVertexBuffer8** vertexBuffer) {
+  if (!vertexBuffer) return D3DERR_INVALIDCALL;
+  *vertexBuffer = VertexBuffer::Create(length, usage, fvf, pool);
+  return *vertexBuffer ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT SoftwareDevice::BeginScene() {
+  if (inScene_) return D3DERR_INVALIDCALL;
+  inScene_ = true;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::EndScene() {
+  if (!inScene_) return D3DERR_INVALIDCALL;
+  inScene_ = false;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD) {
+  if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
+  if (count > 0 && !rects) return D3DERR_INVALIDCALL;
+  if (!(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
+  const bool target = flags & D3DCLEAR_TARGET, depth = flags & D3DCLEAR_ZBUFFER;
+  // Clears stay inside the viewport, as on Direct3D.
+  const int vx1 = static_cast<int>(viewport_.X), vy1 = static_cast<int>(viewport_.Y);
+  const int vx2 = static_cast<int>(viewport_.X + viewport_.Width), vy2 = static_cast<int>(viewport_.Y + viewport_.Height);
+  if (count == 0) {
+    raster_.Clear(vx1, vy1, vx2, vy2, target, color, depth, z);
+    return D3D_OK;
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    const D3DRECT& r = rects[i];
+    raster_.Clear(std::max<int>(r.x1, vx1), std::max<int>(r.y1, vy1), std::min<int>(r.x2, vx2),
+                  std::min<int>(r.y2, vy2), target, color, depth, z);
+  }
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+  if (!matrix) return D3DERR_INVALIDCALL;
+  switch (state) {
+    case D3DTS_WORLD: world_ = *matrix; wvpDirty_ = true; return D3D_OK;
+    case D3DTS_VIEW: view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
+    case D3DTS_PROJECTION: projection_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
+    default: return state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + 8 ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+}
+
+HRESULT SoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
+  if (!matrix) return D3DERR_INVALIDCALL;
+  switch (state) {
+    case D3DTS_WORLD: *matrix = world_; return D3D_OK;
+    case D3DTS_VIEW: *matrix = view_; return D3D_OK;
+    case D3DTS_PROJECTION: *matrix = projection_; return D3D_OK;
+    default: return D3DERR_INVALIDCALL;
+  }
+}
+
+HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
+  if (!viewport || viewport->Width == 0 || viewport->Height == 0 ||
+      uint64_t{viewport->X} + viewport->Width > params_.BackBufferWidth ||
+      uint64_t{viewport->Y} + viewport->Height > params_.BackBufferHeight)
+    return D3DERR_INVALIDCALL;
+  viewport_ = *viewport;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT8* viewport) {
+  if (!viewport) return D3DERR_INVALIDCALL;
+  *viewport = viewport_;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetMaterial(const D3DMATERIAL8* material) {
+  if (!material) return D3DERR_INVALIDCALL;
+  material_ = *material;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetMaterial(D3DMATERIAL8* material) {
+  if (!material) return D3DERR_INVALIDCALL;
+  *material = material_;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
+  if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
+  if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
+  lights_[index] = *light;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetLight(DWORD index, D3DLIGHT8* light) {
+  if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
+  *light = lights_[index];
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
+  if (index >= kMaxLights) return D3DERR_INVALIDCALL;
+  // A light never set is the default directional light (white, pointing along +z), as on Direct3D.
+  if (enable && lights_[index].Type == 0) {
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = {1, 1, 1, 0};
+    l.Direction = {0, 0, 1};
+    lights_[index] = l;
+  }
+  lightEnabled_[index] = enable != 0;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetLightEnable(DWORD index, BOOL* enable) {
+  if (!enable || index >= kMaxLights) return D3DERR_INVALIDCALL;
+  *enable = lightEnabled_[index] ? TRUE : FALSE;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
+  renderStates_[state] = value;
+  pixelStateDirty_ = true;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
+  if (!value || state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
+  *value = renderStates_[state];
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
+  if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
+  if (texture) texture->AddRef();
+  if (textures_[stage]) textures_[stage]->Release();
+  textures_[stage] = texture;
+  pixelStateDirty_ = true;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) {
+  if (!texture || stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
+  *texture = textures_[stage];
+  if (*texture) (*texture)->AddRef();
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+  if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+  stageStates_[stage][type] = value;
+  pixelStateDirty_ = true;
+  if (type == D3DTSS_TEXCOORDINDEX && stage == 0) layout_ = LayoutOf(fvf_, value);
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
+  if (!value || stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+  *value = stageStates_[stage][type];
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
+  VertexLayout layout = LayoutOf(handle, stageStates_[0][D3DTSS_TEXCOORDINDEX]);
+  if (!layout.valid) return D3DERR_INVALIDCALL;
+  fvf_ = handle;
+  layout_ = layout;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::GetVertexShader(DWORD* handle) {
+  if (!handle) return D3DERR_INVALIDCALL;
+  *handle = fvf_;
+  return D3D_OK;
+}
+
+HRESULT SoftwareDevice::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8* streamData, UINT stride) {
+  if (streamNumber != 0) return streamNumber < 16 ? D3D_OK : D3DERR_INVALIDCALL;  // only stream 0 feeds FVF drawing
+  // Every vertex buffer of this device is ours; the cast is safe for buffers it created.
+  VertexBuffer* vb = static_cast<VertexBuffer*>(streamData);
+  if (vb) vb->AddRef();
+  if (stream_) stream_->Release();
+  stream_ = vb;
+  streamStride_ = stride;
+  return D3D_OK;
+}
+
+const uint32_t* SoftwareDevice::BackBufferPixels(int* width, int* height) {
+  if (width) *width = raster_.Width();
+  if (height) *height = raster_.Height();
+  return raster_.Colour();
+}
+
+}  // namespace render

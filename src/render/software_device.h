@@ -1,0 +1,125 @@
+// The software Direct3D 8 device: fixed-function state, resources, scene drawing into a Rasterizer and
+// presenting to the platform window. State and presenting live in software_device.cpp, the draw
+// path (vertex fetch, transform, lighting, fog, clipping) in device_draw.cpp.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/rasterizer.h"
+#include "render/ref_counted.h"
+
+namespace render {
+
+class Texture;
+class VertexBuffer;
+
+// Where the parts of one vertex lie, from its FVF code.
+struct VertexLayout {
+  bool transformed = false;  // XYZRHW: already in screen space
+  bool valid = false;
+  UINT size = 0;             // bytes the FVF describes
+  int normal = -1, pointSize = -1, diffuse = -1, texCoord = -1;  // byte offsets, -1 when absent
+  UINT texCoordSets = 0;
+};
+VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex);
+
+// A vertex in clip space, before the divide.
+struct ClipVertex {
+  float x, y, z, w;
+  float r, g, b, a;  // 0..255
+  float u, v;
+  float fog;
+};
+
+class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
+ public:
+  static constexpr int kMaxSide = 16384;
+  static constexpr DWORD kMaxLights = 16;
+
+  // Validated creation; `window` may be null (a headless device: Present copies nothing).
+  static HRESULT Create(HWND window, const D3DPRESENT_PARAMETERS& pp, SoftwareDevice** out);
+
+  HRESULT TestCooperativeLevel() override { return D3D_OK; }
+  HRESULT Reset(D3DPRESENT_PARAMETERS* pp) override;
+  HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                  const RGNDATA* dirtyRegion) override;
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                        IDirect3DTexture8** texture) override;
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             IDirect3DVertexBuffer8** vertexBuffer) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+  HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
+  HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
+  HRESULT SetMaterial(const D3DMATERIAL8* material) override;
+  HRESULT GetMaterial(D3DMATERIAL8* material) override;
+  HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
+  HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
+  HRESULT LightEnable(DWORD index, BOOL enable) override;
+  HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+  HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) override;
+  HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+  HRESULT SetVertexShader(DWORD handle) override;
+  HRESULT GetVertexShader(DWORD* handle) override;
+  HRESULT SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8* streamData, UINT stride) override;
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) override;
+  const uint32_t* BackBufferPixels(int* width, int* height) override;
+
+ private:
+  SoftwareDevice() = default;
+  ~SoftwareDevice() override;
+
+  HRESULT ApplyPresentParameters(const D3DPRESENT_PARAMETERS& pp);
+  void SetDefaultState();
+  void ReleaseBindings();
+
+  // device_draw.cpp
+  HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, UINT stride, uint64_t available);
+  void PrepareDraw();
+  void FetchVertex(const uint8_t* p, ClipVertex& out) const;
+  void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
+  void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;
+  bool ToScreen(const ClipVertex& c, ScreenVertex& out) const;
+  void DrawClippedPoint(const ClipVertex& v);
+  void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
+  void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
+  void EmitLine(const uint8_t* a, const uint8_t* b);
+  void EmitTriangle(const uint8_t* a, const uint8_t* b, const uint8_t* c);
+
+  HWND window_ = nullptr;
+  D3DPRESENT_PARAMETERS params_{};
+  Rasterizer raster_;
+  bool inScene_ = false;
+
+  DWORD renderStates_[D3DRS_COUNT] = {};
+  DWORD stageStates_[D3DMAXTEXTURESTAGES][D3DTSS_COUNT] = {};
+  IDirect3DBaseTexture8* textures_[D3DMAXTEXTURESTAGES] = {};
+  D3DMATRIX world_{}, view_{}, projection_{};
+  float viewProjection_[4][4] = {};
+  float worldViewProjection_[4][4] = {};
+  bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
+  D3DVIEWPORT8 viewport_{};
+  D3DMATERIAL8 material_{};
+  D3DLIGHT8 lights_[kMaxLights] = {};
+  bool lightEnabled_[kMaxLights] = {};
+  DWORD fvf_ = 0;
+  VertexLayout layout_{};
+  VertexBuffer* stream_ = nullptr;
+  UINT streamStride_ = 0;
+  PixelState pixel_{};
+  bool lighting_ = false;
+  DWORD fogMode_ = D3DFOG_NONE;
+  float fogStart_ = 0, fogEnd_ = 1, fogDensity_ = 1;
+  std::vector<uint32_t> presentScratch_;  // for stretched presents only
+};
+
+}  // namespace render

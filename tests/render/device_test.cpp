@@ -1,0 +1,213 @@
+// The Direct3D object and device: creation rules, scenes, presenting into a window, sprite and font.
+#include "platform/null/null_backend.h"
+#include "render_test_util.h"
+
+namespace rendertest {
+namespace {
+
+TEST(Direct3DCreate, OnlyVersion220GivesAnObject) {
+  EXPECT_EQ(Direct3DCreate8(219), nullptr);
+  EXPECT_EQ(Direct3DCreate8(0), nullptr);
+  IDirect3D8* d3d = Direct3DCreate8(220);
+  ASSERT_NE(d3d, nullptr);
+  D3DDISPLAYMODE mode{};
+  EXPECT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
+  EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(d3d->Release(), 0u);
+}
+
+TEST(CreateDevice, HalAndRefWithEitherVertexProcessingWork) {
+  IDirect3D8* d3d = Direct3DCreate8(220);
+  for (D3DDEVTYPE type : {D3DDEVTYPE_HAL, D3DDEVTYPE_REF}) {
+    for (DWORD flags : {D3DCREATE_SOFTWARE_VERTEXPROCESSING, D3DCREATE_HARDWARE_VERTEXPROCESSING}) {
+      D3DPRESENT_PARAMETERS pp = Params(32, 24);
+      IDirect3DDevice8* device = nullptr;
+      EXPECT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, type, nullptr, flags, &pp, &device), D3D_OK);
+      ASSERT_NE(device, nullptr);
+      int w = 0, h = 0;
+      EXPECT_NE(device->BackBufferPixels(&w, &h), nullptr);
+      EXPECT_EQ(w, 32);
+      EXPECT_EQ(h, 24);
+      device->Release();
+    }
+  }
+  d3d->Release();
+}
+
+TEST(CreateDevice, BadRequestsFailWithNoDevice) {
+  IDirect3D8* d3d = Direct3DCreate8(220);
+  IDirect3DDevice8* device = nullptr;
+  D3DPRESENT_PARAMETERS pp = Params(32, 24);
+  EXPECT_LT(d3d->CreateDevice(1, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), 0);
+  EXPECT_LT(d3d->CreateDevice(0, D3DDEVTYPE_SW, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), 0);
+  EXPECT_LT(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &pp, &device), 0);
+  EXPECT_LT(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, nullptr, &device), 0);
+  pp = Params(0, 24);  // no size and no window to take it from
+  EXPECT_LT(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), 0);
+  pp = Params(100000, 100000);
+  EXPECT_LT(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), 0);
+  EXPECT_EQ(device, nullptr);
+  d3d->Release();
+}
+
+class Drawing : public DeviceFixture {
+ protected:
+  void SetUp() override { Open(8, 4); }
+};
+
+TEST_F(Drawing, DrawsOnlyInsideAScene) {
+  device->EndScene();
+  ScreenVertex v{1, 1, 0, 1, kWhite, 0, 0};
+  device->SetVertexShader(kScreenFvf);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v), D3DERR_INVALIDCALL);
+  EXPECT_EQ(CountNot(kBlack), 0);
+  EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->BeginScene(), D3D_OK);
+  EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
+}
+
+TEST_F(Drawing, StrideShorterThanTheVertexIsRefused) {
+  ScreenVertex v{1, 1, 0, 1, kWhite, 0, 0};
+  device->SetVertexShader(kScreenFvf);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, 20), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->SetVertexShader(0), D3DERR_INVALIDCALL);
+}
+
+TEST_F(Drawing, SpriteDrawsTheSourceRectangleAtTheTranslationAndRestoresStates) {
+  // A 4×1 texture; the sprite draws texels 1..2 at x = 5.
+  IDirect3DTexture8* t = MakeTexture(4, 1, {0xFF111111, 0xFF222222, 0xFF333333, 0xFF444444});
+  ID3DXSprite* sprite = nullptr;
+  ASSERT_EQ(D3DXCreateSprite(device, &sprite), D3D_OK);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+  ASSERT_EQ(sprite->Begin(), D3D_OK);
+  const RECT src{1, 0, 3, 1};
+  const D3DXVECTOR2 at(5, 2);
+  ASSERT_EQ(sprite->Draw(t, &src, nullptr, nullptr, 0.0f, &at, 0xFFFFFFFF), D3D_OK);
+  ASSERT_EQ(sprite->End(), D3D_OK);
+  EXPECT_EQ(Picture({{0xFF222222, '2'}, {0xFF333333, '3'}}),
+            "........\n"
+            "........\n"
+            ".....23.\n"
+            "........\n");
+  DWORD cull = 0;
+  device->GetRenderState(D3DRS_CULLMODE, &cull);
+  EXPECT_EQ(cull, D3DCULL_CW);
+  IDirect3DBaseTexture8* bound = reinterpret_cast<IDirect3DBaseTexture8*>(1);
+  device->GetTexture(0, &bound);
+  EXPECT_EQ(bound, nullptr);
+  sprite->Release();
+  t->Release();
+}
+
+TEST(GdiFont, FontObjectHoldsItsGdiFont) {
+  HFONT f = CreateFontA(16, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS UI Gothic");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->height, 16);
+  IDirect3D8* d3d = Direct3DCreate8(220);
+  D3DPRESENT_PARAMETERS pp = Params(8, 8);
+  IDirect3DDevice8* device = nullptr;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
+  ID3DXFont* font = nullptr;
+  ASSERT_EQ(D3DXCreateFont(device, f, &font), D3D_OK);
+  EXPECT_EQ(font->GetGdiFont(), f);
+  ID3DXFont* none = reinterpret_cast<ID3DXFont*>(1);
+  EXPECT_LT(D3DXCreateFont(device, nullptr, &none), 0);
+  EXPECT_EQ(none, nullptr);
+  font->Release();
+  device->Release();
+  d3d->Release();
+  EXPECT_TRUE(DeleteObject(f));
+  EXPECT_FALSE(DeleteObject(nullptr));
+}
+
+// Presenting into a scripted window of the null platform backend.
+class Presenting : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window = static_cast<platform::NullWindow*>(null->CreateMainWindow("t", 6, 4, false));
+    ASSERT_NE(window, nullptr);
+    d3d = Direct3DCreate8(220);
+    D3DPRESENT_PARAMETERS pp = Params(4, 3, window);
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
+    // Back buffer columns 0..3 in four colours.
+    for (LONG x = 0; x < 4; ++x) {
+      D3DRECT r{x, 0, x + 1, 3};
+      device->Clear(1, &r, D3DCLEAR_TARGET, 0xFF000000u | static_cast<uint32_t>(x + 1), 1.0f, 0);
+    }
+    std::fill(window->pixels.begin(), window->pixels.end(), 0xFFEEEEEEu);
+  }
+  void TearDown() override {
+    if (device) device->Release();
+    if (d3d) d3d->Release();
+  }
+  std::string Window() {
+    std::string s;
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 6; ++x) {
+        const uint32_t p = window->Pixel(x, y);
+        s += p == 0xFFEEEEEEu ? '-' : static_cast<char>('0' + (p & 0xFF));
+      }
+      s += '\n';
+    }
+    return s;
+  }
+  platform::ScopedNullBackend null;
+  platform::NullWindow* window = nullptr;
+  IDirect3D8* d3d = nullptr;
+  IDirect3DDevice8* device = nullptr;
+};
+
+TEST_F(Presenting, NullRectanglesStretchTheBackBufferOverTheClientArea) {
+  // 4×3 onto 6×4: nearest source texel for each window pixel.
+  ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Window(), "112334\n112334\n112334\n112334\n");
+}
+
+TEST_F(Presenting, RectanglesLargerThanTheBufferAreClippedNotRefused) {
+  const RECT big{0, 0, 640, 480};
+  ASSERT_EQ(device->Present(&big, &big, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Window(), "1234--\n1234--\n1234--\n------\n");
+}
+
+TEST_F(Presenting, EqualRectanglesAreClippedByTheSameAmounts) {
+  const RECT src{1, 0, 4, 2}, dst{4, 3, 7, 5};  // only the first column and row land in the window
+  ASSERT_EQ(device->Present(&src, &dst, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Window(), "------\n------\n------\n----23\n");
+  const RECT left{-2, 0, 2, 1}, dstLeft{0, 0, 4, 1};  // the two columns left of the buffer are dropped
+  std::fill(window->pixels.begin(), window->pixels.end(), 0xFFEEEEEEu);
+  ASSERT_EQ(device->Present(&left, &dstLeft, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Window(), "--12--\n------\n------\n------\n");
+}
+
+TEST_F(Presenting, BackBufferIsKeptAfterPresent) {
+  device->Present(nullptr, nullptr, nullptr, nullptr);
+  int w = 0, h = 0;
+  const uint32_t* p = device->BackBufferPixels(&w, &h);
+  EXPECT_EQ(p[3], 0xFF000004u);
+}
+
+TEST_F(Presenting, AFailingWindowReportsFailure) {
+  window->failPresent = true;
+  EXPECT_LT(device->Present(nullptr, nullptr, nullptr, nullptr), 0);
+}
+
+TEST_F(Presenting, InsideASceneIsRefused) {
+  device->BeginScene();
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+  device->EndScene();
+}
+
+TEST(HeadlessPresent, SucceedsAndCopiesNothing) {
+  IDirect3D8* d3d = Direct3DCreate8(220);
+  D3DPRESENT_PARAMETERS pp = Params(8, 8);
+  IDirect3DDevice8* device = nullptr;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
+  const RECT r{0, 0, 640, 480};
+  EXPECT_EQ(device->Present(&r, &r, nullptr, nullptr), D3D_OK);
+  device->Release();
+  d3d->Release();
+}
+
+}  // namespace
+}  // namespace rendertest

@@ -1,0 +1,198 @@
+// Pixel rules of the software device: points, lines, filled quads, MODULATE, blending and Clear.
+#include "render_test_util.h"
+
+namespace rendertest {
+namespace {
+
+class Points : public DeviceFixture {
+ protected:
+  void SetUp() override { Open(8, 3); }
+};
+
+TEST_F(Points, LandOnThePixelTheyRoundTo) {
+  ScreenPoint(2.4f, 1.0f);  // rounds down to column 2
+  ScreenPoint(4.6f, 1.4f);  // rounds up to column 5, row 1
+  ScreenPoint(6.5f, 0.5f);  // exact halves go left and up: (6, 0)
+  EXPECT_EQ(Picture(),
+            "......#.\n"
+            "..#..#..\n"
+            "........\n");
+}
+
+TEST_F(Points, OutsideTheTargetDrawNothing) {
+  ScreenPoint(-0.6f, 1.0f);
+  ScreenPoint(7.6f, 1.0f);
+  ScreenPoint(3.0f, -0.51f);
+  ScreenPoint(3.0f, 2.51f);
+  EXPECT_EQ(CountNot(kBlack), 0);
+}
+
+class Lines : public DeviceFixture {
+ protected:
+  void SetUp() override { Open(8, 6); }
+};
+
+TEST_F(Lines, HorizontalVerticalAndDiagonalLightBothEndpoints) {
+  ScreenLine(1, 0, 6, 0);  // horizontal, left to right
+  ScreenLine(0, 1, 0, 5);  // vertical
+  ScreenLine(2, 1, 6, 5);  // 45 degrees
+  EXPECT_EQ(Picture(),
+            ".######.\n"
+            "#.#.....\n"
+            "#..#....\n"
+            "#...#...\n"
+            "#....#..\n"
+            "#.....#.\n");
+}
+
+TEST_F(Lines, WithoutLastPixelTheEndIsLeftOut) {
+  device->SetRenderState(D3DRS_LASTPIXEL, FALSE);
+  ScreenLine(6, 2, 1, 2);  // right to left: the start (6) is drawn, the end (1) is not
+  ScreenLine(7, 0, 7, 4);
+  EXPECT_EQ(Picture(),
+            ".......#\n"
+            ".......#\n"
+            "..######\n"
+            ".......#\n"
+            "........\n"
+            "........\n");
+}
+
+TEST_F(Lines, ShallowLineTakesOnePixelPerColumn) {
+  ScreenLine(0, 1, 7, 3.8f);
+  EXPECT_EQ(Picture(),
+            "........\n"
+            "##......\n"
+            "..##....\n"
+            "....###.\n"
+            ".......#\n"
+            "........\n");
+}
+
+class Quads : public DeviceFixture {
+ protected:
+  void SetUp() override { Open(12, 4); }
+};
+
+TEST_F(Quads, ScreenQuadFromTwoToTenCoversColumnsTwoToNine) {
+  ScreenQuad(2, 1, 10, 3, kWhite);
+  EXPECT_EQ(Picture(),
+            "............\n"
+            "..########..\n"
+            "..########..\n"
+            "............\n");
+}
+
+TEST_F(Quads, HalfPixelShiftedQuadCoversTheSameColumns) {
+  ScreenQuad(1.5f, 0.5f, 9.5f, 2.5f, kWhite);
+  EXPECT_EQ(Picture(),
+            "............\n"
+            "..########..\n"
+            "..########..\n"
+            "............\n");
+}
+
+TEST_F(Quads, EachTexelIsSampledExactlyOnceAtOneToOne) {
+  // Eight texels of distinct colours, drawn unshifted 1:1: u = (column - 2) / 8 lands on texel edges.
+  std::vector<uint32_t> texels;
+  for (uint32_t i = 0; i < 8; ++i) texels.push_back(0xFF000000u | (i + 1) * 0x10);
+  IDirect3DTexture8* t = MakeTexture(8, 1, texels);
+  device->SetTexture(0, t);
+  ScreenQuad(2, 0, 10, 1, kWhite);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(Pixel(2 + x, 0), texels[x]) << "column " << 2 + x;
+  EXPECT_EQ(Pixel(1, 0), kBlack);
+  EXPECT_EQ(Pixel(10, 0), kBlack);
+  device->SetTexture(0, nullptr);
+  t->Release();
+}
+
+TEST_F(Quads, ModulateMultipliesTextureByVertexColour) {
+  IDirect3DTexture8* t = MakeTexture(1, 1, {0xFFFF8040});
+  device->SetTexture(0, t);
+  ScreenQuad(0, 0, 2, 1, 0xFF808080);  // half grey
+  EXPECT_EQ(Pixel(0, 0), 0xFF804020u);
+  device->SetTexture(0, nullptr);
+  t->Release();
+}
+
+TEST_F(Quads, WithoutTextureTheVertexColourShowsAsIs) {
+  ScreenQuad(0, 0, 2, 1, 0xFF123456);
+  EXPECT_EQ(Pixel(0, 0) | 0xFF000000u, 0xFF123456u);
+}
+
+TEST_F(Quads, HalfAlphaBlendsWithTheBackground) {
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  ScreenQuad(0, 0, 4, 1, 0x80FF0000);  // red at alpha 128 over blue
+  const uint32_t p = Pixel(0, 0);
+  EXPECT_NEAR(static_cast<int>((p >> 16) & 0xFF), 128, 1);
+  EXPECT_EQ((p >> 8) & 0xFF, 0u);
+  EXPECT_NEAR(static_cast<int>(p & 0xFF), 127, 1);
+}
+
+TEST_F(Quads, TransparentTexelsLeaveTheBackground) {
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+  IDirect3DTexture8* t = MakeTexture(2, 1, {0x00FFFFFF, 0xFFFFFFFF});
+  device->SetTexture(0, t);
+  ScreenQuad(0, 0, 2, 1, kWhite);
+  EXPECT_EQ(Pixel(0, 0) | 0xFF000000u, 0xFF00FF00u);
+  EXPECT_EQ(Pixel(1, 0) | 0xFF000000u, kWhite);
+  device->SetTexture(0, nullptr);
+  t->Release();
+}
+
+TEST_F(Quads, CounterClockwiseTrianglesAreCulledByDefault) {
+  ScreenVertex ccw[3] = {{0, 0, 0, 1, kWhite, 0, 0}, {0, 4, 0, 1, kWhite, 0, 0}, {4, 0, 0, 1, kWhite, 0, 0}};
+  device->SetVertexShader(kScreenFvf);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof ccw[0]);
+  EXPECT_EQ(CountNot(kBlack), 0);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof ccw[0]);
+  EXPECT_GT(CountNot(kBlack), 0);
+}
+
+TEST_F(Quads, SharedDiagonalIsFilledOnceWithoutGaps) {
+  // Two triangles of one square with additive blending: every pixel is hit exactly once.
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  const D3DCOLOR c = 0xFF010101;
+  ScreenVertex tri[6] = {{0, 0, 0, 1, c, 0, 0}, {4, 0, 0, 1, c, 0, 0}, {4, 4, 0, 1, c, 0, 0},
+                         {0, 4, 0, 1, c, 0, 0}, {0, 0, 0, 1, c, 0, 0}, {4, 4, 0, 1, c, 0, 0}};
+  device->SetVertexShader(kScreenFvf);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, tri, sizeof tri[0]);
+  EXPECT_EQ(Picture({{0xFF010101, '1'}, {0xFF020202, '2'}}),
+            "1111........\n"
+            "1111........\n"
+            "1111........\n"
+            "1111........\n");
+}
+
+class Clearing : public DeviceFixture {
+ protected:
+  void SetUp() override { Open(4, 2); }
+};
+
+TEST_F(Clearing, FillsColourAndDepth) {
+  device->EndScene();
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF140000, 0.0f, 0), D3D_OK);
+  device->BeginScene();
+  EXPECT_EQ(Picture({{0xFF140000, 'r'}}), "rrrr\nrrrr\n");
+  // Depth 0 everywhere: a point at depth 0.5 fails LESSEQUAL.
+  ScreenVertex v{1, 1, 0.5f, 1, kWhite, 0, 0};
+  device->SetVertexShader(kScreenFvf);
+  device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v);
+  EXPECT_EQ(Pixel(1, 1), 0xFF140000u);
+  device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v);
+  EXPECT_EQ(Pixel(1, 1) | 0xFF000000u, kWhite);
+}
+
+TEST_F(Clearing, RectangleClearsOnlyItsPart) {
+  D3DRECT r{1, 0, 3, 1};
+  device->Clear(1, &r, D3DCLEAR_TARGET, kWhite, 1.0f, 0);
+  EXPECT_EQ(Picture(), ".##.\n....\n");
+  EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, kWhite, 1.0f, 0), D3DERR_INVALIDCALL);
+}
+
+}  // namespace
+}  // namespace rendertest
