@@ -1,0 +1,41 @@
+// LoadData: the scene's first frame puts it into the running state, builds the one-point vertex buffer
+// that point drawing uses with HARD_TL on, and reads the whole data file into the three columns.
+#include <cstring>
+
+#include "graphics/direct_graphics.h"
+#include "viewer/data_file_reader.h"
+#include "viewer/viewer_scene.h"
+
+namespace {
+
+constexpr UINT kPointBufferBytes = 2 * sizeof(SceneVertex);  // 48
+
+}  // namespace
+
+void ViewerScene::LoadData() {
+  // Running from here on, before anything is read: the rest of this frame already draws.
+  state = 1;
+  targetFps = 60;
+
+  if (g_graphics->config.HARD_TL != 0 && !vertexBuffer) {
+    // Vertex 0, white at the origin, is the one drawn: the world matrix moves it onto each row.
+    pointVertices[0] = SceneVertex{0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.0f, 1.0f};
+    pointVertices[1] = SceneVertex{1.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.0f, 0.0f};
+    IDirect3DVertexBuffer8* buffer = nullptr;
+    if (SUCCEEDED(g_graphics->device->CreateVertexBuffer(kPointBufferBytes, 0, SCENE_VERTEX_FVF, D3DPOOL_MANAGED,
+                                                         &buffer)) &&
+        buffer) {
+      BYTE* data = nullptr;
+      if (SUCCEEDED(buffer->Lock(0, 0, &data, 0)) && data) {
+        std::memcpy(data, pointVertices, kPointBufferBytes);
+        buffer->Unlock();
+        vertexBuffer = buffer;
+      } else {
+        // A buffer we cannot fill would draw garbage; without one, Draw falls back to DrawPoint.
+        buffer->Release();
+      }
+    }
+  }
+
+  viewer::ReadDataFile(g_dataPath, viewer::kMaxDataRows, dataX, dataY, dataZ);
+}

@@ -1,0 +1,76 @@
+// UpdateControl: one frame of user input into the view settings. The order of the steps matters: the
+// resets come after the mouse steps (so Z while dragging ends at the reset values), and the radius
+// floor comes last.
+#include "input/input_manager.h"
+#include "viewer/viewer_scene.h"
+
+namespace {
+
+// The function keys are read through the key state directly, not through the input layer, so they
+// are not subject to its window-active gate.
+constexpr int kFunctionKeys[] = {VK_F1, VK_F2, VK_F3, VK_F4, VK_F5};
+
+int32_t Toggled(int32_t value) { return value == 0 ? 1 : 0; }
+
+// Mouse counts to degrees or units: eight counts a step, truncated toward zero (C++ integer division).
+int32_t Steps(int16_t counts) { return counts / 8; }
+
+// Integer settings come from the file unchecked: adding to one at the edge of the range wraps around
+// instead of overflowing.
+void Add(int32_t& field, int32_t amount) {
+  field = static_cast<int32_t>(static_cast<uint32_t>(field) + static_cast<uint32_t>(amount));
+}
+
+}  // namespace
+
+void ViewerScene::UpdateControl() {
+  // One shared latch: at most one mode changes per frame, and none again until every function key has
+  // been seen up.
+  int32_t* const fields[] = {&showHint, &lineMode, &autoAnime, &showFps, &showAxis};
+  for (int i = 0; i < 5; ++i) {
+    if (GetAsyncKeyState(kFunctionKeys[i]) != 0 && hotkeyLatch == 0) {
+      hotkeyLatch = 1;
+      *fields[i] = Toggled(*fields[i]);
+    }
+  }
+  // The second round of queries stops at the first key still reading as pressed.
+  bool anyDown = false;
+  for (int vk : kFunctionKeys) {
+    if (GetAsyncKeyState(vk) != 0) {
+      anyDown = true;
+      break;
+    }
+  }
+  if (!anyDown) hotkeyLatch = 0;
+
+  if (autoAnime != 0) cameraTheta -= 1.0;
+  cameraTheta += Steps(g_input->GetMouseAxis(MOUSE_DX));
+  // One step each way: exactly 0 and exactly 360 stay.
+  if (cameraTheta < 0.0) cameraTheta += 360.0;
+  if (cameraTheta > 360.0) cameraTheta -= 360.0;
+
+  const int32_t vertical = Steps(g_input->GetMouseAxis(MOUSE_DY));
+  if (g_input->GetMouseAxis(MOUSE_BUTTON_0) != 0) {
+    cameraR += vertical;
+  } else {
+    Add(cameraZ, vertical);
+  }
+
+  Add(axisY, -g_input->IsButtonDown(BUTTON_UP, 0));
+  Add(axisY, g_input->IsButtonDown(BUTTON_DOWN, 0));
+  Add(axisX, g_input->IsButtonDown(BUTTON_LEFT, 0));
+  Add(axisX, -g_input->IsButtonDown(BUTTON_RIGHT, 0));
+
+  if (g_input->IsButtonDown(BUTTON_1, 0) == 1) {
+    cameraZ = 150;
+    cameraY = 30;
+    cameraTheta = 45.0;
+    cameraR = 250.0;
+  }
+  if (g_input->IsButtonDown(BUTTON_2, 0) == 1) {
+    axisX = 0;
+    axisY = 0;
+  }
+
+  if (cameraR < 1.0) cameraR = 1.0;
+}

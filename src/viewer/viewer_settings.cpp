@@ -1,0 +1,93 @@
+// The ten view keys of config.ini: read when the scene is constructed, written back when it is
+// destroyed. Also the scene's construction and destruction, which frame the two.
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "platform/frame_timer.h"
+#include "platform/profile.h"
+#include "platform/profile_text.h"
+#include "viewer/viewer_scene.h"
+
+namespace {
+
+constexpr char kSection[] = "CONFIG";
+
+// Base 2 of the value's 32-bit pattern: 5 gives "101", -1 thirty-two "1" digits.
+std::string Binary(int32_t value) {
+  uint32_t bits = static_cast<uint32_t>(value);
+  if (bits == 0) return "0";
+  std::string digits;
+  for (; bits != 0; bits >>= 1) digits.insert(digits.begin(), static_cast<char>('0' + (bits & 1u)));
+  return digits;
+}
+
+int32_t ReadSigned(const char* key, int defaultValue, const std::string& path) {
+  return static_cast<int32_t>(GetPrivateProfileIntA(kSection, key, defaultValue, path.c_str()));
+}
+
+// THETA and R are stored as whole numbers read unsigned: "-1" comes back as 4294967295.0.
+double ReadUnsigned(const char* key, int defaultValue, const std::string& path) {
+  return static_cast<double>(GetPrivateProfileIntA(kSection, key, defaultValue, path.c_str()));
+}
+
+}  // namespace
+
+ViewerScene::ViewerScene() : ViewerScene(FrameTimer::GetModuleDirectory() + "/config.ini") {}
+
+ViewerScene::ViewerScene(std::string configPath) : configPath_(std::move(configPath)) { LoadSettings(); }
+
+ViewerScene::~ViewerScene() { SaveSettings(); }
+
+void ViewerScene::LoadSettings() {
+  showHint = ReadSigned("SHOWHINT", 1, configPath_);
+  lineMode = ReadSigned("LINESET", 0, configPath_);
+  autoAnime = ReadSigned("AUTOANIME", 0, configPath_);
+  showAxis = ReadSigned("SHOWAXIS", 1, configPath_);
+  cameraZ = ReadSigned("CAMERA_X", 150, configPath_);
+  cameraY = ReadSigned("CAMERA_Y", 30, configPath_);
+  cameraTheta = ReadUnsigned("CAMERA_T", 45, configPath_);
+  cameraR = ReadUnsigned("CAMERA_R", 250, configPath_);
+  axisX = ReadSigned("AXIS_X", 0, configPath_);
+  axisY = ReadSigned("AXIS_Y", 0, configPath_);
+}
+
+void ViewerScene::ReleaseDeviceResources() {
+  if (vertexBuffer) {
+    vertexBuffer->Release();
+    vertexBuffer = nullptr;
+  }
+}
+
+void ViewerScene::SaveSettings() {
+  // The buffer only ever exists with HARD_TL on, so that setting (whose owner may be gone by now) need
+  // not be asked. At a normal end the entry point has released it already.
+  ReleaseDeviceResources();
+
+  // All ten keys go into the file in a single atomic replace: a crash part-way can leave the old file
+  // or the new one, never a half-written one or a mix of both.
+  std::string text;
+  if (!platform::ReadProfileFile(configPath_, text)) {
+    struct stat st{};
+    // Present but unreadable (a folder, no read permission): never replace what could not be read.
+    if (stat(configPath_.c_str(), &st) == 0) return;
+    text.clear();
+  }
+  const std::pair<const char*, std::string> keys[] = {
+      {"SHOWHINT", Binary(showHint)},
+      {"LINESET", Binary(lineMode)},
+      {"AUTOANIME", Binary(autoAnime)},
+      {"SHOWAXIS", Binary(showAxis)},
+      {"CAMERA_X", std::to_string(cameraZ)},
+      {"CAMERA_Y", std::to_string(cameraY)},
+      {"CAMERA_T", std::to_string(viewer::TruncateToInt32(cameraTheta))},
+      {"CAMERA_R", std::to_string(viewer::TruncateToInt32(cameraR))},
+      {"AXIS_X", std::to_string(axisX)},
+      {"AXIS_Y", std::to_string(axisY)},
+  };
+  for (const auto& [key, value] : keys) text = platform::ini::SetValue(text, kSection, key, value);
+  // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.
+  (void)platform::ReplaceProfileFile(configPath_, text);
+}
