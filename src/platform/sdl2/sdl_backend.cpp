@@ -43,7 +43,11 @@ std::string SdlBackend::MissingDisplayReason() {
 }
 
 SdlBackend::SdlBackend() {
-  // Without the hint SDL turns SIGINT and SIGTERM into SDL_QUIT: the run then ends normally.
+  // The window surface stays a plain software framebuffer: otherwise SDL may put a GL renderer
+  // behind it and recreate the window on the first present (a new X window id under the tests).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Without SDL_HINT_NO_SIGNAL_HANDLERS, SDL turns SIGINT and SIGTERM into SDL_QUIT: the run then
+  // ends normally.
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0 && SDL_Init(SDL_INIT_VIDEO) != 0) {
     error_ = SDL_GetError();
     return;
