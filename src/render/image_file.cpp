@@ -1,6 +1,7 @@
 // Texture files other than DDS (PNG, JPEG, BMP, TGA) through stb_image, and the resampling helpers
 // used for requested sizes and mip chains.
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include <stb/stb_image.h>
@@ -8,6 +9,25 @@
 #include "render/image.h"
 
 namespace render {
+namespace {
+
+// stb_image trusts PNG chunk lengths and grows its buffer to each declared length, so a file that
+// lies about one would make it allocate up to 2 GB. Every chunk must fit inside the file.
+bool PngChunksFit(const uint8_t* data, size_t size) {
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (size < 8 || std::memcmp(data, kSignature, 8) != 0) return true;  // not a PNG
+  size_t offset = 8;
+  while (offset + 12 <= size) {
+    const uint64_t length = (uint64_t{data[offset]} << 24) | (uint64_t{data[offset + 1]} << 16) |
+                            (uint64_t{data[offset + 2]} << 8) | data[offset + 3];
+    if (offset + 12 + length > size) return false;
+    if (std::memcmp(data + offset + 4, "IEND", 4) == 0) return true;
+    offset += 12 + static_cast<size_t>(length);
+  }
+  return offset == size;
+}
+
+}  // namespace
 
 bool DecodeImageFile(const uint8_t* data, size_t size, DecodedImage& out, std::string& error) {
   if (!data || size < 4) {
@@ -17,6 +37,10 @@ bool DecodeImageFile(const uint8_t* data, size_t size, DecodedImage& out, std::s
   if (data[0] == 'D' && data[1] == 'D' && data[2] == 'S' && data[3] == ' ') return DecodeDds(data, size, out, error);
   if (size > static_cast<size_t>(INT_MAX)) {
     error = "image file too large";
+    return false;
+  }
+  if (!PngChunksFit(data, size)) {
+    error = "PNG chunk runs past the end of the file";
     return false;
   }
   const int length = static_cast<int>(size);

@@ -116,11 +116,53 @@ uint16_t Rasterizer::DepthToBits(float z) {
   return static_cast<uint16_t>(z * 65535.0f + 0.5f);
 }
 
+void Rasterizer::Finish(PixelState& ps) {
+  // With no texture, the texture argument is opaque white: MODULATE by it, or selecting diffuse,
+  // leaves the diffuse colour unchanged.
+  auto passesDiffuse = [](DWORD op, DWORD arg1, DWORD arg2) {
+    auto plain = [](DWORD a) { return (a & ~D3DTA_SELECTMASK) == 0; };
+    auto isDiffuse = [&](DWORD a) { return plain(a) && (a == D3DTA_DIFFUSE || a == D3DTA_CURRENT); };
+    auto isWhiteOrDiffuse = [&](DWORD a) { return plain(a) && (isDiffuse(a) || a == D3DTA_TEXTURE); };
+    switch (op) {
+      case D3DTOP_DISABLE: return true;
+      case D3DTOP_SELECTARG1: return isDiffuse(arg1);
+      case D3DTOP_SELECTARG2: return isDiffuse(arg2);
+      case D3DTOP_MODULATE: return isWhiteOrDiffuse(arg1) && isWhiteOrDiffuse(arg2) && (isDiffuse(arg1) || isDiffuse(arg2));
+      default: return false;
+    }
+  };
+  ps.diffuseOnly = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
+                   (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
+}
+
 void Rasterizer::Resize(int width, int height) {
   width_ = width;
   height_ = height;
   colour_.assign(static_cast<size_t>(width) * height, 0xFF000000u);
   depth_.assign(static_cast<size_t>(width) * height, 0xFFFF);
+  tilesPerRow_ = static_cast<size_t>((width + (1 << kTileShift) - 1) >> kTileShift);
+  const size_t tileRows = static_cast<size_t>((height + (1 << kTileShift) - 1) >> kTileShift);
+  tileUniform_.assign(tilesPerRow_ * tileRows, 1);
+  uniformDepth_ = 0xFFFF;
+}
+
+void Rasterizer::MaterialiseTile(size_t tile) {
+  const int tx = static_cast<int>(tile % tilesPerRow_) << kTileShift, ty = static_cast<int>(tile / tilesPerRow_) << kTileShift;
+  const int x2 = std::min(tx + (1 << kTileShift), width_), y2 = std::min(ty + (1 << kTileShift), height_);
+  for (int y = ty; y < y2; ++y) {
+    const size_t row = static_cast<size_t>(y) * width_;
+    std::fill(depth_.begin() + row + tx, depth_.begin() + row + x2, uniformDepth_);
+  }
+  tileUniform_[tile] = 0;
+}
+
+void Rasterizer::MaterialiseAllTiles() {
+  for (size_t t = 0; t < tileUniform_.size(); ++t)
+    if (tileUniform_[t]) MaterialiseTile(t);
+}
+
+uint16_t Rasterizer::DepthAt(int x, int y) const {
+  return tileUniform_[TileOf(x, y)] ? uniformDepth_ : depth_[static_cast<size_t>(y) * width_ + x];
 }
 
 void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z) {
@@ -130,6 +172,13 @@ void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t col
   y2 = std::min(y2, height_);
   if (x1 >= x2 || y1 >= y2) return;
   const uint16_t bits = DepthToBits(z);
+  if (depth && x1 == 0 && y1 == 0 && x2 == width_ && y2 == height_) {
+    std::fill(tileUniform_.begin(), tileUniform_.end(), 1);
+    uniformDepth_ = bits;
+    depth = false;
+  } else if (depth) {
+    MaterialiseAllTiles();  // partial depth clears are rare: keep them simple
+  }
   for (int y = y1; y < y2; ++y) {
     size_t row = static_cast<size_t>(y) * width_;
     if (target) std::fill(colour_.begin() + row + x1, colour_.begin() + row + x2, colour);
@@ -139,24 +188,47 @@ void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t col
 
 void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, float a, float u, float v, float fog,
                           unsigned level, const PixelState& ps) {
+  const uint32_t packed = (static_cast<uint32_t>(ToByte(a)) << 24) | (static_cast<uint32_t>(ToByte(r)) << 16) |
+                          (static_cast<uint32_t>(ToByte(g)) << 8) | static_cast<uint32_t>(ToByte(b));
+  FragmentPacked(x, y, z, packed, u, v, fog, level, ps);
+}
+
+void Rasterizer::PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog,
+                           const PixelState& ps) {
+  if (ps.pointSize != 1.0f) {
+    const ScreenVertex s{x, y, z, 1.0f, static_cast<float>((colour >> 16) & 0xFF), static_cast<float>((colour >> 8) & 0xFF),
+                         static_cast<float>(colour & 0xFF), static_cast<float>(colour >> 24), u, v, fog};
+    DrawPoint(s, ps);
+    return;
+  }
+  const int px = CentreIndex(x), py = CentreIndex(y);
+  if (px >= 0 && py >= 0 && px < width_ && py < height_) FragmentPacked(px, py, z, colour, u, v, fog, 0, ps);
+}
+
+void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, float u, float v, float fog,
+                                unsigned level, const PixelState& ps) {
   const size_t index = static_cast<size_t>(y) * width_ + x;
   const uint16_t depth = DepthToBits(z);
-  if (ps.depthTest && !Compare(ps.depthFunc, depth, depth_[index])) return;
+  const size_t tile = TileOf(x, y);
+  if (ps.depthTest && !Compare(ps.depthFunc, depth, tileUniform_[tile] ? uniformDepth_ : depth_[index])) return;
 
-  const Rgba diffuse{ToByte(r), ToByte(g), ToByte(b), ToByte(a)};
-  // With no texture bound, the texture argument reads as opaque white.
-  Rgba tex{255, 255, 255, 255};
-  if (ps.texture) {
-    bool linear = (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
-    tex = Unpack(SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV));
+  const Rgba diffuse = Unpack(diffusePacked);
+  int sr = diffuse.r, sg = diffuse.g, sb = diffuse.b, sa = diffuse.a;
+  if (!ps.diffuseOnly) {
+    // With no texture bound, the texture argument reads as opaque white.
+    Rgba tex{255, 255, 255, 255};
+    if (ps.texture) {
+      bool linear = (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
+      tex = Unpack(SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV));
+    }
+    const Rgba factor = Unpack(ps.textureFactor);
+    const Rgba c1 = Arg(ps.colorArg1, diffuse, tex, factor), c2 = Arg(ps.colorArg2, diffuse, tex, factor);
+    const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex, factor), a2 = Arg(ps.alphaArg2, diffuse, tex, factor);
+    sr = Op(ps.colorOp, c1.r, c2.r, diffuse.r);
+    sg = Op(ps.colorOp, c1.g, c2.g, diffuse.g);
+    sb = Op(ps.colorOp, c1.b, c2.b, diffuse.b);
+    sa = Op(ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp, a1.a, a2.a, diffuse.a);
   }
-  const Rgba factor = Unpack(ps.textureFactor);
-  const Rgba c1 = Arg(ps.colorArg1, diffuse, tex, factor), c2 = Arg(ps.colorArg2, diffuse, tex, factor);
-  const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex, factor), a2 = Arg(ps.alphaArg2, diffuse, tex, factor);
-  int sr = Op(ps.colorOp, c1.r, c2.r, diffuse.r);
-  int sg = Op(ps.colorOp, c1.g, c2.g, diffuse.g);
-  int sb = Op(ps.colorOp, c1.b, c2.b, diffuse.b);
-  int sa = Op(ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp, a1.a, a2.a, diffuse.a);
 
   if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(sa), ps.alphaRef & 0xFF)) return;
 
@@ -169,7 +241,9 @@ void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, floa
   }
 
   uint32_t& dst = colour_[index];
-  if (ps.blend) {
+  // Opaque source under SRCALPHA/INVSRCALPHA blending is a plain write, the common case of the scene.
+  const bool opaqueOver = sa == 255 && ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA;
+  if (ps.blend && !opaqueOver) {
     const Rgba d = Unpack(dst);
     auto mix = [&](int s, int dc) {
       return Clamp255(Mul255(s, Factor(ps.srcBlend, s, dc, sa, d.a)) + Mul255(dc, Factor(ps.destBlend, s, dc, sa, d.a)));
@@ -183,10 +257,21 @@ void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, floa
   }
   dst = (static_cast<uint32_t>(sa) << 24) | (static_cast<uint32_t>(sr) << 16) | (static_cast<uint32_t>(sg) << 8) |
         static_cast<uint32_t>(sb);
-  if (ps.depthTest && ps.depthWrite) depth_[index] = depth;
+  if (ps.depthTest && ps.depthWrite) {
+    if (tileUniform_[tile]) {
+      if (depth == uniformDepth_) return;
+      MaterialiseTile(tile);
+    }
+    depth_[index] = depth;
+  }
 }
 
 void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
+  if (ps.pointSize == 1.0f) {
+    const int x = CentreIndex(v.x), y = CentreIndex(v.y);
+    if (x >= 0 && y >= 0 && x < width_ && y < height_) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
+    return;
+  }
   // A point of size S is the square x ± S/2, y ± S/2 filled by the top-left rule: the columns whose
   // centres c satisfy x - S/2 <= c < x + S/2. For S = 1 that is the one pixel ceil(x - 0.5).
   const float half = ps.pointSize * 0.5f;

@@ -4,6 +4,7 @@
 // Vertices arrive already divided and in pixels (pipeline.cpp does transform, lighting and clipping).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -43,6 +44,9 @@ struct PixelState {
   DWORD cullMode = D3DCULL_CCW;
   bool lastPixel = true;
   float pointSize = 1.0f;
+  // Derived by Rasterizer::Finish: the stage-0 result is the diffuse colour itself (no texture bound
+  // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
+  bool diffuseOnly = false;
 };
 
 class Rasterizer {
@@ -53,25 +57,45 @@ class Rasterizer {
   int Height() const { return height_; }
   const uint32_t* Colour() const { return colour_.data(); }
   uint32_t* Colour() { return colour_.data(); }
-  const uint16_t* Depth() const { return depth_.data(); }
+  // The depth stored for pixel (x, y); for tests.
+  uint16_t DepthAt(int x, int y) const;
 
   // Clears the part of the rectangle [x1, x2) × [y1, y2) inside the target.
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
   void DrawPoint(const ScreenVertex& v, const PixelState& ps);
+  // The scene's hot path: a point with a flat A8R8G8B8 colour, already in screen space.
+  void PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog, const PixelState& ps);
   void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
 
   static uint16_t DepthToBits(float z);
+  // Fills in the derived fields of `ps` after its states changed.
+  static void Finish(PixelState& ps);
 
  private:
   // Shades one fragment and writes it when it passes the tests. `level` is the mip level sampled.
   void Fragment(int x, int y, float z, float r, float g, float b, float a, float u, float v, float fog,
                 unsigned level, const PixelState& ps);
+  void FragmentPacked(int x, int y, float z, uint32_t diffuse, float u, float v, float fog, unsigned level,
+                      const PixelState& ps);
+
+  // Depth is kept per 8 × 8 tile as "uniform" (every pixel holds uniformDepth_, the memory is stale)
+  // until a different value is written into it. A full clear only marks the tiles, and the scene, whose
+  // every depth is 1.0 = the cleared depth, never has to read or write depth memory at all.
+  static constexpr int kTileShift = 3;
+  size_t TileOf(int x, int y) const {
+    return static_cast<size_t>(y >> kTileShift) * tilesPerRow_ + static_cast<size_t>(x >> kTileShift);
+  }
+  void MaterialiseTile(size_t tile);
+  void MaterialiseAllTiles();
 
   int width_ = 0, height_ = 0;
   std::vector<uint32_t> colour_;
   std::vector<uint16_t> depth_;
+  std::vector<uint8_t> tileUniform_;
+  size_t tilesPerRow_ = 0;
+  uint16_t uniformDepth_ = 0xFFFF;
 };
 
 }  // namespace render

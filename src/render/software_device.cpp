@@ -265,7 +265,13 @@ HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3
 HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
   if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
-    case D3DTS_WORLD: world_ = *matrix; wvpDirty_ = true; return D3D_OK;
+    case D3DTS_WORLD:
+      // Copied element by element: callers build the matrix with scalar stores just before, and
+      // scalar loads forward from them where one wide load would stall.
+      for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) reinterpret_cast<volatile float&>(world_.m[i][j]) = matrix->m[i][j];
+      wvpDirty_ = true;
+      return D3D_OK;
     case D3DTS_VIEW: view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
     case D3DTS_PROJECTION: projection_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
     default: return state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + 8 ? D3D_OK : D3DERR_INVALIDCALL;

@@ -92,6 +92,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
+  void PlotScenePoints(const uint8_t* data, UINT stride, uint64_t count);
   void EmitLine(const uint8_t* a, const uint8_t* b);
   void EmitTriangle(const uint8_t* a, const uint8_t* b, const uint8_t* c);
 
