@@ -1,0 +1,110 @@
+// LoadData: the running state, the one-point vertex buffer by HARD_TL, and the rows of the data file.
+// (The file format itself is tested with the reader, data_file_reader_test.cpp.)
+#include <cstring>
+#include <filesystem>
+
+#include "scene_fixture.h"
+
+namespace viewertest {
+namespace {
+
+class DataLoader : public SceneTest {
+ protected:
+  // The 48 bytes the scene's vertex buffer holds.
+  std::vector<uint8_t> BufferBytes() {
+    std::vector<uint8_t> bytes(48);
+    BYTE* data = nullptr;
+    EXPECT_EQ(scene->vertexBuffer->Lock(0, 0, &data, 0), D3D_OK);
+    if (data) std::memcpy(bytes.data(), data, bytes.size());
+    scene->vertexBuffer->Unlock();
+    return bytes;
+  }
+};
+
+TEST_F(DataLoader, RunsTheSceneAndReadsEveryRowOfTheFile) {
+  WriteData("1,2,3\n4,5,6\n");
+  Open();
+  StartScene();
+  EXPECT_EQ(scene->state, 0);
+  EXPECT_EQ(scene->targetFps, 0);
+  scene->LoadData();
+  EXPECT_EQ(scene->state, 1);
+  EXPECT_EQ(scene->targetFps, 60);
+  EXPECT_EQ(scene->dataX, (std::vector<double>{1, 4, 0}));
+  EXPECT_EQ(scene->dataY, (std::vector<double>{2, 5, 0}));
+  EXPECT_EQ(scene->dataZ, (std::vector<double>{3, 6, 0}));
+}
+
+TEST_F(DataLoader, SoftwareTransformMakesNoVertexBuffer) {
+  WriteData("1,2,3\n");
+  Open(Layers{.hardTl = 0});
+  log->Clear();
+  scene->LoadData();
+  EXPECT_EQ(scene->vertexBuffer, nullptr);
+  EXPECT_EQ(log->CountStartingWith("CreateVertexBuffer"), 0u);
+}
+
+TEST_F(DataLoader, HardwareTransformFillsTheOnePointBuffer) {
+  for (int32_t hardTl : {1, 2}) {
+    SCOPED_TRACE(hardTl);
+    TearDown();
+    SetUp();
+    WriteData("1,2,3\n");
+    Open(Layers{.hardTl = hardTl});
+    log->Clear();
+    scene->LoadData();
+    ASSERT_NE(scene->vertexBuffer, nullptr);
+    EXPECT_EQ(log->EntriesStartingWith("CreateVertexBuffer").at(0).rfind("CreateVertexBuffer(48, 0, 0x00000142, 1) -> vb", 0), 0u);
+    const SceneVertex expected[2] = {{0, 0, 0, 0xFFFFFFFFu, 0, 1}, {1, 0, 0, 0xFFFFFFFFu, 0, 0}};
+    EXPECT_EQ(std::memcmp(scene->pointVertices, expected, sizeof expected), 0);
+    const std::vector<uint8_t> bytes = BufferBytes();
+    EXPECT_EQ(std::memcmp(bytes.data(), expected, sizeof expected), 0);
+    EXPECT_EQ(scene->dataX.size(), 2u);
+  }
+}
+
+TEST_F(DataLoader, AFileGoneSinceStartUpGivesNoRowsAndTheSceneStillRuns) {
+  WriteData("1,2,3\n");
+  Open();
+  std::filesystem::remove(g_dataPath);
+  StartScene();
+  scene->LoadData();
+  EXPECT_EQ(scene->state, 1);
+  EXPECT_TRUE(scene->dataX.empty());
+  EXPECT_TRUE(scene->dataY.empty());
+  EXPECT_TRUE(scene->dataZ.empty());
+  graphics->SetRenderStates(false);
+  scene->Draw();  // n = 0 draws no data
+  EXPECT_EQ(log->CountStartingWith("DrawPrimitiveUP(1, 1"), 1u) << "the origin point alone";
+}
+
+TEST_F(DataLoader, AFailedBufferFallsBackToDrawPointWithTheSamePicture) {
+  WriteData("20,-10,5\n-30,25,40\n");
+  Open(Layers{.hardTl = 1}, "[CONFIG]\nSHOWHINT=0\n");
+  log->FailCall("CreateVertexBuffer", E_OUTOFMEMORY, 1);
+  StartScene();
+  scene->LoadData();
+  EXPECT_EQ(scene->vertexBuffer, nullptr);
+  graphics->SetRenderStates(false);
+  log->Clear();
+  scene->Draw();
+  EXPECT_EQ(log->CountStartingWith("SetStreamSource"), 0u);
+  EXPECT_EQ(log->CountStartingWith("DrawPrimitiveUP(1, 1"), 3u);  // origin + two rows
+  EXPECT_EQ(CountBack(kWhite), 2);
+}
+
+TEST_F(DataLoader, TheBufferIsReleasedBeforeTheGraphicsLayerGoes) {
+  WriteData("1,2,3\n");
+  Open(Layers{.hardTl = 1});
+  scene->LoadData();
+  ASSERT_NE(scene->vertexBuffer, nullptr);
+  scene->ReleaseDeviceResources();
+  EXPECT_EQ(scene->vertexBuffer, nullptr);
+  scene->ReleaseDeviceResources();  // twice is harmless
+  // The save at the end finds no buffer and writes the keys as usual.
+  scene.reset();
+  EXPECT_NE(testsupport::ReadFile(dir / "config.ini").find("CAMERA_R=250"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace viewertest
