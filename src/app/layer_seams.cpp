@@ -1,34 +1,49 @@
 #include "app/layer_seams.h"
 
 #include "app/globals.h"
+#include "graphics/direct_graphics.h"
+#include "input/input_manager.h"
+#include "viewer/viewer_scene.h"
 
 namespace app {
 
 namespace {
 
-constexpr int kTargetFps = 60;
+// The joystick thresholds the input layer starts with (its own unit: tenths).
+constexpr int32_t kJoystickFactor = 7;
 
 }  // namespace
 
 StartupHooks DefaultLayerHooks() {
   StartupHooks hooks;
-  hooks.applyConfig = [](const StartupConfig&) {};
-  hooks.initGraphics = [](HWND, const StartupConfig&) { return 0; };
-  hooks.initInput = [](HWND, HINSTANCE) { return 0; };
-  hooks.startScene = [] {
-    // The scene's start sets the pacing: one period from now.
-    g_frameTimer->startTime = timeGetTime();
-    g_frameTimer->nextDeadline = 1000.0 / kTargetFps;
+  hooks.applyConfig = [](const StartupConfig& config) { g_scene.SetShowFps(config.fps); };
+  hooks.initGraphics = [](HWND window, const StartupConfig& c) {
+    g_graphics = new DirectGraphics();
+    return static_cast<int>(g_graphics->Init(window, c.fullScreen, c.width, c.height, c.bit, c.vsyncWait,
+                                             c.drawLevel, c.hardTL, c.fog, c.d3dxSprite, c.noBackDraw));
   };
-  hooks.runFrame = [] {
-    g_frameTimer->WaitFrame(kTargetFps);
-    return 0;
+  hooks.initInput = [](HWND window, HINSTANCE instance) {
+    g_input = new InputManager();
+    int result = g_input->Init(window, instance, 1);
+    if (result == 0) g_input->joyFactorY = g_input->joyFactorX = kJoystickFactor;
+    return result;
   };
-  hooks.destroyInput = [] {};
-  hooks.destroyGraphics = [] {};
+  hooks.startScene = [] { g_scene.Start(); };
+  hooks.runFrame = [] { return static_cast<int>(g_scene.RunFrame()); };
+  hooks.destroyInput = [] {
+    delete g_input;
+    g_input = nullptr;
+  };
+  hooks.destroyGraphics = [] {
+    // The scene's vertex buffer belongs to the device: it goes while the device is still there, so the
+    // settings save at process end has nothing left to release.
+    if (g_graphics) g_scene.ReleaseDeviceResources();
+    delete g_graphics;
+    g_graphics = nullptr;
+  };
   return hooks;
 }
 
-uint8_t* InputWindowActiveFlag() { return nullptr; }
+uint8_t* InputWindowActiveFlag() { return g_input ? &g_input->windowActive : nullptr; }
 
 }  // namespace app

@@ -1,7 +1,7 @@
 // Where the graphics layer, the input layer and the scene plug into the shell. Start-up, the main loop
 // and shutdown call the layers only through StartupHooks, so tests can pass their own and the
-// integrator wires the real layers in DefaultLayerHooks() and InputWindowActiveFlag() (layer_seams.cpp)
-// in a few lines. Until then a frame is the paced wait of the frame timer alone.
+// program's own hooks (DefaultLayerHooks() and InputWindowActiveFlag(), layer_seams.cpp) wire the real
+// layers: g_graphics, g_input and g_scene.
 #pragma once
 
 #include <cstdint>
@@ -32,12 +32,11 @@ struct StartupHooks {
   const char* instanceName = kInstanceName;
 };
 
-// The program's hooks. Today: no graphics or input layer; the scene start begins the frame pacing and
-// a frame is g_frameTimer->WaitFrame(60).
+// The program's hooks: DirectGraphics, InputManager and the scene's Start and RunFrame.
 StartupHooks DefaultLayerHooks();
 
 // The input layer's windowActive flag, or null while there is no input layer (the window procedure
-// writes it on WM_ACTIVATE). Wire: `return g_input ? &g_input->windowActive : nullptr;`
+// writes it on WM_ACTIVATE).
 uint8_t* InputWindowActiveFlag();
 
 }  // namespace app
