@@ -1,0 +1,120 @@
+// The controls as a user works them: the mouse orbits the camera, the arrows move the look-at point,
+// Z and X reset, F3 turns the camera by itself; the readout lines show the result.
+#include <string>
+
+#include "viewer_fixture.h"
+
+namespace e2e {
+namespace {
+
+class ViewerControls : public ViewerTest {
+ protected:
+  void SetUp() override {
+    ViewerTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    Viewer().WriteData(SampleData());
+    ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+    ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000");
+  }
+
+  // THETA as the camera readout shows it now; -1 when the line does not read as a readout.
+  int Theta() {
+    std::string line = Text(Viewer().Capture(), kReadoutX, kCameraLineY, 29);
+    if (line.compare(0, 20, "CAMERA  R:250 THETA:") != 0) return -1;
+    std::string digits = line.substr(20, 3);
+    if (digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+    return std::stoi(digits);
+  }
+};
+
+TEST_F(ViewerControls, MovingTheMouseRightTurnsThetaByOneDegreePerEightCounts) {
+  Viewer().MoveMouse(80, 0);
+  ExpectReadout("CAMERA  R:250 THETA:055 Z:150", "AXIS    X:000 Y:000");
+  Viewer().MoveMouse(-160, 0);
+  ExpectReadout("CAMERA  R:250 THETA:035 Z:150", "AXIS    X:000 Y:000");
+}
+
+TEST_F(ViewerControls, MovingTheMouseDownRaisesTheCameraHeight) {
+  Viewer().MoveMouse(0, 80);
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:160", "AXIS    X:000 Y:000");
+  Viewer().MoveMouse(0, -240);
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:130", "AXIS    X:000 Y:000");
+}
+
+TEST_F(ViewerControls, DraggingWithTheLeftButtonChangesTheRadiusInsteadOfTheHeight) {
+  Viewer().MouseDown(1);
+  Viewer().MoveMouse(0, 80);
+  ExpectReadout("CAMERA  R:260 THETA:045 Z:150", "AXIS    X:000 Y:000");
+  Viewer().MoveMouse(0, -400);
+  ExpectReadout("CAMERA  R:210 THETA:045 Z:150", "AXIS    X:000 Y:000");
+  Viewer().MouseUp(1);
+  Viewer().MoveMouse(0, 16);
+  ExpectReadout("CAMERA  R:210 THETA:045 Z:152", "AXIS    X:000 Y:000");
+}
+
+TEST_F(ViewerControls, ArrowKeysMoveTheAxisReadoutOneStepPerPress) {
+  // Each press waits for its step: two presses within one frame count once, as a key state does.
+  Viewer().Key("Up");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:-01");
+  Viewer().Key("Left");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:-01");
+  Viewer().Key("Left");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:002 Y:-01");
+  Viewer().Key("Right");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:-01");
+  Viewer().Key("Down");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:000");
+  Viewer().Key("Down");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:001");
+}
+
+TEST_F(ViewerControls, AHeldArrowKeyMovesOneStepEveryFrame) {
+  Viewer().KeyDown("Left");
+  Pause(500);
+  Viewer().KeyUp("Left");
+  std::string line = Text(Viewer().Capture(), kReadoutX, kAxisLineY, 19);
+  ASSERT_EQ(line.substr(0, 10), "AXIS    X:");
+  int x = std::stoi(line.substr(10, 3));
+  // Half a second at 60 frames a second.
+  EXPECT_GE(x, 20);
+  EXPECT_LE(x, 40);
+}
+
+TEST_F(ViewerControls, ZResetsTheCameraAndXResetsTheAxes) {
+  Viewer().MoveMouse(80, 40);
+  Viewer().Key("Left");
+  ExpectReadout("CAMERA  R:250 THETA:055 Z:155", "AXIS    X:001 Y:000");
+  Viewer().Key("Up");
+  ExpectReadout("CAMERA  R:250 THETA:055 Z:155", "AXIS    X:001 Y:-01");
+  Viewer().Key("z");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:-01");
+  Viewer().Key("x");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000");
+}
+
+TEST_F(ViewerControls, F3TurnsTheCameraByItselfUntilPressedAgain) {
+  Viewer().Key("F3");
+  int start = 0;
+  ASSERT_TRUE(testsupport::WaitUntil([&] { start = Theta(); return start >= 0 && start != 45; }, 3000))
+      << "F3 did not start the rotation";
+  Pause(500);
+  int later = Theta();
+  // One degree less per frame at 60 frames a second: about 30 degrees in half a second.
+  int turned = ((start - later) % 360 + 360) % 360;
+  EXPECT_GE(turned, 15) << start << " -> " << later;
+  EXPECT_LE(turned, 45) << start << " -> " << later;
+
+  Viewer().Key("F3");
+  int stopped = -1;
+  ASSERT_TRUE(testsupport::WaitUntil([&] {
+    int a = Theta();
+    Pause(100);
+    stopped = Theta();
+    return a >= 0 && a == stopped;
+  }, 3000)) << "the camera keeps turning after the second F3";
+  Pause(300);
+  EXPECT_EQ(Theta(), stopped);
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,26 @@
+// Where the viewer's orbit camera puts a world point on the 640 x 480 picture, worked out
+// independently of the program: eye (R cos t, R sin t, Z) with t = THETA x 3.141592 / 180, looking at
+// (AXIS_X, 0, AXIS_Y) with +z up, a right-handed look-at and perspective (60 degrees vertical, aspect
+// 4/3, near 0, far 1000), viewport x = (1 + x/w) 320, y = (1 - y/w) 240, pixel = ceil(v - 0.5).
+#pragma once
+
+namespace e2e {
+
+struct OrbitView {
+  double theta = 45, r = 250;
+  int z = 150, axisX = 0, axisY = 0;
+};
+
+struct ScreenPoint {
+  double x = 0, y = 0;     // continuous screen position
+  bool inFront = false;    // in front of the eye (w > 0)
+  int PixelX() const;
+  int PixelY() const;
+  // How far the position lies from the nearest pixel boundary (0 .. 0.5): a test only relies on
+  // points that do not sit on a boundary, where float rounding could tip them either way.
+  double Margin() const;
+};
+
+ScreenPoint Project(const OrbitView& view, double x, double y, double z);
+
+}  // namespace e2e
