@@ -1,0 +1,180 @@
+// Start and RunFrame on the scripted clock: loading on the first frame, the Escape exit, half-rate
+// drawing, the once-a-second measurement and its pacing restart, the wait, the FPS readout, the present.
+#include "scene_fixture.h"
+
+namespace viewertest {
+namespace {
+
+class FrameDriver : public SceneTest {
+ protected:
+  size_t Count(const std::string& prefix) const { return log->CountStartingWith(prefix); }
+  // Frames at the given clock readings, with a schedule that is always behind (no frame waits), so the
+  // test alone decides where the clock stands.
+  void FramesAt(uint32_t firstMs, int frames, uint32_t stepMs) {
+    for (int i = 0; i < frames; ++i) {
+      null->now = firstMs + static_cast<uint32_t>(i) * stepMs;
+      g_frameTimer->startTime = 0;
+      g_frameTimer->nextDeadline = 0;
+      ASSERT_EQ(scene->RunFrame(), 0);
+    }
+  }
+};
+
+TEST_F(FrameDriver, StartLoadsTheFontStartsThePacingAndPreparesTheFog) {
+  Open();
+  null->now = 12345;
+  log->Clear();
+  scene->state = 7;
+  StartScene();
+  EXPECT_EQ(scene->state, 0);
+  EXPECT_EQ(graphics->FindTexture("data\\font.dds"), 0);
+  EXPECT_EQ(g_frameTimer->startTime, 12345u);
+  EXPECT_DOUBLE_EQ(g_frameTimer->nextDeadline, 1000.0 / 60.0);
+  // Fog off, linear from 0 to 800, black.
+  const auto states = log->EntriesStartingWith("SetRenderState(");
+  ASSERT_EQ(states.size(), 6u);
+  EXPECT_EQ(states[0], "SetRenderState(28, 0)");
+  EXPECT_EQ(states[5], "SetRenderState(34, 4278190080)");
+}
+
+TEST_F(FrameDriver, TheFirstFrameLoadsTheDataAndDrawsLaterFramesApplyTheControls) {
+  WriteData("1,2,3\n");
+  Open();
+  StartScene();
+  log->Clear();
+  null->keys.Press(VK_F5);
+  EXPECT_EQ(scene->RunFrame(), 0);
+  EXPECT_EQ(scene->state, 1);
+  EXPECT_EQ(scene->dataX.size(), 2u);
+  EXPECT_EQ(scene->showAxis, 1) << "no view control on the loading frame";
+  EXPECT_EQ(Count("Clear("), 1u) << "the loading frame already draws";
+  EXPECT_EQ(Count("Present("), 1u);
+  EXPECT_EQ(log->EntriesStartingWith("Present(").at(0), "Present((0,0,640,480), (0,0,640,480))");
+  EXPECT_EQ(scene->RunFrame(), 0);
+  EXPECT_EQ(scene->showAxis, 0);
+  EXPECT_EQ(ShownPixel(639, 0), kBackground) << "the window shows the presented picture";
+}
+
+TEST_F(FrameDriver, EscapeBeforeLoadingEndsTheRunWithoutDrawingOrPresenting) {
+  WriteData("1,2,3\n");
+  Open();
+  StartScene();
+  log->Clear();
+  null->keys.Press(VK_ESCAPE);
+  EXPECT_EQ(scene->RunFrame(), 1);
+  EXPECT_EQ(scene->state, 99);
+  EXPECT_TRUE(scene->dataX.empty());
+  EXPECT_EQ(scene->RunFrame(), 1);
+  EXPECT_EQ(Count("Clear("), 0u);
+  EXPECT_EQ(Count("BeginScene"), 0u);
+  EXPECT_EQ(Count("Present("), 0u);
+  EXPECT_TRUE(null->waits.empty()) << "no frame wait";
+}
+
+TEST_F(FrameDriver, EscapeWhileRunningIsLeftToTheWindowProcedure) {
+  Open();
+  StartScene();
+  ASSERT_EQ(scene->RunFrame(), 0);
+  null->keys.Press(VK_ESCAPE);
+  EXPECT_EQ(scene->RunFrame(), 0);
+  EXPECT_EQ(scene->state, 1);
+}
+
+TEST_F(FrameDriver, DrawLevelDrawsEverySecondFrameButPresentsEveryFrame) {
+  Open(Layers{.drawLevel = 1});
+  StartScene();
+  log->Clear();
+  std::vector<int> drawn;
+  for (int i = 0; i < 6; ++i) {
+    const size_t before = Count("Clear(");
+    scene->RunFrame();
+    drawn.push_back(static_cast<int>(Count("Clear(") - before));
+  }
+  EXPECT_EQ(drawn, (std::vector<int>{0, 1, 0, 1, 0, 1}));
+  EXPECT_EQ(Count("Present("), 6u);
+  EXPECT_EQ(Count("SetRenderState(137, 0)"), 6u) << "the render states are set every frame";
+}
+
+TEST_F(FrameDriver, FullScreenWithVsyncNeverWaitsAndWindowedDoes) {
+  Open(Layers{.fullScreen = 1, .vsyncWait = 1});
+  StartScene();
+  for (int i = 0; i < 5; ++i) scene->RunFrame();
+  EXPECT_TRUE(null->waits.empty());
+  graphics->config.FullScreen = 0;  // windowed with VSYNC_WAIT 1 waits on the timer
+  scene->RunFrame();
+  EXPECT_EQ(null->waits.size(), 1u);
+  graphics->config.FullScreen = 1;
+  graphics->config.VSYNC_WAIT = 0;
+  scene->RunFrame();
+  EXPECT_EQ(null->waits.size(), 2u);
+}
+
+TEST_F(FrameDriver, PacedFramesRunAtSixtyAFrameAndTheReadoutCountsThem) {
+  Open(Layers(), "[CONFIG]\nSHOWHINT=0\n");
+  scene->SetShowFps(1);
+  null->now = 5500;
+  StartScene();
+  // 2.4 s of paced frames: the wait moves the scripted clock exactly as far as the schedule says.
+  while (null->now < 7900) scene->RunFrame();
+  EXPECT_GE(scene->measuredFps, 59);
+  EXPECT_LE(scene->measuredFps, 61);
+  for (uint32_t w : null->waits) EXPECT_LE(w, 17u);
+}
+
+TEST_F(FrameDriver, TheReadoutShowsZeroUntilTheFirstWholeSecondThenTheCount) {
+  Open(Layers(), "[CONFIG]\nSHOWHINT=0\n");
+  scene->SetShowFps(1);
+  StartScene();
+  auto shows = [&](const std::string& text) {
+    const platform::NullWindow* w = null->MainWindow();
+    return SmallTextMismatches(w->pixels.data(), w->clientWidth, 580, 470, text, kBackground) == 0;
+  };
+  FramesAt(5100, 10, 10);  // second 5
+  EXPECT_TRUE(shows("FPS:0"));
+  EXPECT_EQ(scene->measuredFps, 0);
+  FramesAt(6000, 1, 0);  // the frame that ends second 5 counts in it
+  EXPECT_EQ(scene->measuredFps, 11);
+  FramesAt(6010, 59, 10);
+  FramesAt(7000, 1, 0);
+  EXPECT_EQ(scene->measuredFps, 60);
+  FramesAt(7010, 1, 0);
+  EXPECT_TRUE(shows("FPS:60"));
+  EXPECT_EQ(Count("BeginScene"), 2 * Count("Present("));
+}
+
+TEST_F(FrameDriver, ASecondOfFiftySixFramesRestartsThePacingAndFiftySevenDoesNot) {
+  for (int frames : {56, 57}) {
+    SCOPED_TRACE(frames);
+    TearDown();
+    SetUp();
+    Open();
+    StartScene();
+    // Second 5 gets frames - 1 frames; the frame at 6000 ends it as the frames-th.
+    FramesAt(5000, frames - 1, 10);
+    ASSERT_EQ(scene->measuredFps, 0);
+    null->now = 6000;
+    g_frameTimer->startTime = 0;
+    g_frameTimer->nextDeadline = 0;
+    scene->RunFrame();
+    EXPECT_EQ(scene->measuredFps, frames);
+    if (frames == 56) {
+      // Paced anew from this frame: one period from now, then this frame's wait moved it on by one.
+      EXPECT_EQ(g_frameTimer->startTime, 6000u);
+      EXPECT_NEAR(g_frameTimer->nextDeadline, 2 * 1000.0 / 60.0, 1e-9);
+      ASSERT_FALSE(null->waits.empty());
+      EXPECT_EQ(null->waits.back(), 16u) << "the frame waits for its fresh slot";
+    } else {
+      EXPECT_EQ(g_frameTimer->startTime, 0u);
+      EXPECT_NEAR(g_frameTimer->nextDeadline, 1000.0 / 60.0, 1e-9);
+    }
+  }
+}
+
+TEST_F(FrameDriver, AMissingFontShowsItsMessageAndExitsWithStatusZero) {
+  Open();
+  log->FailCall("CreateTexture", E_OUTOFMEMORY);
+  EXPECT_EXIT(scene->Start(), ::testing::ExitedWithCode(0), ": フォントファイルがありません");
+}
+
+}  // namespace
+}  // namespace viewertest
