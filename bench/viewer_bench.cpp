@@ -1,6 +1,9 @@
 // Viewer benchmarks. BM_LoadData reads a data file of N Lorenz rows the way the scene's first frame
 // does; BM_FromCharsFloor parses the same numbers from memory with std::from_chars into the same
 // three columns, the floor a reader can hope for. The target: LoadData within 2 x the floor.
+// BM_DrawScene draws one whole picture of the same rows (axes, help text, data) on a headless software
+// device: as points through DrawPoint (HARD_TL 0) or the world-moved buffer point (HARD_TL 1), or as the
+// polyline. The target for point mode: within 3 x BM_IdealPointKernel/150000 of render_bench.
 #include <benchmark/benchmark.h>
 
 #include <charconv>
@@ -12,7 +15,10 @@
 #include <string>
 #include <unistd.h>
 
+#include "graphics/direct_graphics.h"
+#include "platform/null/null_backend.h"
 #include "viewer/data_file_reader.h"
+#include "viewer/viewer_scene.h"
 
 namespace {
 
@@ -43,6 +49,7 @@ class DataFile {
   ~DataFile() { std::filesystem::remove_all(dir_); }
   const std::string& path() const { return path_; }
   const std::string& text() const { return text_; }
+  std::string folder() const { return dir_.string(); }
 
  private:
   std::string text_;
@@ -88,6 +95,41 @@ void BM_FromCharsFloor(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_FromCharsFloor)->Arg(150000)->Unit(benchmark::kMillisecond);
+
+enum class DrawMode { SoftwarePoints, HardwarePoints, Lines };
+
+void BM_DrawScene(benchmark::State& state, DrawMode mode) {
+  const DataFile& file = FileOf(state.range(0));
+  platform::ScopedNullBackend backend;
+  DirectGraphics graphics;
+  const int32_t hardTl = mode == DrawMode::HardwarePoints ? 1 : 0;
+  if (graphics.Init(nullptr, 0, 640, 480, 0, 1, 0, hardTl, 1, 0, 0) != 0) {
+    state.SkipWithError("no software device");
+    return;
+  }
+  g_graphics = &graphics;
+  try {
+    graphics.LoadTexture(kFontTextureName, D3DX_FILTER_POINT);  // build/data/font.dds beside the bench
+  } catch (...) {
+    state.SkipWithError("no data/font.dds beside the benchmark");
+    g_graphics = nullptr;
+    return;
+  }
+  g_dataPath = file.path();
+  {
+    ViewerScene scene(file.folder() + "/config.ini");
+    scene.lineMode = mode == DrawMode::Lines ? 1 : 0;
+    scene.LoadData();
+    graphics.SetRenderStates(false);
+    for (auto _ : state) scene.Draw();
+    scene.ReleaseDeviceResources();
+  }
+  g_graphics = nullptr;
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK_CAPTURE(BM_DrawScene, points_software, DrawMode::SoftwarePoints)->Arg(150000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DrawScene, points_buffer, DrawMode::HardwarePoints)->Arg(150000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DrawScene, lines, DrawMode::Lines)->Arg(150000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
