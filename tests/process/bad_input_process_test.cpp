@@ -1,0 +1,150 @@
+// Hostile input given to the built program (headless): data files that are junk, hold NUL bytes or are
+// enormous, and config.ini files that are garbage, read-only or not files at all. Each run ends in a
+// clear way (a normal end, or a message and a status) and never by a crash.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "ini_keys.h"
+#include "program_folder.h"
+#include "temp_dir.h"
+
+namespace {
+
+using testsupport::IniSection;
+using testsupport::Process;
+using testsupport::ReadFile;
+using testsupport::RunProcess;
+using testsupport::RunResult;
+using testsupport::WriteFile;
+
+class HostileInputRun : public ::testing::Test {
+ protected:
+  void SetUp() override { program = testsupport::PrepareProgramFolder(dir.Path()); }
+
+  // Runs until up, lets frames run, ends it with SIGTERM. A crash shows as a status of 128 + signal.
+  int RunAWhile(int framesMs = 500) {
+    Process p(testsupport::HeadlessRun(program, dir.Path()));
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&] { return testsupport::HoldsFlock(p.Pid(), testsupport::InstanceLockFile(dir.Path())) || !p.Running(); },
+        20000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(framesMs));
+    p.Signal(SIGTERM);
+    // The signal is seen between frames: a run stuck in its first frame would not end here.
+    EXPECT_TRUE(p.Wait(30000)) << "no end within 30 s of SIGTERM";
+    err = p.Stderr();
+    return p.ExitStatus();
+  }
+  void ExpectNormalEnd(int status) {
+    EXPECT_EQ(status, 0) << err;
+    EXPECT_EQ(err, "");
+  }
+
+  testsupport::TempDir dir;
+  std::string program;
+  std::string err;
+};
+
+TEST_F(HostileInputRun, BinaryJunkAsDataIsDrawnAsWhateverNumbersItReadsAs) {
+  std::string junk;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 64 * 1024; ++i) {
+    seed = seed * 1103515245 + 12345;
+    junk += static_cast<char>(seed >> 16);
+  }
+  WriteFile(dir / "data.csv", junk);
+  ExpectNormalEnd(RunAWhile());
+}
+
+TEST_F(HostileInputRun, NulBytesInsideAndBetweenRowsDoNotStopTheRun) {
+  WriteFile(dir / "data.csv", std::string("1,2,3\n\0\0\0,4\0,5\n", 16) + "6,7,8\n" + std::string(300, '\0'));
+  ExpectNormalEnd(RunAWhile());
+}
+
+TEST_F(HostileInputRun, LongFieldsAndSeparatorOnlyFilesEndTheReadingQuietly) {
+  for (const std::string& data : {std::string(5000, '9') + ",1,1\n", std::string(10000, ','),
+                                  std::string(10000, '\n'), std::string("\x1a") + "1,2,3\n"}) {
+    WriteFile(dir / "data.csv", data);
+    ExpectNormalEnd(RunAWhile(200));
+  }
+}
+
+TEST_F(HostileInputRun, AGigabyteFileIsNeverReadWhole) {
+  // 150 000 rows, 50 000 more, then a 1 GB hole: the rows are read field by field up to their limit,
+  // never the file as a whole, so the run stays small and answers the signal.
+  std::string path = dir / "data.csv";
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    for (int i = 0; i < 200000; ++i) std::fprintf(f, "%d.5,%d,-%d.25\n", i % 200 - 100, i % 77, i % 50);
+    std::fclose(f);
+  }
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) + (1ull << 30));  // sparse
+  ExpectNormalEnd(RunAWhile(1000));
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "the largest run used " << usage.ru_maxrss / 1024 << " MB";
+}
+
+TEST_F(HostileInputRun, GarbageViewValuesAreReadAsNumbersAndWrittenBackAsIntegers) {
+  WriteFile(dir / "data.csv", "1,2,3\n");
+  WriteFile(dir / "config.ini",
+            "[CONFIG]\nSHOWHINT=1x\nLINESET=\nAUTOANIME=abc\nCAMERA_R=zz\nAXIS_X=  7  \nAXIS_Y=--3\nFPS=yes\n"
+            "garbage line\n=\n[[[\n");
+  ExpectNormalEnd(RunAWhile());
+  std::map<std::string, std::string> config = IniSection(ReadFile(dir / "config.ini"), "CONFIG");
+  EXPECT_EQ(config["SHOWHINT"], "1");
+  EXPECT_EQ(config["LINESET"], "0");
+  EXPECT_EQ(config["AUTOANIME"], "0");
+  EXPECT_EQ(config["CAMERA_R"], "1") << "no number reads as 0, raised to the least radius";
+  EXPECT_EQ(config["AXIS_X"], "7");
+  EXPECT_EQ(config["AXIS_Y"], "0");
+  EXPECT_EQ(config["FPS"], "yes") << "not a view key: left as it was";
+}
+
+TEST_F(HostileInputRun, ABinaryConfigFileStillGetsItsKeys) {
+  WriteFile(dir / "data.csv", "1,2,3\n");
+  WriteFile(dir / "config.ini", std::string("\x01\xff\xfe\0[CONFIG\n\0=\0\n", 16));
+  ExpectNormalEnd(RunAWhile(200));
+  std::map<std::string, std::string> config = IniSection(ReadFile(dir / "config.ini"), "CONFIG");
+  for (const auto& [key, value] : testsupport::DefaultViewKeys()) EXPECT_EQ(config[key], value) << key;
+}
+
+TEST_F(HostileInputRun, ADisplaySizeThatMakesNoWindowIsReportedWithAFailureStatus) {
+  WriteFile(dir / "data.csv", "1,2,3\n");
+  WriteFile(dir / "config.ini", "[CONFIG]\nWidth=abc\nHeight=-5\n");
+  RunResult r = RunProcess(testsupport::HeadlessRun(program, dir.Path()));
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_NE(r.err.find("could not be created"), std::string::npos) << r.err;
+  // The view keys are still written on the way out.
+  EXPECT_EQ(IniSection(ReadFile(dir / "config.ini"), "CONFIG")["CAMERA_R"], "250");
+}
+
+TEST_F(HostileInputRun, AReadOnlyConfigFileLeavesTheRunToEndNormally) {
+  WriteFile(dir / "data.csv", "1,2,3\n");
+  WriteFile(dir / "config.ini", "[CONFIG]\nAXIS_X=3\n");
+  ASSERT_EQ(chmod((dir / "config.ini").c_str(), 0444), 0);
+  ExpectNormalEnd(RunAWhile(200));
+  // Whether or not the save went through (root may write anyway), the file is whole.
+  EXPECT_EQ(IniSection(ReadFile(dir / "config.ini"), "CONFIG")["AXIS_X"], "3");
+}
+
+TEST_F(HostileInputRun, AFolderNamedConfigIniIsLeftAloneAndTheRunEndsNormally) {
+  WriteFile(dir / "data.csv", "1,2,3\n");
+  std::filesystem::create_directory(dir / "config.ini");
+  WriteFile(dir / "config.ini/inside", "x");
+  ExpectNormalEnd(RunAWhile(200));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "config.ini"));
+  EXPECT_EQ(ReadFile(dir / "config.ini/inside"), "x");
+}
+
+}  // namespace
