@@ -1,26 +1,15 @@
 // A whole run in a real window: the FPS readout, ending with Escape or the close button (status 0,
 // the view written to config.ini as the screen showed it last), and the single-instance guard.
 #include <map>
-#include <sstream>
 #include <string>
 
+#include "ini_keys.h"
 #include "viewer_fixture.h"
 
 namespace e2e {
 namespace {
 
-// The CONFIG keys of config.ini (the only section the tests write).
-std::map<std::string, std::string> Keys(const std::string& ini) {
-  std::map<std::string, std::string> keys;
-  std::istringstream lines(ini);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t eq = line.find('=');
-    if (eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return keys;
-}
+std::map<std::string, std::string> Keys(const std::string& ini) { return testsupport::IniSection(ini, "CONFIG"); }
 
 constexpr int kFpsX = 580, kFpsY = 470;
 
@@ -56,9 +45,9 @@ TEST_F(ViewerRun, EscapeEndsWithZeroAndSavesTheViewTheScreenShowed) {
   std::map<std::string, std::string> keys = Keys(Viewer().Config());
   std::map<std::string, std::string> expected = {
       {"SHOWHINT", "1"}, {"LINESET", "1"},   {"AUTOANIME", "0"}, {"SHOWAXIS", "0"}, {"CAMERA_X", "145"},
-      {"CAMERA_Y", "30"}, {"CAMERA_T", "55"}, {"CAMERA_R", "300"}, {"AXIS_X", "-13"}, {"AXIS_Y", "2"},
-      {"keep", "me"}};
+      {"CAMERA_Y", "30"}, {"CAMERA_T", "55"}, {"CAMERA_R", "300"}, {"AXIS_X", "-13"}, {"AXIS_Y", "2"}};
   EXPECT_EQ(keys, expected) << Viewer().Config();
+  EXPECT_EQ(testsupport::IniSection(Viewer().Config(), "OTHER")["keep"], "me");
 }
 
 TEST_F(ViewerRun, TheCloseButtonEndsWithZeroAndSaves) {
@@ -96,12 +85,19 @@ TEST_F(ViewerRun, F4ShowsAboutSixtyFramesASecond) {
   std::string seen;
   WaitForText(kFpsX, kFpsY, "FPS:", &seen);
   ASSERT_EQ(seen, "FPS:");
-  Pause(2200);  // two whole seconds of the clock have been counted by now
-  std::string digits = Text(Viewer().Capture(), kFpsX + 32, kFpsY, 2);
-  ASSERT_EQ(digits.find_first_not_of("0123456789"), std::string::npos) << "FPS:" << digits;
-  int fps = std::stoi(digits);
-  EXPECT_GE(fps, 57);
-  EXPECT_LE(fps, 61);
+  Pause(2000);  // the first counted second is a partial one; whole seconds follow
+  // The readout holds the count of the last whole second. A machine busy with other tests may slow
+  // one second down, so a few readings are allowed; a wrong pace would show in all of them.
+  std::string readings;
+  bool steady = testsupport::WaitUntil([&] {
+    std::string digits = Text(Viewer().Capture(), kFpsX + 32, kFpsY, 3);
+    readings += digits + " ";
+    if (digits.back() == ' ') digits.pop_back();
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    int fps = std::stoi(digits);
+    return fps >= 57 && fps <= 61;
+  }, 4000);
+  EXPECT_TRUE(steady) << "FPS readings: " << readings;
   // F4 is not a saved setting.
   Viewer().Key("F4");
   Viewer().Key("Escape");
