@@ -71,6 +71,19 @@ std::string RunWithDisplay(const std::string& display, const std::string& comman
   return out;
 }
 
+std::vector<std::string> WindowsTitled(const std::string& display, const std::string& title) {
+  std::vector<std::string> found;
+  std::istringstream ids(RunWithDisplay(display, "xwininfo -root -children | awk '/^ +0x/{print $1}'"));
+  std::string id;
+  while (ids >> id) {
+    // xprop prints: _NET_WM_NAME(UTF8_STRING) = "title"
+    std::string prop = RunWithDisplay(display, "xprop -id " + id + " _NET_WM_NAME 2>/dev/null");
+    size_t eq = prop.find(" = \"");
+    if (eq != std::string::npos && prop.substr(eq + 4) == title + "\"") found.push_back(id);
+  }
+  return found;
+}
+
 uint32_t Screenshot::Pixel(int x, int y) const {
   size_t i = (static_cast<size_t>(y) * width + x) * 3;
   auto b = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(rgb[i + k])); };

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -28,6 +29,10 @@ class XvfbServer {
 // Runs a shell command line with DISPLAY set; returns its stdout (trailing newline removed) and sets
 // `status` to its exit status.
 std::string RunWithDisplay(const std::string& display, const std::string& command, int* status = nullptr);
+
+// The ids of the top-level windows whose UTF-8 title (_NET_WM_NAME) is exactly `title`. Unlike
+// xdotool search, this also finds SDL's message boxes, whose names xdotool cannot read.
+std::vector<std::string> WindowsTitled(const std::string& display, const std::string& title);
 
 // The window's pixels as 8-bit RGB triples, row by row (import -window ID rgb:-); empty on failure.
 struct Screenshot {

@@ -1,0 +1,103 @@
+// The built program in a real X window (a private Xvfb): its window, Escape, and the message boxes of
+// start-up as real dialogs that a user answers.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <string>
+
+#include "program_folder.h"
+#include "xvfb_server.h"
+
+namespace {
+
+using testsupport::Process;
+using testsupport::RunWithDisplay;
+
+class ProgramUnderX : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x.Ok()) << "Xvfb did not start";
+    program = testsupport::PrepareProgramFolder(dir.Path());
+    testsupport::WriteFile(dir / "sample.csv", "1,2,3\n");
+  }
+  testsupport::ProcessSpec Spec(std::vector<std::string> args, bool dialogs) {
+    testsupport::ProcessSpec spec = testsupport::HeadlessRun(program, dir.Path());
+    spec.env.erase("SDL_VIDEODRIVER");
+    spec.unsetEnv = {"SDL_VIDEODRIVER", "WAYLAND_DISPLAY"};
+    spec.env["DISPLAY"] = x.Display();
+    if (!dialogs) spec.env["SCATTERVIEW_NO_DIALOGS"] = "1";
+    else spec.env.erase("SCATTERVIEW_NO_DIALOGS"), spec.unsetEnv.push_back("SCATTERVIEW_NO_DIALOGS");
+    spec.args = std::move(args);
+    return spec;
+  }
+  // The windows titled exactly `title`; waits up to 20 s until there are `count` of them.
+  std::vector<std::string> WindowsNamed(const std::string& title, size_t count = 1) {
+    std::vector<std::string> found;
+    testsupport::WaitUntil([&] {
+      found = testsupport::WindowsTitled(x.Display(), title);
+      return found.size() >= count;
+    }, 20000);
+    return found;
+  }
+  void Press(const std::string& window, const std::string& key) {
+    RunWithDisplay(x.Display(), "xdotool windowfocus --sync " + window + " key " + key);
+  }
+
+  testsupport::XvfbServer x;
+  testsupport::TempDir dir;
+  std::string program;
+};
+
+TEST_F(ProgramUnderX, TheWindowIsTitledWithTheDataPathAndEscapeEndsTheRun) {
+  Process p(Spec({"sample.csv"}, false));
+  std::vector<std::string> windows = WindowsNamed("sample.csv");
+  ASSERT_EQ(windows.size(), 1u) << p.Stderr();
+  std::string id = windows[0];
+  std::string size = RunWithDisplay(x.Display(), "xwininfo -id " + id + " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w \"x\" h}'");
+  EXPECT_EQ(size, "640x480") << "the client area is Width x Height";
+  Press(id, "Escape");
+  ASSERT_TRUE(p.Wait(20000)) << "Escape ends the run";
+  EXPECT_EQ(p.ExitStatus(), 0);
+  EXPECT_EQ(p.Stderr(), "");
+}
+
+TEST_F(ProgramUnderX, ASecondInstanceShowsItsWindowThenTheDialogAndEndsWith255) {
+  Process first(Spec({"sample.csv"}, false));
+  ASSERT_EQ(WindowsNamed("sample.csv").size(), 1u);
+  ASSERT_TRUE(testsupport::WaitUntil(
+      [&] { return testsupport::HoldsFlock(first.Pid(), testsupport::InstanceLockFile(dir.Path())); }, 20000));
+
+  Process second(Spec({"sample.csv"}, true));
+  const std::string caption = "（　´,_ゝ｀）,_ゝ｀）,_ゝ｀）,_ゝ｀）ｸﾜﾄﾞﾛﾌﾟﾙﾌﾟｹﾞﾗｯﾁｮ";
+  std::vector<std::string> dialogs = WindowsNamed(caption);
+  ASSERT_EQ(dialogs.size(), 1u) << "the message is a real dialog; stderr: " << second.Stderr();
+  std::string dialog = dialogs[0];
+  // Behind the dialog: the second instance's own window, beside the first one's.
+  EXPECT_EQ(WindowsNamed("sample.csv", 2).size(), 2u) << "two windows titled sample.csv";
+  EXPECT_TRUE(second.Running()) << "it waits for the answer";
+  Press(dialog, "Return");
+  ASSERT_TRUE(second.Wait(20000)) << "answering the dialog ends the second instance";
+  EXPECT_EQ(second.ExitStatus(), 255);
+  EXPECT_EQ(second.Stderr(), caption + ": 二重起動無理[ﾟдﾟ]<箱をｱｲｼﾃ!!\n");
+  EXPECT_TRUE(first.Running()) << "the first instance is not disturbed";
+  first.Signal(SIGTERM);
+  ASSERT_TRUE(first.Wait(20000));
+  EXPECT_EQ(first.ExitStatus(), 0);
+}
+
+TEST_F(ProgramUnderX, AMissingDataFileIsADialogCaptionedWithThePathAndNoWindow) {
+  Process p(Spec({"nothing.csv"}, true));
+  std::vector<std::string> dialogs = WindowsNamed("nothing.csv");
+  ASSERT_EQ(dialogs.size(), 1u) << "the dialog is the only window: no main window. " << p.Stderr();
+  std::string dialog = dialogs[0];
+  testsupport::Screenshot shot = testsupport::CaptureWindow(x.Display(), dialog);
+  EXPECT_GT(shot.width, 0) << "the dialog can be seen";
+  Press(dialog, "Return");
+  ASSERT_TRUE(p.Wait(20000));
+  EXPECT_EQ(p.ExitStatus(), 0);
+  EXPECT_EQ(p.Stderr(), "nothing.csv: ファイルが見つかりません\n");
+  EXPECT_TRUE(testsupport::WindowsTitled(x.Display(), "nothing.csv").empty()) << "nothing left behind";
+}
+
+}  // namespace
