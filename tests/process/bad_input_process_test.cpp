@@ -147,4 +147,31 @@ TEST_F(HostileInputRun, AFolderNamedConfigIniIsLeftAloneAndTheRunEndsNormally) {
   EXPECT_EQ(ReadFile(dir / "config.ini/inside"), "x");
 }
 
+// A display number no X server here listens on (neither its socket file nor its abstract socket).
+std::string UnusedDisplay() {
+  std::string sockets = ReadFile("/proc/net/unix");
+  for (int n = 4711;; ++n) {
+    std::string number = std::to_string(n);
+    std::string socket = "/tmp/.X11-unix/X";
+    socket += number;
+    if (!testsupport::FileExists(socket) && sockets.find(socket + "\n") == std::string::npos) {
+      std::string display = ":";
+      display += number;
+      return display;
+    }
+  }
+}
+
+TEST_F(HostileInputRun, AnUnreachableDisplayIsReportedInsteadOfRunningInvisibly) {
+  WriteFile(dir / "data.csv", "1,2,3\n");
+  testsupport::ProcessSpec spec = testsupport::HeadlessRun(program, dir.Path());
+  spec.env.erase("SDL_VIDEODRIVER");
+  spec.env["DISPLAY"] = UnusedDisplay();
+  spec.unsetEnv = {"SDL_VIDEODRIVER", "WAYLAND_DISPLAY"};
+  RunResult r = RunProcess(spec, 20000);
+  EXPECT_FALSE(r.timedOut) << "it ran on without a window";
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no display could be opened (DISPLAY=" + spec.env["DISPLAY"] + ")"), std::string::npos) << r.err;
+}
+
 }  // namespace

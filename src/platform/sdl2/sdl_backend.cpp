@@ -52,6 +52,17 @@ SdlBackend::SdlBackend() {
     error_ = SDL_GetError();
     return;
   }
+  // When the display named by DISPLAY cannot be reached, SDL quietly picks a headless driver and the
+  // program would run invisibly. Only an explicit SDL_VIDEODRIVER may choose one.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!EnvSet("SDL_VIDEODRIVER") && driver &&
+      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    error_ = "no display could be opened (DISPLAY=";
+    error_ += EnvSet("DISPLAY") ? std::getenv("DISPLAY") : "";
+    error_ += ")";
+    SDL_Quit();
+    return;
+  }
   ok_ = true;
 }
 
