@@ -95,6 +95,13 @@ std::string_view LineEnding(std::string_view text) {
   return text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
 }
 
+// Ends an unfinished last line; a bare CR there becomes CR LF rather than part of the line.
+void FinishLastLine(std::string& out, std::string_view eol) {
+  if (out.empty() || out.back() == '\n') return;
+  if (out.back() == '\r') out += '\n';
+  else out += eol;
+}
+
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 }  // namespace
@@ -131,7 +138,7 @@ std::string SetValue(std::string_view text, std::string_view section, std::strin
   std::string out;
   if (!range.found) {
     out = std::string(text);
-    if (!out.empty() && out.back() != '\n') out += eol;
+    FinishLastLine(out, eol);
     out.push_back('[');
     out.append(Trim(section)).push_back(']');
     out.append(eol).append(keyLine).append(eol);
@@ -150,7 +157,7 @@ std::string SetValue(std::string_view text, std::string_view section, std::strin
     if (!Trim(text.substr(lines[i].begin, lines[i].contentEnd - lines[i].begin)).empty()) after = i;
   const Line& anchor = lines[after];
   out = std::string(text.substr(0, anchor.end));
-  if (anchor.end == anchor.contentEnd) out += eol;  // the anchor was the last line, without a line break
+  FinishLastLine(out, eol);  // the anchor may be the last line, without a line feed
   out += keyLine + std::string(eol);
   out += text.substr(anchor.end);
   return out;

@@ -91,6 +91,11 @@ TEST_F(ProfileTest, WriteToALastLineWithoutLineBreak) {
   ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "B", "3", ini.c_str()));
   EXPECT_EQ(ReadInt("B", 0), 3);
   EXPECT_EQ(ReadInt("A", 0), 1);
+  // A last line ending in a bare CR: the new key still gets a line of its own.
+  WriteFile(ini, "[CONFIG]\r\nA=1\r");
+  ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "C", "4", ini.c_str()));
+  EXPECT_EQ(ReadInt("C", 0), 4);
+  EXPECT_EQ(ReadInt("A", 0), 1);
 }
 
 TEST_F(ProfileTest, NullValueRemovesTheKeyAndNullKeyTheSection) {
