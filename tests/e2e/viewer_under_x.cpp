@@ -82,6 +82,7 @@ bool ViewerUnderX::Start(const std::vector<std::string>& args) {
   if (!found || window_.empty()) {
     failure_ = "no window of pid " + pid + " appeared; windows: " +
                testsupport::RunWithDisplay(x_.Display(), "xwininfo -root -tree 2>&1 | grep -v 'has no name'") +
+               "; the program waits in: " + testsupport::ReadFile("/proc/" + pid + "/wchan") +
                "; stderr: " + process_->Stderr();
     return false;
   }
