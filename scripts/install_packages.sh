@@ -2,11 +2,14 @@
 # Installs the Debian packages that scatterview needs, and only the missing ones.
 #   scripts/install_packages.sh run    — what building and running the viewer needs
 #   scripts/install_packages.sh test   — that, plus what the tests and benchmarks need
+#   scripts/install_packages.sh peers  — the plotting tools bench/compare_peers.sh times us against
 set -euo pipefail
-want=(cmake g++ make pkg-config libsdl2-dev libstb-dev)
+want=(cmake g++ make pkg-config libsdl2-dev libstb-dev zlib1g-dev)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
          xvfb xdotool imagemagick x11-utils xauth)
+elif [ "${1:-run}" = peers ]; then
+  want=(gnuplot-nox python3 python3-matplotlib)
 fi
 missing=()
 for p in "${want[@]}"; do

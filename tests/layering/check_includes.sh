@@ -3,7 +3,7 @@
 # or when anything outside src/platform/sdl2 includes SDL.
 set -u
 src=${1:?source dir}
-declare -A level=([platform]=0 [render]=1 [graphics]=2 [input]=2 [viewer]=3 [app]=4)
+declare -A level=([platform]=0 [render]=1 [graphics]=2 [input]=2 [viewer]=3 [app]=4 [batch]=4)
 bad=0
 for dir in "${!level[@]}"; do
   while IFS=: read -r file _ inc; do

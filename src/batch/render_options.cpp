@@ -1,0 +1,165 @@
+#include "batch/render_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace batch {
+namespace {
+
+constexpr int kMaxTurntable = 36000;
+constexpr int kMaxJobs = 256;
+
+bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t& out) {
+  int64_t value = 0;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') ++begin;
+  auto [ptr, ec] = std::from_chars(begin, end, value);
+  if (ec != std::errc() || ptr != end || begin == end || value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+bool ParseDouble(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(value)) return false;
+  out = value;
+  return true;
+}
+
+// The options that take a value.
+bool TakesValue(const std::string& name) {
+  for (const char* n : {"--config", "--theta", "--r", "--z", "--axis-x", "--axis-y", "--hard-tl", "--turntable",
+                        "--jobs"})
+    if (name == n) return true;
+  return false;
+}
+
+// Applies "name value"; "" on success, else the reason.
+std::string ApplyValue(const std::string& name, const std::string& value, RenderOptions& o) {
+  constexpr int64_t kIntMin = std::numeric_limits<int32_t>::min();
+  constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
+  int64_t whole = 0;
+  double real = 0.0;
+  if (name == "--config") {
+    if (value.empty()) return "--config needs a file name";
+    o.configPath = value;
+  } else if (name == "--theta") {
+    if (!ParseDouble(value, real)) return "--theta needs a number of degrees, not '" + value + "'";
+    o.theta = real;
+  } else if (name == "--r") {
+    if (!ParseDouble(value, real) || real < 1.0) return "--r needs a number of at least 1, not '" + value + "'";
+    o.radius = real;
+  } else if (name == "--z" || name == "--axis-x" || name == "--axis-y") {
+    if (!ParseInt(value, kIntMin, kIntMax, whole)) return name + " needs a whole number, not '" + value + "'";
+    (name == "--z" ? o.cameraZ : name == "--axis-x" ? o.axisX : o.axisY) = static_cast<int32_t>(whole);
+  } else if (name == "--hard-tl") {
+    if (!ParseInt(value, 0, 2, whole)) return "--hard-tl needs 0, 1 or 2, not '" + value + "'";
+    o.hardTl = static_cast<int32_t>(whole);
+  } else if (name == "--turntable") {
+    if (!ParseInt(value, 1, kMaxTurntable, whole))
+      return "--turntable needs a count from 1 to " + std::to_string(kMaxTurntable) + ", not '" + value + "'";
+    o.turntable = static_cast<int>(whole);
+  } else if (name == "--jobs") {
+    if (!ParseInt(value, 1, kMaxJobs, whole))
+      return "--jobs needs a count from 1 to " + std::to_string(kMaxJobs) + ", not '" + value + "'";
+    o.jobs = static_cast<int>(whole);
+  }
+  return "";
+}
+
+bool ApplySwitch(const std::string& name, RenderOptions& o) {
+  if (name == "--lines") o.lines = true;
+  else if (name == "--points") o.lines = false;
+  else if (name == "--axes") o.axes = true;
+  else if (name == "--no-axes") o.axes = false;
+  else if (name == "--hint") o.hint = true;
+  else if (name == "--no-hint") o.hint = false;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
+  ParseResult result;
+  RenderOptions& o = result.options;
+  std::vector<std::string> files;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      files.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      result.status = ParseStatus::Help;
+      return result;
+    }
+    std::string name = arg, value;
+    const size_t equals = arg.find('=');
+    const bool inlineValue = equals != std::string::npos;
+    if (inlineValue) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    }
+    if (TakesValue(name)) {
+      if (!inlineValue) {
+        if (i + 1 >= args.size()) {
+          result.error = name + " needs a value";
+          return result;
+        }
+        value = args[++i];
+      }
+      result.error = ApplyValue(name, value, o);
+      if (!result.error.empty()) return result;
+    } else if (inlineValue || !ApplySwitch(name, o)) {
+      result.error = "unknown option '" + arg + "'";
+      return result;
+    }
+  }
+  if (files.size() != 2) {
+    result.error = files.size() < 2 ? "needs a data file and an output PNG file"
+                                    : "too many file names (needs exactly DATA and OUT.png)";
+    return result;
+  }
+  o.dataPath = files[0];
+  o.outputPath = files[1];
+  if (o.dataPath.empty() || o.outputPath.empty()) {
+    result.error = "file names must not be empty";
+    return result;
+  }
+  result.status = ParseStatus::Run;
+  return result;
+}
+
+std::string RenderUsage() {
+  return "Usage: scatterview-render [options] DATA OUT.png\n"
+         "Draws the picture the viewer shows first for DATA, as a 640 x 480 PNG, without a window.\n"
+         "The view comes from config.ini (beside the program unless --config says otherwise; never\n"
+         "written), with these overrides:\n"
+         "  --config FILE       read the view keys from FILE\n"
+         "  --theta DEG         orbit angle THETA (CAMERA_T)\n"
+         "  --r R               orbit radius, at least 1 (CAMERA_R)\n"
+         "  --z Z               camera height (CAMERA_X)\n"
+         "  --axis-x X          look-at point X (AXIS_X)\n"
+         "  --axis-y Y          look-at point Y (AXIS_Y)\n"
+         "  --lines | --points  polyline or single points (LINESET)\n"
+         "  --axes | --no-axes  the green axes (SHOWAXIS)\n"
+         "  --hint | --no-hint  the help text and readouts (SHOWHINT)\n"
+         "  --hard-tl N         vertex processing 0, 1 or 2 (HARD_TL; the picture is the same)\n"
+         "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each\n"
+         "  --jobs N            worker processes for a turntable (default: one per processor)\n"
+         "  -h, --help          this text\n"
+         "Exit status: 0 written, 1 a file could not be read or written, 2 bad options.\n";
+}
+
+}  // namespace batch

@@ -1,0 +1,47 @@
+// The command line of scatterview-render: what it draws (the view keys of a config.ini and the
+// overrides on top of them), where it reads the data and writes the pictures. Paired with
+// render_options.cpp.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace batch {
+
+struct RenderOptions {
+  std::string dataPath;
+  std::string outputPath;
+  std::string configPath;  // "" = config.ini beside the program
+
+  // Each override replaces the config key of the same meaning; unset ones keep the file's value.
+  std::optional<double> theta;    // CAMERA_T, degrees
+  std::optional<double> radius;   // CAMERA_R, at least 1
+  std::optional<int32_t> cameraZ; // CAMERA_X (the camera height)
+  std::optional<int32_t> axisX;   // AXIS_X
+  std::optional<int32_t> axisY;   // AXIS_Y
+  std::optional<bool> lines;      // LINESET
+  std::optional<bool> axes;       // SHOWAXIS
+  std::optional<bool> hint;       // SHOWHINT
+  std::optional<int32_t> hardTl;  // HARD_TL: 0, 1 or 2
+
+  int turntable = 0;  // 0: one picture; N: N pictures, THETA turned by 360 / N each
+  int jobs = 0;       // worker processes for a turntable; 0 = one per processor
+};
+
+enum class ParseStatus { Run, Help, Error };
+
+struct ParseResult {
+  ParseStatus status = ParseStatus::Error;
+  RenderOptions options;
+  std::string error;  // for Error: what was wrong, one line
+};
+
+// Options may come before, between or after the two file names; "--name=value" and "--name value"
+// both work; "--" ends the options. Numbers must be whole and finite (nothing trailing).
+ParseResult ParseRenderOptions(const std::vector<std::string>& args);
+
+std::string RenderUsage();
+
+}  // namespace batch

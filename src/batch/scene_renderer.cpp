@@ -1,0 +1,163 @@
+#include "batch/scene_renderer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "graphics/direct_graphics.h"
+#include "platform/frame_timer.h"
+#include "platform/profile.h"
+#include "viewer/viewer_scene.h"
+
+namespace batch {
+namespace {
+
+// The picture is always this corner of the back buffer, whatever Width and Height say.
+constexpr int kPictureWidth = 640;
+constexpr int kPictureHeight = 480;
+constexpr char kSection[] = "CONFIG";
+
+// The start-up keys that decide the picture: the back buffer's size (and so the aspect ratio), the
+// point path, the text path, whether fog states may be set.
+struct DisplayKeys {
+  int32_t width, height, hardTl, fog, d3dxSprite;
+};
+
+int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
+  return static_cast<int32_t>(GetPrivateProfileIntA(kSection, key, defaultValue, path.c_str()));
+}
+
+DisplayKeys ReadDisplayKeys(const std::string& path) {
+  return DisplayKeys{ReadKey(path, "Width", 640), ReadKey(path, "Height", 480), ReadKey(path, "HARD_TL", 0),
+                     ReadKey(path, "FOG", 1), ReadKey(path, "D3DX_SPRITE", 0)};
+}
+
+bool IsReadableFile(const std::string& path) {
+  struct stat st{};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), R_OK) == 0;
+}
+
+// Whether the data file opens as the viewer opens it; a folder does not.
+bool DataFileOpens(const std::string& path) {
+  struct stat st{};
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && access(path.c_str(), R_OK) == 0;
+}
+
+// The viewer's graphics set-up failures, in its own words where it has them.
+std::string GraphicsFailure(int32_t result) {
+  switch (result) {
+    case GRAPHICS_NO_DIRECT3D: return "the graphics set-up failed: no Direct3D object";
+    case GRAPHICS_NO_DEVICE: return "the graphics set-up failed: no device (check Width, Height and HARD_TL)";
+    case GRAPHICS_NO_SPRITE: return "the graphics set-up failed: no sprite (HARD_TL must be 0, 1 or 2)";
+    default: return "the graphics set-up failed (" + std::to_string(result) + ")";
+  }
+}
+
+}  // namespace
+
+SceneRenderer::SceneRenderer() = default;
+
+SceneRenderer::~SceneRenderer() {
+  if (scene_ && g_graphics) scene_->ReleaseDeviceResources();
+  if (graphicsOwned_) {
+    delete g_graphics;
+    g_graphics = nullptr;
+  }
+  // The scene saves its settings as it goes, into the private copy, which then goes too.
+  scene_.reset();
+  if (!settingsFolder_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(settingsFolder_, ignored);
+  }
+}
+
+bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
+  const std::string configPath =
+      options.configPath.empty() ? FrameTimer::GetModuleDirectory() + "/config.ini" : options.configPath;
+  // A config file named on the command line must be there; the one beside the program may be missing,
+  // as it may for the viewer, and then every key has its default.
+  if (!options.configPath.empty() && !IsReadableFile(configPath)) {
+    *error = "the config file " + configPath + " cannot be read";
+    return false;
+  }
+  if (!DataFileOpens(options.dataPath)) {
+    *error = "the data file " + options.dataPath + " cannot be read";
+    return false;
+  }
+
+  // The scene reads its keys in its constructor and writes them back in its destructor. It gets a
+  // private copy to do both with, so the real file is read exactly as the viewer reads it and never
+  // written.
+  const char* temporaryRoot = std::getenv("TMPDIR");
+  std::string folder = std::string(temporaryRoot && *temporaryRoot ? temporaryRoot : "/tmp") +
+                       "/scatterview-render.XXXXXX";
+  if (!mkdtemp(folder.data())) {
+    *error = "cannot make a temporary folder for the settings";
+    return false;
+  }
+  settingsFolder_ = folder;
+  const std::string copyPath = folder + "/config.ini";
+  std::error_code copyError;
+  if (IsReadableFile(configPath) &&
+      !std::filesystem::copy_file(configPath, copyPath, std::filesystem::copy_options::overwrite_existing,
+                                  copyError)) {
+    *error = "the config file " + configPath + " cannot be read: " + copyError.message();
+    return false;
+  }
+  scene_ = std::make_unique<ViewerScene>(copyPath);
+  const DisplayKeys keys = ReadDisplayKeys(copyPath);
+
+  ViewerScene& scene = *scene_;
+  if (options.theta) scene.cameraTheta = *options.theta;
+  if (options.radius) scene.cameraR = *options.radius;
+  if (options.cameraZ) scene.cameraZ = *options.cameraZ;
+  if (options.axisX) scene.axisX = *options.axisX;
+  if (options.axisY) scene.axisY = *options.axisY;
+  if (options.lines) scene.lineMode = *options.lines ? 1 : 0;
+  if (options.axes) scene.showAxis = *options.axes ? 1 : 0;
+  if (options.hint) scene.showHint = *options.hint ? 1 : 0;
+  const int32_t hardTl = options.hardTl.value_or(keys.hardTl);
+
+  // Windowed, whatever FullScreen says: the full-screen device draws the same picture, and the
+  // display's refresh rate is no business of a program without a window.
+  g_graphics = new DirectGraphics();
+  graphicsOwned_ = true;
+  const int32_t result = g_graphics->Init(nullptr, 0, keys.width, keys.height, 0, 0, 0, hardTl, keys.fog,
+                                          keys.d3dxSprite, 0);
+  if (result != GRAPHICS_OK) {
+    *error = GraphicsFailure(result);
+    return false;
+  }
+  try {
+    g_graphics->LoadTexture(kFontTextureName, D3DX_FILTER_POINT);
+  } catch (...) {
+    *error = "the font texture " + FrameTimer::GetModuleDirectory() + "/data/font.dds cannot be read";
+    return false;
+  }
+  // As the scene's Start leaves it; with FOG 0 this sets nothing at all.
+  g_graphics->SetFog(false, 0.0f, 800.0f, 0xFF000000u);
+
+  g_dataPath = options.dataPath;
+  scene.LoadData();
+  return true;
+}
+
+double SceneRenderer::StartTheta() const { return scene_ ? scene_->cameraTheta : 0.0; }
+
+Picture SceneRenderer::Render(double theta) {
+  scene_->cameraTheta = theta;
+  // The first running frame: its states and light, then the scene. The viewer draws the FPS readout
+  // after this when it is on; a picture written to a file has no frame rate to show.
+  g_graphics->SetRenderStates(false);
+  g_graphics->SetupLight();
+  scene_->Draw();
+
+  int width = 0, height = 0;
+  const uint32_t* pixels = g_graphics->device->BackBufferPixels(&width, &height);
+  return Picture{pixels, std::min(width, kPictureWidth), std::min(height, kPictureHeight), width};
+}
+
+}  // namespace batch

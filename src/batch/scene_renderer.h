@@ -1,0 +1,53 @@
+// SceneRenderer: the viewer's scene drawn on a device without a window. It sets up the graphics layer
+// and the scene the way the viewer's start-up and first running frame do (the font texture, fog off,
+// LoadData, the frame's render states and light, Draw) and hands out the back buffer. It reads
+// config.ini and never writes it. Paired with scene_renderer.cpp.
+//
+//   platform::ScopedNullBackend headless;   // the process's backend: no display, nothing presented
+//   batch::SceneRenderer renderer;
+//   if (!renderer.Open(options, &error)) ...
+//   batch::Picture picture = renderer.Render(renderer.StartTheta());
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "batch/render_options.h"
+
+class ViewerScene;
+
+namespace batch {
+
+// The picture as the viewer presents it: the top-left 640 × 480 of the back buffer (less when the
+// configured size is smaller). Points into the device's back buffer; valid until the next Render.
+struct Picture {
+  const uint32_t* pixels = nullptr;
+  int width = 0, height = 0;
+  int pitch = 0;  // pixels from one row to the next
+};
+
+class SceneRenderer {
+ public:
+  SceneRenderer();
+  ~SceneRenderer();  // the scene's device resources, the graphics layer, then the settings copy
+  SceneRenderer(const SceneRenderer&) = delete;
+  SceneRenderer& operator=(const SceneRenderer&) = delete;
+
+  // Reads the config file and the data file and sets up the device. False, with `error` set, when the
+  // data file or an explicitly named config file does not open, the graphics set-up fails, or the
+  // font texture is missing.
+  bool Open(const RenderOptions& options, std::string* error);
+
+  // THETA after the config file and the overrides.
+  double StartTheta() const;
+  // Draws the scene with THETA `theta` (everything else as opened).
+  Picture Render(double theta);
+
+ private:
+  std::string settingsFolder_;  // the private copy of the config file the scene reads and saves into
+  std::unique_ptr<ViewerScene> scene_;
+  bool graphicsOwned_ = false;
+};
+
+}  // namespace batch

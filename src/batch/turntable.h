@@ -1,0 +1,34 @@
+// The pictures of a turntable: their names and angles, and how they are shared out among worker
+// processes. Paired with turntable.cpp.
+#pragma once
+
+#include <string>
+
+#include "batch/scene_renderer.h"
+#include "render/png_file.h"
+
+namespace batch {
+
+// "spin.png" (or "spin"), picture 7 of 36 → "spin-007.png"; at least three digits, more when the
+// count needs them.
+std::string TurntableFileName(const std::string& output, int index, int count);
+
+// THETA of picture `index` of `count`: picture 0 is the start itself, each next one 360 / count
+// degrees further, kept within 0–360 as the viewer keeps a turning THETA.
+double TurntableTheta(double start, int index, int count);
+
+// Picture `index` is drawn by worker index % workers.
+inline bool DrawnBy(int index, int worker, int workers) { return index % workers == worker; }
+
+// Draws and writes every picture; `jobs` worker processes (forked after the data is loaded, each
+// with its own copy of the device) share them. True when every picture was written; each failure
+// is reported on stderr.
+bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int count, int jobs);
+
+// Draws picture(s) for `worker` of `workers` in this process; false after the first failure.
+bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers);
+
+// Writes one picture; false, with the reason on stderr, when it cannot be written.
+bool WritePicture(const Picture& picture, const std::string& path, render::PngEncoder* encoder = nullptr);
+
+}  // namespace batch

@@ -1,0 +1,195 @@
+#include "render/png_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace render {
+namespace {
+
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr uint8_t kColourTypeRgb = 2, kColourTypePalette = 3;
+// Large enough for any picture the device can make; keeps every size computation far from overflow.
+constexpr int kMaxSide = 1 << 16;
+
+void PutBigEndian(std::vector<uint8_t>& out, uint32_t value) {
+  out.push_back(static_cast<uint8_t>(value >> 24));
+  out.push_back(static_cast<uint8_t>(value >> 16));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+  out.push_back(static_cast<uint8_t>(value));
+}
+
+// Length, type, data, and the CRC of type and data.
+void PutChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data, size_t length) {
+  PutBigEndian(out, static_cast<uint32_t>(length));
+  const size_t typeAt = out.size();
+  out.insert(out.end(), type, type + 4);
+  if (length > 0) out.insert(out.end(), data, data + length);
+  const uLong crc = crc32(0L, out.data() + typeAt, static_cast<uInt>(4 + length));
+  PutBigEndian(out, static_cast<uint32_t>(crc));
+}
+
+std::string SystemError(const char* what, const std::string& path) {
+  return std::string(what) + " " + path + ": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+// The deflate stream, set up once and reset for each picture.
+struct PngEncoder::Compressor {
+  z_stream stream{};
+  bool ready = false;
+  Compressor() { ready = deflateInit(&stream, Z_BEST_SPEED) == Z_OK; }
+  ~Compressor() {
+    if (ready) deflateEnd(&stream);
+  }
+};
+
+PngEncoder::PngEncoder() : compressor_(std::make_unique<Compressor>()) {}
+PngEncoder::~PngEncoder() = default;
+
+bool PngEncoder::BuildPalettedRows(const uint32_t* pixels, int width, int height, int pitch) {
+  palette_.clear();
+  const size_t rowBytes = 1 + static_cast<size_t>(width);
+  rows_.resize(rowBytes * static_cast<size_t>(height));
+  // Runs of one colour are the rule, so the last colour seen answers most lookups; a small table
+  // indexed by a hash of the colour answers the rest.
+  int16_t slots[1024];
+  std::memset(slots, 0xFF, sizeof slots);
+  uint32_t lastColour = 0xFFFFFFFFu;  // no pixel has this value once alpha is masked off
+  uint8_t lastIndex = 0;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = rows_.data() + rowBytes * static_cast<size_t>(y);
+    const uint32_t* source = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+    *row++ = 0;  // filter: none
+    for (int x = 0; x < width; ++x) {
+      const uint32_t colour = source[x] & 0x00FFFFFFu;
+      if (colour != lastColour) {
+        uint32_t slot = (colour * 2654435761u) >> 22;
+        while (slots[slot] >= 0 && palette_[static_cast<size_t>(slots[slot])] != colour) slot = (slot + 1) & 1023;
+        if (slots[slot] < 0) {
+          if (palette_.size() == 256) return false;
+          slots[slot] = static_cast<int16_t>(palette_.size());
+          palette_.push_back(colour);
+        }
+        lastColour = colour;
+        lastIndex = static_cast<uint8_t>(slots[slot]);
+      }
+      row[x] = lastIndex;
+    }
+  }
+  return true;
+}
+
+void PngEncoder::BuildRgbRows(const uint32_t* pixels, int width, int height, int pitch) {
+  const size_t rowBytes = 1 + 3 * static_cast<size_t>(width);
+  rows_.resize(rowBytes * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = rows_.data() + rowBytes * static_cast<size_t>(y);
+    const uint32_t* source = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+    *row++ = 0;  // filter: none
+    for (int x = 0; x < width; ++x, row += 3) {
+      const uint32_t p = source[x];
+      row[0] = static_cast<uint8_t>(p >> 16);
+      row[1] = static_cast<uint8_t>(p >> 8);
+      row[2] = static_cast<uint8_t>(p);
+    }
+  }
+}
+
+bool PngEncoder::Encode(const uint32_t* pixels, int width, int height, int pitch, std::vector<uint8_t>& out) {
+  out.clear();
+  if (!pixels || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide || pitch < width ||
+      !compressor_->ready)
+    return false;
+
+  const bool paletted = BuildPalettedRows(pixels, width, height, pitch);
+  if (!paletted) BuildRgbRows(pixels, width, height, pitch);
+
+  z_stream& z = compressor_->stream;
+  if (deflateReset(&z) != Z_OK) return false;
+  compressed_.resize(deflateBound(&z, static_cast<uLong>(rows_.size())));
+  z.next_in = rows_.data();
+  z.avail_in = static_cast<uInt>(rows_.size());
+  z.next_out = compressed_.data();
+  z.avail_out = static_cast<uInt>(compressed_.size());
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END) return false;
+  const size_t compressedLength = z.total_out;
+
+  out.reserve(compressedLength + 3 * palette_.size() + 64);
+  out.insert(out.end(), std::begin(kSignature), std::end(kSignature));
+  std::vector<uint8_t> chunk;
+  PutBigEndian(chunk, static_cast<uint32_t>(width));
+  PutBigEndian(chunk, static_cast<uint32_t>(height));
+  // 8 bits, the colour type, deflate, the adaptive filter set, no interlace.
+  chunk.insert(chunk.end(), {8, paletted ? kColourTypePalette : kColourTypeRgb, 0, 0, 0});
+  PutChunk(out, "IHDR", chunk.data(), chunk.size());
+  if (paletted) {
+    chunk.clear();
+    for (uint32_t colour : palette_)
+      chunk.insert(chunk.end(), {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
+                                 static_cast<uint8_t>(colour)});
+    PutChunk(out, "PLTE", chunk.data(), chunk.size());
+  }
+  PutChunk(out, "IDAT", compressed_.data(), compressedLength);
+  PutChunk(out, "IEND", nullptr, 0);
+  return true;
+}
+
+bool WritePngFile(const std::string& path, const uint32_t* pixels, int width, int height, int pitch,
+                  std::string* error, PngEncoder* encoder) {
+  std::string ignored;
+  std::string& why = error ? *error : ignored;
+  std::unique_ptr<PngEncoder> own;
+  if (!encoder) {
+    own = std::make_unique<PngEncoder>();
+    encoder = own.get();
+  }
+  std::vector<uint8_t> bytes;
+  if (!encoder->Encode(pixels, width, height, pitch, bytes)) {
+    why = "cannot encode a picture of " + std::to_string(width) + " x " + std::to_string(height) + " as PNG";
+    return false;
+  }
+
+  // The temporary file lies beside the target so that the rename stays within one file system.
+  std::string temporary = path + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) {
+    why = SystemError("cannot create a file beside", path);
+    return false;
+  }
+  // mkstemp makes the file private; a picture gets the usual permissions.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  (void)::fchmod(fd, 0666 & ~mask);
+
+  bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  if (!ok) why = SystemError("cannot write", temporary);
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    why = SystemError("cannot write", temporary);
+  }
+  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ok = false;
+    why = SystemError("cannot replace", path);
+  }
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
+}
+
+}  // namespace render
