@@ -25,7 +25,8 @@ XvfbServer::XvfbServer(int width, int height) {
     int devnull = open("/dev/null", 0);
     dup2(devnull, 1);
     dup2(devnull, 2);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+    // -noreset: a reset when the last client leaves would turn away a program connecting just then.
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
            static_cast<char*>(nullptr));
     _exit(127);
   }
