@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "app/layer_seams.h"
+#include "app/screenshot.h"
 
 namespace app {
 
@@ -26,6 +27,8 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       app::ApplyActivation(wParam, app::InputWindowActiveFlag());
       break;
     case WM_KEYDOWN:
+      // F12 saves the picture; a key held down repeats (bit 30 of lParam set) and saves nothing more.
+      if (wParam == VK_F12 && (lParam & (LPARAM{1} << 30)) == 0) app::TakeScreenshot();
       // Whatever the key: Escape held (or pressed since it was last asked about) ends the run.
       if (GetAsyncKeyState(VK_ESCAPE) != 0) g_quit = 1;
       break;
