@@ -116,5 +116,14 @@ TEST_F(ViewerRun, TheFpsKeyStartsWithTheReadoutOn) {
   EXPECT_EQ(Text(shot, 2, 0, 8), "        ");
 }
 
+TEST_F(ViewerRun, TheDataFileFromTheCommandLineIsShownAndNamesTheWindow) {
+  // Two arguments make one path with a space; NAME in config.ini is overridden.
+  testsupport::WriteFile(Viewer().Folder() + "/my data.csv", SampleData());
+  Viewer().WriteConfig("[CONFIG]\nNAME=elsewhere.csv\n");
+  ASSERT_TRUE(Viewer().Start({"my", "data.csv"})) << Viewer().Failure();
+  EXPECT_EQ(Viewer().WindowName(), "my data.csv");
+  EXPECT_EQ(CountColour(Viewer().Capture(), kWhite, 40, 458), 4);
+}
+
 }  // namespace
 }  // namespace e2e

@@ -111,6 +111,8 @@ std::string ViewerUnderX::Xdotool(const std::string& arguments, int* status) {
   return testsupport::RunWithDisplay(x_.Display(), "timeout 10 xdotool " + arguments + " 2>/dev/null", status);
 }
 
+std::string ViewerUnderX::WindowName() { return Xdotool("getwindowname " + window_); }
+
 bool ViewerUnderX::Focus() {
   int status = 0;
   Xdotool("windowfocus --sync " + window_, &status);

@@ -51,6 +51,7 @@ class ViewerUnderX {
   bool Start(const std::vector<std::string>& args = {});
   const std::string& Failure() const { return failure_; }
   const std::string& Window() const { return window_; }
+  std::string WindowName();  // the title, as the X server has it
   testsupport::Process& Proc() { return *process_; }
 
   // A second program started from the same folder (same lock, same config), not waited for.
