@@ -1,0 +1,255 @@
+// scatterview-render run whole, from a folder of its own (a copy of the program with data/font.dds and
+// its own config.ini): the picture, every override against its config key, the turntable, the config
+// file left alone, and the errors.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "png_image.h"
+#include "process_runner.h"
+#include "program_folder.h"
+#include "temp_dir.h"
+
+namespace {
+
+using testsupport::CompareImages;
+using testsupport::ReadPng;
+using testsupport::RgbImage;
+
+constexpr uint32_t kBackground = 0x140000, kGreen = 0x008040, kWhite = 0xFFFFFF;
+
+// A helix of 600 rows around the origin, within the default camera's view.
+std::string HelixData() {
+  std::string text;
+  for (int i = 0; i < 600; ++i) {
+    const double t = i * 0.05;
+    text += std::to_string(60 * std::cos(t)) + "," + std::to_string(60 * std::sin(t)) + "," +
+            std::to_string(i * 0.2 - 60) + "\n";
+  }
+  return text;
+}
+
+long Count(const RgbImage& image, uint32_t colour) {
+  long n = 0;
+  for (uint32_t p : image.pixels) n += p == colour;
+  return n;
+}
+
+class RenderTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    namespace fs = std::filesystem;
+    program = dir / "scatterview-render";
+    fs::copy_file(testsupport::BuildDir() + "/scatterview-render", program);
+    fs::copy(testsupport::BuildDir() + "/data", dir / "data", fs::copy_options::recursive);
+    testsupport::WriteFile(dir / "data.csv", HelixData());
+  }
+
+  testsupport::RunResult Run(const std::vector<std::string>& args) {
+    testsupport::ProcessSpec spec;
+    spec.program = program;
+    spec.args = args;
+    spec.cwd = dir.Path();
+    spec.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    return testsupport::RunProcess(spec);
+  }
+
+  // The picture for `config` (written beside the program) and `options`; fails the test when none.
+  RgbImage Picture(const std::string& config, std::vector<std::string> options = {}) {
+    testsupport::WriteFile(dir / "config.ini", config);
+    std::filesystem::remove(dir / "out.png");
+    options.push_back("data.csv");
+    options.push_back("out.png");
+    testsupport::RunResult r = Run(options);
+    EXPECT_EQ(r.status, 0) << r.err;
+    RgbImage image = ReadPng(dir / "out.png");
+    EXPECT_FALSE(image.Empty()) << "no picture for " << config;
+    return image;
+  }
+
+  testsupport::TempDir dir;
+  std::string program;
+};
+
+TEST_F(RenderTool, DrawsTheDefaultViewAsA640By480Picture) {
+  RgbImage image = Picture("");
+  ASSERT_EQ(image.width, 640);
+  ASSERT_EQ(image.height, 480);
+  for (auto [x, y] : std::vector<std::pair<int, int>>{{639, 50}, {600, 440}, {630, 300}})
+    EXPECT_EQ(image.Pixel(x, y), kBackground) << x << "," << y;
+  EXPECT_GT(Count(image, kBackground), 640L * 480 / 2);
+  EXPECT_GT(Count(image, kGreen), 500) << "the axes";
+  EXPECT_GT(Count(image, kWhite), 599) << "the rows and the help text";
+  // The help text's first glyph row: "[MOUSE..." starts at the top-left.
+  long topWhite = 0;
+  for (int x = 0; x < 200; ++x)
+    for (int y = 0; y < 8; ++y) topWhite += image.Pixel(x, y) == kWhite;
+  EXPECT_GT(topWhite, 100);
+}
+
+TEST_F(RenderTool, EachOverrideDrawsWhatItsConfigKeyDraws) {
+  const RgbImage defaults = Picture("");
+  struct Case {
+    std::string key;
+    std::vector<std::string> option;
+  };
+  const std::vector<Case> cases = {
+      {"CAMERA_T=100", {"--theta", "100"}}, {"CAMERA_R=180", {"--r", "180"}},
+      {"CAMERA_X=60", {"--z", "60"}},       {"AXIS_X=20", {"--axis-x", "20"}},
+      {"AXIS_Y=-15", {"--axis-y", "-15"}},  {"LINESET=1", {"--lines"}},
+      {"SHOWAXIS=0", {"--no-axes"}},        {"SHOWHINT=0", {"--no-hint"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    const RgbImage byKey = Picture("[CONFIG]\n" + c.key + "\n");
+    const RgbImage byOption = Picture("", c.option);
+    EXPECT_EQ(CompareImages(byOption, byKey), "");
+    EXPECT_NE(CompareImages(byKey, defaults), "") << "the setting should change the picture";
+  }
+  // And the other way: an option turns back what the file set.
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nLINESET=1\nSHOWAXIS=0\nSHOWHINT=0\n", {"--points", "--axes", "--hint"}),
+                          defaults),
+            "");
+}
+
+TEST_F(RenderTool, OtherPointAndTextPathsDrawTheSamePicture) {
+  const RgbImage reference = Picture("");
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nHARD_TL=1\n"), reference), "");
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nHARD_TL=2\n"), reference), "");
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nHARD_TL=7\n", {"--hard-tl", "1"}), reference), "");
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nD3DX_SPRITE=1\nFOG=0\nFullScreen=1\nFPS=1\nDRAWLEVEL=1\n"), reference),
+            "");
+}
+
+TEST_F(RenderTool, TheConfiguredSizeSetsTheAspectAndTheCornerThatIsShown) {
+  const RgbImage reference = Picture("");
+  const RgbImage wide = Picture("[CONFIG]\nWidth=800\nHeight=400\n");
+  EXPECT_EQ(wide.width, 640);
+  EXPECT_EQ(wide.height, 400);
+  EXPECT_NE(CompareImages(wide, reference), "");
+  const RgbImage small = Picture("[CONFIG]\nWidth=320\nHeight=240\n");
+  EXPECT_EQ(small.width, 320);
+  EXPECT_EQ(small.height, 240);
+}
+
+TEST_F(RenderTool, NeverWritesTheConfigFile) {
+  const std::string config = "; my settings\n[CONFIG]\nCAMERA_T=100\nLINESET=101\n[OTHER]\nkey=value\n";
+  testsupport::WriteFile(dir / "config.ini", config);
+  struct stat before{};
+  ASSERT_EQ(stat((dir / "config.ini").c_str(), &before), 0);
+  ASSERT_EQ(Run({"--theta", "10", "data.csv", "out.png"}).status, 0);
+  ASSERT_EQ(Run({"--turntable", "3", "data.csv", "spin.png"}).status, 0);
+  ASSERT_EQ(Run({"missing.csv", "out.png"}).status, 1);
+  EXPECT_EQ(testsupport::ReadFile(dir / "config.ini"), config);
+  struct stat after{};
+  ASSERT_EQ(stat((dir / "config.ini").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "not even replaced by a copy";
+
+  // A config named elsewhere: nothing appears beside the program either.
+  std::filesystem::remove(dir / "config.ini");
+  testsupport::WriteFile(dir / "other.ini", config);
+  ASSERT_EQ(Run({"--config", "other.ini", "data.csv", "out.png"}).status, 0);
+  EXPECT_FALSE(testsupport::FileExists(dir / "config.ini"));
+  EXPECT_EQ(testsupport::ReadFile(dir / "other.ini"), config);
+}
+
+TEST_F(RenderTool, AConfigNamedOnTheCommandLineIsTheOneRead) {
+  testsupport::WriteFile(dir / "other.ini", "[config]\ncamera_t=100\n");
+  const RgbImage named = Picture("[CONFIG]\nCAMERA_T=300\n", {"--config", dir / "other.ini"});
+  EXPECT_EQ(CompareImages(named, Picture("[CONFIG]\nCAMERA_T=100\n")), "");
+}
+
+TEST_F(RenderTool, ATurntableTurnsThetaByAnEqualShareForEachPicture) {
+  const RgbImage single = Picture("");
+  testsupport::RunResult r = Run({"--turntable", "4", "data.csv", "spin.png"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(testsupport::FileExists(dir / "spin.png"));
+  EXPECT_FALSE(testsupport::FileExists(dir / "spin-004.png"));
+  EXPECT_EQ(CompareImages(ReadPng(dir / "spin-000.png"), single), "");
+  EXPECT_EQ(CompareImages(ReadPng(dir / "spin-001.png"), Picture("", {"--theta", "135"})), "");
+  EXPECT_EQ(CompareImages(ReadPng(dir / "spin-002.png"), Picture("", {"--theta", "225"})), "");
+  EXPECT_EQ(CompareImages(ReadPng(dir / "spin-003.png"), Picture("", {"--theta", "315"})), "");
+
+  // However many workers share them out, the pictures are the same files.
+  ASSERT_EQ(Run({"--turntable", "4", "--jobs", "3", "data.csv", "three.png"}).status, 0);
+  ASSERT_EQ(Run({"--turntable", "4", "--jobs", "1", "data.csv", "one.png"}).status, 0);
+  for (const char* n : {"000", "001", "002", "003"}) {
+    EXPECT_EQ(testsupport::ReadFile(dir / ("three-" + std::string(n) + ".png")),
+              testsupport::ReadFile(dir / ("one-" + std::string(n) + ".png")))
+        << n;
+  }
+}
+
+TEST_F(RenderTool, HelpGoesToStdoutWithStatus0) {
+  testsupport::RunResult r = Run({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("Usage: scatterview-render [options] DATA OUT.png"), std::string::npos) << r.out;
+  EXPECT_EQ(Run({"-h"}).out, r.out);
+}
+
+TEST_F(RenderTool, BadOptionsEndWithStatus2AndTheReason) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"data.csv"},
+      {"--theta", "north", "data.csv", "out.png"},
+      {"--r", "0", "data.csv", "out.png"},
+      {"--turntable", "0", "data.csv", "out.png"},
+      {"--hard-tl", "3", "data.csv", "out.png"},
+      {"--sideways", "data.csv", "out.png"},
+      {"data.csv", "out.png", "extra.png"},
+  };
+  for (const auto& args : cases) {
+    testsupport::RunResult r = Run(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_NE(r.err.find("scatterview-render: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Try 'scatterview-render --help'."), std::string::npos) << r.err;
+    EXPECT_FALSE(testsupport::FileExists(dir / "out.png"));
+  }
+}
+
+TEST_F(RenderTool, FilesThatCannotBeReadOrWrittenEndWithStatus1AndSayWhich) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  std::filesystem::create_directory(dir / "folder.csv");
+  std::filesystem::create_directory(dir / "taken.png");
+  const std::vector<Case> cases = {
+      {{"missing.csv", "out.png"}, "the data file missing.csv cannot be read"},
+      {{"folder.csv", "out.png"}, "the data file folder.csv cannot be read"},
+      {{"--config", "none.ini", "data.csv", "out.png"}, "the config file none.ini cannot be read"},
+      {{"data.csv", "no/such/folder/out.png"}, "no/such/folder/out.png"},
+      {{"data.csv", "data.csv/out.png"}, "data.csv/out.png"},
+      {{"data.csv", "taken.png"}, "taken.png"},
+      {{"--turntable", "2", "data.csv", "nowhere/spin.png"}, "nowhere/spin-000.png"},
+  };
+  for (const Case& c : cases) {
+    testsupport::RunResult r = Run(c.args);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(testsupport::FileExists(dir / "out.png"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.png"));
+  // Nothing half-written is left anywhere in the folder.
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_EQ(e.path().filename().string().find(".png."), std::string::npos) << e.path();
+}
+
+TEST_F(RenderTool, AMissingFontOrAFailingGraphicsSetUpIsAnError) {
+  testsupport::WriteFile(dir / "config.ini", "[CONFIG]\nHARD_TL=7\n");
+  testsupport::RunResult r = Run({"data.csv", "out.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the graphics set-up failed"), std::string::npos) << r.err;
+
+  std::filesystem::remove(dir / "config.ini");
+  std::filesystem::remove_all(dir / "data");
+  r = Run({"data.csv", "out.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("data/font.dds cannot be read"), std::string::npos) << r.err;
+  EXPECT_FALSE(testsupport::FileExists(dir / "out.png"));
+}
+
+}  // namespace
