@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Times scatterview-render against gnuplot (pngcairo) and matplotlib (Agg, mplot3d) as whole
+# processes, each drawing the same 150 000-row file to a 640 x 480 PNG: the Lorenz trajectory and
+# random points in a cube of side 200, as points and as lines, and a 36-picture turntable of points
+# (ours: --turntable 36; gnuplot and matplotlib: the 36 views in one process of their own). Prints
+# the median wall-clock time of RUNS runs of each, and how many times slower each peer is.
+#
+#   bench/compare_peers.sh [BUILD_DIR] [RUNS]      (defaults: build, 3)
+#
+# Targets: one picture at least 10 x faster than gnuplot (both modes, both data sets); the turntable
+# at least 50 x faster than gnuplot's. Installs the peers it needs (scripts/install_packages.sh
+# peers). Not part of ctest.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$here/build}" && pwd)
+runs=${2:-3}
+rows=150000
+for file in scatterview-render make_dataset data/font.dds; do
+  [ -e "$build/$file" ] || { echo "compare_peers: $build/$file is missing; build first" >&2; exit 2; }
+done
+"$here/scripts/install_packages.sh" peers
+python=/usr/bin/python3  # Debian's, where python3-matplotlib lives (not any other python on PATH)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/make_dataset" lorenz "$rows" "$work/lorenz.csv" >/dev/null
+"$build/make_dataset" cube "$rows" "$work/cube.csv" >/dev/null
+# Our tool reads the view from a config.ini; an empty one gives the defaults, whatever build/ holds.
+: >"$work/empty.ini"
+
+cat >"$work/one.gp" <<'GP'
+set terminal pngcairo size 640,480
+set output OUT
+set datafile separator ','
+splot DATA with @STYLE notitle
+GP
+cat >"$work/turn.gp" <<'GP'
+set terminal pngcairo size 640,480
+set datafile separator ','
+set table $rows
+plot DATA using 1:2:3 with table
+unset table
+set datafile separator whitespace
+do for [i=0:35] {
+  set output sprintf('%s-%03d.png', OUT, i)
+  set view 60, (45 + 10 * i) % 360
+  splot $rows using 1:2:3 with dots notitle
+}
+GP
+cat >"$work/plot.py" <<'PY'
+import sys
+import matplotlib
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt
+import numpy as np
+data, out, mode = sys.argv[1], sys.argv[2], sys.argv[3]
+x, y, z = np.loadtxt(data, delimiter=",", unpack=True)
+fig = plt.figure(figsize=(6.4, 4.8), dpi=100)
+ax = fig.add_subplot(projection="3d")
+if mode == "lines":
+    ax.plot(x, y, z, linewidth=0.5)
+else:
+    ax.plot(x, y, z, ",", linestyle="none")
+if mode == "turntable":
+    for i in range(36):
+        ax.view_init(elev=30, azim=45 + 10 * i)
+        fig.savefig("%s-%03d.png" % (out, i))
+else:
+    fig.savefig(out)
+PY
+
+# Median wall-clock seconds of $runs runs of the command.
+median() {
+  local times=() start end
+  for _ in $(seq "$runs"); do
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>"$work/err" || { echo "compare_peers: failed: $*" >&2; cat "$work/err" >&2; exit 1; }
+    end=$(date +%s.%N)
+    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')")
+  done
+  printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
+
+printf '%-7s %-10s %10s %10s %12s %9s %12s\n' data mode ours gnuplot matplotlib "gp/ours" "mpl/ours"
+for data in lorenz cube; do
+  for mode in points lines turntable; do
+    file="$work/$data.csv"
+    case $mode in
+      points)
+        ours=$(median "$build/scatterview-render" --config "$work/empty.ini" "$file" "$work/ours.png")
+        gp=$(median gnuplot -e "DATA='$file'; OUT='$work/gp.png'; STYLE='dots'" "$work/one.gp") ;;
+      lines)
+        ours=$(median "$build/scatterview-render" --config "$work/empty.ini" --lines "$file" "$work/ours.png")
+        gp=$(median gnuplot -e "DATA='$file'; OUT='$work/gp.png'; STYLE='lines'" "$work/one.gp") ;;
+      turntable)
+        ours=$(median "$build/scatterview-render" --config "$work/empty.ini" --turntable 36 "$file" "$work/ours.png")
+        gp=$(median gnuplot -e "DATA='$file'; OUT='$work/gp'" "$work/turn.gp") ;;
+    esac
+    mpl=$(median "$python" "$work/plot.py" "$file" "$work/mpl.png" "$mode")
+    printf '%-7s %-10s %9ss %9ss %11ss %8s× %11s×\n' "$data" "$mode" "$ours" "$gp" "$mpl" \
+      "$(ratio "$gp" "$ours")" "$(ratio "$mpl" "$ours")"
+  done
+done
+echo "targets: gp/ours >= 10 for points and lines, >= 50 for the turntable"
+echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u +%Y-%m-%d)"
