@@ -93,7 +93,16 @@ VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex) {
   return l;
 }
 
-void SoftwareDevice::PrepareDraw() {
+void SoftwareDevice::ViewportChanged() {
+  vpLeft_ = static_cast<float>(viewport_.X);
+  vpTop_ = static_cast<float>(viewport_.Y);
+  vpHalfW_ = static_cast<float>(viewport_.Width) * 0.5f;
+  vpHalfH_ = static_cast<float>(viewport_.Height) * 0.5f;
+  vpMinZ_ = viewport_.MinZ;
+  vpRangeZ_ = viewport_.MaxZ - viewport_.MinZ;
+}
+
+void SoftwareDevice::PrepareDrawStates() {
   if (viewProjectionDirty_) {
     Multiply(view_.m, projection_.m, viewProjection_);
     viewProjectionDirty_ = false;
@@ -359,28 +368,35 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
   }
 }
 
-void SoftwareDevice::PlotScenePoints(const uint8_t* data, UINT stride, uint64_t count) {
-  // Unlit, unfogged world-space points: transform, depth clip, viewport and one fragment, with no
-  // intermediate records. The scene draws 150 000 of these a frame.
+inline void SoftwareDevice::PlotScenePoint(const uint8_t* p) {
+  // Transform, depth clip, viewport and one fragment, with no intermediate records; the arithmetic is
+  // the general path's (FetchVertex, DrawClippedPoint, ToScreen) term for term, so the pixel is the same.
   const float(*m)[4] = worldViewProjection_;
-  const float halfW = static_cast<float>(viewport_.Width) * 0.5f, halfH = static_cast<float>(viewport_.Height) * 0.5f;
-  const float left = static_cast<float>(viewport_.X), top = static_cast<float>(viewport_.Y);
-  const float minZ = viewport_.MinZ, rangeZ = viewport_.MaxZ - viewport_.MinZ;
-  for (uint64_t i = 0; i < count; ++i) {
-    const uint8_t* p = data + i * stride;
-    const float x = ReadFloat(p), y = ReadFloat(p + 4), z = ReadFloat(p + 8);
-    const float cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
-    const float cw = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
-    if (!(cw >= kMinW && cz >= 0.0f && cz <= cw)) continue;
-    const float cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
-    const float cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
-    const float rhw = 1.0f / cw;
-    const uint32_t colour = layout_.diffuse >= 0 ? ReadU32(p + layout_.diffuse) : 0xFFFFFFFFu;
-    const float u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
-    const float v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
-    raster_.PlotPoint(left + (1.0f + cx * rhw) * halfW, top + (1.0f - cy * rhw) * halfH, minZ + cz * rhw * rangeZ,
-                      colour, u, v, 1.0f, pixel_);
+  const float x = ReadFloat(p), y = ReadFloat(p + 4), z = ReadFloat(p + 8);
+  const float cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
+  const float cw = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+  if (!(cw >= kMinW && cz >= 0.0f && cz <= cw)) return;
+  const float cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
+  const float cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
+  const float rhw = 1.0f / cw;
+  const uint32_t colour = layout_.diffuse >= 0 ? ReadU32(p + layout_.diffuse) : 0xFFFFFFFFu;
+  const float sx = vpLeft_ + (1.0f + cx * rhw) * vpHalfW_, sy = vpTop_ + (1.0f - cy * rhw) * vpHalfH_;
+  const float sz = vpMinZ_ + cz * rhw * vpRangeZ_;
+  if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {
+    // A size-1 point is the one pixel its centre rounds to; a plain-write state needs no texture
+    // coordinates or fog.
+    const int px = CentreIndex(sx), py = CentreIndex(sy);
+    if (px >= 0 && py >= 0 && px < raster_.Width() && py < raster_.Height()) raster_.PlotPlain(px, py, sz, colour, pixel_);
+    return;
   }
+  const float u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
+  const float v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
+  raster_.PlotPoint(sx, sy, sz, colour, u, v, 1.0f, pixel_);
+}
+
+void SoftwareDevice::PlotScenePoints(const uint8_t* data, UINT stride, uint64_t count) {
+  // Unlit, unfogged world-space points. The scene draws 150 000 of these a frame.
+  for (uint64_t i = 0; i < count; ++i) PlotScenePoint(data + i * stride);
 }
 
 void SoftwareDevice::EmitLine(const uint8_t* a, const uint8_t* b) {
@@ -479,6 +495,15 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
 
 HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
   // The caller's memory is trusted to hold the vertices the count implies, as on Direct3D.
+  if (type == D3DPT_POINTLIST && primitiveCount == 1 && inScene_ && layout_.valid && vertices &&
+      stride >= layout_.size) {
+    // One point, the scene's most frequent call: the checks Draw makes, then straight to the pixel.
+    PrepareDraw();
+    if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
+      PlotScenePoint(static_cast<const uint8_t*>(vertices));
+      return D3D_OK;
+    }
+  }
   return Draw(type, primitiveCount, static_cast<const uint8_t*>(vertices), stride, UINT64_MAX);
 }
 

@@ -17,13 +17,6 @@ inline int ToByte(float f) {
   return f >= 255.0f ? 255 : static_cast<int>(f + 0.5f);
 }
 
-// ceil(x - 0.5): the pixel whose centre is nearest, exact halves going left/up. NaN and far values map
-// outside any target.
-inline int CentreIndex(float x) {
-  if (!(x > -1e7f && x < 1e7f)) return -1 << 30;
-  return static_cast<int>(std::ceil(x - 0.5f));
-}
-
 struct Rgba {
   int r, g, b, a;
 };
@@ -110,10 +103,8 @@ unsigned MipLevelFor(const PixelState& ps, float lod) {
 
 }  // namespace
 
-uint16_t Rasterizer::DepthToBits(float z) {
-  if (!(z > 0.0f)) return 0;
-  if (z >= 1.0f) return 0xFFFF;
-  return static_cast<uint16_t>(z * 65535.0f + 0.5f);
+bool Rasterizer::CompareDepth(DWORD func, unsigned value, unsigned reference) {
+  return Compare(func, value, reference);
 }
 
 void Rasterizer::Finish(PixelState& ps) {
@@ -133,6 +124,10 @@ void Rasterizer::Finish(PixelState& ps) {
   };
   ps.diffuseOnly = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
                    (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
+  // The blender leaves an opaque source unchanged under SRCALPHA / INVSRCALPHA (the fragment path
+  // treats it as a plain write too), and a disabled blender leaves every source unchanged.
+  ps.plainWrite = ps.diffuseOnly && !ps.alphaTest &&
+                  (!ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA));
 }
 
 void Rasterizer::Resize(int width, int height) {

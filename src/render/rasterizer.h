@@ -14,6 +14,17 @@ namespace render {
 
 class Texture;
 
+// ceil(x - 0.5): the pixel whose centre is nearest, exact halves going left/up. NaN and far values map
+// outside any target.
+inline int CentreIndex(float x) {
+  if (!(x > -1e7f && x < 1e7f)) return -1 << 30;
+  // ceil as truncation plus one correction: exact for |x - 0.5| < 2^24, where both conversions are
+  // exact, and far cheaper than the library call that ceilf is without SSE4.1.
+  const float h = x - 0.5f;
+  const int t = static_cast<int>(h);  // toward zero
+  return t + (static_cast<float>(t) < h ? 1 : 0);
+}
+
 // One vertex in screen space: x, y in pixels (centres on integers), z the depth 0..1, rhw = 1/w.
 // Colours are 0..255 floats so they interpolate without conversions; fog is the fog factor
 // (1 = no fog, 0 = all fog colour).
@@ -47,6 +58,10 @@ struct PixelState {
   // Derived by Rasterizer::Finish: the stage-0 result is the diffuse colour itself (no texture bound
   // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
   bool diffuseOnly = false;
+  // Also derived: diffuseOnly with no alpha test, and blending (if on) SRCALPHA / INVSRCALPHA. Then a
+  // fragment whose diffuse alpha is 255, or any fragment when blending is off, writes its diffuse colour
+  // unchanged; PlotPlain relies on it.
+  bool plainWrite = false;
 };
 
 class Rasterizer {
@@ -69,7 +84,37 @@ class Rasterizer {
   void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
 
-  static uint16_t DepthToBits(float z);
+  // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
+  // `colour` and depth `z`, for a state with ps.plainWrite set (so texture coordinates and fog do not
+  // matter): the same result as the general fragment path, without its combiner and blender.
+  void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
+    if (ps.blend && (colour >> 24) != 0xFF) {
+      FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
+      return;
+    }
+    const size_t index = static_cast<size_t>(y) * width_ + x;
+    const size_t tile = TileOf(x, y);
+    const uint16_t depth = DepthToBits(z);
+    if (ps.depthTest) {
+      const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
+      if (!(ps.depthFunc == D3DCMP_LESSEQUAL ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
+    }
+    colour_[index] = colour;
+    if (ps.depthTest && ps.depthWrite) {
+      if (tileUniform_[tile]) {
+        if (depth == uniformDepth_) return;
+        MaterialiseTile(tile);
+      }
+      depth_[index] = depth;
+    }
+  }
+
+  static uint16_t DepthToBits(float z) {
+    if (!(z > 0.0f)) return 0;
+    if (z >= 1.0f) return 0xFFFF;
+    return static_cast<uint16_t>(z * 65535.0f + 0.5f);
+  }
+  static bool CompareDepth(DWORD func, unsigned value, unsigned reference);
   // Fills in the derived fields of `ps` after its states changed.
   static void Finish(PixelState& ps);
 

@@ -149,6 +149,7 @@ void SoftwareDevice::SetDefaultState() {
   Identity(view_);
   Identity(projection_);
   viewport_ = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
+  ViewportChanged();
   material_ = D3DMATERIAL8{};
   for (auto& l : lights_) l = D3DLIGHT8{};
   for (auto& e : lightEnabled_) e = false;
@@ -294,6 +295,7 @@ HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
       uint64_t{viewport->Y} + viewport->Height > params_.BackBufferHeight)
     return D3DERR_INVALIDCALL;
   viewport_ = *viewport;
+  ViewportChanged();
   return D3D_OK;
 }
 
@@ -350,6 +352,8 @@ HRESULT SoftwareDevice::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
+  // The same value again derives the same pixel state: nothing to redo at the next draw.
+  if (renderStates_[state] == value) return D3D_OK;
   renderStates_[state] = value;
   pixelStateDirty_ = true;
   return D3D_OK;
@@ -363,6 +367,7 @@ HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 
 HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
   if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
+  if (textures_[stage] == texture) return D3D_OK;  // already bound: no reference change, no new state
   if (texture) texture->AddRef();
   if (textures_[stage]) textures_[stage]->Release();
   textures_[stage] = texture;
@@ -379,6 +384,7 @@ HRESULT SoftwareDevice::GetTexture(DWORD stage, IDirect3DBaseTexture8** texture)
 
 HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
   if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+  if (stageStates_[stage][type] == value) return D3D_OK;
   stageStates_[stage][type] = value;
   pixelStateDirty_ = true;
   if (type == D3DTSS_TEXCOORDINDEX && stage == 0) layout_ = LayoutOf(fvf_, value);
@@ -392,6 +398,9 @@ HRESULT SoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 }
 
 HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
+  // layout_ always describes fvf_ with stage 0's current TEXCOORDINDEX (SetTextureStageState renews
+  // it), so the format in force, set again, needs no decoding. The scene does this once per point.
+  if (handle == fvf_ && layout_.valid) return D3D_OK;
   VertexLayout layout = LayoutOf(handle, stageStates_[0][D3DTSS_TEXCOORDINDEX]);
   if (!layout.valid) return D3DERR_INVALIDCALL;
   fvf_ = handle;

@@ -84,7 +84,13 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
 
   // device_draw.cpp
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, UINT stride, uint64_t available);
-  void PrepareDraw();
+  void PrepareDraw() {
+    if (viewProjectionDirty_ || wvpDirty_ || pixelStateDirty_) PrepareDrawStates();
+  }
+  void PrepareDrawStates();
+  void ViewportChanged();
+  // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
+  void PlotScenePoint(const uint8_t* p);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;
@@ -109,6 +115,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
   D3DVIEWPORT8 viewport_{};
+  // The viewport transform's terms, as floats, renewed with viewport_.
+  float vpLeft_ = 0, vpTop_ = 0, vpHalfW_ = 0, vpHalfH_ = 0, vpMinZ_ = 0, vpRangeZ_ = 1;
   D3DMATERIAL8 material_{};
   D3DLIGHT8 lights_[kMaxLights] = {};
   bool lightEnabled_[kMaxLights] = {};
