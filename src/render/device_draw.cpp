@@ -42,7 +42,8 @@ void Multiply(const float a[4][4], const float b[4][4], float out[4][4]) {
 
 // Signed distances to the clip planes -w <= x, x <= w, -w <= y, y <= w, 0 <= z, z <= w, w >= kMinW.
 constexpr int kPlanes = 7;
-inline float PlaneDistance(const ClipVertex& v, int plane) {
+template <class V>  // ClipVertex or ClipPosition
+inline float PlaneDistance(const V& v, int plane) {
   switch (plane) {
     case 0: return v.w + v.x;
     case 1: return v.w - v.x;
@@ -54,7 +55,8 @@ inline float PlaneDistance(const ClipVertex& v, int plane) {
   }
 }
 
-inline bool Inside(const ClipVertex& v) {
+template <class V>
+inline bool Inside(const V& v) {
   // Written so that NaN counts as outside.
   return v.w >= kMinW && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w && v.z >= 0.0f && v.z <= v.w;
 }
@@ -100,6 +102,7 @@ void SoftwareDevice::ViewportChanged() {
   vpHalfH_ = static_cast<float>(viewport_.Height) * 0.5f;
   vpMinZ_ = viewport_.MinZ;
   vpRangeZ_ = viewport_.MaxZ - viewport_.MinZ;
+  lastEndValid_ = false;  // its screen position is the old viewport's
 }
 
 void SoftwareDevice::PrepareDrawStates() {
@@ -109,6 +112,7 @@ void SoftwareDevice::PrepareDrawStates() {
     wvpDirty_ = true;
   }
   if (wvpDirty_) {
+    lastEndValid_ = false;
     // The scene moves one point around with pure translations: then only row 3 changes.
     const float(*w)[4] = world_.m;
     const bool translation = w[0][0] == 1 && w[0][1] == 0 && w[0][2] == 0 && w[0][3] == 0 && w[1][0] == 0 &&
@@ -399,6 +403,73 @@ void SoftwareDevice::PlotScenePoints(const uint8_t* data, UINT stride, uint64_t 
   for (uint64_t i = 0; i < count; ++i) PlotScenePoint(data + i * stride);
 }
 
+inline void SoftwareDevice::TransformPosition(const uint8_t* p, ClipPosition& out) const {
+  // FetchVertex's position arithmetic.
+  const float x = ReadFloat(p), y = ReadFloat(p + 4), z = ReadFloat(p + 8);
+  const float(*m)[4] = worldViewProjection_;
+  out.x = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
+  out.y = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
+  out.z = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
+  out.w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+}
+
+void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
+  const uint32_t colourA = layout_.diffuse >= 0 ? ReadU32(a + layout_.diffuse) : 0xFFFFFFFFu;
+  const uint32_t colourB = layout_.diffuse >= 0 ? ReadU32(b + layout_.diffuse) : 0xFFFFFFFFu;
+  // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
+  if (!pixel_.plainWrite || colourA != colourB) {
+    EmitLine(a, b);
+    return;
+  }
+  // Clipping and the viewport transform as DrawClippedLine and ToScreen do them, on positions only:
+  // a flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
+  ClipPosition pa, pb;
+  const bool reuse = lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0;
+  if (reuse) pa = lastEnd_.clip;
+  else TransformPosition(a, pa);
+  TransformPosition(b, pb);
+  float t0 = 0.0f, t1 = 1.0f;
+  bool visible = true;
+  if (!(Inside(pa) && Inside(pb))) {
+    for (int p = 0; p < kPlanes && visible; ++p) {
+      const float da = PlaneDistance(pa, p), db = PlaneDistance(pb, p);
+      if (da >= 0.0f && db >= 0.0f) continue;
+      if (!(da >= 0.0f) && !(db >= 0.0f)) {  // both outside (or NaN)
+        visible = false;
+        break;
+      }
+      const float t = da / (da - db);
+      if (da < 0.0f) t0 = std::max(t0, t);
+      else t1 = std::min(t1, t);
+      visible = !(t0 > t1);
+    }
+  }
+  auto toScreen = [this](const ClipPosition& c, float& sx, float& sy, float& sz) {
+    const float rhw = 1.0f / c.w;
+    sx = vpLeft_ + (1.0f + c.x * rhw) * vpHalfW_;
+    sy = vpTop_ + (1.0f - c.y * rhw) * vpHalfH_;
+    sz = vpMinZ_ + c.z * rhw * vpRangeZ_;
+  };
+  auto lerp = [](const ClipPosition& p, const ClipPosition& q, float t) {
+    auto mix = [t](float u, float v) { return u + (v - u) * t; };
+    return ClipPosition{mix(p.x, q.x), mix(p.y, q.y), mix(p.z, q.z), mix(p.w, q.w)};
+  };
+  float ax = 0, ay = 0, az = 0, bx = 0, by = 0, bz = 0;
+  if (visible) {
+    if (t0 > 0.0f) toScreen(lerp(pa, pb, t0), ax, ay, az);
+    else if (reuse && lastEnd_.onScreen) ax = lastEnd_.sx, ay = lastEnd_.sy, az = lastEnd_.sz;
+    else toScreen(pa, ax, ay, az);
+    if (t1 < 1.0f) toScreen(lerp(pa, pb, t1), bx, by, bz);
+    else toScreen(pb, bx, by, bz);
+  }
+  std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
+  lastEnd_.clip = pb;
+  lastEnd_.onScreen = visible && !(t1 < 1.0f);
+  lastEnd_.sx = bx, lastEnd_.sy = by, lastEnd_.sz = bz;
+  lastEndValid_ = true;
+  if (visible) raster_.DrawPlainLine(ax, ay, az, bx, by, bz, colourA, pixel_);
+}
+
 void SoftwareDevice::EmitLine(const uint8_t* a, const uint8_t* b) {
   if (layout_.transformed) {
     ScreenVertex sa, sb;
@@ -501,6 +572,15 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     PrepareDraw();
     if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
       PlotScenePoint(static_cast<const uint8_t*>(vertices));
+      return D3D_OK;
+    }
+  }
+  if (type == D3DPT_LINELIST && primitiveCount == 1 && inScene_ && layout_.valid && vertices &&
+      stride >= layout_.size) {
+    // One segment, the scene's polyline: DrawSceneLine, or EmitLine when it does not apply.
+    PrepareDraw();
+    if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
+      DrawSceneLine(static_cast<const uint8_t*>(vertices), static_cast<const uint8_t*>(vertices) + stride);
       return D3D_OK;
     }
   }

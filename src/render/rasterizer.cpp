@@ -124,9 +124,18 @@ void Rasterizer::Finish(PixelState& ps) {
   };
   ps.diffuseOnly = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
                    (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
+  // Alpha taken from the missing texture alone is opaque: the stage result is then the diffuse colour
+  // with alpha 255 (the device's default alpha stage, SELECTARG1 of TEXTURE, does this).
+  auto white = [](DWORD a) { return a == D3DTA_TEXTURE; };
+  const bool opaqueAlpha = !ps.texture && !ps.fog && ps.colorOp != D3DTOP_DISABLE &&
+                           passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
+                           ((ps.alphaOp == D3DTOP_SELECTARG1 && white(ps.alphaArg1)) ||
+                            (ps.alphaOp == D3DTOP_SELECTARG2 && white(ps.alphaArg2)) ||
+                            (ps.alphaOp == D3DTOP_MODULATE && white(ps.alphaArg1) && white(ps.alphaArg2)));
+  ps.plainAlpha = !ps.diffuseOnly && opaqueAlpha ? 0xFF000000u : 0u;
   // The blender leaves an opaque source unchanged under SRCALPHA / INVSRCALPHA (the fragment path
   // treats it as a plain write too), and a disabled blender leaves every source unchanged.
-  ps.plainWrite = ps.diffuseOnly && !ps.alphaTest &&
+  ps.plainWrite = (ps.diffuseOnly || opaqueAlpha) && !ps.alphaTest &&
                   (!ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA));
 }
 
@@ -312,6 +321,73 @@ void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const 
     for (int j = 0; j < 4; ++j) c[j] = flat ? color0[j] : color0[j] * k0 + color1[j] * k1;
     Fragment(x, y, z, c[0], c[1], c[2], c[3], v0.u * k0 + v1.u * k1, v0.v * k0 + v1.v * k1,
              v0.fog * k0 + v1.fog * k1, 0, ps);
+  }
+}
+
+void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
+                               const PixelState& ps) {
+  // DrawLine's pixel walk term for term. Its colour is c0 k0 + c1 k1 with k0 + k1 within a few ulps of
+  // 1, which ToByte rounds back to c0 when c0 = c1 (and flat shading takes c0 as it is), so the flat
+  // colour goes to the fragment directly. Depth: with z0 = z1 the interpolated z0 + 0 t is z0 (or +0
+  // for -0, the same depth bits), so t is only needed for sloping depths.
+  const float dx = x1 - x0, dy = y1 - y0;
+  if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;
+  const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+  const float major0 = xMajor ? x0 : y0, major1 = xMajor ? x1 : y1;
+  const float minor0 = xMajor ? y0 : x0;
+  const float dMajor = major1 - major0, dMinor = xMajor ? dy : dx;
+  const int start = CentreIndex(major0), end = CentreIndex(major1);
+  const int step = end >= start ? 1 : -1;
+  const int count = (end - start) * step + (ps.lastPixel ? 1 : 0);
+  const float slope = dMajor != 0.0f ? dMinor / dMajor : 0.0f;
+  if (count <= 0) return;
+  const uint32_t result = colour | ps.plainAlpha;
+  if (z0 == z1 && (!ps.blend || (result >> 24) == 0xFF)) {
+    // The usual case: one depth, and every pixel that passes the depth test is written with `result`.
+    const uint16_t depth = DepthToBits(z0);
+    if (xMajor) PlainWalk<true>(start, step, count, major0, minor0, slope, depth, result, ps);
+    else PlainWalk<false>(start, step, count, major0, minor0, slope, depth, result, ps);
+    return;
+  }
+  const bool flatDepth = z0 == z1;
+  for (int i = 0; i < count; ++i) {
+    const int m = start + i * step;
+    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
+    const int x = xMajor ? m : n, y = xMajor ? n : m;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
+    float z = z0;
+    if (!flatDepth) {
+      float t = dMajor != 0.0f ? (static_cast<float>(m) - major0) / dMajor : 0.0f;
+      t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+      z = z0 + (z1 - z0) * t;
+    }
+    PlotPlain(x, y, z, colour, ps);
+  }
+}
+
+template <bool XMajor>
+void Rasterizer::PlainWalk(int start, int step, int count, float major0, float minor0, float slope, uint16_t depth,
+                           uint32_t colour, const PixelState& ps) {
+  // PlotPlain's depth test and writes, with the depth bits worked out once for the whole line.
+  const bool test = ps.depthTest, write = ps.depthTest && ps.depthWrite;
+  const bool lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
+  for (int i = 0; i < count; ++i) {
+    const int m = start + i * step;
+    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
+    const int x = XMajor ? m : n, y = XMajor ? n : m;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
+    const size_t index = static_cast<size_t>(y) * width_ + x;
+    const size_t tile = TileOf(x, y);
+    const bool uniform = tileUniform_[tile] != 0;
+    if (test) {
+      const uint16_t stored = uniform ? uniformDepth_ : depth_[index];
+      if (!(lessEqual ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) continue;
+    }
+    colour_[index] = colour;
+    if (write && !(uniform && depth == uniformDepth_)) {
+      if (uniform) MaterialiseTile(tile);
+      depth_[index] = depth;
+    }
   }
 }
 

@@ -58,10 +58,12 @@ struct PixelState {
   // Derived by Rasterizer::Finish: the stage-0 result is the diffuse colour itself (no texture bound
   // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
   bool diffuseOnly = false;
-  // Also derived: diffuseOnly with no alpha test, and blending (if on) SRCALPHA / INVSRCALPHA. Then a
-  // fragment whose diffuse alpha is 255, or any fragment when blending is off, writes its diffuse colour
-  // unchanged; PlotPlain relies on it.
+  // Also derived: the stage result is the diffuse colour, its alpha replaced by 255 when plainAlpha is
+  // 0xFF000000; there is no alpha test, and blending (if on) is SRCALPHA / INVSRCALPHA. Then a fragment
+  // whose result alpha is 255, or any fragment when blending is off, writes that result unchanged;
+  // PlotPlain relies on it.
   bool plainWrite = false;
+  uint32_t plainAlpha = 0;
 };
 
 class Rasterizer {
@@ -82,13 +84,18 @@ class Rasterizer {
   // The scene's hot path: a point with a flat A8R8G8B8 colour, already in screen space.
   void PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog, const PixelState& ps);
   void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
+  // DrawLine for a line of one flat colour in a state with ps.plainWrite set: the same pixels, without
+  // the per-pixel attribute interpolation that cannot change a flat colour.
+  void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
+                     const PixelState& ps);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
 
   // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
   // `colour` and depth `z`, for a state with ps.plainWrite set (so texture coordinates and fog do not
   // matter): the same result as the general fragment path, without its combiner and blender.
   void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
-    if (ps.blend && (colour >> 24) != 0xFF) {
+    const uint32_t result = colour | ps.plainAlpha;
+    if (ps.blend && (result >> 24) != 0xFF) {
       FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
       return;
     }
@@ -99,7 +106,7 @@ class Rasterizer {
       const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
       if (!(ps.depthFunc == D3DCMP_LESSEQUAL ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
     }
-    colour_[index] = colour;
+    colour_[index] = result;
     if (ps.depthTest && ps.depthWrite) {
       if (tileUniform_[tile]) {
         if (depth == uniformDepth_) return;
@@ -133,6 +140,9 @@ class Rasterizer {
     return static_cast<size_t>(y >> kTileShift) * tilesPerRow_ + static_cast<size_t>(x >> kTileShift);
   }
   void MaterialiseTile(size_t tile);
+  template <bool XMajor>
+  void PlainWalk(int start, int step, int count, float major0, float minor0, float slope, uint16_t depth,
+                 uint32_t colour, const PixelState& ps);
   void MaterialiseAllTiles();
 
   int width_ = 0, height_ = 0;

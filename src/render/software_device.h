@@ -32,6 +32,11 @@ struct ClipVertex {
   float fog;
 };
 
+// A position in clip space: what the line fast path carries instead of a whole ClipVertex.
+struct ClipPosition {
+  float x, y, z, w;
+};
+
 class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
  public:
   static constexpr int kMaxSide = 16384;
@@ -91,6 +96,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
   void PlotScenePoint(const uint8_t* p);
+  // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
+  void DrawSceneLine(const uint8_t* a, const uint8_t* b);
+  void TransformPosition(const uint8_t* p, ClipPosition& out) const;
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;
@@ -125,6 +133,15 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   VertexBuffer* stream_ = nullptr;
   UINT streamStride_ = 0;
   PixelState pixel_{};
+  // The end of the last scene line: its position bits, clip position and, when it was not clipped,
+  // its screen position. The next segment of a polyline starts there; valid while the transform lasts.
+  struct LineEnd {
+    uint8_t key[12];
+    ClipPosition clip;
+    float sx, sy, sz;
+    bool onScreen;
+  } lastEnd_{};
+  bool lastEndValid_ = false;
   bool lighting_ = false;
   DWORD fogMode_ = D3DFOG_NONE;
   float fogStart_ = 0, fogEnd_ = 1, fogDensity_ = 1;

@@ -1,0 +1,193 @@
+// The device draws a lone point or line segment (the scene's one-per-call drawing) by a shorter route
+// than a batch of them. These tests hold the two routes to the same pixels: segments one call each
+// against the same polyline as one LINELIST call (which takes the general path), and points one call
+// each against the same points with fog on but never reaching them (which also takes the general path),
+// under the states where the short route applies, where it hands over, and across the near plane.
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "render_test_util.h"
+
+namespace rendertest {
+namespace {
+
+constexpr int kWidth = 96, kHeight = 72;
+
+struct Device {
+  IDirect3D8* d3d = nullptr;
+  IDirect3DDevice8* device = nullptr;
+  Device() {
+    d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp = Params(kWidth, kHeight);
+    d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+  }
+  ~Device() {
+    if (device) device->Release();
+    if (d3d) d3d->Release();
+  }
+  std::vector<uint32_t> Pixels() {
+    int w = 0, h = 0;
+    const uint32_t* p = device->BackBufferPixels(&w, &h);
+    return std::vector<uint32_t>(p, p + static_cast<size_t>(w) * h);
+  }
+};
+
+// How a case sets the device up beyond the camera.
+enum class Stage { Program, DeviceDefault };
+struct Case {
+  const char* name;
+  Stage stage;
+  bool blend;
+  float nearPlane;  // 0: every depth 1.0, as in the viewer; else depths vary along a line
+  DWORD depthFunc;
+  bool flatShade;
+};
+
+void Configure(IDirect3DDevice8* d, const Case& c) {
+  d->SetRenderState(D3DRS_LIGHTING, FALSE);
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, c.blend);
+  d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  d->SetRenderState(D3DRS_ZFUNC, c.depthFunc);
+  d->SetRenderState(D3DRS_SHADEMODE, c.flatShade ? D3DSHADE_FLAT : D3DSHADE_GOURAUD);
+  if (c.stage == Stage::Program) {  // what the graphics layer sets when it unbinds the texture
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  }  // else the device's own stage 0: alpha from the (missing, so opaque) texture
+  // The viewer's kind of camera, close enough that some of the data lies behind the eye.
+  D3DXVECTOR3 eye(70, 50, 40), at(0, 0, 0), up(0, 0, 1);
+  D3DXMATRIX view, proj, world;
+  D3DXMatrixLookAtRH(&view, &eye, &at, &up);
+  D3DXMatrixPerspectiveFovRH(&proj, 1.0471976f, 4.0f / 3.0f, c.nearPlane, 1000.0f);
+  D3DXMatrixIdentity(&world);
+  d->SetTransform(D3DTS_VIEW, &view);
+  d->SetTransform(D3DTS_PROJECTION, &proj);
+  d->SetTransform(D3DTS_WORLD, &world);
+  d->SetVertexShader(kSceneFvf);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF140000, 1.0f, 0);
+  d->BeginScene();
+}
+
+// A wandering path with steps of a few units and some long jumps; colours from `palette`.
+std::vector<SceneVertex> Path(unsigned seed, size_t n, const std::vector<D3DCOLOR>& palette) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> step(-6.0f, 6.0f), jump(-150.0f, 150.0f);
+  std::vector<SceneVertex> v(n);
+  float x = 0, y = 0, z = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (i % 97 == 0) x = jump(rng), y = jump(rng), z = jump(rng) * 0.5f;
+    else x += step(rng), y += step(rng), z += step(rng);
+    if (i % 211 == 5) x = 70, y = 50, z = 40;  // exactly at the eye
+    v[i] = {x, y, z, palette[(i / 7) % palette.size()], static_cast<float>(i % 2), 1.0f};
+  }
+  return v;
+}
+
+const Case kCases[] = {
+    {"program states, depth 1.0", Stage::Program, true, 0.0f, D3DCMP_LESSEQUAL, false},
+    {"program states, sloping depth, LESS", Stage::Program, true, 1.0f, D3DCMP_LESS, false},
+    {"device stage 0, blending off", Stage::DeviceDefault, false, 0.0f, D3DCMP_LESSEQUAL, false},
+    {"device stage 0, blending on, sloping depth", Stage::DeviceDefault, true, 2.0f, D3DCMP_LESSEQUAL, false},
+    {"program states, blending off, flat shading", Stage::Program, false, 0.5f, D3DCMP_LESSEQUAL, true},
+};
+
+// Opaque colours, a translucent one (blended when blending is on) and one with alpha 0.
+const std::vector<D3DCOLOR> kPalette = {0xFFFFFFFF, 0xFF30C060, 0x80FF2010, 0x002040FF};
+
+TEST(SingleCallPaths, SegmentsOneCallEachDrawThePolylineOfOneBatchCall) {
+  for (const Case& c : kCases) {
+    for (bool oneColourPerSegment : {true, false}) {
+      const auto path = Path(11, 1500, kPalette);
+      // LINELIST pairs: the polyline as separate segments, each drawn twice (the second time against the
+      // depth the first one left). Both ends of a segment get one colour, as DrawLine gives them, or the
+      // colour changes inside some segments.
+      std::vector<SceneVertex> pairs;
+      for (int pass = 0; pass < 2; ++pass)
+        for (size_t i = 0; i + 1 < path.size(); ++i) {
+          pairs.push_back(path[i]);
+          pairs.push_back(path[i + 1]);
+          if (oneColourPerSegment) pairs.back().colour = path[i].colour;
+        }
+      Device single, batch;
+      Configure(single.device, c);
+      Configure(batch.device, c);
+      for (size_t i = 0; i < pairs.size(); i += 2)
+        ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, &pairs[i], sizeof(SceneVertex)), D3D_OK);
+      ASSERT_EQ(batch.device->DrawPrimitiveUP(D3DPT_LINELIST, static_cast<UINT>(pairs.size() / 2), pairs.data(),
+                                              sizeof(SceneVertex)),
+                D3D_OK);
+      const auto expected = batch.Pixels();
+      int lit = 0;
+      for (uint32_t p : expected) lit += p != 0xFF140000u;
+      EXPECT_GT(lit, 500) << c.name << ": the case must draw something to compare";
+      EXPECT_TRUE(single.Pixels() == expected) << c.name << (oneColourPerSegment ? ", flat segments" : ", graded segments");
+    }
+  }
+}
+
+TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
+  // The second segment starts where the first ended, but the viewport or the world moved in between:
+  // nothing of the first segment's end may be carried over.
+  const Case c = kCases[0];
+  const SceneVertex a{-20, 10, 5, 0xFFFFFFFF, 0, 1}, b{10, -5, 0, 0xFFFFFFFF, 1, 1}, e{30, 20, -10, 0xFFFFFFFF, 1, 1};
+  const SceneVertex first[2] = {a, b}, second[2] = {b, e};
+  D3DXMATRIX moved;
+  D3DXMatrixTranslation(&moved, 3, -4, 2);
+  const D3DVIEWPORT8 corner{10, 8, 40, 30, 0.0f, 1.0f};
+  for (int change = 0; change < 2; ++change) {
+    Device single, reference;
+    Configure(single.device, c);
+    Configure(reference.device, c);
+    auto apply = [&](IDirect3DDevice8* d) {
+      if (change == 0) d->SetViewport(&corner);
+      else d->SetTransform(D3DTS_WORLD, &moved);
+    };
+    single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, first, sizeof(SceneVertex));
+    apply(single.device);
+    single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, second, sizeof(SceneVertex));
+    // The reference draws the same two segments, each in a batch of its own with a copy of itself.
+    const SceneVertex firstTwice[4] = {a, b, a, b}, secondTwice[4] = {b, e, b, e};
+    reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, firstTwice, sizeof(SceneVertex));
+    apply(reference.device);
+    reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, secondTwice, sizeof(SceneVertex));
+    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << (change == 0 ? "viewport" : "world");
+  }
+}
+
+TEST(SingleCallPaths, PointsOneCallEachDrawWhatTheGeneralPathDraws) {
+  for (const Case& c : kCases) {
+    const auto points = Path(23, 4000, kPalette);
+    Device single, general;
+    Configure(single.device, c);
+    Configure(general.device, c);
+    // Linear fog that begins far beyond every point: the general path, with a fog factor of exactly 1.
+    auto bits = [](float f) {
+      DWORD d;
+      std::memcpy(&d, &f, sizeof d);
+      return d;
+    };
+    general.device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    general.device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    general.device->SetRenderState(D3DRS_FOGCOLOR, 0xFF00FFFF);
+    general.device->SetRenderState(D3DRS_FOGSTART, bits(1e6f));
+    general.device->SetRenderState(D3DRS_FOGEND, bits(2e6f));
+    for (int pass = 0; pass < 2; ++pass)
+      for (const SceneVertex& p : points) {
+        ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p), D3D_OK);
+        ASSERT_EQ(general.device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p), D3D_OK);
+      }
+    const auto expected = general.Pixels();
+    int lit = 0;
+    for (uint32_t p : expected) lit += p != 0xFF140000u;
+    EXPECT_GT(lit, 300) << c.name;
+    EXPECT_TRUE(single.Pixels() == expected) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace rendertest
