@@ -133,6 +133,12 @@ void Rasterizer::Finish(PixelState& ps) {
                             (ps.alphaOp == D3DTOP_SELECTARG2 && white(ps.alphaArg2)) ||
                             (ps.alphaOp == D3DTOP_MODULATE && white(ps.alphaArg1) && white(ps.alphaArg2)));
   ps.plainAlpha = !ps.diffuseOnly && opaqueAlpha ? 0xFF000000u : 0u;
+  auto textureTimesDiffuse = [](DWORD op, DWORD a1, DWORD a2) {
+    auto diffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
+    return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && diffuse(a2)) || (diffuse(a1) && a2 == D3DTA_TEXTURE));
+  };
+  ps.textureModulate = ps.texture && textureTimesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
+                       textureTimesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2);
   // The blender leaves an opaque source unchanged under SRCALPHA / INVSRCALPHA (the fragment path
   // treats it as a plain write too), and a disabled blender leaves every source unchanged.
   ps.plainWrite = (ps.diffuseOnly || opaqueAlpha) && !ps.alphaTest &&
@@ -148,6 +154,7 @@ void Rasterizer::Resize(int width, int height) {
   const size_t tileRows = static_cast<size_t>((height + (1 << kTileShift) - 1) >> kTileShift);
   tileUniform_.assign(tilesPerRow_ * tileRows, 1);
   uniformDepth_ = 0xFFFF;
+  allUniform_ = true;
 }
 
 void Rasterizer::MaterialiseTile(size_t tile) {
@@ -158,6 +165,7 @@ void Rasterizer::MaterialiseTile(size_t tile) {
     std::fill(depth_.begin() + row + tx, depth_.begin() + row + x2, uniformDepth_);
   }
   tileUniform_[tile] = 0;
+  allUniform_ = false;
 }
 
 void Rasterizer::MaterialiseAllTiles() {
@@ -179,6 +187,7 @@ void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t col
   if (depth && x1 == 0 && y1 == 0 && x2 == width_ && y2 == height_) {
     std::fill(tileUniform_.begin(), tileUniform_.end(), 1);
     uniformDepth_ = bits;
+    allUniform_ = true;
     depth = false;
   } else if (depth) {
     MaterialiseAllTiles();  // partial depth clears are rare: keep them simple
@@ -218,7 +227,19 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
 
   const Rgba diffuse = Unpack(diffusePacked);
   int sr = diffuse.r, sg = diffuse.g, sb = diffuse.b, sa = diffuse.a;
-  if (!ps.diffuseOnly) {
+  if (ps.textureModulate) {
+    // Texture times diffuse for colour and alpha (the program's text): the MODULATE of the general
+    // combiner below without its argument and operation dispatch. Times 255 is the identity.
+    const bool linear = (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
+    const uint32_t t = SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV);
+    const Rgba tex = Unpack(t);
+    if (diffusePacked == 0xFFFFFFFFu) {
+      sr = tex.r, sg = tex.g, sb = tex.b, sa = tex.a;
+    } else {
+      sr = Mul255(tex.r, diffuse.r), sg = Mul255(tex.g, diffuse.g), sb = Mul255(tex.b, diffuse.b);
+      sa = Mul255(tex.a, diffuse.a);
+    }
+  } else if (!ps.diffuseOnly) {
     // With no texture bound, the texture argument reads as opaque white.
     Rgba tex{255, 255, 255, 255};
     if (ps.texture) {
@@ -246,8 +267,23 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
 
   uint32_t& dst = colour_[index];
   // Opaque source under SRCALPHA/INVSRCALPHA blending is a plain write, the common case of the scene.
-  const bool opaqueOver = sa == 255 && ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA;
-  if (ps.blend && !opaqueOver) {
+  const bool alphaOver = ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA;
+  const bool opaqueOver = sa == 255 && alphaOver;
+  if (ps.blend && alphaOver && !opaqueOver) {
+    // The factors sa and 255 - sa, written out. With sa = 0 every channel, alpha included, comes out as
+    // its destination (0 + d·255/255).
+    const Rgba d = Unpack(dst);
+    if (sa == 0) {
+      sr = d.r, sg = d.g, sb = d.b, sa = d.a;
+    } else {
+      const int ia = 255 - sa;
+      const int outA = Clamp255(Mul255(sa, sa) + Mul255(d.a, ia));
+      sr = Clamp255(Mul255(sr, sa) + Mul255(d.r, ia));
+      sg = Clamp255(Mul255(sg, sa) + Mul255(d.g, ia));
+      sb = Clamp255(Mul255(sb, sa) + Mul255(d.b, ia));
+      sa = outA;
+    }
+  } else if (ps.blend && !opaqueOver) {
     const Rgba d = Unpack(dst);
     auto mix = [&](int s, int dc) {
       return Clamp255(Mul255(s, Factor(ps.srcBlend, s, dc, sa, d.a)) + Mul255(dc, Factor(ps.destBlend, s, dc, sa, d.a)));
@@ -371,6 +407,19 @@ void Rasterizer::PlainWalk(int start, int step, int count, float major0, float m
   // PlotPlain's depth test and writes, with the depth bits worked out once for the whole line.
   const bool test = ps.depthTest, write = ps.depthTest && ps.depthWrite;
   const bool lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
+  if (allUniform_ && depth == uniformDepth_) {
+    // Every pixel holds this very depth (the scene's 1.0 after a clear): one test decides them all,
+    // and writing the depth changes nothing.
+    if (test && !lessEqual && !CompareDepth(ps.depthFunc, depth, depth)) return;
+    for (int i = 0; i < count; ++i) {
+      const int m = start + i * step;
+      const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
+      const int x = XMajor ? m : n, y = XMajor ? n : m;
+      if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
+      colour_[static_cast<size_t>(y) * width_ + x] = colour;
+    }
+    return;
+  }
   for (int i = 0; i < count; ++i) {
     const int m = start + i * step;
     const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
@@ -454,7 +503,44 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
     level = MipLevelFor(ps, rho > 0.0f ? std::log2(rho) : 0.0f);
   }
 
+  // One colour for the whole triangle when shading is flat, or when the corners share one whole-number
+  // colour and one positive rhw (the program's screen quads): the weights k0 + k1 + k2 then sum to 1
+  // within a few ulps, so the interpolated channels round back to that colour. Texture coordinates and
+  // fog still interpolate per pixel, exactly as below.
+  auto wholeChannel = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
+  auto sameColour = [&](const ScreenVertex& p, const ScreenVertex& q) {
+    return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a && p.rhw == q.rhw;
+  };
+  const ScreenVertex& first = *v[0];
+  const bool constantColour =
+      ps.flatShade || (sameColour(first, *v[1]) && sameColour(first, *v[2]) && first.rhw > 1e-30f &&
+                       first.rhw < 1e30f && wholeChannel(first.r) && wholeChannel(first.g) &&
+                       wholeChannel(first.b) && wholeChannel(first.a));
+  const uint32_t packed = (static_cast<uint32_t>(ToByte(first.a)) << 24) | (static_cast<uint32_t>(ToByte(first.r)) << 16) |
+                          (static_cast<uint32_t>(ToByte(first.g)) << 8) | static_cast<uint32_t>(ToByte(first.b));
   const float inv = 1.0f / static_cast<float>(area);
+  if (constantColour) {
+    for (int64_t py = minY; py <= maxY; ++py) {
+      const int64_t sy = py * sub;
+      int64_t e[3];
+      for (int i = 0; i < 3; ++i) e[i] = edgeAt(i, minX * sub, sy);
+      for (int64_t px = minX; px <= maxX; ++px) {
+        if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
+          const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv;
+          const float l2 = 1.0f - l0 - l1;
+          const float z = l0 * v[0]->z + l1 * v[1]->z + l2 * v[2]->z;
+          const float p0 = l0 * v[0]->rhw, p1 = l1 * v[1]->rhw, p2 = l2 * v[2]->rhw, ps_ = p0 + p1 + p2;
+          const float k0 = ps_ != 0.0f ? p0 / ps_ : l0, k1 = ps_ != 0.0f ? p1 / ps_ : l1, k2 = ps_ != 0.0f ? p2 / ps_ : l2;
+          const float fog = ps.fog ? k0 * v[0]->fog + k1 * v[1]->fog + k2 * v[2]->fog : 1.0f;
+          FragmentPacked(static_cast<int>(px), static_cast<int>(py), z, packed,
+                         k0 * v[0]->u + k1 * v[1]->u + k2 * v[2]->u, k0 * v[0]->v + k1 * v[1]->v + k2 * v[2]->v, fog,
+                         level, ps);
+        }
+        for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
+      }
+    }
+    return;
+  }
   for (int64_t py = minY; py <= maxY; ++py) {
     const int64_t sy = py * sub;
     int64_t e[3];

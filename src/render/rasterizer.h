@@ -64,6 +64,8 @@ struct PixelState {
   // PlotPlain relies on it.
   bool plainWrite = false;
   uint32_t plainAlpha = 0;
+  // Also derived: a texture is bound and both colour and alpha are MODULATE of texture and diffuse.
+  bool textureModulate = false;
 };
 
 class Rasterizer {
@@ -100,8 +102,14 @@ class Rasterizer {
       return;
     }
     const size_t index = static_cast<size_t>(y) * width_ + x;
-    const size_t tile = TileOf(x, y);
     const uint16_t depth = DepthToBits(z);
+    if (allUniform_ && depth == uniformDepth_) {
+      // The stored depth is this depth, and writing it back changes nothing.
+      if (!ps.depthTest || ps.depthFunc == D3DCMP_LESSEQUAL || CompareDepth(ps.depthFunc, depth, depth))
+        colour_[index] = result;
+      return;
+    }
+    const size_t tile = TileOf(x, y);
     if (ps.depthTest) {
       const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
       if (!(ps.depthFunc == D3DCMP_LESSEQUAL ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
@@ -151,6 +159,7 @@ class Rasterizer {
   std::vector<uint8_t> tileUniform_;
   size_t tilesPerRow_ = 0;
   uint16_t uniformDepth_ = 0xFFFF;
+  bool allUniform_ = true;  // no tile materialised since the last full depth clear
 };
 
 }  // namespace render

@@ -11,6 +11,8 @@ namespace {
 constexpr float kEdgeBias = 1.0f / 1024.0f;  // in texels
 
 int Address(int i, int size, DWORD mode) {
+  // Inside the texture every mode leaves the index as it is; only the others need the division.
+  if (static_cast<unsigned>(i) < static_cast<unsigned>(size)) return i;
   if (mode == D3DTADDRESS_CLAMP || mode == D3DTADDRESS_BORDER) return i < 0 ? 0 : (i >= size ? size - 1 : i);
   if (mode == D3DTADDRESS_MIRROR) {
     int period = 2 * size;
