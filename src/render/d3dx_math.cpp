@@ -1,11 +1,31 @@
 // D3DX matrix and vector helpers, by their documented formulas (row vectors, translation in row 3).
 #include <cmath>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "render/d3dx8.h"
 
+namespace {
+
+// Matrices are written a whole row at a time, in one 16-byte store where the processor has them: the
+// product below reads them a row at a time, and a wide load of a row still being written by narrower
+// stores waits for those to finish (the scene builds and multiplies a translation for every point).
+inline void StoreRow(float* row, float a, float b, float c, float d) {
+#if defined(__SSE__)
+  _mm_storeu_ps(row, _mm_setr_ps(a, b, c, d));
+#else
+  row[0] = a, row[1] = b, row[2] = c, row[3] = d;
+#endif
+}
+
+}  // namespace
+
 D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out) {
-  *out = D3DXMATRIX();
-  for (int i = 0; i < 4; ++i) out->m[i][i] = 1.0f;
+  StoreRow(out->m[0], 1, 0, 0, 0);
+  StoreRow(out->m[1], 0, 1, 0, 0);
+  StoreRow(out->m[2], 0, 0, 1, 0);
+  StoreRow(out->m[3], 0, 0, 0, 1);
   return out;
 }
 
@@ -86,10 +106,10 @@ D3DXMATRIX* D3DXMatrixPerspectiveFovRH(D3DXMATRIX* out, float fovy, float aspect
 }
 
 D3DXMATRIX* D3DXMatrixTranslation(D3DXMATRIX* out, float x, float y, float z) {
-  D3DXMatrixIdentity(out);
-  out->m[3][0] = x;
-  out->m[3][1] = y;
-  out->m[3][2] = z;
+  StoreRow(out->m[0], 1, 0, 0, 0);
+  StoreRow(out->m[1], 0, 1, 0, 0);
+  StoreRow(out->m[2], 0, 0, 1, 0);
+  StoreRow(out->m[3], x, y, z, 1);
   return out;
 }
 

@@ -122,6 +122,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   float viewProjection_[4][4] = {};
   float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
+  bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
   D3DVIEWPORT8 viewport_{};
   // The viewport transform's terms, as floats, renewed with viewport_.
   float vpLeft_ = 0, vpTop_ = 0, vpHalfW_ = 0, vpHalfH_ = 0, vpMinZ_ = 0, vpRangeZ_ = 1;
