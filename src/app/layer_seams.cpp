@@ -1,48 +1,10 @@
 #include "app/layer_seams.h"
 
-#include "app/globals.h"
-#include "graphics/direct_graphics.h"
 #include "input/input_manager.h"
-#include "viewer/viewer_scene.h"
 
 namespace app {
 
-namespace {
-
-// The joystick thresholds the input layer starts with (its own unit: tenths).
-constexpr int32_t kJoystickFactor = 7;
-
-}  // namespace
-
-StartupHooks DefaultLayerHooks() {
-  StartupHooks hooks;
-  hooks.applyConfig = [](const StartupConfig& config) { g_scene.SetShowFps(config.fps); };
-  hooks.initGraphics = [](HWND window, const StartupConfig& c) {
-    g_graphics = new DirectGraphics();
-    return static_cast<int>(g_graphics->Init(window, c.fullScreen, c.width, c.height, c.bit, c.vsyncWait,
-                                             c.drawLevel, c.hardTL, c.fog, c.d3dxSprite, c.noBackDraw));
-  };
-  hooks.initInput = [](HWND window, HINSTANCE instance) {
-    g_input = new InputManager();
-    int result = g_input->Init(window, instance, 1);
-    if (result == 0) g_input->joyFactorY = g_input->joyFactorX = kJoystickFactor;
-    return result;
-  };
-  hooks.startScene = [] { g_scene.Start(); };
-  hooks.runFrame = [] { return static_cast<int>(g_scene.RunFrame()); };
-  hooks.destroyInput = [] {
-    delete g_input;
-    g_input = nullptr;
-  };
-  hooks.destroyGraphics = [] {
-    // The scene's vertex buffer belongs to the device: it goes while the device is still there, so the
-    // settings save at process end has nothing left to release.
-    if (g_graphics) g_scene.ReleaseDeviceResources();
-    delete g_graphics;
-    g_graphics = nullptr;
-  };
-  return hooks;
-}
+// DefaultLayerHooks() is in default_layer_hooks.cpp, built only into the program.
 
 uint8_t* InputWindowActiveFlag() { return g_input ? &g_input->windowActive : nullptr; }
 

@@ -1,7 +1,7 @@
 // Where the graphics layer, the input layer and the scene plug into the shell. Start-up, the main loop
-// and shutdown call the layers only through StartupHooks, so tests can pass their own and the
-// program's own hooks (DefaultLayerHooks() and InputWindowActiveFlag(), layer_seams.cpp) wire the real
-// layers: g_graphics, g_input and g_scene.
+// and shutdown call the layers only through StartupHooks, so tests can pass their own. The program's
+// own hooks (DefaultLayerHooks(), default_layer_hooks.cpp, library sv_app_wiring) wire the real layers:
+// g_graphics, g_input and g_scene; InputWindowActiveFlag() is in layer_seams.cpp.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,8 @@ struct StartupHooks {
   const char* instanceName = kInstanceName;
 };
 
-// The program's hooks: DirectGraphics, InputManager and the scene's Start and RunFrame.
+// The program's hooks: DirectGraphics, InputManager and the scene's Start and RunFrame. Linked only
+// into the program (sv_app_wiring), since it brings the static scene with it.
 StartupHooks DefaultLayerHooks();
 
 // The input layer's windowActive flag, or null while there is no input layer (the window procedure

@@ -117,7 +117,3 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
 }
 
 }  // namespace app
-
-int WinMain(HINSTANCE instance, HINSTANCE, const char* commandLine, int) {
-  return app::RunApplication(instance, commandLine, app::DefaultLayerHooks());
-}

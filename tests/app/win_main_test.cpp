@@ -216,16 +216,4 @@ TEST_F(WinMainTest, TheDataPathComesFromTheCommandLineOrElseFromName) {
   EXPECT_EQ(null->windows.back()->title, "data.csv");
 }
 
-TEST_F(WinMainTest, TheDefaultHooksPaceFramesFromTheSceneStart) {
-  app::StartupHooks defaults = app::DefaultLayerHooks();
-  defaults.instanceName = hooks.instanceName;
-  null->now = 1000;
-  int framesRun = 0;
-  null->onWait = [&](uint32_t) {
-    if (++framesRun == 6) null->Close();
-  };
-  EXPECT_EQ(app::RunApplication(nullptr, dataFile.c_str(), defaults), 0);
-  EXPECT_EQ(null->waits, (std::vector<uint32_t>{16, 17, 17, 16, 17, 17}));
-}
-
 }  // namespace
