@@ -4,13 +4,13 @@
 namespace {
 
 using platform::MouseSetupStep;
-using InitTest = InputTest;
+using InputManagerInit = InputTest;
 
 constexpr MouseSetupStep kSteps[] = {MouseSetupStep::CreateService, MouseSetupStep::CreateDevice,
                                      MouseSetupStep::DataFormat, MouseSetupStep::CooperativeLevel,
                                      MouseSetupStep::AxisMode};
 
-TEST_F(InitTest, SetsTheMouseUpInOrderAndAcquiresIt) {
+TEST_F(InputManagerInit, SetsTheMouseUpInOrderAndAcquiresIt) {
   InputManager manager;
   EXPECT_EQ(0, manager.Init(window, nullptr, 1));
   EXPECT_EQ(std::vector<MouseSetupStep>(std::begin(kSteps), std::end(kSteps)), null->mouseSetupSteps);
@@ -21,9 +21,9 @@ TEST_F(InitTest, SetsTheMouseUpInOrderAndAcquiresIt) {
   EXPECT_NE(nullptr, manager.mouseDevice);
 }
 
-class InitStepFailure : public InputTest, public ::testing::WithParamInterface<int> {};
+class InputManagerInitStep : public InputTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(InitStepFailure, FailingStepReturnsOneAndStopsThere) {
+TEST_P(InputManagerInitStep, FailingStepReturnsOneAndStopsThere) {
   int failing = GetParam();
   null->failMouseSetup = kSteps[failing];
   PlugJoystick();
@@ -40,9 +40,9 @@ TEST_P(InitStepFailure, FailingStepReturnsOneAndStopsThere) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(EachMouseStep, InitStepFailure, ::testing::Range(0, 5));
+INSTANTIATE_TEST_SUITE_P(EachMouseStep, InputManagerInitStep, ::testing::Range(0, 5));
 
-TEST_F(InitTest, MouseThatCannotBeAcquiredIsNoFailure) {
+TEST_F(InputManagerInit, MouseThatCannotBeAcquiredIsNoFailure) {
   // The headless display has no relative mouse: start-up goes on and the mouse reads as still.
   null->failAcquire = true;
   InputManager manager;
@@ -52,13 +52,13 @@ TEST_F(InitTest, MouseThatCannotBeAcquiredIsNoFailure) {
   EXPECT_EQ(0, manager.GetMouseAxis(MOUSE_DX));
 }
 
-TEST_F(InitTest, WithoutAWindowTheForegroundMouseCannotBeSetUp) {
+TEST_F(InputManagerInit, WithoutAWindowTheForegroundMouseCannotBeSetUp) {
   InputManager manager;
   EXPECT_EQ(1, manager.Init(nullptr, nullptr, 1));
   EXPECT_EQ(3u, null->mouseSetupSteps.size());  // refused before the backend is asked for the fourth
 }
 
-TEST_F(InitTest, WithoutTheMouseNoSetUpStepIsTaken) {
+TEST_F(InputManagerInit, WithoutTheMouseNoSetUpStepIsTaken) {
   InputManager manager;
   EXPECT_EQ(0, manager.Init(window, nullptr, 0));
   EXPECT_TRUE(null->mouseSetupSteps.empty());
@@ -66,7 +66,7 @@ TEST_F(InitTest, WithoutTheMouseNoSetUpStepIsTaken) {
   EXPECT_EQ(0, manager.mouseEnabled);
 }
 
-TEST_F(InitTest, JoystickIsPresentWhenItAnswersAtInit) {
+TEST_F(InputManagerInit, JoystickIsPresentWhenItAnswersAtInit) {
   {
     InputManager manager;
     ASSERT_EQ(0, manager.Init(window, nullptr, 1));
@@ -78,7 +78,7 @@ TEST_F(InitTest, JoystickIsPresentWhenItAnswersAtInit) {
   EXPECT_EQ(1, manager.joystickPresent);
 }
 
-TEST_F(InitTest, FreshManagerReadsNothingAndAnswersKeys) {
+TEST_F(InputManagerInit, FreshManagerReadsNothingAndAnswersKeys) {
   InputManager manager;
   EXPECT_EQ(nullptr, manager.directInput);
   EXPECT_EQ(nullptr, manager.mouseDevice);
@@ -89,7 +89,7 @@ TEST_F(InitTest, FreshManagerReadsNothingAndAnswersKeys) {
   EXPECT_EQ(1, manager.IsButtonDown(BUTTON_1, 0));
 }
 
-TEST_F(InitTest, ManagersCanBeMadeAndDestroyedRepeatedly) {
+TEST_F(InputManagerInit, ManagersCanBeMadeAndDestroyedRepeatedly) {
   // Each owns its own service and device; destroying one leaves the next working.
   for (int i = 0; i < 3; ++i) {
     InputManager manager;

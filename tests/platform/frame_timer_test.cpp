@@ -82,7 +82,7 @@ TEST_F(FrameTimerTest, AScheduleLeftForWeeksSaturatesInsteadOfOverflowing) {
   EXPECT_TRUE(backend.waits.empty());
 }
 
-TEST_F(FrameTimerTest, WaitMsResults) {
+TEST_F(FrameTimerTest, WaitMsAnswersOneAfterANegativeOrFullWaitZeroWithoutWaitingAndTwoOnFailure) {
   backend.now = 100;
   EXPECT_EQ(timer.WaitMs(-5), 1);
   EXPECT_TRUE(backend.waits.empty()) << "a negative time touches nothing";
