@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Fails when a source folder includes a folder of its own level or above (other than itself),
-# or when anything outside src/platform/sdl2 includes SDL.
+# when anything outside src/platform/sdl2 includes SDL, or when a folder of src/ has no level here
+# (a new folder must take its place in the table before its includes can be checked).
 set -u
 src=${1:?source dir}
 declare -A level=([platform]=0 [render]=1 [graphics]=2 [input]=2 [viewer]=3 [app]=4 [batch]=4)
 bad=0
+for path in "$src"/*/; do
+  dir=$(basename "$path")
+  if [ -z "${level[$dir]+x}" ]; then echo "src/$dir has no level in $(basename "$0")"; bad=1; fi
+done
 for dir in "${!level[@]}"; do
   while IFS=: read -r file _ inc; do
     target=$(sed -E 's/.*#include *"([a-z0-9_]+)\/.*/\1/' <<<"$inc")
