@@ -12,8 +12,7 @@ class ViewerControls : public ViewerTest {
   void SetUp() override {
     ViewerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    Viewer().WriteData(SampleData());
-    ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+    ASSERT_NO_FATAL_FAILURE(StartOnSample());
     ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000");
   }
 

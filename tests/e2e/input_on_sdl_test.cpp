@@ -11,7 +11,7 @@
 #include "input/input_manager.h"
 #include "platform/sdl2/sdl_backend.h"
 #include "process_runner.h"
-#include "xvfb_server.h"
+#include "sdl_window_fixture.h"
 
 namespace {
 
@@ -50,19 +50,11 @@ TEST(InputOnOffscreenSdl, StartsWithoutARelativeMouseAndReadsItAsStill) {
   platform::InstallBackend(nullptr);
 }
 
-class InputOnX : public ::testing::Test {
+class InputOnX : public e2e::SdlWindowTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(x.Ok()) << "Xvfb did not start";
-    setenv("DISPLAY", x.Display().c_str(), 1);
-    unsetenv("SDL_VIDEODRIVER");
-    backend = std::make_unique<platform::sdl2::SdlBackend>();
-    ASSERT_TRUE(backend->Ok()) << backend->Error();
-    platform::InstallBackend(backend.get());
-    window = backend->CreateMainWindow("input test", 64, 48, false);
-    ASSERT_NE(nullptr, window);
-    id = RunWithDisplay(x.Display(), "xdotool search --sync --name '^input test$' | head -1");
-    ASSERT_FALSE(id.empty());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow("input test"));
+    if (IsSkipped()) return;
     RunWithDisplay(x.Display(), "xdotool windowfocus --sync " + id);
     // The focus message is taken before the mouse is set up: relative mode switched on before SDL has
     // seen the focus lets movement through but not the buttons.
@@ -78,8 +70,7 @@ class InputOnX : public ::testing::Test {
   }
   void TearDown() override {
     input.reset();
-    platform::InstallBackend(nullptr);
-    backend.reset();
+    SdlWindowTest::TearDown();
   }
 
   // Runs frames until `done` holds after one; false after ten seconds.
@@ -90,10 +81,6 @@ class InputOnX : public ::testing::Test {
     }, 10000);
   }
 
-  testsupport::XvfbServer x;
-  std::unique_ptr<platform::sdl2::SdlBackend> backend;
-  HWND window = nullptr;
-  std::string id;
   std::unique_ptr<InputManager> input;
 };
 

@@ -50,8 +50,7 @@ class ViewerPicture : public ViewerTest {
   void SetUp() override {
     ViewerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    Viewer().WriteData(SampleData());
-    ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+    ASSERT_NO_FATAL_FAILURE(StartOnSample());
   }
 };
 

@@ -13,14 +13,7 @@ std::map<std::string, std::string> Keys(const std::string& ini) { return testsup
 
 constexpr int kFpsX = 580, kFpsY = 470;
 
-class ViewerRun : public ViewerTest {
- protected:
-  void StartOnSample(const std::string& config = "") {
-    Viewer().WriteData(SampleData());
-    if (!config.empty()) Viewer().WriteConfig(config);
-    ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
-  }
-};
+using ViewerRun = ViewerTest;
 
 TEST_F(ViewerRun, EscapeEndsWithZeroAndSavesTheViewTheScreenShowed) {
   StartOnSample("[CONFIG]\nAXIS_X=-12\nCAMERA_R=300\n[OTHER]\nkeep=me\n");

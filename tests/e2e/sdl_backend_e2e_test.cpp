@@ -7,30 +7,17 @@
 
 #include "platform/sdl2/sdl_backend.h"
 #include "process_runner.h"
-#include "xvfb_server.h"
+#include "sdl_window_fixture.h"
 
 namespace {
 
 using testsupport::RunWithDisplay;
 
-class SdlBackendOnX : public ::testing::Test {
+class SdlBackendOnX : public e2e::SdlWindowTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(x.Ok()) << "Xvfb did not start";
-    setenv("DISPLAY", x.Display().c_str(), 1);
-    unsetenv("SDL_VIDEODRIVER");
-    backend = std::make_unique<platform::sdl2::SdlBackend>();
-    ASSERT_TRUE(backend->Ok()) << backend->Error();
-    platform::InstallBackend(backend.get());
-    window = backend->CreateMainWindow("backend test", 64, 48, false);
-    ASSERT_NE(window, nullptr);
-    id = RunWithDisplay(x.Display(), "xdotool search --sync --name '^backend test$' | head -1");
-    ASSERT_FALSE(id.empty());
-    Pump();
-  }
-  void TearDown() override {
-    platform::InstallBackend(nullptr);
-    backend.reset();
+    ASSERT_NO_FATAL_FAILURE(OpenWindow("backend test"));
+    if (!IsSkipped()) Pump();
   }
 
   // Pumps messages until one of `message` (with `wParam` unless it is ~0) arrives; false on timeout.
@@ -56,11 +43,6 @@ class SdlBackendOnX : public ::testing::Test {
     RunWithDisplay(x.Display(), "xdotool windowfocus --sync " + id);
     ASSERT_TRUE(WaitForMessage(WM_ACTIVATE, WA_ACTIVE)) << "focus arrives as WM_ACTIVATE";
   }
-
-  testsupport::XvfbServer x;
-  std::unique_ptr<platform::sdl2::SdlBackend> backend;
-  platform::WindowObject* window = nullptr;
-  std::string id;
 };
 
 TEST_F(SdlBackendOnX, PresentedPixelsAppearInTheWindow) {

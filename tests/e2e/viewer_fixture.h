@@ -18,6 +18,10 @@ namespace e2e {
 // The two readout lines, where the scene draws them.
 constexpr int kAxisLineY = 460, kCameraLineY = 470, kReadoutX = 2;
 
+// A few rows in front of the default camera, away from the axes and the text (x, y, z).
+constexpr double kSampleRows[][3] = {{40, -20, 30}, {-30, 50, -20}, {20, 60, 40}, {60, 20, -40}};
+inline std::string SampleData() { return "40,-20,30\n-30,50,-20\n20,60,40\n60,20,-40\n"; }
+
 class ViewerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,6 +33,13 @@ class ViewerTest : public ::testing::Test {
   }
 
   ViewerUnderX& Viewer() { return *viewer_; }
+
+  // Starts the program on SampleData() (and `config` as config.ini when given), up to its first picture.
+  void StartOnSample(const std::string& config = "") {
+    viewer_->WriteData(SampleData());
+    if (!config.empty()) viewer_->WriteConfig(config);
+    ASSERT_TRUE(viewer_->Start()) << viewer_->Failure();
+  }
   static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
   std::string Text(const testsupport::Screenshot& shot, int x, int y, size_t length) const {
@@ -67,9 +78,5 @@ inline long CountColour(const testsupport::Screenshot& shot, uint32_t colour, in
     for (int x = 0; x < shot.width; ++x) n += shot.Pixel(x, y) == colour;
   return n;
 }
-
-// A few rows in front of the default camera, away from the axes and the text (x, y, z).
-constexpr double kSampleRows[][3] = {{40, -20, 30}, {-30, 50, -20}, {20, 60, 40}, {60, 20, -40}};
-inline std::string SampleData() { return "40,-20,30\n-30,50,-20\n20,60,40\n60,20,-40\n"; }
 
 }  // namespace e2e

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "private_x_server.h"
 #include "process_runner.h"
 #include "temp_dir.h"
 #include "xvfb_server.h"
@@ -83,7 +82,7 @@ class ViewerUnderX {
   std::string Xdotool(const std::string& arguments, int* status = nullptr);
   testsupport::ProcessSpec Spec(const std::vector<std::string>& args) const;
 
-  PrivateXServer x_;
+  testsupport::XvfbServer x_;
   testsupport::TempDir dir_;
   std::string program_;
   std::unique_ptr<testsupport::Process> process_;

@@ -20,17 +20,17 @@ XvfbServer::XvfbServer(int width, int height) {
   pid_ = fork();
   if (pid_ == 0) {
     close(fds[0]);
-    // -displayfd: Xvfb picks a free display number and writes it to this descriptor when ready.
     std::string fd = std::to_string(fds[1]);
-    int devnull = open("/dev/null", 0);
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
     dup2(devnull, 1);
     dup2(devnull, 2);
-    // -noreset: a reset when the last client leaves would turn away a program connecting just then.
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
            static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
+  // Xvfb writes its display number and a line feed once it accepts clients.
   std::string number;
   pollfd p{fds[0], POLLIN, 0};
   char c;

@@ -1,5 +1,8 @@
-// A private X server (Xvfb) for end-to-end tests: started on a free display number, stopped at the end.
-// Tests then drive windows with xdotool and take screenshots with ImageMagick's import.
+// A private X server (Xvfb) for end-to-end tests: started on a display number it picks itself
+// (-displayfd), never reset, stopped at the end. Without -noreset Xvfb resets whenever its last client
+// disconnects, and a program that connects during such a reset fails to reach it (the probes of
+// xdotool come and go all the time). Tests then drive windows with xdotool and take screenshots with
+// ImageMagick's import. Paired with xvfb_server.cpp.
 #pragma once
 
 #include <sys/types.h>
@@ -13,8 +16,9 @@ namespace testsupport {
 
 class XvfbServer {
  public:
+  // Starts Xvfb with a width x height x 24 screen and waits until it accepts clients.
   explicit XvfbServer(int width = 1024, int height = 768);
-  ~XvfbServer();
+  ~XvfbServer();  // stops it
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
 
