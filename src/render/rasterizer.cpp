@@ -401,6 +401,22 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   }
 }
 
+void Rasterizer::UniformWalk(bool xMajor, int start, int step, int count, float major0, float minor0, float slope,
+                             uint32_t colour) {
+  // Only colour writes remain. The axes are told apart by strides rather than by a branch: segments
+  // a few pixels long turn every which way, and a mispredicted branch costs more than the pixel.
+  const size_t majorStride = xMajor ? 1 : static_cast<size_t>(width_), minorStride = xMajor ? static_cast<size_t>(width_) : 1;
+  const unsigned majorLimit = static_cast<unsigned>(xMajor ? width_ : height_);
+  const unsigned minorLimit = static_cast<unsigned>(xMajor ? height_ : width_);
+  uint32_t* const pixels = colour_.data();
+  for (int i = 0; i < count; ++i) {
+    const int m = start + i * step;
+    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
+    if (static_cast<unsigned>(m) < majorLimit && static_cast<unsigned>(n) < minorLimit)
+      pixels[static_cast<size_t>(m) * majorStride + static_cast<size_t>(n) * minorStride] = colour;
+  }
+}
+
 template <bool XMajor>
 void Rasterizer::PlainWalk(int start, int step, int count, float major0, float minor0, float slope, uint16_t depth,
                            uint32_t colour, const PixelState& ps) {
@@ -411,13 +427,7 @@ void Rasterizer::PlainWalk(int start, int step, int count, float major0, float m
     // Every pixel holds this very depth (the scene's 1.0 after a clear): one test decides them all,
     // and writing the depth changes nothing.
     if (test && !lessEqual && !CompareDepth(ps.depthFunc, depth, depth)) return;
-    for (int i = 0; i < count; ++i) {
-      const int m = start + i * step;
-      const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
-      const int x = XMajor ? m : n, y = XMajor ? n : m;
-      if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
-      colour_[static_cast<size_t>(y) * width_ + x] = colour;
-    }
+    UniformWalk(XMajor, start, step, count, major0, minor0, slope, colour);
     return;
   }
   for (int i = 0; i < count; ++i) {

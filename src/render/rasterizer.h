@@ -148,6 +148,8 @@ class Rasterizer {
     return static_cast<size_t>(y >> kTileShift) * tilesPerRow_ + static_cast<size_t>(x >> kTileShift);
   }
   void MaterialiseTile(size_t tile);
+  void UniformWalk(bool xMajor, int start, int step, int count, float major0, float minor0, float slope,
+                   uint32_t colour);
   template <bool XMajor>
   void PlainWalk(int start, int step, int count, float major0, float minor0, float slope, uint16_t depth,
                  uint32_t colour, const PixelState& ps);
