@@ -27,7 +27,10 @@ int Address(int i, int size, DWORD mode) {
 // Floor that survives NaN and huge coordinates (both read as texel 0 after addressing).
 int FloorToInt(float f) {
   if (!(f > -1e8f && f < 1e8f)) return 0;
-  return static_cast<int>(std::floor(f));
+  // floor as truncation plus one correction, without the library call floorf is without SSE4.1:
+  // exact here, as a float of 2^24 or more is whole and converts both ways unchanged.
+  const int t = static_cast<int>(f);
+  return t - (static_cast<float>(t) > f ? 1 : 0);
 }
 
 uint32_t Lerp(uint32_t a, uint32_t b, int w256) {
