@@ -267,10 +267,9 @@ HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
   if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
     case D3DTS_WORLD:
-      // Copied element by element: callers build the matrix with scalar stores just before, and
-      // scalar loads forward from them where one wide load would stall.
-      for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) reinterpret_cast<volatile float&>(world_.m[i][j]) = matrix->m[i][j];
+      // A plain copy: the D3DX helpers write matrices a row per store, so the wide loads of the copy
+      // take the rows straight from those stores.
+      world_ = *matrix;
       wvpDirty_ = true;
       return D3D_OK;
     case D3DTS_VIEW: view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
