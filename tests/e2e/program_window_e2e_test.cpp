@@ -21,15 +21,15 @@ class ProgramUnderX : public ::testing::Test {
     program = testsupport::PrepareProgramFolder(dir.Path());
     testsupport::WriteFile(dir / "sample.csv", "1,2,3\n");
   }
-  testsupport::ProcessSpec Spec(std::vector<std::string> args, bool dialogs) {
-    testsupport::ProcessSpec spec = testsupport::HeadlessRun(program, dir.Path());
-    spec.env.erase("SDL_VIDEODRIVER");
-    spec.unsetEnv = {"SDL_VIDEODRIVER", "WAYLAND_DISPLAY"};
-    spec.env["DISPLAY"] = x.Display();
-    if (!dialogs) spec.env["SCATTERVIEW_NO_DIALOGS"] = "1";
-    else spec.env.erase("SCATTERVIEW_NO_DIALOGS"), spec.unsetEnv.push_back("SCATTERVIEW_NO_DIALOGS");
-    spec.args = std::move(args);
-    return spec;
+  testsupport::ProcessLaunch Launch(std::vector<std::string> args, bool dialogs) {
+    testsupport::ProcessLaunch launch = testsupport::HeadlessRun(program, dir.Path());
+    launch.env.erase("SDL_VIDEODRIVER");
+    launch.unsetEnv = {"SDL_VIDEODRIVER", "WAYLAND_DISPLAY"};
+    launch.env["DISPLAY"] = x.Display();
+    if (!dialogs) launch.env["SCATTERVIEW_NO_DIALOGS"] = "1";
+    else launch.env.erase("SCATTERVIEW_NO_DIALOGS"), launch.unsetEnv.push_back("SCATTERVIEW_NO_DIALOGS");
+    launch.args = std::move(args);
+    return launch;
   }
   // The windows titled exactly `title`; waits up to 20 s until there are `count` of them.
   std::vector<std::string> WindowsNamed(const std::string& title, size_t count = 1) {
@@ -50,7 +50,7 @@ class ProgramUnderX : public ::testing::Test {
 };
 
 TEST_F(ProgramUnderX, TheWindowIsTitledWithTheDataPathAndEscapeEndsTheRun) {
-  Process p(Spec({"sample.csv"}, false));
+  Process p(Launch({"sample.csv"}, false));
   std::vector<std::string> windows = WindowsNamed("sample.csv");
   ASSERT_EQ(windows.size(), 1u) << p.Stderr();
   std::string id = windows[0];
@@ -63,12 +63,12 @@ TEST_F(ProgramUnderX, TheWindowIsTitledWithTheDataPathAndEscapeEndsTheRun) {
 }
 
 TEST_F(ProgramUnderX, ASecondInstanceShowsItsWindowThenTheDialogAndEndsWith255) {
-  Process first(Spec({"sample.csv"}, false));
+  Process first(Launch({"sample.csv"}, false));
   ASSERT_EQ(WindowsNamed("sample.csv").size(), 1u);
   ASSERT_TRUE(testsupport::WaitUntil(
       [&] { return testsupport::HoldsFlock(first.Pid(), testsupport::InstanceLockFile(dir.Path())); }, 20000));
 
-  Process second(Spec({"sample.csv"}, true));
+  Process second(Launch({"sample.csv"}, true));
   const std::string caption = "（　´,_ゝ｀）,_ゝ｀）,_ゝ｀）,_ゝ｀）ｸﾜﾄﾞﾛﾌﾟﾙﾌﾟｹﾞﾗｯﾁｮ";
   std::vector<std::string> dialogs = WindowsNamed(caption);
   ASSERT_EQ(dialogs.size(), 1u) << "the message is a real dialog; stderr: " << second.Stderr();
@@ -87,7 +87,7 @@ TEST_F(ProgramUnderX, ASecondInstanceShowsItsWindowThenTheDialogAndEndsWith255) 
 }
 
 TEST_F(ProgramUnderX, AMissingDataFileIsADialogCaptionedWithThePathAndNoWindow) {
-  Process p(Spec({"nothing.csv"}, true));
+  Process p(Launch({"nothing.csv"}, true));
   std::vector<std::string> dialogs = WindowsNamed("nothing.csv");
   ASSERT_EQ(dialogs.size(), 1u) << "the dialog is the only window: no main window. " << p.Stderr();
   std::string dialog = dialogs[0];

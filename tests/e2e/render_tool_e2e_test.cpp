@@ -55,12 +55,12 @@ class PicturesOut : public ViewerTest {
   RgbImage RenderToolPicture() {
     const std::string tool = Viewer().Folder() + "/scatterview-render";
     if (!fs::exists(tool)) fs::copy_file(testsupport::BuildDir() + "/scatterview-render", tool);
-    testsupport::ProcessSpec spec;
-    spec.program = tool;
-    spec.args = {"data.csv", "rendered.png"};
-    spec.cwd = Viewer().Folder();
-    spec.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-    testsupport::RunResult r = testsupport::RunProcess(spec);
+    testsupport::ProcessLaunch launch;
+    launch.program = tool;
+    launch.args = {"data.csv", "rendered.png"};
+    launch.cwd = Viewer().Folder();
+    launch.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    testsupport::RunResult r = testsupport::RunProcess(launch);
     EXPECT_EQ(r.status, 0) << r.err;
     return testsupport::ReadPng(Viewer().Folder() + "/rendered.png");
   }

@@ -53,14 +53,14 @@ ViewerUnderX::~ViewerUnderX() {
 void ViewerUnderX::WriteData(const std::string& bytes) { testsupport::WriteFile(dir_ / "data.csv", bytes); }
 void ViewerUnderX::WriteConfig(const std::string& bytes) { testsupport::WriteFile(ConfigPath(), bytes); }
 
-testsupport::ProcessSpec ViewerUnderX::Spec(const std::vector<std::string>& args) const {
-  testsupport::ProcessSpec spec;
-  spec.program = program_;
-  spec.args = args;
-  spec.cwd = dir_.Path();
-  spec.env = {{"DISPLAY", x_.Display()}, {"XDG_RUNTIME_DIR", dir_.Path()}, {"SCATTERVIEW_NO_DIALOGS", "1"}};
-  spec.unsetEnv = {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-  return spec;
+testsupport::ProcessLaunch ViewerUnderX::Launch(const std::vector<std::string>& args) const {
+  testsupport::ProcessLaunch launch;
+  launch.program = program_;
+  launch.args = args;
+  launch.cwd = dir_.Path();
+  launch.env = {{"DISPLAY", x_.Display()}, {"XDG_RUNTIME_DIR", dir_.Path()}, {"SCATTERVIEW_NO_DIALOGS", "1"}};
+  launch.unsetEnv = {"WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+  return launch;
 }
 
 bool ViewerUnderX::Start(const std::vector<std::string>& args) {
@@ -68,7 +68,7 @@ bool ViewerUnderX::Start(const std::vector<std::string>& args) {
     failure_ = "Xvfb did not start";
     return false;
   }
-  process_ = std::make_unique<testsupport::Process>(Spec(args));
+  process_ = std::make_unique<testsupport::Process>(Launch(args));
   if (!process_->Started()) {
     failure_ = "the program did not start";
     return false;
@@ -103,7 +103,7 @@ bool ViewerUnderX::Start(const std::vector<std::string>& args) {
 }
 
 std::unique_ptr<testsupport::Process> ViewerUnderX::StartAnother(const std::vector<std::string>& args) {
-  return std::make_unique<testsupport::Process>(Spec(args));
+  return std::make_unique<testsupport::Process>(Launch(args));
 }
 
 std::string ViewerUnderX::Xdotool(const std::string& arguments, int* status) {

@@ -80,7 +80,7 @@ class ViewerUnderX {
 
  private:
   std::string Xdotool(const std::string& arguments, int* status = nullptr);
-  testsupport::ProcessSpec Spec(const std::vector<std::string>& args) const;
+  testsupport::ProcessLaunch Launch(const std::vector<std::string>& args) const;
 
   testsupport::XvfbServer x_;
   testsupport::TempDir dir_;

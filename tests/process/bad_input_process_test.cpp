@@ -164,14 +164,14 @@ std::string UnusedDisplay() {
 
 TEST_F(HostileInputRun, AnUnreachableDisplayIsReportedInsteadOfRunningInvisibly) {
   WriteFile(dir / "data.csv", "1,2,3\n");
-  testsupport::ProcessSpec spec = testsupport::HeadlessRun(program, dir.Path());
-  spec.env.erase("SDL_VIDEODRIVER");
-  spec.env["DISPLAY"] = UnusedDisplay();
-  spec.unsetEnv = {"SDL_VIDEODRIVER", "WAYLAND_DISPLAY"};
-  RunResult r = RunProcess(spec, 20000);
+  testsupport::ProcessLaunch launch = testsupport::HeadlessRun(program, dir.Path());
+  launch.env.erase("SDL_VIDEODRIVER");
+  launch.env["DISPLAY"] = UnusedDisplay();
+  launch.unsetEnv = {"SDL_VIDEODRIVER", "WAYLAND_DISPLAY"};
+  RunResult r = RunProcess(launch, 20000);
   EXPECT_FALSE(r.timedOut) << "it ran on without a window";
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("no display could be opened (DISPLAY=" + spec.env["DISPLAY"] + ")"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no display could be opened (DISPLAY=" + launch.env["DISPLAY"] + ")"), std::string::npos) << r.err;
 }
 
 }  // namespace

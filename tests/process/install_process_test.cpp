@@ -18,19 +18,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-testsupport::ProcessSpec Command(const std::string& program, std::vector<std::string> args) {
-  testsupport::ProcessSpec spec;
-  spec.program = program;
-  spec.args = std::move(args);
-  return spec;
+testsupport::ProcessLaunch Command(const std::string& program, std::vector<std::string> args) {
+  testsupport::ProcessLaunch launch;
+  launch.program = program;
+  launch.args = std::move(args);
+  return launch;
 }
 
 class Installed : public ::testing::Test {
  protected:
   void SetUp() override {
     prefix = dir / "pre fix";  // a space, as users' folders have
-    testsupport::ProcessSpec spec = Command("/usr/bin/env", {"cmake", "--install", testsupport::BuildDir(), "--prefix", prefix});
-    testsupport::RunResult r = testsupport::RunProcess(spec, 60000);
+    testsupport::ProcessLaunch launch = Command("/usr/bin/env", {"cmake", "--install", testsupport::BuildDir(), "--prefix", prefix});
+    testsupport::RunResult r = testsupport::RunProcess(launch, 60000);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     testsupport::WriteFile(dir / "data.csv", "40,-20,30\n-30,50,-20\n20,60,40\n60,20,-40\n");
   }
@@ -61,7 +61,7 @@ TEST_F(Installed, HasADesktopEntryThatOpensCsvFilesWithTheViewer) {
 }
 
 TEST_F(Installed, TheInstalledRenderToolDrawsWhatTheBuiltOneDraws) {
-  testsupport::ProcessSpec installed = Command(prefix + "/bin/scatterview-render", {"--no-axes", "data.csv", "installed.png"});
+  testsupport::ProcessLaunch installed = Command(prefix + "/bin/scatterview-render", {"--no-axes", "data.csv", "installed.png"});
   installed.cwd = dir.Path();
   installed.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
   testsupport::RunResult r = testsupport::RunProcess(installed);
@@ -70,7 +70,7 @@ TEST_F(Installed, TheInstalledRenderToolDrawsWhatTheBuiltOneDraws) {
   // The build's own tool, given an empty config file so that no config.ini in the build folder counts.
   testsupport::WriteFile(dir / "empty.ini", "");
   testsupport::WriteFile(prefix + "/lib/scatterview/config.ini", "");
-  testsupport::ProcessSpec built = Command(testsupport::BuildDir() + "/scatterview-render",
+  testsupport::ProcessLaunch built = Command(testsupport::BuildDir() + "/scatterview-render",
                                            {"--config", dir / "empty.ini", "--no-axes", "data.csv", "built.png"});
   built.cwd = dir.Path();
   ASSERT_EQ(testsupport::RunProcess(built).status, 0);
@@ -80,9 +80,9 @@ TEST_F(Installed, TheInstalledRenderToolDrawsWhatTheBuiltOneDraws) {
 }
 
 TEST_F(Installed, TheInstalledViewerRunsHeadlessAndKeepsItsSettingsBesideTheRealProgram) {
-  testsupport::ProcessSpec spec = testsupport::HeadlessRun(prefix + "/bin/scatterview", dir.Path());
-  spec.args = {"data.csv"};
-  testsupport::Process viewer(spec);
+  testsupport::ProcessLaunch launch = testsupport::HeadlessRun(prefix + "/bin/scatterview", dir.Path());
+  launch.args = {"data.csv"};
+  testsupport::Process viewer(launch);
   ASSERT_TRUE(viewer.Started());
   const std::string lock = testsupport::InstanceLockFile(dir.Path());
   ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::HoldsFlock(viewer.Pid(), lock) || !viewer.Running(); },

@@ -50,12 +50,12 @@ class RenderTool : public ::testing::Test {
   }
 
   testsupport::RunResult Run(const std::vector<std::string>& args) {
-    testsupport::ProcessSpec spec;
-    spec.program = program;
-    spec.args = args;
-    spec.cwd = dir.Path();
-    spec.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-    return testsupport::RunProcess(spec);
+    testsupport::ProcessLaunch launch;
+    launch.program = program;
+    launch.args = args;
+    launch.cwd = dir.Path();
+    launch.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    return testsupport::RunProcess(launch);
   }
 
   // The picture for `config` (written beside the program) and `options`; fails the test when none.

@@ -14,7 +14,7 @@ namespace {
 using testsupport::HoldsFlock;
 using testsupport::InstanceLockFile;
 using testsupport::Process;
-using testsupport::ProcessSpec;
+using testsupport::ProcessLaunch;
 using testsupport::RunProcess;
 using testsupport::RunResult;
 using testsupport::WriteFile;
@@ -29,10 +29,10 @@ class ProgramRun : public ::testing::Test {
     program = testsupport::PrepareProgramFolder(dir.Path());
     WriteFile(dir / "sample.csv", "1,2,3\n4,5,6\n");
   }
-  ProcessSpec Spec(std::vector<std::string> args = {}) {
-    ProcessSpec spec = testsupport::HeadlessRun(program, dir.Path());
-    spec.args = std::move(args);
-    return spec;
+  ProcessLaunch Launch(std::vector<std::string> args = {}) {
+    ProcessLaunch launch = testsupport::HeadlessRun(program, dir.Path());
+    launch.args = std::move(args);
+    return launch;
   }
   // Up and running: the instance holds its single-instance lock (read from /proc/locks).
   bool Running(Process& p) {
@@ -42,7 +42,7 @@ class ProgramRun : public ::testing::Test {
   }
   // Starts the program on `args`, waits until it runs, ends it with `signal`; its exit status.
   int RunUntilSignal(std::vector<std::string> args, int signal) {
-    Process p(Spec(std::move(args)));
+    Process p(Launch(std::move(args)));
     EXPECT_TRUE(Running(p)) << p.Stderr();
     p.Signal(signal);
     EXPECT_TRUE(p.Wait(20000)) << "the program ends on the signal";
@@ -55,7 +55,7 @@ class ProgramRun : public ::testing::Test {
 };
 
 TEST_F(ProgramRun, WithoutADataFileItShowsTheMissingNameAndEndsWithZero) {
-  RunResult r = RunProcess(Spec());
+  RunResult r = RunProcess(Launch());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, std::string("data.csv: ") + kNotFound + "\n");
   EXPECT_FALSE(r.timedOut);
@@ -70,9 +70,9 @@ TEST_F(ProgramRun, CtrlCEndsTheRunNormally) {
 }
 
 TEST_F(ProgramRun, ASecondInstanceFailsWith255AndTheFirstKeepsRunning) {
-  Process first(Spec({"sample.csv"}));
+  Process first(Launch({"sample.csv"}));
   ASSERT_TRUE(Running(first));
-  RunResult second = RunProcess(Spec({"sample.csv"}));
+  RunResult second = RunProcess(Launch({"sample.csv"}));
   EXPECT_EQ(second.status, 255);
   EXPECT_EQ(second.err, kSecondInstance);
   EXPECT_TRUE(first.Running());
@@ -86,11 +86,11 @@ TEST_F(ProgramRun, ASecondInstanceFailsWith255AndTheFirstKeepsRunning) {
 
 TEST_F(ProgramRun, RunsInDifferentRuntimeFoldersDoNotMeet) {
   testsupport::TempDir other;
-  Process first(Spec({"sample.csv"}));
+  Process first(Launch({"sample.csv"}));
   ASSERT_TRUE(Running(first));
-  ProcessSpec spec = Spec({"sample.csv"});
-  spec.env["XDG_RUNTIME_DIR"] = other.Path();
-  Process second(spec);
+  ProcessLaunch launch = Launch({"sample.csv"});
+  launch.env["XDG_RUNTIME_DIR"] = other.Path();
+  Process second(launch);
   EXPECT_TRUE(testsupport::WaitUntil([&] { return HoldsFlock(second.Pid(), InstanceLockFile(other.Path())); }, 20000));
   EXPECT_TRUE(second.Running());
 }
@@ -103,37 +103,37 @@ TEST_F(ProgramRun, PathsWithSpacesOpenWithOrWithoutQuotes) {
 }
 
 TEST_F(ProgramRun, TheMissingPathIsShownWhole) {
-  RunResult r = RunProcess(Spec({"\"no such.csv\""}));
+  RunResult r = RunProcess(Launch({"\"no such.csv\""}));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, std::string("no such.csv: ") + kNotFound + "\n");
-  r = RunProcess(Spec({"abc.csv"}));
+  r = RunProcess(Launch({"abc.csv"}));
   EXPECT_EQ(r.err, std::string("abc.csv: ") + kNotFound + "\n") << "an unquoted name loses nothing";
 }
 
 TEST_F(ProgramRun, AFolderAsDataPathCountsAsMissing) {
   ASSERT_EQ(mkdir((dir / "folder.csv").c_str(), 0755), 0);
-  RunResult r = RunProcess(Spec({"folder.csv"}));
+  RunResult r = RunProcess(Launch({"folder.csv"}));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, std::string("folder.csv: ") + kNotFound + "\n");
 }
 
 TEST_F(ProgramRun, TheDataPathComesFromNameInConfigBesideTheProgram) {
   WriteFile(dir / "config.ini", "[CONFIG]\nNAME=points.csv\n");
-  RunResult r = RunProcess(Spec());
+  RunResult r = RunProcess(Launch());
   EXPECT_EQ(r.err, std::string("points.csv: ") + kNotFound + "\n");
   WriteFile(dir / "points.csv", "0,0,0\n");
   EXPECT_EQ(RunUntilSignal({}, SIGTERM), 0);
   // An argument wins over NAME.
-  r = RunProcess(Spec({"other.csv"}));
+  r = RunProcess(Launch({"other.csv"}));
   EXPECT_EQ(r.err, std::string("other.csv: ") + kNotFound + "\n");
 }
 
 TEST_F(ProgramRun, TheDataPathIsRelativeToTheCurrentFolderNotTheProgram) {
   testsupport::TempDir elsewhere;
   WriteFile(elsewhere / "data.csv", "1,1,1\n");
-  ProcessSpec spec = Spec();
-  spec.cwd = elsewhere.Path();
-  Process p(spec);
+  ProcessLaunch launch = Launch();
+  launch.cwd = elsewhere.Path();
+  Process p(launch);
   EXPECT_TRUE(Running(p)) << p.Stderr();
   p.Signal(SIGTERM);
   ASSERT_TRUE(p.Wait(20000));
@@ -150,7 +150,7 @@ TEST_F(ProgramRun, LongPathsAreNotCut) {
   ASSERT_GT(data.size(), 300u);
   WriteFile(data, "1,2,3\n");
   EXPECT_EQ(RunUntilSignal({data}, SIGTERM), 0);
-  RunResult r = RunProcess(Spec({data + ".missing"}));
+  RunResult r = RunProcess(Launch({data + ".missing"}));
   EXPECT_EQ(r.err, data + ".missing: " + kNotFound + "\n");
 }
 
@@ -162,34 +162,34 @@ TEST_F(ProgramRun, AProgramInADeepFolderStillFindsItsConfig) {
   }
   std::string deepProgram = testsupport::PrepareProgramFolder(folder);
   WriteFile(folder + "/config.ini", "[CONFIG]\nNAME=from-deep-config.csv\n");
-  ProcessSpec spec = Spec();
-  spec.program = deepProgram;
-  RunResult r = RunProcess(spec);
+  ProcessLaunch launch = Launch();
+  launch.program = deepProgram;
+  RunResult r = RunProcess(launch);
   EXPECT_EQ(r.err, std::string("from-deep-config.csv: ") + kNotFound + "\n");
 }
 
 TEST_F(ProgramRun, WithoutAnyDisplayItSaysSoAndFails) {
-  ProcessSpec spec = Spec({"sample.csv"});
-  spec.env.erase("SDL_VIDEODRIVER");
-  spec.unsetEnv.push_back("SDL_VIDEODRIVER");
-  RunResult r = RunProcess(spec);
+  ProcessLaunch launch = Launch({"sample.csv"});
+  launch.env.erase("SDL_VIDEODRIVER");
+  launch.unsetEnv.push_back("SDL_VIDEODRIVER");
+  RunResult r = RunProcess(launch);
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("no display available"), std::string::npos) << r.err;
   EXPECT_FALSE(testsupport::FileExists(InstanceLockFile(dir.Path()))) << "it stopped before starting up";
 }
 
 TEST_F(ProgramRun, HelpAndVersionNeedNoDisplay) {
-  ProcessSpec spec = Spec({"--help"});
-  spec.env.erase("SDL_VIDEODRIVER");
-  spec.unsetEnv.push_back("SDL_VIDEODRIVER");
-  RunResult r = RunProcess(spec);
+  ProcessLaunch launch = Launch({"--help"});
+  launch.env.erase("SDL_VIDEODRIVER");
+  launch.unsetEnv.push_back("SDL_VIDEODRIVER");
+  RunResult r = RunProcess(launch);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("Usage: scatterview", 0), 0u) << r.out;
   EXPECT_EQ(r.err, "");
-  spec.args = {"-h"};
-  EXPECT_EQ(RunProcess(spec).status, 0);
-  spec.args = {"--version"};
-  r = RunProcess(spec);
+  launch.args = {"-h"};
+  EXPECT_EQ(RunProcess(launch).status, 0);
+  launch.args = {"--version"};
+  r = RunProcess(launch);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("scatterview ", 0), 0u) << r.out;
 }

@@ -13,11 +13,11 @@ extern char** environ;
 
 namespace testsupport {
 
-Process::Process(const ProcessSpec& spec) {
+Process::Process(const ProcessLaunch& launch) {
   std::string out = outputDir_ / "stdout", err = outputDir_ / "stderr";
   // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
-  std::vector<std::string> argStore{spec.program};
-  argStore.insert(argStore.end(), spec.args.begin(), spec.args.end());
+  std::vector<std::string> argStore{launch.program};
+  argStore.insert(argStore.end(), launch.args.begin(), launch.args.end());
   std::vector<char*> argv;
   for (auto& a : argStore) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -28,8 +28,8 @@ Process::Process(const ProcessSpec& spec) {
     size_t eq = entry.find('=');
     if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
-  for (const auto& name : spec.unsetEnv) env.erase(name);
-  for (const auto& [name, value] : spec.env) env[name] = value;
+  for (const auto& name : launch.unsetEnv) env.erase(name);
+  for (const auto& [name, value] : launch.env) env[name] = value;
   std::vector<std::string> envStore;
   for (const auto& [name, value] : env) envStore.push_back(name + "=" + value);
   std::vector<char*> envp;
@@ -41,7 +41,7 @@ Process::Process(const ProcessSpec& spec) {
   int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
   pid_ = fork();
   if (pid_ == 0) {
-    if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
+    if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
     dup2(nullFd, 0);
     dup2(outFd, 1);
     dup2(errFd, 2);
@@ -90,8 +90,8 @@ bool Process::WaitForStderr(const std::string& text, int timeoutMs) {
   return found || Stderr().find(text) != std::string::npos;
 }
 
-RunResult RunProcess(const ProcessSpec& spec, int timeoutMs) {
-  Process p(spec);
+RunResult RunProcess(const ProcessLaunch& launch, int timeoutMs) {
+  Process p(launch);
   RunResult r;
   if (!p.Started()) return r;
   if (!p.Wait(timeoutMs)) {

@@ -2,9 +2,9 @@
 // as given, stdout and stderr captured (into files, so nothing can block), waiting with a timeout,
 // signals. A child still running when its Process goes is killed.
 //
-//   testsupport::ProcessSpec spec{program, {"data.csv"}};
-//   spec.env["SDL_VIDEODRIVER"] = "offscreen";
-//   testsupport::RunResult r = testsupport::RunProcess(spec);  // r.status, r.out, r.err
+//   testsupport::ProcessLaunch launch{program, {"data.csv"}};
+//   launch.env["SDL_VIDEODRIVER"] = "offscreen";
+//   testsupport::RunResult r = testsupport::RunProcess(launch);  // r.status, r.out, r.err
 #pragma once
 
 #include <sys/types.h>
@@ -19,7 +19,7 @@
 
 namespace testsupport {
 
-struct ProcessSpec {
+struct ProcessLaunch {
   std::string program;
   std::vector<std::string> args;            // after the program's own name
   std::map<std::string, std::string> env;   // set over the inherited environment
@@ -29,7 +29,7 @@ struct ProcessSpec {
 
 class Process {
  public:
-  explicit Process(const ProcessSpec& spec);  // starts it; Started() tells whether that worked
+  explicit Process(const ProcessLaunch& launch);  // starts it; Started() tells whether that worked
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
@@ -60,7 +60,7 @@ struct RunResult {
 };
 
 // Runs to the end (killing it after timeoutMs).
-RunResult RunProcess(const ProcessSpec& spec, int timeoutMs = 30000);
+RunResult RunProcess(const ProcessLaunch& launch, int timeoutMs = 30000);
 
 // Polls `condition` every 10 ms until it holds (true) or timeoutMs passes (false).
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);

@@ -20,13 +20,13 @@ std::string PrepareProgramFolder(const std::string& folder, const std::string& b
   return program;
 }
 
-ProcessSpec HeadlessRun(const std::string& program, const std::string& folder) {
-  ProcessSpec spec;
-  spec.program = program;
-  spec.cwd = folder;
-  spec.env = {{"SDL_VIDEODRIVER", "offscreen"}, {"XDG_RUNTIME_DIR", folder}, {"SCATTERVIEW_NO_DIALOGS", "1"}};
-  spec.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
-  return spec;
+ProcessLaunch HeadlessRun(const std::string& program, const std::string& folder) {
+  ProcessLaunch launch;
+  launch.program = program;
+  launch.cwd = folder;
+  launch.env = {{"SDL_VIDEODRIVER", "offscreen"}, {"XDG_RUNTIME_DIR", folder}, {"SCATTERVIEW_NO_DIALOGS", "1"}};
+  launch.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
+  return launch;
 }
 
 std::string InstanceLockFile(const std::string& runtimeDir) {

@@ -4,7 +4,7 @@
 //
 //   testsupport::TempDir dir;
 //   std::string program = testsupport::PrepareProgramFolder(dir.Path());
-//   testsupport::ProcessSpec spec = testsupport::HeadlessRun(program, dir.Path());
+//   testsupport::ProcessLaunch launch = testsupport::HeadlessRun(program, dir.Path());
 #pragma once
 
 #include <sys/types.h>
@@ -28,7 +28,7 @@ inline std::string PrepareProgramFolder(const std::string& folder) { return Prep
 
 // A headless run of `program` in `folder`: working folder and XDG_RUNTIME_DIR = folder,
 // SDL_VIDEODRIVER=offscreen, SCATTERVIEW_NO_DIALOGS=1, no DISPLAY / WAYLAND_DISPLAY.
-ProcessSpec HeadlessRun(const std::string& program, const std::string& folder);
+ProcessLaunch HeadlessRun(const std::string& program, const std::string& folder);
 
 // The single-instance lock file of a program run with XDG_RUNTIME_DIR = runtimeDir.
 std::string InstanceLockFile(const std::string& runtimeDir);
