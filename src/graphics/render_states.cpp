@@ -1,6 +1,8 @@
 // The per-frame device set-up of DirectGraphics: fixed render states and the optional light, the blend
 // function, texture binding behind a one-entry cache, camera, world translation, fog, clear, present.
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "graphics/direct_graphics.h"
 
@@ -87,6 +89,18 @@ void DirectGraphics::SetCamera(float eyeX, float eyeY, float eyeZ, float atX, fl
 }
 
 void DirectGraphics::TranslateWorld(float x, float y, float z) {
+  // The scene moves its buffer point from an identity world 150 000 times a frame. Identity ×
+  // translation, summed term by term as the product does, is the translation itself with two
+  // twists: row 3 comes out as 0 + offset (so -0 becomes +0), and rows 0-2 pick up 0 × offset, which
+  // is NaN for an infinite or NaN offset. Finite offsets on an identity (by its bits) therefore give
+  // exactly D3DXMatrixTranslation(0 + x, 0 + y, 0 + z); everything else takes the product.
+  static constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  constexpr float kMax = std::numeric_limits<float>::max();
+  if (std::fabs(x) <= kMax && std::fabs(y) <= kMax && std::fabs(z) <= kMax &&
+      std::memcmp(worldMatrix.m, kIdentity, sizeof kIdentity) == 0) {
+    D3DXMatrixTranslation(&worldMatrix, x + 0.0f, y + 0.0f, z + 0.0f);
+    return;
+  }
   D3DXMATRIX translation;
   D3DXMatrixTranslation(&translation, x, y, z);
   D3DXMatrixMultiply(&worldMatrix, &worldMatrix, &translation);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "graphics_test_util.h"
 
@@ -296,6 +297,34 @@ TEST_F(RenderStatesTest, TranslateWorldMultipliesOnTheRightAndLeavesTheDeviceAlo
   EXPECT_FLOAT_EQ(m.m[3][2], 2.0f);
   EXPECT_FLOAT_EQ(m.m[3][3], 1.0f);
   EXPECT_FLOAT_EQ(m.m[0][3], 0.0f);
+}
+
+TEST_F(RenderStatesTest, TranslateWorldFromTheIdentityGivesTheProductsBitsForEveryOffset) {
+  // The identity start has a short route; it must leave exactly what the matrix product leaves,
+  // signed zeros and non-finite offsets included.
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  const float offsets[] = {0.0f, -0.0f, 1.5f, -7.25f, 1e-40f, -1e-40f, 3e38f, -3e38f, inf, -inf, nan};
+  D3DXMATRIX negativeZeroIdentity;
+  D3DXMatrixIdentity(&negativeZeroIdentity);
+  negativeZeroIdentity.m[0][1] = -0.0f;  // equal to the identity by value, not by bits
+  for (int start = 0; start < 2; ++start)
+    for (float x : offsets)
+      for (float y : {0.0f, -0.0f, 2.0f, inf})
+        for (float z : {-0.0f, -3.0f, nan}) {
+          D3DXMATRIX begin;
+          D3DXMatrixIdentity(&begin);
+          if (start == 1) begin = negativeZeroIdentity;
+          D3DXMATRIX translation, expected;
+          D3DXMatrixTranslation(&translation, x, y, z);
+          D3DXMatrixMultiply(&expected, &begin, &translation);
+          graphics->worldMatrix = begin;
+          graphics->TranslateWorld(x, y, z);
+          for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+              ASSERT_EQ(Bits(graphics->worldMatrix.m[i][j]), Bits(expected.m[i][j]))
+                  << "start " << start << " offset (" << x << ", " << y << ", " << z << ") at " << i << "," << j;
+        }
+  EXPECT_TRUE(Calls().empty());
 }
 
 }  // namespace
