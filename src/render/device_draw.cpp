@@ -108,6 +108,9 @@ void SoftwareDevice::ViewportChanged() {
 void SoftwareDevice::PrepareDrawStates() {
   if (viewProjectionDirty_) {
     Multiply(view_.m, projection_.m, viewProjection_);
+    vpTopFinite_ = true;
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 4; ++j) vpTopFinite_ = vpTopFinite_ && std::fabs(viewProjection_[i][j]) <= 3.4028235e38f;
     viewProjectionDirty_ = false;
     wvpDirty_ = true;
     wvpTopRowsCurrent_ = false;
@@ -128,12 +131,14 @@ void SoftwareDevice::PrepareDrawStates() {
         for (int i = 0; i < 3; ++i)
           for (int j = 0; j < 4; ++j) worldViewProjection_[i][j] = vp[i][j];
         wvpTopRowsCurrent_ = true;
+        wvpTopFinite_ = vpTopFinite_;
       }
       for (int j = 0; j < 4; ++j)
         worldViewProjection_[3][j] = w[3][0] * vp[0][j] + w[3][1] * vp[1][j] + w[3][2] * vp[2][j] + vp[3][j];
     } else {
       Multiply(world_.m, viewProjection_, worldViewProjection_);
       wvpTopRowsCurrent_ = false;
+      wvpTopFinite_ = false;  // not worth a look: only translated worlds take the origin route
     }
     wvpDirty_ = false;
   }
@@ -390,6 +395,21 @@ inline void SoftwareDevice::PlotScenePoint(const uint8_t* p) {
   if (!(cw >= kMinW && cz >= 0.0f && cz <= cw)) return;
   const float cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
   const float cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
+  PlotVisiblePoint(cx, cy, cz, cw, p);
+}
+
+inline void SoftwareDevice::PlotOriginPoint(const uint8_t* p) {
+  // A vertex at (+0, +0, +0) lands on row 3 of the combined matrix: with rows 0-2 finite each product
+  // 0 × m is a zero, and adding zeros to m[3][j] can at most turn a -0 into +0. A zero of either sign
+  // passes the same depth tests and gives the same screen position (1 ± 0 is 1) and depth bits, so
+  // the pixel is PlotScenePoint's.
+  const float(*m)[4] = worldViewProjection_;
+  const float cz = m[3][2], cw = m[3][3];
+  if (!(cw >= kMinW && cz >= 0.0f && cz <= cw)) return;
+  PlotVisiblePoint(m[3][0], m[3][1], cz, cw, p);
+}
+
+inline void SoftwareDevice::PlotVisiblePoint(float cx, float cy, float cz, float cw, const uint8_t* p) {
   const float rhw = 1.0f / cw;
   const uint32_t colour = layout_.diffuse >= 0 ? ReadU32(p + layout_.diffuse) : 0xFFFFFFFFu;
   const float sx = vpLeft_ + (1.0f + cx * rhw) * vpHalfW_, sy = vpTop_ + (1.0f - cy * rhw) * vpHalfH_;
@@ -604,7 +624,11 @@ HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
     // One buffered point (the scene with HARD_TL on): Draw's checks for this case, then the pixel.
     PrepareDraw();
     if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
-      PlotScenePoint(stream_->Bytes() + offset);
+      // The scene's buffer point sits at the origin and is moved there by the world matrix.
+      const uint8_t* v = stream_->Bytes() + offset;
+      static constexpr uint8_t kOrigin[12] = {};
+      if (wvpTopFinite_ && std::memcmp(v, kOrigin, sizeof kOrigin) == 0) PlotOriginPoint(v);
+      else PlotScenePoint(v);
       return D3D_OK;
     }
   }

@@ -96,6 +96,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
   void PlotScenePoint(const uint8_t* p);
+  // The same for a vertex at (+0, +0, +0) while wvpTopFinite_: its clip position is row 3.
+  void PlotOriginPoint(const uint8_t* p);
+  // The viewport transform and the fragment of a point inside the depth range.
+  void PlotVisiblePoint(float cx, float cy, float cz, float cw, const uint8_t* p);
   // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
   void DrawSceneLine(const uint8_t* a, const uint8_t* b);
   void TransformPosition(const uint8_t* p, ClipPosition& out) const;
@@ -123,6 +127,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
   bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
+  bool vpTopFinite_ = false;        // rows 0-2 of viewProjection_ hold no infinity or NaN
+  bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)
   D3DVIEWPORT8 viewport_{};
   // The viewport transform's terms, as floats, renewed with viewport_.
   float vpLeft_ = 0, vpTop_ = 0, vpHalfW_ = 0, vpHalfH_ = 0, vpMinZ_ = 0, vpRangeZ_ = 1;

@@ -4,6 +4,7 @@
 // each against the same points with fog on but never reaching them (which also takes the general path),
 // under the states where the short route applies, where it hands over, and across the near plane.
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -181,6 +182,54 @@ TEST(SingleCallPaths, PointsOneCallEachDrawWhatTheGeneralPathDraws) {
         ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p), D3D_OK);
         ASSERT_EQ(general.device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p), D3D_OK);
       }
+    const auto expected = general.Pixels();
+    int lit = 0;
+    for (uint32_t p : expected) lit += p != 0xFF140000u;
+    EXPECT_GT(lit, 300) << c.name;
+    EXPECT_TRUE(single.Pixels() == expected) << c.name;
+  }
+}
+
+TEST(SingleCallPaths, ABufferPointMovedByTheWorldDrawsWhatTheGeneralPathDraws) {
+  // The scene's other way to draw points: one vertex at the origin in a buffer, a translation world
+  // per point and DrawPrimitive. A second vertex at (-0, -0, -0) is the origin by value only.
+  for (const Case& c : kCases) {
+    const auto points = Path(31, 3000, kPalette);
+    Device single, general;
+    Configure(single.device, c);
+    Configure(general.device, c);
+    auto bits = [](float f) {
+      DWORD d;
+      std::memcpy(&d, &f, sizeof d);
+      return d;
+    };
+    // Fog that never reaches a point sends the reference through the general path.
+    general.device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    general.device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    general.device->SetRenderState(D3DRS_FOGSTART, bits(1e6f));
+    general.device->SetRenderState(D3DRS_FOGEND, bits(2e6f));
+    for (Device* d : {&single, &general}) {
+      IDirect3DVertexBuffer8* vb = nullptr;
+      ASSERT_EQ(d->device->CreateVertexBuffer(2 * sizeof(SceneVertex), 0, kSceneFvf, D3DPOOL_MANAGED, &vb), D3D_OK);
+      BYTE* data = nullptr;
+      ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+      const SceneVertex origins[2] = {{0.0f, 0.0f, 0.0f, 0xFFFFFFFF, 0, 0}, {-0.0f, -0.0f, -0.0f, 0xFF30C060, 0, 0}};
+      std::memcpy(data, origins, sizeof origins);
+      vb->Unlock();
+      d->device->SetStreamSource(0, vb, sizeof(SceneVertex));
+      vb->Release();  // the stream keeps it
+    }
+    for (size_t i = 0; i < points.size(); ++i) {
+      // Every fifth point moves by -0 along x, which the translation row keeps as it is.
+      const SceneVertex& p = points[i];
+      D3DXMATRIX world;
+      D3DXMatrixTranslation(&world, i % 5 == 0 ? -0.0f : p.x, p.y, p.z);
+      const UINT vertex = i % 3 == 0 ? 1 : 0;
+      for (Device* d : {&single, &general}) {
+        d->device->SetTransform(D3DTS_WORLD, &world);
+        ASSERT_EQ(d->device->DrawPrimitive(D3DPT_POINTLIST, vertex, 1), D3D_OK);
+      }
+    }
     const auto expected = general.Pixels();
     int lit = 0;
     for (uint32_t p : expected) lit += p != 0xFF140000u;
