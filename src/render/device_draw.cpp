@@ -458,7 +458,9 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
   TransformPosition(b, pb);
   float t0 = 0.0f, t1 = 1.0f;
   bool visible = true;
-  if (!(Inside(pa) && Inside(pb))) {
+  // A reused start was the last segment's end, whose clip position (the same bits) was tested then.
+  const bool insideB = Inside(pb);
+  if (!((reuse ? lastEnd_.inside : Inside(pa)) && insideB)) {
     for (int p = 0; p < kPlanes && visible; ++p) {
       const float da = PlaneDistance(pa, p), db = PlaneDistance(pb, p);
       if (da >= 0.0f && db >= 0.0f) continue;
@@ -492,6 +494,7 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
   }
   std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
   lastEnd_.clip = pb;
+  lastEnd_.inside = insideB;
   lastEnd_.onScreen = visible && !(t1 < 1.0f);
   lastEnd_.sx = bx, lastEnd_.sy = by, lastEnd_.sz = bz;
   lastEndValid_ = true;

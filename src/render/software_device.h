@@ -147,6 +147,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     ClipPosition clip;
     float sx, sy, sz;
     bool onScreen;
+    bool inside;  // Inside(clip)
   } lastEnd_{};
   bool lastEndValid_ = false;
   bool lighting_ = false;
