@@ -378,7 +378,13 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   const float slope = dMajor != 0.0f ? dMinor / dMajor : 0.0f;
   if (count <= 0) return;
   const uint32_t result = colour | ps.plainAlpha;
-  if (z0 == z1 && (!ps.blend || (result >> 24) == 0xFF)) {
+  // Sloping depths whose ends share their depth bits (a clipped end of the scene's depth-1.0 lines,
+  // say) have the same bits all along: for t in [0, 1] and a finite z1 - z0, (z1 - z0) t lies between
+  // 0 and z1 - z0, so every z0 + (z1 - z0) t lies between z0 and z0 + (z1 - z0), and DepthToBits
+  // never decreases.
+  const float dz = z1 - z0;
+  if ((!ps.blend || (result >> 24) == 0xFF) &&
+      (z0 == z1 || (std::fabs(dz) <= 3.4028235e38f && DepthToBits(z0) == DepthToBits(z0 + dz)))) {
     // The usual case: one depth, and every pixel that passes the depth test is written with `result`.
     const uint16_t depth = DepthToBits(z0);
     if (xMajor) PlainWalk<true>(start, step, count, major0, minor0, slope, depth, result, ps);
