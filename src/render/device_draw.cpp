@@ -34,6 +34,27 @@ inline uint32_t ReadU32(const uint8_t* p) {
   return v;
 }
 
+// The vertex colour as 0..255 channels (opaque white without a diffuse field) and the texture
+// coordinates (0, 0 without one), shared by scene and screen vertices.
+template <class Vertex>
+inline void ReadDiffuse(const uint8_t* p, const VertexLayout& layout, Vertex& out) {
+  if (layout.diffuse < 0) {
+    out.r = out.g = out.b = out.a = 255.0f;
+    return;
+  }
+  const uint32_t c = ReadU32(p + layout.diffuse);
+  out.r = static_cast<float>((c >> 16) & 0xFF);
+  out.g = static_cast<float>((c >> 8) & 0xFF);
+  out.b = static_cast<float>(c & 0xFF);
+  out.a = static_cast<float>(c >> 24);
+}
+
+template <class Vertex>
+inline void ReadTexCoords(const uint8_t* p, const VertexLayout& layout, Vertex& out) {
+  out.u = layout.texCoord >= 0 ? ReadFloat(p + layout.texCoord) : 0.0f;
+  out.v = layout.texCoord >= 0 ? ReadFloat(p + layout.texCoord + 4) : 0.0f;
+}
+
 void Multiply(const float a[4][4], const float b[4][4], float out[4][4]) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
@@ -260,17 +281,10 @@ void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
     float c[4];
     Light(p, world, c);
     out.r = c[0]; out.g = c[1]; out.b = c[2]; out.a = c[3];
-  } else if (layout_.diffuse >= 0) {
-    const uint32_t c = ReadU32(p + layout_.diffuse);
-    out.r = static_cast<float>((c >> 16) & 0xFF);
-    out.g = static_cast<float>((c >> 8) & 0xFF);
-    out.b = static_cast<float>(c & 0xFF);
-    out.a = static_cast<float>(c >> 24);
   } else {
-    out.r = out.g = out.b = out.a = 255.0f;
+    ReadDiffuse(p, layout_, out);
   }
-  out.u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
-  out.v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
+  ReadTexCoords(p, layout_, out);
   out.fog = 1.0f;
   if (fogMode_ != D3DFOG_NONE) {
     const float d = out.w;  // distance along the view axis for a perspective projection
@@ -287,17 +301,8 @@ void SoftwareDevice::FetchScreenVertex(const uint8_t* p, ScreenVertex& out) cons
   out.y = ReadFloat(p + 4);
   out.z = ReadFloat(p + 8);
   out.rhw = ReadFloat(p + 12);
-  if (layout_.diffuse >= 0) {
-    const uint32_t c = ReadU32(p + layout_.diffuse);
-    out.r = static_cast<float>((c >> 16) & 0xFF);
-    out.g = static_cast<float>((c >> 8) & 0xFF);
-    out.b = static_cast<float>(c & 0xFF);
-    out.a = static_cast<float>(c >> 24);
-  } else {
-    out.r = out.g = out.b = out.a = 255.0f;
-  }
-  out.u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
-  out.v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
+  ReadDiffuse(p, layout_, out);
+  ReadTexCoords(p, layout_, out);
   out.fog = 1.0f;
 }
 
