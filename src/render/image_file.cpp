@@ -27,6 +27,21 @@ bool PngChunksFit(const uint8_t* data, size_t size) {
   return offset == size;
 }
 
+// stb_image would also try PNM, PSD, GIF, HDR and PIC on anything it is given, and its PNM reader
+// runs past the end of a short file that declares a large image. Only the formats a texture file may
+// be are handed to it: PNG, JPEG and BMP by their signatures, and TGA (which has none) by a plausible
+// header: colour-map type 0 or 1 and a known image type.
+bool IsDecodableImageType(const uint8_t* data, size_t size) {
+  if (size >= 8 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') return true;
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return true;
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') return true;
+  if (size < 18) return false;
+  const uint8_t colourMapType = data[1], imageType = data[2];
+  const bool knownType = imageType == 1 || imageType == 2 || imageType == 3 || imageType == 9 ||
+                         imageType == 10 || imageType == 11;
+  return colourMapType <= 1 && knownType;
+}
+
 }  // namespace
 
 bool DecodeImageFile(const uint8_t* data, size_t size, DecodedImage& out, std::string& error) {
@@ -37,6 +52,10 @@ bool DecodeImageFile(const uint8_t* data, size_t size, DecodedImage& out, std::s
   if (data[0] == 'D' && data[1] == 'D' && data[2] == 'S' && data[3] == ' ') return DecodeDds(data, size, out, error);
   if (size > static_cast<size_t>(INT_MAX)) {
     error = "image file too large";
+    return false;
+  }
+  if (!IsDecodableImageType(data, size)) {
+    error = "unrecognised image file";
     return false;
   }
   if (!PngChunksFit(data, size)) {

@@ -77,6 +77,31 @@ TEST_F(TextureLoader, PngIsDecodedThroughTheImageLibrary) {
   t->Release();
 }
 
+TEST_F(TextureLoader, TgaAndBmpAreDecodedAsWell) {
+  const uint8_t rgb[2 * 1 * 3] = {255, 0, 0, 0, 255, 0};
+  ASSERT_NE(stbi_write_tga((dir / "t.tga").c_str(), 2, 1, 3, rgb), 0);
+  ASSERT_NE(stbi_write_bmp((dir / "t.bmp").c_str(), 2, 1, 3, rgb), 0);
+  for (const char* name : {"t.tga", "t.bmp"}) {
+    IDirect3DTexture8* t = nullptr;
+    ASSERT_EQ(Load(dir / name, &t), D3D_OK) << name;
+    EXPECT_EQ(Level(t, 0), (std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00})) << name;
+    t->Release();
+  }
+}
+
+// Image types that are no texture file never reach the image library: its PNM reader read past the
+// end of this 13-byte file, which declares a 642 x 642 grey image (found by fuzzing).
+TEST_F(TextureLoader, OtherImageTypesAreRefusedBeforeDecoding) {
+  testsupport::WriteFile(dir / "short.pgm", std::string("P552\x0c" "642\x0c" "642\xd3", 13));
+  testsupport::WriteFile(dir / "t.gif", std::string("GIF89a\x02\x00\x01\x00\x00\x00\x00", 13) + std::string(20, '\0'));
+  testsupport::WriteFile(dir / "t.psd", std::string("8BPS\0\1", 6) + std::string(40, '\0'));
+  for (const char* name : {"short.pgm", "t.gif", "t.psd"}) {
+    IDirect3DTexture8* t = nullptr;
+    EXPECT_LT(Load(dir / name, &t), 0) << name;
+    EXPECT_EQ(t, nullptr) << name;
+  }
+}
+
 TEST_F(TextureLoader, MissingCorruptAndTruncatedFilesFailWithoutATexture) {
   testsupport::WriteFile(dir / "junk.dds", "DDS this is not a texture at all");
   testsupport::WriteFile(dir / "junk.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(40, 'x'));
