@@ -446,6 +446,24 @@ inline void SoftwareDevice::TransformPosition(const uint8_t* p, ClipPosition& ou
   out.w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
 }
 
+inline void SoftwareDevice::ToScreenPosition(const ClipPosition& c, float& sx, float& sy, float& sz) const {
+  // ToScreen's arithmetic, on a position.
+  const float rhw = 1.0f / c.w;
+  sx = vpLeft_ + (1.0f + c.x * rhw) * vpHalfW_;
+  sy = vpTop_ + (1.0f - c.y * rhw) * vpHalfH_;
+  sz = vpMinZ_ + c.z * rhw * vpRangeZ_;
+}
+
+inline void SoftwareDevice::KeepLineEnd(const uint8_t* b, const ClipPosition& clip, bool inside, bool onScreen,
+                                        float sx, float sy, float sz) {
+  std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
+  lastEnd_.clip = clip;
+  lastEnd_.inside = inside;
+  lastEnd_.onScreen = onScreen;
+  lastEnd_.sx = sx, lastEnd_.sy = sy, lastEnd_.sz = sz;
+  lastEndValid_ = true;
+}
+
 void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
   const uint32_t colourA = layout_.diffuse >= 0 ? ReadU32(a + layout_.diffuse) : 0xFFFFFFFFu;
   const uint32_t colourB = layout_.diffuse >= 0 ? ReadU32(b + layout_.diffuse) : 0xFFFFFFFFu;
@@ -458,13 +476,27 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
   // a flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
   ClipPosition pa, pb;
   const bool reuse = lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0;
-  if (reuse) pa = lastEnd_.clip;
-  else TransformPosition(a, pa);
   TransformPosition(b, pb);
-  float t0 = 0.0f, t1 = 1.0f;
-  bool visible = true;
   // A reused start was the last segment's end, whose clip position (the same bits) was tested then.
   const bool insideB = Inside(pb);
+  if (reuse && lastEnd_.inside && lastEnd_.onScreen && insideB) {
+    // The polyline's usual segment: nothing to clip, and the start is already on screen.
+    const float ax = lastEnd_.sx, ay = lastEnd_.sy, az = lastEnd_.sz;
+    float bx, by, bz;
+    ToScreenPosition(pb, bx, by, bz);
+    KeepLineEnd(b, pb, true, true, bx, by, bz);
+    const uint32_t result = colourA | pixel_.plainAlpha;
+    if ((!pixel_.blend || (result >> 24) == 0xFF) && Rasterizer::SameDepthBits(az, bz) &&
+        raster_.DepthSettled(Rasterizer::DepthToBits(az), pixel_))
+      raster_.DrawSettledLine(ax, ay, bx, by, result, pixel_.lastPixel);
+    else
+      raster_.DrawPlainLine(ax, ay, az, bx, by, bz, colourA, pixel_);
+    return;
+  }
+  if (reuse) pa = lastEnd_.clip;
+  else TransformPosition(a, pa);
+  float t0 = 0.0f, t1 = 1.0f;
+  bool visible = true;
   if (!((reuse ? lastEnd_.inside : Inside(pa)) && insideB)) {
     for (int p = 0; p < kPlanes && visible; ++p) {
       const float da = PlaneDistance(pa, p), db = PlaneDistance(pb, p);
@@ -479,12 +511,7 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
       visible = !(t0 > t1);
     }
   }
-  auto toScreen = [this](const ClipPosition& c, float& sx, float& sy, float& sz) {
-    const float rhw = 1.0f / c.w;
-    sx = vpLeft_ + (1.0f + c.x * rhw) * vpHalfW_;
-    sy = vpTop_ + (1.0f - c.y * rhw) * vpHalfH_;
-    sz = vpMinZ_ + c.z * rhw * vpRangeZ_;
-  };
+  auto toScreen = [this](const ClipPosition& c, float& sx, float& sy, float& sz) { ToScreenPosition(c, sx, sy, sz); };
   auto lerp = [](const ClipPosition& p, const ClipPosition& q, float t) {
     auto mix = [t](float u, float v) { return u + (v - u) * t; };
     return ClipPosition{mix(p.x, q.x), mix(p.y, q.y), mix(p.z, q.z), mix(p.w, q.w)};
@@ -497,12 +524,7 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
     if (t1 < 1.0f) toScreen(lerp(pa, pb, t1), bx, by, bz);
     else toScreen(pb, bx, by, bz);
   }
-  std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
-  lastEnd_.clip = pb;
-  lastEnd_.inside = insideB;
-  lastEnd_.onScreen = visible && !(t1 < 1.0f);
-  lastEnd_.sx = bx, lastEnd_.sy = by, lastEnd_.sz = bz;
-  lastEndValid_ = true;
+  KeepLineEnd(b, pb, insideB, visible && !(t1 < 1.0f), bx, by, bz);
   if (visible) raster_.DrawPlainLine(ax, ay, az, bx, by, bz, colourA, pixel_);
 }
 

@@ -146,8 +146,11 @@ void Rasterizer::Finish(PixelState& ps) {
 }
 
 void Rasterizer::Resize(int width, int height) {
+  FinishPendingLines();
   width_ = width;
   height_ = height;
+  const float w = static_cast<float>(width + 1), h = static_cast<float>(height + 1);
+  endHigh_ = Float4{w, h, w, h};
   colour_.assign(static_cast<size_t>(width) * height, 0xFF000000u);
   depth_.assign(static_cast<size_t>(width) * height, 0xFFFF);
   tilesPerRow_ = static_cast<size_t>((width + (1 << kTileShift) - 1) >> kTileShift);
@@ -178,6 +181,7 @@ uint16_t Rasterizer::DepthAt(int x, int y) const {
 }
 
 void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z) {
+  FinishPendingLines();
   x1 = std::max(x1, 0);
   y1 = std::max(y1, 0);
   x2 = std::min(x2, width_);
@@ -208,6 +212,7 @@ void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, floa
 
 void Rasterizer::PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog,
                            const PixelState& ps) {
+  FinishPendingLines();
   if (ps.pointSize != 1.0f) {
     const ScreenVertex s{x, y, z, 1.0f, static_cast<float>((colour >> 16) & 0xFF), static_cast<float>((colour >> 8) & 0xFF),
                          static_cast<float>(colour & 0xFF), static_cast<float>(colour >> 24), u, v, fog};
@@ -307,6 +312,7 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
 }
 
 void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
+  FinishPendingLines();
   if (ps.pointSize == 1.0f) {
     const int x = CentreIndex(v.x), y = CentreIndex(v.y);
     if (x >= 0 && y >= 0 && x < width_ && y < height_) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
@@ -326,27 +332,21 @@ void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
 }
 
 void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {
+  FinishPendingLines();
   // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
   // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are
   // ceil(y - 0.5) of the line at each column centre, so halfway cases go up (left for y-major lines).
   const float dx = v1.x - v0.x, dy = v1.y - v0.y;
   if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;  // NaN or absurd coordinates
-  const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-  const float major0 = xMajor ? v0.x : v0.y, major1 = xMajor ? v1.x : v1.y;
-  const float minor0 = xMajor ? v0.y : v0.x;
-  const float dMajor = major1 - major0, dMinor = xMajor ? dy : dx;
-  const int start = CentreIndex(major0), end = CentreIndex(major1);
-  const int step = end >= start ? 1 : -1;
-  const int count = (end - start) * step + (ps.lastPixel ? 1 : 0);
-  const float slope = dMajor != 0.0f ? dMinor / dMajor : 0.0f;
+  const LineSteps s = PlanLine(v0.x, v0.y, v1.x, v1.y, dx, dy, ps.lastPixel);
   const float color0[4] = {v0.r, v0.g, v0.b, v0.a};
   const float color1[4] = {v1.r, v1.g, v1.b, v1.a};
-  for (int i = 0; i < count; ++i) {
-    const int m = start + i * step;
-    float t = dMajor != 0.0f ? (static_cast<float>(m) - major0) / dMajor : 0.0f;
+  for (int i = 0; i < s.count; ++i) {
+    const int m = s.start + i * s.step;
+    float t = s.dMajor != 0.0f ? (static_cast<float>(m) - s.major0) / s.dMajor : 0.0f;
     t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
-    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
-    const int x = xMajor ? m : n, y = xMajor ? n : m;
+    const int n = CentreIndex(s.minor0 + (static_cast<float>(m) - s.major0) * s.slope);
+    const int x = s.xMajor ? m : n, y = s.xMajor ? n : m;
     if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
     // Attributes interpolate with perspective correction through rhw.
     const float w0 = (1.0f - t) * v0.rhw, w1 = t * v1.rhw, sum = w0 + w1;
@@ -368,38 +368,32 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   // for -0, the same depth bits), so t is only needed for sloping depths.
   const float dx = x1 - x0, dy = y1 - y0;
   if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;
-  const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-  const float major0 = xMajor ? x0 : y0, major1 = xMajor ? x1 : y1;
-  const float minor0 = xMajor ? y0 : x0;
-  const float dMajor = major1 - major0, dMinor = xMajor ? dy : dx;
-  const int start = CentreIndex(major0), end = CentreIndex(major1);
-  const int step = end >= start ? 1 : -1;
-  const int count = (end - start) * step + (ps.lastPixel ? 1 : 0);
-  const float slope = dMajor != 0.0f ? dMinor / dMajor : 0.0f;
-  if (count <= 0) return;
   const uint32_t result = colour | ps.plainAlpha;
-  // Sloping depths whose ends share their depth bits (a clipped end of the scene's depth-1.0 lines,
-  // say) have the same bits all along: for t in [0, 1] and a finite z1 - z0, (z1 - z0) t lies between
-  // 0 and z1 - z0, so every z0 + (z1 - z0) t lies between z0 and z0 + (z1 - z0), and DepthToBits
-  // never decreases.
-  const float dz = z1 - z0;
-  if ((!ps.blend || (result >> 24) == 0xFF) &&
-      (z0 == z1 || (std::fabs(dz) <= 3.4028235e38f && DepthToBits(z0) == DepthToBits(z0 + dz)))) {
-    // The usual case: one depth, and every pixel that passes the depth test is written with `result`.
-    const uint16_t depth = DepthToBits(z0);
-    if (xMajor) PlainWalk<true>(start, step, count, major0, minor0, slope, depth, result, ps);
-    else PlainWalk<false>(start, step, count, major0, minor0, slope, depth, result, ps);
+  // Then every pixel that passes the depth test is written with `result`.
+  const bool oneDepth = (!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1);
+  const uint16_t depth = DepthToBits(z0);
+  if (oneDepth && allUniform_ && depth == uniformDepth_) {
+    // One test decides every pixel.
+    if (DepthSettled(depth, ps)) DrawSettledLine(x0, y0, x1, y1, result, ps.lastPixel);
+    return;
+  }
+  FinishPendingLines();
+  const LineSteps s = PlanLine(x0, y0, x1, y1, dx, dy, ps.lastPixel);
+  if (s.count <= 0) return;
+  if (oneDepth) {
+    if (s.xMajor) PlainWalk<true>(s, depth, result, ps);
+    else PlainWalk<false>(s, depth, result, ps);
     return;
   }
   const bool flatDepth = z0 == z1;
-  for (int i = 0; i < count; ++i) {
-    const int m = start + i * step;
-    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
-    const int x = xMajor ? m : n, y = xMajor ? n : m;
+  for (int i = 0; i < s.count; ++i) {
+    const int m = s.start + i * s.step;
+    const int n = CentreIndex(s.minor0 + (static_cast<float>(m) - s.major0) * s.slope);
+    const int x = s.xMajor ? m : n, y = s.xMajor ? n : m;
     if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
     float z = z0;
     if (!flatDepth) {
-      float t = dMajor != 0.0f ? (static_cast<float>(m) - major0) / dMajor : 0.0f;
+      float t = s.dMajor != 0.0f ? (static_cast<float>(m) - s.major0) / s.dMajor : 0.0f;
       t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
       z = z0 + (z1 - z0) * t;
     }
@@ -407,38 +401,14 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   }
 }
 
-void Rasterizer::UniformWalk(bool xMajor, int start, int step, int count, float major0, float minor0, float slope,
-                             uint32_t colour) {
-  // Only colour writes remain. The axes are told apart by strides rather than by a branch: segments
-  // a few pixels long turn every which way, and a mispredicted branch costs more than the pixel.
-  const size_t majorStride = xMajor ? 1 : static_cast<size_t>(width_), minorStride = xMajor ? static_cast<size_t>(width_) : 1;
-  const unsigned majorLimit = static_cast<unsigned>(xMajor ? width_ : height_);
-  const unsigned minorLimit = static_cast<unsigned>(xMajor ? height_ : width_);
-  uint32_t* const pixels = colour_.data();
-  for (int i = 0; i < count; ++i) {
-    const int m = start + i * step;
-    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
-    if (static_cast<unsigned>(m) < majorLimit && static_cast<unsigned>(n) < minorLimit)
-      pixels[static_cast<size_t>(m) * majorStride + static_cast<size_t>(n) * minorStride] = colour;
-  }
-}
-
 template <bool XMajor>
-void Rasterizer::PlainWalk(int start, int step, int count, float major0, float minor0, float slope, uint16_t depth,
-                           uint32_t colour, const PixelState& ps) {
+void Rasterizer::PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps) {
   // PlotPlain's depth test and writes, with the depth bits worked out once for the whole line.
   const bool test = ps.depthTest, write = ps.depthTest && ps.depthWrite;
   const bool lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
-  if (allUniform_ && depth == uniformDepth_) {
-    // Every pixel holds this very depth (the scene's 1.0 after a clear): one test decides them all,
-    // and writing the depth changes nothing.
-    if (test && !lessEqual && !CompareDepth(ps.depthFunc, depth, depth)) return;
-    UniformWalk(XMajor, start, step, count, major0, minor0, slope, colour);
-    return;
-  }
-  for (int i = 0; i < count; ++i) {
-    const int m = start + i * step;
-    const int n = CentreIndex(minor0 + (static_cast<float>(m) - major0) * slope);
+  for (int i = 0; i < s.count; ++i) {
+    const int m = s.start + i * s.step;
+    const int n = CentreIndex(s.minor0 + (static_cast<float>(m) - s.major0) * s.slope);
     const int x = XMajor ? m : n, y = XMajor ? n : m;
     if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
     const size_t index = static_cast<size_t>(y) * width_ + x;
@@ -458,6 +428,7 @@ void Rasterizer::PlainWalk(int start, int step, int count, float major0, float m
 
 void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                               const PixelState& ps) {
+  FinishPendingLines();
   const ScreenVertex* v[3] = {&a, &b, &c};
   int64_t X[3], Y[3];
   for (int i = 0; i < 3; ++i) {

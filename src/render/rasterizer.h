@@ -1,14 +1,16 @@
 // The software rasterizer: an A8R8G8B8 colour buffer and a 16-bit depth buffer, and the Direct3D rules
 // for filling them: pixel centres on integer coordinates, size-1 points on the pixel they round to,
 // diamond-exit lines, top-left filled triangles, stage-0 texture blending, alpha test, blending, depth.
-// Vertices arrive already divided and in pixels (pipeline.cpp does transform, lighting and clipping).
+// Vertices arrive already divided and in pixels (device_draw.cpp does transform, lighting and clipping).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "render/d3d8.h"
+#include "render/float4.h"
 
 namespace render {
 
@@ -16,14 +18,28 @@ class Texture;
 
 // ceil(x - 0.5): the pixel whose centre is nearest, exact halves going left/up. NaN and far values map
 // outside any target.
-inline int CentreIndex(float x) {
-  if (!(x > -1e7f && x < 1e7f)) return -1 << 30;
+// CentreIndex for an x known to lie within ±1e7 (the walk of a line between two such ends).
+inline int CentreIndexNear(float x) {
   // ceil as truncation plus one correction: exact for |x - 0.5| < 2^24, where both conversions are
   // exact, and far cheaper than the library call that ceilf is without SSE4.1.
   const float h = x - 0.5f;
   const int t = static_cast<int>(h);  // toward zero
   return t + (static_cast<float>(t) < h ? 1 : 0);
 }
+
+inline int CentreIndex(float x) {
+  if (!(x > -1e7f && x < 1e7f)) return -1 << 30;
+  return CentreIndexNear(x);
+}
+
+// The pixels of a diamond-exit line from its screen ends: one per step of the major axis, from
+// `start` by `step` (±1), `count` of them (0 or less: none). The pixel at major index m lies at minor
+// index CentreIndex(minor0 + (m - major0) · slope).
+struct LineSteps {
+  bool xMajor;
+  int start, step, count;
+  float major0, minor0, dMajor, slope;
+};
 
 // One vertex in screen space: x, y in pixels (centres on integers), z the depth 0..1, rhw = 1/w.
 // Colours are 0..255 floats so they interpolate without conversions; fog is the fog factor
@@ -74,8 +90,11 @@ class Rasterizer {
   void Resize(int width, int height);
   int Width() const { return width_; }
   int Height() const { return height_; }
-  const uint32_t* Colour() const { return colour_.data(); }
-  uint32_t* Colour() { return colour_.data(); }
+  // The colour buffer, every line drawn so far in it.
+  uint32_t* Colour() {
+    FinishPendingLines();
+    return colour_.data();
+  }
   // The depth stored for pixel (x, y); for tests.
   uint16_t DepthAt(int x, int y) const;
 
@@ -90,12 +109,41 @@ class Rasterizer {
   // the per-pixel attribute interpolation that cannot change a flat colour.
   void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
                      const PixelState& ps);
+  // DrawPlainLine's usual case: the line's depth bits are those every pixel already holds (see
+  // DepthSettled), its packed `colour` is opaque or blending is off, so the pixels only take `colour`.
+  // Such lines wait to be walked four at a time (settled_lines.cpp); everything else the rasterizer
+  // does, reading the colour buffer included, walks the waiting ones first.
+  void DrawSettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
+    PendingLines& p = pending_;
+    const int i = p.count;
+    p.x0[i] = x0, p.y0[i] = y0, p.x1[i] = x1, p.y1[i] = y1;
+    p.colour[i] = colour;
+    p.lastPixel[i] = lastPixel ? 1 : 0;
+    if (++p.count == kPendingLines) WalkPendingLines();
+  }
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
+
+  // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
+  // finite z1 - z0, (z1 - z0) t lies between 0 and z1 - z0, so every interpolated z0 + (z1 - z0) t lies
+  // between z0 and z0 + (z1 - z0), and DepthToBits never decreases. (A clipped end of the scene's
+  // depth-1.0 lines slopes by an ulp or so.)
+  static bool SameDepthBits(float z0, float z1) {
+    const float dz = z1 - z0;
+    return z0 == z1 || (std::fabs(dz) <= 3.4028235e38f && DepthToBits(z0) == DepthToBits(z0 + dz));
+  }
+  // Whether every pixel holds the depth bits `depth` (the scene's 1.0 after a clear, say) and a
+  // fragment of that depth passes the depth test: then it passes everywhere, and writing its depth
+  // changes nothing.
+  bool DepthSettled(uint16_t depth, const PixelState& ps) const {
+    return allUniform_ && depth == uniformDepth_ &&
+           (!ps.depthTest || ps.depthFunc == D3DCMP_LESSEQUAL || CompareDepth(ps.depthFunc, depth, depth));
+  }
 
   // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
   // `colour` and depth `z`, for a state with ps.plainWrite set (so texture coordinates and fog do not
   // matter): the same result as the general fragment path, without its combiner and blender.
   void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
+    FinishPendingLines();
     const uint32_t result = colour | ps.plainAlpha;
     if (ps.blend && (result >> 24) != 0xFF) {
       FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
@@ -130,6 +178,28 @@ class Rasterizer {
     return static_cast<uint16_t>(z * 65535.0f + 0.5f);
   }
   static bool CompareDepth(DWORD func, unsigned value, unsigned reference);
+
+  // The walk of a line with ends whose differences dx = x1 - x0 and dy = y1 - y0 are finite and below
+  // 1e7 in size. The ends' indices come from coordinates pulled in to just outside the target, so the
+  // walk stays near the target however far away an end lies, and lights the same pixels on it.
+  LineSteps PlanLine(float x0, float y0, float x1, float y1, float dx, float dy, bool lastPixel) const {
+    Float4 ends = {x0, y0, x1, y1};
+    ends = ends < endLow_ ? endLow_ : ends;
+    ends = ends > endHigh_ ? endHigh_ : ends;
+    const Int4 index = CentreIndexNear4(ends);
+    LineSteps s;
+    s.xMajor = std::fabs(dx) >= std::fabs(dy);
+    s.major0 = s.xMajor ? x0 : y0;
+    s.minor0 = s.xMajor ? y0 : x0;
+    s.dMajor = s.xMajor ? dx : dy;
+    const float dMinor = s.xMajor ? dy : dx;
+    s.start = s.xMajor ? index[0] : index[1];
+    const int end = s.xMajor ? index[2] : index[3];
+    s.step = end >= s.start ? 1 : -1;
+    s.count = (end - s.start) * s.step + (lastPixel ? 1 : 0);
+    s.slope = s.dMajor != 0.0f ? dMinor / s.dMajor : 0.0f;
+    return s;
+  }
   // Fills in the derived fields of `ps` after its states changed.
   static void Finish(PixelState& ps);
 
@@ -148,14 +218,26 @@ class Rasterizer {
     return static_cast<size_t>(y >> kTileShift) * tilesPerRow_ + static_cast<size_t>(x >> kTileShift);
   }
   void MaterialiseTile(size_t tile);
-  void UniformWalk(bool xMajor, int start, int step, int count, float major0, float minor0, float slope,
-                   uint32_t colour);
   template <bool XMajor>
-  void PlainWalk(int start, int step, int count, float major0, float minor0, float slope, uint16_t depth,
-                 uint32_t colour, const PixelState& ps);
+  void PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps);
   void MaterialiseAllTiles();
 
+  void FinishPendingLines() {
+    if (pending_.count != 0) WalkPendingLines();
+  }
+  void WalkPendingLines();
+  // Settled lines not yet walked, as lanes of four.
+  static constexpr int kPendingLines = 4;
+  struct PendingLines {
+    alignas(16) float x0[kPendingLines], y0[kPendingLines], x1[kPendingLines], y1[kPendingLines];
+    alignas(16) int lastPixel[kPendingLines];
+    uint32_t colour[kPendingLines];
+    int count = 0;
+  } pending_;
+
   int width_ = 0, height_ = 0;
+  // Line ends are pulled into [-2, width + 1] × [-2, height + 1]: x, y, x, y.
+  Float4 endLow_ = {-2.0f, -2.0f, -2.0f, -2.0f}, endHigh_ = {1.0f, 1.0f, 1.0f, 1.0f};
   std::vector<uint32_t> colour_;
   std::vector<uint16_t> depth_;
   std::vector<uint8_t> tileUniform_;

@@ -103,6 +103,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
   void DrawSceneLine(const uint8_t* a, const uint8_t* b);
   void TransformPosition(const uint8_t* p, ClipPosition& out) const;
+  void ToScreenPosition(const ClipPosition& c, float& sx, float& sy, float& sz) const;
+  // Remembers scene line end `b` for the next segment, which usually starts there.
+  void KeepLineEnd(const uint8_t* b, const ClipPosition& clip, bool inside, bool onScreen, float sx, float sy, float sz);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;

@@ -1,0 +1,126 @@
+// The rasterizer's line walks: settled lines (walked later, four at a time) against the general
+// per-pixel walk, the order of waiting lines against other drawing, and ends far off the target.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "render/rasterizer.h"
+
+namespace {
+
+using render::PixelState;
+using render::Rasterizer;
+using render::ScreenVertex;
+
+constexpr int kWidth = 40, kHeight = 30;
+
+struct Target {
+  Rasterizer raster;
+  PixelState state;
+  int width, height;
+  explicit Target(int w = kWidth, int h = kHeight) : width(w), height(h) {
+    raster.Resize(w, h);
+    raster.Clear(0, 0, w, h, true, 0xFF000000u, true, 1.0f);
+    Rasterizer::Finish(state);
+  }
+  std::vector<uint32_t> Pixels() {
+    const uint32_t* p = raster.Colour();
+    return std::vector<uint32_t>(p, p + static_cast<size_t>(width) * height);
+  }
+  // The general walk, with the colour on both ends and depth 1.0 (the cleared depth).
+  void GeneralLine(float x0, float y0, float x1, float y1, uint32_t colour) {
+    auto vertex = [colour](float x, float y) {
+      return ScreenVertex{x, y, 1.0f, 1.0f, static_cast<float>((colour >> 16) & 0xFF),
+                          static_cast<float>((colour >> 8) & 0xFF), static_cast<float>(colour & 0xFF), 255.0f,
+                          0.0f, 0.0f, 1.0f};
+    };
+    raster.DrawLine(vertex(x0, y0), vertex(x1, y1), state);
+  }
+};
+
+struct Line {
+  float x0, y0, x1, y1;
+  uint32_t colour;
+};
+
+// Short and long lines in every direction, some leaving the target, some on exact pixel halves.
+std::vector<Line> RandomLines(unsigned seed, int n) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> position(-8.0f, kWidth + 8.0f), step(-4.0f, 4.0f), along(-30.0f, 30.0f);
+  std::uniform_int_distribution<int> pick(0, 5), half(-20, 100);
+  std::vector<Line> lines;
+  for (int i = 0; i < n; ++i) {
+    Line l{position(rng), position(rng), 0, 0, 0xFF000000u | static_cast<uint32_t>(rng() & 0xFFFFFFu)};
+    switch (pick(rng)) {
+      case 0: l.x1 = l.x0 + along(rng), l.y1 = l.y0 + along(rng); break;
+      case 1:  // ends on pixel halves
+        l.x0 = half(rng) * 0.5f, l.y0 = half(rng) * 0.5f, l.x1 = half(rng) * 0.5f, l.y1 = half(rng) * 0.5f;
+        break;
+      case 2: l.x1 = l.x0, l.y1 = l.y0; break;  // a point-like line
+      default: l.x1 = l.x0 + step(rng), l.y1 = l.y0 + step(rng); break;
+    }
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+TEST(LineWalks, SettledLinesLightWhatTheGeneralWalkLights) {
+  for (bool lastPixel : {true, false}) {
+    Target general, settled;
+    general.state.lastPixel = lastPixel;
+    for (const Line& l : RandomLines(lastPixel ? 5 : 6, 3001)) {  // not a multiple of four: some wait at the end
+      general.GeneralLine(l.x0, l.y0, l.x1, l.y1, l.colour);
+      settled.raster.DrawSettledLine(l.x0, l.y0, l.x1, l.y1, l.colour, lastPixel);
+    }
+    const auto expected = general.Pixels();
+    int lit = 0;
+    for (uint32_t p : expected) lit += p != 0xFF000000u;
+    EXPECT_GT(lit, kWidth * kHeight / 2);
+    EXPECT_TRUE(settled.Pixels() == expected) << "LASTPIXEL " << lastPixel;
+  }
+}
+
+TEST(LineWalks, WaitingLinesAreWalkedBeforeAnythingElseDraws) {
+  // A settled line, then a point and a general line over it, then a settled line over those: each
+  // later drawing must cover the earlier one, as if every line had been walked at once.
+  Target t;
+  t.raster.DrawSettledLine(2, 5, 30, 5, 0xFF0000FFu, true);
+  t.raster.PlotPoint(10, 5, 1.0f, 0xFF00FF00u, 0, 0, 1, t.state);
+  t.GeneralLine(20, 2, 20, 8, 0xFFFF0000u);
+  t.raster.DrawSettledLine(15, 5, 25, 5, 0xFFFFFFFFu, true);
+  const auto p = t.Pixels();
+  auto at = [&](int x, int y) { return p[static_cast<size_t>(y) * kWidth + x]; };
+  EXPECT_EQ(at(2, 5), 0xFF0000FFu);
+  EXPECT_EQ(at(10, 5), 0xFF00FF00u);
+  EXPECT_EQ(at(20, 3), 0xFFFF0000u);
+  EXPECT_EQ(at(20, 5), 0xFFFFFFFFu);
+  EXPECT_EQ(at(30, 5), 0xFF0000FFu);
+
+  // A clear after a waiting line clears it too.
+  t.raster.DrawSettledLine(0, 0, 39, 29, 0xFFFFFFFFu, true);
+  t.raster.Clear(0, 0, kWidth, kHeight, true, 0xFF101010u, false, 1.0f);
+  for (uint32_t pixel : t.Pixels()) ASSERT_EQ(pixel, 0xFF101010u);
+}
+
+TEST(LineWalks, AnEndFarOffTheTargetLightsTheLinesPartOnIt) {
+  // From x = 1e7 + 100 back to x = 200 along row 4 (the ends less than 1e7 apart, so the line is
+  // drawn): on a 256-pixel row that is columns 200 to 255. (The far end once stood for a pixel far to
+  // the left, which lit columns 0 to 200 after a walk of a billion steps.)
+  constexpr int kWide = 256;
+  auto check = [](const std::vector<uint32_t>& p, const char* path) {
+    for (int x = 0; x < kWide; ++x) EXPECT_EQ(p[4 * kWide + x] != 0xFF000000u, x >= 200) << path << ", column " << x;
+  };
+  const float far = 1e7f + 100.0f;
+  Target general(kWide, 8);
+  general.GeneralLine(far, 4.0f, 200.0f, 4.0f, 0xFFFFFFFFu);
+  check(general.Pixels(), "general walk");
+  Target settled(kWide, 8);
+  settled.raster.DrawSettledLine(far, 4.0f, 200.0f, 4.0f, 0xFFFFFFFFu, true);
+  check(settled.Pixels(), "settled walk");
+  Target plain(kWide, 8);
+  plain.raster.DrawPlainLine(far, 4.0f, 0.5f, 200.0f, 4.0f, 0.5f, 0xFFFFFFFFu, plain.state);
+  check(plain.Pixels(), "plain walk at another depth");
+}
+
+}  // namespace
