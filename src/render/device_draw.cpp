@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/clip_volume.h"
+#include "render/float4.h"
 #include "render/software_device.h"
 #include "render/texture.h"
 #include "render/vertex_buffer.h"
@@ -12,27 +14,10 @@
 namespace render {
 namespace {
 
-// Points closer to the eye plane than this (in clip w) are clipped away, so the divide stays finite
-// even for lines that pass through the eye.
-constexpr float kMinW = 1e-5f;
+float AsFloat(DWORD bits) { return LoadBytes<float>(&bits); }
 
-float AsFloat(DWORD bits) {
-  float f;
-  std::memcpy(&f, &bits, sizeof f);
-  return f;
-}
-
-inline float ReadFloat(const uint8_t* p) {
-  float f;
-  std::memcpy(&f, p, sizeof f);
-  return f;
-}
-
-inline uint32_t ReadU32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+inline float ReadFloat(const uint8_t* p) { return LoadBytes<float>(p); }
+inline uint32_t ReadU32(const uint8_t* p) { return LoadBytes<uint32_t>(p); }
 
 // The vertex colour as 0..255 channels (opaque white without a diffuse field) and the texture
 // coordinates (0, 0 without one), shared by scene and screen vertices.
@@ -59,27 +44,6 @@ void Multiply(const float a[4][4], const float b[4][4], float out[4][4]) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
       out[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j] + a[i][3] * b[3][j];
-}
-
-// Signed distances to the clip planes -w <= x, x <= w, -w <= y, y <= w, 0 <= z, z <= w, w >= kMinW.
-constexpr int kPlanes = 7;
-template <class V>  // ClipVertex or ClipPosition
-inline float PlaneDistance(const V& v, int plane) {
-  switch (plane) {
-    case 0: return v.w + v.x;
-    case 1: return v.w - v.x;
-    case 2: return v.w + v.y;
-    case 3: return v.w - v.y;
-    case 4: return v.z;
-    case 5: return v.w - v.z;
-    default: return v.w - kMinW;
-  }
-}
-
-template <class V>
-inline bool Inside(const V& v) {
-  // Written so that NaN counts as outside.
-  return v.w >= kMinW && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w && v.z >= 0.0f && v.z <= v.w;
 }
 
 inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
@@ -123,6 +87,8 @@ void SoftwareDevice::ViewportChanged() {
   vpHalfH_ = static_cast<float>(viewport_.Height) * 0.5f;
   vpMinZ_ = viewport_.MinZ;
   vpRangeZ_ = viewport_.MaxZ - viewport_.MinZ;
+  vpScale_ = Float4{vpHalfW_, vpHalfH_, vpRangeZ_, 0.0f};
+  vpOffset_ = Float4{vpLeft_, vpTop_, vpMinZ_, 0.0f};
   lastEndValid_ = false;  // its screen position is the old viewport's
 }
 
@@ -390,17 +356,12 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
   }
 }
 
-inline void SoftwareDevice::PlotScenePoint(const uint8_t* p) {
+void SoftwareDevice::PlotScenePoint(const uint8_t* p) {
   // Transform, depth clip, viewport and one fragment, with no intermediate records; the arithmetic is
   // the general path's (FetchVertex, DrawClippedPoint, ToScreen) term for term, so the pixel is the same.
-  const float(*m)[4] = worldViewProjection_;
-  const float x = ReadFloat(p), y = ReadFloat(p + 4), z = ReadFloat(p + 8);
-  const float cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
-  const float cw = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
-  if (!(cw >= kMinW && cz >= 0.0f && cz <= cw)) return;
-  const float cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
-  const float cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
-  PlotVisiblePoint(cx, cy, cz, cw, p);
+  const Float4 clip = ClipOf(p);
+  if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
+  PlotVisiblePoint(clip, p);
 }
 
 inline void SoftwareDevice::PlotOriginPoint(const uint8_t* p) {
@@ -408,124 +369,31 @@ inline void SoftwareDevice::PlotOriginPoint(const uint8_t* p) {
   // 0 × m is a zero, and adding zeros to m[3][j] can at most turn a -0 into +0. A zero of either sign
   // passes the same depth tests and gives the same screen position (1 ± 0 is 1) and depth bits, so
   // the pixel is PlotScenePoint's.
-  const float(*m)[4] = worldViewProjection_;
-  const float cz = m[3][2], cw = m[3][3];
-  if (!(cw >= kMinW && cz >= 0.0f && cz <= cw)) return;
-  PlotVisiblePoint(m[3][0], m[3][1], cz, cw, p);
+  const Float4 clip = LoadBytes<Float4>(worldViewProjection_[3]);
+  if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
+  PlotVisiblePoint(clip, p);
 }
 
-inline void SoftwareDevice::PlotVisiblePoint(float cx, float cy, float cz, float cw, const uint8_t* p) {
-  const float rhw = 1.0f / cw;
+inline void SoftwareDevice::PlotVisiblePoint(Float4 clip, const uint8_t* p) {
   const uint32_t colour = layout_.diffuse >= 0 ? ReadU32(p + layout_.diffuse) : 0xFFFFFFFFu;
-  const float sx = vpLeft_ + (1.0f + cx * rhw) * vpHalfW_, sy = vpTop_ + (1.0f - cy * rhw) * vpHalfH_;
-  const float sz = vpMinZ_ + cz * rhw * vpRangeZ_;
+  const Float4 screen = ScreenOf(clip);
   if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {
     // A size-1 point is the one pixel its centre rounds to; a plain-write state needs no texture
     // coordinates or fog.
-    const int px = CentreIndex(sx), py = CentreIndex(sy);
-    if (px >= 0 && py >= 0 && px < raster_.Width() && py < raster_.Height()) raster_.PlotPlain(px, py, sz, colour, pixel_);
+    const Int4 pixel = CentreIndex4(screen);
+    if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
+        static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
+      raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);
     return;
   }
   const float u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
   const float v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
-  raster_.PlotPoint(sx, sy, sz, colour, u, v, 1.0f, pixel_);
+  raster_.PlotPoint(screen[0], screen[1], screen[2], colour, u, v, 1.0f, pixel_);
 }
 
 void SoftwareDevice::PlotScenePoints(const uint8_t* data, UINT stride, uint64_t count) {
   // Unlit, unfogged world-space points. The scene draws 150 000 of these a frame.
   for (uint64_t i = 0; i < count; ++i) PlotScenePoint(data + i * stride);
-}
-
-inline void SoftwareDevice::TransformPosition(const uint8_t* p, ClipPosition& out) const {
-  // FetchVertex's position arithmetic.
-  const float x = ReadFloat(p), y = ReadFloat(p + 4), z = ReadFloat(p + 8);
-  const float(*m)[4] = worldViewProjection_;
-  out.x = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
-  out.y = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
-  out.z = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
-  out.w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
-}
-
-inline void SoftwareDevice::ToScreenPosition(const ClipPosition& c, float& sx, float& sy, float& sz) const {
-  // ToScreen's arithmetic, on a position.
-  const float rhw = 1.0f / c.w;
-  sx = vpLeft_ + (1.0f + c.x * rhw) * vpHalfW_;
-  sy = vpTop_ + (1.0f - c.y * rhw) * vpHalfH_;
-  sz = vpMinZ_ + c.z * rhw * vpRangeZ_;
-}
-
-inline void SoftwareDevice::KeepLineEnd(const uint8_t* b, const ClipPosition& clip, bool inside, bool onScreen,
-                                        float sx, float sy, float sz) {
-  std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
-  lastEnd_.clip = clip;
-  lastEnd_.inside = inside;
-  lastEnd_.onScreen = onScreen;
-  lastEnd_.sx = sx, lastEnd_.sy = sy, lastEnd_.sz = sz;
-  lastEndValid_ = true;
-}
-
-void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
-  const uint32_t colourA = layout_.diffuse >= 0 ? ReadU32(a + layout_.diffuse) : 0xFFFFFFFFu;
-  const uint32_t colourB = layout_.diffuse >= 0 ? ReadU32(b + layout_.diffuse) : 0xFFFFFFFFu;
-  // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
-  if (!pixel_.plainWrite || colourA != colourB) {
-    EmitLine(a, b);
-    return;
-  }
-  // Clipping and the viewport transform as DrawClippedLine and ToScreen do them, on positions only:
-  // a flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
-  ClipPosition pa, pb;
-  const bool reuse = lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0;
-  TransformPosition(b, pb);
-  // A reused start was the last segment's end, whose clip position (the same bits) was tested then.
-  const bool insideB = Inside(pb);
-  if (reuse && lastEnd_.inside && lastEnd_.onScreen && insideB) {
-    // The polyline's usual segment: nothing to clip, and the start is already on screen.
-    const float ax = lastEnd_.sx, ay = lastEnd_.sy, az = lastEnd_.sz;
-    float bx, by, bz;
-    ToScreenPosition(pb, bx, by, bz);
-    KeepLineEnd(b, pb, true, true, bx, by, bz);
-    const uint32_t result = colourA | pixel_.plainAlpha;
-    if ((!pixel_.blend || (result >> 24) == 0xFF) && Rasterizer::SameDepthBits(az, bz) &&
-        raster_.DepthSettled(Rasterizer::DepthToBits(az), pixel_))
-      raster_.DrawSettledLine(ax, ay, bx, by, result, pixel_.lastPixel);
-    else
-      raster_.DrawPlainLine(ax, ay, az, bx, by, bz, colourA, pixel_);
-    return;
-  }
-  if (reuse) pa = lastEnd_.clip;
-  else TransformPosition(a, pa);
-  float t0 = 0.0f, t1 = 1.0f;
-  bool visible = true;
-  if (!((reuse ? lastEnd_.inside : Inside(pa)) && insideB)) {
-    for (int p = 0; p < kPlanes && visible; ++p) {
-      const float da = PlaneDistance(pa, p), db = PlaneDistance(pb, p);
-      if (da >= 0.0f && db >= 0.0f) continue;
-      if (!(da >= 0.0f) && !(db >= 0.0f)) {  // both outside (or NaN)
-        visible = false;
-        break;
-      }
-      const float t = da / (da - db);
-      if (da < 0.0f) t0 = std::max(t0, t);
-      else t1 = std::min(t1, t);
-      visible = !(t0 > t1);
-    }
-  }
-  auto toScreen = [this](const ClipPosition& c, float& sx, float& sy, float& sz) { ToScreenPosition(c, sx, sy, sz); };
-  auto lerp = [](const ClipPosition& p, const ClipPosition& q, float t) {
-    auto mix = [t](float u, float v) { return u + (v - u) * t; };
-    return ClipPosition{mix(p.x, q.x), mix(p.y, q.y), mix(p.z, q.z), mix(p.w, q.w)};
-  };
-  float ax = 0, ay = 0, az = 0, bx = 0, by = 0, bz = 0;
-  if (visible) {
-    if (t0 > 0.0f) toScreen(lerp(pa, pb, t0), ax, ay, az);
-    else if (reuse && lastEnd_.onScreen) ax = lastEnd_.sx, ay = lastEnd_.sy, az = lastEnd_.sz;
-    else toScreen(pa, ax, ay, az);
-    if (t1 < 1.0f) toScreen(lerp(pa, pb, t1), bx, by, bz);
-    else toScreen(pb, bx, by, bz);
-  }
-  KeepLineEnd(b, pb, insideB, visible && !(t1 < 1.0f), bx, by, bz);
-  if (visible) raster_.DrawPlainLine(ax, ay, az, bx, by, bz, colourA, pixel_);
 }
 
 void SoftwareDevice::EmitLine(const uint8_t* a, const uint8_t* b) {
@@ -624,25 +492,23 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
 
 HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
   // The caller's memory is trusted to hold the vertices the count implies, as on Direct3D.
-  if (type == D3DPT_POINTLIST && primitiveCount == 1 && inScene_ && layout_.valid && vertices &&
-      stride >= layout_.size) {
-    // One point, the scene's most frequent call: the checks Draw makes, then straight to the pixel.
+  const auto* v = static_cast<const uint8_t*>(vertices);
+  if (primitiveCount == 1 && inScene_ && layout_.valid && v && stride >= layout_.size) {
+    // One point or one segment, the scene's most frequent calls: the checks Draw makes, then the
+    // short route.
     PrepareDraw();
     if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
-      PlotScenePoint(static_cast<const uint8_t*>(vertices));
-      return D3D_OK;
+      if (type == D3DPT_POINTLIST) {
+        PlotScenePoint(v);
+        return D3D_OK;
+      }
+      if (type == D3DPT_LINELIST) {
+        DrawSceneLine(v, v + stride);
+        return D3D_OK;
+      }
     }
   }
-  if (type == D3DPT_LINELIST && primitiveCount == 1 && inScene_ && layout_.valid && vertices &&
-      stride >= layout_.size) {
-    // One segment, the scene's polyline: DrawSceneLine, or EmitLine when it does not apply.
-    PrepareDraw();
-    if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
-      DrawSceneLine(static_cast<const uint8_t*>(vertices), static_cast<const uint8_t*>(vertices) + stride);
-      return D3D_OK;
-    }
-  }
-  return Draw(type, primitiveCount, static_cast<const uint8_t*>(vertices), stride, UINT64_MAX);
+  return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {

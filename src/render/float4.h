@@ -15,14 +15,10 @@ namespace render {
 using Float4 = float __attribute__((vector_size(16)));
 using Int4 = int __attribute__((vector_size(16)));  // also the lane masks of comparisons: 0 or -1
 
-inline Float4 LoadFloat4(const float* p) {
-  Float4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline Int4 LoadInt4(const int* p) {
-  Int4 v;
+// A value of type T from the bytes at p (any alignment).
+template <class T>
+inline T LoadBytes(const void* p) {
+  T v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
@@ -38,18 +34,23 @@ inline int LaneBits(Int4 mask) {
 #endif
 }
 
+// Constants are written as whole vectors: a scalar operand is broadcast at run time.
+constexpr Float4 kHalf4 = {0.5f, 0.5f, 0.5f, 0.5f};
+
 // CentreIndexNear lane by lane (every lane within ±1e7).
 inline Int4 CentreIndexNear4(Float4 x) {
-  const Float4 h = x - 0.5f;
+  const Float4 h = x - kHalf4;
   const Int4 t = __builtin_convertvector(h, Int4);  // toward zero
   return t - (__builtin_convertvector(t, Float4) < h);  // a true comparison is -1: one up
 }
 
 // CentreIndex lane by lane: ceil(x - 0.5), and -2^30 for lanes outside ±1e7 or NaN.
 inline Int4 CentreIndex4(Float4 x) {
-  const Int4 near = (x > -1e7f) & (x < 1e7f);
+  constexpr Float4 kLow = {-1e7f, -1e7f, -1e7f, -1e7f}, kHigh = {1e7f, 1e7f, 1e7f, 1e7f};
+  constexpr Int4 kFar = {-1 << 30, -1 << 30, -1 << 30, -1 << 30};
+  const Int4 near = (x > kLow) & (x < kHigh);
   const Int4 index = CentreIndexNear4(near ? x : Float4{});  // far lanes are not converted: no overflow
-  return near ? index : Int4{} + (-1 << 30);
+  return near ? index : kFar;
 }
 
 }  // namespace render

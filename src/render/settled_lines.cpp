@@ -24,7 +24,8 @@ void Rasterizer::WalkPendingLines() {
   PendingLines& p = pending_;
   const int n = p.count;
   p.count = 0;
-  const Float4 x0 = LoadFloat4(p.x0), y0 = LoadFloat4(p.y0), x1 = LoadFloat4(p.x1), y1 = LoadFloat4(p.y1);
+  const auto x0 = LoadBytes<Float4>(p.x0), y0 = LoadBytes<Float4>(p.y0), x1 = LoadBytes<Float4>(p.x1),
+             y1 = LoadBytes<Float4>(p.y1);
   const Float4 dx = x1 - x0, dy = y1 - y0;
   const Int4 lane = {0, 1, 2, 3};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
@@ -44,7 +45,7 @@ void Rasterizer::WalkPendingLines() {
   };
   const Int4 start = CentreIndexNear4(pulledIn(major0)), end = CentreIndexNear4(pulledIn(major1));
   const Int4 down = end < start;  // -1 where the step is -1
-  const Int4 count = TimesStep(end - start, down) + LoadInt4(p.lastPixel);
+  const Int4 count = TimesStep(end - start, down) + LoadBytes<Int4>(p.lastPixel);
   const Float4 slope = dMajor != 0.0f ? dMinor / (dMajor != 0.0f ? dMajor : Splat(1.0f)) : Float4{};
   const Int4 last = start + TimesStep(count - 1, down);
   // The minor index of the first and the last pixel: CentreIndex(minor0 + (m - major0) · slope).

@@ -1,11 +1,13 @@
 // The software Direct3D 8 device: fixed-function state, resources, scene drawing into a Rasterizer and
 // presenting to the platform window. State and presenting live in software_device.cpp, the draw
-// path (vertex fetch, transform, lighting, fog, clipping) in device_draw.cpp.
+// path (vertex fetch, transform, lighting, fog, clipping) in device_draw.cpp, the scene's polyline
+// segments in scene_lines.cpp.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "render/float4.h"
 #include "render/rasterizer.h"
 #include "render/ref_counted.h"
 
@@ -95,17 +97,31 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void PrepareDrawStates();
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
-  void PlotScenePoint(const uint8_t* p);
+  [[gnu::noinline]] void PlotScenePoint(const uint8_t* p);
   // The same for a vertex at (+0, +0, +0) while wvpTopFinite_: its clip position is row 3.
   void PlotOriginPoint(const uint8_t* p);
   // The viewport transform and the fragment of a point inside the depth range.
-  void PlotVisiblePoint(float cx, float cy, float cz, float cw, const uint8_t* p);
+  void PlotVisiblePoint(Float4 clip, const uint8_t* p);
   // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
+  // scene_lines.cpp
   void DrawSceneLine(const uint8_t* a, const uint8_t* b);
-  void TransformPosition(const uint8_t* p, ClipPosition& out) const;
-  void ToScreenPosition(const ClipPosition& c, float& sx, float& sy, float& sz) const;
+  // The same for a segment that may need clipping, or whose start is not the last segment's end.
+  [[gnu::noinline]] void DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
+                                              uint32_t colour);
+  Float4 ClipOf(const uint8_t* p) const {
+    // World × view × projection of an FVF position: FetchVertex's arithmetic, term for term.
+    const float(*m)[4] = worldViewProjection_;
+    return Splat(LoadBytes<float>(p)) * LoadBytes<Float4>(m[0]) + Splat(LoadBytes<float>(p + 4)) * LoadBytes<Float4>(m[1]) +
+           Splat(LoadBytes<float>(p + 8)) * LoadBytes<Float4>(m[2]) + LoadBytes<Float4>(m[3]);
+  }
+  Float4 ScreenOf(Float4 clip) const {
+    // ToScreen's arithmetic, term for term: x and y from -1..1 to the viewport's pixels (y downwards),
+    // z into its depth range. (A z of -0 may come out +0: the same depth bits.)
+    const float rhw = 1.0f / clip[3];
+    return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_ + vpOffset_;
+  }
   // Remembers scene line end `b` for the next segment, which usually starts there.
-  void KeepLineEnd(const uint8_t* b, const ClipPosition& clip, bool inside, bool onScreen, float sx, float sy, float sz);
+  void KeepLineEnd(const uint8_t* b, Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;
@@ -135,6 +151,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   D3DVIEWPORT8 viewport_{};
   // The viewport transform's terms, as floats, renewed with viewport_.
   float vpLeft_ = 0, vpTop_ = 0, vpHalfW_ = 0, vpHalfH_ = 0, vpMinZ_ = 0, vpRangeZ_ = 1;
+  Float4 vpScale_ = {0, 0, 1, 0}, vpOffset_ = {0, 0, 0, 0};  // the same for x, y, z at once
   D3DMATERIAL8 material_{};
   D3DLIGHT8 lights_[kMaxLights] = {};
   bool lightEnabled_[kMaxLights] = {};
@@ -148,7 +165,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   struct LineEnd {
     uint8_t key[12];
     ClipPosition clip;
-    float sx, sy, sz;
+    float screen[4];  // x, y, z (and an unused fourth)
     bool onScreen;
     bool inside;  // Inside(clip)
   } lastEnd_{};

@@ -1,0 +1,32 @@
+// The clip volume of the software device: -w <= x <= w, -w <= y <= w, 0 <= z <= w, and w at least
+// kMinW, tested before the divide on clip positions (ClipVertex or ClipPosition).
+#pragma once
+
+namespace render {
+
+// Points closer to the eye plane than this (in clip w) are clipped away, so the divide stays finite
+// even for lines that pass through the eye.
+constexpr float kMinW = 1e-5f;
+
+// Signed distances to the clip planes -w <= x, x <= w, -w <= y, y <= w, 0 <= z, z <= w, w >= kMinW.
+constexpr int kPlanes = 7;
+template <class V>  // ClipVertex or ClipPosition
+inline float PlaneDistance(const V& v, int plane) {
+  switch (plane) {
+    case 0: return v.w + v.x;
+    case 1: return v.w - v.x;
+    case 2: return v.w + v.y;
+    case 3: return v.w - v.y;
+    case 4: return v.z;
+    case 5: return v.w - v.z;
+    default: return v.w - kMinW;
+  }
+}
+
+template <class V>
+inline bool Inside(const V& v) {
+  // Written so that NaN counts as outside.
+  return v.w >= kMinW && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w && v.z >= 0.0f && v.z <= v.w;
+}
+
+}  // namespace render
