@@ -400,6 +400,10 @@ HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
   // layout_ always describes fvf_ with stage 0's current TEXCOORDINDEX (SetTextureStageState renews
   // it), so the format in force, set again, needs no decoding. The scene does this once per point.
   if (handle == fvf_ && layout_.valid) return D3D_OK;
+  return ChangeVertexFormat(handle);
+}
+
+HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
   VertexLayout layout = LayoutOf(handle, stageStates_[0][D3DTSS_TEXCOORDINDEX]);
   if (!layout.valid) return D3DERR_INVALIDCALL;
   fvf_ = handle;

@@ -88,6 +88,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   HRESULT ApplyPresentParameters(const D3DPRESENT_PARAMETERS& pp);
   void SetDefaultState();
   void ReleaseBindings();
+  // SetVertexShader with a format other than the one in force (kept apart so that setting the same
+  // format again, once per scene point, costs a comparison).
+  [[gnu::noinline]] HRESULT ChangeVertexFormat(DWORD handle);
 
   // device_draw.cpp
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, UINT stride, uint64_t available);
