@@ -114,12 +114,18 @@ class Rasterizer {
   // Such lines wait to be walked four at a time (settled_lines.cpp); everything else the rasterizer
   // does, reading the colour buffer included, walks the waiting ones first.
   void DrawSettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
-    PendingLines& p = pending_;
+    PendingLines& p = pending_[filling_];
     const int i = p.count;
     p.x0[i] = x0, p.y0[i] = y0, p.x1[i] = x1, p.y1[i] = y1;
     p.colour[i] = colour;
     p.lastPixel[i] = lastPixel ? 1 : 0;
-    if (++p.count == kPendingLines) WalkPendingLines();
+    ++waiting_;
+    if (++p.count == kPendingLines) {
+      // The other four went in earlier: walk those (their stores have long reached the cache, where
+      // the vector loads find them), and fill their places next.
+      filling_ ^= 1;
+      if (pending_[filling_].count != 0) WalkPendingLines(pending_[filling_]);
+    }
   }
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
 
@@ -223,17 +229,21 @@ class Rasterizer {
   void MaterialiseAllTiles();
 
   void FinishPendingLines() {
-    if (pending_.count != 0) WalkPendingLines();
+    if (waiting_ != 0) WalkAllPendingLines();
   }
-  void WalkPendingLines();
-  // Settled lines not yet walked, as lanes of four.
+  void WalkAllPendingLines();
+  // Settled lines not yet walked, as lanes of four, in two sets: one being filled and, when that one
+  // is full, the other, whose lines came first.
   static constexpr int kPendingLines = 4;
   struct PendingLines {
     alignas(16) float x0[kPendingLines], y0[kPendingLines], x1[kPendingLines], y1[kPendingLines];
     alignas(16) int lastPixel[kPendingLines];
     uint32_t colour[kPendingLines];
     int count = 0;
-  } pending_;
+  } pending_[2];
+  void WalkPendingLines(PendingLines& p);
+  int filling_ = 0;   // the set new lines go to
+  int waiting_ = 0;   // lines in both sets
 
   int width_ = 0, height_ = 0;
   // Line ends are pulled into [-2, width + 1] × [-2, height + 1]: x, y, x, y.

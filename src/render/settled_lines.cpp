@@ -20,10 +20,17 @@ inline Int4 TimesStep(Int4 d, Int4 down) { return (d ^ down) - down; }
 
 }  // namespace
 
-void Rasterizer::WalkPendingLines() {
-  PendingLines& p = pending_;
+void Rasterizer::WalkAllPendingLines() {
+  // The set not being filled holds the earlier lines, if any.
+  WalkPendingLines(pending_[filling_ ^ 1]);
+  WalkPendingLines(pending_[filling_]);
+}
+
+void Rasterizer::WalkPendingLines(PendingLines& p) {
   const int n = p.count;
+  if (n == 0) return;
   p.count = 0;
+  waiting_ -= n;
   const auto x0 = LoadBytes<Float4>(p.x0), y0 = LoadBytes<Float4>(p.y0), x1 = LoadBytes<Float4>(p.x1),
              y1 = LoadBytes<Float4>(p.y1);
   const Float4 dx = x1 - x0, dy = y1 - y0;
