@@ -141,6 +141,7 @@ void Rasterizer::Finish(PixelState& ps) {
                        textureTimesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2);
   // The blender leaves an opaque source unchanged under SRCALPHA / INVSRCALPHA (the fragment path
   // treats it as a plain write too), and a disabled blender leaves every source unchanged.
+  ps.sameDepthPasses = !ps.depthTest || Compare(ps.depthFunc, 0, 0);
   ps.plainWrite = (ps.diffuseOnly || opaqueAlpha) && !ps.alphaTest &&
                   (!ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA));
 }
@@ -158,6 +159,34 @@ void Rasterizer::Resize(int width, int height) {
   tileUniform_.assign(tilesPerRow_ * tileRows, 1);
   uniformDepth_ = 0xFFFF;
   allUniform_ = true;
+}
+
+void Rasterizer::PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps) {
+  FinishPendingLines();
+  const uint32_t result = colour | ps.plainAlpha;
+  if (ps.blend && (result >> 24) != 0xFF) {
+    FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
+    return;
+  }
+  const size_t index = static_cast<size_t>(y) * width_ + x;
+  const uint16_t depth = DepthToBits(z);
+  if (DepthSettled(depth, ps)) {
+    colour_[index] = result;
+    return;
+  }
+  const size_t tile = TileOf(x, y);
+  if (ps.depthTest) {
+    const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
+    if (!(ps.depthFunc == D3DCMP_LESSEQUAL ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
+  }
+  colour_[index] = result;
+  if (ps.depthTest && ps.depthWrite) {
+    if (tileUniform_[tile]) {
+      if (depth == uniformDepth_) return;
+      MaterialiseTile(tile);
+    }
+    depth_[index] = depth;
+  }
 }
 
 void Rasterizer::MaterialiseTile(size_t tile) {

@@ -82,6 +82,8 @@ struct PixelState {
   uint32_t plainAlpha = 0;
   // Also derived: a texture is bound and both colour and alpha are MODULATE of texture and diffuse.
   bool textureModulate = false;
+  // Also derived: a fragment passes the depth test against its own depth.
+  bool sameDepthPasses = true;
 };
 
 class Rasterizer {
@@ -141,41 +143,21 @@ class Rasterizer {
   // fragment of that depth passes the depth test: then it passes everywhere, and writing its depth
   // changes nothing.
   bool DepthSettled(uint16_t depth, const PixelState& ps) const {
-    return allUniform_ && depth == uniformDepth_ &&
-           (!ps.depthTest || ps.depthFunc == D3DCMP_LESSEQUAL || CompareDepth(ps.depthFunc, depth, depth));
+    return allUniform_ && depth == uniformDepth_ && ps.sameDepthPasses;
   }
 
   // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
   // `colour` and depth `z`, for a state with ps.plainWrite set (so texture coordinates and fog do not
   // matter): the same result as the general fragment path, without its combiner and blender.
   void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
-    FinishPendingLines();
     const uint32_t result = colour | ps.plainAlpha;
-    if (ps.blend && (result >> 24) != 0xFF) {
-      FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
+    if (waiting_ == 0 && (!ps.blend || (result >> 24) == 0xFF) && DepthSettled(DepthToBits(z), ps)) {
+      // The stored depth is this depth, it passes, and writing it back changes nothing. (The scene's
+      // every point; the rest is kept out of line so that this costs no saved registers.)
+      colour_[static_cast<size_t>(y) * width_ + x] = result;
       return;
     }
-    const size_t index = static_cast<size_t>(y) * width_ + x;
-    const uint16_t depth = DepthToBits(z);
-    if (allUniform_ && depth == uniformDepth_) {
-      // The stored depth is this depth, and writing it back changes nothing.
-      if (!ps.depthTest || ps.depthFunc == D3DCMP_LESSEQUAL || CompareDepth(ps.depthFunc, depth, depth))
-        colour_[index] = result;
-      return;
-    }
-    const size_t tile = TileOf(x, y);
-    if (ps.depthTest) {
-      const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
-      if (!(ps.depthFunc == D3DCMP_LESSEQUAL ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
-    }
-    colour_[index] = result;
-    if (ps.depthTest && ps.depthWrite) {
-      if (tileUniform_[tile]) {
-        if (depth == uniformDepth_) return;
-        MaterialiseTile(tile);
-      }
-      depth_[index] = depth;
-    }
+    PlotPlainAnyDepth(x, y, z, colour, ps);
   }
 
   static uint16_t DepthToBits(float z) {
@@ -224,6 +206,7 @@ class Rasterizer {
     return static_cast<size_t>(y >> kTileShift) * tilesPerRow_ + static_cast<size_t>(x >> kTileShift);
   }
   void MaterialiseTile(size_t tile);
+  [[gnu::noinline]] void PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps);
   template <bool XMajor>
   void PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps);
   void MaterialiseAllTiles();
