@@ -17,13 +17,16 @@ inline int ToByte(float f) {
   return f >= 255.0f ? 255 : static_cast<int>(f + 0.5f);
 }
 
-struct Rgba {
-  int r, g, b, a;
-};
-
 inline Rgba Unpack(uint32_t c) {
   return {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF),
           static_cast<int>(c >> 24)};
+}
+
+// Texture times diffuse for colour and alpha (the program's text): the MODULATE of the general
+// combiner without its argument and operation dispatch. Times 255 is the identity.
+inline Rgba Modulate(const Rgba& tex, const Rgba& diffuse, bool diffuseWhite) {
+  if (diffuseWhite) return tex;
+  return {Mul255(tex.r, diffuse.r), Mul255(tex.g, diffuse.g), Mul255(tex.b, diffuse.b), Mul255(tex.a, diffuse.a)};
 }
 
 inline Rgba Arg(DWORD arg, const Rgba& diffuse, const Rgba& tex, const Rgba& factor) {
@@ -257,22 +260,14 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
   const size_t index = static_cast<size_t>(y) * width_ + x;
   const uint16_t depth = DepthToBits(z);
   const size_t tile = TileOf(x, y);
-  if (ps.depthTest && !Compare(ps.depthFunc, depth, tileUniform_[tile] ? uniformDepth_ : depth_[index])) return;
+  if (!DepthPasses(index, tile, depth, ps)) return;
 
   const Rgba diffuse = Unpack(diffusePacked);
-  int sr = diffuse.r, sg = diffuse.g, sb = diffuse.b, sa = diffuse.a;
+  Rgba s = diffuse;
   if (ps.textureModulate) {
-    // Texture times diffuse for colour and alpha (the program's text): the MODULATE of the general
-    // combiner below without its argument and operation dispatch. Times 255 is the identity.
     const bool linear = (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
-    const uint32_t t = SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV);
-    const Rgba tex = Unpack(t);
-    if (diffusePacked == 0xFFFFFFFFu) {
-      sr = tex.r, sg = tex.g, sb = tex.b, sa = tex.a;
-    } else {
-      sr = Mul255(tex.r, diffuse.r), sg = Mul255(tex.g, diffuse.g), sb = Mul255(tex.b, diffuse.b);
-      sa = Mul255(tex.a, diffuse.a);
-    }
+    s = Modulate(Unpack(SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV)), diffuse,
+                 diffusePacked == 0xFFFFFFFFu);
   } else if (!ps.diffuseOnly) {
     // With no texture bound, the texture argument reads as opaque white.
     Rgba tex{255, 255, 255, 255};
@@ -283,12 +278,21 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
     const Rgba factor = Unpack(ps.textureFactor);
     const Rgba c1 = Arg(ps.colorArg1, diffuse, tex, factor), c2 = Arg(ps.colorArg2, diffuse, tex, factor);
     const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex, factor), a2 = Arg(ps.alphaArg2, diffuse, tex, factor);
-    sr = Op(ps.colorOp, c1.r, c2.r, diffuse.r);
-    sg = Op(ps.colorOp, c1.g, c2.g, diffuse.g);
-    sb = Op(ps.colorOp, c1.b, c2.b, diffuse.b);
-    sa = Op(ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp, a1.a, a2.a, diffuse.a);
+    s.r = Op(ps.colorOp, c1.r, c2.r, diffuse.r);
+    s.g = Op(ps.colorOp, c1.g, c2.g, diffuse.g);
+    s.b = Op(ps.colorOp, c1.b, c2.b, diffuse.b);
+    s.a = Op(ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp, a1.a, a2.a, diffuse.a);
   }
+  BlendAndWrite(index, tile, depth, s, fog, ps);
+}
 
+inline bool Rasterizer::DepthPasses(size_t index, size_t tile, uint16_t depth, const PixelState& ps) const {
+  return !ps.depthTest || Compare(ps.depthFunc, depth, tileUniform_[tile] ? uniformDepth_ : depth_[index]);
+}
+
+inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog,
+                                      const PixelState& ps) {
+  int sr = s.r, sg = s.g, sb = s.b, sa = s.a;
   if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(sa), ps.alphaRef & 0xFF)) return;
 
   if (ps.fog) {
@@ -535,7 +539,8 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
   const uint32_t packed = (static_cast<uint32_t>(ToByte(first.a)) << 24) | (static_cast<uint32_t>(ToByte(first.r)) << 16) |
                           (static_cast<uint32_t>(ToByte(first.g)) << 8) | static_cast<uint32_t>(ToByte(first.b));
   const float inv = 1.0f / static_cast<float>(area);
-  if (constantColour) {
+  // `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
+  auto scan = [&](auto&& fragment) {
     for (int64_t py = minY; py <= maxY; ++py) {
       const int64_t sy = py * sub;
       int64_t e[3];
@@ -546,40 +551,45 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
           const float l2 = 1.0f - l0 - l1;
           const float z = l0 * v[0]->z + l1 * v[1]->z + l2 * v[2]->z;
           const float p0 = l0 * v[0]->rhw, p1 = l1 * v[1]->rhw, p2 = l2 * v[2]->rhw, ps_ = p0 + p1 + p2;
-          const float k0 = ps_ != 0.0f ? p0 / ps_ : l0, k1 = ps_ != 0.0f ? p1 / ps_ : l1, k2 = ps_ != 0.0f ? p2 / ps_ : l2;
-          const float fog = ps.fog ? k0 * v[0]->fog + k1 * v[1]->fog + k2 * v[2]->fog : 1.0f;
-          FragmentPacked(static_cast<int>(px), static_cast<int>(py), z, packed,
-                         k0 * v[0]->u + k1 * v[1]->u + k2 * v[2]->u, k0 * v[0]->v + k1 * v[1]->v + k2 * v[2]->v, fog,
-                         level, ps);
+          const float k[3] = {ps_ != 0.0f ? p0 / ps_ : l0, ps_ != 0.0f ? p1 / ps_ : l1, ps_ != 0.0f ? p2 / ps_ : l2};
+          fragment(static_cast<int>(px), static_cast<int>(py), z, k);
         }
         for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
       }
     }
-    return;
-  }
-  for (int64_t py = minY; py <= maxY; ++py) {
-    const int64_t sy = py * sub;
-    int64_t e[3];
-    for (int i = 0; i < 3; ++i) e[i] = edgeAt(i, minX * sub, sy);
-    for (int64_t px = minX; px <= maxX; ++px) {
-      if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
-        const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv;
-        const float l2 = 1.0f - l0 - l1;
-        const float z = l0 * v[0]->z + l1 * v[1]->z + l2 * v[2]->z;
-        const float p0 = l0 * v[0]->rhw, p1 = l1 * v[1]->rhw, p2 = l2 * v[2]->rhw, ps_ = p0 + p1 + p2;
-        const float k0 = ps_ != 0.0f ? p0 / ps_ : l0, k1 = ps_ != 0.0f ? p1 / ps_ : l1, k2 = ps_ != 0.0f ? p2 / ps_ : l2;
-        const ScreenVertex& f = *v[0];
-        const bool flat = ps.flatShade;
-        Fragment(static_cast<int>(px), static_cast<int>(py), z,
-                 flat ? f.r : k0 * v[0]->r + k1 * v[1]->r + k2 * v[2]->r,
-                 flat ? f.g : k0 * v[0]->g + k1 * v[1]->g + k2 * v[2]->g,
-                 flat ? f.b : k0 * v[0]->b + k1 * v[1]->b + k2 * v[2]->b,
-                 flat ? f.a : k0 * v[0]->a + k1 * v[1]->a + k2 * v[2]->a,
-                 k0 * v[0]->u + k1 * v[1]->u + k2 * v[2]->u, k0 * v[0]->v + k1 * v[1]->v + k2 * v[2]->v,
-                 k0 * v[0]->fog + k1 * v[1]->fog + k2 * v[2]->fog, level, ps);
-      }
-      for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
-    }
+  };
+  // An attribute at the weights k.
+  auto at = [&v](const float k[3], float ScreenVertex::*attribute) {
+    return k[0] * (v[0]->*attribute) + k[1] * (v[1]->*attribute) + k[2] * (v[2]->*attribute);
+  };
+  if (constantColour && ps.textureModulate && (level > 0 ? ps.minFilter : ps.magFilter) != D3DTEXF_LINEAR) {
+    // The program's text: FragmentPacked's texture-times-diffuse stage, with the texture level looked up
+    // once for the triangle.
+    const PointSampler sampler(*ps.texture, level, ps.addressU, ps.addressV);
+    const Rgba diffuse = Unpack(packed);
+    const bool white = packed == 0xFFFFFFFFu;
+    scan([&](int x, int y, float z, const float k[3]) {
+      const size_t index = static_cast<size_t>(y) * width_ + x;
+      const uint16_t depth = DepthToBits(z);
+      const size_t tile = TileOf(x, y);
+      if (!DepthPasses(index, tile, depth, ps)) return;
+      const float fog = ps.fog ? at(k, &ScreenVertex::fog) : 1.0f;
+      BlendAndWrite(index, tile, depth, Modulate(Unpack(sampler.At(at(k, &ScreenVertex::u), at(k, &ScreenVertex::v))), diffuse, white),
+                    fog, ps);
+    });
+  } else if (constantColour) {
+    scan([&](int x, int y, float z, const float k[3]) {
+      const float fog = ps.fog ? at(k, &ScreenVertex::fog) : 1.0f;
+      FragmentPacked(x, y, z, packed, at(k, &ScreenVertex::u), at(k, &ScreenVertex::v), fog, level, ps);
+    });
+  } else {
+    const ScreenVertex& f = *v[0];
+    const bool flat = ps.flatShade;
+    scan([&](int x, int y, float z, const float k[3]) {
+      Fragment(x, y, z, flat ? f.r : at(k, &ScreenVertex::r), flat ? f.g : at(k, &ScreenVertex::g),
+               flat ? f.b : at(k, &ScreenVertex::b), flat ? f.a : at(k, &ScreenVertex::a), at(k, &ScreenVertex::u),
+               at(k, &ScreenVertex::v), at(k, &ScreenVertex::fog), level, ps);
+    });
   }
 }
 

@@ -51,6 +51,11 @@ struct ScreenVertex {
   float fog;
 };
 
+// A colour as four 0..255 channels, as the pixel stage combines them.
+struct Rgba {
+  int r, g, b, a;
+};
+
 // What the pixel stage needs, gathered from the device states when they change.
 struct PixelState {
   const Texture* texture = nullptr;
@@ -197,6 +202,10 @@ class Rasterizer {
                 unsigned level, const PixelState& ps);
   void FragmentPacked(int x, int y, float z, uint32_t diffuse, float u, float v, float fog, unsigned level,
                       const PixelState& ps);
+  // The fragment stages around the texture stage: the depth test, then the alpha test, fog, blending
+  // and the colour and depth writes of the stage's result `s`.
+  bool DepthPasses(size_t index, size_t tile, uint16_t depth, const PixelState& ps) const;
+  void BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog, const PixelState& ps);
 
   // Depth is kept per 8 × 8 tile as "uniform" (every pixel holds uniformDepth_, the memory is stale)
   // until a different value is written into it. A full clear only marks the tiles, and the scene, whose

@@ -8,30 +8,8 @@
 namespace render {
 namespace {
 
-constexpr float kEdgeBias = 1.0f / 1024.0f;  // in texels
-
-int Address(int i, int size, DWORD mode) {
-  // Inside the texture every mode leaves the index as it is; only the others need the division.
-  if (static_cast<unsigned>(i) < static_cast<unsigned>(size)) return i;
-  if (mode == D3DTADDRESS_CLAMP || mode == D3DTADDRESS_BORDER) return i < 0 ? 0 : (i >= size ? size - 1 : i);
-  if (mode == D3DTADDRESS_MIRROR) {
-    int period = 2 * size;
-    int m = i % period;
-    if (m < 0) m += period;
-    return m < size ? m : period - 1 - m;
-  }
-  int m = i % size;
-  return m < 0 ? m + size : m;
-}
-
-// Floor that survives NaN and huge coordinates (both read as texel 0 after addressing).
-int FloorToInt(float f) {
-  if (!(f > -1e8f && f < 1e8f)) return 0;
-  // floor as truncation plus one correction, without the library call floorf is without SSE4.1:
-  // exact here, as a float of 2^24 or more is whole and converts both ways unchanged.
-  const int t = static_cast<int>(f);
-  return t - (static_cast<float>(t) > f ? 1 : 0);
-}
+using sampling::Address;
+using sampling::FloorToInt;
 
 uint32_t Lerp(uint32_t a, uint32_t b, int w256) {
   uint32_t out = 0;
@@ -50,13 +28,9 @@ uint32_t SampleTexture(const Texture& texture, unsigned level, float u, float v,
   if (level >= texture.LevelCount()) level = texture.LevelCount() - 1;
   const Texture::Level& l = texture.LevelAt(level);
   const int w = static_cast<int>(l.width), h = static_cast<int>(l.height);
+  if (!linear) return PointSampler(texture, level, addressU, addressV).At(u, v);
   const uint32_t alphaOr = texture.HasAlpha() ? 0u : 0xFF000000u;
   float fx = u * static_cast<float>(w), fy = v * static_cast<float>(h);
-  if (!linear) {
-    int x = Address(FloorToInt(fx + kEdgeBias), w, addressU);
-    int y = Address(FloorToInt(fy + kEdgeBias), h, addressV);
-    return l.texels[static_cast<size_t>(y) * w + x] | alphaOr;
-  }
   fx -= 0.5f;
   fy -= 0.5f;
   int x0 = FloorToInt(fx), y0 = FloorToInt(fy);
@@ -69,6 +43,16 @@ uint32_t SampleTexture(const Texture& texture, unsigned level, float u, float v,
   const uint32_t* row1 = &l.texels[static_cast<size_t>(yb) * w];
   uint32_t top = Lerp(row0[xa], row0[xb], wx), bottom = Lerp(row1[xa], row1[xb], wx);
   return Lerp(top, bottom, wy) | alphaOr;
+}
+
+PointSampler::PointSampler(const Texture& texture, unsigned level, DWORD addressU, DWORD addressV)
+    : addressU_(addressU), addressV_(addressV) {
+  if (level >= texture.LevelCount()) level = texture.LevelCount() - 1;
+  const Texture::Level& l = texture.LevelAt(level);
+  texels_ = l.texels.data();
+  w_ = static_cast<int>(l.width), h_ = static_cast<int>(l.height);
+  width_ = static_cast<float>(w_), height_ = static_cast<float>(h_);
+  alphaOr_ = texture.HasAlpha() ? 0u : 0xFF000000u;
 }
 
 }  // namespace render
