@@ -67,7 +67,7 @@ void Rasterizer::WalkPendingLines(PendingLines& p) {
   auto onTarget = [&](Int4 major, Int4 minor) {
     return (major >= 0) & (major < majorLimit) & (minor >= 0) & (minor < minorLimit);
   };
-  auto index = [&](Int4 major, Int4 minor) { return xMajor ? major + minor * width : major * width + minor; };
+  auto index = [&](Int4 major, Int4 minor) { return (xMajor ? minor : major) * width + (xMajor ? major : minor); };
   const Int4 walked = usable & (count > 0);
   const Int4 clear = onTarget(start, firstMinor) & onTarget(last, lastMinor);
   const int unchecked = LaneBits(walked & clear), checked = LaneBits(walked & ~clear);
