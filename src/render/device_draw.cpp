@@ -128,6 +128,7 @@ void SoftwareDevice::PrepareDrawStates() {
       wvpTopFinite_ = false;  // not worth a look: only translated worlds take the origin route
     }
     wvpDirty_ = false;
+    wvpLanesCurrent_ = false;
   }
   if (!pixelStateDirty_) return;
   pixelStateDirty_ = false;
@@ -498,20 +499,23 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     // short route.
     PrepareDraw();
     if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
-      if (type == D3DPT_POINTLIST) {
-        PlotScenePoint(v);
-        return D3D_OK;
-      }
       if (type == D3DPT_LINELIST) {
         DrawSceneLine(v, v + stride);
         return D3D_OK;
       }
+      if (type == D3DPT_POINTLIST) {
+        FinishSceneSegments();
+        PlotScenePoint(v);
+        return D3D_OK;
+      }
     }
   }
+  FinishSceneSegments();
   return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+  FinishSceneSegments();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;

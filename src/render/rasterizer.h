@@ -134,6 +134,8 @@ class Rasterizer {
       if (pending_[filling_].count != 0) WalkPendingLines(pending_[filling_]);
     }
   }
+  // Four settled lines at once, lane by lane, after the waiting ones.
+  void DrawSettledLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], bool lastPixel);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
 
   // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
@@ -150,6 +152,9 @@ class Rasterizer {
   bool DepthSettled(uint16_t depth, const PixelState& ps) const {
     return allUniform_ && depth == uniformDepth_ && ps.sameDepthPasses;
   }
+  // The depth bits every pixel holds, when they all hold the same and a fragment of that depth passes;
+  // else -1.
+  int SettledDepth(const PixelState& ps) const { return allUniform_ && ps.sameDepthPasses ? uniformDepth_ : -1; }
 
   // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
   // `colour` and depth `z`, for a state with ps.plainWrite set (so texture coordinates and fog do not
@@ -234,6 +239,8 @@ class Rasterizer {
     int count = 0;
   } pending_[2];
   void WalkPendingLines(PendingLines& p);
+  // The walk itself, of lanes 0 to n - 1.
+  void WalkLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], Int4 lastPixel, int n);
   int filling_ = 0;   // the set new lines go to
   int waiting_ = 0;   // lines in both sets
 

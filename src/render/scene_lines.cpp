@@ -14,13 +14,16 @@
 namespace render {
 namespace {
 
-// Inside(c) for a finite w; false for an infinite one, which the clipping route then looks at.
-inline bool InsideClipVolume(Float4 c) {
-  const Float4 w = Splat(c[3]);
-  const Float4 low = w * Float4{-1, -1, 0, 0} + Float4{0, 0, 0, kMinW};
-  const Float4 high = w * Float4{1, 1, 1, 0} + Float4{0, 0, 0, INFINITY};
-  return LaneBits((c >= low) & (c <= high)) == 0xF;
+// Rasterizer::DepthToBits lane by lane.
+inline Int4 DepthBits4(Float4 z) {
+  const Float4 zero{}, one = Splat(1.0f);
+  const Int4 between = (z > zero) & (z < one);
+  const Int4 bits = __builtin_convertvector((between ? z : zero) * Splat(65535.0f) + Splat(0.5f), Int4);
+  return between ? bits : (z >= one ? Int4{} + 0xFFFF : Int4{});
 }
+
+// Lanes 0-2 of `v` moved up one, `first` in lane 0: the starts of four segments from their ends.
+inline Float4 Starts(float first, Float4 v) { return __builtin_shufflevector(Splat(first), v, 0, 4, 5, 6); }
 
 }  // namespace
 
@@ -38,26 +41,108 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
   const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
   if (!pixel_.plainWrite || colourA != colourB) {
+    FinishSceneSegments();
     EmitLine(a, b);
     return;
   }
-  const Float4 clipB = ClipOf(b);
-  const bool reuse = lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0;
-  if (!(reuse && lastEnd_.inside && lastEnd_.onScreen && InsideClipVolume(clipB))) {
-    DrawClippedSceneLine(a, b, reuse, clipB, colourA);
+  if (!(lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0)) {
+    FinishSceneSegments();
+    DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
     return;
   }
-  // The polyline's usual segment: nothing to clip, and the start is already on screen.
-  const Float4 screenB = ScreenOf(clipB);
-  const float ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
-  const float bx = screenB[0], by = screenB[1], bz = screenB[2];
-  KeepLineEnd(b, clipB, true, true, screenB);
-  const uint32_t result = colourA | pixel_.plainAlpha;
-  if ((!pixel_.blend || (result >> 24) == 0xFF) && Rasterizer::SameDepthBits(az, bz) &&
-      raster_.DepthSettled(Rasterizer::DepthToBits(az), pixel_))
-    raster_.DrawSettledLine(ax, ay, bx, by, result, pixel_.lastPixel);
-  else
-    raster_.DrawPlainLine(ax, ay, az, bx, by, bz, colourA, pixel_);
+  // The polyline's usual segment, from where the last one ended: it waits for three more.
+  WaitingSegments& w = segments_;
+  const int i = w.count;
+  w.x[i] = LoadBytes<float>(b), w.y[i] = LoadBytes<float>(b + 4), w.z[i] = LoadBytes<float>(b + 8);
+  w.colour[i] = colourA;
+  std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
+  if (++w.count == kWaitingSegments) DrawWaitingSegments();
+}
+
+void SoftwareDevice::DrawWaitingSegments() {
+  WaitingSegments& w = segments_;
+  const int n = w.count;
+  w.count = 0;
+  if (!wvpLanesCurrent_) {
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Splat(worldViewProjection_[i][j]);
+    wvpLanesCurrent_ = true;
+  }
+  // ClipOf, Inside and ScreenOf for the four ends at once, an end a lane (the same operations in the
+  // same order; lanes past n hold old ends, worked out and left unused). Built lane by lane from the
+  // fields just stored, which a whole-vector load would wait for.
+  const Float4 x = {w.x[0], w.x[1], w.x[2], w.x[3]}, y = {w.y[0], w.y[1], w.y[2], w.y[3]},
+               z = {w.z[0], w.z[1], w.z[2], w.z[3]};
+  const Float4(*m)[4] = wvpLanes_;
+  const Float4 cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
+  const Float4 cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
+  const Float4 cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
+  const Float4 cw = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+  const Float4 zero{}, one = Splat(1.0f);
+  const int inside =
+      LaneBits((cw >= Splat(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) & (cz >= zero) & (cz <= cw));
+  const Float4 rhw = one / cw;
+  const Float4 sx = (one + cx * rhw) * vpScale_[0] + vpOffset_[0];
+  const Float4 sy = (one - cy * rhw) * vpScale_[1] + vpOffset_[1];
+  const Float4 sz = cz * rhw * vpScale_[2] + vpOffset_[2];
+  auto clipOf = [&](int j) { return Float4{cx[j], cy[j], cz[j], cw[j]}; };
+  auto screenOf = [&](int j) { return Float4{sx[j], sy[j], sz[j], 0.0f}; };
+
+  // The usual four: every end inside the volume, the first start too and on screen, and each
+  // segment's depth settled with an opaque colour or blending off (DrawSceneLine's tests for
+  // DrawSettledLine, lane by lane).
+  if (n == kWaitingSegments && inside == 0xF && lastEnd_.inside && lastEnd_.onScreen) {
+    const Float4 z0 = Starts(lastEnd_.screen[2], sz), dz = sz - z0;
+    const Int4 bits = DepthBits4(z0);
+    const Int4 sameBits = (z0 == sz) | ((dz >= Splat(-3.4028235e38f)) & (dz <= Splat(3.4028235e38f)) &
+                                        (bits == DepthBits4(z0 + dz)));
+    alignas(16) uint32_t result[kWaitingSegments];
+    for (int j = 0; j < kWaitingSegments; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
+    const Int4 opaque = (LoadBytes<Int4>(result) >> 24) == Int4{-1, -1, -1, -1};  // alpha 0xFF, shifted in
+    const Int4 passes = pixel_.blend ? opaque : Int4{} - 1;
+    if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xF) {
+      raster_.DrawSettledLines(Starts(lastEnd_.screen[0], sx), Starts(lastEnd_.screen[1], sy), sx, sy, result,
+                               pixel_.lastPixel);
+      const float end[3] = {x[3], y[3], z[3]};
+      KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(3), true, true, screenOf(3));
+      return;
+    }
+  }
+
+  // One at a time. Each segment starts where the one before ended: lastEnd_ for the first, then the
+  // lanes in turn; lastEnd_ is brought up to date where the clipping route needs it, and at the end.
+  const uint32_t plainAlpha = pixel_.plainAlpha;
+  const bool blend = pixel_.blend, lastPixel = pixel_.lastPixel;
+  bool startPlaced = lastEnd_.inside && lastEnd_.onScreen;  // inside the volume and on screen
+  float ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
+  int keptLane = -1;  // the lane lastEnd_ describes, when not the one before the first
+  auto keepLane = [&](int j) {
+    const float end[3] = {x[j], y[j], z[j]};  // the end's bytes
+    KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(j), true, true, screenOf(j));
+    keptLane = j;
+  };
+  for (int j = 0; j < n; ++j) {
+    if (!(startPlaced && (inside >> j & 1))) {
+      if (j > 0 && keptLane != j - 1) keepLane(j - 1);
+      const float end[3] = {x[j], y[j], z[j]};
+      const uint8_t* b = reinterpret_cast<const uint8_t*>(end);
+      DrawClippedSceneLine(b, b, true, clipOf(j), w.colour[j]);  // the start is lastEnd_: `a` goes unread
+      keptLane = j;
+      startPlaced = lastEnd_.inside && lastEnd_.onScreen;
+      ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
+      continue;
+    }
+    // Nothing to clip, and the start is already on screen.
+    const float bx = sx[j], by = sy[j], bz = sz[j];
+    const uint32_t colour = w.colour[j] | plainAlpha;
+    if ((!blend || (colour >> 24) == 0xFF) && Rasterizer::SameDepthBits(az, bz) &&
+        raster_.DepthSettled(Rasterizer::DepthToBits(az), pixel_))
+      raster_.DrawSettledLine(ax, ay, bx, by, colour, lastPixel);
+    else
+      raster_.DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j], pixel_);
+    ax = bx, ay = by, az = bz;
+  }
+  if (keptLane != n - 1) keepLane(n - 1);
 }
 
 void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,

@@ -31,8 +31,18 @@ void Rasterizer::WalkPendingLines(PendingLines& p) {
   if (n == 0) return;
   p.count = 0;
   waiting_ -= n;
-  const auto x0 = LoadBytes<Float4>(p.x0), y0 = LoadBytes<Float4>(p.y0), x1 = LoadBytes<Float4>(p.x1),
-             y1 = LoadBytes<Float4>(p.y1);
+  WalkLines(LoadBytes<Float4>(p.x0), LoadBytes<Float4>(p.y0), LoadBytes<Float4>(p.x1), LoadBytes<Float4>(p.y1),
+            p.colour, LoadBytes<Int4>(p.lastPixel), n);
+}
+
+void Rasterizer::DrawSettledLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4],
+                                  bool lastPixel) {
+  FinishPendingLines();
+  WalkLines(x0, y0, x1, y1, colour, Int4{} + (lastPixel ? 1 : 0), 4);
+}
+
+void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], Int4 lastPixel,
+                           int n) {
   const Float4 dx = x1 - x0, dy = y1 - y0;
   const Int4 lane = {0, 1, 2, 3};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
@@ -52,7 +62,7 @@ void Rasterizer::WalkPendingLines(PendingLines& p) {
   };
   const Int4 start = CentreIndexNear4(pulledIn(major0)), end = CentreIndexNear4(pulledIn(major1));
   const Int4 down = end < start;  // -1 where the step is -1
-  const Int4 count = TimesStep(end - start, down) + LoadBytes<Int4>(p.lastPixel);
+  const Int4 count = TimesStep(end - start, down) + lastPixel;
   const Float4 slope = dMajor != 0.0f ? dMinor / (dMajor != 0.0f ? dMajor : Splat(1.0f)) : Float4{};
   const Int4 last = start + TimesStep(count - 1, down);
   // The minor index of the first and the last pixel: CentreIndex(minor0 + (m - major0) · slope).
@@ -77,10 +87,10 @@ void Rasterizer::WalkPendingLines(PendingLines& p) {
   for (int i = 0; i < n; ++i) {
     const int bit = 1 << i;
     if (!((unchecked | checked) & bit)) continue;
-    const uint32_t colour = p.colour[i];
+    const uint32_t lineColour = colour[i];
     if (unchecked & bit) {
-      pixels[firstIndex[i]] = colour;
-      pixels[lastIndex[i]] = colour;  // the same pixel again for a one-pixel line
+      pixels[firstIndex[i]] = lineColour;
+      pixels[lastIndex[i]] = lineColour;  // the same pixel again for a one-pixel line
       if (count[i] <= 2) continue;
     }
     const bool alongX = xMajor[i] != 0;
@@ -90,7 +100,7 @@ void Rasterizer::WalkPendingLines(PendingLines& p) {
     const int step = down[i] ? -1 : 1, pixelsInLine = count[i];
     auto minorAt = [=](int m) { return n0 + (static_cast<float>(m) - m0) * k; };
     auto put = [=](int m, int n) {
-      pixels[static_cast<size_t>(m) * majorStride + static_cast<size_t>(n) * minorStride] = colour;
+      pixels[static_cast<size_t>(m) * majorStride + static_cast<size_t>(n) * minorStride] = lineColour;
     };
     if (unchecked & bit) {
       for (int j = 2, m = start[i]; j < pixelsInLine; ++j) {

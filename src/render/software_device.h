@@ -108,6 +108,12 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
   // scene_lines.cpp
   void DrawSceneLine(const uint8_t* a, const uint8_t* b);
+  // Draws the waiting segments; every other drawing call, state change and read of the picture does
+  // this first.
+  void FinishSceneSegments() {
+    if (segments_.count != 0) DrawWaitingSegments();
+  }
+  [[gnu::noinline]] void DrawWaitingSegments();
   // The same for a segment that may need clipping, or whose start is not the last segment's end.
   [[gnu::noinline]] void DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
                                               uint32_t colour);
@@ -173,6 +179,17 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     bool inside;  // Inside(clip)
   } lastEnd_{};
   bool lastEndValid_ = false;
+  // Scene segments that start where the segment before them ended wait here, four at a time, for
+  // their ends to be transformed together (see scene_lines.cpp). lastEnd_.key is already the last
+  // one's end; the rest of lastEnd_ still describes the end before the first.
+  static constexpr int kWaitingSegments = 4;
+  struct WaitingSegments {
+    float x[kWaitingSegments] = {}, y[kWaitingSegments] = {}, z[kWaitingSegments] = {};  // the ends, as given
+    uint32_t colour[kWaitingSegments] = {};
+    int count = 0;
+  } segments_;
+  Float4 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all four lanes
+  bool wvpLanesCurrent_ = false;
   bool lighting_ = false;
   DWORD fogMode_ = D3DFOG_NONE;
   float fogStart_ = 0, fogEnd_ = 1, fogDensity_ = 1;

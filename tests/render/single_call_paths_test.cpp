@@ -160,6 +160,80 @@ TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
   }
 }
 
+TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
+  // Segments drawn a call each may wait to be drawn together; every other call must find them drawn.
+  // A polyline is drawn a segment a call, with state changes, other drawing, clears and reads of the
+  // picture in between; the reference draws each segment alone as a LINESTRIP, which takes the general
+  // path at once.
+  for (int caseIndex : {0, 1, 2}) {
+    const Case& c = kCases[caseIndex];
+    const auto path = Path(41, 1200, kPalette);
+    Device single, reference;
+    Configure(single.device, c);
+    Configure(reference.device, c);
+    std::mt19937 rng(7 + caseIndex);
+    std::uniform_int_distribution<int> pick(0, 40);
+    D3DXMATRIX moved;
+    D3DXMatrixTranslation(&moved, 2, -3, 1);
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    const D3DVIEWPORT8 corner{6, 4, 60, 50, 0.0f, 1.0f}, whole{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+    int reads = 0;
+    size_t i = 0;
+    while (i + 1 < path.size()) {
+      const int op = pick(rng);
+      const bool coin = rng() % 2;  // drawn once for both devices
+      auto both = [&](auto&& call) {
+        call(single.device);
+        call(reference.device);
+      };
+      switch (op) {
+        case 0:  // a point over the line
+          both([&](IDirect3DDevice8* d) {
+            SceneVertex p = path[i];
+            p.colour = 0xFF2080FF;
+            d->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p);
+          });
+          break;
+        case 1:
+          both([&](IDirect3DDevice8* d) { d->SetRenderState(D3DRS_ALPHABLENDENABLE, coin); });
+          break;
+        case 2:
+          both([&](IDirect3DDevice8* d) { d->SetTransform(D3DTS_WORLD, coin ? &moved : &identity); });
+          break;
+        case 3:
+          both([&](IDirect3DDevice8* d) { d->SetViewport(coin ? &corner : &whole); });
+          break;
+        case 4:
+          both([&](IDirect3DDevice8* d) { d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000040, 1.0f, 0); });
+          break;
+        case 5:
+          ++reads;
+          ASSERT_TRUE(single.Pixels() == reference.Pixels()) << c.name << ", read before segment " << i;
+          break;
+        case 6:
+          both([](IDirect3DDevice8* d) {
+            d->EndScene();
+            d->BeginScene();
+          });
+          break;
+        case 7:  // the next segment does not start where the last one ended
+          ++i;
+          break;
+        default: {
+          SceneVertex segment[2] = {path[i], path[i + 1]};
+          segment[1].colour = segment[0].colour;
+          ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, segment, sizeof(SceneVertex)), D3D_OK);
+          ASSERT_EQ(reference.device->DrawPrimitiveUP(D3DPT_LINESTRIP, 1, segment, sizeof(SceneVertex)), D3D_OK);
+          ++i;
+        }
+      }
+    }
+    EXPECT_GT(reads, 10);
+    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << c.name;
+  }
+}
+
 TEST(SingleCallPaths, PointsOneCallEachDrawWhatTheGeneralPathDraws) {
   for (const Case& c : kCases) {
     const auto points = Path(23, 4000, kPalette);
