@@ -357,7 +357,7 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
   }
 }
 
-void SoftwareDevice::PlotScenePoint(const uint8_t* p) {
+SV_LANE_CLONES void SoftwareDevice::PlotScenePoint(const uint8_t* p) {
   // Transform, depth clip, viewport and one fragment, with no intermediate records; the arithmetic is
   // the general path's (FetchVertex, DrawClippedPoint, ToScreen) term for term, so the pixel is the same.
   const Float4 clip = ClipOf(p);

@@ -10,6 +10,16 @@
 #include <emmintrin.h>
 #endif
 
+// For the functions that do most of the lane arithmetic: compiled also for SSE4.1 (blends and
+// packed minimum in one instruction) and AVX2 (three-operand forms), the build the processor can run
+// chosen at load time. Every version does the same IEEE operations, so they draw the same pixels.
+// SV_NO_LANE_CLONES keeps the baseline build only (the sanitizer build tests it that way).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(SV_NO_LANE_CLONES)
+#define SV_LANE_CLONES [[gnu::target_clones("default", "sse4.1", "avx2")]]
+#else
+#define SV_LANE_CLONES
+#endif
+
 namespace render {
 
 using Float4 = float __attribute__((vector_size(16)));

@@ -59,7 +59,7 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
   if (++w.count == kWaitingSegments) DrawWaitingSegments();
 }
 
-void SoftwareDevice::DrawWaitingSegments() {
+SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   WaitingSegments& w = segments_;
   const int n = w.count;
   w.count = 0;
@@ -144,6 +144,8 @@ void SoftwareDevice::DrawWaitingSegments() {
   }
   if (keptLane != n - 1) keepLane(n - 1);
 }
+
+void SoftwareDevice::DrawWaitingSegments() { DrawWaitingSegmentsInLanes(); }
 
 void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
                                           uint32_t colour) {

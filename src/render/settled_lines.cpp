@@ -20,28 +20,7 @@ inline Int4 TimesStep(Int4 d, Int4 down) { return (d ^ down) - down; }
 
 }  // namespace
 
-void Rasterizer::WalkAllPendingLines() {
-  // The set not being filled holds the earlier lines, if any.
-  WalkPendingLines(pending_[filling_ ^ 1]);
-  WalkPendingLines(pending_[filling_]);
-}
-
-void Rasterizer::WalkPendingLines(PendingLines& p) {
-  const int n = p.count;
-  if (n == 0) return;
-  p.count = 0;
-  waiting_ -= n;
-  WalkLines(LoadBytes<Float4>(p.x0), LoadBytes<Float4>(p.y0), LoadBytes<Float4>(p.x1), LoadBytes<Float4>(p.y1),
-            p.colour, LoadBytes<Int4>(p.lastPixel), n);
-}
-
-void Rasterizer::DrawSettledLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4],
-                                  bool lastPixel) {
-  FinishPendingLines();
-  WalkLines(x0, y0, x1, y1, colour, Int4{} + (lastPixel ? 1 : 0), 4);
-}
-
-void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], Int4 lastPixel,
+SV_LANE_CLONES void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], Int4 lastPixel,
                            int n) {
   const Float4 dx = x1 - x0, dy = y1 - y0;
   const Int4 lane = {0, 1, 2, 3};
@@ -116,6 +95,27 @@ void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uin
         put(m, minor);
     }
   }
+}
+
+void Rasterizer::WalkAllPendingLines() {
+  // The set not being filled holds the earlier lines, if any.
+  WalkPendingLines(pending_[filling_ ^ 1]);
+  WalkPendingLines(pending_[filling_]);
+}
+
+void Rasterizer::WalkPendingLines(PendingLines& p) {
+  const int n = p.count;
+  if (n == 0) return;
+  p.count = 0;
+  waiting_ -= n;
+  WalkLines(LoadBytes<Float4>(p.x0), LoadBytes<Float4>(p.y0), LoadBytes<Float4>(p.x1), LoadBytes<Float4>(p.y1),
+            p.colour, LoadBytes<Int4>(p.lastPixel), n);
+}
+
+void Rasterizer::DrawSettledLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4],
+                                  bool lastPixel) {
+  FinishPendingLines();
+  WalkLines(x0, y0, x1, y1, colour, Int4{} + (lastPixel ? 1 : 0), 4);
 }
 
 }  // namespace render

@@ -100,7 +100,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void PrepareDrawStates();
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
-  [[gnu::noinline]] void PlotScenePoint(const uint8_t* p);
+  // (Built for several instruction sets, so never inlined.)
+  void PlotScenePoint(const uint8_t* p);
   // The same for a vertex at (+0, +0, +0) while wvpTopFinite_: its clip position is row 3.
   void PlotOriginPoint(const uint8_t* p);
   // The viewport transform and the fragment of a point inside the depth range.
@@ -114,6 +115,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     if (segments_.count != 0) DrawWaitingSegments();
   }
   [[gnu::noinline]] void DrawWaitingSegments();
+  void DrawWaitingSegmentsInLanes();  // its body, built for several instruction sets
   // The same for a segment that may need clipping, or whose start is not the last segment's end.
   [[gnu::noinline]] void DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
                                               uint32_t colour);
