@@ -43,10 +43,17 @@ SV_LANE_CLONES void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float
   const Int4 down = end < start;  // -1 where the step is -1
   const Int4 count = TimesStep(end - start, down) + lastPixel;
   const Float4 slope = dMajor != 0.0f ? dMinor / (dMajor != 0.0f ? dMajor : Splat(1.0f)) : Float4{};
+  // The first three pixels and the last, as major indices: most segments have four pixels or fewer,
+  // and a shorter one repeats its last pixel (writing a pixel twice with one colour changes nothing).
   const Int4 last = start + TimesStep(count - 1, down);
-  // The minor index of the first and the last pixel: CentreIndex(minor0 + (m - major0) · slope).
-  const Int4 firstMinor = CentreIndex4(minor0 + (__builtin_convertvector(start, Float4) - major0) * slope);
-  const Int4 lastMinor = CentreIndex4(minor0 + (__builtin_convertvector(last, Float4) - major0) * slope);
+  const Int4 second = start + TimesStep(count > 1 ? Int4{1, 1, 1, 1} : Int4{}, down);
+  const Int4 third = start + TimesStep(count > 2 ? Int4{2, 2, 2, 2} : count - 1, down);
+  // Their minor indices: CentreIndex(minor0 + (m - major0) · slope).
+  auto minorOf = [&](Int4 major) {
+    return CentreIndex4(minor0 + (__builtin_convertvector(major, Float4) - major0) * slope);
+  };
+  const Int4 firstMinor = minorOf(start), secondMinor = minorOf(second), thirdMinor = minorOf(third),
+             lastMinor = minorOf(last);
 
   // Where the first and last pixels lie in the buffer, and whether both are on the target: the minor
   // index never decreases (or never increases) along a walk, so then all its pixels are, and those
@@ -60,7 +67,8 @@ SV_LANE_CLONES void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float
   const Int4 walked = usable & (count > 0);
   const Int4 clear = onTarget(start, firstMinor) & onTarget(last, lastMinor);
   const int unchecked = LaneBits(walked & clear), checked = LaneBits(walked & ~clear);
-  const Int4 firstIndex = index(start, firstMinor), lastIndex = index(last, lastMinor);
+  const Int4 firstIndex = index(start, firstMinor), secondIndex = index(second, secondMinor),
+             thirdIndex = index(third, thirdMinor), lastIndex = index(last, lastMinor);
 
   uint32_t* const pixels = colour_.data();
   for (int i = 0; i < n; ++i) {
@@ -69,8 +77,10 @@ SV_LANE_CLONES void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float
     const uint32_t lineColour = colour[i];
     if (unchecked & bit) {
       pixels[firstIndex[i]] = lineColour;
-      pixels[lastIndex[i]] = lineColour;  // the same pixel again for a one-pixel line
-      if (count[i] <= 2) continue;
+      pixels[secondIndex[i]] = lineColour;
+      pixels[thirdIndex[i]] = lineColour;
+      pixels[lastIndex[i]] = lineColour;
+      if (count[i] <= 4) continue;
     }
     const bool alongX = xMajor[i] != 0;
     const size_t majorStride = alongX ? 1 : static_cast<size_t>(width_);
@@ -82,7 +92,7 @@ SV_LANE_CLONES void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float
       pixels[static_cast<size_t>(m) * majorStride + static_cast<size_t>(n) * minorStride] = lineColour;
     };
     if (unchecked & bit) {
-      for (int j = 2, m = start[i]; j < pixelsInLine; ++j) {
+      for (int j = 3, m = third[i]; j < pixelsInLine - 1; ++j) {
         m += step;
         put(m, CentreIndexNear(minorAt(m)));
       }
