@@ -494,11 +494,14 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
 HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
   // The caller's memory is trusted to hold the vertices the count implies, as on Direct3D.
   const auto* v = static_cast<const uint8_t*>(vertices);
-  if (primitiveCount == 1 && inScene_ && layout_.valid && v && stride >= layout_.size) {
-    // One point or one segment, the scene's most frequent calls: the checks Draw makes, then the
-    // short route.
-    PrepareDraw();
-    if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
+  if (primitiveCount == 1 && v && stride >= layout_.size) {
+    // One point or one segment, the scene's most frequent calls: the checks Draw makes (once after a
+    // change of state), then the short route.
+    if (!shortRoute_ && inScene_ && layout_.valid) {
+      PrepareDraw();
+      shortRoute_ = !layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE;
+    }
+    if (shortRoute_) {
       if (type == D3DPT_LINELIST) {
         DrawSceneLine(v, v + stride);
         return D3D_OK;

@@ -157,6 +157,7 @@ void SoftwareDevice::SetDefaultState() {
   layout_ = VertexLayout{};
   inScene_ = false;
   viewProjectionDirty_ = wvpDirty_ = pixelStateDirty_ = true;
+  shortRoute_ = false;
 }
 
 HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
@@ -237,6 +238,7 @@ HRESULT SoftwareDevice::BeginScene() {
   FinishSceneSegments();
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
+  shortRoute_ = false;
   return D3D_OK;
 }
 
@@ -244,6 +246,7 @@ HRESULT SoftwareDevice::EndScene() {
   FinishSceneSegments();
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
+  shortRoute_ = false;
   return D3D_OK;
 }
 
@@ -277,9 +280,14 @@ HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
       // take the rows straight from those stores.
       world_ = *matrix;
       wvpDirty_ = true;
+      shortRoute_ = false;
       return D3D_OK;
-    case D3DTS_VIEW: view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
-    case D3DTS_PROJECTION: projection_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
+    case D3DTS_VIEW: view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; shortRoute_ = false; return D3D_OK;
+    case D3DTS_PROJECTION:
+      projection_ = *matrix;
+      viewProjectionDirty_ = wvpDirty_ = true;
+      shortRoute_ = false;
+      return D3D_OK;
     default: return state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + 8 ? D3D_OK : D3DERR_INVALIDCALL;
   }
 }
@@ -366,6 +374,7 @@ HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (renderStates_[state] == value) return D3D_OK;
   renderStates_[state] = value;
   pixelStateDirty_ = true;
+  shortRoute_ = false;
   return D3D_OK;
 }
 
@@ -383,6 +392,7 @@ HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) 
   if (textures_[stage]) textures_[stage]->Release();
   textures_[stage] = texture;
   pixelStateDirty_ = true;
+  shortRoute_ = false;
   return D3D_OK;
 }
 
@@ -399,6 +409,7 @@ HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
   if (stageStates_[stage][type] == value) return D3D_OK;
   stageStates_[stage][type] = value;
   pixelStateDirty_ = true;
+  shortRoute_ = false;
   if (type == D3DTSS_TEXCOORDINDEX && stage == 0) layout_ = LayoutOf(fvf_, value);
   return D3D_OK;
 }
@@ -422,6 +433,7 @@ HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
   if (!layout.valid) return D3DERR_INVALIDCALL;
   fvf_ = handle;
   layout_ = layout;
+  shortRoute_ = false;
   return D3D_OK;
 }
 

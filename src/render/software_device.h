@@ -156,6 +156,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   float viewProjection_[4][4] = {};
   float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
+  // One point or segment a DrawPrimitiveUP may take the short route at once: in a scene, an
+  // untransformed valid format, no lighting or fog, every derived state current. Set by the first
+  // such call after a change; every change of those states clears it.
+  bool shortRoute_ = false;
   bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
   bool vpTopFinite_ = false;        // rows 0-2 of viewProjection_ hold no infinity or NaN
   bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)
