@@ -1,8 +1,9 @@
 // The scene's polyline, a segment a call: unlit, unfogged world-space segments of one flat colour in
 // a plain-write state. Clipping and the viewport transform are DrawClippedLine's and ToScreen's, on
 // positions only (a flat colour interpolates to itself, and plain writes ignore texture coordinates
-// and fog), worked on the four coordinates at once. A segment usually starts where the last one
-// ended, so each end is transformed once and kept for the next segment.
+// and fog). A segment usually starts where the last one ended, so each end is transformed once and
+// kept for the next segment; such segments wait, four at a time, to have their ends transformed in
+// vector lanes together.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
