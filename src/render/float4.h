@@ -24,6 +24,7 @@ namespace render {
 
 using Float4 = float __attribute__((vector_size(16)));
 using Int4 = int __attribute__((vector_size(16)));  // also the lane masks of comparisons: 0 or -1
+using UInt4 = unsigned __attribute__((vector_size(16)));  // for arithmetic that may wrap
 
 // A value of type T from the bytes at p (any alignment).
 template <class T>

@@ -233,9 +233,9 @@ class Rasterizer {
   // is full, the other, whose lines came first.
   static constexpr int kPendingLines = 4;
   struct PendingLines {
-    alignas(16) float x0[kPendingLines], y0[kPendingLines], x1[kPendingLines], y1[kPendingLines];
-    alignas(16) int lastPixel[kPendingLines];
-    uint32_t colour[kPendingLines];
+    alignas(16) float x0[kPendingLines] = {}, y0[kPendingLines] = {}, x1[kPendingLines] = {}, y1[kPendingLines] = {};
+    alignas(16) int lastPixel[kPendingLines] = {};
+    uint32_t colour[kPendingLines] = {};
     int count = 0;
   } pending_[2];
   void WalkPendingLines(PendingLines& p);

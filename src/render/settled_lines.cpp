@@ -63,11 +63,16 @@ SV_LANE_CLONES void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float
   auto onTarget = [&](Int4 major, Int4 minor) {
     return (major >= 0) & (major < majorLimit) & (minor >= 0) & (minor < minorLimit);
   };
-  auto index = [&](Int4 major, Int4 minor) { return (xMajor ? minor : major) * width + (xMajor ? major : minor); };
+  // In unsigned lanes: lanes off the target or not walked hold anything, and their products must not
+  // overflow (their indices go unused).
+  auto index = [&](Int4 major, Int4 minor) {
+    return reinterpret_cast<UInt4>(xMajor ? minor : major) * reinterpret_cast<UInt4>(width) +
+           reinterpret_cast<UInt4>(xMajor ? major : minor);
+  };
   const Int4 walked = usable & (count > 0);
   const Int4 clear = onTarget(start, firstMinor) & onTarget(last, lastMinor);
   const int unchecked = LaneBits(walked & clear), checked = LaneBits(walked & ~clear);
-  const Int4 firstIndex = index(start, firstMinor), secondIndex = index(second, secondMinor),
+  const UInt4 firstIndex = index(start, firstMinor), secondIndex = index(second, secondMinor),
              thirdIndex = index(third, thirdMinor), lastIndex = index(last, lastMinor);
 
   uint32_t* const pixels = colour_.data();

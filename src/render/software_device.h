@@ -152,9 +152,13 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   DWORD renderStates_[D3DRS_COUNT] = {};
   DWORD stageStates_[D3DMAXTEXTURESTAGES][D3DTSS_COUNT] = {};
   IDirect3DBaseTexture8* textures_[D3DMAXTEXTURESTAGES] = {};
-  D3DMATRIX world_{}, view_{}, projection_{};
-  float viewProjection_[4][4] = {};
-  float worldViewProjection_[4][4] = {};
+  // Rows on 16-byte boundaries: a row stored whole never straddles two cache lines, where the loads
+  // that follow the scene's per-point world change would wait for it.
+  alignas(16) D3DMATRIX world_{};
+  alignas(16) D3DMATRIX view_{};
+  alignas(16) D3DMATRIX projection_{};
+  alignas(16) float viewProjection_[4][4] = {};
+  alignas(16) float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
   // One point or segment a DrawPrimitiveUP may take the short route at once: in a scene, an
   // untransformed valid format, no lighting or fog, every derived state current. Set by the first
