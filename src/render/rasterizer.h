@@ -149,9 +149,7 @@ class Rasterizer {
   // Whether every pixel holds the depth bits `depth` (the scene's 1.0 after a clear, say) and a
   // fragment of that depth passes the depth test: then it passes everywhere, and writing its depth
   // changes nothing.
-  bool DepthSettled(uint16_t depth, const PixelState& ps) const {
-    return allUniform_ && depth == uniformDepth_ && ps.sameDepthPasses;
-  }
+  bool DepthSettled(uint16_t depth, const PixelState& ps) const { return SettledDepth(ps) == depth; }
   // The depth bits every pixel holds, when they all hold the same and a fragment of that depth passes;
   // else -1.
   int SettledDepth(const PixelState& ps) const { return allUniform_ && ps.sameDepthPasses ? uniformDepth_ : -1; }

@@ -112,8 +112,6 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
 
   // One at a time. Each segment starts where the one before ended: lastEnd_ for the first, then the
   // lanes in turn; lastEnd_ is brought up to date where the clipping route needs it, and at the end.
-  const uint32_t plainAlpha = pixel_.plainAlpha;
-  const bool blend = pixel_.blend, lastPixel = pixel_.lastPixel;
   bool startPlaced = lastEnd_.inside && lastEnd_.onScreen;  // inside the volume and on screen
   float ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
   int keptLane = -1;  // the lane lastEnd_ describes, when not the one before the first
@@ -133,14 +131,9 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
       ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
       continue;
     }
-    // Nothing to clip, and the start is already on screen.
+    // Nothing to clip, and the start is already on screen (DrawPlainLine hands a settled line on).
     const float bx = sx[j], by = sy[j], bz = sz[j];
-    const uint32_t colour = w.colour[j] | plainAlpha;
-    if ((!blend || (colour >> 24) == 0xFF) && Rasterizer::SameDepthBits(az, bz) &&
-        raster_.DepthSettled(Rasterizer::DepthToBits(az), pixel_))
-      raster_.DrawSettledLine(ax, ay, bx, by, colour, lastPixel);
-    else
-      raster_.DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j], pixel_);
+    raster_.DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j], pixel_);
     ax = bx, ay = by, az = bz;
   }
   if (keptLane != n - 1) keepLane(n - 1);

@@ -234,23 +234,28 @@ TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
   }
 }
 
+// Linear fog that begins far beyond every point: it sends a device's points through the general path,
+// with a fog factor of exactly 1.
+void FogThatNeverArrives(IDirect3DDevice8* d) {
+  auto bits = [](float f) {
+    DWORD b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+  };
+  d->SetRenderState(D3DRS_FOGENABLE, TRUE);
+  d->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+  d->SetRenderState(D3DRS_FOGCOLOR, 0xFF00FFFF);
+  d->SetRenderState(D3DRS_FOGSTART, bits(1e6f));
+  d->SetRenderState(D3DRS_FOGEND, bits(2e6f));
+}
+
 TEST(SingleCallPaths, PointsOneCallEachDrawWhatTheGeneralPathDraws) {
   for (const Case& c : kCases) {
     const auto points = Path(23, 4000, kPalette);
     Device single, general;
     Configure(single.device, c);
     Configure(general.device, c);
-    // Linear fog that begins far beyond every point: the general path, with a fog factor of exactly 1.
-    auto bits = [](float f) {
-      DWORD d;
-      std::memcpy(&d, &f, sizeof d);
-      return d;
-    };
-    general.device->SetRenderState(D3DRS_FOGENABLE, TRUE);
-    general.device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    general.device->SetRenderState(D3DRS_FOGCOLOR, 0xFF00FFFF);
-    general.device->SetRenderState(D3DRS_FOGSTART, bits(1e6f));
-    general.device->SetRenderState(D3DRS_FOGEND, bits(2e6f));
+    FogThatNeverArrives(general.device);
     for (int pass = 0; pass < 2; ++pass)
       for (const SceneVertex& p : points) {
         ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p), D3D_OK);
@@ -272,16 +277,7 @@ TEST(SingleCallPaths, ABufferPointMovedByTheWorldDrawsWhatTheGeneralPathDraws) {
     Device single, general;
     Configure(single.device, c);
     Configure(general.device, c);
-    auto bits = [](float f) {
-      DWORD d;
-      std::memcpy(&d, &f, sizeof d);
-      return d;
-    };
-    // Fog that never reaches a point sends the reference through the general path.
-    general.device->SetRenderState(D3DRS_FOGENABLE, TRUE);
-    general.device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    general.device->SetRenderState(D3DRS_FOGSTART, bits(1e6f));
-    general.device->SetRenderState(D3DRS_FOGEND, bits(2e6f));
+    FogThatNeverArrives(general.device);
     for (Device* d : {&single, &general}) {
       IDirect3DVertexBuffer8* vb = nullptr;
       ASSERT_EQ(d->device->CreateVertexBuffer(2 * sizeof(SceneVertex), 0, kSceneFvf, D3DPOOL_MANAGED, &vb), D3D_OK);
