@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "render/clip_volume.h"
-#include "render/float4.h"
+#include "render/vector_lanes.h"
 #include "render/software_device.h"
 #include "render/texture.h"
 #include "render/vertex_buffer.h"
@@ -381,7 +381,7 @@ inline void SoftwareDevice::PlotVisiblePoint(Float4 clip, const uint8_t* p) {
   if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {
     // A size-1 point is the one pixel its centre rounds to; a plain-write state needs no texture
     // coordinates or fog.
-    const Int4 pixel = CentreIndex4(screen);
+    const Int4 pixel = LaneCentreIndex(screen);
     if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
         static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
       raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);

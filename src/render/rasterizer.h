@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "render/d3d8.h"
-#include "render/float4.h"
+#include "render/vector_lanes.h"
 
 namespace render {
 
@@ -118,7 +118,7 @@ class Rasterizer {
                      const PixelState& ps);
   // DrawPlainLine's usual case: the line's depth bits are those every pixel already holds (see
   // DepthSettled), its packed `colour` is opaque or blending is off, so the pixels only take `colour`.
-  // Such lines wait to be walked four at a time (settled_lines.cpp); everything else the rasterizer
+  // Such lines wait to be walked eight at a time (settled_lines.cpp); everything else the rasterizer
   // does, reading the colour buffer included, walks the waiting ones first.
   void DrawSettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
     PendingLines& p = pending_[filling_];
@@ -128,14 +128,15 @@ class Rasterizer {
     p.lastPixel[i] = lastPixel ? 1 : 0;
     ++waiting_;
     if (++p.count == kPendingLines) {
-      // The other four went in earlier: walk those (their stores have long reached the cache, where
+      // The other eight went in earlier: walk those (their stores have long reached the cache, where
       // the vector loads find them), and fill their places next.
       filling_ ^= 1;
       if (pending_[filling_].count != 0) WalkPendingLines(pending_[filling_]);
     }
   }
-  // Four settled lines at once, lane by lane, after the waiting ones.
-  void DrawSettledLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], bool lastPixel);
+  // Eight settled lines at once, lane by lane, after the waiting ones.
+  void DrawSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
+                        const uint32_t colour[8], bool lastPixel);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
 
   // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
@@ -182,7 +183,7 @@ class Rasterizer {
     Float4 ends = {x0, y0, x1, y1};
     ends = ends < endLow_ ? endLow_ : ends;
     ends = ends > endHigh_ ? endHigh_ : ends;
-    const Int4 index = CentreIndexNear4(ends);
+    const Int4 index = LaneCentreIndexNear(ends);
     LineSteps s;
     s.xMajor = std::fabs(dx) >= std::fabs(dy);
     s.major0 = s.xMajor ? x0 : y0;
@@ -227,18 +228,19 @@ class Rasterizer {
     if (waiting_ != 0) WalkAllPendingLines();
   }
   void WalkAllPendingLines();
-  // Settled lines not yet walked, as lanes of four, in two sets: one being filled and, when that one
+  // Settled lines not yet walked, as lanes of eight, in two sets: one being filled and, when that one
   // is full, the other, whose lines came first.
-  static constexpr int kPendingLines = 4;
+  static constexpr int kPendingLines = 8;
   struct PendingLines {
-    alignas(16) float x0[kPendingLines] = {}, y0[kPendingLines] = {}, x1[kPendingLines] = {}, y1[kPendingLines] = {};
-    alignas(16) int lastPixel[kPendingLines] = {};
+    alignas(32) float x0[kPendingLines] = {}, y0[kPendingLines] = {}, x1[kPendingLines] = {}, y1[kPendingLines] = {};
+    alignas(32) int lastPixel[kPendingLines] = {};
     uint32_t colour[kPendingLines] = {};
     int count = 0;
   } pending_[2];
   void WalkPendingLines(PendingLines& p);
   // The walk itself, of lanes 0 to n - 1.
-  void WalkLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], Int4 lastPixel, int n);
+  void WalkLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1, const uint32_t colour[8],
+                 const Int8& lastPixel, int n);
   int filling_ = 0;   // the set new lines go to
   int waiting_ = 0;   // lines in both sets
 

@@ -2,29 +2,32 @@
 // a plain-write state. Clipping and the viewport transform are DrawClippedLine's and ToScreen's, on
 // positions only (a flat colour interpolates to itself, and plain writes ignore texture coordinates
 // and fog). A segment usually starts where the last one ended, so each end is transformed once and
-// kept for the next segment; such segments wait, four at a time, to have their ends transformed in
+// kept for the next segment; such segments wait, eight at a time, to have their ends transformed in
 // vector lanes together.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "render/clip_volume.h"
-#include "render/float4.h"
+#include "render/vector_lanes.h"
 #include "render/software_device.h"
 
 namespace render {
 namespace {
 
 // Rasterizer::DepthToBits lane by lane.
-inline Int4 DepthBits4(Float4 z) {
-  const Float4 zero{}, one = Splat(1.0f);
-  const Int4 between = (z > zero) & (z < one);
-  const Int4 bits = __builtin_convertvector((between ? z : zero) * Splat(65535.0f) + Splat(0.5f), Int4);
-  return between ? bits : (z >= one ? Int4{} + 0xFFFF : Int4{});
+SV_LANES_INLINE Int8 DepthBits(Float8 z) {
+  const Float8 zero{}, one = Filled<Float8>(1.0f);
+  const Int8 between = (z > zero) & (z < one);
+  const Int8 bits =
+      __builtin_convertvector((between ? z : zero) * Filled<Float8>(65535.0f) + Filled<Float8>(0.5f), Int8);
+  return between ? bits : (z >= one ? Int8{} + 0xFFFF : Int8{});
 }
 
-// Lanes 0-2 of `v` moved up one, `first` in lane 0: the starts of four segments from their ends.
-inline Float4 Starts(float first, Float4 v) { return __builtin_shufflevector(Splat(first), v, 0, 4, 5, 6); }
+// Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
+SV_LANES_INLINE Float8 Starts(float first, Float8 v) {
+  return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
+}
 
 }  // namespace
 
@@ -66,46 +69,48 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   w.count = 0;
   if (!wvpLanesCurrent_) {
     for (int i = 0; i < 4; ++i)
-      for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Splat(worldViewProjection_[i][j]);
+      for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Filled<Float8>(worldViewProjection_[i][j]);
     wvpLanesCurrent_ = true;
   }
-  // ClipOf, Inside and ScreenOf for the four ends at once, an end a lane (the same operations in the
+  // ClipOf, Inside and ScreenOf for the eight ends at once, an end a lane (the same operations in the
   // same order; lanes past n hold old ends, worked out and left unused). Built lane by lane from the
   // fields just stored, which a whole-vector load would wait for.
-  const Float4 x = {w.x[0], w.x[1], w.x[2], w.x[3]}, y = {w.y[0], w.y[1], w.y[2], w.y[3]},
-               z = {w.z[0], w.z[1], w.z[2], w.z[3]};
-  const Float4(*m)[4] = wvpLanes_;
-  const Float4 cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
-  const Float4 cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
-  const Float4 cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
-  const Float4 cw = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
-  const Float4 zero{}, one = Splat(1.0f);
-  const int inside =
-      LaneBits((cw >= Splat(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) & (cz >= zero) & (cz <= cw));
-  const Float4 rhw = one / cw;
-  const Float4 sx = (one + cx * rhw) * vpScale_[0] + vpOffset_[0];
-  const Float4 sy = (one - cy * rhw) * vpScale_[1] + vpOffset_[1];
-  const Float4 sz = cz * rhw * vpScale_[2] + vpOffset_[2];
-  auto clipOf = [&](int j) { return Float4{cx[j], cy[j], cz[j], cw[j]}; };
-  auto screenOf = [&](int j) { return Float4{sx[j], sy[j], sz[j], 0.0f}; };
+  const Float8 x = {w.x[0], w.x[1], w.x[2], w.x[3], w.x[4], w.x[5], w.x[6], w.x[7]},
+               y = {w.y[0], w.y[1], w.y[2], w.y[3], w.y[4], w.y[5], w.y[6], w.y[7]},
+               z = {w.z[0], w.z[1], w.z[2], w.z[3], w.z[4], w.z[5], w.z[6], w.z[7]};
+  const Float8(*m)[4] = wvpLanes_;
+  const Float8 cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
+  const Float8 cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
+  const Float8 cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
+  const Float8 cw = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+  const Float8 zero{}, one = Filled<Float8>(1.0f);
+  const int inside = LaneBits((cw >= Filled<Float8>(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
+                              (cz >= zero) & (cz <= cw));
+  const Float8 rhw = one / cw;
+  const Float8 sx = (one + cx * rhw) * vpScale_[0] + vpOffset_[0];
+  const Float8 sy = (one - cy * rhw) * vpScale_[1] + vpOffset_[1];
+  const Float8 sz = cz * rhw * vpScale_[2] + vpOffset_[2];
+  auto clipOf = [&](int j) SV_LAMBDA_INLINE { return Float4{cx[j], cy[j], cz[j], cw[j]}; };
+  auto screenOf = [&](int j) SV_LAMBDA_INLINE { return Float4{sx[j], sy[j], sz[j], 0.0f}; };
 
-  // The usual four: every end inside the volume, the first start too and on screen, and each
+  // The usual eight: every end inside the volume, the first start too and on screen, and each
   // segment's depth settled with an opaque colour or blending off (DrawSceneLine's tests for
   // DrawSettledLine, lane by lane).
-  if (n == kWaitingSegments && inside == 0xF && lastEnd_.inside && lastEnd_.onScreen) {
-    const Float4 z0 = Starts(lastEnd_.screen[2], sz), dz = sz - z0;
-    const Int4 bits = DepthBits4(z0);
-    const Int4 sameBits = (z0 == sz) | ((dz >= Splat(-3.4028235e38f)) & (dz <= Splat(3.4028235e38f)) &
-                                        (bits == DepthBits4(z0 + dz)));
-    alignas(16) uint32_t result[kWaitingSegments];
+  if (n == kWaitingSegments && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
+    const Float8 z0 = Starts(lastEnd_.screen[2], sz), dz = sz - z0;
+    const Int8 bits = DepthBits(z0);
+    const Int8 sameBits = (z0 == sz) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
+                                        (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
+    alignas(32) uint32_t result[kWaitingSegments];
     for (int j = 0; j < kWaitingSegments; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
-    const Int4 opaque = (LoadBytes<Int4>(result) >> 24) == Int4{-1, -1, -1, -1};  // alpha 0xFF, shifted in
-    const Int4 passes = pixel_.blend ? opaque : Int4{} - 1;
-    if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xF) {
-      raster_.DrawSettledLines(Starts(lastEnd_.screen[0], sx), Starts(lastEnd_.screen[1], sy), sx, sy, result,
-                               pixel_.lastPixel);
-      const float end[3] = {x[3], y[3], z[3]};
-      KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(3), true, true, screenOf(3));
+    const Int8 opaque = (LoadBytes<Int8>(result) >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
+    const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
+    if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
+      const Float8 x0 = Starts(lastEnd_.screen[0], sx), y0 = Starts(lastEnd_.screen[1], sy);
+      raster_.DrawSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel);
+      const int j = kWaitingSegments - 1;
+      const float end[3] = {x[j], y[j], z[j]};
+      KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(j), true, true, screenOf(j));
       return;
     }
   }

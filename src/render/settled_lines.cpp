@@ -1,7 +1,7 @@
-// The walk of settled lines (colour writes only: see Rasterizer::DrawSettledLine), four at a time.
+// The walk of settled lines (colour writes only: see Rasterizer::DrawSettledLine), eight at a time.
 // The scene's polyline segments are a pixel or three long, so what a segment costs is its set-up: the
 // major axis, the ends' pixel indices, the slope and the first and last pixels. Those are worked out
-// for four lines at once in vector lanes, with the same single-precision operations, in the same
+// for eight lines at once in vector lanes, with the same single-precision operations, in the same
 // order, as PlanLine and the scalar walk, so every lane gives the bits the scalar code would; then the
 // pixels of each line are written in the order the lines came.
 #include <cstddef>
@@ -12,70 +12,84 @@
 namespace render {
 namespace {
 
-inline Float4 Abs(Float4 v) { return reinterpret_cast<Float4>(reinterpret_cast<Int4>(v) & 0x7FFFFFFF); }
+SV_LANES_INLINE Float8 Abs(Float8 v) { return reinterpret_cast<Float8>(reinterpret_cast<Int8>(v) & 0x7FFFFFFF); }
 
 // d · step for a step of +1 (lanes where `down` is 0) or -1 (lanes where `down` is -1), without a
 // multiply (SSE2 has no 32-bit one).
-inline Int4 TimesStep(Int4 d, Int4 down) { return (d ^ down) - down; }
+SV_LANES_INLINE Int8 TimesStep(Int8 d, Int8 down) { return (d ^ down) - down; }
 
 }  // namespace
 
-SV_LANE_CLONES void Rasterizer::WalkLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4], Int4 lastPixel,
-                           int n) {
-  const Float4 dx = x1 - x0, dy = y1 - y0;
-  const Int4 lane = {0, 1, 2, 3};
+SV_LANE_CLONES void Rasterizer::WalkLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
+                                          const uint32_t colour[8], const Int8& lastPixel, int n) {
+  const Float8 dx = x1 - x0, dy = y1 - y0;
+  const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
   // that no conversion below meets them.
-  const Int4 usable = (Abs(dx) < 1e7f) & (Abs(dy) < 1e7f) & (lane < n);
-  auto keep = [usable](Float4 v) { return usable ? v : Float4{}; };
+  const Int8 usable = (Abs(dx) < 1e7f) & (Abs(dy) < 1e7f) & (lane < n);
+  auto keep = [usable](Float8 v) SV_LAMBDA_INLINE { return usable ? v : Float8{}; };
 
   // PlanLine, lane by lane.
-  const Int4 xMajor = Abs(dx) >= Abs(dy);
-  const Float4 major0 = keep(xMajor ? x0 : y0), minor0 = keep(xMajor ? y0 : x0);
-  const Float4 dMajor = keep(xMajor ? dx : dy), dMinor = keep(xMajor ? dy : dx);
-  const Float4 major1 = keep(xMajor ? x1 : y1);
-  const Float4 low = Splat(-2.0f), high = xMajor ? Splat(endHigh_[0]) : Splat(endHigh_[1]);
-  auto pulledIn = [&](Float4 v) {
+  const Int8 xMajor = Abs(dx) >= Abs(dy);
+  const Float8 major0 = keep(xMajor ? x0 : y0), minor0 = keep(xMajor ? y0 : x0);
+  const Float8 dMajor = keep(xMajor ? dx : dy), dMinor = keep(xMajor ? dy : dx);
+  const Float8 major1 = keep(xMajor ? x1 : y1);
+  const Float8 low = Filled<Float8>(-2.0f);
+  const Float8 high = xMajor ? Filled<Float8>(endHigh_[0]) : Filled<Float8>(endHigh_[1]);
+  auto pulledIn = [&](Float8 v) SV_LAMBDA_INLINE {
     v = v < low ? low : v;
     return v > high ? high : v;
   };
-  const Int4 start = CentreIndexNear4(pulledIn(major0)), end = CentreIndexNear4(pulledIn(major1));
-  const Int4 down = end < start;  // -1 where the step is -1
-  const Int4 count = TimesStep(end - start, down) + lastPixel;
-  const Float4 slope = dMajor != 0.0f ? dMinor / (dMajor != 0.0f ? dMajor : Splat(1.0f)) : Float4{};
+  const Int8 start = LaneCentreIndexNear(pulledIn(major0)), end = LaneCentreIndexNear(pulledIn(major1));
+  const Int8 down = end < start;  // -1 where the step is -1
+  const Int8 count = TimesStep(end - start, down) + lastPixel;
+  const Float8 slope = dMajor != 0.0f ? dMinor / (dMajor != 0.0f ? dMajor : Filled<Float8>(1.0f)) : Float8{};
   // The first three pixels and the last, as major indices: most segments have four pixels or fewer,
   // and a shorter one repeats its last pixel (writing a pixel twice with one colour changes nothing).
-  const Int4 last = start + TimesStep(count - 1, down);
-  const Int4 second = start + TimesStep(count > 1 ? Int4{1, 1, 1, 1} : Int4{}, down);
-  const Int4 third = start + TimesStep(count > 2 ? Int4{2, 2, 2, 2} : count - 1, down);
+  const Int8 last = start + TimesStep(count - 1, down);
+  const Int8 second = start + TimesStep(count > 1 ? Int8{} + 1 : Int8{}, down);
+  const Int8 third = start + TimesStep(count > 2 ? Int8{} + 2 : count - 1, down);
   // Their minor indices: CentreIndex(minor0 + (m - major0) · slope).
-  auto minorOf = [&](Int4 major) {
-    return CentreIndex4(minor0 + (__builtin_convertvector(major, Float4) - major0) * slope);
+  auto minorOf = [&](Int8 major) SV_LAMBDA_INLINE {
+    return LaneCentreIndex(minor0 + (__builtin_convertvector(major, Float8) - major0) * slope);
   };
-  const Int4 firstMinor = minorOf(start), secondMinor = minorOf(second), thirdMinor = minorOf(third),
+  const Int8 firstMinor = minorOf(start), secondMinor = minorOf(second), thirdMinor = minorOf(third),
              lastMinor = minorOf(last);
 
   // Where the first and last pixels lie in the buffer, and whether both are on the target: the minor
   // index never decreases (or never increases) along a walk, so then all its pixels are, and those
   // between go unchecked.
-  const Int4 width = Int4{} + width_, height = Int4{} + height_;
-  const Int4 majorLimit = xMajor ? width : height, minorLimit = xMajor ? height : width;
-  auto onTarget = [&](Int4 major, Int4 minor) {
+  const Int8 width = Int8{} + width_, height = Int8{} + height_;
+  const Int8 majorLimit = xMajor ? width : height, minorLimit = xMajor ? height : width;
+  auto onTarget = [&](Int8 major, Int8 minor) SV_LAMBDA_INLINE {
     return (major >= 0) & (major < majorLimit) & (minor >= 0) & (minor < minorLimit);
   };
   // In unsigned lanes: lanes off the target or not walked hold anything, and their products must not
   // overflow (their indices go unused).
-  auto index = [&](Int4 major, Int4 minor) {
-    return reinterpret_cast<UInt4>(xMajor ? minor : major) * reinterpret_cast<UInt4>(width) +
-           reinterpret_cast<UInt4>(xMajor ? major : minor);
+  auto index = [&](Int8 major, Int8 minor) SV_LAMBDA_INLINE {
+    return reinterpret_cast<UInt8>(xMajor ? minor : major) * reinterpret_cast<UInt8>(width) +
+           reinterpret_cast<UInt8>(xMajor ? major : minor);
   };
-  const Int4 walked = usable & (count > 0);
-  const Int4 clear = onTarget(start, firstMinor) & onTarget(last, lastMinor);
+  const Int8 walked = usable & (count > 0);
+  const Int8 clear = onTarget(start, firstMinor) & onTarget(last, lastMinor);
   const int unchecked = LaneBits(walked & clear), checked = LaneBits(walked & ~clear);
-  const UInt4 firstIndex = index(start, firstMinor), secondIndex = index(second, secondMinor),
+  const UInt8 firstIndex = index(start, firstMinor), secondIndex = index(second, secondMinor),
              thirdIndex = index(third, thirdMinor), lastIndex = index(last, lastMinor);
 
   uint32_t* const pixels = colour_.data();
+  if (unchecked == 0xFF && LaneBits(count > 4) == 0) {
+    // The usual set: eight lines, each of four pixels or fewer and wholly on the target. Unrolled, so
+    // that no lane is picked by a loop counter (which would go through memory).
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+      const uint32_t lineColour = colour[i];
+      pixels[firstIndex[i]] = lineColour;
+      pixels[secondIndex[i]] = lineColour;
+      pixels[thirdIndex[i]] = lineColour;
+      pixels[lastIndex[i]] = lineColour;
+    }
+    return;
+  }
   for (int i = 0; i < n; ++i) {
     const int bit = 1 << i;
     if (!((unchecked | checked) & bit)) continue;
@@ -123,14 +137,17 @@ void Rasterizer::WalkPendingLines(PendingLines& p) {
   if (n == 0) return;
   p.count = 0;
   waiting_ -= n;
-  WalkLines(LoadBytes<Float4>(p.x0), LoadBytes<Float4>(p.y0), LoadBytes<Float4>(p.x1), LoadBytes<Float4>(p.y1),
-            p.colour, LoadBytes<Int4>(p.lastPixel), n);
+  const Float8 x0 = LoadBytes<Float8>(p.x0), y0 = LoadBytes<Float8>(p.y0), x1 = LoadBytes<Float8>(p.x1),
+               y1 = LoadBytes<Float8>(p.y1);
+  const Int8 lastPixel = LoadBytes<Int8>(p.lastPixel);
+  WalkLines(x0, y0, x1, y1, p.colour, lastPixel, n);
 }
 
-void Rasterizer::DrawSettledLines(Float4 x0, Float4 y0, Float4 x1, Float4 y1, const uint32_t colour[4],
-                                  bool lastPixel) {
+void Rasterizer::DrawSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
+                                  const uint32_t colour[8], bool lastPixel) {
   FinishPendingLines();
-  WalkLines(x0, y0, x1, y1, colour, Int4{} + (lastPixel ? 1 : 0), 4);
+  const Int8 lastPixels = Int8{} + (lastPixel ? 1 : 0);
+  WalkLines(x0, y0, x1, y1, colour, lastPixels, 8);
 }
 
 }  // namespace render

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/float4.h"
+#include "render/vector_lanes.h"
 #include "render/rasterizer.h"
 #include "render/ref_counted.h"
 
@@ -189,16 +189,16 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     bool inside;  // Inside(clip)
   } lastEnd_{};
   bool lastEndValid_ = false;
-  // Scene segments that start where the segment before them ended wait here, four at a time, for
+  // Scene segments that start where the segment before them ended wait here, eight at a time, for
   // their ends to be transformed together (see scene_lines.cpp). lastEnd_.key is already the last
   // one's end; the rest of lastEnd_ still describes the end before the first.
-  static constexpr int kWaitingSegments = 4;
+  static constexpr int kWaitingSegments = 8;
   struct WaitingSegments {
     float x[kWaitingSegments] = {}, y[kWaitingSegments] = {}, z[kWaitingSegments] = {};  // the ends, as given
     uint32_t colour[kWaitingSegments] = {};
     int count = 0;
   } segments_;
-  Float4 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all four lanes
+  Float8 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all eight lanes
   bool wvpLanesCurrent_ = false;
   bool lighting_ = false;
   DWORD fogMode_ = D3DFOG_NONE;

@@ -1,7 +1,8 @@
-// The rasterizer's line walks: settled lines (walked later, four at a time) against the general
+// The rasterizer's line walks: settled lines (walked later, eight at a time) against the general
 // per-pixel walk, the order of waiting lines against other drawing, and ends far off the target.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -65,19 +66,39 @@ std::vector<Line> RandomLines(unsigned seed, int n) {
   return lines;
 }
 
+// A polyline of steps of up to four pixels that stays on the target, like the scene's: whole sets of
+// lines that are all short and all on the target, the walk's quickest case.
+std::vector<Line> ShortLinesOnTarget(unsigned seed, int n) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> step(-3.4f, 3.4f);
+  std::vector<Line> lines;
+  float x = kWidth / 2.0f, y = kHeight / 2.0f;
+  for (int i = 0; i < n; ++i) {
+    const float x1 = std::clamp(x + step(rng), 2.0f, kWidth - 3.0f);
+    const float y1 = std::clamp(y + step(rng), 2.0f, kHeight - 3.0f);
+    lines.push_back({x, y, x1, y1, 0xFF000000u | static_cast<uint32_t>(rng() & 0xFFFFFFu)});
+    x = x1, y = y1;
+  }
+  return lines;
+}
+
 TEST(LineWalks, SettledLinesLightWhatTheGeneralWalkLights) {
   for (bool lastPixel : {true, false}) {
-    Target general, settled;
-    general.state.lastPixel = lastPixel;
-    for (const Line& l : RandomLines(lastPixel ? 5 : 6, 3001)) {  // not a multiple of four: some wait at the end
-      general.GeneralLine(l.x0, l.y0, l.x1, l.y1, l.colour);
-      settled.raster.DrawSettledLine(l.x0, l.y0, l.x1, l.y1, l.colour, lastPixel);
+    for (bool shortOnes : {false, true}) {
+      Target general, settled;
+      general.state.lastPixel = lastPixel;
+      // Not a multiple of eight: some wait at the end.
+      const auto lines = shortOnes ? ShortLinesOnTarget(lastPixel ? 7 : 8, 3001) : RandomLines(lastPixel ? 5 : 6, 3001);
+      for (const Line& l : lines) {
+        general.GeneralLine(l.x0, l.y0, l.x1, l.y1, l.colour);
+        settled.raster.DrawSettledLine(l.x0, l.y0, l.x1, l.y1, l.colour, lastPixel);
+      }
+      const auto expected = general.Pixels();
+      int lit = 0;
+      for (uint32_t p : expected) lit += p != 0xFF000000u;
+      EXPECT_GT(lit, kWidth * kHeight / 2);
+      EXPECT_TRUE(settled.Pixels() == expected) << "LASTPIXEL " << lastPixel << (shortOnes ? ", short lines" : "");
     }
-    const auto expected = general.Pixels();
-    int lit = 0;
-    for (uint32_t p : expected) lit += p != 0xFF000000u;
-    EXPECT_GT(lit, kWidth * kHeight / 2);
-    EXPECT_TRUE(settled.Pixels() == expected) << "LASTPIXEL " << lastPixel;
   }
 }
 
