@@ -156,6 +156,8 @@ void Rasterizer::Resize(int width, int height) {
   height_ = height;
   const float w = static_cast<float>(width + 1), h = static_cast<float>(height + 1);
   endHigh_ = Float4{w, h, w, h};
+  widthLanes_ = Int8{} + width;
+  heightLanes_ = Int8{} + height;
   colour_.assign(static_cast<size_t>(width) * height, 0xFF000000u);
   depth_.assign(static_cast<size_t>(width) * height, 0xFFFF);
   tilesPerRow_ = static_cast<size_t>((width + (1 << kTileShift) - 1) >> kTileShift);

@@ -247,6 +247,9 @@ class Rasterizer {
   int width_ = 0, height_ = 0;
   // Line ends are pulled into [-2, width + 1] × [-2, height + 1]: x, y, x, y.
   Float4 endLow_ = {-2.0f, -2.0f, -2.0f, -2.0f}, endHigh_ = {1.0f, 1.0f, 1.0f, 1.0f};
+  // The width and height in every lane, for the walk of settled lines to load whole. (Made there from
+  // the two ints, the vector went through memory in pieces, and its load waited for them.)
+  Int8 widthLanes_{}, heightLanes_{};
   std::vector<uint32_t> colour_;
   std::vector<uint16_t> depth_;
   std::vector<uint8_t> tileUniform_;

@@ -59,7 +59,7 @@ SV_LANE_CLONES void Rasterizer::WalkLines(const Float8& x0, const Float8& y0, co
   // Where the first and last pixels lie in the buffer, and whether both are on the target: the minor
   // index never decreases (or never increases) along a walk, so then all its pixels are, and those
   // between go unchecked.
-  const Int8 width = Int8{} + width_, height = Int8{} + height_;
+  const Int8 width = widthLanes_, height = heightLanes_;
   const Int8 majorLimit = xMajor ? width : height, minorLimit = xMajor ? height : width;
   auto onTarget = [&](Int8 major, Int8 minor) SV_LAMBDA_INLINE {
     return (major >= 0) & (major < majorLimit) & (minor >= 0) & (minor < minorLimit);
@@ -146,8 +146,10 @@ void Rasterizer::WalkPendingLines(PendingLines& p) {
 void Rasterizer::DrawSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                                   const uint32_t colour[8], bool lastPixel) {
   FinishPendingLines();
-  const Int8 lastPixels = Int8{} + (lastPixel ? 1 : 0);
-  WalkLines(x0, y0, x1, y1, colour, lastPixels, 8);
+  // From constants: built here, in the baseline instruction set, the vector would be stored in two
+  // halves that a whole-vector load in the walk has to wait for.
+  static constexpr Int8 kOnes = {1, 1, 1, 1, 1, 1, 1, 1}, kZeros = {};
+  WalkLines(x0, y0, x1, y1, colour, lastPixel ? kOnes : kZeros, 8);
 }
 
 }  // namespace render
