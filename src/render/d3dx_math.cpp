@@ -81,8 +81,20 @@ D3DXMATRIX* D3DXMatrixLookAtRH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3
   return LookAt(out, eye, D3DXVECTOR3(eye->x - at->x, eye->y - at->y, eye->z - at->z), up);
 }
 
+namespace {
+
+// The library's tangent, always: a compiler that sees a constant angle (the program's field of view,
+// once optimisation reaches across files) may work the tangent out itself, correctly rounded, which
+// can be an ulp away from the library's, and move a line end by a pixel. Every build draws the same.
+float TanAtRunTime(float angle) {
+  volatile float opaque = angle;
+  return std::tan(opaque);
+}
+
+}  // namespace
+
 D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovy, float aspect, float zn, float zf) {
-  const float h = 1.0f / std::tan(fovy / 2.0f), w = h / aspect;
+  const float h = 1.0f / TanAtRunTime(fovy / 2.0f), w = h / aspect;
   D3DXMATRIX m;
   m.m[0][0] = w;
   m.m[1][1] = h;
@@ -94,7 +106,7 @@ D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovy, float aspect
 }
 
 D3DXMATRIX* D3DXMatrixPerspectiveFovRH(D3DXMATRIX* out, float fovy, float aspect, float zn, float zf) {
-  const float h = 1.0f / std::tan(fovy / 2.0f), w = h / aspect;
+  const float h = 1.0f / TanAtRunTime(fovy / 2.0f), w = h / aspect;
   D3DXMATRIX m;
   m.m[0][0] = w;
   m.m[1][1] = h;

@@ -68,6 +68,20 @@ TEST(D3DXPerspective, SixtyDegreesAtFourThirdsWithNearZero) {
   ExpectMatrix(lh, expectedLh);
 }
 
+TEST(D3DXPerspective, AConstantFieldOfViewGivesTheRunTimeLibrarysTangent) {
+  // The viewer passes its field of view as a constant; the matrix must not depend on whether the
+  // compiler works the tangent out itself (it may round differently), or pictures differ by build.
+  volatile float opaque = 1.0471976f;
+  const float fov = opaque;
+  const float h = 1.0f / std::tan(fov / 2.0f);
+  D3DXMATRIX rh, lh;
+  D3DXMatrixPerspectiveFovRH(&rh, 1.0471976f, 640.0f / 480.0f, 0.0f, 1000.0f);
+  D3DXMatrixPerspectiveFovLH(&lh, 1.0471976f, 640.0f / 480.0f, 0.0f, 1000.0f);
+  EXPECT_EQ(rh.m[1][1], h);
+  EXPECT_EQ(lh.m[1][1], h);
+  EXPECT_EQ(rh.m[0][0], h / (640.0f / 480.0f));
+}
+
 TEST(D3DXPerspective, RightHandedMapsNearToDepthZeroAndFarToOne) {
   D3DXMATRIX p;
   D3DXMatrixPerspectiveFovRH(&p, 1.0f, 1.0f, 2.0f, 50.0f);
