@@ -25,6 +25,19 @@ inline Rgba Unpack(uint32_t c) {
 
 // Texture times diffuse for colour and alpha (the program's text): the MODULATE of the general
 // combiner without its argument and operation dispatch. Times 255 is the identity.
+inline uint32_t Pack(const Rgba& c) {
+  return (static_cast<uint32_t>(c.a) << 24) | (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) |
+         static_cast<uint32_t>(c.b);
+}
+
+// Source over destination, the factors SRCALPHA and INVSRCALPHA written out: s.a and 255 - s.a. (With
+// s.a = 0 every channel, alpha included, comes out as its destination: 0 + d·255/255.)
+inline Rgba OverDestination(const Rgba& s, const Rgba& d) {
+  const int ia = 255 - s.a;
+  return {Clamp255(Mul255(s.r, s.a) + Mul255(d.r, ia)), Clamp255(Mul255(s.g, s.a) + Mul255(d.g, ia)),
+          Clamp255(Mul255(s.b, s.a) + Mul255(d.b, ia)), Clamp255(Mul255(s.a, s.a) + Mul255(d.a, ia))};
+}
+
 inline Rgba Modulate(const Rgba& tex, const Rgba& diffuse, bool diffuseWhite) {
   if (diffuseWhite) return tex;
   return {Mul255(tex.r, diffuse.r), Mul255(tex.g, diffuse.g), Mul255(tex.b, diffuse.b), Mul255(tex.a, diffuse.a)};
@@ -311,19 +324,9 @@ inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth,
   const bool alphaOver = ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA;
   const bool opaqueOver = sa == 255 && alphaOver;
   if (ps.blend && alphaOver && !opaqueOver) {
-    // The factors sa and 255 - sa, written out. With sa = 0 every channel, alpha included, comes out as
-    // its destination (0 + d·255/255).
     const Rgba d = Unpack(dst);
-    if (sa == 0) {
-      sr = d.r, sg = d.g, sb = d.b, sa = d.a;
-    } else {
-      const int ia = 255 - sa;
-      const int outA = Clamp255(Mul255(sa, sa) + Mul255(d.a, ia));
-      sr = Clamp255(Mul255(sr, sa) + Mul255(d.r, ia));
-      sg = Clamp255(Mul255(sg, sa) + Mul255(d.g, ia));
-      sb = Clamp255(Mul255(sb, sa) + Mul255(d.b, ia));
-      sa = outA;
-    }
+    const Rgba over = sa == 0 ? d : OverDestination(Rgba{sr, sg, sb, sa}, d);
+    sr = over.r, sg = over.g, sb = over.b, sa = over.a;
   } else if (ps.blend && !opaqueOver) {
     const Rgba d = Unpack(dst);
     auto mix = [&](int s, int dc) {
@@ -336,15 +339,16 @@ inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth,
     sb = mix(sb, d.b);
     sa = outA;
   }
-  dst = (static_cast<uint32_t>(sa) << 24) | (static_cast<uint32_t>(sr) << 16) | (static_cast<uint32_t>(sg) << 8) |
-        static_cast<uint32_t>(sb);
-  if (ps.depthTest && ps.depthWrite) {
-    if (tileUniform_[tile]) {
-      if (depth == uniformDepth_) return;
-      MaterialiseTile(tile);
-    }
-    depth_[index] = depth;
+  dst = Pack(Rgba{sr, sg, sb, sa});
+  if (ps.depthTest && ps.depthWrite) WriteDepth(index, tile, depth);
+}
+
+inline void Rasterizer::WriteDepth(size_t index, size_t tile, uint16_t depth) {
+  if (tileUniform_[tile]) {
+    if (depth == uniformDepth_) return;
+    MaterialiseTile(tile);
   }
+  depth_[index] = depth;
 }
 
 void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
@@ -607,6 +611,31 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
     const PointSampler sampler(*ps.texture, level, ps.addressU, ps.addressV);
     const Rgba diffuse = Unpack(packed);
     const bool white = packed == 0xFFFFFFFFu;
+    if (!ps.alphaTest && !ps.fog &&
+        (!ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA))) {
+      // The text's own states: BlendAndWrite's stages for them, with the states read once a triangle
+      // rather than after every write to the picture (which, for all the compiler knows, may change them).
+      const bool over = ps.blend, test = ps.depthTest, lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
+      const bool write = ps.depthTest && ps.depthWrite;
+      const DWORD func = ps.depthFunc;
+      scan([&](int x, int y, float z, const float k[3]) SV_LAMBDA_INLINE {
+        const size_t index = static_cast<size_t>(y) * width_ + x;
+        const uint16_t depth = DepthToBits(z);
+        const size_t tile = TileOf(x, y);
+        if (test) {
+          const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
+          if (!(lessEqual ? depth <= stored : Compare(func, depth, stored))) return;
+        }
+        const Rgba s = Modulate(Unpack(sampler.At(at(k, &ScreenVertex::u), at(k, &ScreenVertex::v))), diffuse, white);
+        uint32_t& dst = colour_[index];
+        if (!over || s.a == 255)
+          dst = Pack(s);
+        else if (s.a != 0)
+          dst = Pack(OverDestination(s, Unpack(dst)));
+        if (write) WriteDepth(index, tile, depth);
+      });
+      return;
+    }
     scan([&](int x, int y, float z, const float k[3]) SV_LAMBDA_INLINE {
       const size_t index = static_cast<size_t>(y) * width_ + x;
       const uint16_t depth = DepthToBits(z);

@@ -219,6 +219,8 @@ class Rasterizer {
     return static_cast<size_t>(y >> kTileShift) * tilesPerRow_ + static_cast<size_t>(x >> kTileShift);
   }
   void MaterialiseTile(size_t tile);
+  // Writes a fragment's depth, leaving a uniform tile as it is when the depth is its depth.
+  void WriteDepth(size_t index, size_t tile, uint16_t depth);
   [[gnu::noinline]] void PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps);
   template <bool XMajor>
   void PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps);
