@@ -43,5 +43,30 @@ TEST_F(TexturedBlend, TintedHalfTransparentVertexColourScalesColourAndCoverage) 
   EXPECT_EQ(Pixel(6, 6), 0xE33C4870u);
 }
 
+// The text's quads meet the depth test like any drawing: equal depths pass LESSEQUAL and fail LESS,
+// farther ones fail, and each quad that passes writes its depth.
+TEST_F(TexturedBlend, QuadsPassTheDepthTestByTheirDepth) {
+  auto quadAt = [&](float z, D3DCOLOR c) {
+    ScreenVertex v[4] = {{0, 0, z, 1, c, 0, 0}, {8, 0, z, 1, c, 1, 0}, {8, 8, z, 1, c, 1, 1}, {0, 8, z, 1, c, 0, 1}};
+    device->SetVertexShader(kScreenFvf);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, v, sizeof v[0]), D3D_OK);
+  };
+  device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+  quadAt(0.5f, 0xFFFFFFFF);
+  ASSERT_EQ(Pixel(2, 6), 0xFF10E0A0u);
+  quadAt(0.75f, 0xFF000000);  // behind: nothing changes
+  EXPECT_EQ(Pixel(2, 6), 0xFF10E0A0u);
+  EXPECT_EQ(Pixel(1, 1), 0xBF906060u);
+  quadAt(0.5f, 0xFF000000);  // level with the first: drawn over it (the opaque texel turns black)
+  EXPECT_EQ(Pixel(2, 6), 0xFF000000u);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+  quadAt(0.5f, 0xFFFFFFFF);  // level, but LESS wants nearer
+  EXPECT_EQ(Pixel(2, 6), 0xFF000000u);
+  quadAt(0.25f, 0xFFFFFFFF);
+  EXPECT_EQ(Pixel(2, 6), 0xFF10E0A0u);
+}
+
 }  // namespace
 }  // namespace rendertest
