@@ -503,7 +503,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     }
     if (shortRoute_) {
       if (type == D3DPT_LINELIST) {
-        DrawSceneLine(v, v + stride);
+        DrawSceneSegment(v, v + stride);
         return D3D_OK;
       }
       if (type == D3DPT_POINTLIST) {

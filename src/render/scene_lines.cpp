@@ -54,13 +54,8 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
     DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
     return;
   }
-  // The polyline's usual segment, from where the last one ended: it waits for three more.
-  WaitingSegments& w = segments_;
-  const int i = w.count;
-  w.x[i] = LoadBytes<float>(b), w.y[i] = LoadBytes<float>(b + 4), w.z[i] = LoadBytes<float>(b + 8);
-  w.colour[i] = colourA;
-  std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
-  if (++w.count == kWaitingSegments) DrawWaitingSegments();
+  // The polyline's usual segment, from where the last one ended.
+  WaitSegment(b, colourA);
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {

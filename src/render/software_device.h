@@ -109,6 +109,26 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
   // scene_lines.cpp
   void DrawSceneLine(const uint8_t* a, const uint8_t* b);
+  // DrawSceneLine's usual case, kept in line for the device's callers: a segment with a colour, of one
+  // colour, from where the last one ended, waits for seven more.
+  void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
+    if (layout_.diffuse >= 0 && pixel_.plainWrite && lastEndValid_) {
+      const uint32_t colour = LoadBytes<uint32_t>(b + layout_.diffuse);
+      if (LoadBytes<uint32_t>(a + layout_.diffuse) == colour && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0) {
+        WaitSegment(b, colour);
+        return;
+      }
+    }
+    DrawSceneLine(a, b);
+  }
+  void WaitSegment(const uint8_t* b, uint32_t colour) {
+    WaitingSegments& w = segments_;
+    const int i = w.count;
+    w.x[i] = LoadBytes<float>(b), w.y[i] = LoadBytes<float>(b + 4), w.z[i] = LoadBytes<float>(b + 8);
+    w.colour[i] = colour;
+    std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
+    if (++w.count == kWaitingSegments) DrawWaitingSegments();
+  }
   // Draws the waiting segments; every other drawing call, state change and read of the picture does
   // this first.
   void FinishSceneSegments() {
