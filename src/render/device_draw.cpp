@@ -503,22 +503,26 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     }
     if (shortRoute_) {
       if (type == D3DPT_LINELIST) {
+        if (points_.count != 0) DrawWaitingPoints();
         DrawSceneSegment(v, v + stride);
         return D3D_OK;
       }
       if (type == D3DPT_POINTLIST) {
-        FinishSceneSegments();
-        PlotScenePoint(v);
+        if (segments_.count != 0) DrawWaitingSegments();
+        if (pixel_.plainWrite && pixel_.pointSize == 1.0f)
+          WaitPoint(v);
+        else
+          PlotScenePoint(v);
         return D3D_OK;
       }
     }
   }
-  FinishSceneSegments();
+  FinishWaitingDraws();
   return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;

@@ -45,12 +45,12 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
   const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
   if (!pixel_.plainWrite || colourA != colourB) {
-    FinishSceneSegments();
+    FinishWaitingDraws();
     EmitLine(a, b);
     return;
   }
   if (!(lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0)) {
-    FinishSceneSegments();
+    FinishWaitingDraws();
     DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
     return;
   }
@@ -59,52 +59,35 @@ void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
-  WaitingSegments& w = segments_;
-  const int n = w.count;
-  w.count = 0;
-  if (!wvpLanesCurrent_) {
-    for (int i = 0; i < 4; ++i)
-      for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Filled<Float8>(worldViewProjection_[i][j]);
-    wvpLanesCurrent_ = true;
-  }
-  // ClipOf, Inside and ScreenOf for the eight ends at once, an end a lane (the same operations in the
-  // same order; lanes past n hold old ends, worked out and left unused). Built lane by lane from the
-  // fields just stored, which a whole-vector load would wait for.
-  const Float8 x = {w.x[0], w.x[1], w.x[2], w.x[3], w.x[4], w.x[5], w.x[6], w.x[7]},
-               y = {w.y[0], w.y[1], w.y[2], w.y[3], w.y[4], w.y[5], w.y[6], w.y[7]},
-               z = {w.z[0], w.z[1], w.z[2], w.z[3], w.z[4], w.z[5], w.z[6], w.z[7]};
-  const Float8(*m)[4] = wvpLanes_;
-  const Float8 cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
-  const Float8 cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
-  const Float8 cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
-  const Float8 cw = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
-  const Float8 zero{}, one = Filled<Float8>(1.0f);
+  // ClipOf, Inside and ScreenOf for the eight ends at once, an end a lane.
+  const WaitingPositions& w = segments_;
+  int n = 0;
+  const ClipLanes c = TakeWaiting(segments_, n);
+  const Float8 cx = c.x, cy = c.y, cz = c.z, cw = c.w, zero{};
   const int inside = LaneBits((cw >= Filled<Float8>(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
                               (cz >= zero) & (cz <= cw));
-  const Float8 rhw = one / cw;
-  const Float8 sx = (one + cx * rhw) * vpScale_[0] + vpOffset_[0];
-  const Float8 sy = (one - cy * rhw) * vpScale_[1] + vpOffset_[1];
-  const Float8 sz = cz * rhw * vpScale_[2] + vpOffset_[2];
+  const ScreenLanes screen = ScreenOfLanes(c);
+  const Float8 sx = screen.x, sy = screen.y, sz = screen.z;
   auto clipOf = [&](int j) SV_LAMBDA_INLINE { return Float4{cx[j], cy[j], cz[j], cw[j]}; };
   auto screenOf = [&](int j) SV_LAMBDA_INLINE { return Float4{sx[j], sy[j], sz[j], 0.0f}; };
 
   // The usual eight: every end inside the volume, the first start too and on screen, and each
   // segment's depth settled with an opaque colour or blending off (DrawSceneLine's tests for
   // DrawSettledLine, lane by lane).
-  if (n == kWaitingSegments && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
+  if (n == kWaiting && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
     const Float8 z0 = Starts(lastEnd_.screen[2], sz), dz = sz - z0;
     const Int8 bits = DepthBits(z0);
     const Int8 sameBits = (z0 == sz) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
                                         (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
-    alignas(32) uint32_t result[kWaitingSegments];
-    for (int j = 0; j < kWaitingSegments; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
+    alignas(32) uint32_t result[kWaiting];
+    for (int j = 0; j < kWaiting; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
     const Int8 opaque = (LoadBytes<Int8>(result) >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
       const Float8 x0 = Starts(lastEnd_.screen[0], sx), y0 = Starts(lastEnd_.screen[1], sy);
       raster_.DrawSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel);
-      const int j = kWaitingSegments - 1;
-      const float end[3] = {x[j], y[j], z[j]};
+      const int j = kWaiting - 1;
+      const float end[3] = {w.x[j], w.y[j], w.z[j]};
       KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(j), true, true, screenOf(j));
       return;
     }
@@ -116,14 +99,14 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   float ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
   int keptLane = -1;  // the lane lastEnd_ describes, when not the one before the first
   auto keepLane = [&](int j) {
-    const float end[3] = {x[j], y[j], z[j]};  // the end's bytes
+    const float end[3] = {w.x[j], w.y[j], w.z[j]};  // the end's bytes
     KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(j), true, true, screenOf(j));
     keptLane = j;
   };
   for (int j = 0; j < n; ++j) {
     if (!(startPlaced && (inside >> j & 1))) {
       if (j > 0 && keptLane != j - 1) keepLane(j - 1);
-      const float end[3] = {x[j], y[j], z[j]};
+      const float end[3] = {w.x[j], w.y[j], w.z[j]};
       const uint8_t* b = reinterpret_cast<const uint8_t*>(end);
       DrawClippedSceneLine(b, b, true, clipOf(j), w.colour[j]);  // the start is lastEnd_: `a` goes unread
       keptLane = j;
@@ -140,6 +123,13 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
 }
 
 void SoftwareDevice::DrawWaitingSegments() { DrawWaitingSegmentsInLanes(); }
+
+void SoftwareDevice::RenewWvpLanes() {
+  if (wvpLanesCurrent_) return;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Filled<Float8>(worldViewProjection_[i][j]);
+  wvpLanesCurrent_ = true;
+}
 
 void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
                                           uint32_t colour) {

@@ -161,7 +161,7 @@ void SoftwareDevice::SetDefaultState() {
 }
 
 HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (!pp) return D3DERR_INVALIDCALL;
   if (pp->hDeviceWindow) window_ = pp->hDeviceWindow;
   // Textures and vertex buffers live outside the device, so every pool survives; the state returns to defaults.
@@ -170,7 +170,7 @@ HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
 
 HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                                 const RGNDATA*) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (inScene_) return D3DERR_INVALIDCALL;
   platform::PresentTarget* target = TargetOf(destWindowOverride ? destWindowOverride : window_);
   if (!target) return D3D_OK;  // headless: nothing to show, and nothing failed
@@ -235,7 +235,7 @@ HRESULT SoftwareDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, 
 }
 
 HRESULT SoftwareDevice::BeginScene() {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
   shortRoute_ = false;
@@ -243,7 +243,7 @@ HRESULT SoftwareDevice::BeginScene() {
 }
 
 HRESULT SoftwareDevice::EndScene() {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
   shortRoute_ = false;
@@ -251,7 +251,7 @@ HRESULT SoftwareDevice::EndScene() {
 }
 
 HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
   if (count > 0 && !rects) return D3DERR_INVALIDCALL;
   if (!(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
@@ -272,7 +272,7 @@ HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3
 }
 
 HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
     case D3DTS_WORLD:
@@ -303,7 +303,7 @@ HRESULT SoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* mat
 }
 
 HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (!viewport || viewport->Width == 0 || viewport->Height == 0 ||
       uint64_t{viewport->X} + viewport->Width > params_.BackBufferWidth ||
       uint64_t{viewport->Y} + viewport->Height > params_.BackBufferHeight)
@@ -320,7 +320,7 @@ HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT8* viewport) {
 }
 
 HRESULT SoftwareDevice::SetMaterial(const D3DMATERIAL8* material) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (!material) return D3DERR_INVALIDCALL;
   material_ = *material;
   return D3D_OK;
@@ -333,7 +333,7 @@ HRESULT SoftwareDevice::GetMaterial(D3DMATERIAL8* material) {
 }
 
 HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
   if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
   lights_[index] = *light;
@@ -347,7 +347,7 @@ HRESULT SoftwareDevice::GetLight(DWORD index, D3DLIGHT8* light) {
 }
 
 HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (index >= kMaxLights) return D3DERR_INVALIDCALL;
   // A light never set is the default directional light (white, pointing along +z), as on Direct3D.
   if (enable && lights_[index].Type == 0) {
@@ -368,7 +368,7 @@ HRESULT SoftwareDevice::GetLightEnable(DWORD index, BOOL* enable) {
 }
 
 HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
   // The same value again derives the same pixel state: nothing to redo at the next draw.
   if (renderStates_[state] == value) return D3D_OK;
@@ -385,7 +385,7 @@ HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 }
 
 HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
   if (textures_[stage] == texture) return D3D_OK;  // already bound: no reference change, no new state
   if (texture) texture->AddRef();
@@ -404,7 +404,7 @@ HRESULT SoftwareDevice::GetTexture(DWORD stage, IDirect3DBaseTexture8** texture)
 }
 
 HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
   if (stageStates_[stage][type] == value) return D3D_OK;
   stageStates_[stage][type] = value;
@@ -428,7 +428,7 @@ HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
 }
 
 HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   VertexLayout layout = LayoutOf(handle, stageStates_[0][D3DTSS_TEXCOORDINDEX]);
   if (!layout.valid) return D3DERR_INVALIDCALL;
   fvf_ = handle;
@@ -455,7 +455,7 @@ HRESULT SoftwareDevice::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer
 }
 
 const uint32_t* SoftwareDevice::BackBufferPixels(int* width, int* height) {
-  FinishSceneSegments();
+  FinishWaitingDraws();
   if (width) *width = raster_.Width();
   if (height) *height = raster_.Height();
   return raster_.Colour();

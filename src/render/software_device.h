@@ -106,6 +106,19 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void PlotOriginPoint(const uint8_t* p);
   // The viewport transform and the fragment of a point inside the depth range.
   void PlotVisiblePoint(Float4 clip, const uint8_t* p);
+  // PlotScenePoint for a size-1 point in a plain-write state (the scene's every point): it waits for
+  // seven more, to be transformed with them (scene_points.cpp).
+  void WaitPoint(const uint8_t* p) {
+    WaitingPositions& w = points_;
+    const int i = w.count;
+    w.x[i] = LoadBytes<float>(p), w.y[i] = LoadBytes<float>(p + 4), w.z[i] = LoadBytes<float>(p + 8);
+    w.colour[i] = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(p + layout_.diffuse) : 0xFFFFFFFFu;
+    if (++w.count == kWaiting) DrawWaitingPoints();
+  }
+  [[gnu::noinline]] void DrawWaitingPoints();
+  void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
+  // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
+  void RenewWvpLanes();
   // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
   // scene_lines.cpp
   void DrawSceneLine(const uint8_t* a, const uint8_t* b);
@@ -122,17 +135,18 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     DrawSceneLine(a, b);
   }
   void WaitSegment(const uint8_t* b, uint32_t colour) {
-    WaitingSegments& w = segments_;
+    WaitingPositions& w = segments_;
     const int i = w.count;
     w.x[i] = LoadBytes<float>(b), w.y[i] = LoadBytes<float>(b + 4), w.z[i] = LoadBytes<float>(b + 8);
     w.colour[i] = colour;
     std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
-    if (++w.count == kWaitingSegments) DrawWaitingSegments();
+    if (++w.count == kWaiting) DrawWaitingSegments();
   }
   // Draws the waiting segments; every other drawing call, state change and read of the picture does
   // this first.
-  void FinishSceneSegments() {
+  void FinishWaitingDraws() {
     if (segments_.count != 0) DrawWaitingSegments();
+    if (points_.count != 0) DrawWaitingPoints();
   }
   [[gnu::noinline]] void DrawWaitingSegments();
   void DrawWaitingSegmentsInLanes();  // its body, built for several instruction sets
@@ -150,6 +164,41 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     // z into its depth range. (A z of -0 may come out +0: the same depth bits.)
     const float rhw = 1.0f / clip[3];
     return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_ + vpOffset_;
+  }
+  // Positions waiting, eight at a time, to be transformed together: x, y, z as given and a colour each.
+  static constexpr int kWaiting = 8;
+  struct WaitingPositions {
+    float x[kWaiting] = {}, y[kWaiting] = {}, z[kWaiting] = {};
+    uint32_t colour[kWaiting] = {};
+    int count = 0;
+  };
+  // ClipOf and ScreenOf for eight positions at once, a position a lane: the same operations in the same
+  // order. The lanes are built one by one from fields just stored, which a whole-vector load would
+  // wait for.
+  struct ClipLanes {
+    Float8 x, y, z, w;
+  };
+  struct ScreenLanes {
+    Float8 x, y, z;
+  };
+  // Takes the waiting positions (`n` of them; lanes past n hold old ones, worked out and left unused)
+  // to clip space.
+  SV_LANES_INLINE ClipLanes TakeWaiting(WaitingPositions& w, int& n) {
+    n = w.count;
+    w.count = 0;
+    RenewWvpLanes();
+    const float *x = w.x, *y = w.y, *z = w.z;
+    const Float8 px = {x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]},
+                 py = {y[0], y[1], y[2], y[3], y[4], y[5], y[6], y[7]},
+                 pz = {z[0], z[1], z[2], z[3], z[4], z[5], z[6], z[7]};
+    const Float8(*m)[4] = wvpLanes_;
+    return {px * m[0][0] + py * m[1][0] + pz * m[2][0] + m[3][0], px * m[0][1] + py * m[1][1] + pz * m[2][1] + m[3][1],
+            px * m[0][2] + py * m[1][2] + pz * m[2][2] + m[3][2], px * m[0][3] + py * m[1][3] + pz * m[2][3] + m[3][3]};
+  }
+  SV_LANES_INLINE ScreenLanes ScreenOfLanes(const ClipLanes& c) const {
+    const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
+    return {(one + c.x * rhw) * vpScale_[0] + vpOffset_[0], (one - c.y * rhw) * vpScale_[1] + vpOffset_[1],
+            c.z * rhw * vpScale_[2] + vpOffset_[2]};
   }
   // Remembers scene line end `b` for the next segment, which usually starts there.
   void KeepLineEnd(const uint8_t* b, Float4 clip, bool inside, bool onScreen, Float4 screen);
@@ -209,15 +258,12 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     bool inside;  // Inside(clip)
   } lastEnd_{};
   bool lastEndValid_ = false;
-  // Scene segments that start where the segment before them ended wait here, eight at a time, for
-  // their ends to be transformed together (see scene_lines.cpp). lastEnd_.key is already the last
-  // one's end; the rest of lastEnd_ still describes the end before the first.
-  static constexpr int kWaitingSegments = 8;
-  struct WaitingSegments {
-    float x[kWaitingSegments] = {}, y[kWaitingSegments] = {}, z[kWaitingSegments] = {};  // the ends, as given
-    uint32_t colour[kWaitingSegments] = {};
-    int count = 0;
-  } segments_;
+  // Scene segments that start where the segment before them ended, by their ends (see
+  // scene_lines.cpp). lastEnd_.key is already the last one's end; the rest of lastEnd_ still
+  // describes the end before the first.
+  WaitingPositions segments_;
+  // Scene points, while the state allows only size-1 points written plainly (see scene_points.cpp).
+  WaitingPositions points_;
   Float8 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all eight lanes
   bool wvpLanesCurrent_ = false;
   bool lighting_ = false;

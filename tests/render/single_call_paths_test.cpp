@@ -2,7 +2,8 @@
 // than a batch of them. These tests hold the two routes to the same pixels: segments one call each
 // against the same polyline as one LINELIST call (which takes the general path), and points one call
 // each against the same points with fog on but never reaching them (which also takes the general path),
-// under the states where the short route applies, where it hands over, and across the near plane.
+// under the states where the short route applies, where it hands over, and across the near plane;
+// and segments and points that wait to be drawn together against every other call in between.
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -160,6 +161,33 @@ TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
   }
 }
 
+// The calls the waiting tests put between drawing calls, made on both devices: ops 0-4 change the
+// blending, the world, the viewport, clear, and end and begin the scene. False for any other op.
+struct OtherCalls {
+  D3DXMATRIX moved, identity;
+  D3DVIEWPORT8 corner{6, 4, 60, 50, 0.0f, 1.0f}, whole{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+  OtherCalls() {
+    D3DXMatrixTranslation(&moved, 2, -3, 1);
+    D3DXMatrixIdentity(&identity);
+  }
+  bool Make(int op, bool coin, Device& a, Device& b) {
+    for (IDirect3DDevice8* d : {a.device, b.device}) {
+      switch (op) {
+        case 0: d->SetRenderState(D3DRS_ALPHABLENDENABLE, coin); break;
+        case 1: d->SetTransform(D3DTS_WORLD, coin ? &moved : &identity); break;
+        case 2: d->SetViewport(coin ? &corner : &whole); break;
+        case 3: d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000040, 1.0f, 0); break;
+        case 4:
+          d->EndScene();
+          d->BeginScene();
+          break;
+        default: return false;
+      }
+    }
+    return true;
+  }
+};
+
 TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
   // Segments drawn a call each may wait to be drawn together; every other call must find them drawn.
   // A polyline is drawn a segment a call, with state changes, other drawing, clears and reads of the
@@ -173,49 +201,24 @@ TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
     Configure(reference.device, c);
     std::mt19937 rng(7 + caseIndex);
     std::uniform_int_distribution<int> pick(0, 40);
-    D3DXMATRIX moved;
-    D3DXMatrixTranslation(&moved, 2, -3, 1);
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    const D3DVIEWPORT8 corner{6, 4, 60, 50, 0.0f, 1.0f}, whole{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+    OtherCalls other;
     int reads = 0;
     size_t i = 0;
     while (i + 1 < path.size()) {
       const int op = pick(rng);
       const bool coin = rng() % 2;  // drawn once for both devices
-      auto both = [&](auto&& call) {
-        call(single.device);
-        call(reference.device);
-      };
+      if (other.Make(op, coin, single, reference)) continue;
       switch (op) {
-        case 0:  // a point over the line
-          both([&](IDirect3DDevice8* d) {
-            SceneVertex p = path[i];
-            p.colour = 0xFF2080FF;
-            d->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p);
-          });
-          break;
-        case 1:
-          both([&](IDirect3DDevice8* d) { d->SetRenderState(D3DRS_ALPHABLENDENABLE, coin); });
-          break;
-        case 2:
-          both([&](IDirect3DDevice8* d) { d->SetTransform(D3DTS_WORLD, coin ? &moved : &identity); });
-          break;
-        case 3:
-          both([&](IDirect3DDevice8* d) { d->SetViewport(coin ? &corner : &whole); });
-          break;
-        case 4:
-          both([&](IDirect3DDevice8* d) { d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000040, 1.0f, 0); });
-          break;
         case 5:
           ++reads;
           ASSERT_TRUE(single.Pixels() == reference.Pixels()) << c.name << ", read before segment " << i;
           break;
-        case 6:
-          both([](IDirect3DDevice8* d) {
-            d->EndScene();
-            d->BeginScene();
-          });
+        case 6:  // a point over the line
+          for (Device* d : {&single, &reference}) {
+            SceneVertex p = path[i];
+            p.colour = 0xFF2080FF;
+            d->device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p);
+          }
           break;
         case 7:  // the next segment does not start where the last one ended
           ++i;
@@ -266,6 +269,54 @@ TEST(SingleCallPaths, PointsOneCallEachDrawWhatTheGeneralPathDraws) {
     for (uint32_t p : expected) lit += p != 0xFF140000u;
     EXPECT_GT(lit, 300) << c.name;
     EXPECT_TRUE(single.Pixels() == expected) << c.name;
+  }
+}
+
+TEST(SingleCallPaths, PointsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
+  // Points drawn a call each may wait to be drawn together; every other call must find them drawn.
+  // The reference's fog sends its points down the general path at once (and changes nothing).
+  for (int caseIndex : {0, 1, 2}) {
+    const Case& c = kCases[caseIndex];
+    const auto path = Path(43, 1500, kPalette);
+    Device single, reference;
+    Configure(single.device, c);
+    Configure(reference.device, c);
+    FogThatNeverArrives(reference.device);
+    std::mt19937 rng(17 + caseIndex);
+    std::uniform_int_distribution<int> pick(0, 30);
+    OtherCalls other;
+    auto bits = [](float f) {
+      DWORD b;
+      std::memcpy(&b, &f, sizeof b);
+      return b;
+    };
+    int reads = 0;
+    for (size_t i = 0; i + 1 < path.size(); ++i) {
+      const int op = pick(rng);
+      const bool coin = rng() % 2;  // drawn once for both devices
+      if (other.Make(op, coin, single, reference)) continue;
+      switch (op) {
+        case 5:
+          ++reads;
+          ASSERT_TRUE(single.Pixels() == reference.Pixels()) << c.name << ", read before point " << i;
+          break;
+        case 6: {  // a segment across the points
+          SceneVertex segment[2] = {path[i], path[i + 1]};
+          segment[1].colour = segment[0].colour = 0xFF2080FF;
+          ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, segment, sizeof(SceneVertex)), D3D_OK);
+          ASSERT_EQ(reference.device->DrawPrimitiveUP(D3DPT_LINESTRIP, 1, segment, sizeof(SceneVertex)), D3D_OK);
+          break;
+        }
+        case 7:  // points of size 3 for a while: they do not wait
+          for (Device* d : {&single, &reference}) d->device->SetRenderState(D3DRS_POINTSIZE, bits(coin ? 3.0f : 1.0f));
+          break;
+        default:
+          for (Device* d : {&single, &reference})
+            ASSERT_EQ(d->device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &path[i], sizeof(SceneVertex)), D3D_OK);
+      }
+    }
+    EXPECT_GT(reads, 10);
+    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << c.name;
   }
 }
 

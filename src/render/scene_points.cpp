@@ -1,0 +1,31 @@
+// The scene's points, eight at a time: size-1, unlit, unfogged world-space points in a plain-write
+// state wait until eight have come (or anything else happens), then their positions are transformed,
+// depth-clipped and placed on screen in vector lanes with PlotScenePoint's single-precision operations
+// in its order, and each visible one is plotted, in the order they came.
+#include "render/clip_volume.h"
+#include "render/software_device.h"
+#include "render/vector_lanes.h"
+
+namespace render {
+
+SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes() {
+  const WaitingPositions& w = points_;
+  int n = 0;
+  const ClipLanes c = TakeWaiting(points_, n);
+  const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
+  // In front of the near plane and within the depth range (a point is not clipped in x or y).
+  const Int8 visible = (c.w >= Filled<Float8>(kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
+  const ScreenLanes s = ScreenOfLanes(c);
+  // The pixel each centre rounds to, and whether it is on the target (unsigned: negatives are far).
+  const Int8 px = LaneCentreIndex(s.x), py = LaneCentreIndex(s.y);
+  const Int8 onTarget = (reinterpret_cast<UInt8>(px) < static_cast<unsigned>(raster_.Width())) &
+                        (reinterpret_cast<UInt8>(py) < static_cast<unsigned>(raster_.Height()));
+  for (int plotted = LaneBits(visible & onTarget); plotted != 0; plotted &= plotted - 1) {
+    const int j = __builtin_ctz(static_cast<unsigned>(plotted));
+    raster_.PlotPlain(px[j], py[j], s.z[j], w.colour[j], pixel_);
+  }
+}
+
+void SoftwareDevice::DrawWaitingPoints() { DrawWaitingPointsInLanes(); }
+
+}  // namespace render
