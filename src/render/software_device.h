@@ -109,11 +109,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // PlotScenePoint for a size-1 point in a plain-write state (the scene's every point): it waits for
   // seven more, to be transformed with them (scene_points.cpp).
   void WaitPoint(const uint8_t* p) {
-    WaitingPositions& w = points_;
-    const int i = w.count;
-    w.x[i] = LoadBytes<float>(p), w.y[i] = LoadBytes<float>(p + 4), w.z[i] = LoadBytes<float>(p + 8);
-    w.colour[i] = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(p + layout_.diffuse) : 0xFFFFFFFFu;
-    if (++w.count == kWaiting) DrawWaitingPoints();
+    const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(p + layout_.diffuse) : 0xFFFFFFFFu;
+    if (Append(points_, p, colour)) DrawWaitingPoints();
   }
   [[gnu::noinline]] void DrawWaitingPoints();
   void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
@@ -127,7 +124,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
     if (layout_.diffuse >= 0 && pixel_.plainWrite && lastEndValid_) {
       const uint32_t colour = LoadBytes<uint32_t>(b + layout_.diffuse);
-      if (LoadBytes<uint32_t>(a + layout_.diffuse) == colour && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0) {
+      if (LoadBytes<uint32_t>(a + layout_.diffuse) == colour &&
+          std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0) {
         WaitSegment(b, colour);
         return;
       }
@@ -135,15 +133,11 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     DrawSceneLine(a, b);
   }
   void WaitSegment(const uint8_t* b, uint32_t colour) {
-    WaitingPositions& w = segments_;
-    const int i = w.count;
-    w.x[i] = LoadBytes<float>(b), w.y[i] = LoadBytes<float>(b + 4), w.z[i] = LoadBytes<float>(b + 8);
-    w.colour[i] = colour;
     std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
-    if (++w.count == kWaiting) DrawWaitingSegments();
+    if (Append(segments_, b, colour)) DrawWaitingSegments();
   }
-  // Draws the waiting segments; every other drawing call, state change and read of the picture does
-  // this first.
+  // Draws the waiting segments and points; every other drawing call, state change and read of the
+  // picture does this first.
   void FinishWaitingDraws() {
     if (segments_.count != 0) DrawWaitingSegments();
     if (points_.count != 0) DrawWaitingPoints();
@@ -172,6 +166,13 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     uint32_t colour[kWaiting] = {};
     int count = 0;
   };
+  // Adds the position at `p` (x, y, z) with `colour`; true when eight are waiting.
+  static bool Append(WaitingPositions& w, const uint8_t* p, uint32_t colour) {
+    const int i = w.count;
+    w.x[i] = LoadBytes<float>(p), w.y[i] = LoadBytes<float>(p + 4), w.z[i] = LoadBytes<float>(p + 8);
+    w.colour[i] = colour;
+    return ++w.count == kWaiting;
+  }
   // ClipOf and ScreenOf for eight positions at once, a position a lane: the same operations in the same
   // order. The lanes are built one by one from fields just stored, which a whole-vector load would
   // wait for.
