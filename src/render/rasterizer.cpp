@@ -23,8 +23,6 @@ inline Rgba Unpack(uint32_t c) {
           static_cast<int>(c >> 24)};
 }
 
-// Texture times diffuse for colour and alpha (the program's text): the MODULATE of the general
-// combiner without its argument and operation dispatch. Times 255 is the identity.
 inline uint32_t Pack(const Rgba& c) {
   return (static_cast<uint32_t>(c.a) << 24) | (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) |
          static_cast<uint32_t>(c.b);
@@ -38,6 +36,8 @@ inline Rgba OverDestination(const Rgba& s, const Rgba& d) {
           Clamp255(Mul255(s.b, s.a) + Mul255(d.b, ia)), Clamp255(Mul255(s.a, s.a) + Mul255(d.a, ia))};
 }
 
+// Texture times diffuse for colour and alpha (the program's text): the MODULATE of the general
+// combiner without its argument and operation dispatch. Times 255 is the identity.
 inline Rgba Modulate(const Rgba& tex, const Rgba& diffuse, bool diffuseWhite) {
   if (diffuseWhite) return tex;
   return {Mul255(tex.r, diffuse.r), Mul255(tex.g, diffuse.g), Mul255(tex.b, diffuse.b), Mul255(tex.a, diffuse.a)};
