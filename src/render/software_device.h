@@ -182,6 +182,14 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   struct ScreenLanes {
     Float8 x, y, z;
   };
+  // A field read by itself: left alone, the compiler reads eight neighbouring fields with one vector
+  // load, which waits for the eight stores that have just written them.
+  SV_LANES_INLINE static float Apart(float f) {
+#if defined(__x86_64__)
+    __asm__("" : "+x"(f));
+#endif
+    return f;
+  }
   // Takes the waiting positions (`n` of them; lanes past n hold old ones, worked out and left unused)
   // to clip space.
   SV_LANES_INLINE ClipLanes TakeWaiting(WaitingPositions& w, int& n) {
@@ -189,9 +197,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     w.count = 0;
     RenewWvpLanes();
     const float *x = w.x, *y = w.y, *z = w.z;
-    const Float8 px = {x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]},
-                 py = {y[0], y[1], y[2], y[3], y[4], y[5], y[6], y[7]},
-                 pz = {z[0], z[1], z[2], z[3], z[4], z[5], z[6], z[7]};
+    auto lanes = [](const float* f) SV_LAMBDA_INLINE {
+      return Float8{Apart(f[0]), Apart(f[1]), Apart(f[2]), Apart(f[3]), Apart(f[4]), Apart(f[5]), Apart(f[6]), Apart(f[7])};
+    };
+    const Float8 px = lanes(x), py = lanes(y), pz = lanes(z);
     const Float8(*m)[4] = wvpLanes_;
     return {px * m[0][0] + py * m[1][0] + pz * m[2][0] + m[3][0], px * m[0][1] + py * m[1][1] + pz * m[2][1] + m[3][1],
             px * m[0][2] + py * m[1][2] + pz * m[2][2] + m[3][2], px * m[0][3] + py * m[1][3] + pz * m[2][3] + m[3][3]};
