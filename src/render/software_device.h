@@ -125,7 +125,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     if (layout_.diffuse >= 0 && pixel_.plainWrite && lastEndValid_) {
       const uint32_t colour = LoadBytes<uint32_t>(b + layout_.diffuse);
       if (LoadBytes<uint32_t>(a + layout_.diffuse) == colour &&
-          std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0) {
+          SamePosition(a, lastEnd_.key)) {
         WaitSegment(b, colour);
         return;
       }
@@ -133,8 +133,27 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     DrawSceneLine(a, b);
   }
   void WaitSegment(const uint8_t* b, uint32_t colour) {
-    std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
+    CopyPosition(lastEnd_.key, b);
     if (Append(segments_, b, colour)) DrawWaitingSegments();
+  }
+  // A position's 12 bytes copied and compared a 32-bit word at a time. The caller has just written
+  // its vertices a field at a time; a wider read of those fields waits until the stores are done
+  // (and the compiler would read two words at once if left to itself).
+  SV_LANES_INLINE static uint32_t WordAt(const uint8_t* p, int i) {
+    uint32_t word = LoadBytes<uint32_t>(p + 4 * i);
+#if defined(__GNUC__)
+    __asm__("" : "+r"(word));
+#endif
+    return word;
+  }
+  SV_LANES_INLINE static void CopyPosition(uint8_t* to, const uint8_t* from) {
+    for (int i = 0; i < 3; ++i) {
+      const uint32_t word = WordAt(from, i);
+      std::memcpy(to + 4 * i, &word, 4);
+    }
+  }
+  SV_LANES_INLINE static bool SamePosition(const uint8_t* a, const uint8_t* b) {
+    return WordAt(a, 0) == WordAt(b, 0) && WordAt(a, 1) == WordAt(b, 1) && WordAt(a, 2) == WordAt(b, 2);
   }
   // Draws the waiting segments and points; every other drawing call, state change and read of the
   // picture does this first.

@@ -132,6 +132,25 @@ TEST(SingleCallPaths, SegmentsOneCallEachDrawThePolylineOfOneBatchCall) {
   }
 }
 
+TEST(SingleCallPaths, ASegmentStartingOffTheLastEndInOneCoordinateIsPlacedFromItsOwnStart) {
+  // Whether a segment starts where the last one ended is decided on all three coordinates.
+  const Case c = kCases[0];
+  const SceneVertex a{-20, 10, 5, 0xFFFFFFFF, 0, 1}, b{10, -5, 0, 0xFFFFFFFF, 1, 1}, e{30, 20, -10, 0xFFFFFFFF, 1, 1};
+  for (int coordinate = 0; coordinate < 3; ++coordinate) {
+    SceneVertex start = b;
+    (coordinate == 0 ? start.x : coordinate == 1 ? start.y : start.z) += 8.0f;
+    const SceneVertex first[2] = {a, b}, second[2] = {start, e};
+    Device single, reference;
+    Configure(single.device, c);
+    Configure(reference.device, c);
+    single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, first, sizeof(SceneVertex));
+    single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, second, sizeof(SceneVertex));
+    const SceneVertex both[4] = {a, b, start, e};
+    reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, both, sizeof(SceneVertex));
+    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << "coordinate " << coordinate;
+  }
+}
+
 TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
   // The second segment starts where the first ended, but the viewport or the world moved in between:
   // nothing of the first segment's end may be carried over.
