@@ -253,8 +253,7 @@ void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t col
 
 void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, float a, float u, float v, float fog,
                           unsigned level, const PixelState& ps) {
-  const uint32_t packed = (static_cast<uint32_t>(ToByte(a)) << 24) | (static_cast<uint32_t>(ToByte(r)) << 16) |
-                          (static_cast<uint32_t>(ToByte(g)) << 8) | static_cast<uint32_t>(ToByte(b));
+  const uint32_t packed = Pack(Rgba{ToByte(r), ToByte(g), ToByte(b), ToByte(a)});
   FragmentPacked(x, y, z, packed, u, v, fog, level, ps);
 }
 
@@ -543,8 +542,7 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
       ps.flatShade || (sameColour(first, *v[1]) && sameColour(first, *v[2]) && first.rhw > 1e-30f &&
                        first.rhw < 1e30f && wholeChannel(first.r) && wholeChannel(first.g) &&
                        wholeChannel(first.b) && wholeChannel(first.a));
-  const uint32_t packed = (static_cast<uint32_t>(ToByte(first.a)) << 24) | (static_cast<uint32_t>(ToByte(first.r)) << 16) |
-                          (static_cast<uint32_t>(ToByte(first.g)) << 8) | static_cast<uint32_t>(ToByte(first.b));
+  const uint32_t packed = Pack(Rgba{ToByte(first.r), ToByte(first.g), ToByte(first.b), ToByte(first.a)});
   const float inv = 1.0f / static_cast<float>(area);
   // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
   // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge

@@ -180,17 +180,22 @@ TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
   }
 }
 
-// The calls the waiting tests put between drawing calls, made on both devices: ops 0-4 change the
-// blending, the world, the viewport, clear, and end and begin the scene. False for any other op.
-struct OtherCalls {
+// A device drawing a call at a time beside a reference, both set up for a case, with the calls the
+// waiting tests put between drawing calls.
+struct WaitingRun {
+  Device single, reference;
   D3DXMATRIX moved, identity;
   D3DVIEWPORT8 corner{6, 4, 60, 50, 0.0f, 1.0f}, whole{0, 0, kWidth, kHeight, 0.0f, 1.0f};
-  OtherCalls() {
+  explicit WaitingRun(const Case& c) {
+    Configure(single.device, c);
+    Configure(reference.device, c);
     D3DXMatrixTranslation(&moved, 2, -3, 1);
     D3DXMatrixIdentity(&identity);
   }
-  bool Make(int op, bool coin, Device& a, Device& b) {
-    for (IDirect3DDevice8* d : {a.device, b.device}) {
+  // Ops 0-4, made on both devices: change the blending, the world, the viewport, clear, and end and
+  // begin the scene. False for any other op.
+  bool OtherCall(int op, bool coin) {
+    for (IDirect3DDevice8* d : {single.device, reference.device}) {
       switch (op) {
         case 0: d->SetRenderState(D3DRS_ALPHABLENDENABLE, coin); break;
         case 1: d->SetTransform(D3DTS_WORLD, coin ? &moved : &identity); break;
@@ -205,6 +210,15 @@ struct OtherCalls {
     }
     return true;
   }
+  // A segment from a to b in a's colour: one LINELIST call on the device under test, a LINESTRIP of
+  // its own (the general path, at once) on the reference. True when both devices took it.
+  bool Segment(const SceneVertex& a, SceneVertex b) {
+    b.colour = a.colour;
+    const SceneVertex segment[2] = {a, b};
+    return single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, segment, sizeof(SceneVertex)) == D3D_OK &&
+           reference.device->DrawPrimitiveUP(D3DPT_LINESTRIP, 1, segment, sizeof(SceneVertex)) == D3D_OK;
+  }
+  bool SamePictures() { return single.Pixels() == reference.Pixels(); }
 };
 
 TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
@@ -215,25 +229,22 @@ TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
   for (int caseIndex : {0, 1, 2}) {
     const Case& c = kCases[caseIndex];
     const auto path = Path(41, 1200, kPalette);
-    Device single, reference;
-    Configure(single.device, c);
-    Configure(reference.device, c);
+    WaitingRun run(c);
     std::mt19937 rng(7 + caseIndex);
     std::uniform_int_distribution<int> pick(0, 40);
-    OtherCalls other;
     int reads = 0;
     size_t i = 0;
     while (i + 1 < path.size()) {
       const int op = pick(rng);
       const bool coin = rng() % 2;  // drawn once for both devices
-      if (other.Make(op, coin, single, reference)) continue;
+      if (run.OtherCall(op, coin)) continue;
       switch (op) {
         case 5:
           ++reads;
-          ASSERT_TRUE(single.Pixels() == reference.Pixels()) << c.name << ", read before segment " << i;
+          ASSERT_TRUE(run.SamePictures()) << c.name << ", read before segment " << i;
           break;
         case 6:  // a point over the line
-          for (Device* d : {&single, &reference}) {
+          for (Device* d : {&run.single, &run.reference}) {
             SceneVertex p = path[i];
             p.colour = 0xFF2080FF;
             d->device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p);
@@ -242,17 +253,13 @@ TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
         case 7:  // the next segment does not start where the last one ended
           ++i;
           break;
-        default: {
-          SceneVertex segment[2] = {path[i], path[i + 1]};
-          segment[1].colour = segment[0].colour;
-          ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, segment, sizeof(SceneVertex)), D3D_OK);
-          ASSERT_EQ(reference.device->DrawPrimitiveUP(D3DPT_LINESTRIP, 1, segment, sizeof(SceneVertex)), D3D_OK);
+        default:
+          ASSERT_TRUE(run.Segment(path[i], path[i + 1]));
           ++i;
-        }
       }
     }
     EXPECT_GT(reads, 10);
-    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << c.name;
+    EXPECT_TRUE(run.SamePictures()) << c.name;
   }
 }
 
@@ -297,13 +304,10 @@ TEST(SingleCallPaths, PointsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
   for (int caseIndex : {0, 1, 2}) {
     const Case& c = kCases[caseIndex];
     const auto path = Path(43, 1500, kPalette);
-    Device single, reference;
-    Configure(single.device, c);
-    Configure(reference.device, c);
-    FogThatNeverArrives(reference.device);
+    WaitingRun run(c);
+    FogThatNeverArrives(run.reference.device);
     std::mt19937 rng(17 + caseIndex);
     std::uniform_int_distribution<int> pick(0, 30);
-    OtherCalls other;
     auto bits = [](float f) {
       DWORD b;
       std::memcpy(&b, &f, sizeof b);
@@ -313,29 +317,29 @@ TEST(SingleCallPaths, PointsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
     for (size_t i = 0; i + 1 < path.size(); ++i) {
       const int op = pick(rng);
       const bool coin = rng() % 2;  // drawn once for both devices
-      if (other.Make(op, coin, single, reference)) continue;
+      if (run.OtherCall(op, coin)) continue;
       switch (op) {
         case 5:
           ++reads;
-          ASSERT_TRUE(single.Pixels() == reference.Pixels()) << c.name << ", read before point " << i;
+          ASSERT_TRUE(run.SamePictures()) << c.name << ", read before point " << i;
           break;
         case 6: {  // a segment across the points
-          SceneVertex segment[2] = {path[i], path[i + 1]};
-          segment[1].colour = segment[0].colour = 0xFF2080FF;
-          ASSERT_EQ(single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, segment, sizeof(SceneVertex)), D3D_OK);
-          ASSERT_EQ(reference.device->DrawPrimitiveUP(D3DPT_LINESTRIP, 1, segment, sizeof(SceneVertex)), D3D_OK);
+          SceneVertex start = path[i];
+          start.colour = 0xFF2080FF;
+          ASSERT_TRUE(run.Segment(start, path[i + 1]));
           break;
         }
         case 7:  // points of size 3 for a while: they do not wait
-          for (Device* d : {&single, &reference}) d->device->SetRenderState(D3DRS_POINTSIZE, bits(coin ? 3.0f : 1.0f));
+          for (Device* d : {&run.single, &run.reference})
+            d->device->SetRenderState(D3DRS_POINTSIZE, bits(coin ? 3.0f : 1.0f));
           break;
         default:
-          for (Device* d : {&single, &reference})
+          for (Device* d : {&run.single, &run.reference})
             ASSERT_EQ(d->device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &path[i], sizeof(SceneVertex)), D3D_OK);
       }
     }
     EXPECT_GT(reads, 10);
-    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << c.name;
+    EXPECT_TRUE(run.SamePictures()) << c.name;
   }
 }
 
