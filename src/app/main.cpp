@@ -4,11 +4,16 @@
 
 #include "app/command_line.h"
 #include "app/win_main.h"
+#include "platform/posix/termination.h"
 #include "platform/sdl2/sdl_backend.h"
 
 #ifndef SV_VERSION
 #define SV_VERSION "unknown"
 #endif
+
+// Before every static object: the scene reads config.ini while it is built, and a signal during that
+// read must end the run normally too; and no file it opens may become standard error.
+__attribute__((constructor(101))) static void PrepareProcessFirst() { platform::posix::PrepareProcess(); }
 
 int main(int argc, char** argv) {
   switch (app::ActionOf(argc, argv)) {

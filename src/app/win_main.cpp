@@ -1,6 +1,8 @@
 #include "app/win_main.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -9,6 +11,7 @@
 #include "app/globals.h"
 #include "app/main_window_proc.h"
 #include "app/startup_config.h"
+#include "platform/posix/termination.h"
 
 namespace app {
 
@@ -53,11 +56,12 @@ void Shutdown(const StartupHooks& hooks) {
 }  // namespace
 
 bool DataFileOpens(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) return false;
+  // Non-blocking: a FIFO with no writer yet opens at once instead of holding the start.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
   struct stat st{};
-  bool isFolder = fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
-  std::fclose(file);
+  bool isFolder = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  close(fd);
   return !isFolder;
 }
 
@@ -75,6 +79,9 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
     return 0;
   }
 
+  // A signal before the window exists ends the run here, as the close button would later.
+  if (platform::posix::TerminationRequested()) return 0;
+
   WNDCLASSA windowClass{0, MainWndProc, kWindowClassName};
   RegisterClassA(&windowClass);
   int width = config.width, height = config.height;
@@ -85,13 +92,16 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
   }
   g_mainWindow = CreateWindowExA(0, kWindowClassName, g_dataPath.c_str(), WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
                                  CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
-  if (!g_mainWindow) {
-    std::fprintf(stderr, "scatterview: the window (%d x %d) could not be created\n", config.width, config.height);
+  if (g_frameTimer->IsAlreadyRunning(hooks.instanceName)) {
+    MessageBoxA(nullptr, kTextSecondInstance, kCaptionSecondInstance, MB_OK);
+    g_quit = 1;
     return kExitFailure;
   }
 
-  if (g_frameTimer->IsAlreadyRunning(hooks.instanceName)) {
-    MessageBoxA(nullptr, kTextSecondInstance, kCaptionSecondInstance, MB_OK);
+  if (!g_mainWindow) {
+    // The device needs the window: this is where its set-up would fail.
+    std::fprintf(stderr, "scatterview: the window (%d x %d) could not be created\n", config.width, config.height);
+    ReportGraphicsFailure(2);
     g_quit = 1;
     return kExitFailure;
   }

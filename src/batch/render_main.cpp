@@ -1,6 +1,7 @@
 // scatterview-render: the viewer's first picture of a data file written as PNG, without a window.
 // It runs on the scripted headless backend, so it needs no display, opens no window and links no
 // SDL; the software device renders into memory and nothing is presented.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,20 +12,33 @@
 #include "batch/scene_renderer.h"
 #include "batch/turntable.h"
 #include "platform/null/null_backend.h"
+#include "platform/posix/termination.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// Ended by a signal: the shell's way of saying so, 128 + the signal's number (130, 143).
+constexpr int kExitSignalBase = 128;
 
 int Processors() {
   long n = sysconf(_SC_NPROCESSORS_ONLN);
   return n > 0 ? static_cast<int>(n) : 1;
 }
 
+int Interrupted() {
+  std::fprintf(stderr, "scatterview-render: interrupted\n");
+  return kExitSignalBase + platform::posix::TerminationSignal();
+}
+
 }  // namespace
 
+// Before anything else: standard descriptors open, and SIGINT or SIGTERM only ask the run to stop.
+__attribute__((constructor(101))) static void PrepareProcessFirst() { platform::posix::PrepareProcess(); }
+
 int main(int argc, char** argv) {
+  // A closed pipe on standard output is a write error to report, not a silent death.
+  signal(SIGPIPE, SIG_IGN);
   const batch::ParseResult parsed = batch::ParseRenderOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.status == batch::ParseStatus::Help) {
     std::fputs(batch::RenderUsage().c_str(), stdout);
@@ -40,6 +54,7 @@ int main(int argc, char** argv) {
   batch::SceneRenderer renderer;
   std::string error;
   if (!renderer.Open(options, &error)) {
+    if (platform::posix::TerminationRequested()) return Interrupted();
     std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
     return kExitFailure;
   }
@@ -48,7 +63,10 @@ int main(int argc, char** argv) {
     ok = batch::WriteTurntable(renderer, options.outputPath, options.turntable,
                                options.jobs > 0 ? options.jobs : Processors());
   } else {
-    ok = batch::WritePicture(renderer.Render(renderer.StartTheta()), options.outputPath);
+    const batch::Picture picture = renderer.Render(renderer.StartTheta());
+    ok = !platform::posix::TerminationRequested() &&
+         batch::WritePicture(picture, options.outputPath, nullptr, renderer.InputFiles());
   }
+  if (platform::posix::TerminationRequested()) return Interrupted();
   return ok ? 0 : kExitFailure;
 }

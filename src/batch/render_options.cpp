@@ -137,6 +137,10 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
     result.error = "file names must not be empty";
     return result;
   }
+  if (o.outputPath == "-" && o.turntable > 0) {
+    result.error = "a turntable writes files: its output cannot be '-' (standard output)";
+    return result;
+  }
   result.status = ParseStatus::Run;
   return result;
 }
@@ -144,6 +148,7 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
 std::string RenderUsage() {
   return "Usage: scatterview-render [options] DATA OUT.png\n"
          "Draws the picture the viewer shows first for DATA, as a 640 x 480 PNG, without a window.\n"
+         "OUT.png '-' writes the PNG to standard output.\n"
          "The view comes from config.ini (beside the program unless --config says otherwise; never\n"
          "written), with these overrides:\n"
          "  --config FILE       read the view keys from FILE\n"
@@ -159,7 +164,8 @@ std::string RenderUsage() {
          "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each\n"
          "  --jobs N            worker processes for a turntable (default: one per processor)\n"
          "  -h, --help          this text\n"
-         "Exit status: 0 written, 1 a file could not be read or written, 2 bad options.\n";
+         "Exit status: 0 written, 1 a file could not be read or written, 2 bad options,\n"
+         "128 + the signal's number when interrupted by SIGINT (130) or SIGTERM (143).\n";
 }
 
 }  // namespace batch

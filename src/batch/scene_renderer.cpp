@@ -88,6 +88,7 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
     *error = "the data file " + options.dataPath + " cannot be read";
     return false;
   }
+  inputs_ = {options.dataPath, configPath, FrameTimer::GetModuleDirectory() + "/data/font.dds"};
 
   // The scene reads its keys in its constructor and writes them back in its destructor. It gets a
   // private copy to do both with, so the real file is read exactly as the viewer reads it and never
@@ -148,6 +149,10 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   scene.dataY.reserve(viewer::kMaxDataRows + 1);
   scene.dataZ.reserve(viewer::kMaxDataRows + 1);
   scene.LoadData();
+  if (!scene.FinishLoading()) {
+    *error = "interrupted while reading " + options.dataPath;
+    return false;
+  }
   return true;
 }
 

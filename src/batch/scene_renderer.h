@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "batch/render_options.h"
 
@@ -39,6 +40,9 @@ class SceneRenderer {
   // font texture is missing.
   bool Open(const RenderOptions& options, std::string* error);
 
+  // The files this run reads (data, config, font): no picture may be written over them.
+  const std::vector<std::string>& InputFiles() const { return inputs_; }
+
   // THETA after the config file and the overrides.
   double StartTheta() const;
   // Draws the scene with THETA `theta` (everything else as opened).
@@ -48,6 +52,7 @@ class SceneRenderer {
   std::string settingsFolder_;  // the private copy of the config file the scene reads and saves into
   std::unique_ptr<ViewerScene> scene_;
   bool graphicsOwned_ = false;
+  std::vector<std::string> inputs_;
 };
 
 }  // namespace batch

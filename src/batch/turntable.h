@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "batch/scene_renderer.h"
 #include "render/png_file.h"
@@ -22,13 +23,18 @@ inline bool DrawnBy(int index, int worker, int workers) { return index % workers
 
 // Draws and writes every picture; `jobs` worker processes (forked after the data is loaded, each
 // with its own copy of the device) share them. True when every picture was written; each failure
-// is reported on stderr.
+// is reported on stderr. On SIGINT or SIGTERM every worker stops after the picture it is writing.
 bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int count, int jobs);
 
 // Draws picture(s) for `worker` of `workers` in this process; false after the first failure.
 bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers);
 
-// Writes one picture; false, with the reason on stderr, when it cannot be written.
-bool WritePicture(const Picture& picture, const std::string& path, render::PngEncoder* encoder = nullptr);
+// The output name that means standard output.
+inline constexpr const char kStandardOutput[] = "-";
+
+// Writes one picture to `path` (standard output for "-"), never over one of `inputs`; false, with
+// the reason on stderr, when it cannot be written.
+bool WritePicture(const Picture& picture, const std::string& path, render::PngEncoder* encoder = nullptr,
+                  const std::vector<std::string>& inputs = {});
 
 }  // namespace batch

@@ -1,6 +1,7 @@
 #include "platform/frame_timer.h"
 
 #include <climits>
+#include <cstdio>
 
 #include "platform/posix/module_path.h"
 
@@ -55,7 +56,12 @@ int FrameTimer::WaitMs(int ms) {
 
 bool FrameTimer::IsAlreadyRunning(const char* name) {
   if (!name) return false;
-  return instanceLock_.Acquire(name) == platform::posix::InstanceLock::Result::HeldElsewhere;
+  const auto result = instanceLock_.Acquire(name);
+  // Without any lock this copy still runs; it only cannot tell whether another one does.
+  if (result == platform::posix::InstanceLock::Result::Failed)
+    std::fprintf(stderr, "scatterview: warning: no single-instance lock could be made (%s); a second copy "
+                         "would not be detected\n", platform::posix::InstanceLock::LockFilePath(name).c_str());
+  return result == platform::posix::InstanceLock::Result::HeldElsewhere;
 }
 
 std::string FrameTimer::GetModuleDirectory() {

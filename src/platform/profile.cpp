@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <optional>
 
-#include "platform/posix/module_path.h"
+#include "platform/posix/whole_file_writer.h"
 #include "platform/profile_text.h"
 
 namespace platform {
@@ -17,27 +16,6 @@ namespace platform {
 namespace {
 
 constexpr off_t kLargestProfile = 64 << 20;  // anything bigger is not a settings file
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// The file a write must replace: a symbolic link is followed so the link itself survives.
-std::string ResolveTarget(const std::string& path) {
-  struct stat st{};
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved)) return resolved;
-  }
-  return path;
-}
 
 std::optional<std::string> ReadValue(const char* section, const char* key, const char* path) {
   if (!section || !key || !path) return std::nullopt;
@@ -49,7 +27,8 @@ std::optional<std::string> ReadValue(const char* section, const char* key, const
 }  // namespace
 
 bool ReadProfileFile(const std::string& path, std::string& text) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO in the file's place cannot hold the start; it is then refused below.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st{};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestProfile) {
@@ -73,35 +52,9 @@ bool ReadProfileFile(const std::string& path, std::string& text) {
 }
 
 bool ReplaceProfileFile(const std::string& path, const std::string& text) {
-  std::string target = ResolveTarget(path);
-  struct stat st{};
-  bool exists = stat(target.c_str(), &st) == 0;
-  if (exists) {
-    if (!S_ISREG(st.st_mode)) return false;
-    // Root may write anything: a file with no write bit at all still counts as read-only.
-    if (access(target.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-  } else if (errno != ENOENT) {
-    return false;
-  }
-
-  std::string folder = posix::DirectoryOf(target);
-  if (folder.empty()) folder.assign(1, '/');
-  std::string base = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder + "/." + base + ".tmp." + std::to_string(getpid()) + "." + std::to_string(attempt);
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // umask applies
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, text);
-  if (ok && exists) ok = fchmod(fd, st.st_mode & 07777) == 0;
-  if (ok) ok = fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  posix::WholeFileOptions options;
+  options.allowSpecialFiles = false;  // a settings file is a plain file or nothing
+  return posix::WriteWholeFile(path, text, options);
 }
 
 }  // namespace platform
@@ -140,9 +93,7 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
                              : ini::RemoveKey(old, section, key);
   if (existed && text == old) {
     // Nothing changes; still refuse when the file could not have been written.
-    struct stat st{};
-    return stat(target.c_str(), &st) == 0 && access(target.c_str(), W_OK) == 0 &&
-           (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    return platform::posix::WritableByModeBits(target);
   }
   return platform::ReplaceProfileFile(target, text);
 }

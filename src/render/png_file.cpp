@@ -1,11 +1,7 @@
 #include "render/png_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
 #include <cstring>
 
 namespace render {
@@ -31,21 +27,6 @@ void PutChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data
   if (length > 0) out.insert(out.end(), data, data + length);
   const uLong crc = crc32(0L, out.data() + typeAt, static_cast<uInt>(4 + length));
   PutBigEndian(out, static_cast<uint32_t>(crc));
-}
-
-std::string SystemError(const char* what, const std::string& path) {
-  return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t length) {
-  while (length > 0) {
-    const ssize_t n = ::write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -152,7 +133,8 @@ bool PngEncoder::Encode(const uint32_t* pixels, int width, int height, int pitch
 }
 
 bool WritePngFile(const std::string& path, const uint32_t* pixels, int width, int height, int pitch,
-                  std::string* error, PngEncoder* encoder) {
+                  std::string* error, PngEncoder* encoder,
+                  const platform::posix::WholeFileOptions& options) {
   std::string ignored;
   std::string& why = error ? *error : ignored;
   std::unique_ptr<PngEncoder> own;
@@ -166,30 +148,8 @@ bool WritePngFile(const std::string& path, const uint32_t* pixels, int width, in
     return false;
   }
 
-  // The temporary file lies beside the target so that the rename stays within one file system.
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
-    why = SystemError("cannot create a file beside", path);
-    return false;
-  }
-  // mkstemp makes the file private; a picture gets the usual permissions.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  (void)::fchmod(fd, 0666 & ~mask);
-
-  bool ok = WriteAll(fd, bytes.data(), bytes.size());
-  if (!ok) why = SystemError("cannot write", temporary);
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    why = SystemError("cannot write", temporary);
-  }
-  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ok = false;
-    why = SystemError("cannot replace", path);
-  }
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+  return platform::posix::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                                         options, &why);
 }
 
 }  // namespace render

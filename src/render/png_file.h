@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/whole_file_writer.h"
+
 namespace render {
 
 // Encodes pictures to PNG bytes. A picture of at most 256 colours (the scene's usual few: background,
@@ -36,10 +38,12 @@ class PngEncoder {
   std::vector<uint8_t> compressed_;
 };
 
-// Writes the PNG to a temporary file beside `path`, then renames it over `path`: a reader never sees
-// a half-written picture, and a failed write leaves whatever was there. On failure `error` says why
-// (the system's reason, with the path). `encoder` may be null (a fresh one is used).
+// Writes the PNG to `path` as WriteWholeFile does (a plain file through a temporary file and a rename,
+// so a reader never sees a half-written picture; a link's target, a device or FIFO in place; never
+// over one of `options.inputs` or a read-only file). On failure `error` says why, with the path.
+// `encoder` may be null (a fresh one is used).
 bool WritePngFile(const std::string& path, const uint32_t* pixels, int width, int height, int pitch,
-                  std::string* error, PngEncoder* encoder = nullptr);
+                  std::string* error, PngEncoder* encoder = nullptr,
+                  const platform::posix::WholeFileOptions& options = {});
 
 }  // namespace render

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <memory>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ namespace {
 
 constexpr char kCtrlZ = '\x1a';
 constexpr std::size_t kChunkBytes = 64 * 1024;
+constexpr int kWaitStepMs = 50;  // how long a stop request may wait while a writer is silent
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -33,8 +35,11 @@ class TextSource {
     CutAtCtrlZ();
   }
 
-  // Reads from an open descriptor, which the caller closes.
-  explicit TextSource(int fd) : fd_(fd), chunk_(new char[kChunkBytes]) {
+  // Reads from an open descriptor, which the caller closes. A descriptor that is no plain file (a
+  // pipe, a FIFO, a device) is non-blocking: the source waits for its bytes in short steps and asks
+  // `stop` between them, so that the wait for a slow writer can be ended.
+  TextSource(int fd, bool plainFile, const StopRequest& stop)
+      : fd_(fd), plainFile_(plainFile), stop_(stop), chunk_(new char[kChunkBytes]) {
     pos_ = end_ = chunk_.get();
   }
 
@@ -102,8 +107,12 @@ class TextSource {
     end_ = base + keep;
     ssize_t got;
     do {
+      if (!plainFile_ && !WaitForBytes()) {
+        got = 0;
+        break;
+      }
       got = ::read(fd_, base + keep, kChunkBytes - keep);
-    } while (got < 0 && errno == EINTR);
+    } while (got < 0 && (errno == EINTR || errno == EAGAIN));
     if (got <= 0) {
       finished_ = true;  // a read error ends the data like end of file
       return false;
@@ -111,6 +120,15 @@ class TextSource {
     end_ += got;
     CutAtCtrlZ();
     return end_ - pos_ > static_cast<std::ptrdiff_t>(keep);
+  }
+
+  // False when asked to stop before anything arrived.
+  bool WaitForBytes() {
+    for (;;) {
+      pollfd wait{fd_, POLLIN, 0};
+      if (::poll(&wait, 1, kWaitStepMs) != 0) return true;  // bytes, the writer's end, or an error
+      if (stop_ && stop_()) return false;
+    }
   }
 
   // Nothing from a Ctrl-Z byte on is data.
@@ -123,6 +141,8 @@ class TextSource {
   }
 
   int fd_ = -1;
+  bool plainFile_ = true;
+  StopRequest stop_;
   std::unique_ptr<char[]> chunk_;
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
@@ -227,26 +247,32 @@ double ConvertDataNumber(std::string_view text) {
 }
 
 std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, std::vector<double>& x,
-                         std::vector<double>& y, std::vector<double>& z) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+                         std::vector<double>& y, std::vector<double>& z, const StopRequest& stop) {
+  // Non-blocking, so that a FIFO with no writer yet opens at once.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat info {};
   std::size_t rows = 0;
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {  // a directory counts as not found
-    TextSource source(fd);
+    TextSource source(fd, S_ISREG(info.st_mode), stop);
     rows = ReadRows(source, maxRows, x, y, z);
   }
   ::close(fd);  // a failure to close changes nothing that was read
   return rows;
 }
 
-std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out) {
-  return ReadDataFile(path, maxRows, out.x, out.y, out.z);
+std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out, const StopRequest& stop) {
+  return ReadDataFile(path, maxRows, out.x, out.y, out.z, stop);
 }
 
 std::size_t ReadDataDescriptor(int fd, std::size_t maxRows, DataColumns& out) {
-  TextSource source(fd);
+  TextSource source(fd, true, StopRequest());
   return ReadRows(source, maxRows, out.x, out.y, out.z);
+}
+
+bool IsPlainFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::size_t ReadDataBuffer(std::string_view bytes, std::size_t maxRows, DataColumns& out) {

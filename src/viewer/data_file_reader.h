@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,14 +22,23 @@ struct DataColumns {
   std::vector<double> x, y, z;
 };
 
+// Asked while a pipe, FIFO or device has nothing to read yet; true ends the reading there, with the
+// rows read so far. An empty one never stops.
+using StopRequest = std::function<bool()>;
+
 // Appends the rows of the file at `path` to x, y and z (all three always grow together), reading at
 // most `maxRows` rows in this call. A file that does not open, or a directory, appends nothing.
 // Returns the number of rows appended.
 std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, std::vector<double>& x,
-                         std::vector<double>& y, std::vector<double>& z);
-std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out);
+                         std::vector<double>& y, std::vector<double>& z, const StopRequest& stop = {});
+std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out,
+                         const StopRequest& stop = {});
 
-// The same reading from an open descriptor, left open and positioned after the bytes taken in
+// Whether `path` is a plain file (after links), which is read at once; anything else may keep a
+// reader waiting on its writer.
+bool IsPlainFile(const std::string& path);
+
+// The same reading from an open descriptor of a plain file, left open and positioned after the bytes taken in
 // (at most one read chunk past the last row stored).
 std::size_t ReadDataDescriptor(int fd, std::size_t maxRows, DataColumns& out);
 

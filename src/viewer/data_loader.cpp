@@ -1,8 +1,10 @@
 // LoadData: the scene's first frame puts it into the running state, builds the one-point vertex buffer
-// that point drawing uses with HARD_TL on, and reads the whole data file into the three columns.
+// that point drawing uses with HARD_TL on, and reads the whole data file into the three columns (a
+// pipe or FIFO on a thread of its own, whose rows CollectPendingRows brings in when they are all read).
 #include <cstring>
 
 #include "graphics/direct_graphics.h"
+#include "viewer/background_data_read.h"
 #include "viewer/data_file_reader.h"
 #include "viewer/viewer_scene.h"
 
@@ -37,5 +39,25 @@ void ViewerScene::LoadData() {
     }
   }
 
-  viewer::ReadDataFile(g_dataPath, viewer::kMaxDataRows, dataX, dataY, dataZ);
+  if (viewer::IsPlainFile(g_dataPath)) {
+    viewer::ReadDataFile(g_dataPath, viewer::kMaxDataRows, dataX, dataY, dataZ);
+  } else {
+    pendingRows_ = std::make_unique<viewer::BackgroundDataRead>(g_dataPath, viewer::kMaxDataRows);
+  }
+}
+
+bool ViewerScene::CollectPendingRows() {
+  if (!pendingRows_ || !pendingRows_->Done()) return false;
+  viewer::DataColumns rows = pendingRows_->Take();
+  pendingRows_.reset();
+  dataX.insert(dataX.end(), rows.x.begin(), rows.x.end());
+  dataY.insert(dataY.end(), rows.y.begin(), rows.y.end());
+  dataZ.insert(dataZ.end(), rows.z.begin(), rows.z.end());
+  return true;
+}
+
+bool ViewerScene::FinishLoading() {
+  if (pendingRows_ && !pendingRows_->WaitUnlessTerminated()) return false;
+  CollectPendingRows();
+  return true;
 }

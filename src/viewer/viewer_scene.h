@@ -6,11 +6,16 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "graphics/vertex_types.h"
 #include "render/d3d8.h"
+
+namespace viewer {
+class BackgroundDataRead;
+}
 
 class ViewerScene {
  public:
@@ -33,7 +38,14 @@ class ViewerScene {
   const std::string& ConfigPath() const { return configPath_; }
 
   // --- data (data_loader.cpp): state 1, targetFps 60, the one-point buffer, then the rows of g_dataPath.
+  // A data file that is no plain file (a pipe, a FIFO) is read on a thread of its own instead; its
+  // rows join the columns, all at once, at the first frame after the reading ends.
   void LoadData();
+  // Moves the rows of a finished background reading into the columns; true when it did.
+  bool CollectPendingRows();
+  // Waits for a background reading to finish and collects its rows; false when a termination signal
+  // came first (the tool without a window, which has no frames to wait with).
+  bool FinishLoading();
   // --- one frame of user input into the view settings (view_control.cpp)
   void UpdateControl();
   // --- one picture into the back buffer, between its own BeginScene and EndScene (scene_drawing.cpp)
@@ -84,6 +96,7 @@ class ViewerScene {
 
  private:
   std::string configPath_;
+  std::unique_ptr<viewer::BackgroundDataRead> pendingRows_;
 };
 
 // The texture name the bitmap text is drawn from (loaded by Start).

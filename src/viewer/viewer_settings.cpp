@@ -9,6 +9,7 @@
 #include "platform/frame_timer.h"
 #include "platform/profile.h"
 #include "platform/profile_text.h"
+#include "viewer/background_data_read.h"
 #include "viewer/viewer_scene.h"
 
 namespace {
@@ -39,7 +40,10 @@ ViewerScene::ViewerScene() : ViewerScene(FrameTimer::GetModuleDirectory() + "/co
 
 ViewerScene::ViewerScene(std::string configPath) : configPath_(std::move(configPath)) { LoadSettings(); }
 
-ViewerScene::~ViewerScene() { SaveSettings(); }
+ViewerScene::~ViewerScene() {
+  pendingRows_.reset();  // a reading still waiting on its writer stops first
+  SaveSettings();
+}
 
 void ViewerScene::LoadSettings() {
   showHint = ReadSigned("SHOWHINT", 1, configPath_);

@@ -1,9 +1,10 @@
 // The cross-process single-instance guard: an exclusive flock on a per-user lock file named from a
-// fixed program name, in $XDG_RUNTIME_DIR (else the temp directory). The kernel frees the lock when
-// the holder ends, however it ends, so a crashed instance never blocks the next one.
+// fixed program name, in $XDG_RUNTIME_DIR (else, or when that is unusable, the temp directory). The
+// kernel frees the lock when the holder ends, however it ends, so a crashed one never blocks the next.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform::posix {
 
@@ -22,8 +23,11 @@ class InstanceLock {
   void Release();
   bool Held() const { return fd_ >= 0; }
 
-  // The lock file for `name`; characters other than letters, digits, '.', '-' and '_' become '_'.
-  static std::string LockFilePath(const std::string& name);
+  // Where the lock file for `name` may be, in the order they are tried: $XDG_RUNTIME_DIR when it is
+  // this user's own writable folder, then $TMPDIR and /tmp with the user id in the name. Characters
+  // other than letters, digits, '.', '-' and '_' become '_'.
+  static std::vector<std::string> LockFilePaths(const std::string& name);
+  static std::string LockFilePath(const std::string& name);  // the first of them
 
  private:
   int fd_ = -1;

@@ -8,6 +8,8 @@
 
 #include "platform/posix/auto_reset_event.h"
 #include "platform/posix/clock.h"
+#include "platform/posix/dialog_process.h"
+#include "platform/posix/termination.h"
 #include "platform/sdl2/sdl_keymap.h"
 #include "platform/sdl2/sdl_window.h"
 
@@ -34,6 +36,17 @@ int DirectInputButton(int sdlButton) {
 
 constexpr int kWheelDelta = 120;  // one notch of the wheel, as DirectInput counts it
 
+// A server that is there may still refuse a connection for a moment (its queue of new clients full
+// while many start at once): the connection is tried again for about two seconds before giving up.
+constexpr int kConnectAttempts = 20;
+constexpr int kConnectRetryMs = 100;
+
+std::string UnreachableDisplay() {
+  return std::string("no display could be opened (DISPLAY=") + (EnvSet("DISPLAY") ? std::getenv("DISPLAY") : "") + ")";
+}
+
+bool InitSdl() { return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) == 0 || SDL_Init(SDL_INIT_VIDEO) == 0; }
+
 }  // namespace
 
 std::string SdlBackend::MissingDisplayReason() {
@@ -46,10 +59,19 @@ SdlBackend::SdlBackend() {
   // The window surface stays a plain software framebuffer: otherwise SDL may put a GL renderer
   // behind it and recreate the window on the first present (a new X window id under the tests).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  // Without SDL_HINT_NO_SIGNAL_HANDLERS, SDL turns SIGINT and SIGTERM into SDL_QUIT: the run then
-  // ends normally.
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0 && SDL_Init(SDL_INIT_VIDEO) != 0) {
-    error_ = SDL_GetError();
+  // SIGINT and SIGTERM are the program's own business (posix/termination): they arrive as WM_CLOSE.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Left to itself, SDL passes over an X server that refuses one connection and quietly picks a
+  // headless driver. With only DISPLAY set, X11 is the one meant, so ask for it by name and retry.
+  const bool x11Meant = !EnvSet("SDL_VIDEODRIVER") && EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY");
+  if (x11Meant) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  bool started = InitSdl();
+  for (int attempt = 1; !started && x11Meant && attempt < kConnectAttempts; ++attempt) {
+    if (posix::SleepUnlessTerminated(kConnectRetryMs)) break;
+    started = InitSdl();
+  }
+  if (!started) {
+    error_ = x11Meant ? UnreachableDisplay() + ": " + SDL_GetError() : std::string(SDL_GetError());
     return;
   }
   // When the display named by DISPLAY cannot be reached, SDL quietly picks a headless driver and the
@@ -57,9 +79,7 @@ SdlBackend::SdlBackend() {
   const char* driver = SDL_GetCurrentVideoDriver();
   if (!EnvSet("SDL_VIDEODRIVER") && driver &&
       (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
-    error_ = "no display could be opened (DISPLAY=";
-    error_ += EnvSet("DISPLAY") ? std::getenv("DISPLAY") : "";
-    error_ += ")";
+    error_ = UnreachableDisplay();
     SDL_Quit();
     return;
   }
@@ -99,6 +119,12 @@ WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientW
 
 bool SdlBackend::NextMessage(MSG& out) {
   if (!ok_) return false;
+  if (!terminationDelivered_ && posix::TerminationRequested()) {
+    // SIGINT or SIGTERM: the same as the close button.
+    terminationDelivered_ = true;
+    out = MSG{window_.get(), WM_CLOSE, 0, 0};
+    return true;
+  }
   SDL_Event e;
   // Events that are not messages (mouse, joystick) are folded into state on the way.
   while (SDL_PollEvent(&e)) {
@@ -141,7 +167,7 @@ bool SdlBackend::NextMessage(MSG& out) {
           return true;
         }
         break;
-      case SDL_QUIT:  // also what SIGINT and SIGTERM become
+      case SDL_QUIT:
         out.message = WM_CLOSE;
         return true;
       case SDL_MOUSEMOTION:
@@ -261,8 +287,11 @@ bool SdlBackend::SetRefreshRate(WindowObject* window, int hz) {
 void SdlBackend::ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) {
   // SCATTERVIEW_NO_DIALOGS=1 keeps scripted runs from meeting a dialog that waits for a click.
   const char* skip = std::getenv("SCATTERVIEW_NO_DIALOGS");
-  if (!HasDisplay() || (skip && *skip && std::strcmp(skip, "0") != 0)) return;
-  SDL_ShowSimpleMessageBox(0, caption.c_str(), text.c_str(), NativeOf(owner));
+  if (!HasDisplay() || (skip && *skip && std::strcmp(skip, "0") != 0) || posix::TerminationRequested()) return;
+  SDL_Window* native = NativeOf(owner);
+  const auto show = [&] { SDL_ShowSimpleMessageBox(0, caption.c_str(), text.c_str(), native); };
+  // The box waits for a click in a process of its own, so that a signal still ends the run.
+  if (!posix::RunInDialogProcess(show)) show();
 }
 
 bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {

@@ -55,6 +55,7 @@ class SdlBackend : public Backend {
   std::unique_ptr<SdlWindow> window_;
   KeyStateTable keys_;
   bool focused_ = true;        // a new window is shown active
+  bool terminationDelivered_ = false;  // SIGINT or SIGTERM has been handed out as WM_CLOSE
   bool mouseAcquired_ = false;
   MouseState mouse_;           // movement summed since the last read; buttons as they are now
   _SDL_Joystick* joystick_ = nullptr;
