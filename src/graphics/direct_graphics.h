@@ -87,6 +87,9 @@ class DirectGraphics {
   int32_t textureCount = 0;
 
  private:
+  // A segment with an end beyond kExactReach, drawn as chords at a moderate distance (far_line_clip.h).
+  void DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour);
+
   Direct3DFactory create_;
 };
 

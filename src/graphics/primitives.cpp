@@ -1,6 +1,7 @@
 // The smallest drawing operations: a textured screen rectangle (every character of the bitmap text),
 // and single world-space points and lines (every data row of the scene). All draw from the stack.
 #include "graphics/direct_graphics.h"
+#include "graphics/far_line_clip.h"
 
 namespace {
 
@@ -57,6 +58,11 @@ void DirectGraphics::DrawPoint(double x, double y, double z, D3DCOLOR colour) {
 }
 
 void DirectGraphics::DrawLine(double x1, double y1, double z1, double x2, double y2, double z2, D3DCOLOR colour) {
+  const double a[3] = {x1, y1, z1}, b[3] = {x2, y2, z2};
+  if (graphics::IsFarSegment(a, b)) [[unlikely]] {
+    DrawFarLine(a, b, colour);
+    return;
+  }
   const SceneVertex line[2] = {
       {static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(z1), colour, 0.0f, 1.0f},
       {static_cast<float>(x2), static_cast<float>(y2), static_cast<float>(z2), colour, 1.0f, 1.0f},
@@ -64,4 +70,20 @@ void DirectGraphics::DrawLine(double x1, double y1, double z1, double x2, double
   device->SetVertexShader(SCENE_VERTEX_FVF);
   BindTexture(0, nullptr, SCENE_VERTEX_FVF);
   device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(SceneVertex));
+}
+
+void DirectGraphics::DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour) {
+  double points[3][3];
+  const int pieces = graphics::NearChords(graphics::WorldViewProjectionOf(*device), a, b, points);
+  device->SetVertexShader(SCENE_VERTEX_FVF);
+  BindTexture(0, nullptr, SCENE_VERTEX_FVF);
+  for (int i = 0; i < pieces; ++i) {
+    const double* p = points[i];
+    const double* q = points[i + 1];
+    const SceneVertex line[2] = {
+        {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]), colour, 0.0f, 1.0f},
+        {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]), colour, 1.0f, 1.0f},
+    };
+    device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(SceneVertex));
+  }
 }

@@ -1,0 +1,41 @@
+// Lines with very far ends. The device works in float: a segment whose ends lie a billion units out
+// and which crosses the view would be clipped with errors of many pixels, or lost, and ends beyond
+// float's range would not even reach it. Seen from the eye, though, a segment covers exactly the
+// directions between the rays through its two ends, and so does any chord between those rays. Such
+// a segment is therefore replaced, in double, by chords at a moderate distance from the eye: one,
+// or two through the middle direction when the rays are more than a right angle apart (a single
+// chord would then pass too close to the eye for float). The device then clips and projects
+// ordinary values and lights the pixels the far segment covers. Depth along the chords differs,
+// which the scene does not see: its near plane is 0, so every depth it draws is 1.0.
+// Segments whose coordinates all stay within kExactReach go to the device untouched, as always.
+// Paired with far_line_clip.cpp.
+#pragma once
+
+#include "render/d3d8.h"
+
+namespace graphics {
+
+// World coordinates up to this size clip exactly enough in float (a small fraction of a pixel).
+inline constexpr double kExactReach = 1e4;
+
+inline bool IsFarSegment(const double a[3], const double b[3]) {
+  bool far = false;
+  for (int i = 0; i < 3; ++i)
+    far |= !(a[i] >= -kExactReach && a[i] <= kExactReach) | !(b[i] >= -kExactReach && b[i] <= kExactReach);
+  return far;
+}
+
+struct DoubleMatrix {
+  double m[4][4];
+};
+
+// world × view × projection, in double, from the device's three float matrices.
+DoubleMatrix WorldViewProjectionOf(IDirect3DDevice8& device);
+
+// The chords that stand for the segment a–b (world space; clip position = (x, y, z, 1) × `wvp`):
+// `points` receives their ends, a polyline of `return value` + 1 points (0 pieces: nothing of it can
+// be seen, as for a segment through the eye). A segment with an end that is not finite or at the eye,
+// or under a projection without an eye (parallel projection), comes back as it is (1 piece).
+int NearChords(const DoubleMatrix& wvp, const double a[3], const double b[3], double points[3][3]);
+
+}  // namespace graphics
