@@ -3,13 +3,19 @@
 #   scripts/install_packages.sh run    — what building and running the viewer needs
 #   scripts/install_packages.sh test   — that, plus what the tests and benchmarks need
 #   scripts/install_packages.sh peers  — the plotting tools bench/compare_peers.sh times us against
+#   scripts/install_packages.sh MODE --list — prints the packages of MODE, one a line; installs nothing
 set -euo pipefail
-want=(cmake g++ make pkg-config libsdl2-dev libstb-dev zlib1g-dev)
+# xfonts-base: the X core fonts an X server needs to draw the program's message boxes.
+want=(cmake g++ make pkg-config libsdl2-dev libstb-dev zlib1g-dev xfonts-base)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
          xvfb xdotool imagemagick x11-utils xauth)
 elif [ "${1:-run}" = peers ]; then
   want=(gnuplot-nox python3 python3-matplotlib)
+fi
+if [ "${2:-}" = --list ]; then
+  printf '%s\n' "${want[@]}"
+  exit 0
 fi
 missing=()
 for p in "${want[@]}"; do

@@ -9,71 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "png_image.h"
-#include "process_runner.h"
-#include "program_folder.h"
-#include "temp_dir.h"
+#include "render_tool_fixture.h"
 
 namespace {
 
 using testsupport::CompareImages;
 using testsupport::ReadPng;
 using testsupport::RgbImage;
+using testsupport::RenderTool;
+using testsupport::Count;
 
 constexpr uint32_t kBackground = 0x140000, kGreen = 0x008040, kWhite = 0xFFFFFF;
-
-// A helix of 600 rows around the origin, within the default camera's view.
-std::string HelixData() {
-  std::string text;
-  for (int i = 0; i < 600; ++i) {
-    const double t = i * 0.05;
-    text += std::to_string(60 * std::cos(t)) + "," + std::to_string(60 * std::sin(t)) + "," +
-            std::to_string(i * 0.2 - 60) + "\n";
-  }
-  return text;
-}
-
-long Count(const RgbImage& image, uint32_t colour) {
-  long n = 0;
-  for (uint32_t p : image.pixels) n += p == colour;
-  return n;
-}
-
-class RenderTool : public ::testing::Test {
- protected:
-  void SetUp() override {
-    namespace fs = std::filesystem;
-    program = dir / "scatterview-render";
-    fs::copy_file(testsupport::BuildDir() + "/scatterview-render", program);
-    fs::copy(testsupport::BuildDir() + "/data", dir / "data", fs::copy_options::recursive);
-    testsupport::WriteFile(dir / "data.csv", HelixData());
-  }
-
-  testsupport::RunResult Run(const std::vector<std::string>& args) {
-    testsupport::ProcessLaunch launch;
-    launch.program = program;
-    launch.args = args;
-    launch.cwd = dir.Path();
-    launch.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-    return testsupport::RunProcess(launch);
-  }
-
-  // The picture for `config` (written beside the program) and `options`; fails the test when none.
-  RgbImage Picture(const std::string& config, std::vector<std::string> options = {}) {
-    testsupport::WriteFile(dir / "config.ini", config);
-    std::filesystem::remove(dir / "out.png");
-    options.push_back("data.csv");
-    options.push_back("out.png");
-    testsupport::RunResult r = Run(options);
-    EXPECT_EQ(r.status, 0) << r.err;
-    RgbImage image = ReadPng(dir / "out.png");
-    EXPECT_FALSE(image.Empty()) << "no picture for " << config;
-    return image;
-  }
-
-  testsupport::TempDir dir;
-  std::string program;
-};
 
 TEST_F(RenderTool, DrawsTheDefaultViewAsA640By480Picture) {
   RgbImage image = Picture("");
