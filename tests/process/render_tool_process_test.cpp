@@ -184,6 +184,27 @@ TEST_F(RenderTool, FilesThatCannotBeReadOrWrittenEndWithStatus1AndSayWhich) {
     EXPECT_EQ(e.path().filename().string().find(".png."), std::string::npos) << e.path();
 }
 
+TEST_F(RenderTool, ALineWithFarEndsCrossesTheViewWhereANearerOneDoes) {
+  // The segment along x at y = 10, z = 5 crosses the whole default view whatever its ends' reach.
+  auto line = [&](const std::string& reach) {
+    testsupport::WriteFile(dir / "far.csv", "-" + reach + ",10,5\n" + reach + ",10,5\n");
+    testsupport::WriteFile(dir / "config.ini", "");
+    std::filesystem::remove(dir / "out.png");
+    EXPECT_EQ(Run({"--lines", "--no-axes", "--no-hint", "far.csv", "out.png"}).status, 0);
+    return ReadPng(dir / "out.png");
+  };
+  const RgbImage near = line("1000");
+  ASSERT_EQ(Count(near, kWhite), 640) << "one pixel in every column";
+  for (const char* reach : {"1e5", "1e9", "1e15", "1e30", "1e300"}) {
+    const RgbImage far = line(reach);
+    EXPECT_EQ(Count(far, kWhite), 640) << reach;
+    // The same line, give or take the rounding of its slope in the last pixels.
+    long apart = 0;
+    for (size_t i = 0; i < far.pixels.size(); ++i) apart += (far.pixels[i] == kWhite) != (near.pixels[i] == kWhite);
+    EXPECT_LE(apart, 8) << reach;
+  }
+}
+
 TEST_F(RenderTool, AMissingFontOrAFailingGraphicsSetUpIsAnError) {
   testsupport::WriteFile(dir / "config.ini", "[CONFIG]\nHARD_TL=7\n");
   testsupport::RunResult r = Run({"data.csv", "out.png"});
