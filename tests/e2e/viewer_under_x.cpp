@@ -63,7 +63,7 @@ testsupport::ProcessLaunch ViewerUnderX::Launch(const std::vector<std::string>& 
   return launch;
 }
 
-bool ViewerUnderX::Start(const std::vector<std::string>& args) {
+bool ViewerUnderX::Start(const std::vector<std::string>& args, uint32_t background) {
   if (!x_.Ok()) {
     failure_ = "Xvfb did not start";
     return false;
@@ -91,7 +91,7 @@ bool ViewerUnderX::Start(const std::vector<std::string>& args) {
     return false;
   }
   bool shown = false;
-  CaptureUntil([](const testsupport::Screenshot& s) { return ShareOf(s, kBackground) > 0.5; }, 10000, &shown);
+  CaptureUntil([&](const testsupport::Screenshot& s) { return ShareOf(s, background) > 0.5; }, 10000, &shown);
   if (!shown) {
     failure_ = "the window never showed the scene's background; stderr: " + process_->Stderr();
     return false;
@@ -117,6 +117,13 @@ bool ViewerUnderX::Focus() {
   int status = 0;
   Xdotool("windowfocus --sync " + window_, &status);
   return status == 0;
+}
+
+bool ViewerUnderX::Remap() {
+  int unmapped = -1, mapped = -1;
+  Xdotool("windowunmap --sync " + window_, &unmapped);
+  Xdotool("windowmap --sync " + window_, &mapped);
+  return unmapped == 0 && mapped == 0;
 }
 
 void ViewerUnderX::Key(const std::string& keys) { Xdotool("key " + keys); }
