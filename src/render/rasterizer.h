@@ -262,14 +262,15 @@ class Rasterizer {
   // The width and height in every lane, for the walk of settled lines to load whole. (Made there from
   // the two ints, the vector went through memory in pieces, and its load waited for them.)
   Int8 widthLanes_{}, heightLanes_{};
-  std::vector<uint32_t> colour_;
-  // Kept at eight bits a channel whatever the format; `stored_` says what the format holds.
-  StoredColour stored_;
+  std::vector<uint32_t> colour_;  // eight bits a channel whatever the format (see stored_)
   std::vector<uint16_t> depth_;
   std::vector<uint8_t> tileUniform_;
   size_t tilesPerRow_ = 0;
   uint16_t uniformDepth_ = 0xFFFF;
   bool allUniform_ = true;  // no tile materialised since the last full depth clear
+  // What the format holds. Last, so that its tables keep clear of the members the hot paths share
+  // cache lines with.
+  StoredColour stored_;
 };
 
 }  // namespace render
