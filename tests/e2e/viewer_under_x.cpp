@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -21,12 +22,15 @@ bool OnPath(const std::string& program) {
 }
 
 // The share of the screenshot's pixels that have exactly this colour.
+// The share of `colour` in the picture, the top-left 640 × 480 of the window (a larger window shows
+// white around it).
 double ShareOf(const testsupport::Screenshot& shot, uint32_t colour) {
-  if (shot.width == 0) return 0.0;
+  const int w = std::min(shot.width, 640), h = std::min(shot.height, 480);
+  if (w <= 0 || h <= 0) return 0.0;
   long count = 0;
-  for (int y = 0; y < shot.height; ++y)
-    for (int x = 0; x < shot.width; ++x) count += shot.Pixel(x, y) == colour;
-  return static_cast<double>(count) / (static_cast<double>(shot.width) * shot.height);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) count += shot.Pixel(x, y) == colour;
+  return static_cast<double>(count) / (static_cast<double>(w) * h);
 }
 
 }  // namespace
