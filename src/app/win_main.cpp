@@ -82,7 +82,11 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
   // A signal before the window exists ends the run here, as the close button would later.
   if (platform::posix::TerminationRequested()) return 0;
 
-  WNDCLASSA windowClass{0, MainWndProc, kWindowClassName};
+  // White shows wherever the picture does not reach (a client area larger than what is presented).
+  WNDCLASSA windowClass{.style = 0,
+                        .lpfnWndProc = MainWndProc,
+                        .lpszClassName = kWindowClassName,
+                        .hbrBackground = GetStockObject(WHITE_BRUSH)};
   RegisterClassA(&windowClass);
   int width = config.width, height = config.height;
   if (config.fullScreen == 0) {

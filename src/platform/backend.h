@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/win32.h"
@@ -64,9 +65,11 @@ class Backend {
   // Whether a display exists at all (message boxes, real windows).
   virtual bool HasDisplay() = 0;
 
-  // The one main window; the size is the client size. Returns null on failure.
+  // The one main window; the size is the client size. `background` (0xRRGGBB), when given, fills the
+  // client area wherever nothing has been presented, from creation on (the class's brush). Returns
+  // null on failure.
   virtual WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
-                                         bool fullScreen) = 0;
+                                         bool fullScreen, std::optional<uint32_t> background = std::nullopt) = 0;
   // Next pending native event as a window message (WM_KEYDOWN, WM_ACTIVATE, WM_CLOSE...); false if none.
   virtual bool NextMessage(MSG& out) = 0;
   virtual PresentTarget* TargetOf(WindowObject* window) = 0;
@@ -105,10 +108,14 @@ class Backend {
   }
 
   // The window classes registered in this process (RegisterClassA), by class name.
-  std::map<std::string, WNDPROC>& WindowClasses() { return windowClasses_; }
+  struct WindowClass {
+    WNDPROC procedure = nullptr;
+    HBRUSH background = nullptr;
+  };
+  std::map<std::string, WindowClass>& WindowClasses() { return windowClasses_; }
 
  private:
-  std::map<std::string, WNDPROC> windowClasses_;
+  std::map<std::string, WindowClass> windowClasses_;
 };
 
 // The process-wide backend. Install before any Win32-like call; the caller keeps ownership.

@@ -17,9 +17,10 @@ using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 
-namespace platform { struct WindowObject; struct InputContext; }
+namespace platform { struct WindowObject; struct InputContext; struct Brush; }
 using HWND = platform::WindowObject*;  // opaque; null means "no window"
 using HIMC = platform::InputContext*;
+using HBRUSH = const platform::Brush*;  // a solid colour; null means "no brush"
 using HINSTANCE = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -35,11 +36,22 @@ struct MSG {
   LPARAM lParam;
 };
 
+// The fields of a window class this program uses. The background brush paints the client area
+// wherever nothing else has been drawn; with none, nothing is painted there.
 struct WNDCLASSA {
   UINT style;
   WNDPROC lpfnWndProc;
   const char* lpszClassName;
+  HBRUSH hbrBackground = nullptr;
 };
+
+// Stock objects (GetStockObject): the solid brushes.
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
 
 // Messages
 constexpr UINT WM_DESTROY = 0x0002;
@@ -120,9 +132,11 @@ constexpr int VK_F12 = 0x7B;
 // the one main window; PeekMessageA always removes (PM_REMOVE or not) and ignores the filters;
 // DefWindowProcA turns WM_CLOSE into WM_DESTROY. MessageBoxA always writes "caption: text" on stderr,
 // then shows a box when a display exists. ImmAssociateContext has no input-method editor to detach:
-// it returns null and changes nothing.
+// it returns null and changes nothing. GetStockObject gives the stock brushes only (NULL_BRUSH and
+// anything else: null), already typed as brushes.
 DWORD timeGetTime();
 SHORT GetAsyncKeyState(int vk);
+HBRUSH GetStockObject(int object);
 BOOL RegisterClassA(const WNDCLASSA* wc);
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
                      int width, int height, HWND parent, void* menu, HINSTANCE instance, void* param);

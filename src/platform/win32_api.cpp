@@ -31,11 +31,17 @@ DWORD timeGetTime() { return CurrentBackend().Milliseconds(); }
 
 SHORT GetAsyncKeyState(int vk) { return CurrentBackend().AsyncKeyState(vk); }
 
+HBRUSH GetStockObject(int object) {
+  // Fixed objects that outlive every window, as the system's stock objects do.
+  static constexpr platform::Brush kStockBrushes[] = {{0xFFFFFF}, {0xC0C0C0}, {0x808080}, {0x404040}, {0x000000}};
+  return object >= WHITE_BRUSH && object <= BLACK_BRUSH ? &kStockBrushes[object] : nullptr;
+}
+
 BOOL RegisterClassA(const WNDCLASSA* wc) {
   if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) return 0;
   auto& classes = CurrentBackend().WindowClasses();
   if (classes.count(wc->lpszClassName)) return 0;  // already registered, as on Windows
-  classes[wc->lpszClassName] = wc->lpfnWndProc;
+  classes[wc->lpszClassName] = {wc->lpfnWndProc, wc->hbrBackground};
   return 1;
 }
 
@@ -45,8 +51,10 @@ HWND CreateWindowExA(DWORD, const char* className, const char* title, DWORD styl
   auto found = className ? backend.WindowClasses().find(className) : backend.WindowClasses().end();
   if (found == backend.WindowClasses().end() || width <= 0 || height <= 0) return nullptr;
   (void)style;  // every window is the visible, captioned main window
-  HWND window = backend.CreateMainWindow(title ? title : "", width, height, false);
-  if (window) window->procedure = found->second;
+  const HBRUSH brush = found->second.background;
+  HWND window = backend.CreateMainWindow(title ? title : "", width, height, false,
+                                         brush ? std::optional<uint32_t>(brush->colour) : std::nullopt);
+  if (window) window->procedure = found->second.procedure;
   return window;
 }
 

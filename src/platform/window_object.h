@@ -2,11 +2,17 @@
 // own window from this (the SDL window, the scripted window of the null backend) and owns it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/win32.h"
 
 namespace platform {
+
+// What an HBRUSH points at: a solid colour, 0xRRGGBB.
+struct Brush {
+  uint32_t colour;
+};
 
 struct WindowObject {
   virtual ~WindowObject() = default;

@@ -224,6 +224,11 @@ void Rasterizer::MaterialiseAllTiles() {
     if (tileUniform_[t]) MaterialiseTile(t);
 }
 
+void Rasterizer::HoldArea(int x1, int y1, int x2, int y2) {
+  for (int y = y1; y <= y2; ++y)
+    stored_.Hold(colour_.data() + static_cast<size_t>(y) * width_ + x1, static_cast<size_t>(x2 - x1 + 1));
+}
+
 uint16_t Rasterizer::DepthAt(int x, int y) const {
   return tileUniform_[TileOf(x, y)] ? uniformDepth_ : depth_[static_cast<size_t>(y) * width_ + x];
 }
@@ -323,11 +328,11 @@ inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth,
   const bool alphaOver = ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA;
   const bool opaqueOver = sa == 255 && alphaOver;
   if (ps.blend && alphaOver && !opaqueOver) {
-    const Rgba d = Unpack(dst);
+    const Rgba d = Unpack(ReadBack(dst));
     const Rgba over = sa == 0 ? d : OverDestination(Rgba{sr, sg, sb, sa}, d);
     sr = over.r, sg = over.g, sb = over.b, sa = over.a;
   } else if (ps.blend && !opaqueOver) {
-    const Rgba d = Unpack(dst);
+    const Rgba d = Unpack(ReadBack(dst));
     auto mix = [&](int s, int dc) {
       return Clamp255(Mul255(s, Factor(ps.srcBlend, s, dc, sa, d.a)) + Mul255(dc, Factor(ps.destBlend, s, dc, sa, d.a)));
     };
@@ -616,6 +621,9 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
       const bool over = ps.blend, test = ps.depthTest, lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
       const bool write = ps.depthTest && ps.depthWrite;
       const DWORD func = ps.depthFunc;
+      // A triangle writes each pixel once, so the colours it blends over are those stored before it.
+      if (over && !stored_.Exact())
+        HoldArea(static_cast<int>(minX), static_cast<int>(minY), static_cast<int>(maxX), static_cast<int>(maxY));
       scan([&](int x, int y, float z, const float k[3]) SV_LAMBDA_INLINE {
         const size_t index = static_cast<size_t>(y) * width_ + x;
         const uint16_t depth = DepthToBits(z);

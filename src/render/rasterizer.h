@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/d3d8.h"
+#include "render/stored_colour.h"
 #include "render/vector_lanes.h"
 
 namespace render {
@@ -97,9 +98,13 @@ class Rasterizer {
   void Resize(int width, int height);
   int Width() const { return width_; }
   int Height() const { return height_; }
-  // The colour buffer, every line drawn so far in it.
+  // The format the colour buffer stands for (A8R8G8B8 until set): the colours read back from it are
+  // the ones a buffer of that format holds.
+  void SetFormat(D3DFORMAT format) { stored_ = StoredColour(format); }
+  // The colour buffer, every line drawn so far in it, each colour as the format holds it.
   uint32_t* Colour() {
     FinishPendingLines();
+    if (!stored_.Exact()) stored_.Hold(colour_.data(), colour_.size());
     return colour_.data();
   }
   // The depth stored for pixel (x, y); for tests.
@@ -210,6 +215,11 @@ class Rasterizer {
   // and the colour and depth writes of the stage's result `s`.
   bool DepthPasses(size_t index, size_t tile, uint16_t depth, const PixelState& ps) const;
   void BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog, const PixelState& ps);
+  // A stored colour as the blender reads it: what the format holds.
+  uint32_t ReadBack(uint32_t colour) const { return stored_.Exact() ? colour : stored_.Held(colour); }
+  // Makes the stored colours of [x1, x2] × [y1, y2] (inside the target) what the format holds, so that
+  // a primitive that writes each of its pixels once may read them back directly.
+  void HoldArea(int x1, int y1, int x2, int y2);
 
   // Depth is kept per 8 × 8 tile as "uniform" (every pixel holds uniformDepth_, the memory is stale)
   // until a different value is written into it. A full clear only marks the tiles, and the scene, whose
@@ -252,12 +262,15 @@ class Rasterizer {
   // The width and height in every lane, for the walk of settled lines to load whole. (Made there from
   // the two ints, the vector went through memory in pieces, and its load waited for them.)
   Int8 widthLanes_{}, heightLanes_{};
-  std::vector<uint32_t> colour_;
+  std::vector<uint32_t> colour_;  // eight bits a channel whatever the format (see stored_)
   std::vector<uint16_t> depth_;
   std::vector<uint8_t> tileUniform_;
   size_t tilesPerRow_ = 0;
   uint16_t uniformDepth_ = 0xFFFF;
   bool allUniform_ = true;  // no tile materialised since the last full depth clear
+  // What the format holds. Last, so that its tables keep clear of the members the hot paths share
+  // cache lines with.
+  StoredColour stored_;
 };
 
 }  // namespace render

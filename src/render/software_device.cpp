@@ -76,6 +76,7 @@ HRESULT SoftwareDevice::ApplyPresentParameters(const D3DPRESENT_PARAMETERS& pp) 
   params_.BackBufferHeight = static_cast<UINT>(height);
   if (params_.BackBufferFormat == D3DFMT_UNKNOWN) params_.BackBufferFormat = D3DFMT_X8R8G8B8;
   params_.BackBufferCount = 1;
+  raster_.SetFormat(params_.BackBufferFormat);
   SetDefaultState();
   return D3D_OK;
 }
@@ -207,6 +208,7 @@ HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HW
   if (v.left >= v.right || v.top >= v.bottom) return D3D_OK;
   const int vw = v.right - v.left, vh = v.bottom - v.top;
   presentScratch_.resize(static_cast<size_t>(vw) * vh);
+  const uint32_t* const picture = raster_.Colour();
   const int64_t cs_w = s.right - s.left, cs_h = s.bottom - s.top;
   for (int y = 0; y < vh; ++y) {
     int64_t sy = s.top + (int64_t{v.top + y - dst.top} * cs_h) / dh;
@@ -214,7 +216,7 @@ HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HW
     for (int x = 0; x < vw; ++x) {
       int64_t sx = s.left + (int64_t{v.left + x - dst.left} * cs_w) / dw;
       sx = std::clamp<int64_t>(sx, s.left, s.right - 1);
-      presentScratch_[static_cast<size_t>(y) * vw + x] = raster_.Colour()[sy * bw + sx];
+      presentScratch_[static_cast<size_t>(y) * vw + x] = picture[sy * bw + sx];
     }
   }
   return target->PresentPixels(presentScratch_.data(), vw, RECT{0, 0, vw, vh}, v) ? D3D_OK : D3DERR_DEVICELOST;

@@ -1,5 +1,7 @@
 // The D3DX sprite: draws a rectangle of a texture as a screen-space quad (the same two-triangle fan the
-// program draws itself), with the states it needs set around the draw and the caller's states put back.
+// program draws itself). Begin sets the states sprites draw with and End puts back what the sprite
+// changed; a Draw outside the pair puts back its own changes at once. What the caller sets in between
+// (its own texture for quads of its own, say) stays the caller's.
 #include <cmath>
 #include <cstdio>
 
@@ -16,13 +18,7 @@ struct QuadVertex {
 };
 constexpr DWORD kQuadFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
-// The device states a sprite draw changes; saved before and restored after.
-struct SavedStates {
-  IDirect3DBaseTexture8* texture = nullptr;
-  DWORD fvf = 0;
-  DWORD rs[6] = {};
-  DWORD ts[6] = {};
-};
+// The states a sprite draws with, and their values.
 constexpr D3DRENDERSTATETYPE kRenderStates[6] = {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND, D3DRS_DESTBLEND,
                                                  D3DRS_CULLMODE,         D3DRS_ZENABLE,  D3DRS_ALPHATESTENABLE};
 constexpr DWORD kRenderValues[6] = {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DCULL_NONE, D3DZB_FALSE, FALSE};
@@ -30,6 +26,15 @@ constexpr D3DTEXTURESTAGESTATETYPE kStageStates[6] = {D3DTSS_COLOROP,  D3DTSS_CO
                                                       D3DTSS_ALPHAOP,  D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2};
 constexpr DWORD kStageValues[6] = {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE,
                                    D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE};
+
+// The device states the sprite has changed since its Begin (or within one Draw outside Begin and
+// End), each with the value it had before the sprite first changed it. States the caller changes in
+// between are the caller's: only what the sprite itself changed goes back.
+struct ChangedStates {
+  bool texture = false, fvf = false, rs[6] = {}, ts[6] = {};
+  IDirect3DBaseTexture8* oldTexture = nullptr;
+  DWORD oldFvf = 0, oldRs[6] = {}, oldTs[6] = {};
+};
 
 class Sprite final : public RefCounted<ID3DXSprite> {
  public:
@@ -42,18 +47,20 @@ class Sprite final : public RefCounted<ID3DXSprite> {
     return D3D_OK;
   }
 
+  // Sets the states sprites draw with, keeping the caller's values for End.
   HRESULT Begin() override {
     if (begun_) return D3DERR_INVALIDCALL;
     device_->NoteCall("Sprite.Begin()");
-    Save();
+    SetDrawingStates();
     begun_ = true;
     return D3D_OK;
   }
 
+  // Puts back every state the sprite changed since Begin, and nothing else.
   HRESULT End() override {
     if (!begun_) return D3DERR_INVALIDCALL;
     device_->NoteCall("Sprite.End()");
-    Restore();
+    PutBack();
     begun_ = false;
     return D3D_OK;
   }
@@ -85,14 +92,17 @@ class Sprite final : public RefCounted<ID3DXSprite> {
         place(0, 0, src.left / tw, src.top / th), place(w, 0, src.right / tw, src.top / th),
         place(w, h, src.right / tw, src.bottom / th), place(0, h, src.left / tw, src.bottom / th)};
 
+    // The caller may have changed the drawing states since Begin: set them again for each sprite.
     IDirect3DDevice8* d = device_->DrawingDevice();
-    if (!begun_) Save();
-    d->SetTexture(0, texture);
+    SetTexture(texture);
+    if (!changed_.fvf) {
+      changed_.fvf = true;
+      d->GetVertexShader(&changed_.oldFvf);
+    }
     d->SetVertexShader(kQuadFvf);
-    for (int i = 0; i < 6; ++i) d->SetRenderState(kRenderStates[i], kRenderValues[i]);
-    for (int i = 0; i < 6; ++i) d->SetTextureStageState(0, kStageStates[i], kStageValues[i]);
+    SetDrawingStates();
     HRESULT hr = d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(QuadVertex));
-    if (!begun_) Restore();
+    if (!begun_) PutBack();
     return hr;
   }
 
@@ -101,32 +111,53 @@ class Sprite final : public RefCounted<ID3DXSprite> {
 
  private:
   ~Sprite() override {
-    if (saved_.texture) saved_.texture->Release();
+    if (changed_.oldTexture) changed_.oldTexture->Release();
     device_->Release();
   }
 
-  void Save() {
+  void SetTexture(IDirect3DTexture8* texture) {
     IDirect3DDevice8* d = device_->DrawingDevice();
-    if (saved_.texture) saved_.texture->Release();
-    saved_.texture = nullptr;
-    d->GetTexture(0, &saved_.texture);
-    d->GetVertexShader(&saved_.fvf);
-    for (int i = 0; i < 6; ++i) d->GetRenderState(kRenderStates[i], &saved_.rs[i]);
-    for (int i = 0; i < 6; ++i) d->GetTextureStageState(0, kStageStates[i], &saved_.ts[i]);
+    if (!changed_.texture) {
+      changed_.texture = true;
+      d->GetTexture(0, &changed_.oldTexture);  // holds a reference until PutBack
+    }
+    d->SetTexture(0, texture);
   }
 
-  void Restore() {
+  void SetDrawingStates() {
     IDirect3DDevice8* d = device_->DrawingDevice();
-    d->SetTexture(0, saved_.texture);
-    if (saved_.texture) saved_.texture->Release();
-    saved_.texture = nullptr;
-    if (saved_.fvf) d->SetVertexShader(saved_.fvf);
-    for (int i = 0; i < 6; ++i) d->SetRenderState(kRenderStates[i], saved_.rs[i]);
-    for (int i = 0; i < 6; ++i) d->SetTextureStageState(0, kStageStates[i], saved_.ts[i]);
+    for (int i = 0; i < 6; ++i) {
+      if (!changed_.rs[i]) {
+        changed_.rs[i] = true;
+        d->GetRenderState(kRenderStates[i], &changed_.oldRs[i]);
+      }
+      d->SetRenderState(kRenderStates[i], kRenderValues[i]);
+    }
+    for (int i = 0; i < 6; ++i) {
+      if (!changed_.ts[i]) {
+        changed_.ts[i] = true;
+        d->GetTextureStageState(0, kStageStates[i], &changed_.oldTs[i]);
+      }
+      d->SetTextureStageState(0, kStageStates[i], kStageValues[i]);
+    }
+  }
+
+  void PutBack() {
+    IDirect3DDevice8* d = device_->DrawingDevice();
+    if (changed_.texture) {
+      d->SetTexture(0, changed_.oldTexture);
+      if (changed_.oldTexture) changed_.oldTexture->Release();
+    }
+    if (changed_.fvf && changed_.oldFvf) d->SetVertexShader(changed_.oldFvf);
+    for (int i = 0; i < 6; ++i)
+      if (changed_.rs[i]) d->SetRenderState(kRenderStates[i], changed_.oldRs[i]);
+    for (int i = 0; i < 6; ++i)
+      if (changed_.ts[i]) d->SetTextureStageState(0, kStageStates[i], changed_.oldTs[i]);
+    changed_ = ChangedStates{};
   }
 
   IDirect3DDevice8* device_;
-  SavedStates saved_;
+  ChangedStates changed_;
   bool begun_ = false;
 };
 

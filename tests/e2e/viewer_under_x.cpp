@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -21,12 +22,15 @@ bool OnPath(const std::string& program) {
 }
 
 // The share of the screenshot's pixels that have exactly this colour.
+// The share of `colour` in the picture, the top-left 640 × 480 of the window (a larger window shows
+// white around it).
 double ShareOf(const testsupport::Screenshot& shot, uint32_t colour) {
-  if (shot.width == 0) return 0.0;
+  const int w = std::min(shot.width, 640), h = std::min(shot.height, 480);
+  if (w <= 0 || h <= 0) return 0.0;
   long count = 0;
-  for (int y = 0; y < shot.height; ++y)
-    for (int x = 0; x < shot.width; ++x) count += shot.Pixel(x, y) == colour;
-  return static_cast<double>(count) / (static_cast<double>(shot.width) * shot.height);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) count += shot.Pixel(x, y) == colour;
+  return static_cast<double>(count) / (static_cast<double>(w) * h);
 }
 
 }  // namespace
@@ -63,7 +67,7 @@ testsupport::ProcessLaunch ViewerUnderX::Launch(const std::vector<std::string>& 
   return launch;
 }
 
-bool ViewerUnderX::Start(const std::vector<std::string>& args) {
+bool ViewerUnderX::Start(const std::vector<std::string>& args, uint32_t background) {
   if (!x_.Ok()) {
     failure_ = "Xvfb did not start";
     return false;
@@ -91,7 +95,7 @@ bool ViewerUnderX::Start(const std::vector<std::string>& args) {
     return false;
   }
   bool shown = false;
-  CaptureUntil([](const testsupport::Screenshot& s) { return ShareOf(s, kBackground) > 0.5; }, 10000, &shown);
+  CaptureUntil([&](const testsupport::Screenshot& s) { return ShareOf(s, background) > 0.5; }, 10000, &shown);
   if (!shown) {
     failure_ = "the window never showed the scene's background; stderr: " + process_->Stderr();
     return false;
@@ -117,6 +121,13 @@ bool ViewerUnderX::Focus() {
   int status = 0;
   Xdotool("windowfocus --sync " + window_, &status);
   return status == 0;
+}
+
+bool ViewerUnderX::Remap() {
+  int unmapped = -1, mapped = -1;
+  Xdotool("windowunmap --sync " + window_, &unmapped);
+  Xdotool("windowmap --sync " + window_, &mapped);
+  return unmapped == 0 && mapped == 0;
 }
 
 void ViewerUnderX::Key(const std::string& keys) { Xdotool("key " + keys); }

@@ -45,9 +45,9 @@ class ViewerUnderX {
   void WriteData(const std::string& bytes);
   void WriteConfig(const std::string& bytes);
 
-  // Starts the program and waits until its window shows a first picture (a pixel of the background
-  // colour at `probe`); false, with Failure() telling why, when any of that does not happen.
-  bool Start(const std::vector<std::string>& args = {});
+  // Starts the program and waits until its window shows a first picture (mostly of the `background`
+  // colour); false, with Failure() telling why, when any of that does not happen.
+  bool Start(const std::vector<std::string>& args = {}, uint32_t background = kBackground);
   const std::string& Failure() const { return failure_; }
   const std::string& Window() const { return window_; }
   std::string WindowName();  // the title, as the X server has it
@@ -67,6 +67,8 @@ class ViewerUnderX {
   void MouseUp(int button);
   // What a window manager sends when the window's close button is pressed (WM_DELETE_WINDOW).
   bool PressCloseButton();
+  // Hides the window and shows it again: the X server forgets what it showed and asks for it anew.
+  bool Remap();
 
   testsupport::Screenshot Capture();
   // Captures until `condition` holds for a screenshot (returned) or timeoutMs passes (the last one,

@@ -63,6 +63,33 @@ TEST_F(Win32ApiTest, UnknownClassOrSecondRegistrationFails) {
   EXPECT_EQ(RegisterClassA(&wc), 0);
 }
 
+TEST_F(Win32ApiTest, TheClassBrushFillsTheClientAreaWherePresentsDoNotReach) {
+  struct Case {
+    const char* className;
+    HBRUSH brush;
+    uint32_t shown;  // 0: nothing painted
+  };
+  for (const Case& c : {Case{"white", GetStockObject(WHITE_BRUSH), 0xFFFFFFFFu},
+                        Case{"black", GetStockObject(BLACK_BRUSH), 0xFF000000u},
+                        Case{"hollow", GetStockObject(NULL_BRUSH), 0u}}) {
+    SCOPED_TRACE(c.className);
+    WNDCLASSA wc{.style = 0, .lpfnWndProc = RecordingProc, .lpszClassName = c.className, .hbrBackground = c.brush};
+    ASSERT_EQ(RegisterClassA(&wc), 1);
+    HWND window = CreateWindowExA(0, c.className, "t", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 4, 3, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    // A 2 × 2 picture into the top-left corner; the rest keeps the brush.
+    const uint32_t picture[4] = {0xFF123456u, 0xFF123456u, 0xFF123456u, 0xFF123456u};
+    ASSERT_TRUE(platform::CurrentBackend().TargetOf(window)->PresentPixels(picture, 2, RECT{0, 0, 2, 2},
+                                                                           RECT{0, 0, 2, 2}));
+    const auto* shown = static_cast<platform::NullWindow*>(window);
+    EXPECT_EQ(shown->Pixel(1, 1), 0xFF123456u);
+    EXPECT_EQ(shown->Pixel(2, 0), c.shown);
+    EXPECT_EQ(shown->Pixel(3, 2), c.shown);
+    EXPECT_EQ(shown->Pixel(0, 2), c.shown);
+  }
+}
+
 TEST_F(Win32ApiTest, MessagesReachTheProcedureInOrder) {
   HWND window = MakeWindow();
   null->Activate(true);

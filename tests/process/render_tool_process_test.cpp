@@ -69,6 +69,7 @@ TEST_F(RenderTool, OtherPointAndTextPathsDrawTheSamePicture) {
   EXPECT_EQ(CompareImages(Picture("[CONFIG]\nHARD_TL=7\n", {"--hard-tl", "1"}), reference), "");
   EXPECT_EQ(CompareImages(Picture("[CONFIG]\nD3DX_SPRITE=1\nFOG=0\nFullScreen=1\nFPS=1\nDRAWLEVEL=1\n"), reference),
             "");
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nD3DX_SPRITE=2\n"), reference), "") << "quads inside the sprite bracket";
 }
 
 TEST_F(RenderTool, TheConfiguredSizeSetsTheAspectAndTheCornerThatIsShown) {

@@ -99,6 +99,34 @@ TEST_F(Drawing, SpriteDrawsTheSourceRectangleAtTheTranslationAndRestoresStates) 
   t->Release();
 }
 
+TEST_F(Drawing, QuadsOfTheCallerBetweenSpriteBeginAndEndDrawWithTheSpriteStatesAndKeepTheirTexture) {
+  IDirect3DTexture8* t = MakeTexture(2, 1, {0xFF222222, 0xFF333333});
+  ID3DXSprite* sprite = nullptr;
+  ASSERT_EQ(D3DXCreateSprite(device, &sprite), D3D_OK);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);  // would cull the quad below
+  ASSERT_EQ(sprite->Begin(), D3D_OK);
+  device->SetTexture(0, t);
+  ScreenQuad(1, 1, 3, 2, kWhite);
+  ASSERT_EQ(sprite->End(), D3D_OK);
+  EXPECT_EQ(Picture({{0xFF222222, '2'}, {0xFF333333, '3'}}),
+            "........\n"
+            ".23.....\n"
+            "........\n"
+            "........\n");
+  // End put back the cull mode Begin changed, and left the caller's texture and format bound.
+  DWORD cull = 0, fvf = 0;
+  device->GetRenderState(D3DRS_CULLMODE, &cull);
+  EXPECT_EQ(cull, D3DCULL_CW);
+  IDirect3DBaseTexture8* bound = nullptr;
+  device->GetTexture(0, &bound);
+  EXPECT_EQ(bound, t);
+  if (bound) bound->Release();
+  device->GetVertexShader(&fvf);
+  EXPECT_EQ(fvf, kScreenFvf);
+  sprite->Release();
+  t->Release();
+}
+
 TEST(GdiFont, FontObjectHoldsItsGdiFont) {
   HFONT f = CreateFontA(16, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS UI Gothic");

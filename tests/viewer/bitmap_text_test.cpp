@@ -106,22 +106,31 @@ TEST_F(BitmapText, SmallTextIsBracketedBySpriteBeginAndEndWhenTheSpriteIsOn) {
   }
 }
 
-TEST_F(BitmapText, GlyphPixelsAreTheFontCellsOverTheBackground) {
-  Open();
-  StartScene();
-  graphics->SetRenderStates(false);
-  graphics->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground);
-  graphics->device->BeginScene();
-  scene->DrawSmallText(100, 200, "Hello, 42 {x}", kWhite);
-  graphics->device->EndScene();
-  int w = 0, h = 0;
-  const uint32_t* pixels = graphics->device->BackBufferPixels(&w, &h);
-  // "," has no glyph: it shows as "A".
-  EXPECT_EQ(SmallTextMismatches(pixels, w, 100, 200, "HelloA 42 {x}", kBackground), 0);
-  // Nothing spills to the left of the first or right of the last glyph.
-  for (int y = 200; y < 208; ++y) {
-    EXPECT_EQ(pixels[y * w + 99], kBackground);
-    EXPECT_EQ(pixels[y * w + 100 + 8 * 13], kBackground);
+TEST_F(BitmapText, GlyphPixelsAreTheFontCellsOverTheBackgroundWhateverTheSpriteSetting) {
+  // The second text comes after the first one's sprite bracket has closed: what the bracket put back
+  // must leave the blit's own texture and format in force.
+  for (int32_t setting : {0, 1, 2}) {
+    SCOPED_TRACE(setting);
+    TearDown();
+    SetUp();
+    Open(Layers{.d3dxSprite = setting});
+    StartScene();
+    graphics->SetRenderStates(false);
+    graphics->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground);
+    graphics->device->BeginScene();
+    scene->DrawSmallText(100, 200, "Hello, 42 {x}", kWhite);
+    scene->DrawSmallText(100, 220, "Again", kWhite);
+    graphics->device->EndScene();
+    int w = 0, h = 0;
+    const uint32_t* pixels = graphics->device->BackBufferPixels(&w, &h);
+    // "," has no glyph: it shows as "A".
+    EXPECT_EQ(SmallTextMismatches(pixels, w, 100, 200, "HelloA 42 {x}", kBackground), 0);
+    EXPECT_EQ(SmallTextMismatches(pixels, w, 100, 220, "Again", kBackground), 0);
+    // Nothing spills to the left of the first or right of the last glyph.
+    for (int y = 200; y < 208; ++y) {
+      EXPECT_EQ(pixels[y * w + 99], kBackground);
+      EXPECT_EQ(pixels[y * w + 100 + 8 * 13], kBackground);
+    }
   }
 }
 

@@ -22,7 +22,8 @@
 
 namespace platform {
 
-// A window whose present target keeps the last presented pixels (client-sized, A8R8G8B8).
+// A window whose present target keeps the last presented pixels (client-sized, A8R8G8B8), and the
+// background (opaque) where nothing was presented; 0 where there is neither.
 struct NullWindow : WindowObject, PresentTarget {
   std::vector<uint32_t> pixels;
   int presentCount = 0;
@@ -89,8 +90,8 @@ class NullBackend : public Backend {
   uint32_t Milliseconds() override { return now; }
   std::unique_ptr<WaitableEvent> CreateEvent() override;
   bool HasDisplay() override { return display; }
-  WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
-                                 bool fullScreen) override;
+  WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight, bool fullScreen,
+                                 std::optional<uint32_t> background = std::nullopt) override;
   bool NextMessage(MSG& out) override;
   PresentTarget* TargetOf(WindowObject* window) override;
   SHORT AsyncKeyState(int vk) override { return keys.Query(vk); }

@@ -102,17 +102,18 @@ bool SdlBackend::HasDisplay() {
 }
 
 WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
-                                           bool fullScreen) {
+                                           bool fullScreen, std::optional<uint32_t> background) {
   if (!ok_ || window_) return nullptr;  // one main window per process
   Uint32 flags = SDL_WINDOW_SHOWN | (fullScreen ? SDL_WINDOW_FULLSCREEN : 0);
   SDL_Window* native = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                         clientWidth, clientHeight, flags);
   if (!native) return nullptr;
-  window_ = std::make_unique<SdlWindow>(native);
+  window_ = std::make_unique<SdlWindow>(native, background);
   window_->title = title;
   window_->clientWidth = clientWidth;
   window_->clientHeight = clientHeight;
   window_->fullScreen = fullScreen;
+  window_->Repaint();
   focused_ = true;
   return window_.get();
 }
@@ -166,6 +167,9 @@ bool SdlBackend::NextMessage(MSG& out) {
           out.message = WM_CLOSE;
           return true;
         }
+        // The window system lost what the window showed (first mapping included): show the surface
+        // again, presented pixels and background alike. Not a message: the program paints nothing.
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) window_->Repaint();
         break;
       case SDL_QUIT:
         out.message = WM_CLOSE;

@@ -4,7 +4,9 @@
 // includers.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/backend.h"
@@ -31,8 +33,8 @@ class SdlBackend : public Backend {
   uint32_t Milliseconds() override;
   std::unique_ptr<WaitableEvent> CreateEvent() override;
   bool HasDisplay() override;
-  WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
-                                 bool fullScreen) override;
+  WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight, bool fullScreen,
+                                 std::optional<uint32_t> background = std::nullopt) override;
   bool NextMessage(MSG& out) override;
   PresentTarget* TargetOf(WindowObject* window) override;
   SHORT AsyncKeyState(int vk) override { return keys_.Query(vk); }

@@ -21,8 +21,26 @@ int SdlWindow::ClientHeight() const {
   return h;
 }
 
-bool SdlWindow::PresentPixels(const uint32_t* pixels, int pitch, const RECT& source, const RECT& destination) {
+SDL_Surface* SdlWindow::Surface() {
   SDL_Surface* surface = SDL_GetWindowSurface(native_);  // cached by SDL; renewed after a resize
+  if (!surface || (surface == filled_ && surface->w == filledWidth_ && surface->h == filledHeight_)) return surface;
+  filled_ = surface;
+  filledWidth_ = surface->w;
+  filledHeight_ = surface->h;
+  if (background_) {
+    const Uint32 colour = SDL_MapRGB(surface->format, static_cast<Uint8>(*background_ >> 16),
+                                     static_cast<Uint8>(*background_ >> 8), static_cast<Uint8>(*background_));
+    SDL_FillRect(surface, nullptr, colour);
+  }
+  return surface;
+}
+
+void SdlWindow::Repaint() {
+  if (Surface()) SDL_UpdateWindowSurface(native_);
+}
+
+bool SdlWindow::PresentPixels(const uint32_t* pixels, int pitch, const RECT& source, const RECT& destination) {
+  SDL_Surface* surface = Surface();
   if (!surface || !pixels) return false;
   // Clip to the surface: the window manager may have given us less than we asked for.
   int left = std::max<int>(destination.left, 0), top = std::max<int>(destination.top, 0);

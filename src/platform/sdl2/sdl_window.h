@@ -1,7 +1,12 @@
-// The SDL main window: a WindowObject whose present target is the window surface.
+// The SDL main window: a WindowObject whose present target is the window surface. The surface keeps
+// what was last presented and, everywhere else, the class's background, so an expose shows it again
+// as it was.
 #pragma once
 
 #include <SDL.h>
+
+#include <cstdint>
+#include <optional>
 
 #include "platform/backend.h"
 
@@ -9,7 +14,8 @@ namespace platform::sdl2 {
 
 class SdlWindow : public WindowObject, public PresentTarget {
  public:
-  explicit SdlWindow(SDL_Window* native) : native_(native) {}
+  // `background` (0xRRGGBB): what the client area shows where nothing was presented.
+  SdlWindow(SDL_Window* native, std::optional<uint32_t> background) : native_(native), background_(background) {}
   ~SdlWindow() override;
   SdlWindow(const SdlWindow&) = delete;
   SdlWindow& operator=(const SdlWindow&) = delete;
@@ -23,8 +29,19 @@ class SdlWindow : public WindowObject, public PresentTarget {
   int ClientWidth() const override;
   int ClientHeight() const override;
 
+  // Shows the whole surface again: on creation and whenever the window system has lost what the
+  // window showed (an expose).
+  void Repaint();
+
  private:
+  // The window surface; one SDL has just made (at the start, after a size change) is first filled with
+  // the background, so only presents ever draw over it.
+  SDL_Surface* Surface();
+
   SDL_Window* native_;
+  std::optional<uint32_t> background_;
+  SDL_Surface* filled_ = nullptr;  // the surface last filled, and its size
+  int filledWidth_ = 0, filledHeight_ = 0;
 };
 
 }  // namespace platform::sdl2
