@@ -1,9 +1,11 @@
 // The built program in a real X window (a private Xvfb): its window, Escape, and the message boxes of
-// start-up as real dialogs that a user answers.
+// start-up as real dialogs that a user answers, or that a signal takes away with the program.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "program_folder.h"
@@ -98,6 +100,60 @@ TEST_F(ProgramUnderX, AMissingDataFileIsADialogCaptionedWithThePathAndNoWindow) 
   EXPECT_EQ(p.ExitStatus(), 0);
   EXPECT_EQ(p.Stderr(), "nothing.csv: ファイルが見つかりません\n");
   EXPECT_TRUE(testsupport::WindowsTitled(x.Display(), "nothing.csv").empty()) << "nothing left behind";
+}
+
+TEST_F(ProgramUnderX, ASignalWhileAMessageBoxIsShownEndsTheRunAndTakesTheBoxAlong) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::string config;
+    std::string caption;
+    int signal;
+    int status;  // -1: not checked (SIGKILL)
+  };
+  const std::string secondInstance = "（　´,_ゝ｀）,_ゝ｀）,_ゝ｀）,_ゝ｀）ｸﾜﾄﾞﾛﾌﾟﾙﾌﾟｹﾞﾗｯﾁｮ";
+  const std::vector<Case> cases = {
+      {"a missing data file, Ctrl-C", {"nothing.csv"}, "", "nothing.csv", SIGINT, 0},
+      {"a second instance, SIGTERM", {"sample.csv"}, "", secondInstance, SIGTERM, 255},
+      // A window too large to make is the device's failure, shown like the others.
+      {"a window too large, SIGKILL", {"sample.csv"}, "[CONFIG]\nWidth=100000\n", "[ﾟдﾟ]＜", SIGKILL, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::WriteFile(dir / "config.ini", c.config);
+    std::unique_ptr<Process> first;
+    if (c.caption == secondInstance) {
+      first = std::make_unique<Process>(Launch({"sample.csv"}, false));
+      ASSERT_TRUE(testsupport::WaitUntil(
+          [&] { return testsupport::HoldsFlock(first->Pid(), testsupport::InstanceLockFile(dir.Path())); }, 20000));
+    }
+    Process p(Launch(c.args, true));
+    ASSERT_EQ(WindowsNamed(c.caption).size(), 1u) << "the box is up; stderr: " << p.Stderr();
+    p.Signal(c.signal);
+    ASSERT_TRUE(p.Wait(10000)) << "the signal ends the run while the box waits";
+    if (c.status >= 0) {
+      EXPECT_EQ(p.ExitStatus(), c.status);
+      EXPECT_NE(testsupport::ReadFile(dir / "config.ini").find("SHOWHINT="), std::string::npos) << "the view was saved";
+    }
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::WindowsTitled(x.Display(), c.caption).empty(); },
+                                       10000))
+        << "no box outlives the program";
+    if (first) {
+      EXPECT_TRUE(first->Running()) << "the first instance is not disturbed";
+      first->Signal(SIGTERM);
+      ASSERT_TRUE(first->Wait(20000));
+    }
+  }
+}
+
+TEST_F(ProgramUnderX, EscapeEndsARunWhoseDataFileIsStillWaitingForItsWriter) {
+  ASSERT_EQ(mkfifo((dir / "rows.fifo").c_str(), 0600), 0);
+  Process p(Launch({"rows.fifo"}, false));
+  std::vector<std::string> windows = WindowsNamed("rows.fifo");
+  ASSERT_EQ(windows.size(), 1u) << "the window opens before any row arrives; " << p.Stderr();
+  Press(windows[0], "Escape");
+  ASSERT_TRUE(p.Wait(10000)) << "Escape does not wait for the writer";
+  EXPECT_EQ(p.ExitStatus(), 0);
 }
 
 }  // namespace
