@@ -156,4 +156,13 @@ TEST_F(ProgramUnderX, EscapeEndsARunWhoseDataFileIsStillWaitingForItsWriter) {
   EXPECT_EQ(p.ExitStatus(), 0);
 }
 
+TEST_F(ProgramUnderX, EveryStartOnALiveDisplayReachesIt) {
+  // Back to back, as a script would start it: none may fall back to running without the display.
+  for (int i = 0; i < 50; ++i) {
+    testsupport::RunResult r = testsupport::RunProcess(Launch({"nothing.csv"}, false), 20000);
+    ASSERT_EQ(r.status, 0) << "start " << i << ": " << r.err;
+    ASSERT_EQ(r.err, "nothing.csv: ファイルが見つかりません\n") << "start " << i;
+  }
+}
+
 }  // namespace
