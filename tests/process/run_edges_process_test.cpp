@@ -51,6 +51,18 @@ class RunEdges : public ::testing::Test {
            p.Running();
   }
   bool Running(Process& p) { return Running(p, testsupport::InstanceLockFile(dir.Path())); }
+  // Whether `p` has config.ini open, looked for every millisecond for up to 20 s: its very start.
+  bool ReadingConfig(Process& p) {
+    const std::string config = fs::canonical(dir / "config.ini");
+    const std::string fds = "/proc/" + std::to_string(p.Pid()) + "/fd";
+    for (int i = 0; i < 20000 && p.Running(); ++i) {
+      std::error_code ignored;
+      for (const auto& e : fs::directory_iterator(fds, ignored))
+        if (fs::read_symlink(e.path(), ignored) == config) return true;
+      usleep(1000);
+    }
+    return false;
+  }
   void ExpectNoTemporaries() {
     for (const auto& e : fs::directory_iterator(dir.Path()))
       EXPECT_EQ(e.path().filename().string().find(".tmp."), std::string::npos) << e.path();
@@ -72,13 +84,14 @@ TEST_F(RunEdges, SignalsAtAnyMomentEndTheRunWithTheSettingsWrittenWhole) {
     std::function<void(Process&)> send;
   };
   const std::vector<Case> cases = {
-      // Reading a large config.ini takes a while: the signal lands before any handler of a library.
-      {"in the first milliseconds", SIGTERM, [](Process& p) {
-         usleep(20 * 1000);
+      // While the static objects are still being built (the scene reads the large config.ini), before
+      // any library has had a chance to set up handlers of its own.
+      {"in the first milliseconds", SIGTERM, [&](Process& p) {
+         ASSERT_TRUE(ReadingConfig(p));
          p.Signal(SIGTERM);
        }},
-      {"Ctrl-C in the first milliseconds", SIGINT, [](Process& p) {
-         usleep(20 * 1000);
+      {"Ctrl-C in the first milliseconds", SIGINT, [&](Process& p) {
+         ASSERT_TRUE(ReadingConfig(p));
          p.Signal(SIGINT);
        }},
       // A second and third signal while the large file is being saved.
