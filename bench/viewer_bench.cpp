@@ -98,7 +98,7 @@ void BM_FromCharsFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_FromCharsFloor)->Arg(150000)->Unit(benchmark::kMillisecond);
 
-enum class DrawMode { SoftwarePoints, HardwarePoints, Lines };
+enum class DrawMode { SoftwarePoints, HardwarePoints, Lines, ColouredPoints, ColouredLines };
 
 void BM_DrawScene(benchmark::State& state, DrawMode mode) {
   const DataFile& file = FileOf(state.range(0));
@@ -120,7 +120,8 @@ void BM_DrawScene(benchmark::State& state, DrawMode mode) {
   g_dataPath = file.path();
   {
     ViewerScene scene(file.folder() + "/config.ini");
-    scene.lineMode = mode == DrawMode::Lines ? 1 : 0;
+    scene.lineMode = mode == DrawMode::Lines || mode == DrawMode::ColouredLines ? 1 : 0;
+    scene.colourByHeight = mode == DrawMode::ColouredPoints || mode == DrawMode::ColouredLines ? 1 : 0;
     scene.LoadData();
     graphics.SetRenderStates(false);
     const bool paced = state.range(1) != 0;
@@ -144,6 +145,9 @@ void DrawSceneArgs(benchmark::internal::Benchmark* b) {
 BENCHMARK_CAPTURE(BM_DrawScene, points_software, DrawMode::SoftwarePoints)->Apply(DrawSceneArgs);
 BENCHMARK_CAPTURE(BM_DrawScene, points_buffer, DrawMode::HardwarePoints)->Apply(DrawSceneArgs);
 BENCHMARK_CAPTURE(BM_DrawScene, lines, DrawMode::Lines)->Apply(DrawSceneArgs);
+// Coloured by height (F7): within 1.5 x of the white ones.
+BENCHMARK_CAPTURE(BM_DrawScene, points_coloured, DrawMode::ColouredPoints)->Apply(DrawSceneArgs);
+BENCHMARK_CAPTURE(BM_DrawScene, lines_coloured, DrawMode::ColouredLines)->Apply(DrawSceneArgs);
 
 }  // namespace
 

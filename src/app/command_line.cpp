@@ -35,7 +35,10 @@ std::string UsageText() {
          "program is opened (default: data.csv in the current folder).\n"
          "\n"
          "Controls: mouse to orbit the camera, arrow keys (or keypad) to move the look-at point,\n"
-         "Z / X to reset, F1 help, F2 lines or points, F3 rotation, F4 FPS, F5 axes, Escape to quit.\n"
+         "Z / X to reset, F1 help, F2 lines or points, F3 rotation, F4 FPS, F5 axes, F6 fit the data\n"
+         "to the view (off, one shape, each axis), F7 colour by height, Escape to quit.\n"
+         "\n"
+         "config.ini keys beyond the view: FIT (0, 1, 2) and COLORMAP (0, 1), written back once used.\n"
          "\n"
          "Environment: SDL_VIDEODRIVER=offscreen runs without a display;\n"
          "SCATTERVIEW_NO_DIALOGS=1 writes messages only to stderr (no message boxes).\n";

@@ -79,6 +79,11 @@ bool ApplySwitch(const std::string& name, RenderOptions& o) {
   else if (name == "--no-axes") o.axes = false;
   else if (name == "--hint") o.hint = true;
   else if (name == "--no-hint") o.hint = false;
+  else if (name == "--no-fit") o.fit = 0;
+  else if (name == "--fit") o.fit = 1;
+  else if (name == "--fit-axes") o.fit = 2;
+  else if (name == "--colour-by-height") o.byHeight = true;
+  else if (name == "--white") o.byHeight = false;
   else return false;
   return true;
 }
@@ -161,6 +166,11 @@ std::string RenderUsage() {
          "  --axes | --no-axes  the green axes (SHOWAXIS)\n"
          "  --hint | --no-hint  the help text and readouts (SHOWHINT)\n"
          "  --hard-tl N         vertex processing 0, 1 or 2 (HARD_TL; the picture is the same)\n"
+         "  --fit | --fit-axes | --no-fit\n"
+         "                      the rows scaled to the view as one shape, each axis on its own, or\n"
+         "                      as they are (FIT 1, 2, 0)\n"
+         "  --colour-by-height | --white\n"
+         "                      rows coloured by their height, or white (COLORMAP)\n"
          "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each\n"
          "  --jobs N            worker processes for a turntable (default: one per processor)\n"
          "  -h, --help          this text\n"

@@ -25,6 +25,8 @@ struct RenderOptions {
   std::optional<bool> axes;       // SHOWAXIS
   std::optional<bool> hint;       // SHOWHINT
   std::optional<int32_t> hardTl;  // HARD_TL: 0, 1 or 2
+  std::optional<int32_t> fit;     // FIT: 0 raw, 1 fitted, 2 each axis fitted
+  std::optional<bool> byHeight;   // COLORMAP
 
   int turntable = 0;  // 0: one picture; N: N pictures, THETA turned by 360 / N each
   int jobs = 0;       // worker processes for a turntable; 0 = one per processor

@@ -121,6 +121,8 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   if (options.lines) scene.lineMode = *options.lines ? 1 : 0;
   if (options.axes) scene.showAxis = *options.axes ? 1 : 0;
   if (options.hint) scene.showHint = *options.hint ? 1 : 0;
+  if (options.fit) scene.fitMode = *options.fit;
+  if (options.byHeight) scene.colourByHeight = *options.byHeight ? 1 : 0;
   const int32_t hardTl = options.hardTl.value_or(keys.hardTl);
 
   // Windowed, whatever FullScreen says: the full-screen device draws the same picture, and the

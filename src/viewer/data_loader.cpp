@@ -39,6 +39,7 @@ void ViewerScene::LoadData() {
     }
   }
 
+  drawnBoxRows_ = SIZE_MAX;  // new rows: the fit and the colours are worked out again
   if (viewer::IsPlainFile(g_dataPath)) {
     viewer::ReadDataFile(g_dataPath, viewer::kMaxDataRows, dataX, dataY, dataZ);
   } else {
@@ -53,6 +54,7 @@ bool ViewerScene::CollectPendingRows() {
   dataX.insert(dataX.end(), rows.x.begin(), rows.x.end());
   dataY.insert(dataY.end(), rows.y.begin(), rows.y.end());
   dataZ.insert(dataZ.end(), rows.z.begin(), rows.z.end());
+  drawnBoxRows_ = SIZE_MAX;
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "graphics/direct_graphics.h"
+#include "viewer/data_fit.h"
 #include "viewer/viewer_scene.h"
 
 namespace {
@@ -24,7 +25,77 @@ constexpr const char* kHelpLines[] = {
     "[F5]SHOW AXIS",
 };
 
+// The rows as they are, in white: today's picture.
+struct RawWhiteRows {
+  const double *x, *y, *z;
+  double X(size_t i) const { return x[i]; }
+  double Y(size_t i) const { return y[i]; }
+  double Z(size_t i) const { return z[i]; }
+  D3DCOLOR Colour(size_t) const { return kWhite; }
+};
+
+// The rows fitted to the view (F6) and, when asked, coloured by their height (F7).
+struct FittedRows {
+  const double *x, *y, *z;
+  viewer::FitTransform fit;
+  const D3DCOLOR* colours;  // one a row, or null for white
+  double X(size_t i) const { return fit.Apply(0, x[i]); }
+  double Y(size_t i) const { return fit.Apply(1, y[i]); }
+  double Z(size_t i) const { return fit.Apply(2, z[i]); }
+  D3DCOLOR Colour(size_t i) const { return colours ? colours[i] : kWhite; }
+};
+
 }  // namespace
+
+// The data rows, as points or as the polyline; a segment takes the colour of its first row.
+template <class Rows>
+void ViewerScene::DrawRows(const Rows& rows, size_t n, bool hardwarePoints) {
+  DirectGraphics& graphics = *g_graphics;
+  if (lineMode != 0) {
+    for (size_t i = 0; i + 2 < n; ++i)
+      graphics.DrawLine(rows.X(i), rows.Y(i), rows.Z(i), rows.X(i + 1), rows.Y(i + 1), rows.Z(i + 1), rows.Colour(i));
+  } else if (hardwarePoints) {
+    // Vertex 0 of the buffer (white, at the origin) moved onto each row by the world matrix; the vertex
+    // format in force is the scene format that DrawPoint above set. The buffer's vertex is white, so
+    // a coloured row takes the way of DrawPoint instead.
+    for (size_t i = 0; i + 1 < n; ++i) {
+      const D3DCOLOR colour = rows.Colour(i);
+      if (colour != kWhite) {
+        graphics.DrawPoint(rows.X(i), rows.Y(i), rows.Z(i), colour);
+        continue;
+      }
+      D3DXMatrixIdentity(&graphics.worldMatrix);
+      graphics.TranslateWorld(static_cast<float>(rows.X(i)), static_cast<float>(rows.Y(i)),
+                              static_cast<float>(rows.Z(i)));
+      graphics.device->SetTransform(D3DTS_WORLD, &graphics.worldMatrix);
+      graphics.device->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
+    }
+  } else {
+    // Also the way with HARD_TL on when the point buffer could not be made: the same picture.
+    for (size_t i = 0; i + 1 < n; ++i) graphics.DrawPoint(rows.X(i), rows.Y(i), rows.Z(i), rows.Colour(i));
+  }
+}
+
+const viewer::RobustBox& ViewerScene::DrawnRowsBox() {
+  // The drawn rows are all but the last; they change only when rows are loaded.
+  const size_t drawn = dataX.empty() ? 0 : dataX.size() - 1;
+  if (drawnBoxRows_ != drawn) {
+    drawnBox_ = viewer::RobustBoxOf(dataX.data(), dataY.data(), dataZ.data(), drawn);
+    drawnBoxRows_ = drawn;
+    heightColours_.clear();
+  }
+  return drawnBox_;
+}
+
+const D3DCOLOR* ViewerScene::HeightColours() {
+  const viewer::RobustBox& box = DrawnRowsBox();
+  // Worked out once for the rows, not every frame: a colour costs more than drawing its point.
+  if (heightColours_.size() != dataZ.size()) {
+    heightColours_.resize(dataZ.size());
+    for (size_t i = 0; i < dataZ.size(); ++i) heightColours_[i] = viewer::HeightColour(box, dataZ[i]);
+  }
+  return heightColours_.data();
+}
 
 void ViewerScene::Draw() {
   DirectGraphics& graphics = *g_graphics;
@@ -52,25 +123,16 @@ void ViewerScene::Draw() {
   // The last stored row is never drawn: for a file ending in a line end it is the (0, 0, 0) row the
   // reader adds after it.
   const size_t n = dataX.size();
-  const double* x = dataX.data();
-  const double* y = dataY.data();
-  const double* z = dataZ.data();
   const bool hardwarePoints = graphics.config.HARD_TL != 0 && vertexBuffer != nullptr;
   if (hardwarePoints) device->SetStreamSource(0, vertexBuffer, sizeof(SceneVertex));
-  if (lineMode != 0) {
-    for (size_t i = 0; i + 2 < n; ++i) graphics.DrawLine(x[i], y[i], z[i], x[i + 1], y[i + 1], z[i + 1], kWhite);
-  } else if (hardwarePoints) {
-    // Vertex 0 of the buffer (white, at the origin) moved onto each row by the world matrix; the vertex
-    // format in force is the scene format that DrawPoint above set.
-    for (size_t i = 0; i + 1 < n; ++i) {
-      D3DXMatrixIdentity(&graphics.worldMatrix);
-      graphics.TranslateWorld(static_cast<float>(x[i]), static_cast<float>(y[i]), static_cast<float>(z[i]));
-      device->SetTransform(D3DTS_WORLD, &graphics.worldMatrix);
-      device->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
-    }
+  if (fitMode == 0 && colourByHeight == 0) {
+    DrawRows(RawWhiteRows{dataX.data(), dataY.data(), dataZ.data()}, n, hardwarePoints);
   } else {
-    // Also the way with HARD_TL on when the point buffer could not be made: the same picture.
-    for (size_t i = 0; i + 1 < n; ++i) graphics.DrawPoint(x[i], y[i], z[i], kWhite);
+    const viewer::RobustBox& box = DrawnRowsBox();
+    DrawRows(FittedRows{dataX.data(), dataY.data(), dataZ.data(),
+                        viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode)),
+                        colourByHeight != 0 ? HeightColours() : nullptr},
+             n, hardwarePoints);
   }
 
   if (showHint != 0) {

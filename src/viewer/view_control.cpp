@@ -8,9 +8,12 @@ namespace {
 
 // The function keys are read through the key state directly, not through the input layer, so they
 // are not subject to its window-active gate.
-constexpr int kFunctionKeys[] = {VK_F1, VK_F2, VK_F3, VK_F4, VK_F5};
+constexpr int kFunctionKeys[] = {VK_F1, VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7};
 
 int32_t Toggled(int32_t value) { return value == 0 ? 1 : 0; }
+
+// F6 steps through off, fitted and each axis fitted.
+int32_t NextFitMode(int32_t mode) { return mode == 0 ? 1 : mode == 1 ? 2 : 0; }
 
 // Mouse counts to degrees or units: eight counts a step, truncated toward zero (C++ integer division).
 int32_t Steps(int16_t counts) { return counts / 8; }
@@ -26,11 +29,11 @@ void Add(int32_t& field, int32_t amount) {
 void ViewerScene::UpdateControl() {
   // One shared latch: at most one mode changes per frame, and none again until every function key has
   // been seen up.
-  int32_t* const fields[] = {&showHint, &lineMode, &autoAnime, &showFps, &showAxis};
-  for (int i = 0; i < 5; ++i) {
+  int32_t* const fields[] = {&showHint, &lineMode, &autoAnime, &showFps, &showAxis, &fitMode, &colourByHeight};
+  for (int i = 0; i < 7; ++i) {
     if (GetAsyncKeyState(kFunctionKeys[i]) != 0 && hotkeyLatch == 0) {
       hotkeyLatch = 1;
-      *fields[i] = Toggled(*fields[i]);
+      *fields[i] = kFunctionKeys[i] == VK_F6 ? NextFitMode(*fields[i]) : Toggled(*fields[i]);
     }
   }
   // The second round of queries stops at the first key still reading as pressed.

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "graphics/vertex_types.h"
+#include "viewer/data_fit.h"
 #include "render/d3d8.h"
 
 namespace viewer {
@@ -75,6 +77,9 @@ class ViewerScene {
   int32_t autoAnime = 0;
   int32_t showAxis = 1;
   int32_t showFps = 0;  // never written back
+  // Beyond the original view keys; written back only when the file has them or they are not 0.
+  int32_t fitMode = 0;         // F6, key FIT: 0 raw values, 1 fitted, 2 each axis fitted (viewer::FitMode)
+  int32_t colourByHeight = 0;  // F7, key COLORMAP: rows coloured by z instead of white
 
   // The stored rows, all three always of the same length (at most 150 000).
   std::vector<double> dataX, dataY, dataZ;
@@ -95,7 +100,17 @@ class ViewerScene {
   uint8_t hotkeyLatch = 0;         // 1 from a function-key toggle until no function key is down
 
  private:
+  template <class Rows>
+  void DrawRows(const Rows& rows, size_t n, bool hardwarePoints);
+  // The robust box of the drawn rows, worked out again only after rows were loaded.
+  const viewer::RobustBox& DrawnRowsBox();
+  // Every row's colour by height over that box, kept with it.
+  const D3DCOLOR* HeightColours();
+
   std::string configPath_;
+  viewer::RobustBox drawnBox_;
+  size_t drawnBoxRows_ = SIZE_MAX;  // the row count drawnBox_ is of; SIZE_MAX: none yet
+  std::vector<D3DCOLOR> heightColours_;
   std::unique_ptr<viewer::BackgroundDataRead> pendingRows_;
 };
 

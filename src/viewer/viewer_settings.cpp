@@ -56,6 +56,9 @@ void ViewerScene::LoadSettings() {
   cameraR = ReadUnsigned("CAMERA_R", 250, configPath_);
   axisX = ReadSigned("AXIS_X", 0, configPath_);
   axisY = ReadSigned("AXIS_Y", 0, configPath_);
+  fitMode = ReadSigned("FIT", 0, configPath_);
+  if (fitMode < 0 || fitMode > 2) fitMode = 0;
+  colourByHeight = ReadSigned("COLORMAP", 0, configPath_) != 0 ? 1 : 0;
 }
 
 void ViewerScene::ReleaseDeviceResources() {
@@ -92,6 +95,12 @@ void ViewerScene::SaveSettings() {
       {"AXIS_Y", std::to_string(axisY)},
   };
   for (const auto& [key, value] : keys) text = platform::ini::SetValue(text, kSection, key, value);
+  // The newer keys appear only once they mean something, so files of before stay as they were.
+  const std::pair<const char*, int32_t> optional[] = {{"FIT", fitMode}, {"COLORMAP", colourByHeight}};
+  for (const auto& [key, value] : optional) {
+    if (value != 0 || platform::ini::FindValue(text, kSection, key))
+      text = platform::ini::SetValue(text, kSection, key, std::to_string(value));
+  }
   // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.
   (void)platform::ReplaceProfileFile(configPath_, text);
 }

@@ -194,4 +194,30 @@ TEST(ViewerSettingsTruncation, KeepsTheLowThirtyTwoBitsAndNeverOverflows) {
   EXPECT_EQ(viewer::TruncateToInt32(std::nan("")), 0);
 }
 
+TEST_F(ViewerSettings, FitAndColourMapAreWrittenOnlyOnceTheyMeanSomething) {
+  struct Case {
+    std::string file;                  // config.ini before the run
+    int fit, colour;                   // set during the run (-1: left as read)
+    std::string fitAfter, colourAfter;  // the keys afterwards
+  };
+  const Case cases[] = {
+      {"", -1, -1, "<missing>", "<missing>"},
+      {"[CONFIG]\nFIT=0\n", -1, -1, "0", "<missing>"},
+      {"[CONFIG]\nFIT=2\nCOLORMAP=7\n", -1, -1, "2", "1"},
+      {"[CONFIG]\nFIT=9\n", -1, -1, "0", "<missing>"},  // no such state: off
+      {"", 1, 1, "1", "1"},
+      {"[CONFIG]\nFIT=1\nCOLORMAP=1\n", 0, 0, "0", "0"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(Path());
+    if (!c.file.empty()) testsupport::WriteFile(Path(), c.file);
+    const std::string text = RoundTrip([&](ViewerScene& scene) {
+      if (c.fit >= 0) scene.fitMode = c.fit;
+      if (c.colour >= 0) scene.colourByHeight = c.colour;
+    });
+    EXPECT_EQ(Value(text, "FIT"), c.fitAfter) << c.file;
+    EXPECT_EQ(Value(text, "COLORMAP"), c.colourAfter) << c.file;
+  }
+}
+
 }  // namespace

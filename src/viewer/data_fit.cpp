@@ -1,0 +1,73 @@
+#include "viewer/data_fit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace viewer {
+
+namespace {
+
+constexpr double kLowShare = 0.001, kHighShare = 0.999;
+
+// The viridis map at nine evenly spaced stops, 0x00RRGGBB; between them the channels are interpolated.
+constexpr uint32_t kStops[] = {0x440154, 0x482878, 0x3E4A89, 0x31688E, 0x26828E,
+                               0x1F9E89, 0x35B779, 0x6DCD59, 0xFDE725};
+constexpr int kLastStop = static_cast<int>(sizeof kStops / sizeof kStops[0]) - 1;
+
+void Bounds(const double* column, std::size_t n, std::vector<double>& scratch, double& low, double& high) {
+  scratch.assign(column, column + n);
+  const std::size_t lowAt = static_cast<std::size_t>(std::floor(kLowShare * static_cast<double>(n - 1)));
+  const std::size_t highAt = static_cast<std::size_t>(std::ceil(kHighShare * static_cast<double>(n - 1)));
+  std::nth_element(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(lowAt), scratch.end());
+  low = scratch[lowAt];
+  std::nth_element(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(highAt), scratch.end());
+  high = scratch[highAt];
+}
+
+}  // namespace
+
+RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n) {
+  RobustBox box;
+  if (n == 0) return box;
+  std::vector<double> scratch;
+  const double* columns[3] = {x, y, z};
+  for (int axis = 0; axis < 3; ++axis) Bounds(columns[axis], n, scratch, box.low[axis], box.high[axis]);
+  return box;
+}
+
+FitTransform FitOf(const RobustBox& box, FitMode mode) {
+  FitTransform fit;
+  if (mode == FitMode::Off) return fit;
+  double side[3];
+  for (int axis = 0; axis < 3; ++axis) {
+    fit.centre[axis] = box.low[axis] + (box.high[axis] - box.low[axis]) / 2.0;
+    side[axis] = box.high[axis] - box.low[axis];
+  }
+  if (mode == FitMode::EachAxis) {
+    for (int axis = 0; axis < 3; ++axis) fit.scale[axis] = side[axis] > 0.0 ? kFitSpan / side[axis] : 1.0;
+    return fit;
+  }
+  const double largest = std::max({side[0], side[1], side[2]});
+  const double factor = largest > 0.0 ? kFitSpan / largest : 1.0;
+  for (double& s : fit.scale) s = factor;
+  return fit;
+}
+
+uint32_t HeightColour(const RobustBox& box, double z) {
+  const double range = box.high[2] - box.low[2];
+  double t = range > 0.0 ? (z - box.low[2]) / range : 0.5;
+  if (!(t >= 0.0)) t = 0.0;  // NaN too
+  if (t > 1.0) t = 1.0;
+  const double at = t * kLastStop;
+  const int stop = std::min(static_cast<int>(at), kLastStop - 1);
+  const double w = at - stop;
+  uint32_t colour = 0xFF000000u;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const double a = (kStops[stop] >> shift) & 0xFF, b = (kStops[stop + 1] >> shift) & 0xFF;
+    colour |= static_cast<uint32_t>(std::lround(a + (b - a) * w)) << shift;
+  }
+  return colour;
+}
+
+}  // namespace viewer

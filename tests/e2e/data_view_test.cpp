@@ -1,0 +1,114 @@
+// Real data in the viewer's window: F6 fits rows of any place and scale to the view, F7 colours them
+// by height, and the keys are saved.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "png_image.h"
+#include "viewer_fixture.h"
+
+namespace e2e {
+namespace {
+
+// 10 000 rows spread over ±2 000 around (5 000, -3 000, 800): nowhere near the default view.
+std::string FarData() {
+  std::string text;
+  unsigned seed = 7;
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<double>((seed >> 8) % 40001) / 10.0 - 2000.0;
+  };
+  for (int i = 0; i < 10000; ++i)
+    text += std::to_string(5000 + next()) + "," + std::to_string(-3000 + next()) + "," + std::to_string(800 + next()) + "\n";
+  return text;
+}
+
+// The columns (leftmost, rightmost) holding a pixel of `colour` between the help text and the readouts.
+std::pair<int, int> Spread(const testsupport::Screenshot& shot, uint32_t colour) {
+  int left = 640, right = -1;
+  for (int y = 45; y < 455; ++y)
+    for (int x = 0; x < 640; ++x)
+      if (shot.Pixel(x, y) == colour) left = std::min(left, x), right = std::max(right, x);
+  return {left, right};
+}
+
+class DataView : public ViewerTest {};
+
+TEST_F(DataView, F6FitsFarDataToTheViewAndTheRenderToolDrawsTheSame) {
+  Viewer().WriteData(FarData());
+  Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\n");
+  ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+  EXPECT_EQ(Spread(Viewer().Capture(), kWhite).second, -1) << "none of the rows is in the default view";
+  Viewer().Key("F6");
+  bool held = false;
+  testsupport::Screenshot shot = Viewer().CaptureUntil(
+      [](const testsupport::Screenshot& s) { auto [l, r] = Spread(s, kWhite); return r - l >= 256; }, 5000, &held);
+  EXPECT_TRUE(held) << "after F6 the rows spread over at least 40 % of the width";
+
+  // The render tool with --fit draws that very picture.
+  const std::string png = Viewer().Folder() + "/fit.png";
+  const std::string tool = testsupport::BuildDir() + "/scatterview-render";
+  ASSERT_EQ(std::system((tool + " --config " + Viewer().ConfigPath() + " --fit " + Viewer().Folder() +
+                         "/data.csv " + png + " >/dev/null 2>&1").c_str()), 0);
+  const testsupport::RgbImage picture = testsupport::ReadPng(png);
+  long differ = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) differ += picture.pixels[static_cast<size_t>(y) * 640 + x] != shot.Pixel(x, y);
+  EXPECT_EQ(differ, 0);
+
+  Viewer().Key("Escape");
+  EXPECT_EQ(Viewer().WaitExit(10000), 0);
+  EXPECT_NE(testsupport::ReadFile(Viewer().ConfigPath()).find("FIT=1\n"), std::string::npos);
+}
+
+TEST_F(DataView, F6TwiceFillsThePictureWithColumnsInDifferentUnits) {
+  std::string text = "x,y,z\n";  // a header line
+  for (int i = 0; i < 4000; ++i)
+    text += std::to_string(-84 + 0.3 * std::sin(i * 0.37)) + "," + std::to_string(36 + 0.3 * std::cos(i * 0.53)) +
+            "," + std::to_string(200 + (i * 7919 % 4000) * 0.225) + "\n";
+  Viewer().WriteData(text);
+  Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\n");
+  ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+  Viewer().Key("F6");
+  Pause(300);
+  Viewer().Key("F6");
+  bool held = false;
+  Viewer().CaptureUntil([](const testsupport::Screenshot& s) {
+    auto [l, r] = Spread(s, kWhite);
+    int top = 480, bottom = -1;
+    for (int y = 45; y < 455; ++y)
+      for (int x = 0; x < 640; ++x)
+        if (s.Pixel(x, y) == kWhite) top = std::min(top, y), bottom = std::max(bottom, y);
+    return r - l >= 256 && bottom - top >= 192;
+  }, 5000, &held);
+  EXPECT_TRUE(held) << "the rows fill the picture both ways";
+  Viewer().Key("Escape");
+  EXPECT_EQ(Viewer().WaitExit(10000), 0);
+  EXPECT_NE(testsupport::ReadFile(Viewer().ConfigPath()).find("FIT=2\n"), std::string::npos);
+}
+
+TEST_F(DataView, F7ColoursTheRowsByHeight) {
+  Viewer().WriteData(testsupport::ReadFile(testsupport::SourceDir() + "/examples/lorenz.csv"));
+  Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\nSHOWAXIS=0\n");
+  ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+  Viewer().Key("F7");
+  bool held = false;
+  Viewer().CaptureUntil([](const testsupport::Screenshot& s) {
+    std::set<uint32_t> colours;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) colours.insert(s.Pixel(x, y));
+    colours.erase(kBackground);
+    colours.erase(kWhite);
+    return colours.size() >= 8;
+  }, 5000, &held);
+  EXPECT_TRUE(held) << "at least eight colours among the rows";
+  Viewer().Key("Escape");
+  EXPECT_EQ(Viewer().WaitExit(10000), 0);
+  EXPECT_NE(testsupport::ReadFile(Viewer().ConfigPath()).find("COLORMAP=1\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,95 @@
+// The robust box, the fit it gives, and the height colours: what F6 and F7 draw with.
+#include "viewer/data_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <vector>
+
+namespace {
+
+using viewer::FitMode;
+using viewer::FitOf;
+using viewer::HeightColour;
+using viewer::RobustBox;
+using viewer::RobustBoxOf;
+
+struct Columns {
+  std::vector<double> x, y, z;
+  void Add(double a, double b, double c) {
+    x.push_back(a);
+    y.push_back(b);
+    z.push_back(c);
+  }
+  RobustBox Box() const { return RobustBoxOf(x.data(), y.data(), z.data(), x.size()); }
+};
+
+TEST(DataFit, TheBoxLeavesOutAHeaderRowAndAFewStrayPoints) {
+  Columns rows;
+  rows.Add(0, 0, 0);  // a header line read as a row
+  for (int i = 0; i < 10000; ++i) rows.Add(5000 + i % 100, -3000 - i % 50, 800 + i % 10);
+  for (int i = 0; i < 5; ++i) rows.Add(1e9, -1e9, 1e12);  // strays
+  const RobustBox box = rows.Box();
+  EXPECT_EQ(box.low[0], 5000);
+  EXPECT_EQ(box.high[0], 5099);
+  EXPECT_EQ(box.low[1], -3049);
+  EXPECT_EQ(box.high[1], -3000);
+  EXPECT_EQ(box.low[2], 800);
+  EXPECT_EQ(box.high[2], 809);
+}
+
+TEST(DataFit, FitsCentreTheBoxAndScaleItToTheFramedSpan) {
+  RobustBox box;
+  box.low[0] = 4000, box.high[0] = 6000;  // side 2000
+  box.low[1] = -3500, box.high[1] = -2500;  // side 1000
+  box.low[2] = 800, box.high[2] = 800;  // flat
+  struct Case {
+    FitMode mode;
+    double scale[3];
+  };
+  const Case cases[] = {
+      {FitMode::Off, {1, 1, 1}},
+      {FitMode::Uniform, {0.1, 0.1, 0.1}},  // the largest side spans 200
+      {FitMode::EachAxis, {0.1, 0.2, 1}},   // a flat side keeps its scale
+  };
+  for (const Case& c : cases) {
+    const viewer::FitTransform fit = FitOf(box, c.mode);
+    for (int axis = 0; axis < 3; ++axis) EXPECT_DOUBLE_EQ(fit.scale[axis], c.scale[axis]) << int(c.mode) << axis;
+    if (c.mode == FitMode::Off) {
+      EXPECT_EQ(fit.Apply(0, 4000), 4000);
+      continue;
+    }
+    EXPECT_DOUBLE_EQ(fit.Apply(0, 5000), 0) << "centred";
+    EXPECT_DOUBLE_EQ(fit.Apply(1, -3000), 0);
+    EXPECT_DOUBLE_EQ(fit.Apply(0, 6000) - fit.Apply(0, 4000), 200);
+  }
+  // Every side flat (a single point): nothing is scaled.
+  RobustBox point;
+  EXPECT_EQ(FitOf(point, FitMode::Uniform).scale[0], 1);
+}
+
+TEST(DataFit, HeightColoursRunFromVioletToYellowAndClampOutsideTheBox) {
+  RobustBox box;
+  box.low[2] = -10, box.high[2] = 30;
+  EXPECT_EQ(HeightColour(box, -10), 0xFF440154u);
+  EXPECT_EQ(HeightColour(box, 30), 0xFFFDE725u);
+  EXPECT_EQ(HeightColour(box, -1e300), HeightColour(box, -10));
+  EXPECT_EQ(HeightColour(box, 1e300), HeightColour(box, 30));
+  EXPECT_EQ(HeightColour(box, std::nan("")), HeightColour(box, -10));
+  // Perceptual: brighter with height, and many distinct colours across the range.
+  std::set<uint32_t> colours;
+  double lastLight = -1;
+  for (int i = 0; i <= 40; ++i) {
+    const uint32_t c = HeightColour(box, -10 + i);
+    colours.insert(c);
+    const double light = 0.3 * ((c >> 16) & 0xFF) + 0.59 * ((c >> 8) & 0xFF) + 0.11 * (c & 0xFF);
+    EXPECT_GT(light, lastLight) << i;
+    lastLight = light;
+  }
+  EXPECT_GE(colours.size(), 30u);
+  RobustBox flat;
+  EXPECT_EQ(HeightColour(flat, 5), HeightColour(flat, -5)) << "a flat box takes the middle colour";
+}
+
+}  // namespace
