@@ -26,6 +26,20 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       app::ApplyActivation(wParam, app::InputWindowActiveFlag());
       break;
+    case WM_DROPFILES: {
+      // The first file dropped becomes the data file: the title says so, and the scene reads it at
+      // its next frame (NAME in config.ini is not changed).
+      const HDROP drop = reinterpret_cast<HDROP>(wParam);
+      const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+      if (length > 0) {
+        std::string path(length, '\0');
+        DragQueryFileA(drop, 0, path.data(), length + 1);
+        g_dataPath = path;
+        SetWindowTextA(window, path.c_str());
+      }
+      DragFinish(drop);
+      return 0;
+    }
     case WM_KEYDOWN:
       // F12 saves the picture; a key held down repeats (bit 30 of lParam set) and saves nothing more.
       if (wParam == VK_F12 && (lParam & (LPARAM{1} << 30)) == 0) app::TakeScreenshot();

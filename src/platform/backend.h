@@ -8,11 +8,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "platform/window_object.h"
 
 namespace platform {
+
+// The files of one drop on the window (WM_DROPFILES), in the order they came.
+struct DroppedFiles {
+  std::vector<std::string> paths;
+};
 
 // Auto-reset event with a timed wait: the interruptible sleep of the frame timer.
 class WaitableEvent {
@@ -99,6 +105,12 @@ class Backend {
 
   // Shows a modal box when a display exists (MessageBoxA has already written it on stderr).
   virtual void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) = 0;
+
+  // The window's title (UTF-8). False when it could not be set.
+  virtual bool SetWindowTitle(WindowObject* window, const std::string& title) {
+    window->title = title;
+    return true;
+  }
 
   // Full-screen on or off for the window (the graphics layer's full-screen device). False on failure.
   virtual bool SetFullScreen(WindowObject* window, bool fullScreen) {

@@ -17,10 +17,11 @@ using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 
-namespace platform { struct WindowObject; struct InputContext; struct Brush; }
+namespace platform { struct WindowObject; struct InputContext; struct Brush; struct DroppedFiles; }
 using HWND = platform::WindowObject*;  // opaque; null means "no window"
 using HIMC = platform::InputContext*;
 using HBRUSH = const platform::Brush*;  // a solid colour; null means "no brush"
+using HDROP = platform::DroppedFiles*;  // the files of one drop, owned by the backend until DragFinish
 using HINSTANCE = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -59,6 +60,7 @@ constexpr UINT WM_ACTIVATE = 0x0006;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_DROPFILES = 0x0233;  // wParam: the HDROP of the files dropped on the window
 
 constexpr WPARAM WA_INACTIVE = 0;
 constexpr WPARAM WA_ACTIVE = 1;
@@ -147,3 +149,9 @@ LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 HIMC ImmAssociateContext(HWND window, HIMC context);
+// A WM_DROPFILES message's files: DragQueryFileA(drop, 0xFFFFFFFF, …) counts them; with an index it
+// copies that file's path into `file` (cut to size - 1 bytes) and gives its full length; a null
+// `file` gives the length alone. DragFinish frees the drop. SetWindowTextA sets the title (UTF-8).
+UINT DragQueryFileA(HDROP drop, UINT index, char* file, UINT size);
+void DragFinish(HDROP drop);
+BOOL SetWindowTextA(HWND window, const char* text);

@@ -1,6 +1,8 @@
 // The Win32-like free functions: each forwards to the installed backend, plus the little window-class
 // and message bookkeeping that is the same for every backend.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 
 #include "platform/backend.h"
@@ -91,3 +93,25 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT) {
 }
 
 HIMC ImmAssociateContext(HWND, HIMC) { return nullptr; }
+
+UINT DragQueryFileA(HDROP drop, UINT index, char* file, UINT size) {
+  if (!drop) return 0;
+  if (index == 0xFFFFFFFFu) return static_cast<UINT>(drop->paths.size());
+  if (index >= drop->paths.size()) return 0;
+  const std::string& path = drop->paths[index];
+  if (file && size > 0) {
+    const size_t n = std::min<size_t>(path.size(), size - 1);
+    std::memcpy(file, path.data(), n);
+    file[n] = '\0';
+  }
+  return static_cast<UINT>(path.size());
+}
+
+void DragFinish(HDROP drop) {
+  if (drop) drop->paths.clear();
+}
+
+BOOL SetWindowTextA(HWND window, const char* text) {
+  if (!window || !text) return 0;
+  return CurrentBackend().SetWindowTitle(window, text) ? 1 : 0;
+}

@@ -270,6 +270,19 @@ std::size_t ReadDataDescriptor(int fd, std::size_t maxRows, DataColumns& out) {
   return ReadRows(source, maxRows, out.x, out.y, out.z);
 }
 
+bool CanReadDataFile(const std::string& path, std::string* why) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (why) *why = std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  ::close(fd);
+  if (folder && why) *why = "it is a folder";
+  return !folder;
+}
+
 bool IsPlainFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);

@@ -34,6 +34,10 @@ std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, std::vect
 std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out,
                          const StopRequest& stop = {});
 
+// Whether the data file at `path` opens for reading now (without waiting on a FIFO's writer) and is
+// no folder; when not, `why` (if given) says why in a few words.
+bool CanReadDataFile(const std::string& path, std::string* why = nullptr);
+
 // Whether `path` is a plain file (after links), which is read at once; anything else may keep a
 // reader waiting on its writer.
 bool IsPlainFile(const std::string& path);

@@ -1,7 +1,9 @@
 // LoadData: the scene's first frame puts it into the running state, builds the one-point vertex buffer
 // that point drawing uses with HARD_TL on, and reads the whole data file into the three columns (a
 // pipe or FIFO on a thread of its own, whose rows CollectPendingRows brings in when they are all read).
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "graphics/direct_graphics.h"
 #include "viewer/background_data_read.h"
@@ -39,6 +41,11 @@ void ViewerScene::LoadData() {
     }
   }
 
+  ReadRows();
+}
+
+void ViewerScene::ReadRows() {
+  loadedPath_ = g_dataPath;
   drawnBoxRows_ = SIZE_MAX;  // new rows: the fit and the colours are worked out again
   if (viewer::IsPlainFile(g_dataPath)) {
     viewer::ReadDataFile(g_dataPath, viewer::kMaxDataRows, dataX, dataY, dataZ);
@@ -47,13 +54,30 @@ void ViewerScene::LoadData() {
   }
 }
 
+bool ViewerScene::ReloadData() {
+  std::string why;
+  if (!viewer::CanReadDataFile(g_dataPath, &why)) {
+    // Unlike at the start, a file that cannot be read now is no reason to stop: the rows stay.
+    std::fprintf(stderr, "scatterview: %s cannot be read (%s); the rows on screen stay\n", g_dataPath.c_str(),
+                 why.c_str());
+    loadedPath_ = g_dataPath;
+    return false;
+  }
+  pendingRows_.reset();
+  dataX.clear();
+  dataY.clear();
+  dataZ.clear();
+  ReadRows();
+  return true;
+}
+
 bool ViewerScene::CollectPendingRows() {
   if (!pendingRows_ || !pendingRows_->Done()) return false;
   viewer::DataColumns rows = pendingRows_->Take();
   pendingRows_.reset();
-  dataX.insert(dataX.end(), rows.x.begin(), rows.x.end());
-  dataY.insert(dataY.end(), rows.y.begin(), rows.y.end());
-  dataZ.insert(dataZ.end(), rows.z.begin(), rows.z.end());
+  dataX = std::move(rows.x);
+  dataY = std::move(rows.y);
+  dataZ = std::move(rows.z);
   drawnBoxRows_ = SIZE_MAX;
   return true;
 }

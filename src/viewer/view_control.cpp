@@ -36,6 +36,11 @@ void ViewerScene::UpdateControl() {
       *fields[i] = kFunctionKeys[i] == VK_F6 ? NextFitMode(*fields[i]) : Toggled(*fields[i]);
     }
   }
+  // F9 reads the data file again; it shares the latch with the switches.
+  if (GetAsyncKeyState(VK_F9) != 0 && hotkeyLatch == 0) {
+    hotkeyLatch = 1;
+    ReloadData();
+  }
   // The second round of queries stops at the first key still reading as pressed.
   bool anyDown = false;
   for (int vk : kFunctionKeys) {
@@ -44,6 +49,7 @@ void ViewerScene::UpdateControl() {
       break;
     }
   }
+  if (!anyDown) anyDown = GetAsyncKeyState(VK_F9) != 0;
   if (!anyDown) hotkeyLatch = 0;
 
   if (autoAnime != 0) cameraTheta -= 1.0;

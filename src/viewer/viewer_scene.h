@@ -43,6 +43,9 @@ class ViewerScene {
   // A data file that is no plain file (a pipe, a FIFO) is read on a thread of its own instead; its
   // rows join the columns, all at once, at the first frame after the reading ends.
   void LoadData();
+  // Reads g_dataPath again (F9, or a new path from a file dropped on the window), keeping the view.
+  // A file that cannot be read now keeps the rows on screen and says why on stderr; false then.
+  bool ReloadData();
   // Moves the rows of a finished background reading into the columns; true when it did.
   bool CollectPendingRows();
   // Waits for a background reading to finish and collects its rows; false when a termination signal
@@ -100,6 +103,8 @@ class ViewerScene {
   uint8_t hotkeyLatch = 0;         // 1 from a function-key toggle until no function key is down
 
  private:
+  // The rows of g_dataPath into the columns (which are empty), at once or in the background.
+  void ReadRows();
   template <class Rows>
   void DrawRows(const Rows& rows, size_t n, bool hardwarePoints);
   // The robust box of the drawn rows, worked out again only after rows were loaded.
@@ -108,6 +113,7 @@ class ViewerScene {
   const D3DCOLOR* HeightColours();
 
   std::string configPath_;
+  std::string loadedPath_;  // the g_dataPath the rows were read from; a new one is read at the next frame
   viewer::RobustBox drawnBox_;
   size_t drawnBoxRows_ = SIZE_MAX;  // the row count drawnBox_ is of; SIZE_MAX: none yet
   std::vector<D3DCOLOR> heightColours_;

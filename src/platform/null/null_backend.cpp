@@ -83,6 +83,11 @@ void NullBackend::Activate(bool active) { Post(WM_ACTIVATE, active ? WA_ACTIVE :
 
 void NullBackend::Close() { Post(WM_CLOSE); }
 
+void NullBackend::DropFile(const std::string& path) {
+  dropped.paths.assign(1, path);
+  Post(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped));
+}
+
 bool NullBackend::NextMessage(MSG& out) {
   if (messages.empty()) return false;
   out = messages.front();

@@ -56,6 +56,8 @@ class NullBackend : public Backend {
   void ReleaseKey(int vk);           // key state up + WM_KEYUP
   void Activate(bool active);        // WM_ACTIVATE with WA_ACTIVE / WA_INACTIVE
   void Close();                      // WM_CLOSE, as from the close button or a termination signal
+  void DropFile(const std::string& path);  // WM_DROPFILES with that one file
+  DroppedFiles dropped;
   KeyStateTable keys;                // direct access, for keys without messages
 
   // --- mouse: movement summed until the next ReadMouse

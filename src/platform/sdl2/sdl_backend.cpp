@@ -171,6 +171,14 @@ bool SdlBackend::NextMessage(MSG& out) {
         // again, presented pixels and background alike. Not a message: the program paints nothing.
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) window_->Repaint();
         break;
+      case SDL_DROPFILE: {
+        // One drop, one message; a later drop before DragFinish replaces it.
+        dropped_.paths.assign(1, e.drop.file ? e.drop.file : "");
+        SDL_free(e.drop.file);
+        out.message = WM_DROPFILES;
+        out.wParam = reinterpret_cast<WPARAM>(&dropped_);
+        return true;
+      }
       case SDL_QUIT:
         out.message = WM_CLOSE;
         return true;
@@ -296,6 +304,14 @@ void SdlBackend::ShowMessageBox(WindowObject* owner, const std::string& text, co
   const auto show = [&] { SDL_ShowSimpleMessageBox(0, caption.c_str(), text.c_str(), native); };
   // The box waits for a click in a process of its own, so that a signal still ends the run.
   if (!posix::RunInDialogProcess(show)) show();
+}
+
+bool SdlBackend::SetWindowTitle(WindowObject* window, const std::string& title) {
+  SDL_Window* native = NativeOf(window);
+  if (!native) return false;
+  SDL_SetWindowTitle(native, title.c_str());
+  window->title = title;
+  return true;
 }
 
 bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {

@@ -47,6 +47,7 @@ class SdlBackend : public Backend {
   bool SetRefreshRate(WindowObject* window, int hz) override;
   void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) override;
   bool SetFullScreen(WindowObject* window, bool fullScreen) override;
+  bool SetWindowTitle(WindowObject* window, const std::string& title) override;
 
  private:
   bool OpenJoystick();
@@ -59,6 +60,7 @@ class SdlBackend : public Backend {
   bool focused_ = true;        // a new window is shown active
   bool terminationDelivered_ = false;  // SIGINT or SIGTERM has been handed out as WM_CLOSE
   bool mouseAcquired_ = false;
+  DroppedFiles dropped_;       // the files of the last drop, until DragFinish
   MouseState mouse_;           // movement summed since the last read; buttons as they are now
   _SDL_Joystick* joystick_ = nullptr;
 };
