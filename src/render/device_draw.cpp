@@ -491,6 +491,14 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
   return D3D_OK;
 }
 
+void SoftwareDevice::DrawBatch() {
+  // Segments first: they may add settled lines, which wait behind the lines already there and are
+  // walked, with them, before any point is plotted.
+  if (batch_.segments.count != 0) DrawWaitingSegments();
+  if (batch_.points.count != 0) DrawWaitingPoints();
+  batch_.lines.WalkAll(raster_);
+}
+
 HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
   // The caller's memory is trusted to hold the vertices the count implies, as on Direct3D.
   const auto* v = static_cast<const uint8_t*>(vertices);
@@ -503,26 +511,28 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     }
     if (shortRoute_) {
       if (type == D3DPT_LINELIST) {
-        if (points_.count != 0) DrawWaitingPoints();
+        if (batch_.points.count != 0) DrawWaitingPoints();
         DrawSceneSegment(v, v + stride);
         return D3D_OK;
       }
       if (type == D3DPT_POINTLIST) {
-        if (segments_.count != 0) DrawWaitingSegments();
-        if (pixel_.plainWrite && pixel_.pointSize == 1.0f)
+        if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {
+          if (batch_.segments.count != 0) DrawWaitingSegments();
           WaitPoint(v);
-        else
+        } else {
+          DrawWaiting();
           PlotScenePoint(v);
+        }
         return D3D_OK;
       }
     }
   }
-  FinishWaitingDraws();
+  DrawWaiting();
   return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  FinishWaitingDraws();
+  DrawWaiting();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;
