@@ -124,7 +124,7 @@ bool Rasterizer::CompareDepth(DWORD func, unsigned value, unsigned reference) {
   return Compare(func, value, reference);
 }
 
-void Rasterizer::Finish(PixelState& ps) {
+void Rasterizer::DeriveFlags(PixelState& ps) {
   // With no texture, the texture argument is opaque white: MODULATE by it, or selecting diffuse,
   // leaves the diffuse colour unchanged.
   auto passesDiffuse = [](DWORD op, DWORD arg1, DWORD arg2) {

@@ -77,7 +77,7 @@ struct PixelState {
   DWORD cullMode = D3DCULL_CCW;
   bool lastPixel = true;
   float pointSize = 1.0f;
-  // Derived by Rasterizer::Finish: the stage-0 result is the diffuse colour itself (no texture bound
+  // Derived by Rasterizer::DeriveFlags: the stage-0 result is the diffuse colour itself (no texture bound
   // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
   bool diffuseOnly = false;
   // Also derived: the stage result is the diffuse colour, its alpha replaced by 255 when plainAlpha is
@@ -113,7 +113,7 @@ class Rasterizer {
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
   void DrawPoint(const ScreenVertex& v, const PixelState& ps);
-  // The scene's hot path: a point with a flat A8R8G8B8 colour, already in screen space.
+  // A point with a flat A8R8G8B8 colour, already in screen space (the scene-point route).
   void PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog, const PixelState& ps);
   void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
   // DrawLine for a line of one flat colour in a state with ps.plainWrite set: the same pixels, without
@@ -192,7 +192,7 @@ class Rasterizer {
     return s;
   }
   // Fills in the derived fields of `ps` after its states changed.
-  static void Finish(PixelState& ps);
+  static void DeriveFlags(PixelState& ps);
 
  private:
   // Shades one fragment and writes it when it passes the tests. `level` is the mip level sampled.
@@ -237,7 +237,7 @@ class Rasterizer {
   size_t tilesPerRow_ = 0;
   uint16_t uniformDepth_ = 0xFFFF;
   bool allUniform_ = true;  // no tile materialised since the last full depth clear
-  // What the format holds. Last, so that its tables keep clear of the members the hot paths share
+  // What the format holds. Last, so that its tables keep clear of the members the routes share
   // cache lines with.
   StoredColour stored_;
 };

@@ -25,7 +25,7 @@ SV_LANES_INLINE Int8 DepthBits(Float8 z) {
 }
 
 // Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
-SV_LANES_INLINE Float8 Starts(float first, Float8 v) {
+SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
   return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
 }
 
@@ -40,22 +40,13 @@ inline void SoftwareDevice::KeepLineEnd(const uint8_t* b, Float4 clip, bool insi
   lastEndValid_ = true;
 }
 
-void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
+void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
+  DrawWaiting();
   const uint32_t colourA = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(a + layout_.diffuse) : 0xFFFFFFFFu;
   const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
-  if (!pixel_.plainWrite || colourA != colourB) {
-    DrawWaiting();
-    EmitLine(a, b);
-    return;
-  }
-  if (!(lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0)) {
-    DrawWaiting();
-    DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
-    return;
-  }
-  // The polyline's usual segment, from where the last one ended.
-  WaitSegment(b, colourA);
+  if (colourA != colourB) EmitLine(a, b);
+  else DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
@@ -75,7 +66,7 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   // segment's depth settled with an opaque colour or blending off (the tests of
   // PlainLineSettled, lane by lane).
   if (n == kBatchLanes && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
-    const Float8 z0 = Starts(lastEnd_.screen[2], sz), dz = sz - z0;
+    const Float8 z0 = ShiftUpOneLane(lastEnd_.screen[2], sz), dz = sz - z0;
     const Int8 bits = DepthBits(z0);
     const Int8 sameBits = (z0 == sz) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
                                         (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
@@ -84,7 +75,7 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
     const Int8 opaque = (LoadBytes<Int8>(result) >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
-      const Float8 x0 = Starts(lastEnd_.screen[0], sx), y0 = Starts(lastEnd_.screen[1], sy);
+      const Float8 x0 = ShiftUpOneLane(lastEnd_.screen[0], sx), y0 = ShiftUpOneLane(lastEnd_.screen[1], sy);
       batch_.lines.WalkEight(raster_, x0, y0, sx, sy, result, pixel_.lastPixel);
       const int j = kBatchLanes - 1;
       const float end[3] = {w.x[j], w.y[j], w.z[j]};

@@ -158,7 +158,7 @@ void SoftwareDevice::SetDefaultState() {
   layout_ = VertexLayout{};
   inScene_ = false;
   viewProjectionDirty_ = wvpDirty_ = pixelStateDirty_ = true;
-  shortRoute_ = false;
+  routes_.chosen = false;
 }
 
 HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
@@ -240,7 +240,7 @@ HRESULT SoftwareDevice::BeginScene() {
   DrawWaiting();
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
-  shortRoute_ = false;
+  routes_.chosen = false;
   return D3D_OK;
 }
 
@@ -248,7 +248,7 @@ HRESULT SoftwareDevice::EndScene() {
   DrawWaiting();
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
-  shortRoute_ = false;
+  routes_.chosen = false;
   return D3D_OK;
 }
 

@@ -35,7 +35,7 @@ struct ClipVertex {
   float fog;
 };
 
-// A position in clip space: what the line fast path carries instead of a whole ClipVertex.
+// A position in clip space: what the scene-segment route carries instead of a whole ClipVertex.
 struct ClipPosition {
   float x, y, z, w;
 };
@@ -99,6 +99,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     if (viewProjectionDirty_ || wvpDirty_ || pixelStateDirty_) PrepareDrawStates();
   }
   void PrepareDrawStates();
+  void ChooseRoutes();
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
   // (Built for several instruction sets, so never inlined.)
@@ -117,22 +118,20 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
   // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
   void RenewWvpLanes();
-  // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
-  // scene_lines.cpp
-  void DrawSceneLine(const uint8_t* a, const uint8_t* b);
-  // DrawSceneLine's usual case, kept in line for the device's callers: a segment with a colour, of one
-  // colour, from where the last one ended, waits for seven more.
+  // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
+  // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
-    if (layout_.diffuse >= 0 && pixel_.plainWrite && lastEndValid_) {
-      const uint32_t colour = LoadBytes<uint32_t>(b + layout_.diffuse);
-      if (LoadBytes<uint32_t>(a + layout_.diffuse) == colour &&
-          SamePosition(a, lastEnd_.key)) {
-        WaitSegment(b, colour);
-        return;
-      }
+    const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
+    if (lastEndValid_ && (layout_.diffuse < 0 || LoadBytes<uint32_t>(a + layout_.diffuse) == colour) &&
+        SamePosition(a, lastEnd_.key)) {
+      WaitSegment(b, colour);
+      return;
     }
-    DrawSceneLine(a, b);
+    DrawSegmentAlone(a, b);
   }
+  // scene_lines.cpp: a segment of two colours takes the general path; one of one colour is clipped
+  // on positions only.
+  [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
   void WaitSegment(const uint8_t* b, uint32_t colour) {
     CopyPosition(lastEnd_.key, b);
     if (batch_.segments.Add(b, colour)) DrawWaitingSegments();
@@ -147,7 +146,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // next single-primitive call chooses its route afresh.
   void ChangeState() {
     DrawWaiting();
-    shortRoute_ = false;
+    routes_.chosen = false;
   }
   [[gnu::noinline]] void DrawWaitingSegments();
   // A plain line on screen from the segments' routes: settled ones join the batch, others are walked
@@ -188,7 +187,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
-  void PlotScenePoints(const uint8_t* data, UINT stride, uint64_t count);
   void EmitLine(const uint8_t* a, const uint8_t* b);
   void EmitTriangle(const uint8_t* a, const uint8_t* b, const uint8_t* c);
 
@@ -208,10 +206,13 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   alignas(16) float viewProjection_[4][4] = {};
   alignas(16) float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
-  // One point or segment a DrawPrimitiveUP may take the short route at once: in a scene, an
-  // untransformed valid format, no lighting or fog, every derived state current. Set by the first
-  // such call after a change; every change of those states clears it.
-  bool shortRoute_ = false;
+  // The route a call of one point or one segment takes (src/render/README.md lists them), chosen by
+  // ChooseRoutes at the first such call after a change of state; ChangeState forgets it.
+  enum class Route : uint8_t { General, ScenePoint, BatchedPoint, SceneSegment };
+  struct Routes {
+    bool chosen = false;
+    Route point = Route::General, segment = Route::General;
+  } routes_;
   bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
   bool vpTopFinite_ = false;        // rows 0-2 of viewProjection_ hold no infinity or NaN
   bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)

@@ -25,7 +25,7 @@ struct Target {
   explicit Target(int w = kWidth, int h = kHeight) : width(w), height(h) {
     raster.Resize(w, h);
     raster.Clear(0, 0, w, h, true, 0xFF000000u, true, 1.0f);
-    Rasterizer::Finish(state);
+    Rasterizer::DeriveFlags(state);
   }
   std::vector<uint32_t> Pixels() {
     waiting.WalkAll(raster);
