@@ -536,8 +536,9 @@ HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
   if (type == D3DPT_POINTLIST && primitiveCount == 1 && inScene_ && layout_.valid && streamStride_ >= layout_.size &&
       layout_.size <= stream_->Length() - offset) {
     // One buffered point (the scene with HARD_TL on): Draw's checks for this case, then the pixel.
-    if (!routes_.chosen) ChooseRoutes();
-    if (routes_.point != Route::General) {
+    // Its test is made here at every call: the scene changes the world matrix before each one.
+    PrepareDraw();
+    if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
       // The scene's buffer point sits at the origin and is moved there by the world matrix.
       const uint8_t* v = stream_->Bytes() + offset;
       static constexpr uint8_t kOrigin[12] = {};
