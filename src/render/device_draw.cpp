@@ -174,7 +174,7 @@ void SoftwareDevice::PrepareDrawStates() {
   fogStart_ = AsFloat(rs[D3DRS_FOGSTART]);
   fogEnd_ = AsFloat(rs[D3DRS_FOGEND]);
   fogDensity_ = AsFloat(rs[D3DRS_FOGDENSITY]);
-  Rasterizer::Finish(p);
+  Rasterizer::DeriveFlags(p);
 }
 
 void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], float colour[4]) const {
@@ -392,11 +392,6 @@ inline void SoftwareDevice::PlotVisiblePoint(Float4 clip, const uint8_t* p) {
   raster_.PlotPoint(screen[0], screen[1], screen[2], colour, u, v, 1.0f, pixel_);
 }
 
-void SoftwareDevice::PlotScenePoints(const uint8_t* data, UINT stride, uint64_t count) {
-  // Unlit, unfogged world-space points. The scene draws 150 000 of these a frame.
-  for (uint64_t i = 0; i < count; ++i) PlotScenePoint(data + i * stride);
-}
-
 void SoftwareDevice::EmitLine(const uint8_t* a, const uint8_t* b) {
   if (layout_.transformed) {
     ScreenVertex sa, sb;
@@ -445,10 +440,6 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
   auto at = [&](uint64_t i) { return data + i * stride; };
   switch (type) {
     case D3DPT_POINTLIST:
-      if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
-        PlotScenePoints(data, stride, vertices);
-        break;
-      }
       for (uint64_t i = 0; i < vertices; ++i) {
         if (layout_.transformed) {
           ScreenVertex s;
@@ -491,44 +482,61 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
   return D3D_OK;
 }
 
+void SoftwareDevice::DrawBatch() {
+  // Segments first: they may add settled lines, which wait behind the lines already there and are
+  // walked, with them, before any point is plotted.
+  if (batch_.segments.count != 0) DrawWaitingSegments();
+  if (batch_.points.count != 0) DrawWaitingPoints();
+  batch_.lines.WalkAll(raster_);
+}
+
+void SoftwareDevice::ChooseRoutes() {
+  // Positions only are transformed on the scene routes: no lighting, fog or pre-transformed vertices.
+  PrepareDraw();
+  const bool scene = inScene_ && layout_.valid && !layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE;
+  routes_.point = !scene                                            ? Route::General
+                  : pixel_.plainWrite && pixel_.pointSize == 1.0f ? Route::BatchedPoint
+                                                                  : Route::ScenePoint;
+  // A flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
+  routes_.segment = scene && pixel_.plainWrite ? Route::SceneSegment : Route::General;
+  routes_.chosen = true;
+}
+
 HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
   // The caller's memory is trusted to hold the vertices the count implies, as on Direct3D.
   const auto* v = static_cast<const uint8_t*>(vertices);
   if (primitiveCount == 1 && v && stride >= layout_.size) {
-    // One point or one segment, the scene's most frequent calls: the checks Draw makes (once after a
-    // change of state), then the short route.
-    if (!shortRoute_ && inScene_ && layout_.valid) {
-      PrepareDraw();
-      shortRoute_ = !layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE;
-    }
-    if (shortRoute_) {
-      if (type == D3DPT_LINELIST) {
-        if (points_.count != 0) DrawWaitingPoints();
+    // One point or one segment, the scene's most frequent calls.
+    if (!routes_.chosen) ChooseRoutes();
+    switch (type == D3DPT_POINTLIST ? routes_.point : type == D3DPT_LINELIST ? routes_.segment : Route::General) {
+      case Route::BatchedPoint:
+        if (batch_.segments.count != 0) DrawWaitingSegments();
+        WaitPoint(v);
+        return D3D_OK;
+      case Route::ScenePoint:
+        DrawWaiting();
+        PlotScenePoint(v);
+        return D3D_OK;
+      case Route::SceneSegment:
+        if (batch_.points.count != 0) DrawWaitingPoints();
         DrawSceneSegment(v, v + stride);
         return D3D_OK;
-      }
-      if (type == D3DPT_POINTLIST) {
-        if (segments_.count != 0) DrawWaitingSegments();
-        if (pixel_.plainWrite && pixel_.pointSize == 1.0f)
-          WaitPoint(v);
-        else
-          PlotScenePoint(v);
-        return D3D_OK;
-      }
+      case Route::General: break;
     }
   }
-  FinishWaitingDraws();
+  DrawWaiting();
   return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  FinishWaitingDraws();
+  DrawWaiting();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;
   if (type == D3DPT_POINTLIST && primitiveCount == 1 && inScene_ && layout_.valid && streamStride_ >= layout_.size &&
       layout_.size <= stream_->Length() - offset) {
     // One buffered point (the scene with HARD_TL on): Draw's checks for this case, then the pixel.
+    // Its test is made here at every call: the scene changes the world matrix before each one.
     PrepareDraw();
     if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
       // The scene's buffer point sits at the origin and is moved there by the world matrix.

@@ -124,7 +124,7 @@ bool Rasterizer::CompareDepth(DWORD func, unsigned value, unsigned reference) {
   return Compare(func, value, reference);
 }
 
-void Rasterizer::Finish(PixelState& ps) {
+void Rasterizer::DeriveFlags(PixelState& ps) {
   // With no texture, the texture argument is opaque white: MODULATE by it, or selecting diffuse,
   // leaves the diffuse colour unchanged.
   auto passesDiffuse = [](DWORD op, DWORD arg1, DWORD arg2) {
@@ -164,7 +164,6 @@ void Rasterizer::Finish(PixelState& ps) {
 }
 
 void Rasterizer::Resize(int width, int height) {
-  FinishPendingLines();
   width_ = width;
   height_ = height;
   const float w = static_cast<float>(width + 1), h = static_cast<float>(height + 1);
@@ -181,7 +180,6 @@ void Rasterizer::Resize(int width, int height) {
 }
 
 void Rasterizer::PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps) {
-  FinishPendingLines();
   const uint32_t result = colour | ps.plainAlpha;
   if (ps.blend && (result >> 24) != 0xFF) {
     FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
@@ -234,7 +232,6 @@ uint16_t Rasterizer::DepthAt(int x, int y) const {
 }
 
 void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z) {
-  FinishPendingLines();
   x1 = std::max(x1, 0);
   y1 = std::max(y1, 0);
   x2 = std::min(x2, width_);
@@ -264,7 +261,6 @@ void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, floa
 
 void Rasterizer::PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog,
                            const PixelState& ps) {
-  FinishPendingLines();
   if (ps.pointSize != 1.0f) {
     const ScreenVertex s{x, y, z, 1.0f, static_cast<float>((colour >> 16) & 0xFF), static_cast<float>((colour >> 8) & 0xFF),
                          static_cast<float>(colour & 0xFF), static_cast<float>(colour >> 24), u, v, fog};
@@ -356,7 +352,6 @@ inline void Rasterizer::WriteDepth(size_t index, size_t tile, uint16_t depth) {
 }
 
 void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
-  FinishPendingLines();
   if (ps.pointSize == 1.0f) {
     const int x = CentreIndex(v.x), y = CentreIndex(v.y);
     if (x >= 0 && y >= 0 && x < width_ && y < height_) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
@@ -376,7 +371,6 @@ void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
 }
 
 void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {
-  FinishPendingLines();
   // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
   // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are
   // ceil(y - 0.5) of the line at each column centre, so halfway cases go up (left for y-major lines).
@@ -416,12 +410,6 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   // Then every pixel that passes the depth test is written with `result`.
   const bool oneDepth = (!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1);
   const uint16_t depth = DepthToBits(z0);
-  if (oneDepth && allUniform_ && depth == uniformDepth_) {
-    // One test decides every pixel.
-    if (DepthSettled(depth, ps)) DrawSettledLine(x0, y0, x1, y1, result, ps.lastPixel);
-    return;
-  }
-  FinishPendingLines();
   const LineSteps s = PlanLine(x0, y0, x1, y1, dx, dy, ps.lastPixel);
   if (s.count <= 0) return;
   if (oneDepth) {
@@ -472,7 +460,6 @@ void Rasterizer::PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, 
 
 void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                               const PixelState& ps) {
-  FinishPendingLines();
   const ScreenVertex* v[3] = {&a, &b, &c};
   int64_t X[3], Y[3];
   for (int i = 0; i < 3; ++i) {

@@ -77,7 +77,7 @@ struct PixelState {
   DWORD cullMode = D3DCULL_CCW;
   bool lastPixel = true;
   float pointSize = 1.0f;
-  // Derived by Rasterizer::Finish: the stage-0 result is the diffuse colour itself (no texture bound
+  // Derived by Rasterizer::DeriveFlags: the stage-0 result is the diffuse colour itself (no texture bound
   // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
   bool diffuseOnly = false;
   // Also derived: the stage result is the diffuse colour, its alpha replaced by 255 when plainAlpha is
@@ -101,9 +101,8 @@ class Rasterizer {
   // The format the colour buffer stands for (A8R8G8B8 until set): the colours read back from it are
   // the ones a buffer of that format holds.
   void SetFormat(D3DFORMAT format) { stored_ = StoredColour(format); }
-  // The colour buffer, every line drawn so far in it, each colour as the format holds it.
+  // The colour buffer, each colour as the format holds it.
   uint32_t* Colour() {
-    FinishPendingLines();
     if (!stored_.Exact()) stored_.Hold(colour_.data(), colour_.size());
     return colour_.data();
   }
@@ -114,34 +113,24 @@ class Rasterizer {
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
   void DrawPoint(const ScreenVertex& v, const PixelState& ps);
-  // The scene's hot path: a point with a flat A8R8G8B8 colour, already in screen space.
+  // A point with a flat A8R8G8B8 colour, already in screen space (the scene-point route).
   void PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog, const PixelState& ps);
   void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
   // DrawLine for a line of one flat colour in a state with ps.plainWrite set: the same pixels, without
   // the per-pixel attribute interpolation that cannot change a flat colour.
   void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
                      const PixelState& ps);
-  // DrawPlainLine's usual case: the line's depth bits are those every pixel already holds (see
-  // DepthSettled), its packed `colour` is opaque or blending is off, so the pixels only take `colour`.
-  // Such lines wait to be walked eight at a time (settled_lines.cpp); everything else the rasterizer
-  // does, reading the colour buffer included, walks the waiting ones first.
-  void DrawSettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
-    PendingLines& p = pending_[filling_];
-    const int i = p.count;
-    p.x0[i] = x0, p.y0[i] = y0, p.x1[i] = x1, p.y1[i] = y1;
-    p.colour[i] = colour;
-    p.lastPixel[i] = lastPixel ? 1 : 0;
-    ++waiting_;
-    if (++p.count == kPendingLines) {
-      // The other eight went in earlier: walk those (their stores have long reached the cache, where
-      // the vector loads find them), and fill their places next.
-      filling_ ^= 1;
-      if (pending_[filling_].count != 0) WalkPendingLines(pending_[filling_]);
-    }
+  // Whether a plain line of flat `colour` from depth z0 to z1 only writes colours: its depth bits are
+  // those every pixel holds and pass there (DepthSettled), and its colour is opaque or blending is
+  // off. Such lines may wait to be walked eight at a time (WalkSettledLines).
+  bool PlainLineSettled(float z0, float z1, uint32_t colour, const PixelState& ps) const {
+    const uint32_t result = colour | ps.plainAlpha;
+    return (!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1) && DepthSettled(DepthToBits(z0), ps);
   }
-  // Eight settled lines at once, lane by lane, after the waiting ones.
-  void DrawSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                        const uint32_t colour[8], bool lastPixel);
+  // The walk of settled lines 0 to n - 1 of the lanes (settled_lines.cpp), each of its packed result
+  // `colour`, in the order of the lanes.
+  void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
+                        const uint32_t colour[8], const Int8& lastPixel, int n);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
 
   // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
@@ -165,7 +154,7 @@ class Rasterizer {
   // matter): the same result as the general fragment path, without its combiner and blender.
   void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
     const uint32_t result = colour | ps.plainAlpha;
-    if (waiting_ == 0 && (!ps.blend || (result >> 24) == 0xFF) && DepthSettled(DepthToBits(z), ps)) {
+    if ((!ps.blend || (result >> 24) == 0xFF) && DepthSettled(DepthToBits(z), ps)) {
       // The stored depth is this depth, it passes, and writing it back changes nothing. (The scene's
       // every point; the rest is kept out of line so that this costs no saved registers.)
       colour_[static_cast<size_t>(y) * width_ + x] = result;
@@ -203,7 +192,7 @@ class Rasterizer {
     return s;
   }
   // Fills in the derived fields of `ps` after its states changed.
-  static void Finish(PixelState& ps);
+  static void DeriveFlags(PixelState& ps);
 
  private:
   // Shades one fragment and writes it when it passes the tests. `level` is the mip level sampled.
@@ -236,26 +225,6 @@ class Rasterizer {
   void PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps);
   void MaterialiseAllTiles();
 
-  void FinishPendingLines() {
-    if (waiting_ != 0) WalkAllPendingLines();
-  }
-  void WalkAllPendingLines();
-  // Settled lines not yet walked, as lanes of eight, in two sets: one being filled and, when that one
-  // is full, the other, whose lines came first.
-  static constexpr int kPendingLines = 8;
-  struct PendingLines {
-    alignas(32) float x0[kPendingLines] = {}, y0[kPendingLines] = {}, x1[kPendingLines] = {}, y1[kPendingLines] = {};
-    alignas(32) int lastPixel[kPendingLines] = {};
-    uint32_t colour[kPendingLines] = {};
-    int count = 0;
-  } pending_[2];
-  void WalkPendingLines(PendingLines& p);
-  // The walk itself, of lanes 0 to n - 1.
-  void WalkLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1, const uint32_t colour[8],
-                 const Int8& lastPixel, int n);
-  int filling_ = 0;   // the set new lines go to
-  int waiting_ = 0;   // lines in both sets
-
   int width_ = 0, height_ = 0;
   // Line ends are pulled into [-2, width + 1] × [-2, height + 1]: x, y, x, y.
   Float4 endLow_ = {-2.0f, -2.0f, -2.0f, -2.0f}, endHigh_ = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -268,7 +237,7 @@ class Rasterizer {
   size_t tilesPerRow_ = 0;
   uint16_t uniformDepth_ = 0xFFFF;
   bool allUniform_ = true;  // no tile materialised since the last full depth clear
-  // What the format holds. Last, so that its tables keep clear of the members the hot paths share
+  // What the format holds. Last, so that its tables keep clear of the members the routes share
   // cache lines with.
   StoredColour stored_;
 };

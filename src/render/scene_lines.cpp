@@ -25,7 +25,7 @@ SV_LANES_INLINE Int8 DepthBits(Float8 z) {
 }
 
 // Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
-SV_LANES_INLINE Float8 Starts(float first, Float8 v) {
+SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
   return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
 }
 
@@ -40,29 +40,20 @@ inline void SoftwareDevice::KeepLineEnd(const uint8_t* b, Float4 clip, bool insi
   lastEndValid_ = true;
 }
 
-void SoftwareDevice::DrawSceneLine(const uint8_t* a, const uint8_t* b) {
+void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
+  DrawWaiting();
   const uint32_t colourA = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(a + layout_.diffuse) : 0xFFFFFFFFu;
   const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
-  if (!pixel_.plainWrite || colourA != colourB) {
-    FinishWaitingDraws();
-    EmitLine(a, b);
-    return;
-  }
-  if (!(lastEndValid_ && std::memcmp(a, lastEnd_.key, sizeof lastEnd_.key) == 0)) {
-    FinishWaitingDraws();
-    DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
-    return;
-  }
-  // The polyline's usual segment, from where the last one ended.
-  WaitSegment(b, colourA);
+  if (colourA != colourB) EmitLine(a, b);
+  else DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   // ClipOf, Inside and ScreenOf for the eight ends at once, an end a lane.
-  const WaitingPositions& w = segments_;
+  const WaitingPositions& w = batch_.segments;
   int n = 0;
-  const ClipLanes c = TakeWaiting(segments_, n);
+  const ClipLanes c = TakeWaiting(batch_.segments, n);
   const Float8 cx = c.x, cy = c.y, cz = c.z, cw = c.w, zero{};
   const int inside = LaneBits((cw >= Filled<Float8>(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
                               (cz >= zero) & (cz <= cw));
@@ -72,21 +63,21 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   auto screenOf = [&](int j) SV_LAMBDA_INLINE { return Float4{sx[j], sy[j], sz[j], 0.0f}; };
 
   // The usual eight: every end inside the volume, the first start too and on screen, and each
-  // segment's depth settled with an opaque colour or blending off (DrawSceneLine's tests for
-  // DrawSettledLine, lane by lane).
-  if (n == kWaiting && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
-    const Float8 z0 = Starts(lastEnd_.screen[2], sz), dz = sz - z0;
+  // segment's depth settled with an opaque colour or blending off (the tests of
+  // PlainLineSettled, lane by lane).
+  if (n == kBatchLanes && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
+    const Float8 z0 = ShiftUpOneLane(lastEnd_.screen[2], sz), dz = sz - z0;
     const Int8 bits = DepthBits(z0);
     const Int8 sameBits = (z0 == sz) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
                                         (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
-    alignas(32) uint32_t result[kWaiting];
-    for (int j = 0; j < kWaiting; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
+    alignas(32) uint32_t result[kBatchLanes];
+    for (int j = 0; j < kBatchLanes; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
     const Int8 opaque = (LoadBytes<Int8>(result) >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
-      const Float8 x0 = Starts(lastEnd_.screen[0], sx), y0 = Starts(lastEnd_.screen[1], sy);
-      raster_.DrawSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel);
-      const int j = kWaiting - 1;
+      const Float8 x0 = ShiftUpOneLane(lastEnd_.screen[0], sx), y0 = ShiftUpOneLane(lastEnd_.screen[1], sy);
+      batch_.lines.WalkEight(raster_, x0, y0, sx, sy, result, pixel_.lastPixel);
+      const int j = kBatchLanes - 1;
       const float end[3] = {w.x[j], w.y[j], w.z[j]};
       KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(j), true, true, screenOf(j));
       return;
@@ -116,10 +107,19 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
     }
     // Nothing to clip, and the start is already on screen (DrawPlainLine hands a settled line on).
     const float bx = sx[j], by = sy[j], bz = sz[j];
-    raster_.DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j], pixel_);
+    DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j]);
     ax = bx, ay = by, az = bz;
   }
   if (keptLane != n - 1) keepLane(n - 1);
+}
+
+void SoftwareDevice::DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour) {
+  if (raster_.PlainLineSettled(z0, z1, colour, pixel_)) {
+    batch_.lines.Add(raster_, x0, y0, x1, y1, colour | pixel_.plainAlpha, pixel_.lastPixel);
+    return;
+  }
+  batch_.lines.WalkAll(raster_);
+  raster_.DrawPlainLine(x0, y0, z0, x1, y1, z1, colour, pixel_);
 }
 
 void SoftwareDevice::DrawWaitingSegments() { DrawWaitingSegmentsInLanes(); }
@@ -163,7 +163,7 @@ void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bo
   }
   KeepLineEnd(b, clipB, insideB, visible && !(t1 < 1.0f), screenB);
   if (visible)
-    raster_.DrawPlainLine(screenA[0], screenA[1], screenA[2], screenB[0], screenB[1], screenB[2], colour, pixel_);
+    DrawPlainLine(screenA[0], screenA[1], screenA[2], screenB[0], screenB[1], screenB[2], colour);
 }
 
 }  // namespace render

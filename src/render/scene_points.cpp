@@ -9,9 +9,9 @@
 namespace render {
 
 SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes() {
-  const WaitingPositions& w = points_;
+  const WaitingPositions& w = batch_.points;
   int n = 0;
-  const ClipLanes c = TakeWaiting(points_, n);
+  const ClipLanes c = TakeWaiting(batch_.points, n);
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // In front of the near plane and within the depth range (a point is not clipped in x or y).
   const Int8 visible = (c.w >= Filled<Float8>(kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
@@ -26,6 +26,9 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes() {
   }
 }
 
-void SoftwareDevice::DrawWaitingPoints() { DrawWaitingPointsInLanes(); }
+void SoftwareDevice::DrawWaitingPoints() {
+  batch_.lines.WalkAll(raster_);  // lines that came before the points
+  DrawWaitingPointsInLanes();
+}
 
 }  // namespace render

@@ -1,4 +1,4 @@
-// The walk of settled lines (colour writes only: see Rasterizer::DrawSettledLine), eight at a time.
+// The walk of settled lines (colour writes only: see Rasterizer::PlainLineSettled), eight at a time.
 // The scene's polyline segments are a pixel or three long, so what a segment costs is its set-up: the
 // major axis, the ends' pixel indices, the slope and the first and last pixels. Those are worked out
 // for eight lines at once in vector lanes, with the same single-precision operations, in the same
@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "render/rasterizer.h"
+#include "render/scene_batch.h"
 
 namespace render {
 namespace {
@@ -20,8 +21,8 @@ SV_LANES_INLINE Int8 TimesStep(Int8 d, Int8 down) { return (d ^ down) - down; }
 
 }  // namespace
 
-SV_LANE_CLONES void Rasterizer::WalkLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                                          const uint32_t colour[8], const Int8& lastPixel, int n) {
+SV_LANE_CLONES void Rasterizer::WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
+                                                  const uint32_t colour[8], const Int8& lastPixel, int n) {
   const Float8 dx = x1 - x0, dy = y1 - y0;
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
@@ -126,30 +127,24 @@ SV_LANE_CLONES void Rasterizer::WalkLines(const Float8& x0, const Float8& y0, co
   }
 }
 
-void Rasterizer::WalkAllPendingLines() {
-  // The set not being filled holds the earlier lines, if any.
-  WalkPendingLines(pending_[filling_ ^ 1]);
-  WalkPendingLines(pending_[filling_]);
-}
-
-void Rasterizer::WalkPendingLines(PendingLines& p) {
-  const int n = p.count;
+void WaitingLines::Walk(Rasterizer& raster, Set& s) {
+  const int n = s.count;
   if (n == 0) return;
-  p.count = 0;
+  s.count = 0;
   waiting_ -= n;
-  const Float8 x0 = LoadBytes<Float8>(p.x0), y0 = LoadBytes<Float8>(p.y0), x1 = LoadBytes<Float8>(p.x1),
-               y1 = LoadBytes<Float8>(p.y1);
-  const Int8 lastPixel = LoadBytes<Int8>(p.lastPixel);
-  WalkLines(x0, y0, x1, y1, p.colour, lastPixel, n);
+  const Float8 x0 = LoadBytes<Float8>(s.x0), y0 = LoadBytes<Float8>(s.y0), x1 = LoadBytes<Float8>(s.x1),
+               y1 = LoadBytes<Float8>(s.y1);
+  const Int8 lastPixel = LoadBytes<Int8>(s.lastPixel);
+  raster.WalkSettledLines(x0, y0, x1, y1, s.colour, lastPixel, n);
 }
 
-void Rasterizer::DrawSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                                  const uint32_t colour[8], bool lastPixel) {
-  FinishPendingLines();
+void WaitingLines::WalkEight(Rasterizer& raster, const Float8& x0, const Float8& y0, const Float8& x1,
+                             const Float8& y1, const uint32_t colour[8], bool lastPixel) {
+  WalkAll(raster);
   // From constants: built here, in the baseline instruction set, the vector would be stored in two
   // halves that a whole-vector load in the walk has to wait for.
   static constexpr Int8 kOnes = {1, 1, 1, 1, 1, 1, 1, 1}, kZeros = {};
-  WalkLines(x0, y0, x1, y1, colour, lastPixel ? kOnes : kZeros, 8);
+  raster.WalkSettledLines(x0, y0, x1, y1, colour, lastPixel ? kOnes : kZeros, 8);
 }
 
 }  // namespace render

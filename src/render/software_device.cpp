@@ -158,11 +158,11 @@ void SoftwareDevice::SetDefaultState() {
   layout_ = VertexLayout{};
   inScene_ = false;
   viewProjectionDirty_ = wvpDirty_ = pixelStateDirty_ = true;
-  shortRoute_ = false;
+  routes_.chosen = false;
 }
 
 HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
-  FinishWaitingDraws();
+  DrawWaiting();
   if (!pp) return D3DERR_INVALIDCALL;
   if (pp->hDeviceWindow) window_ = pp->hDeviceWindow;
   // Textures and vertex buffers live outside the device, so every pool survives; the state returns to defaults.
@@ -171,7 +171,7 @@ HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
 
 HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                                 const RGNDATA*) {
-  FinishWaitingDraws();
+  DrawWaiting();
   if (inScene_) return D3DERR_INVALIDCALL;
   platform::PresentTarget* target = TargetOf(destWindowOverride ? destWindowOverride : window_);
   if (!target) return D3D_OK;  // headless: nothing to show, and nothing failed
@@ -237,23 +237,23 @@ HRESULT SoftwareDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, 
 }
 
 HRESULT SoftwareDevice::BeginScene() {
-  FinishWaitingDraws();
+  DrawWaiting();
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
-  shortRoute_ = false;
+  routes_.chosen = false;
   return D3D_OK;
 }
 
 HRESULT SoftwareDevice::EndScene() {
-  FinishWaitingDraws();
+  DrawWaiting();
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
-  shortRoute_ = false;
+  routes_.chosen = false;
   return D3D_OK;
 }
 
 HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD) {
-  FinishWaitingDraws();
+  DrawWaiting();
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
   if (count > 0 && !rects) return D3DERR_INVALIDCALL;
   if (!(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
@@ -274,21 +274,20 @@ HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3
 }
 
 HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
-  FinishWaitingDraws();
   if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
     case D3DTS_WORLD:
+      ChangeState();
       // A plain copy: the D3DX helpers write matrices a row per store, so the wide loads of the copy
       // take the rows straight from those stores.
       world_ = *matrix;
       wvpDirty_ = true;
-      shortRoute_ = false;
       return D3D_OK;
-    case D3DTS_VIEW: view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; shortRoute_ = false; return D3D_OK;
+    case D3DTS_VIEW: ChangeState(); view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
     case D3DTS_PROJECTION:
+      ChangeState();
       projection_ = *matrix;
       viewProjectionDirty_ = wvpDirty_ = true;
-      shortRoute_ = false;
       return D3D_OK;
     default: return state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + 8 ? D3D_OK : D3DERR_INVALIDCALL;
   }
@@ -305,11 +304,11 @@ HRESULT SoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* mat
 }
 
 HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
-  FinishWaitingDraws();
   if (!viewport || viewport->Width == 0 || viewport->Height == 0 ||
       uint64_t{viewport->X} + viewport->Width > params_.BackBufferWidth ||
       uint64_t{viewport->Y} + viewport->Height > params_.BackBufferHeight)
     return D3DERR_INVALIDCALL;
+  ChangeState();
   viewport_ = *viewport;
   ViewportChanged();
   return D3D_OK;
@@ -322,8 +321,8 @@ HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT8* viewport) {
 }
 
 HRESULT SoftwareDevice::SetMaterial(const D3DMATERIAL8* material) {
-  FinishWaitingDraws();
   if (!material) return D3DERR_INVALIDCALL;
+  ChangeState();
   material_ = *material;
   return D3D_OK;
 }
@@ -335,9 +334,9 @@ HRESULT SoftwareDevice::GetMaterial(D3DMATERIAL8* material) {
 }
 
 HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
-  FinishWaitingDraws();
   if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
   if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
+  ChangeState();
   lights_[index] = *light;
   return D3D_OK;
 }
@@ -349,8 +348,8 @@ HRESULT SoftwareDevice::GetLight(DWORD index, D3DLIGHT8* light) {
 }
 
 HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
-  FinishWaitingDraws();
   if (index >= kMaxLights) return D3DERR_INVALIDCALL;
+  ChangeState();
   // A light never set is the default directional light (white, pointing along +z), as on Direct3D.
   if (enable && lights_[index].Type == 0) {
     D3DLIGHT8 l{};
@@ -370,13 +369,12 @@ HRESULT SoftwareDevice::GetLightEnable(DWORD index, BOOL* enable) {
 }
 
 HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  FinishWaitingDraws();
   if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
   // The same value again derives the same pixel state: nothing to redo at the next draw.
   if (renderStates_[state] == value) return D3D_OK;
+  ChangeState();
   renderStates_[state] = value;
   pixelStateDirty_ = true;
-  shortRoute_ = false;
   return D3D_OK;
 }
 
@@ -387,14 +385,13 @@ HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 }
 
 HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
-  FinishWaitingDraws();
   if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
   if (textures_[stage] == texture) return D3D_OK;  // already bound: no reference change, no new state
+  ChangeState();
   if (texture) texture->AddRef();
   if (textures_[stage]) textures_[stage]->Release();
   textures_[stage] = texture;
   pixelStateDirty_ = true;
-  shortRoute_ = false;
   return D3D_OK;
 }
 
@@ -406,12 +403,11 @@ HRESULT SoftwareDevice::GetTexture(DWORD stage, IDirect3DBaseTexture8** texture)
 }
 
 HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-  FinishWaitingDraws();
   if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
   if (stageStates_[stage][type] == value) return D3D_OK;
+  ChangeState();
   stageStates_[stage][type] = value;
   pixelStateDirty_ = true;
-  shortRoute_ = false;
   if (type == D3DTSS_TEXCOORDINDEX && stage == 0) layout_ = LayoutOf(fvf_, value);
   return D3D_OK;
 }
@@ -430,12 +426,11 @@ HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
 }
 
 HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
-  FinishWaitingDraws();
   VertexLayout layout = LayoutOf(handle, stageStates_[0][D3DTSS_TEXCOORDINDEX]);
   if (!layout.valid) return D3DERR_INVALIDCALL;
+  ChangeState();
   fvf_ = handle;
   layout_ = layout;
-  shortRoute_ = false;
   return D3D_OK;
 }
 
@@ -457,7 +452,7 @@ HRESULT SoftwareDevice::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer
 }
 
 const uint32_t* SoftwareDevice::BackBufferPixels(int* width, int* height) {
-  FinishWaitingDraws();
+  DrawWaiting();
   if (width) *width = raster_.Width();
   if (height) *height = raster_.Height();
   return raster_.Colour();

@@ -9,6 +9,7 @@
 
 #include "render/vector_lanes.h"
 #include "render/rasterizer.h"
+#include "render/scene_batch.h"
 #include "render/ref_counted.h"
 
 namespace render {
@@ -34,7 +35,7 @@ struct ClipVertex {
   float fog;
 };
 
-// A position in clip space: what the line fast path carries instead of a whole ClipVertex.
+// A position in clip space: what the scene-segment route carries instead of a whole ClipVertex.
 struct ClipPosition {
   float x, y, z, w;
 };
@@ -98,6 +99,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     if (viewProjectionDirty_ || wvpDirty_ || pixelStateDirty_) PrepareDrawStates();
   }
   void PrepareDrawStates();
+  void ChooseRoutes();
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
   // (Built for several instruction sets, so never inlined.)
@@ -110,58 +112,46 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // seven more, to be transformed with them (scene_points.cpp).
   void WaitPoint(const uint8_t* p) {
     const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(p + layout_.diffuse) : 0xFFFFFFFFu;
-    if (Append(points_, p, colour)) DrawWaitingPoints();
+    if (batch_.points.Add(p, colour)) DrawWaitingPoints();
   }
   [[gnu::noinline]] void DrawWaitingPoints();
   void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
   // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
   void RenewWvpLanes();
-  // An unlit, unfogged FVF line segment of one flat colour in a plain-write state (the scene's polyline).
-  // scene_lines.cpp
-  void DrawSceneLine(const uint8_t* a, const uint8_t* b);
-  // DrawSceneLine's usual case, kept in line for the device's callers: a segment with a colour, of one
-  // colour, from where the last one ended, waits for seven more.
+  // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
+  // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
-    if (layout_.diffuse >= 0 && pixel_.plainWrite && lastEndValid_) {
-      const uint32_t colour = LoadBytes<uint32_t>(b + layout_.diffuse);
-      if (LoadBytes<uint32_t>(a + layout_.diffuse) == colour &&
-          SamePosition(a, lastEnd_.key)) {
-        WaitSegment(b, colour);
-        return;
-      }
+    const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
+    if (lastEndValid_ && (layout_.diffuse < 0 || LoadBytes<uint32_t>(a + layout_.diffuse) == colour) &&
+        SamePosition(a, lastEnd_.key)) {
+      WaitSegment(b, colour);
+      return;
     }
-    DrawSceneLine(a, b);
+    DrawSegmentAlone(a, b);
   }
+  // scene_lines.cpp: a segment of two colours takes the general path; one of one colour is clipped
+  // on positions only.
+  [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
   void WaitSegment(const uint8_t* b, uint32_t colour) {
     CopyPosition(lastEnd_.key, b);
-    if (Append(segments_, b, colour)) DrawWaitingSegments();
+    if (batch_.segments.Add(b, colour)) DrawWaitingSegments();
   }
-  // A position's 12 bytes copied and compared a 32-bit word at a time. The caller has just written
-  // its vertices a field at a time; a wider read of those fields waits until the stores are done
-  // (and the compiler would read two words at once if left to itself).
-  SV_LANES_INLINE static uint32_t WordAt(const uint8_t* p, int i) {
-    uint32_t word = LoadBytes<uint32_t>(p + 4 * i);
-#if defined(__GNUC__)
-    __asm__("" : "+r"(word));
-#endif
-    return word;
+  // Draws everything the batch holds. Every draw that does not join the batch, every change of a
+  // state drawing reads and every read of the picture comes through here first.
+  void DrawWaiting() {
+    if (!batch_.Empty()) DrawBatch();
   }
-  SV_LANES_INLINE static void CopyPosition(uint8_t* to, const uint8_t* from) {
-    for (int i = 0; i < 3; ++i) {
-      const uint32_t word = WordAt(from, i);
-      std::memcpy(to + 4 * i, &word, 4);
-    }
-  }
-  SV_LANES_INLINE static bool SamePosition(const uint8_t* a, const uint8_t* b) {
-    return WordAt(a, 0) == WordAt(b, 0) && WordAt(a, 1) == WordAt(b, 1) && WordAt(a, 2) == WordAt(b, 2);
-  }
-  // Draws the waiting segments and points; every other drawing call, state change and read of the
-  // picture does this first.
-  void FinishWaitingDraws() {
-    if (segments_.count != 0) DrawWaitingSegments();
-    if (points_.count != 0) DrawWaitingPoints();
+  [[gnu::noinline]] void DrawBatch();
+  // A state that drawing reads is about to change: what waits is drawn under the old one, and the
+  // next single-primitive call chooses its route afresh.
+  void ChangeState() {
+    DrawWaiting();
+    routes_.chosen = false;
   }
   [[gnu::noinline]] void DrawWaitingSegments();
+  // A plain line on screen from the segments' routes: settled ones join the batch, others are walked
+  // at once, after the lines waiting before them.
+  void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour);
   void DrawWaitingSegmentsInLanes();  // its body, built for several instruction sets
   // The same for a segment that may need clipping, or whose start is not the last segment's end.
   [[gnu::noinline]] void DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
@@ -178,51 +168,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const float rhw = 1.0f / clip[3];
     return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_ + vpOffset_;
   }
-  // Positions waiting, eight at a time, to be transformed together: x, y, z as given and a colour each.
-  static constexpr int kWaiting = 8;
-  struct WaitingPositions {
-    float x[kWaiting] = {}, y[kWaiting] = {}, z[kWaiting] = {};
-    uint32_t colour[kWaiting] = {};
-    int count = 0;
-  };
-  // Adds the position at `p` (x, y, z) with `colour`; true when eight are waiting.
-  static bool Append(WaitingPositions& w, const uint8_t* p, uint32_t colour) {
-    const int i = w.count;
-    w.x[i] = LoadBytes<float>(p), w.y[i] = LoadBytes<float>(p + 4), w.z[i] = LoadBytes<float>(p + 8);
-    w.colour[i] = colour;
-    return ++w.count == kWaiting;
-  }
-  // ClipOf and ScreenOf for eight positions at once, a position a lane: the same operations in the same
-  // order. The lanes are built one by one from fields just stored, which a whole-vector load would
-  // wait for.
-  struct ClipLanes {
-    Float8 x, y, z, w;
-  };
-  struct ScreenLanes {
-    Float8 x, y, z;
-  };
-  // A field read by itself: left alone, the compiler reads eight neighbouring fields with one vector
-  // load, which waits for the eight stores that have just written them.
-  SV_LANES_INLINE static float Apart(float f) {
-#if defined(__x86_64__)
-    __asm__("" : "+x"(f));
-#endif
-    return f;
-  }
-  // Takes the waiting positions (`n` of them; lanes past n hold old ones, worked out and left unused)
-  // to clip space.
+  // The waiting positions `w` (n of them) in clip space, through world × view × projection in lanes.
   SV_LANES_INLINE ClipLanes TakeWaiting(WaitingPositions& w, int& n) {
-    n = w.count;
-    w.count = 0;
     RenewWvpLanes();
-    const float *x = w.x, *y = w.y, *z = w.z;
-    auto lanes = [](const float* f) SV_LAMBDA_INLINE {
-      return Float8{Apart(f[0]), Apart(f[1]), Apart(f[2]), Apart(f[3]), Apart(f[4]), Apart(f[5]), Apart(f[6]), Apart(f[7])};
-    };
-    const Float8 px = lanes(x), py = lanes(y), pz = lanes(z);
-    const Float8(*m)[4] = wvpLanes_;
-    return {px * m[0][0] + py * m[1][0] + pz * m[2][0] + m[3][0], px * m[0][1] + py * m[1][1] + pz * m[2][1] + m[3][1],
-            px * m[0][2] + py * m[1][2] + pz * m[2][2] + m[3][2], px * m[0][3] + py * m[1][3] + pz * m[2][3] + m[3][3]};
+    return w.Take(wvpLanes_, n);
   }
   SV_LANES_INLINE ScreenLanes ScreenOfLanes(const ClipLanes& c) const {
     const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
@@ -238,7 +187,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
-  void PlotScenePoints(const uint8_t* data, UINT stride, uint64_t count);
   void EmitLine(const uint8_t* a, const uint8_t* b);
   void EmitTriangle(const uint8_t* a, const uint8_t* b, const uint8_t* c);
 
@@ -258,10 +206,13 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   alignas(16) float viewProjection_[4][4] = {};
   alignas(16) float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
-  // One point or segment a DrawPrimitiveUP may take the short route at once: in a scene, an
-  // untransformed valid format, no lighting or fog, every derived state current. Set by the first
-  // such call after a change; every change of those states clears it.
-  bool shortRoute_ = false;
+  // The route a call of one point or one segment takes (src/render/README.md lists them), chosen by
+  // ChooseRoutes at the first such call after a change of state; ChangeState forgets it.
+  enum class Route : uint8_t { General, ScenePoint, BatchedPoint, SceneSegment };
+  struct Routes {
+    bool chosen = false;
+    Route point = Route::General, segment = Route::General;
+  } routes_;
   bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
   bool vpTopFinite_ = false;        // rows 0-2 of viewProjection_ hold no infinity or NaN
   bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)
@@ -287,12 +238,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     bool inside;  // Inside(clip)
   } lastEnd_{};
   bool lastEndValid_ = false;
-  // Scene segments that start where the segment before them ended, by their ends (see
-  // scene_lines.cpp). lastEnd_.key is already the last one's end; the rest of lastEnd_ still
-  // describes the end before the first.
-  WaitingPositions segments_;
-  // Scene points, while the state allows only size-1 points written plainly (see scene_points.cpp).
-  WaitingPositions points_;
+  // The deferred draws. For waiting segments, lastEnd_.key is already the last one's end; the rest
+  // of lastEnd_ still describes the end before the first.
+  SceneBatch batch_;
   Float8 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all eight lanes
   bool wvpLanesCurrent_ = false;
   bool lighting_ = false;

@@ -1,5 +1,5 @@
-// The rasterizer's line walks: settled lines (walked later, eight at a time) against the general
-// per-pixel walk, the order of waiting lines against other drawing, and ends far off the target.
+// The rasterizer's line walks: settled lines (waiting to be walked eight at a time) against the
+// general per-pixel walk, and ends far off the target.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/rasterizer.h"
+#include "render/scene_batch.h"
 
 namespace {
 
@@ -18,18 +19,23 @@ constexpr int kWidth = 40, kHeight = 30;
 
 struct Target {
   Rasterizer raster;
+  render::WaitingLines waiting;
   PixelState state;
   int width, height;
   explicit Target(int w = kWidth, int h = kHeight) : width(w), height(h) {
     raster.Resize(w, h);
     raster.Clear(0, 0, w, h, true, 0xFF000000u, true, 1.0f);
-    Rasterizer::Finish(state);
+    Rasterizer::DeriveFlags(state);
   }
   std::vector<uint32_t> Pixels() {
+    waiting.WalkAll(raster);
     const uint32_t* p = raster.Colour();
     return std::vector<uint32_t>(p, p + static_cast<size_t>(width) * height);
   }
   // The general walk, with the colour on both ends and depth 1.0 (the cleared depth).
+  void SettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel = true) {
+    waiting.Add(raster, x0, y0, x1, y1, colour, lastPixel);
+  }
   void GeneralLine(float x0, float y0, float x1, float y1, uint32_t colour) {
     auto vertex = [colour](float x, float y) {
       return ScreenVertex{x, y, 1.0f, 1.0f, static_cast<float>((colour >> 16) & 0xFF),
@@ -91,7 +97,7 @@ TEST(LineWalks, SettledLinesLightWhatTheGeneralWalkLights) {
       const auto lines = shortOnes ? ShortLinesOnTarget(lastPixel ? 7 : 8, 3001) : RandomLines(lastPixel ? 5 : 6, 3001);
       for (const Line& l : lines) {
         general.GeneralLine(l.x0, l.y0, l.x1, l.y1, l.colour);
-        settled.raster.DrawSettledLine(l.x0, l.y0, l.x1, l.y1, l.colour, lastPixel);
+        settled.SettledLine(l.x0, l.y0, l.x1, l.y1, l.colour, lastPixel);
       }
       const auto expected = general.Pixels();
       int lit = 0;
@@ -100,28 +106,6 @@ TEST(LineWalks, SettledLinesLightWhatTheGeneralWalkLights) {
       EXPECT_TRUE(settled.Pixels() == expected) << "LASTPIXEL " << lastPixel << (shortOnes ? ", short lines" : "");
     }
   }
-}
-
-TEST(LineWalks, WaitingLinesAreWalkedBeforeAnythingElseDraws) {
-  // A settled line, then a point and a general line over it, then a settled line over those: each
-  // later drawing must cover the earlier one, as if every line had been walked at once.
-  Target t;
-  t.raster.DrawSettledLine(2, 5, 30, 5, 0xFF0000FFu, true);
-  t.raster.PlotPoint(10, 5, 1.0f, 0xFF00FF00u, 0, 0, 1, t.state);
-  t.GeneralLine(20, 2, 20, 8, 0xFFFF0000u);
-  t.raster.DrawSettledLine(15, 5, 25, 5, 0xFFFFFFFFu, true);
-  const auto p = t.Pixels();
-  auto at = [&](int x, int y) { return p[static_cast<size_t>(y) * kWidth + x]; };
-  EXPECT_EQ(at(2, 5), 0xFF0000FFu);
-  EXPECT_EQ(at(10, 5), 0xFF00FF00u);
-  EXPECT_EQ(at(20, 3), 0xFFFF0000u);
-  EXPECT_EQ(at(20, 5), 0xFFFFFFFFu);
-  EXPECT_EQ(at(30, 5), 0xFF0000FFu);
-
-  // A clear after a waiting line clears it too.
-  t.raster.DrawSettledLine(0, 0, 39, 29, 0xFFFFFFFFu, true);
-  t.raster.Clear(0, 0, kWidth, kHeight, true, 0xFF101010u, false, 1.0f);
-  for (uint32_t pixel : t.Pixels()) ASSERT_EQ(pixel, 0xFF101010u);
 }
 
 TEST(LineWalks, AnEndFarOffTheTargetLightsTheLinesPartOnIt) {
@@ -137,7 +121,7 @@ TEST(LineWalks, AnEndFarOffTheTargetLightsTheLinesPartOnIt) {
   general.GeneralLine(far, 4.0f, 200.0f, 4.0f, 0xFFFFFFFFu);
   check(general.Pixels(), "general walk");
   Target settled(kWide, 8);
-  settled.raster.DrawSettledLine(far, 4.0f, 200.0f, 4.0f, 0xFFFFFFFFu, true);
+  settled.SettledLine(far, 4.0f, 200.0f, 4.0f, 0xFFFFFFFFu);
   check(settled.Pixels(), "settled walk");
   Target plain(kWide, 8);
   plain.raster.DrawPlainLine(far, 4.0f, 0.5f, 200.0f, 4.0f, 0.5f, 0xFFFFFFFFu, plain.state);

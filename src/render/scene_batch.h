@@ -1,0 +1,137 @@
+// The scene's deferred draws, in one place: positions waiting to be transformed eight at a time in
+// vector lanes (size-1 points, and the ends of segments that chain), and settled lines (colour
+// writes only) waiting to be walked eight at a time. The device draws what waits before anything else
+// draws, changes a state or reads the picture (SoftwareDevice::DrawWaiting); the rasterizer itself
+// always draws at once. Paired with settled_lines.cpp (the walk of waiting lines), scene_points.cpp and
+// scene_lines.cpp (the device's side).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "render/vector_lanes.h"
+
+namespace render {
+
+class Rasterizer;
+
+// How many draws wait before they are done together: a vector lane each.
+constexpr int kBatchLanes = 8;
+
+// A field read by itself. Left alone, the compiler reads neighbouring fields that were just stored
+// one by one with a single wide load, which stalls until every one of those stores has finished.
+SV_LANES_INLINE float ReadAlone(float f) {
+#if defined(__x86_64__)
+  __asm__("" : "+x"(f));
+#endif
+  return f;
+}
+SV_LANES_INLINE uint32_t ReadAlone(uint32_t word) {
+#if defined(__GNUC__)
+  __asm__("" : "+r"(word));
+#endif
+  return word;
+}
+
+// A vertex position's 12 bytes copied and compared a 32-bit word at a time (the caller has just
+// written its vertices a field at a time).
+SV_LANES_INLINE uint32_t PositionWord(const uint8_t* p, int i) { return ReadAlone(LoadBytes<uint32_t>(p + 4 * i)); }
+SV_LANES_INLINE void CopyPosition(uint8_t* to, const uint8_t* from) {
+  for (int i = 0; i < 3; ++i) {
+    const uint32_t word = PositionWord(from, i);
+    std::memcpy(to + 4 * i, &word, 4);
+  }
+}
+SV_LANES_INLINE bool SamePosition(const uint8_t* a, const uint8_t* b) {
+  return PositionWord(a, 0) == PositionWord(b, 0) && PositionWord(a, 1) == PositionWord(b, 1) &&
+         PositionWord(a, 2) == PositionWord(b, 2);
+}
+
+// Eight positions in clip space and on screen, a position a lane.
+struct ClipLanes {
+  Float8 x, y, z, w;
+};
+struct ScreenLanes {
+  Float8 x, y, z;
+};
+
+// World-space positions waiting for the lane transform: x, y, z as given and a colour each.
+struct WaitingPositions {
+  float x[kBatchLanes] = {}, y[kBatchLanes] = {}, z[kBatchLanes] = {};
+  uint32_t colour[kBatchLanes] = {};
+  int count = 0;
+
+  // Adds the position at `p` with `colour`; true when the lanes are full.
+  bool Add(const uint8_t* p, uint32_t c) {
+    const int i = count;
+    x[i] = LoadBytes<float>(p), y[i] = LoadBytes<float>(p + 4), z[i] = LoadBytes<float>(p + 8);
+    colour[i] = c;
+    return ++count == kBatchLanes;
+  }
+  // Takes every waiting position (`n` of them; lanes past n hold old ones, worked out and left
+  // unused) through `m`, each element of world × view × projection in all lanes: the arithmetic of
+  // the device's FetchVertex, term for term.
+  SV_LANES_INLINE ClipLanes Take(const Float8 (&m)[4][4], int& n) {
+    n = count;
+    count = 0;
+    auto lanes = [](const float* f) SV_LAMBDA_INLINE {
+      return Float8{ReadAlone(f[0]), ReadAlone(f[1]), ReadAlone(f[2]), ReadAlone(f[3]),
+                    ReadAlone(f[4]), ReadAlone(f[5]), ReadAlone(f[6]), ReadAlone(f[7])};
+    };
+    const Float8 px = lanes(x), py = lanes(y), pz = lanes(z);
+    return {px * m[0][0] + py * m[1][0] + pz * m[2][0] + m[3][0], px * m[0][1] + py * m[1][1] + pz * m[2][1] + m[3][1],
+            px * m[0][2] + py * m[1][2] + pz * m[2][2] + m[3][2], px * m[0][3] + py * m[1][3] + pz * m[2][3] + m[3][3]};
+  }
+};
+
+// Settled lines waiting for their walk, in two sets: one being filled and, once that is full, the
+// other, whose lines came first. A full set starts the walk of the other one, whose stores have long
+// reached the cache where the walk's vector loads find them.
+class WaitingLines {
+ public:
+  void Add(Rasterizer& raster, float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
+    Set& s = sets_[filling_];
+    const int i = s.count;
+    s.x0[i] = x0, s.y0[i] = y0, s.x1[i] = x1, s.y1[i] = y1;
+    s.colour[i] = colour;
+    s.lastPixel[i] = lastPixel ? 1 : 0;
+    ++waiting_;
+    if (++s.count == kBatchLanes) {
+      filling_ ^= 1;
+      if (sets_[filling_].count != 0) Walk(raster, sets_[filling_]);
+    }
+  }
+  // Walks the waiting lines, then eight more settled lines given in lanes.
+  void WalkEight(Rasterizer& raster, const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
+                 const uint32_t colour[8], bool lastPixel);
+  bool Empty() const { return waiting_ == 0; }
+  // Walks every waiting line, in the order they came.
+  void WalkAll(Rasterizer& raster) {
+    if (waiting_ == 0) return;
+    Walk(raster, sets_[filling_ ^ 1]);
+    Walk(raster, sets_[filling_]);
+  }
+
+ private:
+  struct Set {
+    alignas(32) float x0[kBatchLanes] = {}, y0[kBatchLanes] = {}, x1[kBatchLanes] = {}, y1[kBatchLanes] = {};
+    alignas(32) int lastPixel[kBatchLanes] = {};
+    uint32_t colour[kBatchLanes] = {};
+    int count = 0;
+  };
+  void Walk(Rasterizer& raster, Set& s);
+  Set sets_[2];
+  int filling_ = 0;  // the set new lines go to
+  int waiting_ = 0;  // lines in both sets
+};
+
+// Everything the scene has deferred. Segments and points never wait together (a draw of one kind
+// draws the other's first); lines wait behind both, and are walked before any point is plotted.
+struct SceneBatch {
+  WaitingPositions segments;  // ends of segments that start where the one before them ended
+  WaitingPositions points;    // size-1 points in a plain-write state
+  WaitingLines lines;
+  bool Empty() const { return (segments.count | points.count) == 0 && lines.Empty(); }
+};
+
+}  // namespace render
