@@ -6,6 +6,7 @@
 #include "app/globals.h"
 #include "app/layer_seams.h"
 #include "platform/null/null_backend.h"
+#include "platform/window_object.h"
 
 namespace {
 
@@ -73,6 +74,24 @@ TEST_F(MainWndProcTest, CloseReachesDestroyThroughTheDefaultHandling) {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   EXPECT_EQ(g_quit, 1);
   EXPECT_TRUE(window->destroyed);
+}
+
+TEST_F(MainWndProcTest, AFileDroppedOnTheWindowBecomesTheDataFileAndItsTitle) {
+  WNDCLASSA windowClass{.style = 0, .lpfnWndProc = MainWndProc, .lpszClassName = "c"};
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, "c", "first.csv", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  const std::string saved = g_dataPath;
+  g_dataPath = "first.csv";
+  null.backend.DropFile("/home/someone/new data.csv");
+  MSG msg{};
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, 1));
+  ASSERT_EQ(msg.message, WM_DROPFILES);
+  EXPECT_EQ(MainWndProc(window, msg.message, msg.wParam, msg.lParam), 0);
+  EXPECT_EQ(g_dataPath, "/home/someone/new data.csv");
+  EXPECT_EQ(window->title, "/home/someone/new data.csv");
+  EXPECT_EQ(g_quit, 0);
+  g_dataPath = saved;
 }
 
 }  // namespace

@@ -110,5 +110,35 @@ TEST_F(DataView, F7ColoursTheRowsByHeight) {
   EXPECT_NE(testsupport::ReadFile(Viewer().ConfigPath()).find("COLORMAP=1\n"), std::string::npos);
 }
 
+TEST_F(DataView, F9ReadsTheRewrittenFileAndKeepsTheRowsWhenItIsGone) {
+  Viewer().WriteData(SampleData());
+  Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\nSHOWAXIS=0\n");
+  ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+  const long before = CountColour(Viewer().Capture(), kWhite, 0, 480);
+  EXPECT_LE(before, 4);
+  std::string helix;
+  for (int i = 0; i < 2000; ++i)
+    helix += std::to_string(60 * std::cos(i * 0.05)) + "," + std::to_string(60 * std::sin(i * 0.05)) + "," +
+             std::to_string(i * 0.05 - 50) + "\n";
+  Viewer().WriteData(helix);
+  Viewer().Key("F9");
+  bool held = false;
+  testsupport::Screenshot shot = Viewer().CaptureUntil(
+      [](const testsupport::Screenshot& s) { return CountColour(s, kWhite, 0, 480) > 500; }, 5000, &held);
+  EXPECT_TRUE(held) << "the new rows show";
+  const long after = CountColour(shot, kWhite, 0, 480);
+
+  std::filesystem::remove(Viewer().Folder() + "/data.csv");
+  Viewer().Key("F9");
+  EXPECT_TRUE(Viewer().Proc().WaitForStderr("cannot be read", 5000)) << Viewer().Proc().Stderr();
+  Pause(200);
+  EXPECT_EQ(CountColour(Viewer().Capture(), kWhite, 0, 480), after) << "the rows stay on screen";
+  Viewer().Key("Escape");
+  EXPECT_EQ(Viewer().WaitExit(10000), 0);
+  const std::string config = testsupport::ReadFile(Viewer().ConfigPath());
+  EXPECT_EQ(config.find("FIT"), std::string::npos) << "keys of today only: " << config;
+  EXPECT_EQ(config.find("COLORMAP"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace e2e

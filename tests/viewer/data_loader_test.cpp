@@ -2,6 +2,7 @@
 // (The file format itself is tested with the reader, data_file_reader_test.cpp.)
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "scene_fixture.h"
 
@@ -104,6 +105,42 @@ TEST_F(DataLoader, TheBufferIsReleasedBeforeTheGraphicsLayerGoes) {
   // The save at the end finds no buffer and writes the keys as usual.
   scene.reset();
   EXPECT_NE(testsupport::ReadFile(dir / "config.ini").find("CAMERA_R=250"), std::string::npos);
+}
+
+TEST_F(DataLoader, AReloadReplacesTheRowsOrKeepsThemWhenTheFileCannotBeRead) {
+  WriteData("1,2,3\n4,5,6\n");
+  Open();
+  StartScene();
+  scene->RunFrame();  // loads
+  ASSERT_EQ(scene->dataX, (std::vector<double>{1, 4, 0}));
+  scene->cameraTheta = 100;
+  struct Case {
+    std::string name;
+    std::function<void()> change;  // the file or the path, before the next frame
+    std::vector<double> x;         // the rows' x afterwards
+  };
+  const std::string other = dir / "other.csv";
+  const std::vector<Case> cases = {
+      {"F9 after the file was rewritten", [&] {
+         testsupport::WriteFile(g_dataPath, "7,8,9\n");
+         null.backend.keys.Press(VK_F9);
+       }, {7, 0}},
+      {"a dropped file: the path changes", [&] {
+         null.backend.keys.Release(VK_F9);
+         testsupport::WriteFile(other, "5,5,5\n6,6,6\n8,8,8\n");
+         g_dataPath = other;
+       }, {5, 6, 8, 0}},
+      {"a path that cannot be read keeps the rows", [&] { g_dataPath = dir / "gone.csv"; }, {5, 6, 8, 0}},
+      {"a folder keeps them too", [&] { g_dataPath = dir.Path(); }, {5, 6, 8, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.change();
+    scene->RunFrame();
+    EXPECT_EQ(scene->dataX, c.x);
+    EXPECT_EQ(scene->state, 1) << "still running";
+    EXPECT_EQ(scene->cameraTheta, 100) << "the view is kept";
+  }
 }
 
 }  // namespace
