@@ -39,7 +39,8 @@ std::string UsageText() {
          "to the view (off, one shape, each axis), F7 colour by height, F9 read the file again (or drop\n"
          "a file on the window), Escape to quit.\n"
          "\n"
-         "config.ini keys beyond the view: FIT (0, 1, 2) and COLORMAP (0, 1), written back once used.\n"
+         "config.ini keys beyond the view: FIT (0, 1, 2) and COLORMAP (0, 1), written back once used;\n"
+         "SCALE (1-4 pixels a side per picture pixel, 0 from the display), read at start.\n"
          "\n"
          "Environment: SDL_VIDEODRIVER=offscreen runs without a display;\n"
          "SCATTERVIEW_NO_DIALOGS=1 writes messages only to stderr (no message boxes).\n";

@@ -26,6 +26,7 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   c.fog = ReadInt("FOG", c.fog, configPath);
   c.bit = ReadInt("BIT", c.bit, configPath);
   c.fps = ReadInt("FPS", c.fps, configPath);
+  c.scale = ReadInt("SCALE", c.scale, configPath);
   c.name = GetPrivateProfileStringA("CONFIG", "NAME", c.name.c_str(), configPath.c_str());
   return c;
 }

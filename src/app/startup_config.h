@@ -17,6 +17,7 @@ struct StartupConfig {
   int fog = 1;
   int bit = 0;
   int fps = 0;                   // FPS readout on at start (the scene's showFps)
+  int scale = 1;                 // screen pixels a side per picture pixel: 1-4, 0 from the display
   std::string name = "data.csv"; // data file path
 };
 

@@ -88,6 +88,7 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
                         .lpszClassName = kWindowClassName,
                         .hbrBackground = GetStockObject(WHITE_BRUSH)};
   RegisterClassA(&windowClass);
+  platform::CurrentBackend().SetPictureScale(config.scale);
   int width = config.width, height = config.height;
   if (config.fullScreen == 0) {
     // The outer size that leaves a client area of Width x Height.

@@ -106,6 +106,11 @@ class Backend {
   // Shows a modal box when a display exists (MessageBoxA has already written it on stderr).
   virtual void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) = 0;
 
+  // How many screen pixels a side each picture pixel of the next main window takes (1 to 4), so the
+  // picture is not tiny on a dense display; 0 lets the backend choose from the display. The window
+  // and its presents grow by it; nothing above the backend sees any size but the picture's.
+  virtual void SetPictureScale(int scale) { (void)scale; }
+
   // The window's title (UTF-8). False when it could not be set.
   virtual bool SetWindowTitle(WindowObject* window, const std::string& title) {
     window->title = title;

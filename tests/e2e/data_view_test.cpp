@@ -140,5 +140,38 @@ TEST_F(DataView, F9ReadsTheRewrittenFileAndKeepsTheRowsWhenItIsGone) {
   EXPECT_EQ(config.find("COLORMAP"), std::string::npos);
 }
 
+TEST_F(DataView, Scale2ShowsEveryPicturePixelAsATwoByTwoBlock) {
+  ViewerUnderX viewer(2048, 1536);
+  ASSERT_TRUE(viewer.XOk());
+  viewer.WriteData(SampleData());
+  const std::string config = "[CONFIG]\nSCALE=2\n";
+  viewer.WriteConfig(config);
+  ASSERT_TRUE(viewer.Start()) << viewer.Failure();
+  const std::string size = testsupport::RunWithDisplay(
+      viewer.Display(), "xwininfo -id " + viewer.Window() + " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w \"x\" h}'");
+  EXPECT_EQ(size, "1280x960");
+
+  // The picture of the same view without a window, at one pixel a pixel.
+  testsupport::WriteFile(viewer.Folder() + "/plain.ini", "");
+  const std::string png = viewer.Folder() + "/plain.png";
+  ASSERT_EQ(std::system((testsupport::BuildDir() + "/scatterview-render --config " + viewer.Folder() + "/plain.ini " +
+                         viewer.Folder() + "/data.csv " + png + " >/dev/null 2>&1").c_str()), 0);
+  const testsupport::RgbImage picture = testsupport::ReadPng(png);
+  ASSERT_EQ(picture.width, 640);
+  bool held = false;
+  long differ = 0;
+  viewer.CaptureUntil([&](const testsupport::Screenshot& s) {
+    differ = 0;
+    if (s.width < 1280 || s.height < 960) return false;
+    for (int y = 0; y < 960; ++y)
+      for (int x = 0; x < 1280; ++x) differ += s.Pixel(x, y) != picture.pixels[static_cast<size_t>(y / 2) * 640 + x / 2];
+    return differ == 0;
+  }, 5000, &held);
+  EXPECT_EQ(differ, 0) << "pixels unlike their picture pixel";
+  viewer.Key("Escape");
+  EXPECT_EQ(viewer.WaitExit(10000), 0);
+  EXPECT_NE(testsupport::ReadFile(viewer.ConfigPath()).find("SCALE=2\n"), std::string::npos) << "kept as it was";
+}
+
 }  // namespace
 }  // namespace e2e

@@ -42,7 +42,9 @@ std::string MissingTools() {
   return missing;
 }
 
-ViewerUnderX::ViewerUnderX() { program_ = testsupport::PrepareProgramFolder(dir_.Path()); }
+ViewerUnderX::ViewerUnderX(int screenWidth, int screenHeight) : x_(screenWidth, screenHeight) {
+  program_ = testsupport::PrepareProgramFolder(dir_.Path());
+}
 
 ViewerUnderX::~ViewerUnderX() {
   // The program goes before its X server, so it never meets a vanished display.

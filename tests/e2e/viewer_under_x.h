@@ -31,7 +31,8 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 
 class ViewerUnderX {
  public:
-  ViewerUnderX();
+  // The private X server's screen is `screenWidth` × `screenHeight`.
+  explicit ViewerUnderX(int screenWidth = 1024, int screenHeight = 768);
   ~ViewerUnderX();
   ViewerUnderX(const ViewerUnderX&) = delete;
   ViewerUnderX& operator=(const ViewerUnderX&) = delete;

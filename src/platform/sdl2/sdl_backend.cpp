@@ -105,10 +105,13 @@ WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientW
                                            bool fullScreen, std::optional<uint32_t> background) {
   if (!ok_ || window_) return nullptr;  // one main window per process
   Uint32 flags = SDL_WINDOW_SHOWN | (fullScreen ? SDL_WINDOW_FULLSCREEN : 0);
+  // A full-screen window takes the display's own mode; only a window grows by the picture scale.
+  // (A picture already too large for any screen is not made larger.)
+  const int scale = fullScreen || clientWidth > 8192 || clientHeight > 8192 ? 1 : ChosenScale();
   SDL_Window* native = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        clientWidth, clientHeight, flags);
+                                        clientWidth * scale, clientHeight * scale, flags);
   if (!native) return nullptr;
-  window_ = std::make_unique<SdlWindow>(native, background);
+  window_ = std::make_unique<SdlWindow>(native, background, scale);
   window_->title = title;
   window_->clientWidth = clientWidth;
   window_->clientHeight = clientHeight;
@@ -304,6 +307,17 @@ void SdlBackend::ShowMessageBox(WindowObject* owner, const std::string& text, co
   const auto show = [&] { SDL_ShowSimpleMessageBox(0, caption.c_str(), text.c_str(), native); };
   // The box waits for a click in a process of its own, so that a signal still ends the run.
   if (!posix::RunInDialogProcess(show)) show();
+}
+
+int SdlBackend::ChosenScale() const {
+  if (pictureScale_ >= 1 && pictureScale_ <= 4) return pictureScale_;
+  if (pictureScale_ != 0) return 1;
+  // Chosen from the display: a dense one (2 000 pixels high, or 192 dots an inch) doubles the picture.
+  SDL_DisplayMode mode;
+  float dpi = 0.0f;
+  const bool tall = SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.h >= 2000;
+  const bool dense = SDL_GetDisplayDPI(0, &dpi, nullptr, nullptr) == 0 && dpi >= 192.0f;
+  return tall || dense ? 2 : 1;
 }
 
 bool SdlBackend::SetWindowTitle(WindowObject* window, const std::string& title) {

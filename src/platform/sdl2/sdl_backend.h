@@ -48,9 +48,11 @@ class SdlBackend : public Backend {
   void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) override;
   bool SetFullScreen(WindowObject* window, bool fullScreen) override;
   bool SetWindowTitle(WindowObject* window, const std::string& title) override;
+  void SetPictureScale(int scale) override { pictureScale_ = scale; }
 
  private:
   bool OpenJoystick();
+  int ChosenScale() const;  // the picture scale of the next window (1 to 4)
   SDL_Window* NativeOf(WindowObject* window) const;
 
   bool ok_ = false;
@@ -60,6 +62,7 @@ class SdlBackend : public Backend {
   bool focused_ = true;        // a new window is shown active
   bool terminationDelivered_ = false;  // SIGINT or SIGTERM has been handed out as WM_CLOSE
   bool mouseAcquired_ = false;
+  int pictureScale_ = 1;       // as SetPictureScale gave it
   DroppedFiles dropped_;       // the files of the last drop, until DragFinish
   MouseState mouse_;           // movement summed since the last read; buttons as they are now
   _SDL_Joystick* joystick_ = nullptr;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/backend.h"
 
@@ -15,7 +16,9 @@ namespace platform::sdl2 {
 class SdlWindow : public WindowObject, public PresentTarget {
  public:
   // `background` (0xRRGGBB): what the client area shows where nothing was presented.
-  SdlWindow(SDL_Window* native, std::optional<uint32_t> background) : native_(native), background_(background) {}
+  // `scale`: screen pixels a side for each picture pixel (the window is that much larger).
+  SdlWindow(SDL_Window* native, std::optional<uint32_t> background, int scale = 1)
+      : native_(native), background_(background), scale_(scale) {}
   ~SdlWindow() override;
   SdlWindow(const SdlWindow&) = delete;
   SdlWindow& operator=(const SdlWindow&) = delete;
@@ -24,7 +27,7 @@ class SdlWindow : public WindowObject, public PresentTarget {
   uint32_t Id() const { return SDL_GetWindowID(native_); }
 
   // Copies the rectangle into the window surface (converting the pixel format if the surface is not
-  // 32-bit XRGB) and shows that rectangle.
+  // 32-bit XRGB; each pixel a scale × scale block) and shows that rectangle.
   bool PresentPixels(const uint32_t* pixels, int pitch, const RECT& source, const RECT& destination) override;
   int ClientWidth() const override;
   int ClientHeight() const override;
@@ -40,6 +43,8 @@ class SdlWindow : public WindowObject, public PresentTarget {
 
   SDL_Window* native_;
   std::optional<uint32_t> background_;
+  int scale_;
+  std::vector<uint32_t> stretched_;  // one picture row, each pixel repeated scale_ times
   SDL_Surface* filled_ = nullptr;  // the surface last filled, and its size
   int filledWidth_ = 0, filledHeight_ = 0;
 };
