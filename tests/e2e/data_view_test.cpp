@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "file_drop.h"
 #include "png_image.h"
 #include "viewer_fixture.h"
 
@@ -171,6 +172,27 @@ TEST_F(DataView, Scale2ShowsEveryPicturePixelAsATwoByTwoBlock) {
   viewer.Key("Escape");
   EXPECT_EQ(viewer.WaitExit(10000), 0);
   EXPECT_NE(testsupport::ReadFile(viewer.ConfigPath()).find("SCALE=2\n"), std::string::npos) << "kept as it was";
+}
+
+TEST_F(DataView, AFileDroppedOnTheWindowBecomesTheDataFile) {
+  Viewer().WriteData(SampleData());
+  Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\nSHOWAXIS=0\n");
+  ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+  std::string many;
+  for (int i = 0; i < 2000; ++i)
+    many += std::to_string(60 * std::cos(i * 0.05)) + "," + std::to_string(60 * std::sin(i * 0.05)) + "," +
+            std::to_string(i * 0.05 - 50) + "\n";
+  const std::string dropped = Viewer().Folder() + "/dropped.csv";
+  testsupport::WriteFile(dropped, many);
+  ASSERT_TRUE(DropFileOnWindow(Viewer().Display(), Viewer().Window(), dropped)) << "the window took the drop";
+  bool held = false;
+  Viewer().CaptureUntil([](const testsupport::Screenshot& s) { return CountColour(s, kWhite, 0, 480) > 500; }, 5000,
+                        &held);
+  EXPECT_TRUE(held) << "the dropped file's rows show";
+  EXPECT_TRUE(testsupport::WaitUntil([&] { return Viewer().WindowName() == dropped; }, 5000)) << Viewer().WindowName();
+  Viewer().Key("Escape");
+  EXPECT_EQ(Viewer().WaitExit(10000), 0);
+  EXPECT_EQ(testsupport::ReadFile(Viewer().ConfigPath()).find("NAME"), std::string::npos) << "NAME is not written";
 }
 
 }  // namespace
