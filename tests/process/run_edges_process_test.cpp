@@ -158,6 +158,18 @@ TEST_F(RunEdges, FilesThatAreNotPlainFilesNeverHoldTheStart) {
   }
 }
 
+TEST_F(RunEdges, ADanglingConfigLinkStaysALinkAndItsTargetIsWritten) {
+  fs::create_directory(dir / "settings");
+  fs::create_symlink("settings/view.ini", dir / "config.ini");
+  Process p(Launch());
+  ASSERT_TRUE(Running(p)) << p.Stderr();
+  p.Signal(SIGTERM);
+  ASSERT_TRUE(p.Wait(20000));
+  EXPECT_EQ(p.ExitStatus(), 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "config.ini"));
+  EXPECT_NE(ReadFile(dir / "settings/view.ini").find("SHOWHINT="), std::string::npos) << "the link's target holds the view";
+}
+
 TEST_F(RunEdges, ClosedStandardDescriptorsNeverLetAMessageIntoAnotherFile) {
   fs::remove_all(dir / "data");  // the missing font's message comes after the lock file is open
   ProcessLaunch launch = Launch();
