@@ -36,6 +36,15 @@ std::pair<int, int> Spread(const testsupport::Screenshot& shot, uint32_t colour)
   return {left, right};
 }
 
+// 2 000 rows on a helix within the default view.
+std::string Helix() {
+  std::string text;
+  for (int i = 0; i < 2000; ++i)
+    text += std::to_string(60 * std::cos(i * 0.05)) + "," + std::to_string(60 * std::sin(i * 0.05)) + "," +
+            std::to_string(i * 0.05 - 50) + "\n";
+  return text;
+}
+
 class DataView : public ViewerTest {};
 
 TEST_F(DataView, F6FitsFarDataToTheViewAndTheRenderToolDrawsTheSame) {
@@ -117,11 +126,7 @@ TEST_F(DataView, F9ReadsTheRewrittenFileAndKeepsTheRowsWhenItIsGone) {
   ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
   const long before = CountColour(Viewer().Capture(), kWhite, 0, 480);
   EXPECT_LE(before, 4);
-  std::string helix;
-  for (int i = 0; i < 2000; ++i)
-    helix += std::to_string(60 * std::cos(i * 0.05)) + "," + std::to_string(60 * std::sin(i * 0.05)) + "," +
-             std::to_string(i * 0.05 - 50) + "\n";
-  Viewer().WriteData(helix);
+  Viewer().WriteData(Helix());
   Viewer().Key("F9");
   bool held = false;
   testsupport::Screenshot shot = Viewer().CaptureUntil(
@@ -178,12 +183,9 @@ TEST_F(DataView, AFileDroppedOnTheWindowBecomesTheDataFile) {
   Viewer().WriteData(SampleData());
   Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\nSHOWAXIS=0\n");
   ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
-  std::string many;
-  for (int i = 0; i < 2000; ++i)
-    many += std::to_string(60 * std::cos(i * 0.05)) + "," + std::to_string(60 * std::sin(i * 0.05)) + "," +
-            std::to_string(i * 0.05 - 50) + "\n";
+
   const std::string dropped = Viewer().Folder() + "/dropped.csv";
-  testsupport::WriteFile(dropped, many);
+  testsupport::WriteFile(dropped, Helix());
   ASSERT_TRUE(DropFileOnWindow(Viewer().Display(), Viewer().Window(), dropped)) << "the window took the drop";
   bool held = false;
   Viewer().CaptureUntil([](const testsupport::Screenshot& s) { return CountColour(s, kWhite, 0, 480) > 500; }, 5000,
