@@ -2,7 +2,8 @@
 # Installs what the tests need, builds, and runs the whole suite:
 #   1. Release build in build/: every test (unit, process, e2e under Xvfb);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/: unit and process tests;
-#   3. clang libFuzzer build in build-fuzz/: each fuzz target for a bounded time.
+#   3. clang libFuzzer build in build-fuzz/: each fuzz target for a bounded time;
+#   4. as root only: the Debian package built, installed, used and removed (packaging/check_deb.sh).
 # Exits non-zero on the first failing stage.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +15,14 @@ echo "== Release build and full suite"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "== Debian package: build, install, use, remove"
+  "$here/scripts/install_packages.sh" package
+  "$here/packaging/check_deb.sh" build
+else
+  echo "== Debian package check skipped (it installs the package: run as root)"
+fi
 
 echo "== Sanitizer build: unit and process tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSV_SANITIZE=ON -DSV_BENCH=OFF >/dev/null

@@ -3,6 +3,8 @@
 #   scripts/install_packages.sh run    — what building and running the viewer needs
 #   scripts/install_packages.sh test   — that, plus what the tests and benchmarks need
 #   scripts/install_packages.sh peers  — the plotting tools bench/compare_peers.sh times us against
+#   scripts/install_packages.sh package — what building and checking the Debian package needs
+#                                         (packaging/check_deb.sh: dpkg-shlibdeps, man -w)
 #   scripts/install_packages.sh MODE --list — prints the packages of MODE, one a line; installs nothing
 set -euo pipefail
 # xfonts-base: the X core fonts an X server needs to draw the program's message boxes.
@@ -12,6 +14,8 @@ if [ "${1:-run}" = test ]; then
          xvfb xdotool imagemagick x11-utils xauth)
 elif [ "${1:-run}" = peers ]; then
   want=(gnuplot-nox python3 python3-matplotlib)
+elif [ "${1:-run}" = package ]; then
+  want+=(dpkg-dev man-db file)
 fi
 if [ "${2:-}" = --list ]; then
   printf '%s\n' "${want[@]}"

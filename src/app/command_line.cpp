@@ -25,25 +25,29 @@ CommandLineAction ActionOf(int argc, const char* const* argv) {
   return CommandLineAction::Run;
 }
 
-std::string UsageText() {
+std::string UsageText(const std::string& settingsPath) {
   return "Usage: scatterview [DATA_FILE]\n"
          "       scatterview -h | --help | --version\n"
          "\n"
          "Shows the rows of DATA_FILE (three comma-separated numbers x,y,z per line) as a 3D scatter plot.\n"
          "All arguments together form the one path (quotes around it are removed), so a path with\n"
-         "spaces needs no quoting. Without an argument the file named by NAME in config.ini beside the\n"
-         "program is opened (default: data.csv in the current folder).\n"
+         "spaces needs no quoting. Without an argument the file named by NAME in the settings file is\n"
+         "opened (default: data.csv in the current folder).\n"
          "\n"
          "Controls: mouse to orbit the camera, arrow keys (or keypad) to move the look-at point,\n"
          "Z / X to reset, F1 help, F2 lines or points, F3 rotation, F4 FPS, F5 axes, F6 fit the data\n"
          "to the view (off, one shape, each axis), F7 colour by height, F9 read the file again (or drop\n"
          "a file on the window), Escape to quit.\n"
          "\n"
-         "config.ini keys beyond the view: FIT (0, 1, 2) and COLORMAP (0, 1), written back once used;\n"
+         "Settings keys beyond the view: FIT (0, 1, 2) and COLORMAP (0, 1), written back once used;\n"
          "SCALE (1-4 pixels a side per picture pixel, 0 from the display), read at start.\n"
          "\n"
          "Environment: SDL_VIDEODRIVER=offscreen runs without a display;\n"
-         "SCATTERVIEW_NO_DIALOGS=1 writes messages only to stderr (no message boxes).\n";
+         "SCATTERVIEW_NO_DIALOGS=1 writes messages only to stderr (no message boxes);\n"
+         "XDG_CONFIG_HOME (default ~/.config) holds the settings when the program's folder is read-only.\n"
+         "\n"
+         "Settings file (config.ini) in use: " +
+         settingsPath + "\n";
 }
 
 }  // namespace app

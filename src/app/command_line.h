@@ -18,7 +18,7 @@ enum class CommandLineAction { Run, Help, Version };
 // -h / --help and --version as the first argument; anything else is a path.
 CommandLineAction ActionOf(int argc, const char* const* argv);
 
-// The usage text for --help.
-std::string UsageText();
+// The usage text for --help, naming the settings file in use.
+std::string UsageText(const std::string& settingsPath);
 
 }  // namespace app

@@ -4,6 +4,8 @@
 
 #include "app/command_line.h"
 #include "app/win_main.h"
+#include "platform/frame_timer.h"
+#include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
 #include "platform/sdl2/sdl_backend.h"
 
@@ -18,7 +20,7 @@ __attribute__((constructor(101))) static void PrepareProcessFirst() { platform::
 int main(int argc, char** argv) {
   switch (app::ActionOf(argc, argv)) {
     case app::CommandLineAction::Help:
-      std::fputs(app::UsageText().c_str(), stdout);
+      std::fputs(app::UsageText(platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory())).c_str(), stdout);
       return 0;
     case app::CommandLineAction::Version:
       std::printf("scatterview %s\n", SV_VERSION);

@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/main_window_proc.h"
 #include "app/startup_config.h"
+#include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
 
 namespace app {
@@ -67,7 +68,8 @@ bool DataFileOpens(const std::string& path) {
 
 int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHooks& hooks) {
   g_frameTimer = new FrameTimer();
-  std::string configPath = FrameTimer::GetModuleDirectory() + "/config.ini";
+  // The scene prepared the same file while it was built.
+  std::string configPath = platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory());
 
   StartupConfig config = ReadStartupConfig(configPath);
   g_dataPath = config.name;

@@ -9,6 +9,7 @@
 
 #include "graphics/direct_graphics.h"
 #include "platform/frame_timer.h"
+#include "platform/posix/settings_path.h"
 #include "platform/profile.h"
 #include "viewer/data_file_reader.h"
 #include "viewer/viewer_scene.h"
@@ -77,7 +78,8 @@ SceneRenderer::~SceneRenderer() {
 
 bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   const std::string configPath =
-      options.configPath.empty() ? FrameTimer::GetModuleDirectory() + "/config.ini" : options.configPath;
+      options.configPath.empty() ? platform::posix::SettingsFileToRead(FrameTimer::GetModuleDirectory())
+                                : options.configPath;
   // A config file named on the command line must be there; the one beside the program may be missing,
   // as it may for the viewer, and then every key has its default.
   if (!options.configPath.empty() && !IsReadableFile(configPath)) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/frame_timer.h"
+#include "platform/posix/settings_path.h"
 #include "platform/profile.h"
 #include "platform/profile_text.h"
 #include "viewer/background_data_read.h"
@@ -36,7 +37,7 @@ double ReadUnsigned(const char* key, int defaultValue, const std::string& path) 
 
 }  // namespace
 
-ViewerScene::ViewerScene() : ViewerScene(FrameTimer::GetModuleDirectory() + "/config.ini") {}
+ViewerScene::ViewerScene() : ViewerScene(platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory())) {}
 
 ViewerScene::ViewerScene(std::string configPath) : configPath_(std::move(configPath)) { LoadSettings(); }
 

@@ -52,7 +52,9 @@ TEST(CommandLine, HelpAndVersionOnlyAsTheFirstArgument) {
   EXPECT_EQ(action({"--version"}), app::CommandLineAction::Version);
   EXPECT_EQ(action({"data.csv", "--help"}), app::CommandLineAction::Run);
   EXPECT_EQ(action({"./-h"}), app::CommandLineAction::Run);
-  EXPECT_NE(app::UsageText().find("Usage: scatterview"), std::string::npos);
+  const std::string usage = app::UsageText("/home/u/.config/scatterview/config.ini");
+  EXPECT_EQ(usage.rfind("Usage: scatterview", 0), 0u);
+  EXPECT_NE(usage.find("in use: /home/u/.config/scatterview/config.ini\n"), std::string::npos) << usage;
 }
 
 }  // namespace

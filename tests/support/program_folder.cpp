@@ -24,7 +24,10 @@ ProcessLaunch HeadlessRun(const std::string& program, const std::string& folder)
   ProcessLaunch launch;
   launch.program = program;
   launch.cwd = folder;
-  launch.env = {{"SDL_VIDEODRIVER", "offscreen"}, {"XDG_RUNTIME_DIR", folder}, {"SCATTERVIEW_NO_DIALOGS", "1"}};
+  launch.env = {{"SDL_VIDEODRIVER", "offscreen"},
+                {"XDG_RUNTIME_DIR", folder},
+                {"XDG_CONFIG_HOME", folder + "/user-config"},
+                {"SCATTERVIEW_NO_DIALOGS", "1"}};
   launch.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
   return launch;
 }

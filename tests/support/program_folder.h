@@ -27,7 +27,8 @@ inline std::string PrepareProgramFolder(const std::string& folder) { return Prep
 #endif
 
 // A headless run of `program` in `folder`: working folder and XDG_RUNTIME_DIR = folder,
-// SDL_VIDEODRIVER=offscreen, SCATTERVIEW_NO_DIALOGS=1, no DISPLAY / WAYLAND_DISPLAY.
+// XDG_CONFIG_HOME = folder/user-config (never the user's own settings), SDL_VIDEODRIVER=offscreen,
+// SCATTERVIEW_NO_DIALOGS=1, no DISPLAY / WAYLAND_DISPLAY.
 ProcessLaunch HeadlessRun(const std::string& program, const std::string& folder);
 
 // The single-instance lock file of a program run with XDG_RUNTIME_DIR = runtimeDir.

@@ -36,7 +36,7 @@ bool WriteToDescriptor(int fd, std::string_view bytes, const std::string& name, 
 // exist. A path that is no link comes back as it is.
 std::string FinalLinkTarget(const std::string& path);
 
-// Whether the file at `path` has a write permission bit and this process may write it.
+// Whether the file (or folder) at `path` has a write permission bit and this process may write it.
 bool WritableByModeBits(const std::string& path);
 
 }  // namespace platform::posix
