@@ -1,9 +1,5 @@
 #include "app/win_main.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "app/app_texts.h"
@@ -13,6 +9,7 @@
 #include "app/startup_config.h"
 #include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
+#include "viewer/data_file_reader.h"
 
 namespace app {
 
@@ -56,15 +53,7 @@ void Shutdown(const StartupHooks& hooks) {
 
 }  // namespace
 
-bool DataFileOpens(const std::string& path) {
-  // Non-blocking: a FIFO with no writer yet opens at once instead of holding the start.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st{};
-  bool isFolder = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-  close(fd);
-  return !isFolder;
-}
+bool DataFileOpens(const std::string& path) { return viewer::CanReadDataFile(path); }
 
 int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHooks& hooks) {
   g_frameTimer = new FrameTimer();

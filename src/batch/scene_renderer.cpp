@@ -42,11 +42,6 @@ bool IsReadableFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), R_OK) == 0;
 }
 
-// Whether the data file opens as the viewer opens it; a folder does not.
-bool DataFileOpens(const std::string& path) {
-  struct stat st{};
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && access(path.c_str(), R_OK) == 0;
-}
 
 // The viewer's graphics set-up failures, in its own words where it has them.
 std::string GraphicsFailure(int32_t result) {
@@ -86,7 +81,7 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
     *error = "the config file " + configPath + " cannot be read";
     return false;
   }
-  if (!DataFileOpens(options.dataPath)) {
+  if (!viewer::CanReadDataFile(options.dataPath)) {
     *error = "the data file " + options.dataPath + " cannot be read";
     return false;
   }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "graphics/far_line_clip.h"
 #include "graphics/texture_store.h"
 #include "graphics/vertex_types.h"
 #include "render/d3d8.h"
@@ -91,6 +92,7 @@ class DirectGraphics {
   void DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour);
 
   Direct3DFactory create_;
+  graphics::FarLineEye farLineEye_;
 };
 
 // Forgets the texture that BindTexture bound last, as at process start. For tests only: the program

@@ -2,10 +2,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace graphics {
 
 namespace {
+
+struct DoubleMatrix {
+  double m[4][4];
+};
+
+// world × view × projection, in double, from the device's three float matrices.
+DoubleMatrix Product(const D3DMATRIX (&matrices)[3]) {
+  DoubleMatrix worldView{}, result{};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      for (int k = 0; k < 4; ++k) worldView.m[i][j] += double{matrices[0].m[i][k]} * double{matrices[1].m[k][j]};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      for (int k = 0; k < 4; ++k) result.m[i][j] += worldView.m[i][k] * double{matrices[2].m[k][j]};
+  return result;
+}
 
 // The moved ends lie this far from the eye (or as far as the eye is from the origin, if that is more,
 // so that float keeps their offset from the eye to its full precision).
@@ -60,29 +77,27 @@ bool Direction(const double eye[3], const double p[3], double u[3]) {
 
 }  // namespace
 
-DoubleMatrix WorldViewProjectionOf(IDirect3DDevice8& device) {
-  D3DMATRIX world{}, view{}, projection{};
-  device.GetTransform(D3DTS_WORLD, &world);
-  device.GetTransform(D3DTS_VIEW, &view);
-  device.GetTransform(D3DTS_PROJECTION, &projection);
-  DoubleMatrix worldView{}, result{};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      for (int k = 0; k < 4; ++k) worldView.m[i][j] += double{world.m[i][k]} * double{view.m[k][j]};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      for (int k = 0; k < 4; ++k) result.m[i][j] += worldView.m[i][k] * double{projection.m[k][j]};
-  return result;
+bool FarLineEye::Of(IDirect3DDevice8& device, double eye[3]) {
+  const D3DTRANSFORMSTATETYPE states[3] = {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION};
+  D3DMATRIX now[3];
+  for (int i = 0; i < 3; ++i) device.GetTransform(states[i], &now[i]);
+  if (!known_ || std::memcmp(now, matrices_, sizeof now) != 0) {
+    std::memcpy(matrices_, now, sizeof now);
+    found_ = EyeOf(Product(matrices_), eye_);
+    known_ = true;
+  }
+  std::copy(eye_, eye_ + 3, eye);
+  return found_;
 }
 
-int NearChords(const DoubleMatrix& wvp, const double a[3], const double b[3], double points[3][3]) {
+int NearChords(const double eye[3], const double a[3], const double b[3], double points[3][3]) {
   auto copy = [](const double* from, double* to) { std::copy(from, from + 3, to); };
   copy(a, points[0]);
   copy(b, points[1]);
-  double eye[3], ua[3], ub[3];
+  double ua[3], ub[3];
   for (int i = 0; i < 3; ++i)
     if (!std::isfinite(a[i]) || !std::isfinite(b[i])) return 1;
-  if (!EyeOf(wvp, eye) || !Direction(eye, a, ua) || !Direction(eye, b, ub)) return 1;
+  if (!Direction(eye, a, ua) || !Direction(eye, b, ub)) return 1;
   const double distance = std::max(kNearDistance, std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]));
   auto at = [&](const double u[3], double* p) {
     for (int i = 0; i < 3; ++i) p[i] = eye[i] + u[i] * distance;

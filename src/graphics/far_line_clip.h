@@ -25,17 +25,22 @@ inline bool IsFarSegment(const double a[3], const double b[3]) {
   return far;
 }
 
-struct DoubleMatrix {
-  double m[4][4];
+// The eye of the device's current world × view × projection, worked out again only when one of the
+// three transforms has changed since the last far segment: a scene of far rows asks for it per row.
+class FarLineEye {
+ public:
+  // False under a projection without an eye (a parallel projection): segments are then left as they are.
+  bool Of(IDirect3DDevice8& device, double eye[3]);
+
+ private:
+  D3DMATRIX matrices_[3] = {};  // world, view, projection, as last read
+  double eye_[3] = {0, 0, 0};
+  bool known_ = false, found_ = false;
 };
 
-// world × view × projection, in double, from the device's three float matrices.
-DoubleMatrix WorldViewProjectionOf(IDirect3DDevice8& device);
-
-// The chords that stand for the segment a–b (world space; clip position = (x, y, z, 1) × `wvp`):
-// `points` receives their ends, a polyline of `return value` + 1 points (0 pieces: nothing of it can
-// be seen, as for a segment through the eye). A segment with an end that is not finite or at the eye,
-// or under a projection without an eye (parallel projection), comes back as it is (1 piece).
-int NearChords(const DoubleMatrix& wvp, const double a[3], const double b[3], double points[3][3]);
+// The chords that stand for the segment a–b (world space) seen from `eye`: `points` receives their
+// ends, a polyline of `return value` + 1 points (0 pieces: nothing of it can be seen, as for a segment
+// through the eye). A segment with an end that is not finite or at the eye comes back as it is (1 piece).
+int NearChords(const double eye[3], const double a[3], const double b[3], double points[3][3]);
 
 }  // namespace graphics

@@ -73,8 +73,8 @@ void DirectGraphics::DrawLine(double x1, double y1, double z1, double x2, double
 }
 
 void DirectGraphics::DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour) {
-  double points[3][3];
-  const int pieces = graphics::NearChords(graphics::WorldViewProjectionOf(*device), a, b, points);
+  double points[3][3] = {{a[0], a[1], a[2]}, {b[0], b[1], b[2]}}, eye[3];
+  const int pieces = farLineEye_.Of(*device, eye) ? graphics::NearChords(eye, a, b, points) : 1;
   device->SetVertexShader(SCENE_VERTEX_FVF);
   BindTexture(0, nullptr, SCENE_VERTEX_FVF);
   for (int i = 0; i < pieces; ++i) {
