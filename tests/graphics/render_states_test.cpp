@@ -30,27 +30,54 @@ class RenderStatesTest : public RecordedGraphicsTest {
   }
 };
 
-// --- the fixed render states
-
-TEST_F(RenderStatesTest, UnlitStatesSwitchLightingOffAndBlendingOnInThisOrder) {
-  graphics->SetRenderStates(false);
-  EXPECT_THAT(Calls(), ElementsAre("SetRenderState(7, 1)", "SetRenderState(14, 1)", "SetRenderState(143, 1)",
-                                   "SetRenderState(26, 1)", "SetRenderState(22, 3)", "SetRenderState(137, 0)",
-                                   "SetRenderState(27, 1)", "SetRenderState(19, 5)", "SetRenderState(20, 6)"));
+// The device's states after a call, not the order of the calls that set them: what draws later reads.
+using StateValues = std::vector<std::pair<int, DWORD>>;
+StateValues RenderStatesOf(IDirect3DDevice8* device, const StateValues& wanted) {
+  StateValues got;
+  for (const auto& [state, value] : wanted) {
+    DWORD v = 0xDEADBEEF;
+    device->GetRenderState(static_cast<D3DRENDERSTATETYPE>(state), &v);
+    got.emplace_back(state, v);
+  }
+  return got;
+}
+StateValues StageStatesOf(IDirect3DDevice8* device, const StateValues& wanted) {
+  StateValues got;
+  for (const auto& [type, value] : wanted) {
+    DWORD v = 0xDEADBEEF;
+    device->GetTextureStageState(0, static_cast<D3DTEXTURESTAGESTATETYPE>(type), &v);
+    got.emplace_back(type, v);
+  }
+  return got;
 }
 
-TEST_F(RenderStatesTest, LitStatesHandOverTheStoredLightAndSwitchBlendingOff) {
+// --- the fixed render states
+
+TEST_F(RenderStatesTest, LitAndUnlitStatesLeaveTheDeviceInTheirStates) {
+  const StateValues unlit = {{D3DRS_ZENABLE, 1},   {D3DRS_ZWRITEENABLE, 1}, {D3DRS_NORMALIZENORMALS, 1},
+                             {D3DRS_DITHERENABLE, 1}, {D3DRS_CULLMODE, 3},  {D3DRS_LIGHTING, 0},
+                             {D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                             {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}};
+  graphics->SetRenderStates(false);
+  EXPECT_EQ(RenderStatesOf(graphics->device, unlit), unlit);
+  EXPECT_EQ(log->CountStartingWith("SetLight("), 0u);
+
+  log->Clear();
   graphics->SetupLight();
   EXPECT_TRUE(Calls().empty());  // filling the light does not talk to the device
+  const StateValues lit = {{D3DRS_ZENABLE, 1},         {D3DRS_ZWRITEENABLE, 1},
+                           {D3DRS_NORMALIZENORMALS, 1},     {D3DRS_DITHERENABLE, 1},
+                           {D3DRS_CULLMODE, 3},        {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+                           {D3DRS_AMBIENT, 0xFF000000}, {D3DRS_SPECULARENABLE, 1},
+                           {D3DRS_LIGHTING, 1},        {D3DRS_ALPHABLENDENABLE, 0},
+                           {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}};
   graphics->SetRenderStates(true);
-  EXPECT_THAT(Calls(),
-              ElementsAre("SetRenderState(7, 1)", "SetRenderState(14, 1)", "SetRenderState(143, 1)",
-                          "SetRenderState(26, 1)", "SetRenderState(22, 3)", "SetRenderState(9, 2)",
-                          "SetRenderState(139, 4278190080)",
-                          "SetLight(0, type 3, diffuse (1.5,1.5,1.5,0), specular (0,0,0,0), ambient (1,1,1,0), "
-                          "direction (-0.57735,-0.57735,-0.57735))",
-                          "LightEnable(0, 1)", "SetRenderState(29, 1)", "SetRenderState(137, 1)",
-                          "SetRenderState(27, 0)", "SetRenderState(19, 5)", "SetRenderState(20, 6)"));
+  EXPECT_EQ(RenderStatesOf(graphics->device, lit), lit);
+  D3DLIGHT8 light{};
+  BOOL enabled = FALSE;
+  graphics->device->GetLight(0, &light);
+  graphics->device->GetLightEnable(0, &enabled);
+  EXPECT_TRUE(enabled && light.Type == D3DLIGHT_DIRECTIONAL && light.Diffuse.r == 1.5f);
 }
 
 TEST_F(RenderStatesTest, SetupLightFillsADirectionalLightOfUnitLength) {
@@ -70,23 +97,31 @@ TEST_F(RenderStatesTest, SetupLightFillsADirectionalLightOfUnitLength) {
   EXPECT_EQ(l.Position.x, 0.0f);
 }
 
-TEST_F(RenderStatesTest, SetBlendFuncSetsSourceThenDestination) {
+TEST_F(RenderStatesTest, SetBlendFuncSetsBothFactors) {
   graphics->SetBlendFunc(D3DBLEND_ONE, D3DBLEND_ZERO);
-  EXPECT_THAT(Calls(), ElementsAre("SetRenderState(19, 2)", "SetRenderState(20, 1)"));
+  const StateValues wanted = {{D3DRS_SRCBLEND, D3DBLEND_ONE}, {D3DRS_DESTBLEND, D3DBLEND_ZERO}};
+  EXPECT_EQ(RenderStatesOf(graphics->device, wanted), wanted);
 }
 
 // --- texture binding and its process-wide cache
 
-TEST_F(RenderStatesTest, BindTextureSetsTextureFormatAndStageStatesOnce) {
+TEST_F(RenderStatesTest, BindTextureSetsTextureFormatAndStageStates) {
   IDirect3DTexture8* texture = MakeTexture();
   log->Clear();
   graphics->BindTexture(0, texture, 0x144);
-  EXPECT_THAT(Calls(), ElementsAre("SetTexture(0, tex1)", "SetVertexShader(0x00000144)",
-                                   "SetTextureStageState(0, 4, 4)", "SetTextureStageState(0, 5, 2)",
-                                   "SetTextureStageState(0, 6, 0)", "SetTextureStageState(0, 1, 4)",
-                                   "SetTextureStageState(0, 2, 2)", "SetTextureStageState(0, 3, 0)",
-                                   "SetTextureStageState(0, 18, 1)", "SetTextureStageState(0, 16, 1)",
-                                   "SetTextureStageState(0, 17, 1)"));
+  IDirect3DBaseTexture8* bound = nullptr;
+  graphics->device->GetTexture(0, &bound);
+  EXPECT_EQ(bound, texture);
+  if (bound) bound->Release();
+  DWORD format = 0;
+  graphics->device->GetVertexShader(&format);
+  EXPECT_EQ(format, 0x144u);
+  const StateValues stage = {{D3DTSS_ALPHAOP, D3DTOP_MODULATE},   {D3DTSS_ALPHAARG1, D3DTA_TEXTURE},
+                             {D3DTSS_ALPHAARG2, D3DTA_DIFFUSE},   {D3DTSS_COLOROP, D3DTOP_MODULATE},
+                             {D3DTSS_COLORARG1, D3DTA_TEXTURE},   {D3DTSS_COLORARG2, D3DTA_DIFFUSE},
+                             {D3DTSS_MIPFILTER, D3DTEXF_POINT},   {D3DTSS_MAGFILTER, D3DTEXF_POINT},
+                             {D3DTSS_MINFILTER, D3DTEXF_POINT}};
+  EXPECT_EQ(StageStatesOf(graphics->device, stage), stage);
 }
 
 TEST_F(RenderStatesTest, BindTextureWithTheSameTextureAgainChangesNothingEvenTheFormat) {
@@ -139,17 +174,18 @@ TEST_F(RenderStatesTest, TheBindingCacheIsSharedByEveryDirectGraphics) {
 // --- fog
 
 TEST_F(RenderStatesTest, SetFogSetsLinearTableFogWithFloatBits) {
-  graphics->SetFog(false, 0.0f, 800.0f, 0xFF000000);
-  EXPECT_THAT(Calls(), ElementsAre("SetRenderState(28, 0)", "SetRenderState(140, 0)", "SetRenderState(35, 3)",
-                                   "SetRenderState(36, " + std::to_string(Bits(0.0f)) + ")",
-                                   "SetRenderState(37, " + std::to_string(Bits(800.0f)) + ")",
-                                   "SetRenderState(34, 4278190080)"));
-  log->Clear();
-  graphics->SetFog(true, 12.5f, 99.0f, 0xFF102030);
-  EXPECT_THAT(Calls(), ElementsAre("SetRenderState(28, 1)", "SetRenderState(140, 0)", "SetRenderState(35, 3)",
-                                   "SetRenderState(36, " + std::to_string(Bits(12.5f)) + ")",
-                                   "SetRenderState(37, " + std::to_string(Bits(99.0f)) + ")",
-                                   "SetRenderState(34, " + std::to_string(0xFF102030u) + ")"));
+  struct Case {
+    bool on;
+    float start, end;
+    D3DCOLOR colour;
+  };
+  for (const Case& c : {Case{false, 0.0f, 800.0f, 0xFF000000}, Case{true, 12.5f, 99.0f, 0xFF102030}}) {
+    graphics->SetFog(c.on, c.start, c.end, c.colour);
+    const StateValues wanted = {{D3DRS_FOGENABLE, c.on ? 1u : 0u}, {D3DRS_FOGVERTEXMODE, D3DFOG_NONE},
+                                {D3DRS_FOGTABLEMODE, D3DFOG_LINEAR}, {D3DRS_FOGSTART, Bits(c.start)},
+                                {D3DRS_FOGEND, Bits(c.end)},        {D3DRS_FOGCOLOR, c.colour}};
+    EXPECT_EQ(RenderStatesOf(graphics->device, wanted), wanted);
+  }
 }
 
 TEST_F(RecordedGraphicsTest, SetFogMakesNoCallAtAllWhenFogIsOff) {
