@@ -93,6 +93,11 @@ void SoftwareDevice::ViewportChanged() {
 }
 
 void SoftwareDevice::PrepareDrawStates() {
+  if (viewProjectionDirty_ || wvpDirty_) RenewTransforms();
+  if (pixelStateDirty_) DerivePixelState();
+}
+
+void SoftwareDevice::RenewTransforms() {
   if (viewProjectionDirty_) {
     Multiply(view_.m, projection_.m, viewProjection_);
     vpTopFinite_ = true;
@@ -130,7 +135,9 @@ void SoftwareDevice::PrepareDrawStates() {
     wvpDirty_ = false;
     wvpLanesCurrent_ = false;
   }
-  if (!pixelStateDirty_) return;
+}
+
+void SoftwareDevice::DerivePixelState() {
   pixelStateDirty_ = false;
   const DWORD* rs = renderStates_;
   const DWORD* ts = stageStates_[0];
@@ -514,7 +521,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
         WaitPoint(v);
         return D3D_OK;
       case Route::ScenePoint:
-        DrawWaiting();
+        EndBatch();
         PlotScenePoint(v);
         return D3D_OK;
       case Route::SceneSegment:
@@ -524,12 +531,12 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
       case Route::General: break;
     }
   }
-  DrawWaiting();
+  EndBatch();
   return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  DrawWaiting();
+  EndBatch();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;

@@ -370,32 +370,40 @@ void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
     for (int x = x0; x < x1; ++x) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
 }
 
+template <class F>
+void Rasterizer::ForEachLinePixel(const LineSteps& s, F&& f) const {
+  for (int i = 0; i < s.count; ++i) {
+    const int m = s.start + i * s.step;
+    const int n = CentreIndex(s.minor0 + (static_cast<float>(m) - s.major0) * s.slope);
+    const int x = s.xMajor ? m : n, y = s.xMajor ? n : m;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
+    // Where the line is at the pixel, from 0 at its start to 1 at its end.
+    f(x, y, [&s, m] {
+      const float t = s.dMajor != 0.0f ? (static_cast<float>(m) - s.major0) / s.dMajor : 0.0f;
+      return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+    });
+  }
+}
+
 void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {
   // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
   // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are
   // ceil(y - 0.5) of the line at each column centre, so halfway cases go up (left for y-major lines).
   const float dx = v1.x - v0.x, dy = v1.y - v0.y;
   if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;  // NaN or absurd coordinates
-  const LineSteps s = PlanLine(v0.x, v0.y, v1.x, v1.y, dx, dy, ps.lastPixel);
   const float color0[4] = {v0.r, v0.g, v0.b, v0.a};
   const float color1[4] = {v1.r, v1.g, v1.b, v1.a};
-  for (int i = 0; i < s.count; ++i) {
-    const int m = s.start + i * s.step;
-    float t = s.dMajor != 0.0f ? (static_cast<float>(m) - s.major0) / s.dMajor : 0.0f;
-    t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
-    const int n = CentreIndex(s.minor0 + (static_cast<float>(m) - s.major0) * s.slope);
-    const int x = s.xMajor ? m : n, y = s.xMajor ? n : m;
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
+  ForEachLinePixel(PlanLine(v0.x, v0.y, v1.x, v1.y, dx, dy, ps.lastPixel), [&](int x, int y, auto along) {
     // Attributes interpolate with perspective correction through rhw.
+    const float t = along();
     const float w0 = (1.0f - t) * v0.rhw, w1 = t * v1.rhw, sum = w0 + w1;
     const float k0 = sum > 0.0f ? w0 / sum : 1.0f - t, k1 = sum > 0.0f ? w1 / sum : t;
     const float z = v0.z + (v1.z - v0.z) * t;
-    const bool flat = ps.flatShade;
     float c[4];
-    for (int j = 0; j < 4; ++j) c[j] = flat ? color0[j] : color0[j] * k0 + color1[j] * k1;
+    for (int j = 0; j < 4; ++j) c[j] = ps.flatShade ? color0[j] : color0[j] * k0 + color1[j] * k1;
     Fragment(x, y, z, c[0], c[1], c[2], c[3], v0.u * k0 + v1.u * k1, v0.v * k0 + v1.v * k1,
              v0.fog * k0 + v1.fog * k1, 0, ps);
-  }
+  });
 }
 
 void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
@@ -406,56 +414,10 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   // for -0, the same depth bits), so t is only needed for sloping depths.
   const float dx = x1 - x0, dy = y1 - y0;
   if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;
-  const uint32_t result = colour | ps.plainAlpha;
-  // Then every pixel that passes the depth test is written with `result`.
-  const bool oneDepth = (!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1);
-  const uint16_t depth = DepthToBits(z0);
-  const LineSteps s = PlanLine(x0, y0, x1, y1, dx, dy, ps.lastPixel);
-  if (s.count <= 0) return;
-  if (oneDepth) {
-    if (s.xMajor) PlainWalk<true>(s, depth, result, ps);
-    else PlainWalk<false>(s, depth, result, ps);
-    return;
-  }
   const bool flatDepth = z0 == z1;
-  for (int i = 0; i < s.count; ++i) {
-    const int m = s.start + i * s.step;
-    const int n = CentreIndex(s.minor0 + (static_cast<float>(m) - s.major0) * s.slope);
-    const int x = s.xMajor ? m : n, y = s.xMajor ? n : m;
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
-    float z = z0;
-    if (!flatDepth) {
-      float t = s.dMajor != 0.0f ? (static_cast<float>(m) - s.major0) / s.dMajor : 0.0f;
-      t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
-      z = z0 + (z1 - z0) * t;
-    }
-    PlotPlain(x, y, z, colour, ps);
-  }
-}
-
-template <bool XMajor>
-void Rasterizer::PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps) {
-  // PlotPlain's depth test and writes, with the depth bits worked out once for the whole line.
-  const bool test = ps.depthTest, write = ps.depthTest && ps.depthWrite;
-  const bool lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
-  for (int i = 0; i < s.count; ++i) {
-    const int m = s.start + i * s.step;
-    const int n = CentreIndex(s.minor0 + (static_cast<float>(m) - s.major0) * s.slope);
-    const int x = XMajor ? m : n, y = XMajor ? n : m;
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
-    const size_t index = static_cast<size_t>(y) * width_ + x;
-    const size_t tile = TileOf(x, y);
-    const bool uniform = tileUniform_[tile] != 0;
-    if (test) {
-      const uint16_t stored = uniform ? uniformDepth_ : depth_[index];
-      if (!(lessEqual ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) continue;
-    }
-    colour_[index] = colour;
-    if (write && !(uniform && depth == uniformDepth_)) {
-      if (uniform) MaterialiseTile(tile);
-      depth_[index] = depth;
-    }
-  }
+  ForEachLinePixel(PlanLine(x0, y0, x1, y1, dx, dy, ps.lastPixel), [&](int x, int y, auto along) {
+    PlotPlain(x, y, flatDepth ? z0 : z0 + (z1 - z0) * along(), colour, ps);
+  });
 }
 
 void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,

@@ -221,8 +221,10 @@ class Rasterizer {
   // Writes a fragment's depth, leaving a uniform tile as it is when the depth is its depth.
   void WriteDepth(size_t index, size_t tile, uint16_t depth);
   [[gnu::noinline]] void PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps);
-  template <bool XMajor>
-  void PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps);
+  // Calls f(x, y, along) for every pixel of the walk `s` on the target, in order; along() gives where
+  // the line is there, 0 at its start to 1 at its end.
+  template <class F>
+  void ForEachLinePixel(const LineSteps& s, F&& f) const;
   void MaterialiseAllTiles();
 
   int width_ = 0, height_ = 0;

@@ -41,7 +41,7 @@ inline void SoftwareDevice::KeepLineEnd(const uint8_t* b, Float4 clip, bool insi
 }
 
 void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
-  DrawWaiting();
+  EndBatch();
   const uint32_t colourA = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(a + layout_.diffuse) : 0xFFFFFFFFu;
   const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.

@@ -162,7 +162,7 @@ void SoftwareDevice::SetDefaultState() {
 }
 
 HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
-  DrawWaiting();
+  EndBatch();
   if (!pp) return D3DERR_INVALIDCALL;
   if (pp->hDeviceWindow) window_ = pp->hDeviceWindow;
   // Textures and vertex buffers live outside the device, so every pool survives; the state returns to defaults.
@@ -171,7 +171,7 @@ HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
 
 HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                                 const RGNDATA*) {
-  DrawWaiting();
+  EndBatch();
   if (inScene_) return D3DERR_INVALIDCALL;
   platform::PresentTarget* target = TargetOf(destWindowOverride ? destWindowOverride : window_);
   if (!target) return D3D_OK;  // headless: nothing to show, and nothing failed
@@ -237,23 +237,21 @@ HRESULT SoftwareDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, 
 }
 
 HRESULT SoftwareDevice::BeginScene() {
-  DrawWaiting();
+  EndBatch();
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
-  routes_.chosen = false;
   return D3D_OK;
 }
 
 HRESULT SoftwareDevice::EndScene() {
-  DrawWaiting();
+  EndBatch();
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
-  routes_.chosen = false;
   return D3D_OK;
 }
 
 HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD) {
-  DrawWaiting();
+  EndBatch();
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
   if (count > 0 && !rects) return D3DERR_INVALIDCALL;
   if (!(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
@@ -277,15 +275,15 @@ HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
   if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
     case D3DTS_WORLD:
-      ChangeState();
+      EndBatch();
       // A plain copy: the D3DX helpers write matrices a row per store, so the wide loads of the copy
       // take the rows straight from those stores.
       world_ = *matrix;
       wvpDirty_ = true;
       return D3D_OK;
-    case D3DTS_VIEW: ChangeState(); view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
+    case D3DTS_VIEW: EndBatch(); view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
     case D3DTS_PROJECTION:
-      ChangeState();
+      EndBatch();
       projection_ = *matrix;
       viewProjectionDirty_ = wvpDirty_ = true;
       return D3D_OK;
@@ -308,7 +306,7 @@ HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
       uint64_t{viewport->X} + viewport->Width > params_.BackBufferWidth ||
       uint64_t{viewport->Y} + viewport->Height > params_.BackBufferHeight)
     return D3DERR_INVALIDCALL;
-  ChangeState();
+  EndBatch();
   viewport_ = *viewport;
   ViewportChanged();
   return D3D_OK;
@@ -322,7 +320,7 @@ HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT8* viewport) {
 
 HRESULT SoftwareDevice::SetMaterial(const D3DMATERIAL8* material) {
   if (!material) return D3DERR_INVALIDCALL;
-  ChangeState();
+  EndBatch();
   material_ = *material;
   return D3D_OK;
 }
@@ -336,7 +334,7 @@ HRESULT SoftwareDevice::GetMaterial(D3DMATERIAL8* material) {
 HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
   if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
   if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
-  ChangeState();
+  EndBatch();
   lights_[index] = *light;
   return D3D_OK;
 }
@@ -349,7 +347,7 @@ HRESULT SoftwareDevice::GetLight(DWORD index, D3DLIGHT8* light) {
 
 HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
   if (index >= kMaxLights) return D3DERR_INVALIDCALL;
-  ChangeState();
+  EndBatch();
   // A light never set is the default directional light (white, pointing along +z), as on Direct3D.
   if (enable && lights_[index].Type == 0) {
     D3DLIGHT8 l{};
@@ -372,7 +370,7 @@ HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
   // The same value again derives the same pixel state: nothing to redo at the next draw.
   if (renderStates_[state] == value) return D3D_OK;
-  ChangeState();
+  EndBatch();
   renderStates_[state] = value;
   pixelStateDirty_ = true;
   return D3D_OK;
@@ -387,7 +385,7 @@ HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
   if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
   if (textures_[stage] == texture) return D3D_OK;  // already bound: no reference change, no new state
-  ChangeState();
+  EndBatch();
   if (texture) texture->AddRef();
   if (textures_[stage]) textures_[stage]->Release();
   textures_[stage] = texture;
@@ -405,7 +403,7 @@ HRESULT SoftwareDevice::GetTexture(DWORD stage, IDirect3DBaseTexture8** texture)
 HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
   if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
   if (stageStates_[stage][type] == value) return D3D_OK;
-  ChangeState();
+  EndBatch();
   stageStates_[stage][type] = value;
   pixelStateDirty_ = true;
   if (type == D3DTSS_TEXCOORDINDEX && stage == 0) layout_ = LayoutOf(fvf_, value);
@@ -428,7 +426,7 @@ HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
 HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
   VertexLayout layout = LayoutOf(handle, stageStates_[0][D3DTSS_TEXCOORDINDEX]);
   if (!layout.valid) return D3DERR_INVALIDCALL;
-  ChangeState();
+  EndBatch();
   fvf_ = handle;
   layout_ = layout;
   return D3D_OK;
@@ -452,7 +450,7 @@ HRESULT SoftwareDevice::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer
 }
 
 const uint32_t* SoftwareDevice::BackBufferPixels(int* width, int* height) {
-  DrawWaiting();
+  EndBatch();
   if (width) *width = raster_.Width();
   if (height) *height = raster_.Height();
   return raster_.Colour();

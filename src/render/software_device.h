@@ -99,6 +99,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     if (viewProjectionDirty_ || wvpDirty_ || pixelStateDirty_) PrepareDrawStates();
   }
   void PrepareDrawStates();
+  void RenewTransforms();   // view × projection and world × view × projection
+  void DerivePixelState();  // pixel_, lighting and fog from the render and stage states
   void ChooseRoutes();
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
@@ -136,18 +138,15 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     CopyPosition(lastEnd_.key, b);
     if (batch_.segments.Add(b, colour)) DrawWaitingSegments();
   }
-  // Draws everything the batch holds. Every draw that does not join the batch, every change of a
-  // state drawing reads and every read of the picture comes through here first.
-  void DrawWaiting() {
+  // The one entry to what waits: draws everything the batch holds, under the states it was given in,
+  // and forgets the chosen routes. Every device call starts here, but for the single-point and
+  // single-segment draws that join the batch: a state change, a read of the picture, a draw outside
+  // the batch, a scene's begin or end.
+  void EndBatch() {
     if (!batch_.Empty()) DrawBatch();
-  }
-  [[gnu::noinline]] void DrawBatch();
-  // A state that drawing reads is about to change: what waits is drawn under the old one, and the
-  // next single-primitive call chooses its route afresh.
-  void ChangeState() {
-    DrawWaiting();
     routes_.chosen = false;
   }
+  [[gnu::noinline]] void DrawBatch();
   [[gnu::noinline]] void DrawWaitingSegments();
   // A plain line on screen from the segments' routes: settled ones join the batch, others are walked
   // at once, after the lines waiting before them.
@@ -207,7 +206,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   alignas(16) float worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
   // The route a call of one point or one segment takes (src/render/README.md lists them), chosen by
-  // ChooseRoutes at the first such call after a change of state; ChangeState forgets it.
+  // ChooseRoutes at the first such call after the batch ended; EndBatch forgets it.
   enum class Route : uint8_t { General, ScenePoint, BatchedPoint, SceneSegment };
   struct Routes {
     bool chosen = false;
