@@ -2,6 +2,8 @@
 // kMinW, tested before the divide on clip positions (ClipVertex or ClipPosition).
 #pragma once
 
+#include <algorithm>
+
 namespace render {
 
 // Points closer to the eye plane than this (in clip w) are clipped away, so the divide stays finite
@@ -27,6 +29,23 @@ template <class V>
 inline bool Inside(const V& v) {
   // Written so that NaN counts as outside.
   return v.w >= kMinW && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w && v.z >= 0.0f && v.z <= v.w;
+}
+
+// The part [t0, t1] of the segment from a to b inside the volume, for ends not both inside: false
+// when none of it is. (t0 > 0 or t1 < 1 tells which end was cut.)
+template <class V>
+inline bool ClipSegment(const V& a, const V& b, float& t0, float& t1) {
+  t0 = 0.0f, t1 = 1.0f;
+  for (int p = 0; p < kPlanes; ++p) {
+    const float da = PlaneDistance(a, p), db = PlaneDistance(b, p);
+    if (da >= 0.0f && db >= 0.0f) continue;
+    if (!(da >= 0.0f) && !(db >= 0.0f)) return false;  // both outside (or NaN)
+    const float t = da / (da - db);
+    if (da < 0.0f) t0 = std::max(t0, t);
+    else t1 = std::min(t1, t);
+    if (t0 > t1) return false;
+  }
+  return true;
 }
 
 }  // namespace render

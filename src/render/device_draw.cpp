@@ -305,17 +305,7 @@ void SoftwareDevice::DrawClippedPoint(const ClipVertex& v) {
 
 void SoftwareDevice::DrawClippedLine(const ClipVertex& a, const ClipVertex& b) {
   float t0 = 0.0f, t1 = 1.0f;
-  if (!(Inside(a) && Inside(b))) {
-    for (int p = 0; p < kPlanes; ++p) {
-      const float da = PlaneDistance(a, p), db = PlaneDistance(b, p);
-      if (da >= 0.0f && db >= 0.0f) continue;
-      if (!(da >= 0.0f) && !(db >= 0.0f)) return;  // both outside (or NaN)
-      const float t = da / (da - db);
-      if (da < 0.0f) t0 = std::max(t0, t);
-      else t1 = std::min(t1, t);
-      if (t0 > t1) return;
-    }
-  }
+  if (!(Inside(a) && Inside(b)) && !ClipSegment(a, b, t0, t1)) return;
   ScreenVertex sa, sb;
   ToScreen(t0 > 0.0f ? Lerp(a, b, t0) : a, sa);
   ToScreen(t1 < 1.0f ? Lerp(a, b, t1) : b, sb);

@@ -138,21 +138,7 @@ void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bo
   const auto pa = LoadBytes<ClipPosition>(&clipA), pb = LoadBytes<ClipPosition>(&clipB);
   const bool insideB = Inside(pb);
   float t0 = 0.0f, t1 = 1.0f;
-  bool visible = true;
-  if (!((reuse ? lastEnd_.inside : Inside(pa)) && insideB)) {
-    for (int p = 0; p < kPlanes && visible; ++p) {
-      const float da = PlaneDistance(pa, p), db = PlaneDistance(pb, p);
-      if (da >= 0.0f && db >= 0.0f) continue;
-      if (!(da >= 0.0f) && !(db >= 0.0f)) {  // both outside (or NaN)
-        visible = false;
-        break;
-      }
-      const float t = da / (da - db);
-      if (da < 0.0f) t0 = std::max(t0, t);
-      else t1 = std::min(t1, t);
-      visible = !(t0 > t1);
-    }
-  }
+  const bool visible = ((reuse ? lastEnd_.inside : Inside(pa)) && insideB) || ClipSegment(pa, pb, t0, t1);
   auto at = [&](float t) { return clipA + (clipB - clipA) * Splat(t); };  // the clipper's interpolation
   Float4 screenA{}, screenB{};
   if (visible) {
