@@ -354,20 +354,17 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
   }
 }
 
-SV_LANE_CLONES void SoftwareDevice::PlotScenePoint(const uint8_t* p) {
+inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
   // Transform, depth clip, viewport and one fragment, with no intermediate records; the arithmetic is
-  // the general path's (FetchVertex, DrawClippedPoint, ToScreen) term for term, so the pixel is the same.
-  const Float4 clip = ClipOf(p);
-  if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
-  PlotVisiblePoint(clip, p);
-}
-
-inline void SoftwareDevice::PlotOriginPoint(const uint8_t* p) {
-  // A vertex at (+0, +0, +0) lands on row 3 of the combined matrix: with rows 0-2 finite each product
-  // 0 × m is a zero, and adding zeros to m[3][j] can at most turn a -0 into +0. A zero of either sign
-  // passes the same depth tests and gives the same screen position (1 ± 0 is 1) and depth bits, so
-  // the pixel is PlotScenePoint's.
-  const Float4 clip = LoadBytes<Float4>(worldViewProjection_[3]);
+  // the general path's (FetchVertex, DrawClippedPoint, ToScreen) term for term, so the pixel is the
+  // same. A vertex at (+0, +0, +0) (the scene's, moved by the world matrix) lands on row 3 of the
+  // combined matrix: with rows 0-2 finite each product 0 × m is a zero, and adding zeros to m[3][j]
+  // can at most turn a -0 into +0, which passes the same depth tests and gives the same screen
+  // position (1 ± 0 is 1) and depth bits.
+  static constexpr uint8_t kOrigin[12] = {};
+  const Float4 clip = wvpTopFinite_ && std::memcmp(p, kOrigin, sizeof kOrigin) == 0
+                          ? LoadBytes<Float4>(worldViewProjection_[3])
+                          : ClipOf(p);
   if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
   PlotVisiblePoint(clip, p);
 }
@@ -491,9 +488,7 @@ void SoftwareDevice::ChooseRoutes() {
   // Positions only are transformed on the scene routes: no lighting, fog or pre-transformed vertices.
   PrepareDraw();
   const bool scene = inScene_ && layout_.valid && !layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE;
-  routes_.point = !scene                                            ? Route::General
-                  : pixel_.plainWrite && pixel_.pointSize == 1.0f ? Route::BatchedPoint
-                                                                  : Route::ScenePoint;
+  routes_.point = scene && pixel_.plainWrite && pixel_.pointSize == 1.0f ? Route::BatchedPoint : Route::General;
   // A flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
   routes_.segment = scene && pixel_.plainWrite ? Route::SceneSegment : Route::General;
   routes_.chosen = true;
@@ -509,10 +504,6 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
       case Route::BatchedPoint:
         if (batch_.segments.count != 0) DrawWaitingSegments();
         WaitPoint(v);
-        return D3D_OK;
-      case Route::ScenePoint:
-        EndBatch();
-        PlotScenePoint(v);
         return D3D_OK;
       case Route::SceneSegment:
         if (batch_.points.count != 0) DrawWaitingPoints();
@@ -536,11 +527,7 @@ HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
     // Its test is made here at every call: the scene changes the world matrix before each one.
     PrepareDraw();
     if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
-      // The scene's buffer point sits at the origin and is moved there by the world matrix.
-      const uint8_t* v = stream_->Bytes() + offset;
-      static constexpr uint8_t kOrigin[12] = {};
-      if (wvpTopFinite_ && std::memcmp(v, kOrigin, sizeof kOrigin) == 0) PlotOriginPoint(v);
-      else PlotScenePoint(v);
+      PlotBufferPoint(stream_->Bytes() + offset);
       return D3D_OK;
     }
   }

@@ -103,15 +103,12 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DerivePixelState();  // pixel_, lighting and fog from the render and stage states
   void ChooseRoutes();
   void ViewportChanged();
-  // An unlit, unfogged FVF point in world space (the scene's points): transform, depth clip, one pixel.
-  // (Built for several instruction sets, so never inlined.)
-  void PlotScenePoint(const uint8_t* p);
-  // The same for a vertex at (+0, +0, +0) while wvpTopFinite_: its clip position is row 3.
-  void PlotOriginPoint(const uint8_t* p);
+  // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
+  void PlotBufferPoint(const uint8_t* p);
   // The viewport transform and the fragment of a point inside the depth range.
   void PlotVisiblePoint(Float4 clip, const uint8_t* p);
-  // PlotScenePoint for a size-1 point in a plain-write state (the scene's every point): it waits for
-  // seven more, to be transformed with them (scene_points.cpp).
+  // A size-1 point in a plain-write state (the scene's every point): it waits for seven more, to be
+  // transformed with them (scene_points.cpp).
   void WaitPoint(const uint8_t* p) {
     const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(p + layout_.diffuse) : 0xFFFFFFFFu;
     if (batch_.points.Add(p, colour)) DrawWaitingPoints();
@@ -207,7 +204,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
   // The route a call of one point or one segment takes (src/render/README.md lists them), chosen by
   // ChooseRoutes at the first such call after the batch ended; EndBatch forgets it.
-  enum class Route : uint8_t { General, ScenePoint, BatchedPoint, SceneSegment };
+  enum class Route : uint8_t { General, BatchedPoint, SceneSegment };
   struct Routes {
     bool chosen = false;
     Route point = Route::General, segment = Route::General;
