@@ -81,14 +81,10 @@ VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex) {
 }
 
 void SoftwareDevice::ViewportChanged() {
-  vpLeft_ = static_cast<float>(viewport_.X);
-  vpTop_ = static_cast<float>(viewport_.Y);
-  vpHalfW_ = static_cast<float>(viewport_.Width) * 0.5f;
-  vpHalfH_ = static_cast<float>(viewport_.Height) * 0.5f;
-  vpMinZ_ = viewport_.MinZ;
-  vpRangeZ_ = viewport_.MaxZ - viewport_.MinZ;
-  vpScale_ = Float4{vpHalfW_, vpHalfH_, vpRangeZ_, 0.0f};
-  vpOffset_ = Float4{vpLeft_, vpTop_, vpMinZ_, 0.0f};
+  // ToScreen's terms, for x, y and z at once.
+  vpScale_ = Float4{static_cast<float>(viewport_.Width) * 0.5f, static_cast<float>(viewport_.Height) * 0.5f,
+                    viewport_.MaxZ - viewport_.MinZ, 0.0f};
+  vpOffset_ = Float4{static_cast<float>(viewport_.X), static_cast<float>(viewport_.Y), viewport_.MinZ, 0.0f};
   lastEndValid_ = false;  // its screen position is the old viewport's
 }
 
@@ -281,13 +277,10 @@ void SoftwareDevice::FetchScreenVertex(const uint8_t* p, ScreenVertex& out) cons
 }
 
 bool SoftwareDevice::ToScreen(const ClipVertex& c, ScreenVertex& out) const {
-  const float rhw = 1.0f / c.w;
-  const float halfW = static_cast<float>(viewport_.Width) * 0.5f, halfH = static_cast<float>(viewport_.Height) * 0.5f;
-  out.x = static_cast<float>(viewport_.X) + (1.0f + c.x * rhw) * halfW;
-  out.y = static_cast<float>(viewport_.Y) + (1.0f - c.y * rhw) * halfH;
   // z == w gives exactly 1.0, the cleared depth, so LESSEQUAL keeps passing for the far plane.
-  out.z = viewport_.MinZ + c.z * rhw * (viewport_.MaxZ - viewport_.MinZ);
-  out.rhw = rhw;
+  const Float4 screen = ScreenOf(Float4{c.x, c.y, c.z, c.w});
+  out.x = screen[0], out.y = screen[1], out.z = screen[2];
+  out.rhw = 1.0f / c.w;
   out.r = c.r; out.g = c.g; out.b = c.b; out.a = c.a;
   out.u = c.u; out.v = c.v;
   out.fog = c.fog;

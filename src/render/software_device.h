@@ -159,8 +159,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
            Splat(LoadBytes<float>(p + 8)) * LoadBytes<Float4>(m[2]) + LoadBytes<Float4>(m[3]);
   }
   Float4 ScreenOf(Float4 clip) const {
-    // ToScreen's arithmetic, term for term: x and y from -1..1 to the viewport's pixels (y downwards),
-    // z into its depth range. (A z of -0 may come out +0: the same depth bits.)
+    // The viewport transform: x and y from -1..1 to the viewport's pixels (y downwards), z into its
+    // depth range. (A z of -0 may come out +0: the same depth bits.)
     const float rhw = 1.0f / clip[3];
     return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_ + vpOffset_;
   }
@@ -213,9 +213,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   bool vpTopFinite_ = false;        // rows 0-2 of viewProjection_ hold no infinity or NaN
   bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)
   D3DVIEWPORT8 viewport_{};
-  // The viewport transform's terms, as floats, renewed with viewport_.
-  float vpLeft_ = 0, vpTop_ = 0, vpHalfW_ = 0, vpHalfH_ = 0, vpMinZ_ = 0, vpRangeZ_ = 1;
-  Float4 vpScale_ = {0, 0, 1, 0}, vpOffset_ = {0, 0, 0, 0};  // the same for x, y, z at once
+  // The viewport transform's terms for x, y and z, renewed with viewport_.
+  Float4 vpScale_ = {0, 0, 1, 0}, vpOffset_ = {0, 0, 0, 0};
   D3DMATERIAL8 material_{};
   D3DLIGHT8 lights_[kMaxLights] = {};
   bool lightEnabled_[kMaxLights] = {};
