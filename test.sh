@@ -34,5 +34,5 @@ echo "== Fuzzing (bounded)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSV_FUZZ=ON \
   -DSV_TESTS=ON -DSV_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_all
-ctest --test-dir build-fuzz --output-on-failure -L fuzz
+ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
 echo "== All tests passed"
