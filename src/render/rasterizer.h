@@ -16,6 +16,7 @@
 namespace render {
 
 class Texture;
+struct TriangleSetup;  // rasterizer.cpp
 
 // ceil(x - 0.5): the pixel whose centre is nearest, exact halves going left/up. NaN and far values map
 // outside any target.
@@ -132,6 +133,9 @@ class Rasterizer {
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
+  // Whether small triangles may be scanned eight pixels at a time (the default); tests turn it off to
+  // hold the lanes to the scalar scan.
+  void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
 
   // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
   // finite z1 - z0, (z1 - z0) t lies between 0 and z1 - z0, so every interpolated z0 + (z1 - z0) t lies
@@ -224,6 +228,15 @@ class Rasterizer {
   template <bool XMajor>
   void PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps);
   void MaterialiseAllTiles();
+  // A triangle: set up once, then scanned with the work at each pixel picked once (rasterizer.cpp).
+  bool SetUpTriangle(const ScreenVertex* const corners[3], const PixelState& ps, TriangleSetup& t) const;
+  void SetUpTriangleLanes(TriangleSetup& t) const;
+  template <class Policy>
+  void ScanTriangle(const TriangleSetup& t, Policy fragment);
+  struct TextFragment;
+  struct ModulateFragment;
+  struct PackedFragment;
+  struct InterpolatedFragment;
 
   int width_ = 0, height_ = 0;
   // Line ends are pulled into [-2, width + 1] × [-2, height + 1]: x, y, x, y.
@@ -237,6 +250,7 @@ class Rasterizer {
   size_t tilesPerRow_ = 0;
   uint16_t uniformDepth_ = 0xFFFF;
   bool allUniform_ = true;  // no tile materialised since the last full depth clear
+  bool laneScan_ = true;
   // What the format holds. Last, so that its tables keep clear of the members the routes share
   // cache lines with.
   StoredColour stored_;
