@@ -128,6 +128,46 @@ unsigned MipLevelFor(const PixelState& ps, float lod) {
   return level >= static_cast<float>(last) ? last : static_cast<unsigned>(level);
 }
 
+// The pixel centres lo..hi between the least and greatest of three coordinates in 1/256 pixels, cut to
+// 0..limit - 1.
+void CentreSpan(const int64_t c[3], int64_t limit, int64_t& lo, int64_t& hi) {
+  const int64_t sub = static_cast<int64_t>(kSubpixel), low = std::min({c[0], c[1], c[2]});
+  const int64_t high = std::max({c[0], c[1], c[2]});
+  lo = std::max<int64_t>(low >= 0 ? (low + sub - 1) / sub : -((-low) / sub), 0);
+  hi = std::min<int64_t>(high >= 0 ? high / sub : -((-high + sub - 1) / sub), limit - 1);
+}
+
+// Mip level from the texel footprint of one pixel step (constant over the triangle; honoured simply).
+unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const PixelState& ps) {
+  if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || ps.texture->LevelCount() <= 1) return 0;
+  const float fa = static_cast<float>(area) / (kSubpixel * kSubpixel);
+  const float x0 = v[0]->x, y0 = v[0]->y, x1 = v[1]->x, y1 = v[1]->y, x2 = v[2]->x, y2 = v[2]->y;
+  auto grad = [&](float scale, float ScreenVertex::*q, float& ddx, float& ddy) {
+    const float q0 = v[0]->*q * scale, q1 = v[1]->*q * scale, q2 = v[2]->*q * scale;
+    ddx = ((q1 - q0) * (y2 - y0) - (q2 - q0) * (y1 - y0)) / fa;
+    ddy = ((q2 - q0) * (x1 - x0) - (q1 - q0) * (x2 - x0)) / fa;
+  };
+  float dudx, dudy, dvdx, dvdy;
+  grad(static_cast<float>(ps.texture->LevelAt(0).width), &ScreenVertex::u, dudx, dudy);
+  grad(static_cast<float>(ps.texture->LevelAt(0).height), &ScreenVertex::v, dvdx, dvdy);
+  const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
+  return MipLevelFor(ps, rho > 0.0f ? std::log2(rho) : 0.0f);
+}
+
+// One colour for the whole triangle when shading is flat, or when the corners share one whole-number
+// colour and one positive rhw (the program's screen quads): the weights k0 + k1 + k2 then sum to 1
+// within a few ulps, so the interpolated channels round back to that colour. Texture coordinates and
+// fog still interpolate per pixel.
+bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
+  const ScreenVertex& f = *v[0];
+  auto whole = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
+  auto same = [&f](const ScreenVertex& q) {
+    return f.r == q.r && f.g == q.g && f.b == q.b && f.a == q.a && f.rhw == q.rhw;
+  };
+  return ps.flatShade || (same(*v[1]) && same(*v[2]) && f.rhw > 1e-30f && f.rhw < 1e30f && whole(f.r) &&
+                          whole(f.g) && whole(f.b) && whole(f.a));
+}
+
 }  // namespace
 
 bool Rasterizer::CompareDepth(DWORD func, unsigned value, unsigned reference) {
@@ -463,266 +503,184 @@ void Rasterizer::PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, 
   }
 }
 
-// Everything about a triangle that holds for all of its pixels.
-struct TriangleSetup {
+// A triangle set up for its scan: everything that holds for all of its pixels.
+struct Rasterizer::Triangle {
   const ScreenVertex* v[3];  // clockwise on screen
-  int64_t X[3], Y[3];        // the corners in 1/256 pixels
-  // Edge i runs from corner i+1 to i+2 (opposite corner i); inside means E >= 0 on top/left edges, E > 0
-  // elsewhere (bias 0 or -1).
+  int64_t X[3], Y[3];        // in 1/256 pixels
+  // Edge i runs from corner i+1 to i+2 (opposite corner i); a pixel is inside where every E + bias >= 0,
+  // bias 0 on top and left edges, -1 elsewhere.
   int64_t ex[3], ey[3], bias[3];
-  int64_t minX, minY, maxX, maxY;  // the box of pixel centres, inside the target
+  int64_t minX, minY, maxX, maxY;  // the pixel centres of its box inside the target
   float inv;                       // 1 / twice the area
   unsigned level;                  // the mip level sampled
   bool constantColour, inLanes;
   uint32_t packed;  // the corners' colour, when constant
   TriangleLanes lanes;
 
+  bool SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+             const PixelState& ps);
+  template <class Policy>
+  void Scan(Policy fragment) const;
   int64_t EdgeAt(int i, int64_t px, int64_t py) const {
-    const int j = (i + 1) % 3;
-    return ex[i] * (py - Y[j]) - ey[i] * (px - X[j]);
+    return ex[i] * (py - Y[(i + 1) % 3]) - ey[i] * (px - X[(i + 1) % 3]);
   }
-  // An attribute at the weights k.
+  // Attributes at the corners' weights k.
   float At(const float k[3], float ScreenVertex::*attribute) const {
     return k[0] * (v[0]->*attribute) + k[1] * (v[1]->*attribute) + k[2] * (v[2]->*attribute);
   }
+  float U(const float k[3]) const { return At(k, &ScreenVertex::u); }
+  float V(const float k[3]) const { return At(k, &ScreenVertex::v); }
   float FogAt(const float k[3], const PixelState& ps) const { return ps.fog ? At(k, &ScreenVertex::fog) : 1.0f; }
+  uint32_t ColourAt(const float k[3]) const {
+    return Pack(Rgba{ToByte(At(k, &ScreenVertex::r)), ToByte(At(k, &ScreenVertex::g)), ToByte(At(k, &ScreenVertex::b)),
+                     ToByte(At(k, &ScreenVertex::a))});
+  }
+
+  // What a triangle does at each pixel it covers (Scan's fragment), picked once for the triangle.
+  struct PixelWork {
+    Rasterizer& r;
+    const Triangle& t;
+    const PixelState& ps;
+  };
+  // The general fragment, of the corners' colours interpolated, or packed once when they are one colour.
+  template <bool OneColour>
+  struct GeneralFragment : PixelWork {
+    SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
+      r.FragmentPacked(x, y, z, OneColour ? t.packed : t.ColourAt(k), t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
+    }
+  };
+  // A texel of one point-sampled level times the corners' one colour, through the general stages.
+  struct ModulateFragment : PixelWork {
+    PointSampler sampler;
+    Rgba diffuse;
+    bool white;
+    SV_LAMBDA_INLINE Rgba Texel(const float k[3]) const {
+      return Modulate(Unpack(sampler.At(t.U(k), t.V(k))), diffuse, white);
+    }
+    SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
+      const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
+      const uint16_t depth = DepthToBits(z);
+      if (r.DepthPasses(index, tile, depth, ps)) r.BlendAndWrite(index, tile, depth, Texel(k), t.FogAt(k, ps), ps);
+    }
+  };
+  // The program's text: the modulated texel with no alpha test or fog, blending off or SRCALPHA /
+  // INVSRCALPHA. BlendAndWrite's stages for these states, with the states read once a triangle rather
+  // than after every write to the picture (which, for all the compiler knows, may change them).
+  struct TextFragment : ModulateFragment {
+    bool over, test, lessEqual, write;
+    DWORD func;
+    SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
+      const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
+      const uint16_t depth = DepthToBits(z);
+      if (test) {
+        const uint16_t stored = r.tileUniform_[tile] ? r.uniformDepth_ : r.depth_[index];
+        if (!(lessEqual ? depth <= stored : Compare(func, depth, stored))) return;
+      }
+      const Rgba s = Texel(k);
+      uint32_t& dst = r.colour_[index];
+      if (!over || s.a == 255)
+        dst = Pack(s);
+      else if (s.a != 0)
+        dst = Pack(OverDestination(s, Unpack(dst)));
+      if (write) r.WriteDepth(index, tile, depth);
+    }
+  };
 };
 
-namespace {
-
-// The pixel centres lo..hi between the smallest and largest of three coordinates in 1/256 pixels,
-// cut to 0..limit - 1.
-void CentreSpan(const int64_t c[3], int64_t limit, int64_t& lo, int64_t& hi) {
-  const int64_t sub = static_cast<int64_t>(kSubpixel), low = std::min({c[0], c[1], c[2]}), high = std::max({c[0], c[1], c[2]});
-  lo = std::max<int64_t>(low >= 0 ? (low + sub - 1) / sub : -((-low) / sub), 0);
-  hi = std::min<int64_t>(high >= 0 ? high / sub : -((-high + sub - 1) / sub), limit - 1);
-}
-
-// Mip level from the texel footprint of one pixel step (constant over the triangle; honoured simply).
-unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const PixelState& ps) {
-  if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || ps.texture->LevelCount() <= 1) return 0;
-  const float fa = static_cast<float>(area) / (kSubpixel * kSubpixel);
-  const float x0 = v[0]->x, y0 = v[0]->y, x1 = v[1]->x, y1 = v[1]->y, x2 = v[2]->x, y2 = v[2]->y;
-  auto grad = [&](float scale, float ScreenVertex::*q, float& ddx, float& ddy) {
-    const float q0 = v[0]->*q * scale, q1 = v[1]->*q * scale, q2 = v[2]->*q * scale;
-    ddx = ((q1 - q0) * (y2 - y0) - (q2 - q0) * (y1 - y0)) / fa;
-    ddy = ((q2 - q0) * (x1 - x0) - (q1 - q0) * (x2 - x0)) / fa;
-  };
-  float dudx, dudy, dvdx, dvdy;
-  grad(static_cast<float>(ps.texture->LevelAt(0).width), &ScreenVertex::u, dudx, dudy);
-  grad(static_cast<float>(ps.texture->LevelAt(0).height), &ScreenVertex::v, dvdx, dvdy);
-  const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
-  return MipLevelFor(ps, rho > 0.0f ? std::log2(rho) : 0.0f);
-}
-
-// One colour for the whole triangle when shading is flat, or when the corners share one whole-number
-// colour and one positive rhw (the program's screen quads): the weights k0 + k1 + k2 then sum to 1
-// within a few ulps, so the interpolated channels round back to that colour. Texture coordinates and
-// fog still interpolate per pixel.
-bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
-  auto whole = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
-  auto same = [&](const ScreenVertex& q) {
-    return v[0]->r == q.r && v[0]->g == q.g && v[0]->b == q.b && v[0]->a == q.a && v[0]->rhw == q.rhw;
-  };
-  const ScreenVertex& f = *v[0];
-  return ps.flatShade || (same(*v[1]) && same(*v[2]) && f.rhw > 1e-30f && f.rhw < 1e30f && whole(f.r) &&
-                          whole(f.g) && whole(f.b) && whole(f.a));
-}
-
-}  // namespace
-
-bool Rasterizer::SetUpTriangle(const ScreenVertex* const corners[3], const PixelState& ps, TriangleSetup& t) const {
-  const ScreenVertex* v[3] = {corners[0], corners[1], corners[2]};
-  int64_t X[3], Y[3];
-  for (int i = 0; i < 3; ++i) {
-    X[i] = Snap(v[i]->x);
-    Y[i] = Snap(v[i]->y);
-  }
+// False when the triangle draws nothing.
+bool Rasterizer::Triangle::SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b,
+                                 const ScreenVertex& c, const PixelState& ps) {
+  v[0] = &a, v[1] = &b, v[2] = &c;
+  for (int i = 0; i < 3; ++i) X[i] = Snap(v[i]->x), Y[i] = Snap(v[i]->y);
   // Twice the signed area in y-down pixels: positive = clockwise as seen on screen (front-facing).
-  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
   if (area == 0 || (ps.cullMode == D3DCULL_CCW && area < 0) || (ps.cullMode == D3DCULL_CW && area > 0)) return false;
-  if (area < 0) {
-    std::swap(v[1], v[2]);
-    std::swap(X[1], X[2]);
-    std::swap(Y[1], Y[2]);
-    area = -area;
-  }
-  for (int i = 0; i < 3; ++i) {
-    t.v[i] = v[i];
-    t.X[i] = X[i];
-    t.Y[i] = Y[i];
-  }
+  if (area < 0) std::swap(v[1], v[2]), std::swap(X[1], X[2]), std::swap(Y[1], Y[2]);
   for (int i = 0; i < 3; ++i) {
     const int j = (i + 1) % 3, k = (i + 2) % 3;
-    t.ex[i] = X[k] - X[j];
-    t.ey[i] = Y[k] - Y[j];
-    t.bias[i] = t.ey[i] < 0 || (t.ey[i] == 0 && t.ex[i] > 0) ? 0 : -1;
+    ex[i] = X[k] - X[j];
+    ey[i] = Y[k] - Y[j];
+    bias[i] = ey[i] < 0 || (ey[i] == 0 && ex[i] > 0) ? 0 : -1;
   }
-  CentreSpan(X, width_, t.minX, t.maxX);
-  CentreSpan(Y, height_, t.minY, t.maxY);
-  if (t.minX > t.maxX || t.minY > t.maxY) return false;
-  t.level = TriangleMipLevel(v, area, ps);
-  t.constantColour = ConstantColour(v, ps);
-  t.packed = Pack(Rgba{ToByte(v[0]->r), ToByte(v[0]->g), ToByte(v[0]->b), ToByte(v[0]->a)});
-  t.inv = 1.0f / static_cast<float>(area);
-  SetUpTriangleLanes(t);
-  return true;
-}
-
-void Rasterizer::SetUpTriangleLanes(TriangleSetup& t) const {
+  CentreSpan(X, r.width_, minX, maxX);
+  CentreSpan(Y, r.height_, minY, maxY);
+  if (minX > maxX || minY > maxY) return false;
+  level = TriangleMipLevel(v, std::abs(area), ps);
+  constantColour = ConstantColour(v, ps);
+  packed = Pack(Rgba{ToByte(v[0]->r), ToByte(v[0]->g), ToByte(v[0]->b), ToByte(v[0]->a)});
+  inv = 1.0f / static_cast<float>(std::abs(area));
   // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
   // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge
   // values are linear in x and y, so their extremes lie at its corners.
   const int64_t sub = static_cast<int64_t>(kSubpixel);
-  t.inLanes = laneScan_ && t.maxX - t.minX < 64;
-  for (int i = 0; i < 3 && t.inLanes; ++i)
-    for (int64_t cy : {t.minY, t.maxY})
-      for (int64_t cx : {t.minX, t.maxX + 8}) {
-        const int64_t corner = t.EdgeAt(i, cx * sub, cy * sub);
-        t.inLanes = t.inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
+  inLanes = r.laneScan_ && maxX - minX < 64;
+  for (int i = 0; i < 3 && inLanes; ++i)
+    for (int64_t cy : {minY, maxY})
+      for (int64_t cx : {minX, maxX + 8}) {
+        const int64_t corner = EdgeAt(i, cx * sub, cy * sub);
+        inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
       }
-  if (!t.inLanes) return;
-  for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 8; ++j) t.lanes.laneStep[i][j] = static_cast<int32_t>(j * t.ey[i] * sub);
-    t.lanes.bias[i] = static_cast<int32_t>(t.bias[i]);
-    t.lanes.z[i] = t.v[i]->z;
-    t.lanes.rhw[i] = t.v[i]->rhw;
+  for (int i = 0; i < 3 && inLanes; ++i) {
+    for (int j = 0; j < 8; ++j) lanes.laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
+    lanes.bias[i] = static_cast<int32_t>(bias[i]);
+    lanes.z[i] = v[i]->z;
+    lanes.rhw[i] = v[i]->rhw;
+    lanes.inv = inv;
   }
-  t.lanes.inv = t.inv;
+  return true;
 }
 
 // Calls `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
 template <class Policy>
-void Rasterizer::ScanTriangle(const TriangleSetup& t, Policy fragment) {
-  const int64_t sub = static_cast<int64_t>(kSubpixel), minX = t.minX, maxX = t.maxX, minY = t.minY, maxY = t.maxY;
-  if (t.inLanes) {
+void Rasterizer::Triangle::Scan(Policy fragment) const {
+  const int64_t sub = static_cast<int64_t>(kSubpixel);
+  if (inLanes) {
     RowWeights w;
-    for (int64_t py = minY; py <= maxY; ++py) {
+    for (int64_t py = minY; py <= maxY; ++py)
       for (int64_t px = minX; px <= maxX; px += 8) {
         int32_t e[3];
-        for (int i = 0; i < 3; ++i) e[i] = static_cast<int32_t>(t.EdgeAt(i, px * sub, py * sub));
-        for (int inside = TriangleRowWeights(t.lanes, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
+        for (int i = 0; i < 3; ++i) e[i] = static_cast<int32_t>(EdgeAt(i, px * sub, py * sub));
+        for (int inside = TriangleRowWeights(lanes, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
              inside != 0; inside &= inside - 1) {
           const int j = __builtin_ctz(static_cast<unsigned>(inside));
           const float k[3] = {w.k0[j], w.k1[j], w.k2[j]};
           fragment(static_cast<int>(px) + j, static_cast<int>(py), w.z[j], k);
         }
       }
-    }
     return;
   }
   // The lanes' arithmetic (triangle_weights.cpp) one pixel at a time, term for term.
-  const float inv = t.inv;
   for (int64_t py = minY; py <= maxY; ++py) {
     int64_t e[3];
-    for (int i = 0; i < 3; ++i) e[i] = t.EdgeAt(i, minX * sub, py * sub);
+    for (int i = 0; i < 3; ++i) e[i] = EdgeAt(i, minX * sub, py * sub);
     for (int64_t px = minX; px <= maxX; ++px) {
-      if (e[0] + t.bias[0] >= 0 && e[1] + t.bias[1] >= 0 && e[2] + t.bias[2] >= 0) {
-        const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv;
-        const float l2 = 1.0f - l0 - l1;
-        const float z = l0 * t.v[0]->z + l1 * t.v[1]->z + l2 * t.v[2]->z;
-        const float p0 = l0 * t.v[0]->rhw, p1 = l1 * t.v[1]->rhw, p2 = l2 * t.v[2]->rhw, sum = p0 + p1 + p2;
+      if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
+        const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv, l2 = 1.0f - l0 - l1;
+        const float z = l0 * v[0]->z + l1 * v[1]->z + l2 * v[2]->z;
+        const float p0 = l0 * v[0]->rhw, p1 = l1 * v[1]->rhw, p2 = l2 * v[2]->rhw, sum = p0 + p1 + p2;
         const float k[3] = {sum != 0.0f ? p0 / sum : l0, sum != 0.0f ? p1 / sum : l1, sum != 0.0f ? p2 / sum : l2};
         fragment(static_cast<int>(px), static_cast<int>(py), z, k);
       }
-      for (int i = 0; i < 3; ++i) e[i] -= t.ey[i] * sub;
+      for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
     }
   }
 }
 
-// What a triangle does at each covered pixel, picked once for the triangle.
-
-// A texel of one point-sampled level times the corners' one colour.
-struct ModulatedTexel {
-  PointSampler sampler;
-  Rgba diffuse;
-  bool white;
-  SV_LAMBDA_INLINE Rgba At(const TriangleSetup& t, const float k[3]) const {
-    return Modulate(Unpack(sampler.At(t.At(k, &ScreenVertex::u), t.At(k, &ScreenVertex::v))), diffuse, white);
-  }
-};
-
-// The program's text: a modulated texel, no alpha test or fog, blending off or SRCALPHA / INVSRCALPHA.
-// BlendAndWrite's stages for these states, with the states read once a triangle rather than after
-// every write to the picture (which, for all the compiler knows, may change them).
-struct Rasterizer::TextFragment {
-  Rasterizer& r;
-  const TriangleSetup& t;
-  const ModulatedTexel texel;
-  const bool over, test, lessEqual, write;
-  const DWORD func;
-  SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-    const size_t index = static_cast<size_t>(y) * r.width_ + x;
-    const uint16_t depth = DepthToBits(z);
-    const size_t tile = r.TileOf(x, y);
-    if (test) {
-      const uint16_t stored = r.tileUniform_[tile] ? r.uniformDepth_ : r.depth_[index];
-      if (!(lessEqual ? depth <= stored : Compare(func, depth, stored))) return;
-    }
-    const Rgba s = texel.At(t, k);
-    uint32_t& dst = r.colour_[index];
-    if (!over || s.a == 255)
-      dst = Pack(s);
-    else if (s.a != 0)
-      dst = Pack(OverDestination(s, Unpack(dst)));
-    if (write) r.WriteDepth(index, tile, depth);
-  }
-};
-
-// A modulated texel in any other state: the general stages around it.
-struct Rasterizer::ModulateFragment {
-  Rasterizer& r;
-  const TriangleSetup& t;
-  const PixelState& ps;
-  const ModulatedTexel texel;
-  SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-    const size_t index = static_cast<size_t>(y) * r.width_ + x;
-    const uint16_t depth = DepthToBits(z);
-    const size_t tile = r.TileOf(x, y);
-    if (!r.DepthPasses(index, tile, depth, ps)) return;
-    const float fog = t.FogAt(k, ps);
-    r.BlendAndWrite(index, tile, depth, texel.At(t, k), fog, ps);
-  }
-};
-
-// The corners' one colour through the general fragment.
-struct Rasterizer::PackedFragment {
-  Rasterizer& r;
-  const TriangleSetup& t;
-  const PixelState& ps;
-  SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-    const float fog = t.FogAt(k, ps);
-    r.FragmentPacked(x, y, z, t.packed, t.At(k, &ScreenVertex::u), t.At(k, &ScreenVertex::v), fog, t.level, ps);
-  }
-};
-
-// Every attribute interpolated.
-struct Rasterizer::InterpolatedFragment {
-  Rasterizer& r;
-  const TriangleSetup& t;
-  const PixelState& ps;
-  SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-    r.Fragment(x, y, z, t.At(k, &ScreenVertex::r), t.At(k, &ScreenVertex::g), t.At(k, &ScreenVertex::b),
-               t.At(k, &ScreenVertex::a), t.At(k, &ScreenVertex::u), t.At(k, &ScreenVertex::v),
-               t.At(k, &ScreenVertex::fog), t.level, ps);
-  }
-};
-
 void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                               const PixelState& ps) {
-  const ScreenVertex* corners[3] = {&a, &b, &c};
-  TriangleSetup t;
-  if (!SetUpTriangle(corners, ps, t)) return;
-  if (!t.constantColour) return ScanTriangle(t, InterpolatedFragment{*this, t, ps});
-  if (!ps.textureModulate || LinearAt(ps, t.level)) return ScanTriangle(t, PackedFragment{*this, t, ps});
-  const ModulatedTexel texel{PointSampler(*ps.texture, t.level, ps.addressU, ps.addressV), Unpack(t.packed),
-                             t.packed == 0xFFFFFFFFu};
-  if (ps.alphaTest || ps.fog || !NoBlendOrOver(ps)) return ScanTriangle(t, ModulateFragment{*this, t, ps, texel});
+  Triangle t;
+  if (!t.SetUp(*this, a, b, c, ps)) return;
+  const Triangle::PixelWork work{*this, t, ps};
+  if (!t.constantColour) return t.Scan(Triangle::GeneralFragment<false>{work});
+  if (!ps.textureModulate || LinearAt(ps, t.level)) return t.Scan(Triangle::GeneralFragment<true>{work});
+  const Triangle::ModulateFragment modulate{
+      work, PointSampler(*ps.texture, t.level, ps.addressU, ps.addressV), Unpack(t.packed), t.packed == 0xFFFFFFFFu};
+  if (ps.alphaTest || ps.fog || !NoBlendOrOver(ps)) return t.Scan(modulate);
   // A triangle writes each pixel once, so the colours it blends over are those stored before it.
   if (ps.blend && !stored_.Exact())
     HoldArea(static_cast<int>(t.minX), static_cast<int>(t.minY), static_cast<int>(t.maxX), static_cast<int>(t.maxY));
-  ScanTriangle(t, TextFragment{*this, t, texel, ps.blend, ps.depthTest, ps.depthFunc == D3DCMP_LESSEQUAL,
-                               ps.depthTest && ps.depthWrite, ps.depthFunc});
+  t.Scan(Triangle::TextFragment{modulate, ps.blend, ps.depthTest, ps.depthFunc == D3DCMP_LESSEQUAL,
+                                ps.depthTest && ps.depthWrite, ps.depthFunc});
 }
 
 }  // namespace render

@@ -16,7 +16,6 @@
 namespace render {
 
 class Texture;
-struct TriangleSetup;  // rasterizer.cpp
 
 // ceil(x - 0.5): the pixel whose centre is nearest, exact halves going left/up. NaN and far values map
 // outside any target.
@@ -228,15 +227,8 @@ class Rasterizer {
   template <bool XMajor>
   void PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, const PixelState& ps);
   void MaterialiseAllTiles();
-  // A triangle: set up once, then scanned with the work at each pixel picked once (rasterizer.cpp).
-  bool SetUpTriangle(const ScreenVertex* const corners[3], const PixelState& ps, TriangleSetup& t) const;
-  void SetUpTriangleLanes(TriangleSetup& t) const;
-  template <class Policy>
-  void ScanTriangle(const TriangleSetup& t, Policy fragment);
-  struct TextFragment;
-  struct ModulateFragment;
-  struct PackedFragment;
-  struct InterpolatedFragment;
+  // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).
+  struct Triangle;
 
   int width_ = 0, height_ = 0;
   // Line ends are pulled into [-2, width + 1] × [-2, height + 1]: x, y, x, y.
