@@ -103,6 +103,7 @@ inline int Factor(DWORD f, int s, int d, int sa, int da) {
 
 // Sub-pixel precision of triangle vertices: 1/256 pixel, so ties on edges are decided exactly.
 constexpr float kSubpixel = 256.0f;
+constexpr int64_t kSubpixelSteps = 256;
 constexpr float kCoordLimit = 1 << 22;  // pixels; beyond this the fixed-point products could overflow
 
 inline int64_t Snap(float v) {
@@ -121,18 +122,10 @@ bool NoBlendOrOver(const PixelState& ps) {
   return !ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA);
 }
 
-unsigned MipLevelFor(const PixelState& ps, float lod) {
-  if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || !(lod > 0.5f)) return 0;
-  unsigned last = ps.texture->LevelCount() - 1;
-  float level = std::floor(lod + 0.5f);
-  return level >= static_cast<float>(last) ? last : static_cast<unsigned>(level);
-}
-
 // The pixel centres lo..hi between the least and greatest of three coordinates in 1/256 pixels, cut to
 // 0..limit - 1.
 void CentreSpan(const int64_t c[3], int64_t limit, int64_t& lo, int64_t& hi) {
-  const int64_t sub = static_cast<int64_t>(kSubpixel), low = std::min({c[0], c[1], c[2]});
-  const int64_t high = std::max({c[0], c[1], c[2]});
+  const int64_t sub = kSubpixelSteps, low = std::min({c[0], c[1], c[2]}), high = std::max({c[0], c[1], c[2]});
   lo = std::max<int64_t>(low >= 0 ? (low + sub - 1) / sub : -((-low) / sub), 0);
   hi = std::min<int64_t>(high >= 0 ? high / sub : -((-high + sub - 1) / sub), limit - 1);
 }
@@ -151,7 +144,9 @@ unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const Pi
   grad(static_cast<float>(ps.texture->LevelAt(0).width), &ScreenVertex::u, dudx, dudy);
   grad(static_cast<float>(ps.texture->LevelAt(0).height), &ScreenVertex::v, dvdx, dvdy);
   const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
-  return MipLevelFor(ps, rho > 0.0f ? std::log2(rho) : 0.0f);
+  const float lod = rho > 0.0f ? std::log2(rho) : 0.0f, level = std::floor(lod + 0.5f);
+  const unsigned last = ps.texture->LevelCount() - 1;
+  return !(lod > 0.5f) ? 0 : level >= static_cast<float>(last) ? last : static_cast<unsigned>(level);
 }
 
 // One colour for the whole triangle when shading is flat, or when the corners share one whole-number
@@ -329,20 +324,19 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
 
   const Rgba diffuse = Unpack(diffusePacked);
   Rgba s = diffuse;
+  auto texel = [&] {
+    return Unpack(SampleTexture(*ps.texture, level, u, v, LinearAt(ps, level), ps.addressU, ps.addressV));
+  };
   if (ps.textureModulate) {
-    s = Modulate(Unpack(SampleTexture(*ps.texture, level, u, v, LinearAt(ps, level), ps.addressU, ps.addressV)), diffuse,
-                 diffusePacked == 0xFFFFFFFFu);
+    s = Modulate(texel(), diffuse, diffusePacked == 0xFFFFFFFFu);
   } else if (!ps.diffuseOnly) {
-    // With no texture bound, the texture argument reads as opaque white.
-    Rgba tex{255, 255, 255, 255};
-    if (ps.texture) tex = Unpack(SampleTexture(*ps.texture, level, u, v, LinearAt(ps, level), ps.addressU, ps.addressV));
+    const Rgba tex = ps.texture ? texel() : Rgba{255, 255, 255, 255};  // no texture bound reads as opaque white
     const Rgba factor = Unpack(ps.textureFactor);
     const Rgba c1 = Arg(ps.colorArg1, diffuse, tex, factor), c2 = Arg(ps.colorArg2, diffuse, tex, factor);
     const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex, factor), a2 = Arg(ps.alphaArg2, diffuse, tex, factor);
-    s.r = Op(ps.colorOp, c1.r, c2.r, diffuse.r);
-    s.g = Op(ps.colorOp, c1.g, c2.g, diffuse.g);
-    s.b = Op(ps.colorOp, c1.b, c2.b, diffuse.b);
-    s.a = Op(ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp, a1.a, a2.a, diffuse.a);
+    const DWORD alphaOp = ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp;
+    s = {Op(ps.colorOp, c1.r, c2.r, diffuse.r), Op(ps.colorOp, c1.g, c2.g, diffuse.g),
+         Op(ps.colorOp, c1.b, c2.b, diffuse.b), Op(alphaOp, a1.a, a2.a, diffuse.a)};
   }
   BlendAndWrite(index, tile, depth, s, fog, ps);
 }
@@ -353,38 +347,26 @@ inline bool Rasterizer::DepthPasses(size_t index, size_t tile, uint16_t depth, c
 
 inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog,
                                       const PixelState& ps) {
-  int sr = s.r, sg = s.g, sb = s.b, sa = s.a;
-  if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(sa), ps.alphaRef & 0xFF)) return;
-
+  if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(s.a), ps.alphaRef & 0xFF)) return;
   if (ps.fog) {
     const Rgba fc = Unpack(ps.fogColor);
-    int f = ToByte(fog * 255.0f);
-    sr = Mul255(sr, f) + Mul255(fc.r, 255 - f);
-    sg = Mul255(sg, f) + Mul255(fc.g, 255 - f);
-    sb = Mul255(sb, f) + Mul255(fc.b, 255 - f);
+    const int f = ToByte(fog * 255.0f);
+    auto fogged = [f](int c, int fogC) { return Mul255(c, f) + Mul255(fogC, 255 - f); };
+    s = {fogged(s.r, fc.r), fogged(s.g, fc.g), fogged(s.b, fc.b), s.a};
   }
-
   uint32_t& dst = colour_[index];
   // Opaque source under SRCALPHA/INVSRCALPHA blending is a plain write, the common case of the scene.
   const bool alphaOver = ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA;
-  const bool opaqueOver = sa == 255 && alphaOver;
-  if (ps.blend && alphaOver && !opaqueOver) {
+  if (ps.blend && !(alphaOver && s.a == 255)) {
     const Rgba d = Unpack(ReadBack(dst));
-    const Rgba over = sa == 0 ? d : OverDestination(Rgba{sr, sg, sb, sa}, d);
-    sr = over.r, sg = over.g, sb = over.b, sa = over.a;
-  } else if (ps.blend && !opaqueOver) {
-    const Rgba d = Unpack(ReadBack(dst));
-    auto mix = [&](int s, int dc) {
-      return Clamp255(Mul255(s, Factor(ps.srcBlend, s, dc, sa, d.a)) + Mul255(dc, Factor(ps.destBlend, s, dc, sa, d.a)));
+    auto mix = [&](int c, int dc) {
+      return Clamp255(Mul255(c, Factor(ps.srcBlend, c, dc, s.a, d.a)) +
+                      Mul255(dc, Factor(ps.destBlend, c, dc, s.a, d.a)));
     };
-    int outA = Clamp255(Mul255(sa, Factor(ps.srcBlend, sa, d.a, sa, d.a)) +
-                        Mul255(d.a, Factor(ps.destBlend, sa, d.a, sa, d.a)));
-    sr = mix(sr, d.r);
-    sg = mix(sg, d.g);
-    sb = mix(sb, d.b);
-    sa = outA;
+    s = alphaOver ? (s.a == 0 ? d : OverDestination(s, d))
+                  : Rgba{mix(s.r, d.r), mix(s.g, d.g), mix(s.b, d.b), mix(s.a, d.a)};
   }
-  dst = Pack(Rgba{sr, sg, sb, sa});
+  dst = Pack(s);
   if (ps.depthTest && ps.depthWrite) WriteDepth(index, tile, depth);
 }
 
@@ -504,18 +486,17 @@ void Rasterizer::PlainWalk(const LineSteps& s, uint16_t depth, uint32_t colour, 
 }
 
 // A triangle set up for its scan: everything that holds for all of its pixels.
-struct Rasterizer::Triangle {
+struct Rasterizer::Triangle : TriangleLanes {
   const ScreenVertex* v[3];  // clockwise on screen
   int64_t X[3], Y[3];        // in 1/256 pixels
-  // Edge i runs from corner i+1 to i+2 (opposite corner i); a pixel is inside where every E + bias >= 0,
-  // bias 0 on top and left edges, -1 elsewhere.
-  int64_t ex[3], ey[3], bias[3];
+  // Edge i runs from corner i+1 to i+2 (opposite corner i); a pixel is inside where every E + bias >= 0
+  // (bias 0 on top and left edges, -1 elsewhere). TriangleLanes holds bias, 1 / twice the area, the
+  // corners' depths and rhw for both scans.
+  int64_t ex[3], ey[3];
   int64_t minX, minY, maxX, maxY;  // the pixel centres of its box inside the target
-  float inv;                       // 1 / twice the area
   unsigned level;                  // the mip level sampled
   bool constantColour, inLanes;
   uint32_t packed;  // the corners' colour, when constant
-  TriangleLanes lanes;
 
   bool SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
              const PixelState& ps);
@@ -578,10 +559,8 @@ struct Rasterizer::Triangle {
       }
       const Rgba s = Texel(k);
       uint32_t& dst = r.colour_[index];
-      if (!over || s.a == 255)
-        dst = Pack(s);
-      else if (s.a != 0)
-        dst = Pack(OverDestination(s, Unpack(dst)));
+      if (!over || s.a == 255) dst = Pack(s);
+      else if (s.a != 0) dst = Pack(OverDestination(s, Unpack(dst)));
       if (write) r.WriteDepth(index, tile, depth);
     }
   };
@@ -601,6 +580,8 @@ bool Rasterizer::Triangle::SetUp(const Rasterizer& r, const ScreenVertex& a, con
     ex[i] = X[k] - X[j];
     ey[i] = Y[k] - Y[j];
     bias[i] = ey[i] < 0 || (ey[i] == 0 && ex[i] > 0) ? 0 : -1;
+    z[i] = v[i]->z;
+    rhw[i] = v[i]->rhw;
   }
   CentreSpan(X, r.width_, minX, maxX);
   CentreSpan(Y, r.height_, minY, maxY);
@@ -612,7 +593,7 @@ bool Rasterizer::Triangle::SetUp(const Rasterizer& r, const ScreenVertex& a, con
   // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
   // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge
   // values are linear in x and y, so their extremes lie at its corners.
-  const int64_t sub = static_cast<int64_t>(kSubpixel);
+  const int64_t sub = kSubpixelSteps;
   inLanes = r.laneScan_ && maxX - minX < 64;
   for (int i = 0; i < 3 && inLanes; ++i)
     for (int64_t cy : {minY, maxY})
@@ -620,27 +601,22 @@ bool Rasterizer::Triangle::SetUp(const Rasterizer& r, const ScreenVertex& a, con
         const int64_t corner = EdgeAt(i, cx * sub, cy * sub);
         inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
       }
-  for (int i = 0; i < 3 && inLanes; ++i) {
-    for (int j = 0; j < 8; ++j) lanes.laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
-    lanes.bias[i] = static_cast<int32_t>(bias[i]);
-    lanes.z[i] = v[i]->z;
-    lanes.rhw[i] = v[i]->rhw;
-    lanes.inv = inv;
-  }
+  for (int i = 0; i < 3 && inLanes; ++i)
+    for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
   return true;
 }
 
 // Calls `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
 template <class Policy>
 void Rasterizer::Triangle::Scan(Policy fragment) const {
-  const int64_t sub = static_cast<int64_t>(kSubpixel);
+  const int64_t sub = kSubpixelSteps;
   if (inLanes) {
     RowWeights w;
     for (int64_t py = minY; py <= maxY; ++py)
       for (int64_t px = minX; px <= maxX; px += 8) {
         int32_t e[3];
         for (int i = 0; i < 3; ++i) e[i] = static_cast<int32_t>(EdgeAt(i, px * sub, py * sub));
-        for (int inside = TriangleRowWeights(lanes, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
+        for (int inside = TriangleRowWeights(*this, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
              inside != 0; inside &= inside - 1) {
           const int j = __builtin_ctz(static_cast<unsigned>(inside));
           const float k[3] = {w.k0[j], w.k1[j], w.k2[j]};
@@ -656,10 +632,9 @@ void Rasterizer::Triangle::Scan(Policy fragment) const {
     for (int64_t px = minX; px <= maxX; ++px) {
       if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
         const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv, l2 = 1.0f - l0 - l1;
-        const float z = l0 * v[0]->z + l1 * v[1]->z + l2 * v[2]->z;
-        const float p0 = l0 * v[0]->rhw, p1 = l1 * v[1]->rhw, p2 = l2 * v[2]->rhw, sum = p0 + p1 + p2;
+        const float p0 = l0 * rhw[0], p1 = l1 * rhw[1], p2 = l2 * rhw[2], sum = p0 + p1 + p2;
         const float k[3] = {sum != 0.0f ? p0 / sum : l0, sum != 0.0f ? p1 / sum : l1, sum != 0.0f ? p2 / sum : l2};
-        fragment(static_cast<int>(px), static_cast<int>(py), z, k);
+        fragment(static_cast<int>(px), static_cast<int>(py), l0 * z[0] + l1 * z[1] + l2 * z[2], k);
       }
       for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
     }

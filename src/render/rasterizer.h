@@ -132,8 +132,7 @@ class Rasterizer {
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
-  // Whether small triangles may be scanned eight pixels at a time (the default); tests turn it off to
-  // hold the lanes to the scalar scan.
+  // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
 
   // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
