@@ -172,10 +172,9 @@ bool Rasterizer::CompareDepth(DWORD func, unsigned value, unsigned reference) {
 void Rasterizer::DeriveFlags(PixelState& ps) {
   // With no texture, the texture argument is opaque white: MODULATE by it, or selecting diffuse,
   // leaves the diffuse colour unchanged.
-  auto passesDiffuse = [](DWORD op, DWORD arg1, DWORD arg2) {
-    auto plain = [](DWORD a) { return (a & ~D3DTA_SELECTMASK) == 0; };
-    auto isDiffuse = [&](DWORD a) { return plain(a) && (a == D3DTA_DIFFUSE || a == D3DTA_CURRENT); };
-    auto isWhiteOrDiffuse = [&](DWORD a) { return plain(a) && (isDiffuse(a) || a == D3DTA_TEXTURE); };
+  auto isDiffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };  // plain, no modifiers
+  auto passesDiffuse = [&](DWORD op, DWORD arg1, DWORD arg2) {
+    auto isWhiteOrDiffuse = [&](DWORD a) { return isDiffuse(a) || a == D3DTA_TEXTURE; };
     switch (op) {
       case D3DTOP_DISABLE: return true;
       case D3DTOP_SELECTARG1: return isDiffuse(arg1);
@@ -195,9 +194,8 @@ void Rasterizer::DeriveFlags(PixelState& ps) {
                             (ps.alphaOp == D3DTOP_SELECTARG2 && white(ps.alphaArg2)) ||
                             (ps.alphaOp == D3DTOP_MODULATE && white(ps.alphaArg1) && white(ps.alphaArg2)));
   ps.plainAlpha = !ps.diffuseOnly && opaqueAlpha ? 0xFF000000u : 0u;
-  auto textureTimesDiffuse = [](DWORD op, DWORD a1, DWORD a2) {
-    auto diffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
-    return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && diffuse(a2)) || (diffuse(a1) && a2 == D3DTA_TEXTURE));
+  auto textureTimesDiffuse = [&](DWORD op, DWORD a1, DWORD a2) {
+    return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && isDiffuse(a2)) || (isDiffuse(a1) && a2 == D3DTA_TEXTURE));
   };
   ps.textureModulate = ps.texture && textureTimesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
                        textureTimesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2);
@@ -498,10 +496,80 @@ struct Rasterizer::Triangle : TriangleLanes {
   bool constantColour, inLanes;
   uint32_t packed;  // the corners' colour, when constant
 
+  // False when the triangle draws nothing.
   bool SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-             const PixelState& ps);
+             const PixelState& ps) {
+    v[0] = &a, v[1] = &b, v[2] = &c;
+    for (int i = 0; i < 3; ++i) X[i] = Snap(v[i]->x), Y[i] = Snap(v[i]->y);
+    // Twice the signed area in y-down pixels: positive = clockwise as seen on screen (front-facing).
+    const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    if (area == 0 || (ps.cullMode == D3DCULL_CCW && area < 0) || (ps.cullMode == D3DCULL_CW && area > 0)) return false;
+    if (area < 0) std::swap(v[1], v[2]), std::swap(X[1], X[2]), std::swap(Y[1], Y[2]);
+    for (int i = 0; i < 3; ++i) {
+      const int j = (i + 1) % 3, k = (i + 2) % 3;
+      ex[i] = X[k] - X[j];
+      ey[i] = Y[k] - Y[j];
+      bias[i] = ey[i] < 0 || (ey[i] == 0 && ex[i] > 0) ? 0 : -1;
+      z[i] = v[i]->z;
+      rhw[i] = v[i]->rhw;
+    }
+    CentreSpan(X, r.width_, minX, maxX);
+    CentreSpan(Y, r.height_, minY, maxY);
+    if (minX > maxX || minY > maxY) return false;
+    level = TriangleMipLevel(v, std::abs(area), ps);
+    constantColour = ConstantColour(v, ps);
+    packed = Pack(Rgba{ToByte(v[0]->r), ToByte(v[0]->g), ToByte(v[0]->b), ToByte(v[0]->a)});
+    inv = 1.0f / static_cast<float>(std::abs(area));
+    // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
+    // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge
+    // values are linear in x and y, so their extremes lie at its corners.
+    const int64_t sub = kSubpixelSteps;
+    inLanes = r.laneScan_ && maxX - minX < 64;
+    for (int i = 0; i < 3 && inLanes; ++i)
+      for (int64_t cy : {minY, maxY})
+        for (int64_t cx : {minX, maxX + 8}) {
+          const int64_t corner = EdgeAt(i, cx * sub, cy * sub);
+          inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
+        }
+    for (int i = 0; i < 3 && inLanes; ++i)
+      for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
+    return true;
+  }
+
+  // Calls `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
   template <class Policy>
-  void Scan(Policy fragment) const;
+  void Scan(Policy fragment) const {
+    const int64_t sub = kSubpixelSteps;
+    if (inLanes) {
+      RowWeights w;
+      for (int64_t py = minY; py <= maxY; ++py)
+        for (int64_t px = minX; px <= maxX; px += 8) {
+          int32_t e[3];
+          for (int i = 0; i < 3; ++i) e[i] = static_cast<int32_t>(EdgeAt(i, px * sub, py * sub));
+          for (int inside = TriangleRowWeights(*this, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
+               inside != 0; inside &= inside - 1) {
+            const int j = __builtin_ctz(static_cast<unsigned>(inside));
+            const float k[3] = {w.k0[j], w.k1[j], w.k2[j]};
+            fragment(static_cast<int>(px) + j, static_cast<int>(py), w.z[j], k);
+          }
+        }
+      return;
+    }
+    // The lanes' arithmetic (triangle_weights.cpp) one pixel at a time, term for term.
+    for (int64_t py = minY; py <= maxY; ++py) {
+      int64_t e[3];
+      for (int i = 0; i < 3; ++i) e[i] = EdgeAt(i, minX * sub, py * sub);
+      for (int64_t px = minX; px <= maxX; ++px) {
+        if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
+          const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv, l2 = 1.0f - l0 - l1;
+          const float p0 = l0 * rhw[0], p1 = l1 * rhw[1], p2 = l2 * rhw[2], sum = p0 + p1 + p2;
+          const float k[3] = {sum != 0.0f ? p0 / sum : l0, sum != 0.0f ? p1 / sum : l1, sum != 0.0f ? p2 / sum : l2};
+          fragment(static_cast<int>(px), static_cast<int>(py), l0 * z[0] + l1 * z[1] + l2 * z[2], k);
+        }
+        for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
+      }
+    }
+  }
   int64_t EdgeAt(int i, int64_t px, int64_t py) const {
     return ex[i] * (py - Y[(i + 1) % 3]) - ey[i] * (px - X[(i + 1) % 3]);
   }
@@ -512,22 +580,16 @@ struct Rasterizer::Triangle : TriangleLanes {
   float U(const float k[3]) const { return At(k, &ScreenVertex::u); }
   float V(const float k[3]) const { return At(k, &ScreenVertex::v); }
   float FogAt(const float k[3], const PixelState& ps) const { return ps.fog ? At(k, &ScreenVertex::fog) : 1.0f; }
-  uint32_t ColourAt(const float k[3]) const {
-    return Pack(Rgba{ToByte(At(k, &ScreenVertex::r)), ToByte(At(k, &ScreenVertex::g)), ToByte(At(k, &ScreenVertex::b)),
-                     ToByte(At(k, &ScreenVertex::a))});
-  }
 
   // What a triangle does at each pixel it covers (Scan's fragment), picked once for the triangle.
-  struct PixelWork {
-    Rasterizer& r;
-    const Triangle& t;
-    const PixelState& ps;
-  };
+  struct PixelWork { Rasterizer& r; const Triangle& t; const PixelState& ps; };
   // The general fragment, of the corners' colours interpolated, or packed once when they are one colour.
   template <bool OneColour>
   struct GeneralFragment : PixelWork {
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-      r.FragmentPacked(x, y, z, OneColour ? t.packed : t.ColourAt(k), t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
+      if (OneColour) return r.FragmentPacked(x, y, z, t.packed, t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
+      r.Fragment(x, y, z, t.At(k, &ScreenVertex::r), t.At(k, &ScreenVertex::g), t.At(k, &ScreenVertex::b),
+                 t.At(k, &ScreenVertex::a), t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
     }
   };
   // A texel of one point-sampled level times the corners' one colour, through the general stages.
@@ -565,81 +627,6 @@ struct Rasterizer::Triangle : TriangleLanes {
     }
   };
 };
-
-// False when the triangle draws nothing.
-bool Rasterizer::Triangle::SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b,
-                                 const ScreenVertex& c, const PixelState& ps) {
-  v[0] = &a, v[1] = &b, v[2] = &c;
-  for (int i = 0; i < 3; ++i) X[i] = Snap(v[i]->x), Y[i] = Snap(v[i]->y);
-  // Twice the signed area in y-down pixels: positive = clockwise as seen on screen (front-facing).
-  const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (area == 0 || (ps.cullMode == D3DCULL_CCW && area < 0) || (ps.cullMode == D3DCULL_CW && area > 0)) return false;
-  if (area < 0) std::swap(v[1], v[2]), std::swap(X[1], X[2]), std::swap(Y[1], Y[2]);
-  for (int i = 0; i < 3; ++i) {
-    const int j = (i + 1) % 3, k = (i + 2) % 3;
-    ex[i] = X[k] - X[j];
-    ey[i] = Y[k] - Y[j];
-    bias[i] = ey[i] < 0 || (ey[i] == 0 && ex[i] > 0) ? 0 : -1;
-    z[i] = v[i]->z;
-    rhw[i] = v[i]->rhw;
-  }
-  CentreSpan(X, r.width_, minX, maxX);
-  CentreSpan(Y, r.height_, minY, maxY);
-  if (minX > maxX || minY > maxY) return false;
-  level = TriangleMipLevel(v, std::abs(area), ps);
-  constantColour = ConstantColour(v, ps);
-  packed = Pack(Rgba{ToByte(v[0]->r), ToByte(v[0]->g), ToByte(v[0]->b), ToByte(v[0]->a)});
-  inv = 1.0f / static_cast<float>(std::abs(area));
-  // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
-  // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge
-  // values are linear in x and y, so their extremes lie at its corners.
-  const int64_t sub = kSubpixelSteps;
-  inLanes = r.laneScan_ && maxX - minX < 64;
-  for (int i = 0; i < 3 && inLanes; ++i)
-    for (int64_t cy : {minY, maxY})
-      for (int64_t cx : {minX, maxX + 8}) {
-        const int64_t corner = EdgeAt(i, cx * sub, cy * sub);
-        inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
-      }
-  for (int i = 0; i < 3 && inLanes; ++i)
-    for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
-  return true;
-}
-
-// Calls `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
-template <class Policy>
-void Rasterizer::Triangle::Scan(Policy fragment) const {
-  const int64_t sub = kSubpixelSteps;
-  if (inLanes) {
-    RowWeights w;
-    for (int64_t py = minY; py <= maxY; ++py)
-      for (int64_t px = minX; px <= maxX; px += 8) {
-        int32_t e[3];
-        for (int i = 0; i < 3; ++i) e[i] = static_cast<int32_t>(EdgeAt(i, px * sub, py * sub));
-        for (int inside = TriangleRowWeights(*this, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
-             inside != 0; inside &= inside - 1) {
-          const int j = __builtin_ctz(static_cast<unsigned>(inside));
-          const float k[3] = {w.k0[j], w.k1[j], w.k2[j]};
-          fragment(static_cast<int>(px) + j, static_cast<int>(py), w.z[j], k);
-        }
-      }
-    return;
-  }
-  // The lanes' arithmetic (triangle_weights.cpp) one pixel at a time, term for term.
-  for (int64_t py = minY; py <= maxY; ++py) {
-    int64_t e[3];
-    for (int i = 0; i < 3; ++i) e[i] = EdgeAt(i, minX * sub, py * sub);
-    for (int64_t px = minX; px <= maxX; ++px) {
-      if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
-        const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv, l2 = 1.0f - l0 - l1;
-        const float p0 = l0 * rhw[0], p1 = l1 * rhw[1], p2 = l2 * rhw[2], sum = p0 + p1 + p2;
-        const float k[3] = {sum != 0.0f ? p0 / sum : l0, sum != 0.0f ? p1 / sum : l1, sum != 0.0f ? p2 / sum : l2};
-        fragment(static_cast<int>(px), static_cast<int>(py), l0 * z[0] + l1 * z[1] + l2 * z[2], k);
-      }
-      for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
-    }
-  }
-}
 
 void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                               const PixelState& ps) {
