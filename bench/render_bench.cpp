@@ -2,7 +2,8 @@
 //   BM_IdealPointKernel     one loop: 150 000 points × fixed world·view·projection, one pixel each;
 //   BM_DrawPointCalls       the same points as 150 000 single-point DrawPrimitiveUP calls (FVF 0x142);
 //   BM_DrawPointWorldCalls  per point a world-translation SetTransform + DrawPrimitive of a 1-point buffer;
-//   BM_DrawLineCalls        150 000 DrawPrimitiveUP line segments along a Lorenz trajectory.
+//   BM_DrawLineCalls        150 000 DrawPrimitiveUP line segments along a Lorenz trajectory;
+//   BM_DrawText             a screen of 16 × 16 glyph quads (textured, MODULATE, alpha blended, as the text).
 // Each reports `allocs`: heap allocations per iteration inside the timed draw loop (must be 0).
 // bench/README.md explains the ratios to watch.
 #include <benchmark/benchmark.h>
@@ -197,6 +198,57 @@ void BM_DrawLineCalls(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_DrawLineCalls)->Arg(150000)->Unit(benchmark::kMillisecond);
+
+// A font-like texture: 16 × 16 cells of opaque, clear and half-covered texels.
+IDirect3DTexture8* FontTexture(IDirect3DDevice8* device) {
+  IDirect3DTexture8* texture = nullptr;
+  D3DLOCKED_RECT locked{};
+  if (FAILED(device->CreateTexture(256, 256, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture)) ||
+      FAILED(texture->LockRect(0, &locked, nullptr, 0)))
+    std::abort();
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      const uint32_t alpha = (x * 7 + y * 3) % 5 == 0 ? 0x80u : ((x ^ y) & 4 ? 0xFFu : 0u);
+      static_cast<uint32_t*>(locked.pBits)[y * (locked.Pitch / 4) + x] = alpha << 24 | 0xFFFFFF;
+    }
+  texture->UnlockRect(0);
+  return texture;
+}
+
+void BM_DrawText(benchmark::State& state) {
+  struct GlyphVertex {
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+    float u, v;
+  };
+  Device d;
+  IDirect3DTexture8* font = FontTexture(d.device);
+  d.device->SetTexture(0, font);
+  d.device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  d.device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  d.device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+  d.device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  size_t glyphs = 0;
+  for (auto _ : state) {
+    d.BeginFrame();
+    for (int row = 0; row < kHeight / 16; ++row)
+      for (int column = 0; column < kWidth / 16; ++column, ++glyphs) {
+        const float x = static_cast<float>(column * 16), y = static_cast<float>(row * 16);
+        const float u = static_cast<float>(glyphs % 16) / 16, v = static_cast<float>(glyphs / 16 % 16) / 16;
+        const D3DCOLOR colour = row % 2 ? 0xFFFFFF00 : 0xFFFFFFFF;
+        const GlyphVertex quad[4] = {{x, y, 0, 1, colour, u, v},
+                                     {x + 16, y, 0, 1, colour, u + 0.0625f, v},
+                                     {x + 16, y + 16, 0, 1, colour, u + 0.0625f, v + 0.0625f},
+                                     {x, y + 16, 0, 1, colour, u, v + 0.0625f}};
+        d.device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof quad[0]);
+      }
+    d.device->EndScene();
+  }
+  d.device->SetTexture(0, nullptr);
+  font->Release();
+  state.SetItemsProcessed(static_cast<int64_t>(glyphs));
+}
+BENCHMARK(BM_DrawText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

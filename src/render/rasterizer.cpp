@@ -103,6 +103,7 @@ inline int Factor(DWORD f, int s, int d, int sa, int da) {
 
 // Sub-pixel precision of triangle vertices: 1/256 pixel, so ties on edges are decided exactly.
 constexpr float kSubpixel = 256.0f;
+constexpr int64_t kSubpixelSteps = 256;
 constexpr float kCoordLimit = 1 << 22;  // pixels; beyond this the fixed-point products could overflow
 
 inline int64_t Snap(float v) {
@@ -111,11 +112,55 @@ inline int64_t Snap(float v) {
   return static_cast<int64_t>(std::lround(v * kSubpixel));
 }
 
-unsigned MipLevelFor(const PixelState& ps, float lod) {
-  if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || !(lod > 0.5f)) return 0;
-  unsigned last = ps.texture->LevelCount() - 1;
-  float level = std::floor(lod + 0.5f);
-  return level >= static_cast<float>(last) ? last : static_cast<unsigned>(level);
+// Whether a texture is sampled bilinearly at mip `level`.
+bool LinearAt(const PixelState& ps, unsigned level) {
+  return (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
+}
+
+// Blending off or SRCALPHA / INVSRCALPHA: an opaque source is then written unchanged.
+bool NoBlendOrOver(const PixelState& ps) {
+  return !ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA);
+}
+
+// The pixel centres lo..hi between the least and greatest of three coordinates in 1/256 pixels, cut to
+// 0..limit - 1.
+void CentreSpan(const int64_t c[3], int64_t limit, int64_t& lo, int64_t& hi) {
+  const int64_t sub = kSubpixelSteps, low = std::min({c[0], c[1], c[2]}), high = std::max({c[0], c[1], c[2]});
+  lo = std::max<int64_t>(low >= 0 ? (low + sub - 1) / sub : -((-low) / sub), 0);
+  hi = std::min<int64_t>(high >= 0 ? high / sub : -((-high + sub - 1) / sub), limit - 1);
+}
+
+// Mip level from the texel footprint of one pixel step (constant over the triangle; honoured simply).
+unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const PixelState& ps) {
+  if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || ps.texture->LevelCount() <= 1) return 0;
+  const float fa = static_cast<float>(area) / (kSubpixel * kSubpixel);
+  const float x0 = v[0]->x, y0 = v[0]->y, x1 = v[1]->x, y1 = v[1]->y, x2 = v[2]->x, y2 = v[2]->y;
+  auto grad = [&](float scale, float ScreenVertex::*q, float& ddx, float& ddy) {
+    const float q0 = v[0]->*q * scale, q1 = v[1]->*q * scale, q2 = v[2]->*q * scale;
+    ddx = ((q1 - q0) * (y2 - y0) - (q2 - q0) * (y1 - y0)) / fa;
+    ddy = ((q2 - q0) * (x1 - x0) - (q1 - q0) * (x2 - x0)) / fa;
+  };
+  float dudx, dudy, dvdx, dvdy;
+  grad(static_cast<float>(ps.texture->LevelAt(0).width), &ScreenVertex::u, dudx, dudy);
+  grad(static_cast<float>(ps.texture->LevelAt(0).height), &ScreenVertex::v, dvdx, dvdy);
+  const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
+  const float lod = rho > 0.0f ? std::log2(rho) : 0.0f, level = std::floor(lod + 0.5f);
+  const unsigned last = ps.texture->LevelCount() - 1;
+  return !(lod > 0.5f) ? 0 : level >= static_cast<float>(last) ? last : static_cast<unsigned>(level);
+}
+
+// One colour for the whole triangle when shading is flat, or when the corners share one whole-number
+// colour and one positive rhw (the program's screen quads): the weights k0 + k1 + k2 then sum to 1
+// within a few ulps, so the interpolated channels round back to that colour. Texture coordinates and
+// fog still interpolate per pixel.
+bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
+  const ScreenVertex& f = *v[0];
+  auto whole = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
+  auto same = [&f](const ScreenVertex& q) {
+    return f.r == q.r && f.g == q.g && f.b == q.b && f.a == q.a && f.rhw == q.rhw;
+  };
+  return ps.flatShade || (same(*v[1]) && same(*v[2]) && f.rhw > 1e-30f && f.rhw < 1e30f && whole(f.r) &&
+                          whole(f.g) && whole(f.b) && whole(f.a));
 }
 
 }  // namespace
@@ -127,10 +172,9 @@ bool Rasterizer::CompareDepth(DWORD func, unsigned value, unsigned reference) {
 void Rasterizer::DeriveFlags(PixelState& ps) {
   // With no texture, the texture argument is opaque white: MODULATE by it, or selecting diffuse,
   // leaves the diffuse colour unchanged.
-  auto passesDiffuse = [](DWORD op, DWORD arg1, DWORD arg2) {
-    auto plain = [](DWORD a) { return (a & ~D3DTA_SELECTMASK) == 0; };
-    auto isDiffuse = [&](DWORD a) { return plain(a) && (a == D3DTA_DIFFUSE || a == D3DTA_CURRENT); };
-    auto isWhiteOrDiffuse = [&](DWORD a) { return plain(a) && (isDiffuse(a) || a == D3DTA_TEXTURE); };
+  auto isDiffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };  // plain, no modifiers
+  auto passesDiffuse = [&](DWORD op, DWORD arg1, DWORD arg2) {
+    auto isWhiteOrDiffuse = [&](DWORD a) { return isDiffuse(a) || a == D3DTA_TEXTURE; };
     switch (op) {
       case D3DTOP_DISABLE: return true;
       case D3DTOP_SELECTARG1: return isDiffuse(arg1);
@@ -150,17 +194,15 @@ void Rasterizer::DeriveFlags(PixelState& ps) {
                             (ps.alphaOp == D3DTOP_SELECTARG2 && white(ps.alphaArg2)) ||
                             (ps.alphaOp == D3DTOP_MODULATE && white(ps.alphaArg1) && white(ps.alphaArg2)));
   ps.plainAlpha = !ps.diffuseOnly && opaqueAlpha ? 0xFF000000u : 0u;
-  auto textureTimesDiffuse = [](DWORD op, DWORD a1, DWORD a2) {
-    auto diffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
-    return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && diffuse(a2)) || (diffuse(a1) && a2 == D3DTA_TEXTURE));
+  auto textureTimesDiffuse = [&](DWORD op, DWORD a1, DWORD a2) {
+    return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && isDiffuse(a2)) || (isDiffuse(a1) && a2 == D3DTA_TEXTURE));
   };
   ps.textureModulate = ps.texture && textureTimesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
                        textureTimesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2);
   // The blender leaves an opaque source unchanged under SRCALPHA / INVSRCALPHA (the fragment path
   // treats it as a plain write too), and a disabled blender leaves every source unchanged.
   ps.sameDepthPasses = !ps.depthTest || Compare(ps.depthFunc, 0, 0);
-  ps.plainWrite = (ps.diffuseOnly || opaqueAlpha) && !ps.alphaTest &&
-                  (!ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA));
+  ps.plainWrite = (ps.diffuseOnly || opaqueAlpha) && !ps.alphaTest && NoBlendOrOver(ps);
 }
 
 void Rasterizer::Resize(int width, int height) {
@@ -280,24 +322,19 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
 
   const Rgba diffuse = Unpack(diffusePacked);
   Rgba s = diffuse;
+  auto texel = [&] {
+    return Unpack(SampleTexture(*ps.texture, level, u, v, LinearAt(ps, level), ps.addressU, ps.addressV));
+  };
   if (ps.textureModulate) {
-    const bool linear = (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
-    s = Modulate(Unpack(SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV)), diffuse,
-                 diffusePacked == 0xFFFFFFFFu);
+    s = Modulate(texel(), diffuse, diffusePacked == 0xFFFFFFFFu);
   } else if (!ps.diffuseOnly) {
-    // With no texture bound, the texture argument reads as opaque white.
-    Rgba tex{255, 255, 255, 255};
-    if (ps.texture) {
-      bool linear = (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
-      tex = Unpack(SampleTexture(*ps.texture, level, u, v, linear, ps.addressU, ps.addressV));
-    }
+    const Rgba tex = ps.texture ? texel() : Rgba{255, 255, 255, 255};  // no texture bound reads as opaque white
     const Rgba factor = Unpack(ps.textureFactor);
     const Rgba c1 = Arg(ps.colorArg1, diffuse, tex, factor), c2 = Arg(ps.colorArg2, diffuse, tex, factor);
     const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex, factor), a2 = Arg(ps.alphaArg2, diffuse, tex, factor);
-    s.r = Op(ps.colorOp, c1.r, c2.r, diffuse.r);
-    s.g = Op(ps.colorOp, c1.g, c2.g, diffuse.g);
-    s.b = Op(ps.colorOp, c1.b, c2.b, diffuse.b);
-    s.a = Op(ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp, a1.a, a2.a, diffuse.a);
+    const DWORD alphaOp = ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp;
+    s = {Op(ps.colorOp, c1.r, c2.r, diffuse.r), Op(ps.colorOp, c1.g, c2.g, diffuse.g),
+         Op(ps.colorOp, c1.b, c2.b, diffuse.b), Op(alphaOp, a1.a, a2.a, diffuse.a)};
   }
   BlendAndWrite(index, tile, depth, s, fog, ps);
 }
@@ -308,38 +345,26 @@ inline bool Rasterizer::DepthPasses(size_t index, size_t tile, uint16_t depth, c
 
 inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog,
                                       const PixelState& ps) {
-  int sr = s.r, sg = s.g, sb = s.b, sa = s.a;
-  if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(sa), ps.alphaRef & 0xFF)) return;
-
+  if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(s.a), ps.alphaRef & 0xFF)) return;
   if (ps.fog) {
     const Rgba fc = Unpack(ps.fogColor);
-    int f = ToByte(fog * 255.0f);
-    sr = Mul255(sr, f) + Mul255(fc.r, 255 - f);
-    sg = Mul255(sg, f) + Mul255(fc.g, 255 - f);
-    sb = Mul255(sb, f) + Mul255(fc.b, 255 - f);
+    const int f = ToByte(fog * 255.0f);
+    auto fogged = [f](int c, int fogC) { return Mul255(c, f) + Mul255(fogC, 255 - f); };
+    s = {fogged(s.r, fc.r), fogged(s.g, fc.g), fogged(s.b, fc.b), s.a};
   }
-
   uint32_t& dst = colour_[index];
   // Opaque source under SRCALPHA/INVSRCALPHA blending is a plain write, the common case of the scene.
   const bool alphaOver = ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA;
-  const bool opaqueOver = sa == 255 && alphaOver;
-  if (ps.blend && alphaOver && !opaqueOver) {
+  if (ps.blend && !(alphaOver && s.a == 255)) {
     const Rgba d = Unpack(ReadBack(dst));
-    const Rgba over = sa == 0 ? d : OverDestination(Rgba{sr, sg, sb, sa}, d);
-    sr = over.r, sg = over.g, sb = over.b, sa = over.a;
-  } else if (ps.blend && !opaqueOver) {
-    const Rgba d = Unpack(ReadBack(dst));
-    auto mix = [&](int s, int dc) {
-      return Clamp255(Mul255(s, Factor(ps.srcBlend, s, dc, sa, d.a)) + Mul255(dc, Factor(ps.destBlend, s, dc, sa, d.a)));
+    auto mix = [&](int c, int dc) {
+      return Clamp255(Mul255(c, Factor(ps.srcBlend, c, dc, s.a, d.a)) +
+                      Mul255(dc, Factor(ps.destBlend, c, dc, s.a, d.a)));
     };
-    int outA = Clamp255(Mul255(sa, Factor(ps.srcBlend, sa, d.a, sa, d.a)) +
-                        Mul255(d.a, Factor(ps.destBlend, sa, d.a, sa, d.a)));
-    sr = mix(sr, d.r);
-    sg = mix(sg, d.g);
-    sb = mix(sb, d.b);
-    sa = outA;
+    s = alphaOver ? (s.a == 0 ? d : OverDestination(s, d))
+                  : Rgba{mix(s.r, d.r), mix(s.g, d.g), mix(s.b, d.b), mix(s.a, d.a)};
   }
-  dst = Pack(Rgba{sr, sg, sb, sa});
+  dst = Pack(s);
   if (ps.depthTest && ps.depthWrite) WriteDepth(index, tile, depth);
 }
 
@@ -420,200 +445,166 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   });
 }
 
-void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                              const PixelState& ps) {
-  const ScreenVertex* v[3] = {&a, &b, &c};
-  int64_t X[3], Y[3];
-  for (int i = 0; i < 3; ++i) {
-    X[i] = Snap(v[i]->x);
-    Y[i] = Snap(v[i]->y);
-  }
-  // Twice the signed area in y-down pixels: positive = clockwise as seen on screen (front-facing).
-  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (area == 0) return;
-  if (ps.cullMode == D3DCULL_CCW && area < 0) return;
-  if (ps.cullMode == D3DCULL_CW && area > 0) return;
-  if (area < 0) {
-    std::swap(v[1], v[2]);
-    std::swap(X[1], X[2]);
-    std::swap(Y[1], Y[2]);
-    area = -area;
-  }
+// A triangle set up for its scan: everything that holds for all of its pixels.
+struct Rasterizer::Triangle : TriangleLanes {
+  const ScreenVertex* v[3];  // clockwise on screen
+  int64_t X[3], Y[3];        // in 1/256 pixels
+  // Edge i runs from corner i+1 to i+2 (opposite corner i); a pixel is inside where every E + bias >= 0
+  // (bias 0 on top and left edges, -1 elsewhere). TriangleLanes holds bias, 1 / twice the area, the
+  // corners' depths and rhw for both scans.
+  int64_t ex[3], ey[3];
+  int64_t minX, minY, maxX, maxY;  // the pixel centres of its box inside the target
+  unsigned level;                  // the mip level sampled
+  bool constantColour, inLanes;
+  uint32_t packed;  // the corners' colour, when constant
 
-  // Edge i runs from vertex i+1 to i+2 (opposite vertex i); inside means E >= 0 on top/left edges, E > 0 elsewhere.
-  int64_t ex[3], ey[3], bias[3];
-  for (int i = 0; i < 3; ++i) {
-    const int j = (i + 1) % 3, k = (i + 2) % 3;
-    ex[i] = X[k] - X[j];
-    ey[i] = Y[k] - Y[j];
-    const bool topLeft = ey[i] < 0 || (ey[i] == 0 && ex[i] > 0);
-    bias[i] = topLeft ? 0 : -1;
-  }
-  auto edgeAt = [&](int i, int64_t px, int64_t py) {
-    const int j = (i + 1) % 3;
-    return ex[i] * (py - Y[j]) - ey[i] * (px - X[j]);
-  };
-
-  const int64_t sub = static_cast<int64_t>(kSubpixel);
-  auto ceilDiv = [](int64_t n, int64_t d) { return n >= 0 ? (n + d - 1) / d : -((-n) / d); };
-  auto floorDiv = [](int64_t n, int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); };
-  int64_t minX = ceilDiv(std::min({X[0], X[1], X[2]}), sub), maxX = floorDiv(std::max({X[0], X[1], X[2]}), sub);
-  int64_t minY = ceilDiv(std::min({Y[0], Y[1], Y[2]}), sub), maxY = floorDiv(std::max({Y[0], Y[1], Y[2]}), sub);
-  minX = std::max<int64_t>(minX, 0);
-  minY = std::max<int64_t>(minY, 0);
-  maxX = std::min<int64_t>(maxX, width_ - 1);
-  maxY = std::min<int64_t>(maxY, height_ - 1);
-  if (minX > maxX || minY > maxY) return;
-
-  // Mip level from the texel footprint of one pixel step (constant over the triangle; honoured simply).
-  unsigned level = 0;
-  if (ps.texture && ps.mipFilter != D3DTEXF_NONE && ps.texture->LevelCount() > 1) {
-    const float fa = static_cast<float>(area) / (kSubpixel * kSubpixel);
-    const float x0 = v[0]->x, y0 = v[0]->y, x1 = v[1]->x, y1 = v[1]->y, x2 = v[2]->x, y2 = v[2]->y;
-    const float tw = static_cast<float>(ps.texture->LevelAt(0).width);
-    const float th = static_cast<float>(ps.texture->LevelAt(0).height);
-    auto grad = [&](float q0, float q1, float q2, float& ddx, float& ddy) {
-      ddx = ((q1 - q0) * (y2 - y0) - (q2 - q0) * (y1 - y0)) / fa;
-      ddy = ((q2 - q0) * (x1 - x0) - (q1 - q0) * (x2 - x0)) / fa;
-    };
-    float dudx, dudy, dvdx, dvdy;
-    grad(v[0]->u * tw, v[1]->u * tw, v[2]->u * tw, dudx, dudy);
-    grad(v[0]->v * th, v[1]->v * th, v[2]->v * th, dvdx, dvdy);
-    const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
-    level = MipLevelFor(ps, rho > 0.0f ? std::log2(rho) : 0.0f);
-  }
-
-  // One colour for the whole triangle when shading is flat, or when the corners share one whole-number
-  // colour and one positive rhw (the program's screen quads): the weights k0 + k1 + k2 then sum to 1
-  // within a few ulps, so the interpolated channels round back to that colour. Texture coordinates and
-  // fog still interpolate per pixel, exactly as below.
-  auto wholeChannel = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
-  auto sameColour = [&](const ScreenVertex& p, const ScreenVertex& q) {
-    return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a && p.rhw == q.rhw;
-  };
-  const ScreenVertex& first = *v[0];
-  const bool constantColour =
-      ps.flatShade || (sameColour(first, *v[1]) && sameColour(first, *v[2]) && first.rhw > 1e-30f &&
-                       first.rhw < 1e30f && wholeChannel(first.r) && wholeChannel(first.g) &&
-                       wholeChannel(first.b) && wholeChannel(first.a));
-  const uint32_t packed = Pack(Rgba{ToByte(first.r), ToByte(first.g), ToByte(first.b), ToByte(first.a)});
-  const float inv = 1.0f / static_cast<float>(area);
-  // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
-  // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge
-  // values are linear in x and y, so their extremes lie at its corners.
-  bool inLanes = maxX - minX < 64;
-  for (int i = 0; i < 3 && inLanes; ++i)
-    for (int64_t cy : {minY, maxY})
-      for (int64_t cx : {minX, maxX + 8}) {
-        const int64_t corner = edgeAt(i, cx * sub, cy * sub);
-        inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
-      }
-  TriangleLanes lanes{};
-  if (inLanes) {
+  // False when the triangle draws nothing.
+  bool SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+             const PixelState& ps) {
+    v[0] = &a, v[1] = &b, v[2] = &c;
+    for (int i = 0; i < 3; ++i) X[i] = Snap(v[i]->x), Y[i] = Snap(v[i]->y);
+    // Twice the signed area in y-down pixels: positive = clockwise as seen on screen (front-facing).
+    const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    if (area == 0 || (ps.cullMode == D3DCULL_CCW && area < 0) || (ps.cullMode == D3DCULL_CW && area > 0)) return false;
+    if (area < 0) std::swap(v[1], v[2]), std::swap(X[1], X[2]), std::swap(Y[1], Y[2]);
     for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 8; ++j) lanes.laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
-      lanes.bias[i] = static_cast<int32_t>(bias[i]);
-      lanes.z[i] = v[i]->z;
-      lanes.rhw[i] = v[i]->rhw;
+      const int j = (i + 1) % 3, k = (i + 2) % 3;
+      ex[i] = X[k] - X[j];
+      ey[i] = Y[k] - Y[j];
+      bias[i] = ey[i] < 0 || (ey[i] == 0 && ex[i] > 0) ? 0 : -1;
+      z[i] = v[i]->z;
+      rhw[i] = v[i]->rhw;
     }
-    lanes.inv = inv;
+    CentreSpan(X, r.width_, minX, maxX);
+    CentreSpan(Y, r.height_, minY, maxY);
+    if (minX > maxX || minY > maxY) return false;
+    level = TriangleMipLevel(v, std::abs(area), ps);
+    constantColour = ConstantColour(v, ps);
+    packed = Pack(Rgba{ToByte(v[0]->r), ToByte(v[0]->g), ToByte(v[0]->b), ToByte(v[0]->a)});
+    inv = 1.0f / static_cast<float>(std::abs(area));
+    // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
+    // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge
+    // values are linear in x and y, so their extremes lie at its corners.
+    const int64_t sub = kSubpixelSteps;
+    inLanes = r.laneScan_ && maxX - minX < 64;
+    for (int i = 0; i < 3 && inLanes; ++i)
+      for (int64_t cy : {minY, maxY})
+        for (int64_t cx : {minX, maxX + 8}) {
+          const int64_t corner = EdgeAt(i, cx * sub, cy * sub);
+          inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
+        }
+    for (int i = 0; i < 3 && inLanes; ++i)
+      for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
+    return true;
   }
-  // `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
-  auto scan = [&](auto&& fragment) {
+
+  // Calls `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
+  template <class Policy>
+  void Scan(Policy fragment) const {
+    const int64_t sub = kSubpixelSteps;
     if (inLanes) {
       RowWeights w;
-      for (int64_t py = minY; py <= maxY; ++py) {
+      for (int64_t py = minY; py <= maxY; ++py)
         for (int64_t px = minX; px <= maxX; px += 8) {
           int32_t e[3];
-          for (int i = 0; i < 3; ++i) e[i] = static_cast<int32_t>(edgeAt(i, px * sub, py * sub));
-          for (int inside = TriangleRowWeights(lanes, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
+          for (int i = 0; i < 3; ++i) e[i] = static_cast<int32_t>(EdgeAt(i, px * sub, py * sub));
+          for (int inside = TriangleRowWeights(*this, e, static_cast<int>(std::min<int64_t>(8, maxX - px + 1)), w);
                inside != 0; inside &= inside - 1) {
             const int j = __builtin_ctz(static_cast<unsigned>(inside));
             const float k[3] = {w.k0[j], w.k1[j], w.k2[j]};
             fragment(static_cast<int>(px) + j, static_cast<int>(py), w.z[j], k);
           }
         }
-      }
       return;
     }
+    // The lanes' arithmetic (triangle_weights.cpp) one pixel at a time, term for term.
     for (int64_t py = minY; py <= maxY; ++py) {
-      const int64_t sy = py * sub;
       int64_t e[3];
-      for (int i = 0; i < 3; ++i) e[i] = edgeAt(i, minX * sub, sy);
+      for (int i = 0; i < 3; ++i) e[i] = EdgeAt(i, minX * sub, py * sub);
       for (int64_t px = minX; px <= maxX; ++px) {
         if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
-          const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv;
-          const float l2 = 1.0f - l0 - l1;
-          const float z = l0 * v[0]->z + l1 * v[1]->z + l2 * v[2]->z;
-          const float p0 = l0 * v[0]->rhw, p1 = l1 * v[1]->rhw, p2 = l2 * v[2]->rhw, ps_ = p0 + p1 + p2;
-          const float k[3] = {ps_ != 0.0f ? p0 / ps_ : l0, ps_ != 0.0f ? p1 / ps_ : l1, ps_ != 0.0f ? p2 / ps_ : l2};
-          fragment(static_cast<int>(px), static_cast<int>(py), z, k);
+          const float l0 = static_cast<float>(e[0]) * inv, l1 = static_cast<float>(e[1]) * inv, l2 = 1.0f - l0 - l1;
+          const float p0 = l0 * rhw[0], p1 = l1 * rhw[1], p2 = l2 * rhw[2], sum = p0 + p1 + p2;
+          const float k[3] = {sum != 0.0f ? p0 / sum : l0, sum != 0.0f ? p1 / sum : l1, sum != 0.0f ? p2 / sum : l2};
+          fragment(static_cast<int>(px), static_cast<int>(py), l0 * z[0] + l1 * z[1] + l2 * z[2], k);
         }
         for (int i = 0; i < 3; ++i) e[i] -= ey[i] * sub;
       }
     }
-  };
-  // An attribute at the weights k.
-  auto at = [&v](const float k[3], float ScreenVertex::*attribute) {
-    return k[0] * (v[0]->*attribute) + k[1] * (v[1]->*attribute) + k[2] * (v[2]->*attribute);
-  };
-  if (constantColour && ps.textureModulate && (level > 0 ? ps.minFilter : ps.magFilter) != D3DTEXF_LINEAR) {
-    // The program's text: FragmentPacked's texture-times-diffuse stage, with the texture level looked up
-    // once for the triangle.
-    const PointSampler sampler(*ps.texture, level, ps.addressU, ps.addressV);
-    const Rgba diffuse = Unpack(packed);
-    const bool white = packed == 0xFFFFFFFFu;
-    if (!ps.alphaTest && !ps.fog &&
-        (!ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA))) {
-      // The text's own states: BlendAndWrite's stages for them, with the states read once a triangle
-      // rather than after every write to the picture (which, for all the compiler knows, may change them).
-      const bool over = ps.blend, test = ps.depthTest, lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
-      const bool write = ps.depthTest && ps.depthWrite;
-      const DWORD func = ps.depthFunc;
-      // A triangle writes each pixel once, so the colours it blends over are those stored before it.
-      if (over && !stored_.Exact())
-        HoldArea(static_cast<int>(minX), static_cast<int>(minY), static_cast<int>(maxX), static_cast<int>(maxY));
-      scan([&](int x, int y, float z, const float k[3]) SV_LAMBDA_INLINE {
-        const size_t index = static_cast<size_t>(y) * width_ + x;
-        const uint16_t depth = DepthToBits(z);
-        const size_t tile = TileOf(x, y);
-        if (test) {
-          const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
-          if (!(lessEqual ? depth <= stored : Compare(func, depth, stored))) return;
-        }
-        const Rgba s = Modulate(Unpack(sampler.At(at(k, &ScreenVertex::u), at(k, &ScreenVertex::v))), diffuse, white);
-        uint32_t& dst = colour_[index];
-        if (!over || s.a == 255)
-          dst = Pack(s);
-        else if (s.a != 0)
-          dst = Pack(OverDestination(s, Unpack(dst)));
-        if (write) WriteDepth(index, tile, depth);
-      });
-      return;
-    }
-    scan([&](int x, int y, float z, const float k[3]) SV_LAMBDA_INLINE {
-      const size_t index = static_cast<size_t>(y) * width_ + x;
-      const uint16_t depth = DepthToBits(z);
-      const size_t tile = TileOf(x, y);
-      if (!DepthPasses(index, tile, depth, ps)) return;
-      const float fog = ps.fog ? at(k, &ScreenVertex::fog) : 1.0f;
-      BlendAndWrite(index, tile, depth, Modulate(Unpack(sampler.At(at(k, &ScreenVertex::u), at(k, &ScreenVertex::v))), diffuse, white),
-                    fog, ps);
-    });
-  } else if (constantColour) {
-    scan([&](int x, int y, float z, const float k[3]) SV_LAMBDA_INLINE {
-      const float fog = ps.fog ? at(k, &ScreenVertex::fog) : 1.0f;
-      FragmentPacked(x, y, z, packed, at(k, &ScreenVertex::u), at(k, &ScreenVertex::v), fog, level, ps);
-    });
-  } else {
-    const ScreenVertex& f = *v[0];
-    const bool flat = ps.flatShade;
-    scan([&](int x, int y, float z, const float k[3]) SV_LAMBDA_INLINE {
-      Fragment(x, y, z, flat ? f.r : at(k, &ScreenVertex::r), flat ? f.g : at(k, &ScreenVertex::g),
-               flat ? f.b : at(k, &ScreenVertex::b), flat ? f.a : at(k, &ScreenVertex::a), at(k, &ScreenVertex::u),
-               at(k, &ScreenVertex::v), at(k, &ScreenVertex::fog), level, ps);
-    });
   }
+  int64_t EdgeAt(int i, int64_t px, int64_t py) const {
+    return ex[i] * (py - Y[(i + 1) % 3]) - ey[i] * (px - X[(i + 1) % 3]);
+  }
+  // Attributes at the corners' weights k.
+  float At(const float k[3], float ScreenVertex::*attribute) const {
+    return k[0] * (v[0]->*attribute) + k[1] * (v[1]->*attribute) + k[2] * (v[2]->*attribute);
+  }
+  float U(const float k[3]) const { return At(k, &ScreenVertex::u); }
+  float V(const float k[3]) const { return At(k, &ScreenVertex::v); }
+  float FogAt(const float k[3], const PixelState& ps) const { return ps.fog ? At(k, &ScreenVertex::fog) : 1.0f; }
+
+  // What a triangle does at each pixel it covers (Scan's fragment), picked once for the triangle.
+  struct PixelWork { Rasterizer& r; const Triangle& t; const PixelState& ps; };
+  // The general fragment, of the corners' colours interpolated, or packed once when they are one colour.
+  template <bool OneColour>
+  struct GeneralFragment : PixelWork {
+    SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
+      if (OneColour) return r.FragmentPacked(x, y, z, t.packed, t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
+      r.Fragment(x, y, z, t.At(k, &ScreenVertex::r), t.At(k, &ScreenVertex::g), t.At(k, &ScreenVertex::b),
+                 t.At(k, &ScreenVertex::a), t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
+    }
+  };
+  // A texel of one point-sampled level times the corners' one colour, through the general stages.
+  struct ModulateFragment : PixelWork {
+    PointSampler sampler;
+    Rgba diffuse;
+    bool white;
+    SV_LAMBDA_INLINE Rgba Texel(const float k[3]) const {
+      return Modulate(Unpack(sampler.At(t.U(k), t.V(k))), diffuse, white);
+    }
+    SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
+      const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
+      const uint16_t depth = DepthToBits(z);
+      if (r.DepthPasses(index, tile, depth, ps)) r.BlendAndWrite(index, tile, depth, Texel(k), t.FogAt(k, ps), ps);
+    }
+  };
+  // The program's text: the modulated texel with no alpha test or fog, blending off or SRCALPHA /
+  // INVSRCALPHA. BlendAndWrite's stages for these states, with the states read once a triangle rather
+  // than after every write to the picture (which, for all the compiler knows, may change them).
+  struct TextFragment : ModulateFragment {
+    bool over, test, lessEqual, write;
+    DWORD func;
+    SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
+      const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
+      const uint16_t depth = DepthToBits(z);
+      if (test) {
+        const uint16_t stored = r.tileUniform_[tile] ? r.uniformDepth_ : r.depth_[index];
+        if (!(lessEqual ? depth <= stored : Compare(func, depth, stored))) return;
+      }
+      const Rgba s = Texel(k);
+      uint32_t& dst = r.colour_[index];
+      if (!over || s.a == 255) dst = Pack(s);
+      else if (s.a != 0) dst = Pack(OverDestination(s, Unpack(dst)));
+      if (write) r.WriteDepth(index, tile, depth);
+    }
+  };
+};
+
+void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                              const PixelState& ps) {
+  Triangle t;
+  if (!t.SetUp(*this, a, b, c, ps)) return;
+  const Triangle::PixelWork work{*this, t, ps};
+  if (!t.constantColour) return t.Scan(Triangle::GeneralFragment<false>{work});
+  if (!ps.textureModulate || LinearAt(ps, t.level)) return t.Scan(Triangle::GeneralFragment<true>{work});
+  const Triangle::ModulateFragment modulate{
+      work, PointSampler(*ps.texture, t.level, ps.addressU, ps.addressV), Unpack(t.packed), t.packed == 0xFFFFFFFFu};
+  if (ps.alphaTest || ps.fog || !NoBlendOrOver(ps)) return t.Scan(modulate);
+  // A triangle writes each pixel once, so the colours it blends over are those stored before it.
+  if (ps.blend && !stored_.Exact())
+    HoldArea(static_cast<int>(t.minX), static_cast<int>(t.minY), static_cast<int>(t.maxX), static_cast<int>(t.maxY));
+  t.Scan(Triangle::TextFragment{modulate, ps.blend, ps.depthTest, ps.depthFunc == D3DCMP_LESSEQUAL,
+                                ps.depthTest && ps.depthWrite, ps.depthFunc});
 }
 
 }  // namespace render

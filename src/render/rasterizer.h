@@ -132,6 +132,8 @@ class Rasterizer {
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
+  // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
+  void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
 
   // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
   // finite z1 - z0, (z1 - z0) t lies between 0 and z1 - z0, so every interpolated z0 + (z1 - z0) t lies
@@ -226,6 +228,8 @@ class Rasterizer {
   template <class F>
   void ForEachLinePixel(const LineSteps& s, F&& f) const;
   void MaterialiseAllTiles();
+  // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).
+  struct Triangle;
 
   int width_ = 0, height_ = 0;
   // Line ends are pulled into [-2, width + 1] × [-2, height + 1]: x, y, x, y.
@@ -239,6 +243,7 @@ class Rasterizer {
   size_t tilesPerRow_ = 0;
   uint16_t uniformDepth_ = 0xFFFF;
   bool allUniform_ = true;  // no tile materialised since the last full depth clear
+  bool laneScan_ = true;
   // What the format holds. Last, so that its tables keep clear of the members the routes share
   // cache lines with.
   StoredColour stored_;
