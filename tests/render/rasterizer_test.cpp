@@ -167,6 +167,42 @@ TEST_F(Quads, SharedDiagonalIsFilledOnceWithoutGaps) {
             "1111........\n");
 }
 
+TEST_F(Quads, BlendFactorsMixEveryChannelAlphaIncluded) {
+  // Source (192, 128, 64) at alpha 128 over (32, 64, 96) at alpha 255, worked out by hand with
+  // x·f/255 rounded to nearest.
+  struct Case {
+    DWORD source, destination;
+    uint32_t expected;
+  };
+  for (const Case& c : {Case{D3DBLEND_ONE, D3DBLEND_ONE, 0xFFE0C0A0},
+                        Case{D3DBLEND_ZERO, D3DBLEND_SRCCOLOR, 0x80182018},
+                        Case{D3DBLEND_INVSRCALPHA, D3DBLEND_SRCALPHA, 0xC0706050}}) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF204060, 1.0f, 0);
+    device->SetRenderState(D3DRS_SRCBLEND, c.source);
+    device->SetRenderState(D3DRS_DESTBLEND, c.destination);
+    ScreenQuad(0, 0, 2, 1, 0x80C08040);
+    EXPECT_EQ(Pixel(0, 0), c.expected) << c.source << "/" << c.destination;
+  }
+}
+
+TEST_F(Quads, FogMixesEachChannelWithItsFogColourChannel) {
+  // Identity transforms put every vertex at w = 1: linear fog from 0 to 2 leaves half (128/255) of
+  // the colour (192, 128, 64), and the rest is the fog colour (0, 0, 255).
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+  device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+  const float start = 0.0f, end = 2.0f;
+  device->SetRenderState(D3DRS_FOGSTART, *reinterpret_cast<const DWORD*>(&start));
+  device->SetRenderState(D3DRS_FOGEND, *reinterpret_cast<const DWORD*>(&end));
+  device->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FF);
+  const SceneVertex cover[3] = {{-1, -1, 0.5f, 0xFFC08040, 0, 0}, {-1, 3, 0.5f, 0xFFC08040, 0, 0},
+                                {3, -1, 0.5f, 0xFFC08040, 0, 0}};
+  device->SetVertexShader(kSceneFvf);
+  ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cover, sizeof cover[0]), D3D_OK);
+  EXPECT_EQ(Pixel(5, 2) | 0xFF000000u, 0xFF60409Fu);
+}
+
 class Clearing : public DeviceFixture {
  protected:
   void SetUp() override { Open(4, 2); }
