@@ -1,4 +1,6 @@
 // Pixel rules of the software device: points, lines, filled quads, MODULATE, blending and Clear.
+#include <bit>
+
 #include "render_test_util.h"
 
 namespace rendertest {
@@ -193,8 +195,8 @@ TEST_F(Quads, FogMixesEachChannelWithItsFogColourChannel) {
   device->SetRenderState(D3DRS_FOGENABLE, TRUE);
   device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
   const float start = 0.0f, end = 2.0f;
-  device->SetRenderState(D3DRS_FOGSTART, *reinterpret_cast<const DWORD*>(&start));
-  device->SetRenderState(D3DRS_FOGEND, *reinterpret_cast<const DWORD*>(&end));
+  device->SetRenderState(D3DRS_FOGSTART, std::bit_cast<DWORD>(start));
+  device->SetRenderState(D3DRS_FOGEND, std::bit_cast<DWORD>(end));
   device->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FF);
   const SceneVertex cover[3] = {{-1, -1, 0.5f, 0xFFC08040, 0, 0}, {-1, 3, 0.5f, 0xFFC08040, 0, 0},
                                 {3, -1, 0.5f, 0xFFC08040, 0, 0}};
