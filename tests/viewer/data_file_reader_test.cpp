@@ -56,7 +56,7 @@ std::vector<Row> RowsOf(const DataColumns& d) {
 std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows) {
   TempDir dir;
   DataColumns fromFile;
-  const size_t count = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile);
+  const size_t count = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile).rows;
   EXPECT_EQ(count, fromFile.x.size());
   DataColumns fromMemory;
   viewer::ReadDataBuffer(bytes, maxRows, fromMemory);
@@ -141,7 +141,7 @@ TEST(DataFileReader, RandomBinaryJunkKeepsTheColumnsEqualAndWithinTheCap) {
     std::string bytes(1000 + random() % 200000, '\0');
     for (char& c : bytes) c = static_cast<char>(random());
     DataColumns out;
-    const size_t rows = viewer::ReadDataBuffer(bytes, kMaxDataRows, out);
+    const size_t rows = viewer::ReadDataBuffer(bytes, kMaxDataRows, out).rows;
     EXPECT_GE(rows, 1u);
     EXPECT_LE(rows, kMaxDataRows);
     EXPECT_EQ(out.x.size(), rows);
@@ -171,7 +171,7 @@ TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
   const int fd = ::open(dir.Write("big.csv", bytes).c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   DataColumns out;
-  EXPECT_EQ(viewer::ReadDataDescriptor(fd, kMaxDataRows, out), kMaxDataRows);
+  EXPECT_EQ(viewer::ReadDataDescriptor(fd, kMaxDataRows, out).rows, kMaxDataRows);
   const off_t position = ::lseek(fd, 0, SEEK_CUR);
   ::close(fd);
   EXPECT_LE(static_cast<size_t>(position), rows.size() + 64 * 1024);
@@ -199,9 +199,9 @@ TEST(DataFileReader, PathsThatDoNotOpenGiveNoRows) {
   out.x = {9};
   out.y = {9};
   out.z = {9};
-  EXPECT_EQ(viewer::ReadDataFile((dir.path() / "missing.csv").string(), kMaxDataRows, out), 0u);
-  EXPECT_EQ(viewer::ReadDataFile(dir.path().string(), kMaxDataRows, out), 0u);
-  EXPECT_EQ(viewer::ReadDataFile("", kMaxDataRows, out), 0u);
+  EXPECT_EQ(viewer::ReadDataFile((dir.path() / "missing.csv").string(), kMaxDataRows, out).rows, 0u);
+  EXPECT_EQ(viewer::ReadDataFile(dir.path().string(), kMaxDataRows, out).rows, 0u);
+  EXPECT_EQ(viewer::ReadDataFile("", kMaxDataRows, out).rows, 0u);
   EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 9, 9}}));
 }
 
@@ -211,7 +211,7 @@ TEST(DataFileReader, RowsAreAppendedAfterWhatIsThere) {
   out.x = {9};
   out.y = {8};
   out.z = {7};
-  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out), 1u);
+  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out).rows, 1u);
   EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 8, 7}, {1, 2, 3}}));
 }
 

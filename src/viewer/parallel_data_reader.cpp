@@ -1,0 +1,305 @@
+// Why the rows come out the same as the reference reader's: a plain row is three fields whose end
+// bytes are all found, none of more than 99 bytes. Such a field has at most 99 characters after the
+// CR LF to LF change too, and converting its raw bytes gives the same number as converting the
+// changed text, because CR and LF are both white space that no number runs across. Everything else
+// (a longer field, a Ctrl-Z, the last row where the data ends, the row after the limit) goes to the
+// reference reader from the start of that row, in the state the reference would have been in there.
+#include "viewer/parallel_data_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "viewer/phase_runner.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace viewer {
+namespace {
+
+constexpr char kCtrlZ = '\x1a';
+// The start of an unfinished row carried into the next window: at most two whole fields with their
+// ends and a third of at most 99 bytes (a longer one is handed over at once).
+constexpr std::size_t kCarryRoom = 3 * (kMaxFieldChars + 1);
+// Window positions are 32-bit.
+constexpr std::size_t kLargestWindow = std::size_t{1} << 30;
+
+// Writes the positions (from `text`) of the bytes in [begin, end) that can end a field, in order.
+std::size_t FindFieldEnds(const char* text, std::size_t begin, std::size_t end, uint32_t* out) {
+  std::size_t count = 0;
+  std::size_t i = begin;
+#ifdef __SSE2__
+  const __m128i comma = _mm_set1_epi8(','), lineFeed = _mm_set1_epi8('\n'), ctrlZ = _mm_set1_epi8(kCtrlZ);
+  for (; i + 16 <= end; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, lineFeed)),
+                                      _mm_cmpeq_epi8(bytes, ctrlZ));
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
+      out[count++] = static_cast<uint32_t>(i + static_cast<unsigned>(__builtin_ctz(mask)));
+    }
+  }
+#endif
+  for (; i < end; ++i) {
+    if (text[i] == ',' || text[i] == '\n' || text[i] == kCtrlZ) out[count++] = static_cast<uint32_t>(i);
+  }
+  return count;
+}
+
+struct SettledRows {
+  std::size_t rows = 0;      // plain rows; their field ends are at the front of the ends list
+  std::size_t consumed = 0;  // window position after the last of them
+  bool handOver = false;     // the reference reads on from `consumed`; else the rest is carried
+};
+
+// The one sequential pass: walks the ends in order, taking for x and y the next "," and for z the next
+// LF, and writes the ends it takes over the front of the list (never past the one being read).
+SettledRows SettleFields(const char* text, std::size_t size, uint32_t* ends, std::size_t endCount,
+                         std::size_t maxRows, bool lastWindow) {
+  SettledRows settled;
+  std::size_t next = 0, taken = 0, fieldStart = 0;
+  for (; settled.rows < maxRows; ++settled.rows) {
+    settled.consumed = fieldStart;
+    for (const char endChar : {',', ',', '\n'}) {
+      while (next != endCount && text[ends[next]] != endChar && text[ends[next]] != kCtrlZ) ++next;
+      const std::size_t fieldEnd = next != endCount ? ends[next] : size;
+      if (fieldEnd - fieldStart > kMaxFieldChars || (next != endCount && text[fieldEnd] == kCtrlZ)) {
+        settled.handOver = true;
+        return settled;
+      }
+      if (next == endCount) {  // the row goes on in the next window, unless the data ends here
+        settled.handOver = lastWindow;
+        return settled;
+      }
+      ends[taken++] = static_cast<uint32_t>(fieldEnd);
+      fieldStart = fieldEnd + 1;
+      ++next;
+    }
+  }
+  settled.consumed = fieldStart;
+  settled.handOver = true;  // the row limit: the reference says whether anything was left
+  return settled;
+}
+
+// Rows [first, last) of the window, their field ends as SettleFields left them.
+void ConvertRows(const char* text, const uint32_t* fieldEnds, std::size_t first, std::size_t last, double* x,
+                 double* y, double* z) {
+  std::size_t start = first == 0 ? 0 : fieldEnds[3 * first - 1] + 1;
+  for (std::size_t row = first; row != last; ++row) {
+    const uint32_t* end = fieldEnds + 3 * row;
+    x[row] = ConvertDataNumber({text + start, end[0] - start});
+    y[row] = ConvertDataNumber({text + end[0] + 1, end[1] - end[0] - 1});
+    z[row] = ConvertDataNumber({text + end[1] + 1, end[2] - end[1] - 1});
+    start = end[2] + 1;
+  }
+}
+
+// Bytes [from, to) of the planned new bytes that a piece reads.
+std::size_t ShareStart(std::size_t planned, unsigned piece, unsigned pieces) { return planned * piece / pieces; }
+
+// Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
+class MemoryWindows {
+ public:
+  MemoryWindows(std::string_view bytes, std::size_t windowBytes) : bytes_(bytes), windowBytes_(windowBytes) {}
+
+  std::size_t InputBytes() const { return bytes_.size(); }
+
+  // The next window keeps the bytes of this one from `keepFrom` on.
+  void Plan(std::size_t keepFrom) {
+    offset_ += keepFrom;
+    carry_ = size_ - keepFrom;
+    size_ = std::min(bytes_.size() - offset_, carry_ + windowBytes_);
+  }
+  // Makes a piece's share of the window ready and gives the window positions it covers.
+  std::pair<std::size_t, std::size_t> Read(unsigned piece, unsigned pieces) {
+    const std::size_t planned = size_ - carry_;
+    return {piece == 0 ? 0 : carry_ + ShareStart(planned, piece, pieces), carry_ + ShareStart(planned, piece + 1, pieces)};
+  }
+  // How many pieces, from the first, hold the window's bytes without a gap.
+  unsigned Settle(unsigned pieces) { return pieces; }
+
+  const char* Data() const { return bytes_.data() + offset_; }
+  std::size_t Size() const { return size_; }
+  bool Last() const { return offset_ + size_ == bytes_.size(); }
+
+  DataReadResult ReadOnFrom(std::size_t position, std::size_t maxRows, std::vector<double>& x,
+                            std::vector<double>& y, std::vector<double>& z) const {
+    return ReferenceReadBuffer(bytes_.substr(offset_ + position), maxRows, x, y, z);
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t windowBytes_;
+  std::size_t offset_ = 0, carry_ = 0, size_ = 0;
+};
+
+// Windows of a plain file, read with pread into one buffer behind the carried start of a row. The
+// file's size when the reading starts plans the windows; a file that changes meanwhile is still read
+// right, since whatever the windows do not hold the reference reader reads from the descriptor.
+class DescriptorWindows {
+ public:
+  DescriptorWindows(int fd, std::size_t windowBytes)
+      : fd_(fd), windowBytes_(windowBytes), buffer_(new char[windowBytes + kCarryRoom]) {
+    const off_t position = ::lseek(fd, 0, SEEK_CUR);
+    start_ = position > 0 ? static_cast<uint64_t>(position) : 0;
+    struct stat info {};
+    fileEnd_ = ::fstat(fd, &info) == 0 && static_cast<uint64_t>(info.st_size) > start_
+                   ? static_cast<uint64_t>(info.st_size)
+                   : start_;
+  }
+
+  std::size_t InputBytes() const { return static_cast<std::size_t>(fileEnd_ - start_); }
+
+  void Plan(std::size_t keepFrom) {
+    const std::size_t carry = size_ - keepFrom;
+    if (carry != 0 && keepFrom != 0) std::memmove(buffer_.get(), buffer_.get() + keepFrom, carry);
+    offset_ += keepFrom;
+    carry_ = carry;
+    const uint64_t readAt = start_ + offset_ + carry_;
+    planned_ = static_cast<std::size_t>(std::min<uint64_t>(windowBytes_, fileEnd_ > readAt ? fileEnd_ - readAt : 0));
+    size_ = carry_ + planned_;
+    short_ = false;
+  }
+
+  std::pair<std::size_t, std::size_t> Read(unsigned piece, unsigned pieces) {
+    const std::size_t from = ShareStart(planned_, piece, pieces), to = ShareStart(planned_, piece + 1, pieces);
+    std::size_t got = 0;
+    while (from + got < to) {
+      const ssize_t n = ::pread(fd_, buffer_.get() + carry_ + from + got, to - from - got,
+                                static_cast<off_t>(start_ + offset_ + carry_ + from + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // the file shrank, or cannot be read: the reference finds out which
+      got += static_cast<std::size_t>(n);
+    }
+    got_[piece] = got;
+    return {piece == 0 ? 0 : carry_ + from, carry_ + from + got};
+  }
+
+  unsigned Settle(unsigned pieces) {
+    for (unsigned piece = 0; piece != pieces; ++piece) {
+      const std::size_t from = ShareStart(planned_, piece, pieces);
+      if (got_[piece] != ShareStart(planned_, piece + 1, pieces) - from) {
+        size_ = carry_ + from + got_[piece];
+        short_ = true;
+        return piece + 1;
+      }
+    }
+    return pieces;
+  }
+
+  const char* Data() const { return buffer_.get(); }
+  std::size_t Size() const { return size_; }
+  bool Last() const { return short_ || start_ + offset_ + size_ >= fileEnd_; }
+
+  DataReadResult ReadOnFrom(std::size_t position, std::size_t maxRows, std::vector<double>& x,
+                            std::vector<double>& y, std::vector<double>& z) const {
+    if (::lseek(fd_, static_cast<off_t>(start_ + offset_ + position), SEEK_SET) < 0) return {};
+    return ReferenceReadDescriptor(fd_, maxRows, x, y, z);
+  }
+
+ private:
+  int fd_;
+  std::size_t windowBytes_;
+  std::unique_ptr<char[]> buffer_;
+  uint64_t start_ = 0, fileEnd_ = 0;
+  std::size_t offset_ = 0, carry_ = 0, planned_ = 0, size_ = 0;
+  std::size_t got_[2] = {};
+  bool short_ = false;
+};
+
+// Room for the rows the whole input will give, judged from the rows of the first window, so the
+// columns are not moved (and briefly held twice) as they grow.
+void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t windowRows, std::size_t windowBytes,
+                 std::size_t inputBytes, std::size_t maxRows, bool whole) {
+  std::size_t expected = windowRows + 1;  // the reference may add one more row at the end
+  if (!whole && windowBytes != 0) {
+    const double perByte = static_cast<double>(windowRows) / static_cast<double>(windowBytes);
+    expected = static_cast<std::size_t>(perByte * static_cast<double>(inputBytes) * 1.0625) + 16;
+  }
+  column.reserve(column.size() + std::min(expected - 1, maxRows - rowsNow) + 1);
+}
+
+template <class Windows>
+DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<double>& x, std::vector<double>& y,
+                           std::vector<double>& z, const LoaderTuning& tuning, std::size_t windowBytes) {
+  const unsigned threads = tuning.threads != 0 ? tuning.threads : ReaderThreads();
+  PhaseRunner runner(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
+  const unsigned pieces = runner.Pieces();
+  std::unique_ptr<uint32_t[]> ends(new uint32_t[windowBytes + kCarryRoom]);
+  std::size_t scanned[2] = {}, found[2] = {};
+
+  DataReadResult result;
+  bool reserved = false;
+  std::size_t consumed = 0;
+  for (;;) {
+    windows.Plan(consumed);
+    runner.Run([&](unsigned piece) {
+      const auto [from, to] = windows.Read(piece, pieces);
+      scanned[piece] = from;
+      found[piece] = FindFieldEnds(windows.Data(), from, to, ends.get() + from);
+    });
+    const unsigned whole = windows.Settle(pieces);
+    std::size_t endCount = found[0];
+    for (unsigned piece = 1; piece < whole; ++piece) {
+      std::memmove(ends.get() + endCount, ends.get() + scanned[piece], found[piece] * sizeof(uint32_t));
+      endCount += found[piece];
+    }
+
+    const SettledRows settled = SettleFields(windows.Data(), windows.Size(), ends.get(), endCount,
+                                             maxRows - result.rows, windows.Last());
+    if (settled.rows != 0) {
+      if (!reserved) {
+        for (std::vector<double>* column : {&x, &y, &z}) {
+          ReserveRows(*column, result.rows, settled.rows, settled.consumed, windows.InputBytes(), maxRows,
+                      windows.Last());
+        }
+        reserved = true;
+      }
+      const std::size_t before = x.size();
+      x.resize(before + settled.rows);
+      y.resize(before + settled.rows);
+      z.resize(before + settled.rows);
+      runner.Run([&](unsigned piece) {
+        ConvertRows(windows.Data(), ends.get(), settled.rows * piece / pieces, settled.rows * (piece + 1) / pieces,
+                    x.data() + before, y.data() + before, z.data() + before);
+      });
+      result.rows += settled.rows;
+    }
+    consumed = settled.consumed;
+    if (settled.handOver) {
+      const DataReadResult rest = windows.ReadOnFrom(consumed, maxRows - result.rows, x, y, z);
+      result.rows += rest.rows;
+      result.end = rest.end;
+      return result;
+    }
+  }
+}
+
+std::size_t WindowBytes(const LoaderTuning& tuning) {
+  return std::clamp<std::size_t>(tuning.windowBytes, 1, kLargestWindow);
+}
+
+}  // namespace
+
+DataReadResult ReadDataInParallel(int fd, std::size_t maxRows, std::vector<double>& x, std::vector<double>& y,
+                                  std::vector<double>& z, const LoaderTuning& tuning) {
+  const std::size_t windowBytes = WindowBytes(tuning);
+  DescriptorWindows windows(fd, windowBytes);
+  return ReadWindows(windows, maxRows, x, y, z, tuning, windowBytes);
+}
+
+DataReadResult ReadDataInParallel(std::string_view bytes, std::size_t maxRows, std::vector<double>& x,
+                                  std::vector<double>& y, std::vector<double>& z, const LoaderTuning& tuning) {
+  const std::size_t windowBytes = WindowBytes(tuning);
+  MemoryWindows windows(bytes, windowBytes);
+  return ReadWindows(windows, maxRows, x, y, z, tuning, windowBytes);
+}
+
+}  // namespace viewer
