@@ -12,9 +12,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+
+#include <fast_float/fast_float.h>
 
 #include "viewer/phase_runner.h"
 
@@ -29,10 +32,18 @@ constexpr char kCtrlZ = '\x1a';
 // The start of an unfinished row carried into the next window: at most two whole fields with their
 // ends and a third of at most 99 bytes (a longer one is handed over at once).
 constexpr std::size_t kCarryRoom = 3 * (kMaxFieldChars + 1);
-// Window positions are 32-bit.
-constexpr std::size_t kLargestWindow = std::size_t{1} << 30;
+// Window positions, carry included, fit in the 30 bits an end keeps for them.
+constexpr std::size_t kLargestWindow = std::size_t{1} << 29;
+// The shares the threads take turns at: new bytes read and scanned, rows converted.
+constexpr std::size_t kScanChunkBytes = 64 * 1024;
+constexpr std::size_t kConvertChunkRows = 2048;
 
-// Writes the positions (from `text`) of the bytes in [begin, end) that can end a field, in order.
+// An end is its window position with its kind in the top two bits, so the pass never reads the text.
+constexpr unsigned kKindShift = 30;
+constexpr uint32_t kPositionMask = (uint32_t{1} << kKindShift) - 1;
+constexpr uint32_t kComma = 0, kLineFeed = 1, kCtrlZEnd = 2;
+
+// Writes the ends in [begin, end) of `text`, in order, and gives their number.
 std::size_t FindFieldEnds(const char* text, std::size_t begin, std::size_t end, uint32_t* out) {
   std::size_t count = 0;
   std::size_t i = begin;
@@ -40,15 +51,19 @@ std::size_t FindFieldEnds(const char* text, std::size_t begin, std::size_t end, 
   const __m128i comma = _mm_set1_epi8(','), lineFeed = _mm_set1_epi8('\n'), ctrlZ = _mm_set1_epi8(kCtrlZ);
   for (; i + 16 <= end; i += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, lineFeed)),
-                                      _mm_cmpeq_epi8(bytes, ctrlZ));
-    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
-      out[count++] = static_cast<uint32_t>(i + static_cast<unsigned>(__builtin_ctz(mask)));
+    const unsigned commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)));
+    const unsigned lineFeeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)));
+    const unsigned ctrlZs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, ctrlZ)));
+    for (unsigned mask = commas | lineFeeds | ctrlZs; mask != 0; mask &= mask - 1) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      const uint32_t kind = ((lineFeeds >> bit) & 1) | ((ctrlZs >> bit) & 1) << 1;
+      out[count++] = static_cast<uint32_t>(i + bit) | kind << kKindShift;
     }
   }
 #endif
   for (; i < end; ++i) {
-    if (text[i] == ',' || text[i] == '\n' || text[i] == kCtrlZ) out[count++] = static_cast<uint32_t>(i);
+    const uint32_t kind = text[i] == ',' ? kComma : text[i] == '\n' ? kLineFeed : text[i] == kCtrlZ ? kCtrlZEnd : 3;
+    if (kind != 3) out[count++] = static_cast<uint32_t>(i) | kind << kKindShift;
   }
   return count;
 }
@@ -59,33 +74,69 @@ struct SettledRows {
   bool handOver = false;     // the reference reads on from `consumed`; else the rest is carried
 };
 
+// The ends found by one scan chunk: `count` of them from ends[begin].
+struct EndSpan {
+  std::size_t begin, count;
+};
+
 // The one sequential pass: walks the ends in order, taking for x and y the next "," and for z the next
-// LF, and writes the ends it takes over the front of the list (never past the one being read).
-SettledRows SettleFields(const char* text, std::size_t size, uint32_t* ends, std::size_t endCount,
-                         std::size_t maxRows, bool lastWindow) {
+// LF, and writes the positions it takes over the front of the ends list. That never overtakes the
+// reading: a span starts at its chunk's first byte, and a chunk has no more ends than bytes.
+SettledRows SettleFields(uint32_t* ends, const std::vector<EndSpan>& spans, std::size_t size, std::size_t maxRows,
+                         bool lastWindow) {
   SettledRows settled;
-  std::size_t next = 0, taken = 0, fieldStart = 0;
-  for (; settled.rows < maxRows; ++settled.rows) {
-    settled.consumed = fieldStart;
-    for (const char endChar : {',', ',', '\n'}) {
-      while (next != endCount && text[ends[next]] != endChar && text[ends[next]] != kCtrlZ) ++next;
-      const std::size_t fieldEnd = next != endCount ? ends[next] : size;
-      if (fieldEnd - fieldStart > kMaxFieldChars || (next != endCount && text[fieldEnd] == kCtrlZ)) {
+  if (maxRows == 0) {
+    settled.handOver = true;
+    return settled;
+  }
+  std::size_t taken = 0, fieldStart = 0;
+  uint32_t field = 0;  // 0 x, 1 y, 2 z
+  for (const EndSpan& span : spans) {
+    for (const uint32_t* e = ends + span.begin; e != ends + span.begin + span.count; ++e) {
+      const uint32_t kind = *e >> kKindShift, position = *e & kPositionMask;
+      if (kind != field >> 1) {
+        if (kind != kCtrlZEnd) continue;  // a comma inside z, a line feed inside x or y
         settled.handOver = true;
         return settled;
       }
-      if (next == endCount) {  // the row goes on in the next window, unless the data ends here
-        settled.handOver = lastWindow;
+      if (position - fieldStart > kMaxFieldChars) {
+        settled.handOver = true;
         return settled;
       }
-      ends[taken++] = static_cast<uint32_t>(fieldEnd);
-      fieldStart = fieldEnd + 1;
-      ++next;
+      ends[taken++] = position;
+      fieldStart = position + 1;
+      if (++field == 3) {
+        field = 0;
+        settled.consumed = fieldStart;
+        if (++settled.rows == maxRows) {
+          settled.handOver = true;  // the reference says whether anything was left
+          return settled;
+        }
+      }
     }
   }
-  settled.consumed = fieldStart;
-  settled.handOver = true;  // the row limit: the reference says whether anything was left
+  // The row goes on in the next window, unless the data ends here or its field is already too long.
+  settled.handOver = lastWindow || size - fieldStart > kMaxFieldChars;
   return settled;
+}
+
+// A field's number: the usual plain decimal through fast_float, inlined here, and everything else
+// (a "d" exponent, no digits, zero, a value out of range) the way ConvertDataNumber decides it, so
+// the value is always the one ConvertDataNumber gives.
+double ConvertField(const char* text, std::size_t length) {
+  const char* p = text;
+  const char* const end = text + length;
+  while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;  // space, TAB, LF, VT, FF, CR
+  const bool negative = p != end && *p == '-';
+  if (p != end && (*p == '-' || *p == '+')) ++p;
+  if (p != end && ((*p >= '0' && *p <= '9') || *p == '.')) {
+    double value = 0.0;
+    const auto result = fast_float::from_chars(p, end, value);
+    if (result.ec == std::errc() && (result.ptr == end || (*result.ptr | 0x20) != 'd') && std::isnormal(value)) {
+      return negative ? -value : value;
+    }
+  }
+  return ConvertDataNumber({text, length});
 }
 
 // Rows [first, last) of the window, their field ends as SettleFields left them.
@@ -94,15 +145,15 @@ void ConvertRows(const char* text, const uint32_t* fieldEnds, std::size_t first,
   std::size_t start = first == 0 ? 0 : fieldEnds[3 * first - 1] + 1;
   for (std::size_t row = first; row != last; ++row) {
     const uint32_t* end = fieldEnds + 3 * row;
-    x[row] = ConvertDataNumber({text + start, end[0] - start});
-    y[row] = ConvertDataNumber({text + end[0] + 1, end[1] - end[0] - 1});
-    z[row] = ConvertDataNumber({text + end[1] + 1, end[2] - end[1] - 1});
+    x[row] = ConvertField(text + start, end[0] - start);
+    y[row] = ConvertField(text + end[0] + 1, end[1] - end[0] - 1);
+    z[row] = ConvertField(text + end[1] + 1, end[2] - end[1] - 1);
     start = end[2] + 1;
   }
 }
 
-// Bytes [from, to) of the planned new bytes that a piece reads.
-std::size_t ShareStart(std::size_t planned, unsigned piece, unsigned pieces) { return planned * piece / pieces; }
+// Where a chunk's share of the planned new bytes starts.
+std::size_t ShareStart(std::size_t planned, std::size_t chunk, std::size_t chunks) { return planned * chunk / chunks; }
 
 // Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
 class MemoryWindows {
@@ -117,13 +168,15 @@ class MemoryWindows {
     carry_ = size_ - keepFrom;
     size_ = std::min(bytes_.size() - offset_, carry_ + windowBytes_);
   }
-  // Makes a piece's share of the window ready and gives the window positions it covers.
-  std::pair<std::size_t, std::size_t> Read(unsigned piece, unsigned pieces) {
-    const std::size_t planned = size_ - carry_;
-    return {piece == 0 ? 0 : carry_ + ShareStart(planned, piece, pieces), carry_ + ShareStart(planned, piece + 1, pieces)};
+  std::size_t Planned() const { return size_ - carry_; }
+  // Makes a chunk's share of the new bytes ready and gives the window positions it covers (the first
+  // chunk's begin with the carried bytes).
+  std::pair<std::size_t, std::size_t> Read(std::size_t chunk, std::size_t chunks) {
+    const std::size_t planned = Planned();
+    return {chunk == 0 ? 0 : carry_ + ShareStart(planned, chunk, chunks), carry_ + ShareStart(planned, chunk + 1, chunks)};
   }
-  // How many pieces, from the first, hold the window's bytes without a gap.
-  unsigned Settle(unsigned pieces) { return pieces; }
+  // How many chunks, from the first, hold the window's bytes without a gap.
+  std::size_t Settle(std::size_t chunks) { return chunks; }
 
   const char* Data() const { return bytes_.data() + offset_; }
   std::size_t Size() const { return size_; }
@@ -146,7 +199,10 @@ class MemoryWindows {
 class DescriptorWindows {
  public:
   DescriptorWindows(int fd, std::size_t windowBytes)
-      : fd_(fd), windowBytes_(windowBytes), buffer_(new char[windowBytes + kCarryRoom]) {
+      : fd_(fd),
+        windowBytes_(windowBytes),
+        buffer_(new char[windowBytes + kCarryRoom]),
+        got_(windowBytes / kScanChunkBytes + 1) {
     const off_t position = ::lseek(fd, 0, SEEK_CUR);
     start_ = position > 0 ? static_cast<uint64_t>(position) : 0;
     struct stat info {};
@@ -168,8 +224,10 @@ class DescriptorWindows {
     short_ = false;
   }
 
-  std::pair<std::size_t, std::size_t> Read(unsigned piece, unsigned pieces) {
-    const std::size_t from = ShareStart(planned_, piece, pieces), to = ShareStart(planned_, piece + 1, pieces);
+  std::size_t Planned() const { return planned_; }
+
+  std::pair<std::size_t, std::size_t> Read(std::size_t chunk, std::size_t chunks) {
+    const std::size_t from = ShareStart(planned_, chunk, chunks), to = ShareStart(planned_, chunk + 1, chunks);
     std::size_t got = 0;
     while (from + got < to) {
       const ssize_t n = ::pread(fd_, buffer_.get() + carry_ + from + got, to - from - got,
@@ -178,20 +236,20 @@ class DescriptorWindows {
       if (n <= 0) break;  // the file shrank, or cannot be read: the reference finds out which
       got += static_cast<std::size_t>(n);
     }
-    got_[piece] = got;
-    return {piece == 0 ? 0 : carry_ + from, carry_ + from + got};
+    got_[chunk] = got;
+    return {chunk == 0 ? 0 : carry_ + from, carry_ + from + got};
   }
 
-  unsigned Settle(unsigned pieces) {
-    for (unsigned piece = 0; piece != pieces; ++piece) {
-      const std::size_t from = ShareStart(planned_, piece, pieces);
-      if (got_[piece] != ShareStart(planned_, piece + 1, pieces) - from) {
-        size_ = carry_ + from + got_[piece];
+  std::size_t Settle(std::size_t chunks) {
+    for (std::size_t chunk = 0; chunk != chunks; ++chunk) {
+      const std::size_t from = ShareStart(planned_, chunk, chunks);
+      if (got_[chunk] != ShareStart(planned_, chunk + 1, chunks) - from) {
+        size_ = carry_ + from + got_[chunk];
         short_ = true;
-        return piece + 1;
+        return chunk + 1;
       }
     }
-    return pieces;
+    return chunks;
   }
 
   const char* Data() const { return buffer_.get(); }
@@ -210,7 +268,7 @@ class DescriptorWindows {
   std::unique_ptr<char[]> buffer_;
   uint64_t start_ = 0, fileEnd_ = 0;
   std::size_t offset_ = 0, carry_ = 0, planned_ = 0, size_ = 0;
-  std::size_t got_[2] = {};
+  std::vector<std::size_t> got_;  // bytes each chunk read
   bool short_ = false;
 };
 
@@ -231,29 +289,24 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<do
                            std::vector<double>& z, const LoaderTuning& tuning, std::size_t windowBytes) {
   const unsigned threads = tuning.threads != 0 ? tuning.threads : ReaderThreads();
   PhaseRunner runner(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
-  const unsigned pieces = runner.Pieces();
   std::unique_ptr<uint32_t[]> ends(new uint32_t[windowBytes + kCarryRoom]);
-  std::size_t scanned[2] = {}, found[2] = {};
+  const std::size_t mostChunks = windowBytes / kScanChunkBytes + 1;
+  std::vector<EndSpan> spans(mostChunks);
 
   DataReadResult result;
   bool reserved = false;
   std::size_t consumed = 0;
   for (;;) {
     windows.Plan(consumed);
-    runner.Run([&](unsigned piece) {
-      const auto [from, to] = windows.Read(piece, pieces);
-      scanned[piece] = from;
-      found[piece] = FindFieldEnds(windows.Data(), from, to, ends.get() + from);
+    const std::size_t chunks = std::min(mostChunks, std::max<std::size_t>(1, windows.Planned() / kScanChunkBytes));
+    spans.resize(chunks);
+    runner.Run(chunks, [&](std::size_t chunk) {
+      const auto [from, to] = windows.Read(chunk, chunks);
+      spans[chunk] = {from, FindFieldEnds(windows.Data(), from, to, ends.get() + from)};
     });
-    const unsigned whole = windows.Settle(pieces);
-    std::size_t endCount = found[0];
-    for (unsigned piece = 1; piece < whole; ++piece) {
-      std::memmove(ends.get() + endCount, ends.get() + scanned[piece], found[piece] * sizeof(uint32_t));
-      endCount += found[piece];
-    }
-
-    const SettledRows settled = SettleFields(windows.Data(), windows.Size(), ends.get(), endCount,
-                                             maxRows - result.rows, windows.Last());
+    spans.resize(windows.Settle(chunks));  // a file that shrank: the chunks after a short read are not data
+    const SettledRows settled =
+        SettleFields(ends.get(), spans, windows.Size(), maxRows - result.rows, windows.Last());
     if (settled.rows != 0) {
       if (!reserved) {
         for (std::vector<double>* column : {&x, &y, &z}) {
@@ -266,9 +319,10 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<do
       x.resize(before + settled.rows);
       y.resize(before + settled.rows);
       z.resize(before + settled.rows);
-      runner.Run([&](unsigned piece) {
-        ConvertRows(windows.Data(), ends.get(), settled.rows * piece / pieces, settled.rows * (piece + 1) / pieces,
-                    x.data() + before, y.data() + before, z.data() + before);
+      runner.Run((settled.rows + kConvertChunkRows - 1) / kConvertChunkRows, [&](std::size_t chunk) {
+        ConvertRows(windows.Data(), ends.get(), chunk * kConvertChunkRows,
+                    std::min(settled.rows, (chunk + 1) * kConvertChunkRows), x.data() + before, y.data() + before,
+                    z.data() + before);
       });
       result.rows += settled.rows;
     }

@@ -1,47 +1,60 @@
-// The helper sleeps in a futex wait between phases (std::atomic::wait), so a reading costs one
-// thread start and a wake-up per phase, and an idle helper costs nothing.
+// The helper sleeps in a futex wait between phases (std::atomic::wait). A phase is offered by a new
+// state; the helper joins it by moving it from offered to joined, and the caller, once it finds no
+// chunk left, either closes an offer nobody joined or waits for the helper to close it. Either way
+// the helper never touches a phase after the caller has moved on.
 #include "viewer/phase_runner.h"
 
 #include <cstdlib>
 
 namespace viewer {
 
-PhaseRunner::PhaseRunner(unsigned pieces) : pieces_(pieces < 2 ? 1 : 2) {
-  if (pieces_ == 2) helper_ = std::thread([this] { HelperLoop(); });
+PhaseRunner::PhaseRunner(unsigned threads) {
+  if (threads >= 2) helper_ = std::thread([this] { HelperLoop(); });
 }
 
 PhaseRunner::~PhaseRunner() {
   if (!helper_.joinable()) return;
-  quit_ = true;
-  started_.fetch_add(1, std::memory_order_release);
-  started_.notify_one();
+  state_.store((++phase_ << 2) | kQuit, std::memory_order_release);
+  state_.notify_one();
   helper_.join();
 }
 
-void PhaseRunner::Run(const std::function<void(unsigned)>& piece) {
-  if (pieces_ == 1) {
-    piece(0);
+void PhaseRunner::Run(std::size_t count, const std::function<void(std::size_t)>& chunk) {
+  chunk_ = &chunk;
+  count_ = count;
+  next_.store(0, std::memory_order_relaxed);
+  if (!helper_.joinable() || count < 2) {
+    TakeChunks();
     return;
   }
-  piece_ = &piece;
-  const uint32_t phase = started_.fetch_add(1, std::memory_order_release) + 1;
-  started_.notify_one();
-  piece(0);
-  for (uint32_t done = finished_.load(std::memory_order_acquire); done != phase;
-       done = finished_.load(std::memory_order_acquire)) {
-    finished_.wait(done, std::memory_order_acquire);
+  const uint64_t phase = ++phase_ << 2;
+  state_.store(phase | kOffered, std::memory_order_release);
+  state_.notify_one();
+  TakeChunks();
+  uint64_t seen = phase | kOffered;
+  if (state_.compare_exchange_strong(seen, phase | kClosed, std::memory_order_acq_rel)) return;
+  while ((seen = state_.load(std::memory_order_acquire)) != (phase | kClosed)) {
+    state_.wait(seen, std::memory_order_acquire);
   }
 }
 
+void PhaseRunner::TakeChunks() {
+  for (std::size_t i; (i = next_.fetch_add(1, std::memory_order_relaxed)) < count_;) (*chunk_)(i);
+}
+
 void PhaseRunner::HelperLoop() {
-  uint32_t seen = 0;
+  uint64_t seen = kClosed;
   for (;;) {
-    started_.wait(seen, std::memory_order_acquire);
-    seen = started_.load(std::memory_order_acquire);
-    if (quit_) return;
-    (*piece_)(1);
-    finished_.store(seen, std::memory_order_release);
-    finished_.notify_one();
+    state_.wait(seen, std::memory_order_acquire);
+    seen = state_.load(std::memory_order_acquire);
+    if ((seen & 3) == kQuit) return;
+    if ((seen & 3) != kOffered) continue;
+    const uint64_t phase = seen & ~uint64_t{3};
+    if (!state_.compare_exchange_strong(seen, phase | kJoined, std::memory_order_acq_rel)) continue;
+    TakeChunks();
+    seen = phase | kClosed;
+    state_.store(seen, std::memory_order_release);
+    state_.notify_one();
   }
 }
 

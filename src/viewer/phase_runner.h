@@ -1,9 +1,12 @@
-// Runs the phases of one data-file reading as one or two pieces at once: piece 0 on the calling
-// thread, piece 1 on a helper thread that lives only as long as the runner (one reading). Nothing is
-// shared beyond the runner, so two readings never meet. Paired with phase_runner.cpp.
+// Runs the phases of one data-file reading on the calling thread and, when asked for two threads, a
+// helper thread that lives only as long as the runner (one reading). A phase is a count of chunks that
+// both threads take from a shared counter, so on a busy machine a helper that is not scheduled in
+// time costs nothing: the caller does the chunks itself and withdraws the offer. Nothing is shared
+// beyond the runner, so two readings never meet. Paired with phase_runner.cpp.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -12,25 +15,28 @@ namespace viewer {
 
 class PhaseRunner {
  public:
-  // One piece runs everything on the caller; two start the helper thread.
-  explicit PhaseRunner(unsigned pieces);
+  // One thread runs everything on the caller; two start the helper thread.
+  explicit PhaseRunner(unsigned threads);
   ~PhaseRunner();
   PhaseRunner(const PhaseRunner&) = delete;
   PhaseRunner& operator=(const PhaseRunner&) = delete;
 
-  unsigned Pieces() const { return pieces_; }
-  // Calls piece(0) .. piece(Pieces() - 1), each on its own thread, and returns when all are done.
-  // The pieces must not throw.
-  void Run(const std::function<void(unsigned piece)>& piece);
+  // Calls chunk(0) .. chunk(count - 1), each once, on whichever thread is free, and returns when all
+  // are done. The chunks must not throw.
+  void Run(std::size_t count, const std::function<void(std::size_t chunk)>& chunk);
 
  private:
+  void TakeChunks();
   void HelperLoop();
 
-  unsigned pieces_;
-  const std::function<void(unsigned)>* piece_ = nullptr;
-  bool quit_ = false;                  // published by the release increment of started_
-  std::atomic<uint32_t> started_{0};   // phases handed out
-  std::atomic<uint32_t> finished_{0};  // the last phase the helper finished
+  // state_ is the phase number times four plus one of these.
+  static constexpr uint64_t kOffered = 0, kJoined = 1, kClosed = 2, kQuit = 3;
+
+  const std::function<void(std::size_t)>* chunk_ = nullptr;  // set while no helper is in a phase
+  std::size_t count_ = 0;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<uint64_t> state_{kClosed};
+  uint64_t phase_ = 0;
   std::thread helper_;
 };
 
