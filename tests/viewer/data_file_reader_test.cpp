@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "viewer/parallel_data_reader.h"
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -52,17 +54,32 @@ std::vector<Row> RowsOf(const DataColumns& d) {
   return rows;
 }
 
-// Reads the bytes as a real file, and checks that the in-memory reader agrees.
+// Reads the bytes as a real file, and checks that the reference reader and the two-thread reader in
+// small windows (rows carried across them all the time, the helper thread always on) agree with it.
 std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows) {
   TempDir dir;
   DataColumns fromFile;
-  const size_t count = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile).rows;
-  EXPECT_EQ(count, fromFile.x.size());
-  DataColumns fromMemory;
-  viewer::ReadDataBuffer(bytes, maxRows, fromMemory);
+  const viewer::DataReadResult result = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile);
+  EXPECT_EQ(result.rows, fromFile.x.size());
   const std::vector<Row> rows = RowsOf(fromFile);
-  EXPECT_EQ(rows, RowsOf(fromMemory)) << "file and memory readers disagree";
+  DataColumns reference;
+  const viewer::DataReadResult expected =
+      viewer::ReferenceReadBuffer(bytes, maxRows, reference.x, reference.y, reference.z);
+  EXPECT_EQ(rows, RowsOf(reference)) << "the file and the reference reader disagree";
+  EXPECT_EQ(result.end, expected.end);
+  const std::size_t window = bytes.size() < 100000 ? 13 : 65536;
+  for (const viewer::LoaderTuning tuning : {viewer::LoaderTuning{1, window, 0}, viewer::LoaderTuning{2, window, 0}}) {
+    DataColumns windowed;
+    EXPECT_EQ(viewer::ReadDataInParallel(bytes, maxRows, windowed.x, windowed.y, windowed.z, tuning).rows,
+              expected.rows);
+    EXPECT_EQ(RowsOf(windowed), rows) << tuning.threads << " threads in windows of " << window << " bytes disagree";
+  }
   return rows;
+}
+
+viewer::DataReadEnd EndOf(const std::string& bytes, size_t maxRows) {
+  DataColumns out;
+  return viewer::ReadDataBuffer(bytes, maxRows, out).end;
 }
 
 std::string NumberedRows(size_t count) {
@@ -161,6 +178,34 @@ TEST(DataFileReader, RowCapStoresExactlyTheFirstRows) {
 
   EXPECT_EQ(Read("1,2,3\n4,5,6\n7,8,9\n", 2), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}}));
   EXPECT_EQ(Read("1,2,3\n", 1), (std::vector<Row>{{1, 2, 3}}));
+}
+
+TEST(DataFileReader, SaysWhetherRowsWereLeftOut) {
+  using End = viewer::DataReadEnd;
+  const std::string hundred(100, '7');
+  const struct {
+    std::string bytes;
+    size_t maxRows;
+    End end;
+  } cases[] = {
+      {"1,2,3\n4,5,6\n", 10, End::Whole},
+      {"1,2,3\n4,5,6\n", 2, End::Whole},  // the limit takes every row there is
+      {"1,2,3\n4,5,6\n", 1, End::RowLimit},
+      {"1,2,3\n4,5,6", 1, End::RowLimit},
+      {"1,2,3\n\x1a" "4,5,6\n", 1, End::Whole},  // nothing is data after Ctrl-Z
+      {"1,2,3\n" + hundred + ",5,6\n", 10, End::LongField},
+      {"1,2,3\n" + hundred, 10, End::LongField},
+      {"1,2,3\n" + hundred.substr(1) + ",5,6\n", 10, End::Whole},
+      {"1,2,3\n" + hundred + ",5,6\n", 1, End::RowLimit},
+      {"", 10, End::Whole},
+      {"1,2,3\n", 0, End::RowLimit},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EndOf(c.bytes, c.maxRows), c.end) << c.bytes << " with " << c.maxRows;
+    TempDir dir;
+    DataColumns fromFile;
+    EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", c.bytes), c.maxRows, fromFile).end, c.end) << c.bytes;
+  }
 }
 
 TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
