@@ -34,9 +34,6 @@ constexpr char kCtrlZ = '\x1a';
 constexpr std::size_t kCarryRoom = 3 * (kMaxFieldChars + 1);
 // Window positions, carry included, fit in the 30 bits an end keeps for them.
 constexpr std::size_t kLargestWindow = std::size_t{1} << 29;
-// The shares the threads take turns at: new bytes read and scanned, rows converted.
-constexpr std::size_t kScanChunkBytes = 64 * 1024;
-constexpr std::size_t kConvertChunkRows = 2048;
 
 // An end is its window position with its kind in the top two bits, so the pass never reads the text.
 constexpr unsigned kKindShift = 30;
@@ -198,11 +195,8 @@ class MemoryWindows {
 // right, since whatever the windows do not hold the reference reader reads from the descriptor.
 class DescriptorWindows {
  public:
-  DescriptorWindows(int fd, std::size_t windowBytes)
-      : fd_(fd),
-        windowBytes_(windowBytes),
-        buffer_(new char[windowBytes + kCarryRoom]),
-        got_(windowBytes / kScanChunkBytes + 1) {
+  DescriptorWindows(int fd, std::size_t windowBytes, std::size_t mostChunks)
+      : fd_(fd), windowBytes_(windowBytes), buffer_(new char[windowBytes + kCarryRoom]), got_(mostChunks) {
     const off_t position = ::lseek(fd, 0, SEEK_CUR);
     start_ = position > 0 ? static_cast<uint64_t>(position) : 0;
     struct stat info {};
@@ -287,10 +281,12 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
 template <class Windows>
 DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<double>& x, std::vector<double>& y,
                            std::vector<double>& z, const LoaderTuning& tuning, std::size_t windowBytes) {
+  const std::size_t scanChunkBytes = std::max<std::size_t>(1, tuning.scanChunkBytes);
+  const std::size_t convertChunkRows = std::max<std::size_t>(1, tuning.convertChunkRows);
   const unsigned threads = tuning.threads != 0 ? tuning.threads : ReaderThreads();
   PhaseRunner runner(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
   std::unique_ptr<uint32_t[]> ends(new uint32_t[windowBytes + kCarryRoom]);
-  const std::size_t mostChunks = windowBytes / kScanChunkBytes + 1;
+  const std::size_t mostChunks = windowBytes / scanChunkBytes + 1;
   std::vector<EndSpan> spans(mostChunks);
 
   DataReadResult result;
@@ -298,7 +294,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<do
   std::size_t consumed = 0;
   for (;;) {
     windows.Plan(consumed);
-    const std::size_t chunks = std::min(mostChunks, std::max<std::size_t>(1, windows.Planned() / kScanChunkBytes));
+    const std::size_t chunks = std::min(mostChunks, std::max<std::size_t>(1, windows.Planned() / scanChunkBytes));
     spans.resize(chunks);
     runner.Run(chunks, [&](std::size_t chunk) {
       const auto [from, to] = windows.Read(chunk, chunks);
@@ -319,9 +315,9 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<do
       x.resize(before + settled.rows);
       y.resize(before + settled.rows);
       z.resize(before + settled.rows);
-      runner.Run((settled.rows + kConvertChunkRows - 1) / kConvertChunkRows, [&](std::size_t chunk) {
-        ConvertRows(windows.Data(), ends.get(), chunk * kConvertChunkRows,
-                    std::min(settled.rows, (chunk + 1) * kConvertChunkRows), x.data() + before, y.data() + before,
+      runner.Run((settled.rows + convertChunkRows - 1) / convertChunkRows, [&](std::size_t chunk) {
+        ConvertRows(windows.Data(), ends.get(), chunk * convertChunkRows,
+                    std::min(settled.rows, (chunk + 1) * convertChunkRows), x.data() + before, y.data() + before,
                     z.data() + before);
       });
       result.rows += settled.rows;
@@ -345,7 +341,7 @@ std::size_t WindowBytes(const LoaderTuning& tuning) {
 DataReadResult ReadDataInParallel(int fd, std::size_t maxRows, std::vector<double>& x, std::vector<double>& y,
                                   std::vector<double>& z, const LoaderTuning& tuning) {
   const std::size_t windowBytes = WindowBytes(tuning);
-  DescriptorWindows windows(fd, windowBytes);
+  DescriptorWindows windows(fd, windowBytes, windowBytes / std::max<std::size_t>(1, tuning.scanChunkBytes) + 1);
   return ReadWindows(windows, maxRows, x, y, z, tuning, windowBytes);
 }
 

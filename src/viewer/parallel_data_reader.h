@@ -19,6 +19,8 @@ struct LoaderTuning {
   unsigned threads = 0;                     // 0: ReaderThreads() (SCATTERVIEW_THREADS, the processors)
   std::size_t windowBytes = 4u << 20;       // bytes read per window
   std::size_t helperFromBytes = 512u << 10; // smaller inputs are read without a helper thread
+  std::size_t scanChunkBytes = 64u << 10;   // the share of a window the threads take turns at scanning
+  std::size_t convertChunkRows = 2048;      // the share of the rows they take turns at converting
 };
 
 // Reads a plain file from the descriptor's current position (the position is then unspecified).
