@@ -17,22 +17,13 @@ constexpr UINT kPointBufferBytes = 2 * sizeof(SceneVertex);  // 48
 
 // One line on stderr when rows of the file were left out; none when it was read whole.
 void ReportRowsLeftOut(const std::string& path, const viewer::DataReadResult& result) {
-  switch (result.end) {
-    case viewer::DataReadEnd::Whole:
-      break;
-    case viewer::DataReadEnd::RowLimit:
-      std::fprintf(stderr,
-                   "scatterview: %s: %zu rows read, the rest of the file was not (MAXROWS in config.ini raises "
-                   "the limit)\n",
-                   path.c_str(), result.rows);
-      break;
-    case viewer::DataReadEnd::LongField:
-      std::fprintf(stderr,
-                   "scatterview: %s: a field of 100 or more characters in row %zu ended the reading; the rest "
-                   "of the file was not read\n",
-                   path.c_str(), result.rows);
-      break;
-  }
+  if (result.end == viewer::DataReadEnd::Whole) return;
+  const char* const format =
+      result.end == viewer::DataReadEnd::RowLimit
+          ? "scatterview: %s: %zu rows read, the rest of the file was not (MAXROWS in config.ini raises the limit)\n"
+          : "scatterview: %s: a field of 100 or more characters in row %zu ended the reading; the rest of the file "
+            "was not read\n";
+  std::fprintf(stderr, format, path.c_str(), result.rows);
 }
 
 }  // namespace
