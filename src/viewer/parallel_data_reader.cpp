@@ -19,7 +19,7 @@
 
 #include <fast_float/fast_float.h>
 
-#include "viewer/phase_runner.h"
+#include "viewer/chunk_queue.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -149,8 +149,7 @@ void ConvertRows(const char* text, const uint32_t* fieldEnds, std::size_t first,
   }
 }
 
-// Where a chunk's share of the planned new bytes starts.
-std::size_t ShareStart(std::size_t planned, std::size_t chunk, std::size_t chunks) { return planned * chunk / chunks; }
+constexpr unsigned kSlots = ChunkQueue::kSlots;
 
 // Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
 class MemoryWindows {
@@ -159,21 +158,11 @@ class MemoryWindows {
 
   std::size_t InputBytes() const { return bytes_.size(); }
 
-  // The next window keeps the bytes of this one from `keepFrom` on.
-  void Plan(std::size_t keepFrom) {
+  // The next window (in `slot`) starts with this one's bytes from `keepFrom` on.
+  void Advance(unsigned /*slot*/, std::size_t keepFrom) {
     offset_ += keepFrom;
-    carry_ = size_ - keepFrom;
-    size_ = std::min(bytes_.size() - offset_, carry_ + windowBytes_);
+    size_ = std::min(bytes_.size() - offset_, size_ - keepFrom + windowBytes_);
   }
-  std::size_t Planned() const { return size_ - carry_; }
-  // Makes a chunk's share of the new bytes ready and gives the window positions it covers (the first
-  // chunk's begin with the carried bytes).
-  std::pair<std::size_t, std::size_t> Read(std::size_t chunk, std::size_t chunks) {
-    const std::size_t planned = Planned();
-    return {chunk == 0 ? 0 : carry_ + ShareStart(planned, chunk, chunks), carry_ + ShareStart(planned, chunk + 1, chunks)};
-  }
-  // How many chunks, from the first, hold the window's bytes without a gap.
-  std::size_t Settle(std::size_t chunks) { return chunks; }
 
   const char* Data() const { return bytes_.data() + offset_; }
   std::size_t Size() const { return size_; }
@@ -187,16 +176,17 @@ class MemoryWindows {
  private:
   std::string_view bytes_;
   std::size_t windowBytes_;
-  std::size_t offset_ = 0, carry_ = 0, size_ = 0;
+  std::size_t offset_ = 0, size_ = 0;
 };
 
-// Windows of a plain file, read with pread into one buffer behind the carried start of a row. The
-// file's size when the reading starts plans the windows; a file that changes meanwhile is still read
-// right, since whatever the windows do not hold the reference reader reads from the descriptor.
+// Windows of a plain file, read with pread into one buffer per slot, behind the carried start of a
+// row. The file's size when the reading starts plans the windows; a file that changes meanwhile is
+// still read right, since whatever the windows do not hold the reference reader reads from the
+// descriptor.
 class DescriptorWindows {
  public:
-  DescriptorWindows(int fd, std::size_t windowBytes, std::size_t mostChunks)
-      : fd_(fd), windowBytes_(windowBytes), buffer_(new char[windowBytes + kCarryRoom]), got_(mostChunks) {
+  DescriptorWindows(int fd, std::size_t windowBytes) : fd_(fd), windowBytes_(windowBytes) {
+    for (auto& buffer : buffers_) buffer.reset(new char[windowBytes + kCarryRoom]);
     const off_t position = ::lseek(fd, 0, SEEK_CUR);
     start_ = position > 0 ? static_cast<uint64_t>(position) : 0;
     struct stat info {};
@@ -207,46 +197,27 @@ class DescriptorWindows {
 
   std::size_t InputBytes() const { return static_cast<std::size_t>(fileEnd_ - start_); }
 
-  void Plan(std::size_t keepFrom) {
+  void Advance(unsigned slot, std::size_t keepFrom) {
+    char* const buffer = buffers_[slot].get();
     const std::size_t carry = size_ - keepFrom;
-    if (carry != 0 && keepFrom != 0) std::memmove(buffer_.get(), buffer_.get() + keepFrom, carry);
+    if (carry != 0) std::memmove(buffer, data_ + keepFrom, carry);  // the same buffer with one slot
     offset_ += keepFrom;
-    carry_ = carry;
-    const uint64_t readAt = start_ + offset_ + carry_;
-    planned_ = static_cast<std::size_t>(std::min<uint64_t>(windowBytes_, fileEnd_ > readAt ? fileEnd_ - readAt : 0));
-    size_ = carry_ + planned_;
-    short_ = false;
-  }
-
-  std::size_t Planned() const { return planned_; }
-
-  std::pair<std::size_t, std::size_t> Read(std::size_t chunk, std::size_t chunks) {
-    const std::size_t from = ShareStart(planned_, chunk, chunks), to = ShareStart(planned_, chunk + 1, chunks);
+    data_ = buffer;
+    const uint64_t readAt = start_ + offset_ + carry;
+    const std::size_t planned =
+        static_cast<std::size_t>(std::min<uint64_t>(windowBytes_, fileEnd_ > readAt ? fileEnd_ - readAt : 0));
     std::size_t got = 0;
-    while (from + got < to) {
-      const ssize_t n = ::pread(fd_, buffer_.get() + carry_ + from + got, to - from - got,
-                                static_cast<off_t>(start_ + offset_ + carry_ + from + got));
+    while (got < planned) {
+      const ssize_t n = ::pread(fd_, buffer + carry + got, planned - got, static_cast<off_t>(readAt + got));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;  // the file shrank, or cannot be read: the reference finds out which
       got += static_cast<std::size_t>(n);
     }
-    got_[chunk] = got;
-    return {chunk == 0 ? 0 : carry_ + from, carry_ + from + got};
+    size_ = carry + got;
+    short_ = got < planned;
   }
 
-  std::size_t Settle(std::size_t chunks) {
-    for (std::size_t chunk = 0; chunk != chunks; ++chunk) {
-      const std::size_t from = ShareStart(planned_, chunk, chunks);
-      if (got_[chunk] != ShareStart(planned_, chunk + 1, chunks) - from) {
-        size_ = carry_ + from + got_[chunk];
-        short_ = true;
-        return chunk + 1;
-      }
-    }
-    return chunks;
-  }
-
-  const char* Data() const { return buffer_.get(); }
+  const char* Data() const { return data_; }
   std::size_t Size() const { return size_; }
   bool Last() const { return short_ || start_ + offset_ + size_ >= fileEnd_; }
 
@@ -259,10 +230,10 @@ class DescriptorWindows {
  private:
   int fd_;
   std::size_t windowBytes_;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> buffers_[kSlots];
+  const char* data_ = nullptr;
   uint64_t start_ = 0, fileEnd_ = 0;
-  std::size_t offset_ = 0, carry_ = 0, planned_ = 0, size_ = 0;
-  std::vector<std::size_t> got_;  // bytes each chunk read
+  std::size_t offset_ = 0, size_ = 0;
   bool short_ = false;
 };
 
@@ -278,31 +249,28 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
   column.reserve(column.size() + std::min(expected - 1, maxRows - rowsNow) + 1);
 }
 
+// The calling thread reads, scans and settles each window; its rows go to the queue as a conversion
+// job in the window's slot, which the helper works through while the caller moves on (and the caller
+// too, whenever enough is waiting). A slot's text and ends are used again only once its job is done.
 template <class Windows>
 DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<double>& x, std::vector<double>& y,
                            std::vector<double>& z, const LoaderTuning& tuning, std::size_t windowBytes) {
-  const std::size_t scanChunkBytes = std::max<std::size_t>(1, tuning.scanChunkBytes);
-  const std::size_t convertChunkRows = std::max<std::size_t>(1, tuning.convertChunkRows);
   const unsigned threads = tuning.threads != 0 ? tuning.threads : ReaderThreads();
-  PhaseRunner runner(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
-  std::unique_ptr<uint32_t[]> ends(new uint32_t[windowBytes + kCarryRoom]);
-  const std::size_t mostChunks = windowBytes / scanChunkBytes + 1;
-  std::vector<EndSpan> spans(mostChunks);
+  const std::size_t convertChunkRows =
+      std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / ChunkQueue::kMostChunks + 1});
+  std::unique_ptr<uint32_t[]> ends[kSlots];
+  for (auto& slotEnds : ends) slotEnds.reset(new uint32_t[windowBytes + kCarryRoom]);
+  ChunkQueue queue(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
 
   DataReadResult result;
   bool reserved = false;
   std::size_t consumed = 0;
-  for (;;) {
-    windows.Plan(consumed);
-    const std::size_t chunks = std::min(mostChunks, std::max<std::size_t>(1, windows.Planned() / scanChunkBytes));
-    spans.resize(chunks);
-    runner.Run(chunks, [&](std::size_t chunk) {
-      const auto [from, to] = windows.Read(chunk, chunks);
-      spans[chunk] = {from, FindFieldEnds(windows.Data(), from, to, ends.get() + from)};
-    });
-    spans.resize(windows.Settle(chunks));  // a file that shrank: the chunks after a short read are not data
-    const SettledRows settled =
-        SettleFields(ends.get(), spans, windows.Size(), maxRows - result.rows, windows.Last());
+  for (unsigned slot = 0;; slot = (slot + 1) % kSlots) {
+    queue.Drain(slot);  // its text and ends are free again
+    windows.Advance(slot, consumed);
+    uint32_t* const slotEnds = ends[slot].get();
+    const std::vector<EndSpan> spans{{0, FindFieldEnds(windows.Data(), 0, windows.Size(), slotEnds)}};
+    const SettledRows settled = SettleFields(slotEnds, spans, windows.Size(), maxRows - result.rows, windows.Last());
     if (settled.rows != 0) {
       if (!reserved) {
         for (std::vector<double>* column : {&x, &y, &z}) {
@@ -312,18 +280,26 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<do
         reserved = true;
       }
       const std::size_t before = x.size();
+      if (x.capacity() < before + settled.rows || y.capacity() < before + settled.rows ||
+          z.capacity() < before + settled.rows) {
+        queue.DrainAll();  // the columns are about to move
+      }
       x.resize(before + settled.rows);
       y.resize(before + settled.rows);
       z.resize(before + settled.rows);
-      runner.Run((settled.rows + convertChunkRows - 1) / convertChunkRows, [&](std::size_t chunk) {
-        ConvertRows(windows.Data(), ends.get(), chunk * convertChunkRows,
-                    std::min(settled.rows, (chunk + 1) * convertChunkRows), x.data() + before, y.data() + before,
-                    z.data() + before);
-      });
+      const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
+      queue.Publish(slot, chunks,
+                    [text = windows.Data(), slotEnds, rows = settled.rows, convertChunkRows, px = x.data() + before,
+                     py = y.data() + before, pz = z.data() + before](std::size_t chunk) {
+                      ConvertRows(text, slotEnds, chunk * convertChunkRows,
+                                  std::min(rows, (chunk + 1) * convertChunkRows), px, py, pz);
+                    });
       result.rows += settled.rows;
+      queue.Help(chunks / 2);  // leave the helper enough to do while the next window is read
     }
     consumed = settled.consumed;
     if (settled.handOver) {
+      queue.DrainAll();
       const DataReadResult rest = windows.ReadOnFrom(consumed, maxRows - result.rows, x, y, z);
       result.rows += rest.rows;
       result.end = rest.end;
@@ -341,7 +317,7 @@ std::size_t WindowBytes(const LoaderTuning& tuning) {
 DataReadResult ReadDataInParallel(int fd, std::size_t maxRows, std::vector<double>& x, std::vector<double>& y,
                                   std::vector<double>& z, const LoaderTuning& tuning) {
   const std::size_t windowBytes = WindowBytes(tuning);
-  DescriptorWindows windows(fd, windowBytes, windowBytes / std::max<std::size_t>(1, tuning.scanChunkBytes) + 1);
+  DescriptorWindows windows(fd, windowBytes);
   return ReadWindows(windows, maxRows, x, y, z, tuning, windowBytes);
 }
 

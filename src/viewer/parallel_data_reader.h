@@ -1,8 +1,9 @@
 // The data-file reader for plain files and memory: the same rows as the reference reader of
 // data_file_reader.h, bit for bit, read on two threads. The data goes through in windows of a few
-// MiB: both threads read and scan half a window for the bytes that can end a field (",", LF and
-// Ctrl-Z) with wide compares; one cheap pass on the calling thread settles which field each end
-// closes; then both threads convert half the rows straight into the columns. Rows that are not
+// MiB: the calling thread reads a window, finds the bytes that can end a field (",", LF and Ctrl-Z)
+// with wide compares and settles in one cheap pass which field each end closes; the rows' numbers are
+// then converted straight into the columns by a helper thread and, in turns, the caller, while the
+// next windows are read. Rows that are not
 // plain (a field of 100 or more bytes, the last row at the end of the data, a Ctrl-Z) are left to
 // the reference reader, which reads from there on. Paired with parallel_data_reader.cpp.
 #pragma once
@@ -17,10 +18,9 @@ namespace viewer {
 
 struct LoaderTuning {
   unsigned threads = 0;                     // 0: ReaderThreads() (SCATTERVIEW_THREADS, the processors)
-  std::size_t windowBytes = 4u << 20;       // bytes read per window
+  std::size_t windowBytes = 1u << 20;       // bytes read per window (three windows are in use at once)
   std::size_t helperFromBytes = 512u << 10; // smaller inputs are read without a helper thread
-  std::size_t scanChunkBytes = 64u << 10;   // the share of a window the threads take turns at scanning
-  std::size_t convertChunkRows = 2048;      // the share of the rows they take turns at converting
+  std::size_t convertChunkRows = 2048;      // the share of a window's rows the threads take turns at
 };
 
 // Reads a plain file from the descriptor's current position (the position is then unspecified).

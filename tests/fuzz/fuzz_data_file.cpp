@@ -19,9 +19,9 @@ constexpr std::size_t kLimits[] = {0, 1, 3, viewer::kMaxDataRows};
 
 // Windows of one byte and of a few bytes carry rows across windows all the time; a large one reads
 // the input at once (a fuzz input is never longer). helperFromBytes 0 makes every reading use the
-// second thread; small scan and convert chunks make the threads share every window.
+// helper thread; conversion chunks of a row or two make it and the caller share every window.
 constexpr viewer::LoaderTuning kTunings[] = {
-    {1, 1, 0, 1, 1}, {2, 7, 0, 2, 1}, {2, 64, 0, 5, 2}, {1, 301, 0, 16, 3}, {2, 64u << 10, 0, 7, 1},
+    {1, 1, 0, 1}, {2, 7, 0, 1}, {2, 64, 0, 2}, {1, 301, 0, 3}, {2, 64u << 10, 0, 1},
 };
 
 bool SameRows(const viewer::DataColumns& a, const viewer::DataColumns& b) {

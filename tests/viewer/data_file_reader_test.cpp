@@ -68,9 +68,9 @@ std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows) {
   EXPECT_EQ(rows, RowsOf(reference)) << "the file and the reference reader disagree";
   EXPECT_EQ(result.end, expected.end);
   const bool small = bytes.size() < 100000;
-  const std::size_t window = small ? 13 : 65536, scanChunk = small ? 3 : 4096, convertChunk = small ? 2 : 512;
-  for (const viewer::LoaderTuning tuning : {viewer::LoaderTuning{1, window, 0, scanChunk, convertChunk},
-                                            viewer::LoaderTuning{2, window, 0, scanChunk, convertChunk}}) {
+  const std::size_t window = small ? 13 : 65536, convertChunk = small ? 2 : 512;
+  for (const viewer::LoaderTuning tuning :
+       {viewer::LoaderTuning{1, window, 0, convertChunk}, viewer::LoaderTuning{2, window, 0, convertChunk}}) {
     DataColumns windowed;
     EXPECT_EQ(viewer::ReadDataInParallel(bytes, maxRows, windowed.x, windowed.y, windowed.z, tuning).rows,
               expected.rows);
