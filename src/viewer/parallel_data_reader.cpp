@@ -71,15 +71,9 @@ struct SettledRows {
   bool handOver = false;     // the reference reads on from `consumed`; else the rest is carried
 };
 
-// The ends found by one scan chunk: `count` of them from ends[begin].
-struct EndSpan {
-  std::size_t begin, count;
-};
-
 // The one sequential pass: walks the ends in order, taking for x and y the next "," and for z the next
-// LF, and writes the positions it takes over the front of the ends list. That never overtakes the
-// reading: a span starts at its chunk's first byte, and a chunk has no more ends than bytes.
-SettledRows SettleFields(uint32_t* ends, const std::vector<EndSpan>& spans, std::size_t size, std::size_t maxRows,
+// LF, and writes the positions it takes over the front of the ends list (never past the one it reads).
+SettledRows SettleFields(uint32_t* ends, std::size_t endCount, std::size_t size, std::size_t maxRows,
                          bool lastWindow) {
   SettledRows settled;
   if (maxRows == 0) {
@@ -88,27 +82,25 @@ SettledRows SettleFields(uint32_t* ends, const std::vector<EndSpan>& spans, std:
   }
   std::size_t taken = 0, fieldStart = 0;
   uint32_t field = 0;  // 0 x, 1 y, 2 z
-  for (const EndSpan& span : spans) {
-    for (const uint32_t* e = ends + span.begin; e != ends + span.begin + span.count; ++e) {
-      const uint32_t kind = *e >> kKindShift, position = *e & kPositionMask;
-      if (kind != field >> 1) {
-        if (kind != kCtrlZEnd) continue;  // a comma inside z, a line feed inside x or y
-        settled.handOver = true;
+  for (const uint32_t* e = ends; e != ends + endCount; ++e) {
+    const uint32_t kind = *e >> kKindShift, position = *e & kPositionMask;
+    if (kind != field >> 1) {
+      if (kind != kCtrlZEnd) continue;  // a comma inside z, a line feed inside x or y
+      settled.handOver = true;
+      return settled;
+    }
+    if (position - fieldStart > kMaxFieldChars) {
+      settled.handOver = true;
+      return settled;
+    }
+    ends[taken++] = position;
+    fieldStart = position + 1;
+    if (++field == 3) {
+      field = 0;
+      settled.consumed = fieldStart;
+      if (++settled.rows == maxRows) {
+        settled.handOver = true;  // the reference says whether anything was left
         return settled;
-      }
-      if (position - fieldStart > kMaxFieldChars) {
-        settled.handOver = true;
-        return settled;
-      }
-      ends[taken++] = position;
-      fieldStart = position + 1;
-      if (++field == 3) {
-        field = 0;
-        settled.consumed = fieldStart;
-        if (++settled.rows == maxRows) {
-          settled.handOver = true;  // the reference says whether anything was left
-          return settled;
-        }
       }
     }
   }
@@ -269,8 +261,8 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<do
     queue.Drain(slot);  // its text and ends are free again
     windows.Advance(slot, consumed);
     uint32_t* const slotEnds = ends[slot].get();
-    const std::vector<EndSpan> spans{{0, FindFieldEnds(windows.Data(), 0, windows.Size(), slotEnds)}};
-    const SettledRows settled = SettleFields(slotEnds, spans, windows.Size(), maxRows - result.rows, windows.Last());
+    const std::size_t endCount = FindFieldEnds(windows.Data(), 0, windows.Size(), slotEnds);
+    const SettledRows settled = SettleFields(slotEnds, endCount, windows.Size(), maxRows - result.rows, windows.Last());
     if (settled.rows != 0) {
       if (!reserved) {
         for (std::vector<double>* column : {&x, &y, &z}) {
