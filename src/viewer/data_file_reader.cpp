@@ -1,5 +1,6 @@
-// The data-file format, read through a small buffered source of our own: the file is read in 64 KiB
-// chunks and only as far as the rows need, so a huge file stops quickly after the row cap.
+// The reference reader of the data-file format: one byte at a time through a small buffered source of
+// our own, reading 64 KiB chunks and only as far as the rows need (pipes, and the rows the two-thread
+// reader of parallel_data_reader.cpp leaves to it). Also the number conversion both readers share.
 #include "viewer/data_file_reader.h"
 #include "viewer/parallel_data_reader.h"
 
