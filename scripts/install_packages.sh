@@ -8,7 +8,8 @@
 #   scripts/install_packages.sh MODE --list — prints the packages of MODE, one a line; installs nothing
 set -euo pipefail
 # xfonts-base: the X core fonts an X server needs to draw the program's message boxes.
-want=(cmake g++ make pkg-config libsdl2-dev libstb-dev zlib1g-dev xfonts-base)
+# libfast-float-dev: the header-only number conversion of the two-thread data reader.
+want=(cmake g++ make pkg-config libsdl2-dev libstb-dev zlib1g-dev xfonts-base libfast-float-dev)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
          xvfb xdotool imagemagick x11-utils xauth)

@@ -21,7 +21,10 @@ constexpr int32_t kJoystickFactor = 7;
 
 StartupHooks DefaultLayerHooks() {
   StartupHooks hooks;
-  hooks.applyConfig = [](const StartupConfig& config) { g_scene.SetShowFps(config.fps); };
+  hooks.applyConfig = [](const StartupConfig& config) {
+    g_scene.SetShowFps(config.fps);
+    g_scene.SetRowLimit(viewer::RowLimitFromSetting(config.maxRows));
+  };
   hooks.initGraphics = [](HWND window, const StartupConfig& c) {
     g_graphics = new DirectGraphics();
     return static_cast<int>(g_graphics->Init(window, c.fullScreen, c.width, c.height, c.bit, c.vsyncWait,

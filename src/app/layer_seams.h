@@ -14,7 +14,7 @@
 namespace app {
 
 struct StartupHooks {
-  // After the keys are read: settings that go to the scene (FPS -> g_scene.showFps).
+  // After the keys are read: settings that go to the scene (FPS -> g_scene.showFps, MAXROWS -> its row limit).
   std::function<void(const StartupConfig&)> applyConfig;
   // Create g_graphics and Init it with the window and the ten settings; Init's result (0 = success).
   std::function<int(HWND window, const StartupConfig&)> initGraphics;

@@ -28,6 +28,7 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   c.fps = ReadInt("FPS", c.fps, configPath);
   c.scale = ReadInt("SCALE", c.scale, configPath);
   c.name = GetPrivateProfileStringA("CONFIG", "NAME", c.name.c_str(), configPath.c_str());
+  c.maxRows = ReadInt("MAXROWS", c.maxRows, configPath);
   return c;
 }
 

@@ -19,9 +19,10 @@ struct StartupConfig {
   int fps = 0;                   // FPS readout on at start (the scene's showFps)
   int scale = 1;                 // screen pixels a side per picture pixel: 1-4, 0 from the display
   std::string name = "data.csv"; // data file path
+  int maxRows = 0;               // MAXROWS: the most rows read when positive (else the usual 150 000)
 };
 
-// Reads the twelve keys in their fixed order; each missing one keeps its default.
+// Reads the thirteen keys in their fixed order; each missing one keeps its default.
 StartupConfig ReadStartupConfig(const std::string& configPath);
 
 }  // namespace app

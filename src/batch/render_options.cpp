@@ -34,7 +34,7 @@ bool ParseDouble(const std::string& text, double& out) {
 // The options that take a value.
 bool TakesValue(const std::string& name) {
   for (const char* n : {"--config", "--theta", "--r", "--z", "--axis-x", "--axis-y", "--hard-tl", "--turntable",
-                        "--jobs"})
+                        "--jobs", "--max-rows"})
     if (name == n) return true;
   return false;
 }
@@ -68,6 +68,10 @@ std::string ApplyValue(const std::string& name, const std::string& value, Render
     if (!ParseInt(value, 1, kMaxJobs, whole))
       return "--jobs needs a count from 1 to " + std::to_string(kMaxJobs) + ", not '" + value + "'";
     o.jobs = static_cast<int>(whole);
+  } else if (name == "--max-rows") {
+    if (!ParseInt(value, 1, std::numeric_limits<int64_t>::max(), whole))
+      return "--max-rows needs a count of at least 1, not '" + value + "'";
+    o.maxRows = whole;
   }
   return "";
 }
@@ -173,6 +177,7 @@ std::string RenderUsage() {
          "                      rows coloured by their height, or white (COLORMAP)\n"
          "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each\n"
          "  --jobs N            worker processes for a turntable (default: one per processor)\n"
+         "  --max-rows N        read at most N rows of DATA (MAXROWS; default 150000)\n"
          "  -h, --help          this text\n"
          "Exit status: 0 written, 1 a file could not be read or written, 2 bad options,\n"
          "128 + the signal's number when interrupted by SIGINT (130) or SIGTERM (143).\n";

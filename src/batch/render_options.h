@@ -30,6 +30,7 @@ struct RenderOptions {
 
   int turntable = 0;  // 0: one picture; N: N pictures, THETA turned by 360 / N each
   int jobs = 0;       // worker processes for a turntable; 0 = one per processor
+  std::optional<int64_t> maxRows;  // MAXROWS: the most rows read from DATA
 };
 
 enum class ParseStatus { Run, Help, Error };

@@ -25,7 +25,7 @@ constexpr char kSection[] = "CONFIG";
 // The start-up keys that decide the picture: the back buffer's size (and so the aspect ratio), the
 // point path, the text path, whether fog states may be set.
 struct DisplayKeys {
-  int32_t width, height, hardTl, fog, d3dxSprite;
+  int32_t width, height, hardTl, fog, d3dxSprite, maxRows;
 };
 
 int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
@@ -34,7 +34,7 @@ int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
 
 DisplayKeys ReadDisplayKeys(const std::string& path) {
   return DisplayKeys{ReadKey(path, "Width", 640), ReadKey(path, "Height", 480), ReadKey(path, "HARD_TL", 0),
-                     ReadKey(path, "FOG", 1), ReadKey(path, "D3DX_SPRITE", 0)};
+                     ReadKey(path, "FOG", 1), ReadKey(path, "D3DX_SPRITE", 0), ReadKey(path, "MAXROWS", 0)};
 }
 
 bool IsReadableFile(const std::string& path) {
@@ -142,11 +142,8 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   g_graphics->SetFog(false, 0.0f, 800.0f, 0xFF000000u);
 
   g_dataPath = options.dataPath;
-  // Room for the most rows the reader takes, so the columns never move while they fill: at 150 000
-  // rows the moves and their page faults cost about as much as drawing the picture.
-  scene.dataX.reserve(viewer::kMaxDataRows + 1);
-  scene.dataY.reserve(viewer::kMaxDataRows + 1);
-  scene.dataZ.reserve(viewer::kMaxDataRows + 1);
+  // The rows are read once, here; a turntable's workers are forked after this and share them.
+  scene.SetRowLimit(viewer::RowLimitFromSetting(options.maxRows.value_or(keys.maxRows)));
   scene.LoadData();
   if (!scene.FinishLoading()) {
     *error = "interrupted while reading " + options.dataPath;

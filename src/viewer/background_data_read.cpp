@@ -14,7 +14,7 @@ constexpr int kWaitStepMs = 5;
 
 BackgroundDataRead::BackgroundDataRead(std::string path, std::size_t maxRows) {
   thread_ = std::thread([this, path = std::move(path), maxRows] {
-    ReadDataFile(path, maxRows, rows_,
+    result_ = ReadDataFile(path, maxRows, rows_,
                  [this] { return stop_.load(std::memory_order_relaxed) || platform::posix::TerminationRequested(); });
     done_.store(true, std::memory_order_release);
   });

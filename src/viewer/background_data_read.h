@@ -27,6 +27,8 @@ class BackgroundDataRead {
   bool Done() const { return done_.load(std::memory_order_acquire); }
   // The rows, once Done; the reader keeps none of them.
   DataColumns Take();
+  // How the reading ended, once Done.
+  DataReadResult Result() const { return Done() ? result_ : DataReadResult(); }
   // Waits until Done or until a termination signal arrives; true when Done.
   bool WaitUnlessTerminated();
 
@@ -34,6 +36,7 @@ class BackgroundDataRead {
   std::atomic<bool> stop_{false};
   std::atomic<bool> done_{false};
   DataColumns rows_;
+  DataReadResult result_;
   std::thread thread_;
 };
 

@@ -1,6 +1,8 @@
-// The data-file format, read through a small buffered source of our own: the file is read in 64 KiB
-// chunks and only as far as the rows need, so a huge file stops quickly after the row cap.
+// The reference reader of the data-file format: one byte at a time through a small buffered source of
+// our own, reading 64 KiB chunks and only as far as the rows need (pipes, and the rows the two-thread
+// reader of parallel_data_reader.cpp leaves to it). Also the number conversion both readers share.
 #include "viewer/data_file_reader.h"
+#include "viewer/parallel_data_reader.h"
 
 #include <cerrno>
 #include <charconv>
@@ -44,7 +46,10 @@ class TextSource {
   }
 
   bool Good() const { return !eof_ && !fail_; }
-  void SetFail() { fail_ = true; }
+  bool EndedByLongField() const { return longField_; }
+
+  // Whether any byte of data is left unread (reads ahead when the chunk is used up).
+  bool HasMore() { return pos_ != end_ || Fill(); }
 
   // Takes one field ended by `endChar`. Its text is either read in place (valid until the next
   // read) or gathered into `text`, which has room for kMaxFieldChars.
@@ -85,6 +90,7 @@ class TextSource {
       }
       if (stored == kMaxFieldChars) {
         fail_ = true;  // the character stays unread; nothing more is read anyway
+        longField_ = true;
         break;
       }
       text[stored++] = c;
@@ -149,20 +155,26 @@ class TextSource {
   bool finished_ = false;  // no more bytes will arrive
   bool eof_ = false;
   bool fail_ = false;
+  bool longField_ = false;
 };
 
 // The row loop: every pass appends all three values, even when the stream failed in between.
-std::size_t ReadRows(TextSource& source, std::size_t maxRows, std::vector<double>& x,
-                     std::vector<double>& y, std::vector<double>& z) {
+DataReadResult ReadRows(TextSource& source, std::size_t maxRows, std::vector<double>& x,
+                        std::vector<double>& y, std::vector<double>& z) {
   char text[kMaxFieldChars + 1];
-  std::size_t rows = 0;
-  while (source.Good() && rows < maxRows) {
+  DataReadResult result;
+  while (source.Good() && result.rows < maxRows) {
     x.push_back(ConvertDataNumber(source.ReadField(',', text)));
     y.push_back(ConvertDataNumber(source.ReadField(',', text)));
     z.push_back(ConvertDataNumber(source.ReadField('\n', text)));
-    ++rows;
+    ++result.rows;
   }
-  return rows;
+  if (source.EndedByLongField()) {
+    result.end = DataReadEnd::LongField;
+  } else if (source.Good() && source.HasMore()) {
+    result.end = DataReadEnd::RowLimit;
+  }
+  return result;
 }
 
 // The rare texts std::from_chars reports out of range (overflow to infinity, underflow towards
@@ -246,28 +258,48 @@ double ConvertDataNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
-std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, std::vector<double>& x,
-                         std::vector<double>& y, std::vector<double>& z, const StopRequest& stop) {
+DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, std::vector<double>& x,
+                            std::vector<double>& y, std::vector<double>& z, const StopRequest& stop) {
   // Non-blocking, so that a FIFO with no writer yet opens at once.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) return {};
   struct stat info {};
-  std::size_t rows = 0;
+  DataReadResult result;
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {  // a directory counts as not found
-    TextSource source(fd, S_ISREG(info.st_mode), stop);
-    rows = ReadRows(source, maxRows, x, y, z);
+    if (S_ISREG(info.st_mode)) {
+      result = ReadDataInParallel(fd, maxRows, x, y, z, LoaderTuning());
+    } else {
+      TextSource source(fd, false, stop);
+      result = ReadRows(source, maxRows, x, y, z);
+    }
   }
   ::close(fd);  // a failure to close changes nothing that was read
-  return rows;
+  return result;
 }
 
-std::size_t ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out, const StopRequest& stop) {
+DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out,
+                            const StopRequest& stop) {
   return ReadDataFile(path, maxRows, out.x, out.y, out.z, stop);
 }
 
-std::size_t ReadDataDescriptor(int fd, std::size_t maxRows, DataColumns& out) {
+DataReadResult ReadDataDescriptor(int fd, std::size_t maxRows, DataColumns& out) {
+  return ReadDataInParallel(fd, maxRows, out.x, out.y, out.z, LoaderTuning());
+}
+
+DataReadResult ReadDataBuffer(std::string_view bytes, std::size_t maxRows, DataColumns& out) {
+  return ReadDataInParallel(bytes, maxRows, out.x, out.y, out.z, LoaderTuning());
+}
+
+DataReadResult ReferenceReadDescriptor(int fd, std::size_t maxRows, std::vector<double>& x,
+                                       std::vector<double>& y, std::vector<double>& z) {
   TextSource source(fd, true, StopRequest());
-  return ReadRows(source, maxRows, out.x, out.y, out.z);
+  return ReadRows(source, maxRows, x, y, z);
+}
+
+DataReadResult ReferenceReadBuffer(std::string_view bytes, std::size_t maxRows, std::vector<double>& x,
+                                   std::vector<double>& y, std::vector<double>& z) {
+  TextSource source(bytes.data(), bytes.size());
+  return ReadRows(source, maxRows, x, y, z);
 }
 
 bool CanReadDataFile(const std::string& path, std::string* why) {
@@ -286,11 +318,6 @@ bool CanReadDataFile(const std::string& path, std::string* why) {
 bool IsPlainFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::size_t ReadDataBuffer(std::string_view bytes, std::size_t maxRows, DataColumns& out) {
-  TextSource source(bytes.data(), bytes.size());
-  return ReadRows(source, maxRows, out.x, out.y, out.z);
 }
 
 }  // namespace viewer

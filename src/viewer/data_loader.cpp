@@ -3,6 +3,7 @@
 // pipe or FIFO on a thread of its own, whose rows CollectPendingRows brings in when they are all read).
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "graphics/direct_graphics.h"
@@ -13,6 +14,17 @@
 namespace {
 
 constexpr UINT kPointBufferBytes = 2 * sizeof(SceneVertex);  // 48
+
+// One line on stderr when rows of the file were left out; none when it was read whole.
+void ReportRowsLeftOut(const std::string& path, const viewer::DataReadResult& result) {
+  if (result.end == viewer::DataReadEnd::Whole) return;
+  const char* const format =
+      result.end == viewer::DataReadEnd::RowLimit
+          ? "scatterview: %s: %zu rows read, the rest of the file was not (MAXROWS in config.ini raises the limit)\n"
+          : "scatterview: %s: a field of 100 or more characters in row %zu ended the reading; the rest of the file "
+            "was not read\n";
+  std::fprintf(stderr, format, path.c_str(), result.rows);
+}
 
 }  // namespace
 
@@ -48,9 +60,9 @@ void ViewerScene::ReadRows() {
   loadedPath_ = g_dataPath;
   drawnBoxRows_ = SIZE_MAX;  // new rows: the fit and the colours are worked out again
   if (viewer::IsPlainFile(g_dataPath)) {
-    viewer::ReadDataFile(g_dataPath, viewer::kMaxDataRows, dataX, dataY, dataZ);
+    ReportRowsLeftOut(g_dataPath, viewer::ReadDataFile(g_dataPath, rowLimit, dataX, dataY, dataZ));
   } else {
-    pendingRows_ = std::make_unique<viewer::BackgroundDataRead>(g_dataPath, viewer::kMaxDataRows);
+    pendingRows_ = std::make_unique<viewer::BackgroundDataRead>(g_dataPath, rowLimit);
   }
 }
 
@@ -73,6 +85,7 @@ bool ViewerScene::ReloadData() {
 
 bool ViewerScene::CollectPendingRows() {
   if (!pendingRows_ || !pendingRows_->Done()) return false;
+  ReportRowsLeftOut(loadedPath_, pendingRows_->Result());
   viewer::DataColumns rows = pendingRows_->Take();
   pendingRows_.reset();
   dataX = std::move(rows.x);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/vertex_types.h"
+#include "viewer/data_file_reader.h"
 #include "viewer/data_fit.h"
 #include "render/d3d8.h"
 
@@ -63,6 +64,8 @@ class ViewerScene {
   int32_t RunFrame();
   // The FPS readout switch (start-up key FPS).
   void SetShowFps(int32_t on) { showFps = on; }
+  // The most rows a data file gives (start-up key MAXROWS, the render tool's --max-rows).
+  void SetRowLimit(std::size_t rows) { rowLimit = rows; }
 
   // --- text from the font texture (bitmap_text.cpp); (x, y) is the top-left of the first glyph.
   void DrawLargeText(int32_t x, int32_t y, const char* text, D3DCOLOR colour);  // 16 x 16 glyphs
@@ -80,11 +83,12 @@ class ViewerScene {
   int32_t autoAnime = 0;
   int32_t showAxis = 1;
   int32_t showFps = 0;  // never written back
+  std::size_t rowLimit = viewer::kMaxDataRows;  // never written back; MAXROWS or --max-rows may raise it
   // Beyond the original view keys; written back only when the file has them or they are not 0.
   int32_t fitMode = 0;         // F6, key FIT: 0 raw values, 1 fitted, 2 each axis fitted (viewer::FitMode)
   int32_t colourByHeight = 0;  // F7, key COLORMAP: rows coloured by z instead of white
 
-  // The stored rows, all three always of the same length (at most 150 000).
+  // The stored rows, all three always of the same length (at most rowLimit).
   std::vector<double> dataX, dataY, dataZ;
   // The scene's copy of the one-point vertex buffer's contents; only vertex 0 is drawn.
   SceneVertex pointVertices[2] = {};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "temp_dir.h"
+#include "viewer/data_file_reader.h"
 
 namespace {
 
@@ -51,6 +52,25 @@ TEST(StartupConfig, NegativeAndGarbageNumbers) {
   app::StartupConfig c = app::ReadStartupConfig(dir / "config.ini");
   EXPECT_EQ(c.width, -5);
   EXPECT_EQ(c.height, 0);
+}
+
+TEST(StartupConfig, MaxRowsRaisesTheRowLimitOnlyWhenPositive) {
+  const struct {
+    const char* file;
+    size_t limit;
+  } cases[] = {
+      {"[CONFIG]\nWidth=640\n", 150000},
+      {"[CONFIG]\nMAXROWS=0\n", 150000},
+      {"[CONFIG]\nMAXROWS=-5\n", 150000},
+      {"[CONFIG]\nMAXROWS=abc\n", 150000},
+      {"[CONFIG]\nMAXROWS=200000\n", 200000},
+      {"[config]\nmaxrows=12\n", 12},
+  };
+  for (const auto& c : cases) {
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir / "config.ini", c.file);
+    EXPECT_EQ(viewer::RowLimitFromSetting(app::ReadStartupConfig(dir / "config.ini").maxRows), c.limit) << c.file;
+  }
 }
 
 }  // namespace

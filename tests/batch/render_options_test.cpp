@@ -28,7 +28,7 @@ TEST(RenderOptions, TakesTheDataFileAndTheOutputWhereverTheOptionsStand) {
 
 TEST(RenderOptions, ReadsEveryOverrideInBothSpellings) {
   auto r = ParseRenderOptions({"--config=my.ini", "--theta=-12.5", "--r", "180", "--z=-40", "--axis-x", "7",
-                               "--axis-y=-3", "--hard-tl", "2", "--turntable=36", "--jobs", "3", "--points",
+                               "--axis-y=-3", "--hard-tl", "2", "--turntable=36", "--jobs", "3", "--max-rows=2000000", "--points",
                                "--hint", "--axes", "d", "o"});
   ASSERT_EQ(r.status, ParseStatus::Run) << r.error;
   const batch::RenderOptions& o = r.options;
@@ -41,6 +41,7 @@ TEST(RenderOptions, ReadsEveryOverrideInBothSpellings) {
   EXPECT_EQ(o.hardTl, 2);
   EXPECT_EQ(o.turntable, 36);
   EXPECT_EQ(o.jobs, 3);
+  EXPECT_EQ(o.maxRows, 2000000);
   EXPECT_EQ(o.lines, false);
   EXPECT_EQ(o.hint, true);
   EXPECT_EQ(o.axes, true);
@@ -91,6 +92,8 @@ TEST(RenderOptions, RefusesBadOptionsWithTheReason) {
       {{"--turntable", "0", "d", "o"}, "--turntable needs a count"},
       {{"--turntable", "-4", "d", "o"}, "--turntable needs a count"},
       {{"--jobs", "0", "d", "o"}, "--jobs needs a count"},
+      {{"--max-rows", "0", "d", "o"}, "--max-rows needs a count"},
+      {{"--max-rows", "many", "d", "o"}, "--max-rows needs a count"},
       {{"--config=", "d", "o"}, "--config needs a file name"},
       {{"", "o"}, "file names must not be empty"},
   };

@@ -1,6 +1,6 @@
-// Fuzzes the data-file reader with arbitrary bytes: read through a descriptor (in 64 KiB chunks)
-// and from memory, the two must agree, and the columns must stay equal in length, non-empty and
-// within the row cap.
+// Fuzzes the data-file readers against each other: the two-thread reader, from memory and through a
+// descriptor, in windows from one byte to many, with and without its helper thread, must give the
+// reference reader's rows bit for bit and end for the same reason, under small row limits too.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,11 +10,19 @@
 #include <string_view>
 
 #include "viewer/data_file_reader.h"
+#include "viewer/parallel_data_reader.h"
 
 namespace {
 
-// Small caps too, so the fuzzer reaches the end of the row loop quickly.
-constexpr std::size_t kCaps[] = {1, 3, viewer::kMaxDataRows};
+// Small limits too, so the fuzzer reaches the end of the row loop quickly.
+constexpr std::size_t kLimits[] = {0, 1, 3, viewer::kMaxDataRows};
+
+// Windows of one byte and of a few bytes carry rows across windows all the time; a large one reads
+// the input at once (a fuzz input is never longer). helperFromBytes 0 makes every reading use the
+// helper thread; conversion chunks of a row or two make it and the caller share every window.
+constexpr viewer::LoaderTuning kTunings[] = {
+    {1, 1, 0, 1}, {2, 7, 0, 1}, {2, 64, 0, 2}, {1, 301, 0, 3}, {2, 64u << 10, 0, 1},
+};
 
 bool SameRows(const viewer::DataColumns& a, const viewer::DataColumns& b) {
   auto same = [](const std::vector<double>& p, const std::vector<double>& q) {
@@ -22,6 +30,10 @@ bool SameRows(const viewer::DataColumns& a, const viewer::DataColumns& b) {
            (p.empty() || std::memcmp(p.data(), q.data(), p.size() * sizeof(double)) == 0);
   };
   return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z);
+}
+
+bool SameResult(const viewer::DataReadResult& a, const viewer::DataReadResult& b) {
+  return a.rows == b.rows && a.end == b.end;
 }
 
 }  // namespace
@@ -34,17 +46,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     close(fd);
     return 0;
   }
-  for (std::size_t cap : kCaps) {
-    viewer::DataColumns fromMemory;
-    const std::size_t rows = viewer::ReadDataBuffer(bytes, cap, fromMemory);
-    if (rows == 0 || rows > cap || fromMemory.x.size() != rows || fromMemory.y.size() != rows ||
-        fromMemory.z.size() != rows) {
+  for (std::size_t limit : kLimits) {
+    viewer::DataColumns reference;
+    const viewer::DataReadResult expected =
+        viewer::ReferenceReadBuffer(bytes, limit, reference.x, reference.y, reference.z);
+    if (expected.rows > limit || reference.x.size() != expected.rows || reference.y.size() != expected.rows ||
+        reference.z.size() != expected.rows || (limit != 0 && expected.rows == 0)) {
       __builtin_trap();
     }
-    lseek(fd, 0, SEEK_SET);
-    viewer::DataColumns fromFile;
-    if (viewer::ReadDataDescriptor(fd, cap, fromFile) != rows || !SameRows(fromMemory, fromFile)) {
-      __builtin_trap();
+    for (const viewer::LoaderTuning& tuning : kTunings) {
+      viewer::DataColumns fromMemory;
+      if (!SameResult(viewer::ReadDataInParallel(bytes, limit, fromMemory.x, fromMemory.y, fromMemory.z, tuning),
+                      expected) ||
+          !SameRows(fromMemory, reference)) {
+        __builtin_trap();
+      }
+      lseek(fd, 0, SEEK_SET);
+      viewer::DataColumns fromFile;
+      if (!SameResult(viewer::ReadDataInParallel(fd, limit, fromFile.x, fromFile.y, fromFile.z, tuning), expected) ||
+          !SameRows(fromFile, reference)) {
+        __builtin_trap();
+      }
     }
   }
   close(fd);

@@ -26,6 +26,11 @@ using testsupport::RunProcess;
 using testsupport::RunResult;
 using testsupport::WriteFile;
 
+std::string LongFieldNotice(int row) {
+  return "scatterview: data.csv: a field of 100 or more characters in row " + std::to_string(row) +
+         " ended the reading; the rest of the file was not read\n";
+}
+
 class HostileInputRun : public ::testing::Test {
  protected:
   void SetUp() override { program = testsupport::PrepareProgramFolder(dir.Path()); }
@@ -43,9 +48,9 @@ class HostileInputRun : public ::testing::Test {
     err = p.Stderr();
     return p.ExitStatus();
   }
-  void ExpectNormalEnd(int status) {
+  void ExpectNormalEnd(int status, const std::string& expectedErr = "") {
     EXPECT_EQ(status, 0) << err;
-    EXPECT_EQ(err, "");
+    EXPECT_EQ(err, expectedErr);
   }
 
   testsupport::TempDir dir;
@@ -61,19 +66,42 @@ TEST_F(HostileInputRun, BinaryJunkAsDataIsDrawnAsWhateverNumbersItReadsAs) {
     junk += static_cast<char>(seed >> 16);
   }
   WriteFile(dir / "data.csv", junk);
-  ExpectNormalEnd(RunAWhile());
+  ExpectNormalEnd(RunAWhile(), LongFieldNotice(1));
 }
 
 TEST_F(HostileInputRun, NulBytesInsideAndBetweenRowsDoNotStopTheRun) {
   WriteFile(dir / "data.csv", std::string("1,2,3\n\0\0\0,4\0,5\n", 16) + "6,7,8\n" + std::string(300, '\0'));
-  ExpectNormalEnd(RunAWhile());
+  ExpectNormalEnd(RunAWhile(), LongFieldNotice(4));  // the 300 NUL bytes are one x field
 }
 
-TEST_F(HostileInputRun, LongFieldsAndSeparatorOnlyFilesEndTheReadingQuietly) {
-  for (const std::string& data : {std::string(5000, '9') + ",1,1\n", std::string(10000, ','),
-                                  std::string(10000, '\n'), std::string("\x1a") + "1,2,3\n"}) {
+TEST_F(HostileInputRun, SeparatorOnlyFilesEndTheReadingInTheirFirstRow) {
+  // Commas only: x and y are empty and z runs on; line feeds only: x runs on.
+  for (const std::string& data : {std::string(10000, ','), std::string(10000, '\n')}) {
     WriteFile(dir / "data.csv", data);
-    ExpectNormalEnd(RunAWhile(200));
+    ExpectNormalEnd(RunAWhile(200), LongFieldNotice(1));
+  }
+  WriteFile(dir / "data.csv", std::string("\x1a") + "1,2,3\n");
+  ExpectNormalEnd(RunAWhile(200));
+}
+
+// Rows left out are named on stderr, once: by the row limit (MAXROWS) or by a field too long to read.
+TEST_F(HostileInputRun, RowsLeftOutAreNamedOnStderrAndAWholeFileSaysNothing) {
+  const std::string rows = "1,2,3\n4,5,6\n7,8,9\n10,11,12\n";
+  const struct {
+    std::string config, data, err;
+  } cases[] = {
+      {"", rows, ""},
+      {"[CONFIG]\nMAXROWS=4\n", rows, ""},  // every row there is; the zero row after them is no data
+      {"[CONFIG]\nMAXROWS=3\n", rows,
+       "scatterview: data.csv: 3 rows read, the rest of the file was not (MAXROWS in config.ini raises the limit)\n"},
+      {"[CONFIG]\nMAXROWS=-1\n", rows, ""},
+      {"", "1,2,3\n" + std::string(5000, '9') + ",1,1\n4,5,6\n", LongFieldNotice(2)},
+  };
+  for (const auto& c : cases) {
+    WriteFile(dir / "config.ini", c.config);
+    WriteFile(dir / "data.csv", c.data);
+    EXPECT_EQ(RunAWhile(200), 0) << c.config;
+    EXPECT_EQ(err, c.err) << c.config;
   }
 }
 
@@ -88,7 +116,10 @@ TEST_F(HostileInputRun, AGigabyteFileIsNeverReadWhole) {
     std::fclose(f);
   }
   std::filesystem::resize_file(path, std::filesystem::file_size(path) + (1ull << 30));  // sparse
-  ExpectNormalEnd(RunAWhile(1000));
+  EXPECT_EQ(RunAWhile(1000), 0);
+  EXPECT_EQ(err,
+            "scatterview: data.csv: 150000 rows read, the rest of the file was not (MAXROWS in config.ini raises the "
+            "limit)\n");
   rusage usage{};
   ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
   EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "the largest run used " << usage.ru_maxrss / 1024 << " MB";

@@ -131,6 +131,36 @@ TEST_F(RenderTool, ATurntableTurnsThetaByAnEqualShareForEachPicture) {
   }
 }
 
+TEST_F(RenderTool, MaxRowsLimitsTheRowsOfEveryPictureAndSaysSo) {
+  // 301 rows of the helix store rows 1-301 and draw 1-300 (the last stored row never is): the same
+  // picture as a file of the first 300 rows, read whole.
+  const std::string helix = testsupport::HelixData();
+  size_t cut = 0;
+  for (int row = 0; row < 300; ++row) cut = helix.find('\n', cut) + 1;
+  testsupport::WriteFile(dir / "short.csv", helix.substr(0, cut));
+  testsupport::RunResult whole = Run({"--turntable", "2", "short.csv", "whole.png"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.err, "");
+
+  testsupport::RunResult limited = Run({"--max-rows", "301", "--turntable", "2", "data.csv", "cut.png"});
+  ASSERT_EQ(limited.status, 0) << limited.err;
+  EXPECT_EQ(limited.err,
+            "scatterview: data.csv: 301 rows read, the rest of the file was not (MAXROWS in config.ini raises the "
+            "limit)\n");
+  for (const char* n : {"000", "001"}) {
+    EXPECT_EQ(CompareImages(ReadPng(dir / ("cut-" + std::string(n) + ".png")),
+                            ReadPng(dir / ("whole-" + std::string(n) + ".png"))),
+              "")
+        << n;
+  }
+  EXPECT_NE(CompareImages(ReadPng(dir / "cut-000.png"), Picture("")), "");
+
+  // MAXROWS does the same, and --max-rows overrides it.
+  const RgbImage cutPicture = ReadPng(dir / "cut-000.png");
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nMAXROWS=301\n"), cutPicture), "");
+  EXPECT_EQ(CompareImages(Picture("[CONFIG]\nMAXROWS=5\n", {"--max-rows", "301"}), cutPicture), "");
+}
+
 TEST_F(RenderTool, HelpGoesToStdoutWithStatus0) {
   testsupport::RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
@@ -144,6 +174,7 @@ TEST_F(RenderTool, BadOptionsEndWithStatus2AndTheReason) {
       {"--theta", "north", "data.csv", "out.png"},
       {"--r", "0", "data.csv", "out.png"},
       {"--turntable", "0", "data.csv", "out.png"},
+      {"--max-rows", "0", "data.csv", "out.png"},
       {"--hard-tl", "3", "data.csv", "out.png"},
       {"--sideways", "data.csv", "out.png"},
       {"data.csv", "out.png", "extra.png"},

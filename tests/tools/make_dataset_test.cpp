@@ -78,7 +78,7 @@ TEST_F(MakeDataset, EachKindWritesNRowsThatFillTheDefaultView) {
     ASSERT_EQ(Run(std::string(kind) + " 3000 " + Out("d.csv")), 0);
     ExpectWellFormedLines(Slurp(Out("d.csv")), 3000);
     viewer::DataColumns d;
-    EXPECT_EQ(viewer::ReadDataFile(Out("d.csv"), viewer::kMaxDataRows, d), 3001u);
+    EXPECT_EQ(viewer::ReadDataFile(Out("d.csv"), viewer::kMaxDataRows, d).rows, 3001u);
     EXPECT_GT(Extent(d), 90.0);
     EXPECT_LE(Extent(d), 100.001);
   }
@@ -141,7 +141,7 @@ TEST_F(MakeDataset, BundledSampleIsTheLorenzSetOfTwentyThousandRows) {
   ASSERT_EQ(Run("lorenz 20000 " + Out("l.csv")), 0);
   EXPECT_EQ(Slurp(bundled), Slurp(Out("l.csv"))) << "regenerate it with make_dataset lorenz 20000";
   viewer::DataColumns d;
-  EXPECT_EQ(viewer::ReadDataFile(bundled, viewer::kMaxDataRows, d), 20001u);
+  EXPECT_EQ(viewer::ReadDataFile(bundled, viewer::kMaxDataRows, d).rows, 20001u);
   EXPECT_GT(Extent(d), 90.0);
   EXPECT_LE(Extent(d), 100.001);
 }

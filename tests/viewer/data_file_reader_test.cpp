@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "viewer/parallel_data_reader.h"
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -52,17 +54,34 @@ std::vector<Row> RowsOf(const DataColumns& d) {
   return rows;
 }
 
-// Reads the bytes as a real file, and checks that the in-memory reader agrees.
+// Reads the bytes as a real file, and checks that the reference reader and the two-thread reader in
+// small windows (rows carried across them all the time, the helper thread always on) agree with it.
 std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows) {
   TempDir dir;
   DataColumns fromFile;
-  const size_t count = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile);
-  EXPECT_EQ(count, fromFile.x.size());
-  DataColumns fromMemory;
-  viewer::ReadDataBuffer(bytes, maxRows, fromMemory);
+  const viewer::DataReadResult result = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile);
+  EXPECT_EQ(result.rows, fromFile.x.size());
   const std::vector<Row> rows = RowsOf(fromFile);
-  EXPECT_EQ(rows, RowsOf(fromMemory)) << "file and memory readers disagree";
+  DataColumns reference;
+  const viewer::DataReadResult expected =
+      viewer::ReferenceReadBuffer(bytes, maxRows, reference.x, reference.y, reference.z);
+  EXPECT_EQ(rows, RowsOf(reference)) << "the file and the reference reader disagree";
+  EXPECT_EQ(result.end, expected.end);
+  const bool small = bytes.size() < 100000;
+  const std::size_t window = small ? 13 : 65536, convertChunk = small ? 2 : 512;
+  for (const viewer::LoaderTuning tuning :
+       {viewer::LoaderTuning{1, window, 0, convertChunk}, viewer::LoaderTuning{2, window, 0, convertChunk}}) {
+    DataColumns windowed;
+    EXPECT_EQ(viewer::ReadDataInParallel(bytes, maxRows, windowed.x, windowed.y, windowed.z, tuning).rows,
+              expected.rows);
+    EXPECT_EQ(RowsOf(windowed), rows) << tuning.threads << " threads in windows of " << window << " bytes disagree";
+  }
   return rows;
+}
+
+viewer::DataReadEnd EndOf(const std::string& bytes, size_t maxRows) {
+  DataColumns out;
+  return viewer::ReadDataBuffer(bytes, maxRows, out).end;
 }
 
 std::string NumberedRows(size_t count) {
@@ -141,7 +160,7 @@ TEST(DataFileReader, RandomBinaryJunkKeepsTheColumnsEqualAndWithinTheCap) {
     std::string bytes(1000 + random() % 200000, '\0');
     for (char& c : bytes) c = static_cast<char>(random());
     DataColumns out;
-    const size_t rows = viewer::ReadDataBuffer(bytes, kMaxDataRows, out);
+    const size_t rows = viewer::ReadDataBuffer(bytes, kMaxDataRows, out).rows;
     EXPECT_GE(rows, 1u);
     EXPECT_LE(rows, kMaxDataRows);
     EXPECT_EQ(out.x.size(), rows);
@@ -163,6 +182,34 @@ TEST(DataFileReader, RowCapStoresExactlyTheFirstRows) {
   EXPECT_EQ(Read("1,2,3\n", 1), (std::vector<Row>{{1, 2, 3}}));
 }
 
+TEST(DataFileReader, SaysWhetherRowsWereLeftOut) {
+  using End = viewer::DataReadEnd;
+  const std::string hundred(100, '7');
+  const struct {
+    std::string bytes;
+    size_t maxRows;
+    End end;
+  } cases[] = {
+      {"1,2,3\n4,5,6\n", 10, End::Whole},
+      {"1,2,3\n4,5,6\n", 2, End::Whole},  // the limit takes every row there is
+      {"1,2,3\n4,5,6\n", 1, End::RowLimit},
+      {"1,2,3\n4,5,6", 1, End::RowLimit},
+      {"1,2,3\n\x1a" "4,5,6\n", 1, End::Whole},  // nothing is data after Ctrl-Z
+      {"1,2,3\n" + hundred + ",5,6\n", 10, End::LongField},
+      {"1,2,3\n" + hundred, 10, End::LongField},
+      {"1,2,3\n" + hundred.substr(1) + ",5,6\n", 10, End::Whole},
+      {"1,2,3\n" + hundred + ",5,6\n", 1, End::RowLimit},
+      {"", 10, End::Whole},
+      {"1,2,3\n", 0, End::RowLimit},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EndOf(c.bytes, c.maxRows), c.end) << c.bytes << " with " << c.maxRows;
+    TempDir dir;
+    DataColumns fromFile;
+    EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", c.bytes), c.maxRows, fromFile).end, c.end) << c.bytes;
+  }
+}
+
 TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
   TempDir dir;
   const std::string rows = NumberedRows(kMaxDataRows);
@@ -171,7 +218,7 @@ TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
   const int fd = ::open(dir.Write("big.csv", bytes).c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   DataColumns out;
-  EXPECT_EQ(viewer::ReadDataDescriptor(fd, kMaxDataRows, out), kMaxDataRows);
+  EXPECT_EQ(viewer::ReadDataDescriptor(fd, kMaxDataRows, out).rows, kMaxDataRows);
   const off_t position = ::lseek(fd, 0, SEEK_CUR);
   ::close(fd);
   EXPECT_LE(static_cast<size_t>(position), rows.size() + 64 * 1024);
@@ -199,9 +246,9 @@ TEST(DataFileReader, PathsThatDoNotOpenGiveNoRows) {
   out.x = {9};
   out.y = {9};
   out.z = {9};
-  EXPECT_EQ(viewer::ReadDataFile((dir.path() / "missing.csv").string(), kMaxDataRows, out), 0u);
-  EXPECT_EQ(viewer::ReadDataFile(dir.path().string(), kMaxDataRows, out), 0u);
-  EXPECT_EQ(viewer::ReadDataFile("", kMaxDataRows, out), 0u);
+  EXPECT_EQ(viewer::ReadDataFile((dir.path() / "missing.csv").string(), kMaxDataRows, out).rows, 0u);
+  EXPECT_EQ(viewer::ReadDataFile(dir.path().string(), kMaxDataRows, out).rows, 0u);
+  EXPECT_EQ(viewer::ReadDataFile("", kMaxDataRows, out).rows, 0u);
   EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 9, 9}}));
 }
 
@@ -211,7 +258,7 @@ TEST(DataFileReader, RowsAreAppendedAfterWhatIsThere) {
   out.x = {9};
   out.y = {8};
   out.z = {7};
-  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out), 1u);
+  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out).rows, 1u);
   EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 8, 7}, {1, 2, 3}}));
 }
 
