@@ -439,8 +439,29 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   // for -0, the same depth bits), so t is only needed for sloping depths.
   const float dx = x1 - x0, dy = y1 - y0;
   if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;
+  const LineSteps steps = PlanLine(x0, y0, x1, y1, dx, dy, ps.lastPixel);
+  const uint32_t result = colour | ps.plainAlpha;
+  if ((!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1)) {
+    // Every pixel that passes the depth test is written with `result`, and PlotPlainAnyDepth's depth
+    // test and write need the depth bits once for the whole line (the scene's lines once the text
+    // has written depths).
+    const uint16_t depth = DepthToBits(z0);
+    const bool test = ps.depthTest, write = ps.depthTest && ps.depthWrite;
+    const bool lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
+    ForEachLinePixel(steps, [&](int x, int y, auto) {
+      const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
+      const bool uniform = tileUniform_[tile] != 0;
+      if (test) {
+        const uint16_t stored = uniform ? uniformDepth_ : depth_[index];
+        if (!(lessEqual ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
+      }
+      colour_[index] = result;
+      if (write) WriteDepth(index, tile, depth);
+    });
+    return;
+  }
   const bool flatDepth = z0 == z1;
-  ForEachLinePixel(PlanLine(x0, y0, x1, y1, dx, dy, ps.lastPixel), [&](int x, int y, auto along) {
+  ForEachLinePixel(steps, [&](int x, int y, auto along) {
     PlotPlain(x, y, flatDepth ? z0 : z0 + (z1 - z0) * along(), colour, ps);
   });
 }
