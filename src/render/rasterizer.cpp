@@ -443,8 +443,8 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   const uint32_t result = colour | ps.plainAlpha;
   if ((!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1)) {
     // Every pixel that passes the depth test is written with `result`, and PlotPlainAnyDepth's depth
-    // test and write need the depth bits once for the whole line (the scene's lines once the text
-    // has written depths).
+    // test and write need the depth bits once for the whole line (lines over depths that other
+    // primitives wrote, which cannot wait to be walked with the settled ones).
     const uint16_t depth = DepthToBits(z0);
     const bool test = ps.depthTest, write = ps.depthTest && ps.depthWrite;
     const bool lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
