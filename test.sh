@@ -25,7 +25,10 @@ else
 fi
 
 echo "== Sanitizer build: unit and process tests"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSV_SANITIZE=ON -DSV_BENCH=OFF >/dev/null
+# -O1 and line tables only: the build takes about 60 % of the time of -O2 -g, the tests barely longer,
+# and the sanitizers' reports still name file and line.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSV_SANITIZE=ON -DSV_BENCH=OFF \
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -L 'unit|process'

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <system_error>
 #include <utility>
 
 namespace viewer {
@@ -19,7 +20,12 @@ uint64_t ChunksOf(uint64_t word) { return (word >> kChunksShift) & kFieldMask; }
 }  // namespace
 
 ChunkQueue::ChunkQueue(unsigned threads) {
-  if (threads >= 2) helper_ = std::thread([this] { HelperLoop(); });
+  if (threads < 2) return;
+  try {
+    helper_ = std::thread([this] { HelperLoop(); });
+  } catch (const std::system_error&) {
+    // No thread to be had (a process or thread limit): the caller runs every chunk itself.
+  }
 }
 
 ChunkQueue::~ChunkQueue() {
