@@ -276,42 +276,28 @@ void SoftwareDevice::FetchScreenVertex(const uint8_t* p, ScreenVertex& out) cons
   out.fog = 1.0f;
 }
 
-bool SoftwareDevice::ToScreen(const ClipVertex& c, ScreenVertex& out) const {
+ScreenVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
   // z == w gives exactly 1.0, the cleared depth, so LESSEQUAL keeps passing for the far plane.
   const Float4 screen = ScreenOf(Float4{c.x, c.y, c.z, c.w});
-  out.x = screen[0], out.y = screen[1], out.z = screen[2];
-  out.rhw = 1.0f / c.w;
-  out.r = c.r; out.g = c.g; out.b = c.b; out.a = c.a;
-  out.u = c.u; out.v = c.v;
-  out.fog = c.fog;
-  return true;
+  return {screen[0], screen[1], screen[2], 1.0f / c.w, c.r, c.g, c.b, c.a, c.u, c.v, c.fog};
 }
 
 void SoftwareDevice::DrawClippedPoint(const ClipVertex& v) {
   // Points are discarded whole for depth only; in x and y the rasterizer keeps whatever part of the
   // point's square falls on the target.
   if (!(v.w >= kMinW && v.z >= 0.0f && v.z <= v.w)) return;
-  ScreenVertex s;
-  ToScreen(v, s);
-  raster_.DrawPoint(s, pixel_);
+  raster_.DrawPoint(ToScreen(v), pixel_);
 }
 
 void SoftwareDevice::DrawClippedLine(const ClipVertex& a, const ClipVertex& b) {
   float t0 = 0.0f, t1 = 1.0f;
   if (!(Inside(a) && Inside(b)) && !ClipSegment(a, b, t0, t1)) return;
-  ScreenVertex sa, sb;
-  ToScreen(t0 > 0.0f ? Lerp(a, b, t0) : a, sa);
-  ToScreen(t1 < 1.0f ? Lerp(a, b, t1) : b, sb);
-  raster_.DrawLine(sa, sb, pixel_);
+  raster_.DrawLine(ToScreen(t0 > 0.0f ? Lerp(a, b, t0) : a), ToScreen(t1 < 1.0f ? Lerp(a, b, t1) : b), pixel_);
 }
 
 void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) {
-  ScreenVertex s[3];
   if (Inside(a) && Inside(b) && Inside(c)) {
-    ToScreen(a, s[0]);
-    ToScreen(b, s[1]);
-    ToScreen(c, s[2]);
-    raster_.DrawTriangle(s[0], s[1], s[2], pixel_);
+    raster_.DrawTriangle(ToScreen(a), ToScreen(b), ToScreen(c), pixel_);
     return;
   }
   // Sutherland–Hodgman against each plane; a triangle cut by 7 planes has at most 10 corners.
@@ -337,11 +323,10 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
     n = std::min(m, 3 + kPlanes);
   }
   if (n < 3) return;
-  ScreenVertex first, prev, cur;
-  ToScreen(in[0], first);
-  ToScreen(in[1], prev);
+  const ScreenVertex first = ToScreen(in[0]);
+  ScreenVertex prev = ToScreen(in[1]);
   for (int i = 2; i < n; ++i) {
-    ToScreen(in[i], cur);
+    const ScreenVertex cur = ToScreen(in[i]);
     raster_.DrawTriangle(first, prev, cur, pixel_);
     prev = cur;
   }
@@ -359,10 +344,6 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
                           ? LoadBytes<Float4>(worldViewProjection_[3])
                           : ClipOf(p);
   if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
-  PlotVisiblePoint(clip, p);
-}
-
-inline void SoftwareDevice::PlotVisiblePoint(Float4 clip, const uint8_t* p) {
   const uint32_t colour = layout_.diffuse >= 0 ? ReadU32(p + layout_.diffuse) : 0xFFFFFFFFu;
   const Float4 screen = ScreenOf(clip);
   if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {

@@ -105,8 +105,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
-  // The viewport transform and the fragment of a point inside the depth range.
-  void PlotVisiblePoint(Float4 clip, const uint8_t* p);
   // A size-1 point in a plain-write state (the scene's every point): it waits for seven more, to be
   // transformed with them (scene_points.cpp).
   void WaitPoint(const uint8_t* p) {
@@ -179,7 +177,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;
-  bool ToScreen(const ClipVertex& c, ScreenVertex& out) const;
+  ScreenVertex ToScreen(const ClipVertex& c) const;
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
