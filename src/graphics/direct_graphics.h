@@ -88,6 +88,7 @@ class DirectGraphics {
   int32_t textureCount = 0;
 
  private:
+  [[gnu::noinline]] void BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
   // A segment with an end beyond kExactReach, drawn as chords at a moderate distance (far_line_clip.h).
   void DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour);
 

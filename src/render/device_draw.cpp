@@ -85,7 +85,7 @@ void SoftwareDevice::ViewportChanged() {
   vpScale_ = Float4{static_cast<float>(viewport_.Width) * 0.5f, static_cast<float>(viewport_.Height) * 0.5f,
                     viewport_.MaxZ - viewport_.MinZ, 0.0f};
   vpOffset_ = Float4{static_cast<float>(viewport_.X), static_cast<float>(viewport_.Y), viewport_.MinZ, 0.0f};
-  lastEndValid_ = false;  // its screen position is the old viewport's
+  chain_.valid = false;  // its screen position is the old viewport's
 }
 
 void SoftwareDevice::PrepareDrawStates() {
@@ -104,7 +104,7 @@ void SoftwareDevice::RenewTransforms() {
     wvpTopRowsCurrent_ = false;
   }
   if (wvpDirty_) {
-    lastEndValid_ = false;
+    chain_.valid = false;
     // The scene moves one point around with pure translations: then only row 3 changes. The usual
     // identity rows are recognised by their bits at once; other bits (-0.0, say) by value.
     static constexpr float kIdentityTop[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
@@ -476,11 +476,9 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     if (!routes_.chosen) ChooseRoutes();
     switch (type == D3DPT_POINTLIST ? routes_.point : type == D3DPT_LINELIST ? routes_.segment : Route::General) {
       case Route::BatchedPoint:
-        if (batch_.segments.count != 0) DrawWaitingSegments();
         WaitPoint(v);
         return D3D_OK;
       case Route::SceneSegment:
-        if (batch_.points.count != 0) DrawWaitingPoints();
         DrawSceneSegment(v, v + stride);
         return D3D_OK;
       case Route::General: break;

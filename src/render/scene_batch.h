@@ -1,7 +1,7 @@
 // The scene's deferred draws, in one place: positions waiting to be transformed eight at a time in
 // vector lanes (size-1 points, and the ends of segments that chain), and settled lines (colour
 // writes only) waiting to be walked eight at a time. The device draws what waits before anything else
-// draws, changes a state or reads the picture (SoftwareDevice::DrawWaiting); the rasterizer itself
+// draws, changes a state or reads the picture (SoftwareDevice::EndBatch); the rasterizer itself
 // always draws at once. Paired with settled_lines.cpp (the walk of waiting lines), scene_points.cpp and
 // scene_lines.cpp (the device's side).
 #pragma once

@@ -31,13 +31,11 @@ SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
 
 }  // namespace
 
-inline void SoftwareDevice::KeepLineEnd(const uint8_t* b, Float4 clip, bool inside, bool onScreen, Float4 screen) {
-  std::memcpy(lastEnd_.key, b, sizeof lastEnd_.key);
+inline void SoftwareDevice::KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen) {
   std::memcpy(&lastEnd_.clip, &clip, sizeof lastEnd_.clip);
   std::memcpy(lastEnd_.screen, &screen, sizeof lastEnd_.screen);
   lastEnd_.inside = inside;
   lastEnd_.onScreen = onScreen;
-  lastEndValid_ = true;
 }
 
 void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
@@ -45,8 +43,13 @@ void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   const uint32_t colourA = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(a + layout_.diffuse) : 0xFFFFFFFFu;
   const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
-  if (colourA != colourB) EmitLine(a, b);
-  else DrawClippedSceneLine(a, b, false, ClipOf(b), colourA);
+  if (colourA != colourB) {
+    EmitLine(a, b);
+    return;
+  }
+  DrawClippedSceneLine(a, false, ClipOf(b), colourA);
+  CopyPosition(chain_.key, b);
+  chain_.valid = true;
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
@@ -77,9 +80,7 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
       const Float8 x0 = ShiftUpOneLane(lastEnd_.screen[0], sx), y0 = ShiftUpOneLane(lastEnd_.screen[1], sy);
       batch_.lines.WalkEight(raster_, x0, y0, sx, sy, result, pixel_.lastPixel);
-      const int j = kBatchLanes - 1;
-      const float end[3] = {w.x[j], w.y[j], w.z[j]};
-      KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(j), true, true, screenOf(j));
+      KeepLineEnd(clipOf(kBatchLanes - 1), true, true, screenOf(kBatchLanes - 1));
       return;
     }
   }
@@ -90,16 +91,13 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   float ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
   int keptLane = -1;  // the lane lastEnd_ describes, when not the one before the first
   auto keepLane = [&](int j) {
-    const float end[3] = {w.x[j], w.y[j], w.z[j]};  // the end's bytes
-    KeepLineEnd(reinterpret_cast<const uint8_t*>(end), clipOf(j), true, true, screenOf(j));
+    KeepLineEnd(clipOf(j), true, true, screenOf(j));
     keptLane = j;
   };
   for (int j = 0; j < n; ++j) {
     if (!(startPlaced && (inside >> j & 1))) {
       if (j > 0 && keptLane != j - 1) keepLane(j - 1);
-      const float end[3] = {w.x[j], w.y[j], w.z[j]};
-      const uint8_t* b = reinterpret_cast<const uint8_t*>(end);
-      DrawClippedSceneLine(b, b, true, clipOf(j), w.colour[j]);  // the start is lastEnd_: `a` goes unread
+      DrawClippedSceneLine(nullptr, true, clipOf(j), w.colour[j]);  // the start is lastEnd_
       keptLane = j;
       startPlaced = lastEnd_.inside && lastEnd_.onScreen;
       ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
@@ -131,8 +129,7 @@ void SoftwareDevice::RenewWvpLanes() {
   wvpLanesCurrent_ = true;
 }
 
-void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
-                                          uint32_t colour) {
+void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, bool reuse, Float4 clipB, uint32_t colour) {
   // A reused start was the last segment's end, whose clip position (the same bits) was tested then.
   const Float4 clipA = reuse ? LoadBytes<Float4>(&lastEnd_.clip) : ClipOf(a);
   const auto pa = LoadBytes<ClipPosition>(&clipA), pb = LoadBytes<ClipPosition>(&clipB);
@@ -147,7 +144,7 @@ void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bo
     else screenA = ScreenOf(clipA);
     screenB = ScreenOf(t1 < 1.0f ? at(t1) : clipB);
   }
-  KeepLineEnd(b, clipB, insideB, visible && !(t1 < 1.0f), screenB);
+  KeepLineEnd(clipB, insideB, visible && !(t1 < 1.0f), screenB);
   if (visible)
     DrawPlainLine(screenA[0], screenA[1], screenA[2], screenB[0], screenB[1], screenB[2], colour);
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/backend.h"
+#include "platform/work_threads.h"
 #include "render/texture.h"
 #include "render/vertex_buffer.h"
 
@@ -40,6 +41,7 @@ HRESULT SoftwareDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& pp, Sof
   SoftwareDevice* device = new (std::nothrow) SoftwareDevice();
   if (!device) return E_OUTOFMEMORY;
   device->window_ = pp.hDeviceWindow ? pp.hDeviceWindow : window;
+  if (platform::WorkThreads() > 1) device->feed_ = std::make_unique<BatchFeed>(&ReplayBatch, device);
   HRESULT hr = device->ApplyPresentParameters(pp);
   if (FAILED(hr)) {
     device->Release();

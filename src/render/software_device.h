@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "render/batch_feed.h"
 #include "render/vector_lanes.h"
 #include "render/rasterizer.h"
 #include "render/scene_batch.h"
@@ -106,11 +108,22 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
   // A size-1 point in a plain-write state (the scene's every point): it waits for seven more, to be
-  // transformed with them (scene_points.cpp).
+  // transformed with them (scene_points.cpp), on the worker when there is one.
   void WaitPoint(const uint8_t* p) {
     const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(p + layout_.diffuse) : 0xFFFFFFFFu;
+    if (feed_) feed_->Record(BatchJoin::Point, p, colour);
+    else JoinPoint(p, colour);
+  }
+  // What joins the batch, on whichever thread draws it: a point, or a segment's end.
+  void JoinPoint(const uint8_t* p, uint32_t colour) {
+    if (batch_.segments.count != 0) DrawWaitingSegments();
     if (batch_.points.Add(p, colour)) DrawWaitingPoints();
   }
+  void JoinSegmentEnd(const uint8_t* b, uint32_t colour) {
+    if (batch_.points.count != 0) DrawWaitingPoints();
+    if (batch_.segments.Add(b, colour)) DrawWaitingSegments();
+  }
+  static void ReplayBatch(void* device, BatchJoin join, const BatchRecord* records, int count);
   [[gnu::noinline]] void DrawWaitingPoints();
   void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
   // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
@@ -119,8 +132,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
     const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
-    if (lastEndValid_ && (layout_.diffuse < 0 || LoadBytes<uint32_t>(a + layout_.diffuse) == colour) &&
-        SamePosition(a, lastEnd_.key)) {
+    if (chain_.valid && (layout_.diffuse < 0 || LoadBytes<uint32_t>(a + layout_.diffuse) == colour) &&
+        SamePosition(a, chain_.key)) {
       WaitSegment(b, colour);
       return;
     }
@@ -130,14 +143,16 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // on positions only.
   [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
   void WaitSegment(const uint8_t* b, uint32_t colour) {
-    CopyPosition(lastEnd_.key, b);
-    if (batch_.segments.Add(b, colour)) DrawWaitingSegments();
+    CopyPosition(chain_.key, b);
+    if (feed_) feed_->Record(BatchJoin::SegmentEnd, chain_.key, colour);
+    else JoinSegmentEnd(b, colour);
   }
   // The one entry to what waits: draws everything the batch holds, under the states it was given in,
   // and forgets the chosen routes. Every device call starts here, but for the single-point and
   // single-segment draws that join the batch: a state change, a read of the picture, a draw outside
   // the batch, a scene's begin or end.
   void EndBatch() {
+    if (feed_) feed_->Finish();
     if (!batch_.Empty()) DrawBatch();
     routes_.chosen = false;
   }
@@ -147,9 +162,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // at once, after the lines waiting before them.
   void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour);
   void DrawWaitingSegmentsInLanes();  // its body, built for several instruction sets
-  // The same for a segment that may need clipping, or whose start is not the last segment's end.
-  [[gnu::noinline]] void DrawClippedSceneLine(const uint8_t* a, const uint8_t* b, bool reuse, Float4 clipB,
-                                              uint32_t colour);
+  // The same for a segment that may need clipping, or whose start is not the last segment's end: from
+  // `a`, or with `reuse` from lastEnd_, to the end at `clipB`.
+  [[gnu::noinline]] void DrawClippedSceneLine(const uint8_t* a, bool reuse, Float4 clipB, uint32_t colour);
   Float4 ClipOf(const uint8_t* p) const {
     // World × view × projection of an FVF position: FetchVertex's arithmetic, term for term.
     const float(*m)[4] = worldViewProjection_;
@@ -172,8 +187,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     return {(one + c.x * rhw) * vpScale_[0] + vpOffset_[0], (one - c.y * rhw) * vpScale_[1] + vpOffset_[1],
             c.z * rhw * vpScale_[2] + vpOffset_[2]};
   }
-  // Remembers scene line end `b` for the next segment, which usually starts there.
-  void KeepLineEnd(const uint8_t* b, Float4 clip, bool inside, bool onScreen, Float4 screen);
+  // Remembers a scene line's end for the next segment, which usually starts there.
+  void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;
@@ -221,18 +236,15 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   VertexBuffer* stream_ = nullptr;
   UINT streamStride_ = 0;
   PixelState pixel_{};
-  // The end of the last scene line: its position bits, clip position and, when it was not clipped,
-  // its screen position. The next segment of a polyline starts there; valid while the transform lasts.
+  // The end of the last scene line: its clip position and, when it was not clipped, its screen
+  // position. The next segment of a polyline starts there. Kept by the thread that draws the batch.
   struct LineEnd {
-    uint8_t key[12];
     ClipPosition clip;
     float screen[4];  // x, y, z (and an unused fourth)
     bool onScreen;
     bool inside;  // Inside(clip)
   } lastEnd_{};
-  bool lastEndValid_ = false;
-  // The deferred draws. For waiting segments, lastEnd_.key is already the last one's end; the rest
-  // of lastEnd_ still describes the end before the first.
+  // The deferred draws. lastEnd_ describes the end before the first waiting segment.
   SceneBatch batch_;
   Float8 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all eight lanes
   bool wvpLanesCurrent_ = false;
@@ -240,6 +252,14 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   DWORD fogMode_ = D3DFOG_NONE;
   float fogStart_ = 0, fogEnd_ = 1, fogDensity_ = 1;
   std::vector<uint32_t> presentScratch_;  // for stretched presents only
+  // The caller's side of the scene's polyline: the position bits of the last segment's end (the
+  // one lastEnd_ describes once the batch is drawn); valid while the transform and viewport last.
+  alignas(64) struct {
+    uint8_t key[12];
+    bool valid;
+  } chain_{};
+  // The batch's second thread, when there may be one; made last, so it is gone first.
+  std::unique_ptr<BatchFeed> feed_;
 };
 
 }  // namespace render

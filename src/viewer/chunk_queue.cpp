@@ -3,8 +3,9 @@
 // chunk has been counted done. So neither thread ever runs a chunk of a job that is gone.
 #include "viewer/chunk_queue.h"
 
+#include "platform/work_threads.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -111,14 +112,6 @@ void ChunkQueue::HelperLoop() {
   }
 }
 
-unsigned ReaderThreads() {
-  if (const char* text = std::getenv("SCATTERVIEW_THREADS"); text && *text) {
-    char* end = nullptr;
-    const long wanted = std::strtol(text, &end, 10);
-    if (*end == '\0' && wanted > 0) return wanted < 2 ? 1 : 2;
-  }
-  const unsigned processors = std::thread::hardware_concurrency();
-  return processors < 2 ? 1 : 2;
-}
+unsigned ReaderThreads() { return platform::WorkThreads(); }
 
 }  // namespace viewer

@@ -58,8 +58,7 @@ class ChunkQueue {
   std::thread helper_;
 };
 
-// How many threads a reading may use: SCATTERVIEW_THREADS when it is a positive number, else the
-// processors there are; at most two.
+// How many threads a reading may use: platform::WorkThreads().
 unsigned ReaderThreads();
 
 }  // namespace viewer
