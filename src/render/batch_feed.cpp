@@ -1,19 +1,30 @@
 #include "render/batch_feed.h"
 
+#include <chrono>
 #include <system_error>
 #include <unistd.h>
 
 namespace render {
 namespace {
 
-// About as long as a chunk takes to record or replay: a thread that runs out of work spins that long
-// before it sleeps, so a busy frame wakes nobody through the kernel, and an idle one costs nothing.
-constexpr int kSpins = 200;
+// Longer than a chunk takes to record or replay: a thread that runs out of work spins that long
+// before it sleeps, so the chunks of a frame pass between the threads without the kernel (a wake-up
+// through it can take longer than the chunk), while an idle device costs nothing.
+constexpr auto kSpinTime = std::chrono::microseconds(5);
 
-void Pause() {
+// Spins until `done()` or the spin time is over; true when done.
+template <class Done>
+bool SpinUntil(Done done) {
+  const auto until = std::chrono::steady_clock::now() + kSpinTime;
+  for (;;) {
+    for (int i = 0; i < 32; ++i) {
+      if (done()) return true;
 #if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
+      __builtin_ia32_pause();
 #endif
+    }
+    if (std::chrono::steady_clock::now() > until) return false;
+  }
 }
 
 // `count` has reached `target`, on counts that wrap.
@@ -64,7 +75,8 @@ void BatchFeed::Publish() {
   Chunk& chunk = *chunk_;
   chunk_ = nullptr;
   count_ = kChunkRecords;
-  if (!WorkerRuns()) {
+  batchRecords_ += chunk.count;
+  if (batchRecords_ <= kCallerRecords || !WorkerRuns()) {
     replay_(device_, chunk.join, chunk.records, chunk.count);
     return;
   }
@@ -79,14 +91,12 @@ void BatchFeed::FinishRecords() {
   if (chunk_) Publish();
   WaitUntilReplayed(publishedCount_);
   finishedUpTo_ = publishedCount_;
+  batchRecords_ = 0;
 }
 
 void BatchFeed::WaitUntilReplayed(uint32_t chunks) {
   if (Reached(finishedUpTo_, chunks)) return;
-  for (int spin = 0; spin < kSpins; ++spin) {
-    if (Reached(replayed_.load(std::memory_order_acquire), chunks)) return;
-    Pause();
-  }
+  if (SpinUntil([&] { return Reached(replayed_.load(std::memory_order_acquire), chunks); })) return;
   for (uint32_t seen; !Reached(seen = replayed_.load(std::memory_order_acquire), chunks);)
     replayed_.wait(seen, std::memory_order_acquire);
 }
@@ -95,10 +105,7 @@ void BatchFeed::WorkerLoop() {
   uint32_t done = replayed_.load(std::memory_order_relaxed);
   for (;;) {
     uint32_t ready = published_.load(std::memory_order_acquire);
-    for (int spin = 0; ready == done && spin < kSpins; ++spin) {
-      Pause();
-      ready = published_.load(std::memory_order_acquire);
-    }
+    if (ready == done) SpinUntil([&] { return (ready = published_.load(std::memory_order_acquire)) != done; });
     if (quit_.load(std::memory_order_acquire)) return;
     if (ready == done) {
       published_.wait(done, std::memory_order_acquire);

@@ -55,9 +55,12 @@ class BatchFeed {
   }
 
  private:
-  // 32 KiB a chunk: it stays in the cache between the caller's stores and the worker's loads.
-  static constexpr int kChunkRecords = 4096;
+  // 256 KiB a chunk: few hand-overs a frame, each of which may wait for a thread to wake.
+  static constexpr int kChunkRecords = 16384;
   static constexpr uint32_t kChunks = 8;
+  // A batch's first records are replayed by the caller as they come: up to the scene's default row
+  // limit a second thread saves no frame, and would only cost CPU time and wake-ups.
+  static constexpr long kCallerRecords = 150000;
   struct Chunk {
     BatchRecord records[kChunkRecords];
     int count = 0;
@@ -80,6 +83,7 @@ class BatchFeed {
   BatchJoin join_ = BatchJoin::Point;
   // Chunks published, and those known replayed. The counts wrap: they are compared by difference.
   uint32_t publishedCount_ = 0, finishedUpTo_ = 0;
+  long batchRecords_ = 0;  // records since the batch last ended
   bool workerFailed_ = false;  // no thread could be made: the caller replays its chunks itself
   pid_t owner_ = 0;            // the process whose worker it is (a forked child has none)
   std::thread worker_;
