@@ -40,13 +40,9 @@ inline void SoftwareDevice::KeepLineEnd(Float4 clip, bool inside, bool onScreen,
 
 void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   EndBatch();
-  const uint32_t colourA = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(a + layout_.diffuse) : 0xFFFFFFFFu;
-  const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
+  const uint32_t colourA = layout_.DiffuseAt(a);
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
-  if (colourA != colourB) {
-    EmitLine(a, b);
-    return;
-  }
+  if (colourA != layout_.DiffuseAt(b)) return Emit({a, b});
   DrawClippedSceneLine(a, false, ClipOf(b), colourA);
   CopyPosition(chain_.key, b);
   chain_.valid = true;
