@@ -153,10 +153,8 @@ void SoftwareDevice::DerivePixelState() {
   p.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
   p.cullMode = rs[D3DRS_CULLMODE];
   p.lastPixel = rs[D3DRS_LASTPIXEL] != 0;
-  float size = AsFloat(rs[D3DRS_POINTSIZE]);
   const float lo = AsFloat(rs[D3DRS_POINTSIZE_MIN]), hi = AsFloat(rs[D3DRS_POINTSIZE_MAX]);
-  size = std::max(size, lo);
-  size = std::min(size, std::min(hi, 64.0f));
+  const float size = std::min(std::max(AsFloat(rs[D3DRS_POINTSIZE]), lo), std::min(hi, 64.0f));
   p.pointSize = size > 0.0f ? size : 0.0f;  // also turns NaN into "no pixels"
   lighting_ = rs[D3DRS_LIGHTING] != 0;
   fogMode_ = D3DFOG_NONE;
@@ -175,9 +173,9 @@ void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], ClipVertex
   // no attenuation. Without a normal only the ambient terms remain, so such vertices usually come out black.
   const DWORD* rs = renderStates_;
   const bool colourVertex = rs[D3DRS_COLORVERTEX] && layout_.diffuse >= 0;
-  const uint32_t c = layout_.DiffuseAt(p);
-  const D3DCOLORVALUE vertexColour{((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
-                                   (c >> 24) / 255.0f};
+  const uint32_t vc = layout_.DiffuseAt(p);
+  const D3DCOLORVALUE vertexColour{((vc >> 16) & 0xFF) / 255.0f, ((vc >> 8) & 0xFF) / 255.0f, (vc & 0xFF) / 255.0f,
+                                   (vc >> 24) / 255.0f};
   auto source = [&](DWORD state, const D3DCOLORVALUE& fromMaterial) {
     return colourVertex && rs[state] == D3DMCS_COLOR1 ? vertexColour : fromMaterial;
   };
@@ -280,11 +278,9 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
     return;
   }
   // Sutherland–Hodgman against each plane; a triangle cut by 7 planes has at most 10 corners.
-  ClipVertex bufA[3 + kPlanes], bufB[3 + kPlanes];
-  ClipVertex* in = bufA;
-  ClipVertex* out = bufB;
+  ClipVertex bufA[3 + kPlanes] = {a, b, c}, bufB[3 + kPlanes];
+  ClipVertex *in = bufA, *out = bufB;
   int n = 3;
-  in[0] = a; in[1] = b; in[2] = c;
   for (int p = 0; p < kPlanes && n > 0; ++p) {
     int m = 0;
     for (int i = 0; i < n; ++i) {

@@ -179,13 +179,13 @@ void Rasterizer::DeriveFlags(PixelState& ps) {
       default: return false;
     }
   };
-  ps.diffuseOnly = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
-                   (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
+  const bool diffuseColour = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2);
+  ps.diffuseOnly =
+      diffuseColour && (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
   // Alpha taken from the missing texture alone is opaque: the stage result is then the diffuse colour
   // with alpha 255 (the device's default alpha stage, SELECTARG1 of TEXTURE, does this).
   auto white = [](DWORD a) { return a == D3DTA_TEXTURE; };
-  const bool opaqueAlpha = !ps.texture && !ps.fog && ps.colorOp != D3DTOP_DISABLE &&
-                           passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
+  const bool opaqueAlpha = diffuseColour && ps.colorOp != D3DTOP_DISABLE &&
                            ((ps.alphaOp == D3DTOP_SELECTARG1 && white(ps.alphaArg1)) ||
                             (ps.alphaOp == D3DTOP_SELECTARG2 && white(ps.alphaArg2)) ||
                             (ps.alphaOp == D3DTOP_MODULATE && white(ps.alphaArg1) && white(ps.alphaArg2)));
