@@ -101,9 +101,11 @@ void SoftwareDevice::RenewTransforms() {
     // identity rows are recognised by their bits at once; other bits (-0.0, say) by value.
     static constexpr float kIdentityTop[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
     const float(*w)[4] = world_.m;
-    const float* top = &w[0][0];
-    if ((std::memcmp(top, kIdentityTop, sizeof kIdentityTop) == 0 || std::equal(top, top + 12, kIdentityTop)) &&
-        w[3][3] == 1) {
+    const bool translation =
+        (std::memcmp(w, kIdentityTop, 12 * sizeof(float)) == 0 && w[3][3] == 1) ||
+        (w[0][0] == 1 && w[0][1] == 0 && w[0][2] == 0 && w[0][3] == 0 && w[1][0] == 0 && w[1][1] == 1 &&
+         w[1][2] == 0 && w[1][3] == 0 && w[2][0] == 0 && w[2][1] == 0 && w[2][2] == 1 && w[2][3] == 0 && w[3][3] == 1);
+    if (translation) {
       const float(*vp)[4] = viewProjection_;
       if (!wvpTopRowsCurrent_) {  // rows 0-2 are those of view × projection until it changes
         for (int i = 0; i < 3; ++i)
@@ -314,11 +316,10 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
   // combined matrix: with rows 0-2 finite each product 0 × m is a zero, and adding zeros to m[3][j]
   // can at most turn a -0 into +0, which passes the same depth tests and gives the same screen
   // position (1 ± 0 is 1) and depth bits.
-  static constexpr uint8_t kOrigin[12] = {};
-  const Float4 clip = wvpTopFinite_ && std::memcmp(p, kOrigin, sizeof kOrigin) == 0
-                          ? LoadBytes<Float4>(worldViewProjection_[3])
-                          : ClipOf(p);
+  const bool origin = (LoadBytes<uint64_t>(p) | LoadBytes<uint32_t>(p + 8)) == 0;  // all 12 bytes
+  const Float4 clip = wvpTopFinite_ && origin ? LoadBytes<Float4>(worldViewProjection_[3]) : ClipOf(p);
   if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
+  const uint32_t colour = layout_.DiffuseAt(p);
   const Float4 screen = ScreenOf(clip);
   if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {
     // A size-1 point is the one pixel its centre rounds to; a plain-write state needs no texture
@@ -326,7 +327,7 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
     const Int4 pixel = LaneCentreIndex(screen);
     if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
         static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
-      raster_.PlotPlain(pixel[0], pixel[1], screen[2], layout_.DiffuseAt(p), pixel_);
+      raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);
     return;
   }
   ScreenVertex s{screen[0], screen[1], screen[2], 1.0f, 0, 0, 0, 0, 0, 0, 1.0f};

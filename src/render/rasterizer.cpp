@@ -564,7 +564,8 @@ struct Rasterizer::Triangle : TriangleLanes {
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
       const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
       const uint16_t depth = DepthToBits(z);
-      if (r.DepthPasses(RulesOf(ps), index, tile, depth)) r.BlendAndWrite(index, tile, depth, Texel(k), t.FogAt(k, ps), ps);
+      if (!r.DepthPasses(RulesOf(ps), index, tile, depth)) return;
+      r.BlendAndWrite(index, tile, depth, Texel(k), t.FogAt(k, ps), ps);
     }
   };
   // The program's text: the modulated texel with no alpha test or fog, blending off or SRCALPHA /

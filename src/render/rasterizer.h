@@ -113,7 +113,7 @@ class Rasterizer {
   // those every pixel holds and pass there (SettledDepth), and its colour is opaque or blending is
   // off. Such lines may wait to be walked eight at a time (WalkSettledLines).
   bool PlainLineSettled(float z0, float z1, uint32_t colour, const PixelState& ps) const {
-    return WrittenAsIs(colour | ps.plainAlpha, ps) && SameDepthBits(z0, z1) && SettledDepth(ps) == DepthToBits(z0);
+    return WrittenAsIs(colour | ps.plainAlpha, ps) && SameDepthBits(z0, z1) && DepthToBits(z0) == SettledDepth(ps);
   }
   // The walk of settled lines 0 to n - 1 of the lanes (settled_lines.cpp), each of its packed result
   // `colour`, in the order of the lanes.
@@ -141,7 +141,7 @@ class Rasterizer {
   // matter): the same result as the general fragment path, without its combiner and blender.
   void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
     const uint32_t result = colour | ps.plainAlpha;
-    if (WrittenAsIs(result, ps) && SettledDepth(ps) == DepthToBits(z)) {
+    if (WrittenAsIs(result, ps) && DepthToBits(z) == SettledDepth(ps)) {
       // The stored depth is this depth, it passes, and writing it back changes nothing. (The scene's
       // every point; the rest is kept out of line so that this costs no saved registers.)
       colour_[static_cast<size_t>(y) * width_ + x] = result;
@@ -187,7 +187,8 @@ class Rasterizer {
   void MaterialiseTile(size_t tile);
   // Writes a fragment's depth, leaving a uniform tile as it is when the depth is its depth.
   void WriteDepth(size_t index, size_t tile, uint16_t depth);
-  // The depth states for the depth test, read once for a primitive rather than after every write to the buffers (which,
+  // The depth test's states, LESSEQUAL (the default) picked out to skip the general comparison. The plain
+  // routes and the text read them once a primitive rather than after every write to the buffers (which,
   // for all the compiler knows, may change them).
   struct DepthRules {
     bool test, lessEqual, write;
