@@ -288,9 +288,8 @@ void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, floa
 
 void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, float u, float v, float fog,
                                 unsigned level, const PixelState& ps) {
-  const size_t index = static_cast<size_t>(y) * width_ + x;
+  const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
   const uint16_t depth = DepthToBits(z);
-  const size_t tile = TileOf(x, y);
   if (!DepthPasses(RulesOf(ps), index, tile, depth)) return;
   const Rgba diffuse = Unpack(diffusePacked);
   Rgba s = diffuse;
@@ -353,12 +352,8 @@ void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
   // A point of size S is the square x ± S/2, y ± S/2 filled by the top-left rule: the columns whose
   // centres c satisfy x - S/2 <= c < x + S/2. For S = 1 that is the one pixel ceil(x - 0.5).
   const float half = ps.pointSize * 0.5f;
-  int x0 = CentreIndex(v.x - half + 0.5f), x1 = CentreIndex(v.x + half + 0.5f);
-  int y0 = CentreIndex(v.y - half + 0.5f), y1 = CentreIndex(v.y + half + 0.5f);
-  x0 = std::max(x0, 0);
-  y0 = std::max(y0, 0);
-  x1 = std::min(x1, width_);
-  y1 = std::min(y1, height_);
+  const int x0 = std::max(CentreIndex(v.x - half + 0.5f), 0), x1 = std::min(CentreIndex(v.x + half + 0.5f), width_);
+  const int y0 = std::max(CentreIndex(v.y - half + 0.5f), 0), y1 = std::min(CentreIndex(v.y + half + 0.5f), height_);
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
 }
