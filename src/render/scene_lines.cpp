@@ -4,8 +4,6 @@
 // and fog). A segment usually starts where the last one ended, so each end is transformed once and
 // kept for the next segment; such segments wait, eight at a time, to have their ends transformed in
 // vector lanes together.
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "render/clip_volume.h"
