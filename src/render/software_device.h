@@ -134,7 +134,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
     const uint32_t colour = layout_.DiffuseAt(b);
-    if (chain_.valid && layout_.DiffuseAt(a) == colour && SamePosition(a, chain_.key)) {
+    if (chain_.valid && (layout_.diffuse < 0 || LoadBytes<uint32_t>(a + layout_.diffuse) == colour) &&
+        SamePosition(a, chain_.key)) {
       WaitSegment(b, colour);
       return;
     }
@@ -199,8 +200,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
   // Fetches the one, two or three corners of a point, line or triangle and draws it: screen vertices
-  // straight into the rasterizer, others through the clipper.
-  void Emit(std::initializer_list<const uint8_t*> corners);
+  // straight into the rasterizer, others through the clipper. Out of line, so that it does not weigh on
+  // the one-point route of DrawPrimitiveUP, which it would otherwise be inlined into.
+  [[gnu::noinline]] void Emit(std::initializer_list<const uint8_t*> corners);
 
   HWND window_ = nullptr;
   D3DPRESENT_PARAMETERS params_{};
