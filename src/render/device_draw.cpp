@@ -17,27 +17,19 @@ namespace {
 float AsFloat(DWORD bits) { return LoadBytes<float>(&bits); }
 
 inline float ReadFloat(const uint8_t* p) { return LoadBytes<float>(p); }
-inline uint32_t ReadU32(const uint8_t* p) { return LoadBytes<uint32_t>(p); }
 
-// The vertex colour as 0..255 channels (opaque white without a diffuse field) and the texture
-// coordinates (0, 0 without one), shared by scene and screen vertices.
+// The vertex colour as 0..255 channels, the texture coordinates (0, 0 without them) and no fog, shared
+// by scene and screen vertices.
 template <class Vertex>
-inline void ReadDiffuse(const uint8_t* p, const VertexLayout& layout, Vertex& out) {
-  if (layout.diffuse < 0) {
-    out.r = out.g = out.b = out.a = 255.0f;
-    return;
-  }
-  const uint32_t c = ReadU32(p + layout.diffuse);
+inline void ReadAttributes(const uint8_t* p, const VertexLayout& layout, Vertex& out) {
+  const uint32_t c = layout.DiffuseAt(p);
   out.r = static_cast<float>((c >> 16) & 0xFF);
   out.g = static_cast<float>((c >> 8) & 0xFF);
   out.b = static_cast<float>(c & 0xFF);
   out.a = static_cast<float>(c >> 24);
-}
-
-template <class Vertex>
-inline void ReadTexCoords(const uint8_t* p, const VertexLayout& layout, Vertex& out) {
   out.u = layout.texCoord >= 0 ? ReadFloat(p + layout.texCoord) : 0.0f;
   out.v = layout.texCoord >= 0 ? ReadFloat(p + layout.texCoord + 4) : 0.0f;
+  out.fog = 1.0f;
 }
 
 void Multiply(const float a[4][4], const float b[4][4], float out[4][4]) {
@@ -65,13 +57,13 @@ VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex) {
     default: return l;
   }
   if (fvf & D3DFVF_NORMAL) { l.normal = static_cast<int>(l.size); l.size += 12; }
-  if (fvf & D3DFVF_PSIZE) { l.pointSize = static_cast<int>(l.size); l.size += 4; }
+  if (fvf & D3DFVF_PSIZE) l.size += 4;
   if (fvf & D3DFVF_DIFFUSE) { l.diffuse = static_cast<int>(l.size); l.size += 4; }
   if (fvf & D3DFVF_SPECULAR) l.size += 4;
-  l.texCoordSets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  if (l.texCoordSets > 8) return l;
+  const UINT texCoordSets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  if (texCoordSets > 8) return l;
   const DWORD wanted = texCoordIndex & 0xFFFF;
-  for (UINT i = 0; i < l.texCoordSets; ++i) {
+  for (UINT i = 0; i < texCoordSets; ++i) {
     static constexpr UINT kSizes[4] = {8, 12, 16, 4};  // D3DFVF_TEXCOORDSIZE codes 0..3
     if (i == wanted) l.texCoord = static_cast<int>(l.size);
     l.size += kSizes[(fvf >> (16 + 2 * i)) & 3];
@@ -163,10 +155,8 @@ void SoftwareDevice::DerivePixelState() {
   p.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
   p.cullMode = rs[D3DRS_CULLMODE];
   p.lastPixel = rs[D3DRS_LASTPIXEL] != 0;
-  float size = AsFloat(rs[D3DRS_POINTSIZE]);
   const float lo = AsFloat(rs[D3DRS_POINTSIZE_MIN]), hi = AsFloat(rs[D3DRS_POINTSIZE_MAX]);
-  size = std::max(size, lo);
-  size = std::min(size, std::min(hi, 64.0f));
+  const float size = std::min(std::max(AsFloat(rs[D3DRS_POINTSIZE]), lo), std::min(hi, 64.0f));
   p.pointSize = size > 0.0f ? size : 0.0f;  // also turns NaN into "no pixels"
   lighting_ = rs[D3DRS_LIGHTING] != 0;
   fogMode_ = D3DFOG_NONE;
@@ -180,16 +170,14 @@ void SoftwareDevice::DerivePixelState() {
   Rasterizer::DeriveFlags(p);
 }
 
-void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], float colour[4]) const {
+void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], ClipVertex& out) const {
   // Lighting honoured simply: emissive + ambient + Lambert diffuse of each enabled light; no specular,
   // no attenuation. Without a normal only the ambient terms remain, so such vertices usually come out black.
   const DWORD* rs = renderStates_;
   const bool colourVertex = rs[D3DRS_COLORVERTEX] && layout_.diffuse >= 0;
-  D3DCOLORVALUE vertexColour{1, 1, 1, 1};
-  if (layout_.diffuse >= 0) {
-    uint32_t c = ReadU32(p + layout_.diffuse);
-    vertexColour = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f, (c >> 24) / 255.0f};
-  }
+  const uint32_t vc = layout_.DiffuseAt(p);
+  const D3DCOLORVALUE vertexColour{((vc >> 16) & 0xFF) / 255.0f, ((vc >> 8) & 0xFF) / 255.0f, (vc & 0xFF) / 255.0f,
+                                   (vc >> 24) / 255.0f};
   auto source = [&](DWORD state, const D3DCOLORVALUE& fromMaterial) {
     return colourVertex && rs[state] == D3DMCS_COLOR1 ? vertexColour : fromMaterial;
   };
@@ -217,12 +205,10 @@ void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], float colo
     g += l.Ambient.g * ambient.g;
     b += l.Ambient.b * ambient.b;
     if (!hasNormal) continue;
-    float toLight[3];
-    if (l.Type == D3DLIGHT_DIRECTIONAL) {
-      toLight[0] = -l.Direction.x; toLight[1] = -l.Direction.y; toLight[2] = -l.Direction.z;
-    } else {
-      toLight[0] = l.Position.x - worldPos[0]; toLight[1] = l.Position.y - worldPos[1]; toLight[2] = l.Position.z - worldPos[2];
-    }
+    const bool directional = l.Type == D3DLIGHT_DIRECTIONAL;
+    const float toLight[3] = {directional ? -l.Direction.x : l.Position.x - worldPos[0],
+                              directional ? -l.Direction.y : l.Position.y - worldPos[1],
+                              directional ? -l.Direction.z : l.Position.z - worldPos[2]};
     float len = std::sqrt(toLight[0] * toLight[0] + toLight[1] * toLight[1] + toLight[2] * toLight[2]);
     if (!(len > 0)) continue;
     float k = (n[0] * toLight[0] + n[1] * toLight[1] + n[2] * toLight[2]) / len;
@@ -232,10 +218,10 @@ void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], float colo
     b += l.Diffuse.b * diffuse.b * k;
   }
   auto clamp01 = [](float v) { return v > 1.0f ? 1.0f : (v > 0.0f ? v : 0.0f); };
-  colour[0] = clamp01(r) * 255.0f;
-  colour[1] = clamp01(g) * 255.0f;
-  colour[2] = clamp01(b) * 255.0f;
-  colour[3] = clamp01(diffuse.a) * 255.0f;
+  out.r = clamp01(r) * 255.0f;
+  out.g = clamp01(g) * 255.0f;
+  out.b = clamp01(b) * 255.0f;
+  out.a = clamp01(diffuse.a) * 255.0f;
 }
 
 void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
@@ -245,17 +231,12 @@ void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
   out.y = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
   out.z = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
   out.w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+  ReadAttributes(p, layout_, out);
   if (lighting_) {
     float world[3];
     for (int j = 0; j < 3; ++j) world[j] = x * world_.m[0][j] + y * world_.m[1][j] + z * world_.m[2][j] + world_.m[3][j];
-    float c[4];
-    Light(p, world, c);
-    out.r = c[0]; out.g = c[1]; out.b = c[2]; out.a = c[3];
-  } else {
-    ReadDiffuse(p, layout_, out);
+    Light(p, world, out);
   }
-  ReadTexCoords(p, layout_, out);
-  out.fog = 1.0f;
   if (fogMode_ != D3DFOG_NONE) {
     const float d = out.w;  // distance along the view axis for a perspective projection
     float f = 1.0f;
@@ -271,9 +252,7 @@ void SoftwareDevice::FetchScreenVertex(const uint8_t* p, ScreenVertex& out) cons
   out.y = ReadFloat(p + 4);
   out.z = ReadFloat(p + 8);
   out.rhw = ReadFloat(p + 12);
-  ReadDiffuse(p, layout_, out);
-  ReadTexCoords(p, layout_, out);
-  out.fog = 1.0f;
+  ReadAttributes(p, layout_, out);
 }
 
 ScreenVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
@@ -301,11 +280,9 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
     return;
   }
   // Sutherland–Hodgman against each plane; a triangle cut by 7 planes has at most 10 corners.
-  ClipVertex bufA[3 + kPlanes], bufB[3 + kPlanes];
-  ClipVertex* in = bufA;
-  ClipVertex* out = bufB;
+  ClipVertex bufA[3 + kPlanes] = {a, b, c}, bufB[3 + kPlanes];
+  ClipVertex *in = bufA, *out = bufB;
   int n = 3;
-  in[0] = a; in[1] = b; in[2] = c;
   for (int p = 0; p < kPlanes && n > 0; ++p) {
     int m = 0;
     for (int i = 0; i < n; ++i) {
@@ -339,12 +316,10 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
   // combined matrix: with rows 0-2 finite each product 0 × m is a zero, and adding zeros to m[3][j]
   // can at most turn a -0 into +0, which passes the same depth tests and gives the same screen
   // position (1 ± 0 is 1) and depth bits.
-  static constexpr uint8_t kOrigin[12] = {};
-  const Float4 clip = wvpTopFinite_ && std::memcmp(p, kOrigin, sizeof kOrigin) == 0
-                          ? LoadBytes<Float4>(worldViewProjection_[3])
-                          : ClipOf(p);
+  const bool origin = (LoadBytes<uint64_t>(p) | LoadBytes<uint32_t>(p + 8)) == 0;  // all 12 bytes
+  const Float4 clip = wvpTopFinite_ && origin ? LoadBytes<Float4>(worldViewProjection_[3]) : ClipOf(p);
   if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
-  const uint32_t colour = layout_.diffuse >= 0 ? ReadU32(p + layout_.diffuse) : 0xFFFFFFFFu;
+  const uint32_t colour = layout_.DiffuseAt(p);
   const Float4 screen = ScreenOf(clip);
   if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {
     // A size-1 point is the one pixel its centre rounds to; a plain-write state needs no texture
@@ -355,39 +330,26 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
       raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);
     return;
   }
-  const float u = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord) : 0.0f;
-  const float v = layout_.texCoord >= 0 ? ReadFloat(p + layout_.texCoord + 4) : 0.0f;
-  raster_.PlotPoint(screen[0], screen[1], screen[2], colour, u, v, 1.0f, pixel_);
+  ScreenVertex s{screen[0], screen[1], screen[2], 1.0f, 0, 0, 0, 0, 0, 0, 1.0f};
+  ReadAttributes(p, layout_, s);  // its colour and texture coordinates
+  raster_.DrawPoint(s, pixel_);
 }
 
-void SoftwareDevice::EmitLine(const uint8_t* a, const uint8_t* b) {
+void SoftwareDevice::Emit(std::initializer_list<const uint8_t*> corners) {
+  const int n = static_cast<int>(corners.size());
   if (layout_.transformed) {
-    ScreenVertex sa, sb;
-    FetchScreenVertex(a, sa);
-    FetchScreenVertex(b, sb);
-    raster_.DrawLine(sa, sb, pixel_);
+    ScreenVertex s[3];
+    for (int i = 0; i < n; ++i) FetchScreenVertex(corners.begin()[i], s[i]);
+    if (n == 1) raster_.DrawPoint(s[0], pixel_);
+    else if (n == 2) raster_.DrawLine(s[0], s[1], pixel_);
+    else raster_.DrawTriangle(s[0], s[1], s[2], pixel_);
     return;
   }
-  ClipVertex ca, cb;
-  FetchVertex(a, ca);
-  FetchVertex(b, cb);
-  DrawClippedLine(ca, cb);
-}
-
-void SoftwareDevice::EmitTriangle(const uint8_t* a, const uint8_t* b, const uint8_t* c) {
-  if (layout_.transformed) {
-    ScreenVertex sa, sb, sc;
-    FetchScreenVertex(a, sa);
-    FetchScreenVertex(b, sb);
-    FetchScreenVertex(c, sc);
-    raster_.DrawTriangle(sa, sb, sc, pixel_);
-    return;
-  }
-  ClipVertex ca, cb, cc;
-  FetchVertex(a, ca);
-  FetchVertex(b, cb);
-  FetchVertex(c, cc);
-  DrawClippedTriangle(ca, cb, cc);
+  ClipVertex c[3];
+  for (int i = 0; i < n; ++i) FetchVertex(corners.begin()[i], c[i]);
+  if (n == 1) DrawClippedPoint(c[0]);
+  else if (n == 2) DrawClippedLine(c[0], c[1]);
+  else DrawClippedTriangle(c[0], c[1], c[2]);
 }
 
 HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* data, UINT stride, uint64_t available) {
@@ -408,20 +370,10 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
   auto at = [&](uint64_t i) { return data + i * stride; };
   switch (type) {
     case D3DPT_POINTLIST:
-      for (uint64_t i = 0; i < vertices; ++i) {
-        if (layout_.transformed) {
-          ScreenVertex s;
-          FetchScreenVertex(at(i), s);
-          raster_.DrawPoint(s, pixel_);
-        } else {
-          ClipVertex c;
-          FetchVertex(at(i), c);
-          DrawClippedPoint(c);
-        }
-      }
+      for (uint64_t i = 0; i < vertices; ++i) Emit({at(i)});
       break;
     case D3DPT_LINELIST:
-      for (uint64_t i = 0; i + 1 < vertices; i += 2) EmitLine(at(i), at(i + 1));
+      for (uint64_t i = 0; i + 1 < vertices; i += 2) Emit({at(i), at(i + 1)});
       break;
     case D3DPT_LINESTRIP: {
       // Joints are drawn once: every segment but the last leaves out its end pixel.
@@ -429,22 +381,22 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
       pixel_.lastPixel = false;
       for (uint64_t i = 0; i + 1 < vertices; ++i) {
         if (i + 2 == vertices) pixel_.lastPixel = last;
-        EmitLine(at(i), at(i + 1));
+        Emit({at(i), at(i + 1)});
       }
       pixel_.lastPixel = last;
       break;
     }
     case D3DPT_TRIANGLELIST:
-      for (uint64_t i = 0; i + 2 < vertices; i += 3) EmitTriangle(at(i), at(i + 1), at(i + 2));
+      for (uint64_t i = 0; i + 2 < vertices; i += 3) Emit({at(i), at(i + 1), at(i + 2)});
       break;
     case D3DPT_TRIANGLESTRIP:
       for (uint64_t i = 0; i + 2 < vertices; ++i) {
-        if (i % 2 == 0) EmitTriangle(at(i), at(i + 1), at(i + 2));
-        else EmitTriangle(at(i + 1), at(i), at(i + 2));
+        if (i % 2 == 0) Emit({at(i), at(i + 1), at(i + 2)});
+        else Emit({at(i + 1), at(i), at(i + 2)});
       }
       break;
     case D3DPT_TRIANGLEFAN:
-      for (uint64_t i = 1; i + 1 < vertices; ++i) EmitTriangle(at(0), at(i), at(i + 1));
+      for (uint64_t i = 1; i + 1 < vertices; ++i) Emit({at(0), at(i), at(i + 1)});
       break;
   }
   return D3D_OK;

@@ -165,10 +165,6 @@ bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
 
 }  // namespace
 
-bool Rasterizer::CompareDepth(DWORD func, unsigned value, unsigned reference) {
-  return Compare(func, value, reference);
-}
-
 void Rasterizer::DeriveFlags(PixelState& ps) {
   // With no texture, the texture argument is opaque white: MODULATE by it, or selecting diffuse,
   // leaves the diffuse colour unchanged.
@@ -183,13 +179,13 @@ void Rasterizer::DeriveFlags(PixelState& ps) {
       default: return false;
     }
   };
-  ps.diffuseOnly = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
-                   (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
+  const bool diffuseColour = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2);
+  ps.diffuseOnly =
+      diffuseColour && (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
   // Alpha taken from the missing texture alone is opaque: the stage result is then the diffuse colour
   // with alpha 255 (the device's default alpha stage, SELECTARG1 of TEXTURE, does this).
   auto white = [](DWORD a) { return a == D3DTA_TEXTURE; };
-  const bool opaqueAlpha = !ps.texture && !ps.fog && ps.colorOp != D3DTOP_DISABLE &&
-                           passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
+  const bool opaqueAlpha = diffuseColour && ps.colorOp != D3DTOP_DISABLE &&
                            ((ps.alphaOp == D3DTOP_SELECTARG1 && white(ps.alphaArg1)) ||
                             (ps.alphaOp == D3DTOP_SELECTARG2 && white(ps.alphaArg2)) ||
                             (ps.alphaOp == D3DTOP_MODULATE && white(ps.alphaArg1) && white(ps.alphaArg2)));
@@ -223,29 +219,21 @@ void Rasterizer::Resize(int width, int height) {
 
 void Rasterizer::PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps) {
   const uint32_t result = colour | ps.plainAlpha;
-  if (ps.blend && (result >> 24) != 0xFF) {
-    FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
-    return;
-  }
-  const size_t index = static_cast<size_t>(y) * width_ + x;
-  const uint16_t depth = DepthToBits(z);
-  if (DepthSettled(depth, ps)) {
-    colour_[index] = result;
-    return;
-  }
-  const size_t tile = TileOf(x, y);
-  if (ps.depthTest) {
-    const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
-    if (!(ps.depthFunc == D3DCMP_LESSEQUAL ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
-  }
+  if (!WrittenAsIs(result, ps)) return FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
+  PutTested(x, y, DepthToBits(z), result, RulesOf(ps));
+}
+
+inline bool Rasterizer::DepthPasses(const DepthRules& d, size_t index, size_t tile, uint16_t depth) const {
+  if (!d.test) return true;
+  const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
+  return d.lessEqual ? depth <= stored : Compare(d.func, depth, stored);
+}
+
+inline void Rasterizer::PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d) {
+  const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
+  if (!DepthPasses(d, index, tile, depth)) return;
   colour_[index] = result;
-  if (ps.depthTest && ps.depthWrite) {
-    if (tileUniform_[tile]) {
-      if (depth == uniformDepth_) return;
-      MaterialiseTile(tile);
-    }
-    depth_[index] = depth;
-  }
+  if (d.write) WriteDepth(index, tile, depth);
 }
 
 void Rasterizer::MaterialiseTile(size_t tile) {
@@ -257,11 +245,6 @@ void Rasterizer::MaterialiseTile(size_t tile) {
   }
   tileUniform_[tile] = 0;
   allUniform_ = false;
-}
-
-void Rasterizer::MaterialiseAllTiles() {
-  for (size_t t = 0; t < tileUniform_.size(); ++t)
-    if (tileUniform_[t]) MaterialiseTile(t);
 }
 
 void Rasterizer::HoldArea(int x1, int y1, int x2, int y2) {
@@ -286,7 +269,9 @@ void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t col
     allUniform_ = true;
     depth = false;
   } else if (depth) {
-    MaterialiseAllTiles();  // partial depth clears are rare: keep them simple
+    // Partial depth clears are rare: keep them simple.
+    for (size_t t = 0; t < tileUniform_.size(); ++t)
+      if (tileUniform_[t]) MaterialiseTile(t);
   }
   for (int y = y1; y < y2; ++y) {
     size_t row = static_cast<size_t>(y) * width_;
@@ -301,25 +286,11 @@ void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, floa
   FragmentPacked(x, y, z, packed, u, v, fog, level, ps);
 }
 
-void Rasterizer::PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog,
-                           const PixelState& ps) {
-  if (ps.pointSize != 1.0f) {
-    const ScreenVertex s{x, y, z, 1.0f, static_cast<float>((colour >> 16) & 0xFF), static_cast<float>((colour >> 8) & 0xFF),
-                         static_cast<float>(colour & 0xFF), static_cast<float>(colour >> 24), u, v, fog};
-    DrawPoint(s, ps);
-    return;
-  }
-  const int px = CentreIndex(x), py = CentreIndex(y);
-  if (px >= 0 && py >= 0 && px < width_ && py < height_) FragmentPacked(px, py, z, colour, u, v, fog, 0, ps);
-}
-
 void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, float u, float v, float fog,
                                 unsigned level, const PixelState& ps) {
-  const size_t index = static_cast<size_t>(y) * width_ + x;
+  const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
   const uint16_t depth = DepthToBits(z);
-  const size_t tile = TileOf(x, y);
-  if (!DepthPasses(index, tile, depth, ps)) return;
-
+  if (!DepthPasses(RulesOf(ps), index, tile, depth)) return;
   const Rgba diffuse = Unpack(diffusePacked);
   Rgba s = diffuse;
   auto texel = [&] {
@@ -337,10 +308,6 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
          Op(ps.colorOp, c1.b, c2.b, diffuse.b), Op(alphaOp, a1.a, a2.a, diffuse.a)};
   }
   BlendAndWrite(index, tile, depth, s, fog, ps);
-}
-
-inline bool Rasterizer::DepthPasses(size_t index, size_t tile, uint16_t depth, const PixelState& ps) const {
-  return !ps.depthTest || Compare(ps.depthFunc, depth, tileUniform_[tile] ? uniformDepth_ : depth_[index]);
 }
 
 inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog,
@@ -385,14 +352,32 @@ void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
   // A point of size S is the square x ± S/2, y ± S/2 filled by the top-left rule: the columns whose
   // centres c satisfy x - S/2 <= c < x + S/2. For S = 1 that is the one pixel ceil(x - 0.5).
   const float half = ps.pointSize * 0.5f;
-  int x0 = CentreIndex(v.x - half + 0.5f), x1 = CentreIndex(v.x + half + 0.5f);
-  int y0 = CentreIndex(v.y - half + 0.5f), y1 = CentreIndex(v.y + half + 0.5f);
-  x0 = std::max(x0, 0);
-  y0 = std::max(y0, 0);
-  x1 = std::min(x1, width_);
-  y1 = std::min(y1, height_);
+  const int x0 = std::max(CentreIndex(v.x - half + 0.5f), 0), x1 = std::min(CentreIndex(v.x + half + 0.5f), width_);
+  const int y0 = std::max(CentreIndex(v.y - half + 0.5f), 0), y1 = std::min(CentreIndex(v.y + half + 0.5f), height_);
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
+}
+
+bool Rasterizer::PlanLine(float x0, float y0, float x1, float y1, bool lastPixel, LineSteps& s) const {
+  const float dx = x1 - x0, dy = y1 - y0;
+  if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return false;  // NaN or absurd coordinates
+  // The ends' indices come from coordinates pulled in to just outside the target, so the walk stays
+  // near the target however far away an end lies, and lights the same pixels on it.
+  Float4 ends = {x0, y0, x1, y1};
+  ends = ends < endLow_ ? endLow_ : ends;
+  ends = ends > endHigh_ ? endHigh_ : ends;
+  const Int4 index = LaneCentreIndexNear(ends);
+  s.xMajor = std::fabs(dx) >= std::fabs(dy);
+  s.major0 = s.xMajor ? x0 : y0;
+  s.minor0 = s.xMajor ? y0 : x0;
+  s.dMajor = s.xMajor ? dx : dy;
+  const float dMinor = s.xMajor ? dy : dx;
+  s.start = s.xMajor ? index[0] : index[1];
+  const int end = s.xMajor ? index[2] : index[3];
+  s.step = end >= s.start ? 1 : -1;
+  s.count = (end - s.start) * s.step + (lastPixel ? 1 : 0);
+  s.slope = s.dMajor != 0.0f ? dMinor / s.dMajor : 0.0f;
+  return true;
 }
 
 template <class F>
@@ -414,11 +399,11 @@ void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const 
   // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
   // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are
   // ceil(y - 0.5) of the line at each column centre, so halfway cases go up (left for y-major lines).
-  const float dx = v1.x - v0.x, dy = v1.y - v0.y;
-  if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;  // NaN or absurd coordinates
+  LineSteps steps;
+  if (!PlanLine(v0.x, v0.y, v1.x, v1.y, ps.lastPixel, steps)) return;
   const float color0[4] = {v0.r, v0.g, v0.b, v0.a};
   const float color1[4] = {v1.r, v1.g, v1.b, v1.a};
-  ForEachLinePixel(PlanLine(v0.x, v0.y, v1.x, v1.y, dx, dy, ps.lastPixel), [&](int x, int y, auto along) {
+  ForEachLinePixel(steps, [&](int x, int y, auto along) {
     // Attributes interpolate with perspective correction through rhw.
     const float t = along();
     const float w0 = (1.0f - t) * v0.rhw, w1 = t * v1.rhw, sum = w0 + w1;
@@ -437,28 +422,16 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   // 1, which ToByte rounds back to c0 when c0 = c1 (and flat shading takes c0 as it is), so the flat
   // colour goes to the fragment directly. Depth: with z0 = z1 the interpolated z0 + 0 t is z0 (or +0
   // for -0, the same depth bits), so t is only needed for sloping depths.
-  const float dx = x1 - x0, dy = y1 - y0;
-  if (!(std::fabs(dx) < 1e7f && std::fabs(dy) < 1e7f)) return;
-  const LineSteps steps = PlanLine(x0, y0, x1, y1, dx, dy, ps.lastPixel);
+  LineSteps steps;
+  if (!PlanLine(x0, y0, x1, y1, ps.lastPixel, steps)) return;
   const uint32_t result = colour | ps.plainAlpha;
-  if ((!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1)) {
+  if (WrittenAsIs(result, ps) && SameDepthBits(z0, z1)) {
     // Every pixel that passes the depth test is written with `result`, and PlotPlainAnyDepth's depth
     // test and write need the depth bits once for the whole line (lines over depths that other
     // primitives wrote, which cannot wait to be walked with the settled ones).
     const uint16_t depth = DepthToBits(z0);
-    const bool test = ps.depthTest, write = ps.depthTest && ps.depthWrite;
-    const bool lessEqual = ps.depthFunc == D3DCMP_LESSEQUAL;
-    ForEachLinePixel(steps, [&](int x, int y, auto) {
-      const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
-      const bool uniform = tileUniform_[tile] != 0;
-      if (test) {
-        const uint16_t stored = uniform ? uniformDepth_ : depth_[index];
-        if (!(lessEqual ? depth <= stored : CompareDepth(ps.depthFunc, depth, stored))) return;
-      }
-      colour_[index] = result;
-      if (write) WriteDepth(index, tile, depth);
-    });
-    return;
+    const DepthRules rules = RulesOf(ps);
+    return ForEachLinePixel(steps, [&](int x, int y, auto) { PutTested(x, y, depth, result, rules); });
   }
   const bool flatDepth = z0 == z1;
   ForEachLinePixel(steps, [&](int x, int y, auto along) {
@@ -586,27 +559,24 @@ struct Rasterizer::Triangle : TriangleLanes {
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
       const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
       const uint16_t depth = DepthToBits(z);
-      if (r.DepthPasses(index, tile, depth, ps)) r.BlendAndWrite(index, tile, depth, Texel(k), t.FogAt(k, ps), ps);
+      if (!r.DepthPasses(RulesOf(ps), index, tile, depth)) return;
+      r.BlendAndWrite(index, tile, depth, Texel(k), t.FogAt(k, ps), ps);
     }
   };
   // The program's text: the modulated texel with no alpha test or fog, blending off or SRCALPHA /
-  // INVSRCALPHA. BlendAndWrite's stages for these states, with the states read once a triangle rather
-  // than after every write to the picture (which, for all the compiler knows, may change them).
+  // INVSRCALPHA. BlendAndWrite's stages for these states, with the states read once a triangle.
   struct TextFragment : ModulateFragment {
-    bool over, test, lessEqual, write;
-    DWORD func;
+    bool over;
+    DepthRules rules;
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
       const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
       const uint16_t depth = DepthToBits(z);
-      if (test) {
-        const uint16_t stored = r.tileUniform_[tile] ? r.uniformDepth_ : r.depth_[index];
-        if (!(lessEqual ? depth <= stored : Compare(func, depth, stored))) return;
-      }
+      if (!r.DepthPasses(rules, index, tile, depth)) return;
       const Rgba s = Texel(k);
       uint32_t& dst = r.colour_[index];
       if (!over || s.a == 255) dst = Pack(s);
       else if (s.a != 0) dst = Pack(OverDestination(s, Unpack(dst)));
-      if (write) r.WriteDepth(index, tile, depth);
+      if (rules.write) r.WriteDepth(index, tile, depth);
     }
   };
 };
@@ -624,8 +594,7 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
   // A triangle writes each pixel once, so the colours it blends over are those stored before it.
   if (ps.blend && !stored_.Exact())
     HoldArea(static_cast<int>(t.minX), static_cast<int>(t.minY), static_cast<int>(t.maxX), static_cast<int>(t.maxY));
-  t.Scan(Triangle::TextFragment{modulate, ps.blend, ps.depthTest, ps.depthFunc == D3DCMP_LESSEQUAL,
-                                ps.depthTest && ps.depthWrite, ps.depthFunc});
+  t.Scan(Triangle::TextFragment{modulate, ps.blend, RulesOf(ps)});
 }
 
 }  // namespace render

@@ -18,8 +18,8 @@ namespace render {
 class Texture;
 
 // ceil(x - 0.5): the pixel whose centre is nearest, exact halves going left/up. NaN and far values map
-// outside any target.
-// CentreIndex for an x known to lie within ±1e7 (the walk of a line between two such ends).
+// outside any target; CentreIndexNear is for an x known to lie within ±1e7 (the walk of a line between
+// two such ends).
 inline int CentreIndexNear(float x) {
   // ceil as truncation plus one correction: exact for |x - 0.5| < 2^24, where both conversions are
   // exact, and far cheaper than the library call that ceilf is without SSE4.1.
@@ -32,15 +32,6 @@ inline int CentreIndex(float x) {
   if (!(x > -1e7f && x < 1e7f)) return -1 << 30;
   return CentreIndexNear(x);
 }
-
-// The pixels of a diamond-exit line from its screen ends: one per step of the major axis, from
-// `start` by `step` (±1), `count` of them (0 or less: none). The pixel at major index m lies at minor
-// index CentreIndex(minor0 + (m - major0) · slope).
-struct LineSteps {
-  bool xMajor;
-  int start, step, count;
-  float major0, minor0, dMajor, slope;
-};
 
 // One vertex in screen space: x, y in pixels (centres on integers), z the depth 0..1, rhw = 1/w.
 // Colours are 0..255 floats so they interpolate without conversions; fog is the fog factor
@@ -113,19 +104,16 @@ class Rasterizer {
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
   void DrawPoint(const ScreenVertex& v, const PixelState& ps);
-  // A point with a flat A8R8G8B8 colour, already in screen space (the scene-point route).
-  void PlotPoint(float x, float y, float z, uint32_t colour, float u, float v, float fog, const PixelState& ps);
   void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
   // DrawLine for a line of one flat colour in a state with ps.plainWrite set: the same pixels, without
   // the per-pixel attribute interpolation that cannot change a flat colour.
   void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
                      const PixelState& ps);
   // Whether a plain line of flat `colour` from depth z0 to z1 only writes colours: its depth bits are
-  // those every pixel holds and pass there (DepthSettled), and its colour is opaque or blending is
+  // those every pixel holds and pass there (SettledDepth), and its colour is opaque or blending is
   // off. Such lines may wait to be walked eight at a time (WalkSettledLines).
   bool PlainLineSettled(float z0, float z1, uint32_t colour, const PixelState& ps) const {
-    const uint32_t result = colour | ps.plainAlpha;
-    return (!ps.blend || (result >> 24) == 0xFF) && SameDepthBits(z0, z1) && DepthSettled(DepthToBits(z0), ps);
+    return WrittenAsIs(colour | ps.plainAlpha, ps) && SameDepthBits(z0, z1) && DepthToBits(z0) == SettledDepth(ps);
   }
   // The walk of settled lines 0 to n - 1 of the lanes (settled_lines.cpp), each of its packed result
   // `colour`, in the order of the lanes.
@@ -143,12 +131,9 @@ class Rasterizer {
     const float dz = z1 - z0;
     return z0 == z1 || (std::fabs(dz) <= 3.4028235e38f && DepthToBits(z0) == DepthToBits(z0 + dz));
   }
-  // Whether every pixel holds the depth bits `depth` (the scene's 1.0 after a clear, say) and a
-  // fragment of that depth passes the depth test: then it passes everywhere, and writing its depth
-  // changes nothing.
-  bool DepthSettled(uint16_t depth, const PixelState& ps) const { return SettledDepth(ps) == depth; }
-  // The depth bits every pixel holds, when they all hold the same and a fragment of that depth passes;
-  // else -1.
+  // The depth bits every pixel holds (the scene's 1.0 after a clear, say), when they all hold the same
+  // and a fragment of that depth passes: then it passes everywhere, and writing its depth changes
+  // nothing. Else -1.
   int SettledDepth(const PixelState& ps) const { return allUniform_ && ps.sameDepthPasses ? uniformDepth_ : -1; }
 
   // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
@@ -156,7 +141,7 @@ class Rasterizer {
   // matter): the same result as the general fragment path, without its combiner and blender.
   void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
     const uint32_t result = colour | ps.plainAlpha;
-    if ((!ps.blend || (result >> 24) == 0xFF) && DepthSettled(DepthToBits(z), ps)) {
+    if (WrittenAsIs(result, ps) && DepthToBits(z) == SettledDepth(ps)) {
       // The stored depth is this depth, it passes, and writing it back changes nothing. (The scene's
       // every point; the rest is kept out of line so that this costs no saved registers.)
       colour_[static_cast<size_t>(y) * width_ + x] = result;
@@ -170,29 +155,7 @@ class Rasterizer {
     if (z >= 1.0f) return 0xFFFF;
     return static_cast<uint16_t>(z * 65535.0f + 0.5f);
   }
-  static bool CompareDepth(DWORD func, unsigned value, unsigned reference);
 
-  // The walk of a line with ends whose differences dx = x1 - x0 and dy = y1 - y0 are finite and below
-  // 1e7 in size. The ends' indices come from coordinates pulled in to just outside the target, so the
-  // walk stays near the target however far away an end lies, and lights the same pixels on it.
-  LineSteps PlanLine(float x0, float y0, float x1, float y1, float dx, float dy, bool lastPixel) const {
-    Float4 ends = {x0, y0, x1, y1};
-    ends = ends < endLow_ ? endLow_ : ends;
-    ends = ends > endHigh_ ? endHigh_ : ends;
-    const Int4 index = LaneCentreIndexNear(ends);
-    LineSteps s;
-    s.xMajor = std::fabs(dx) >= std::fabs(dy);
-    s.major0 = s.xMajor ? x0 : y0;
-    s.minor0 = s.xMajor ? y0 : x0;
-    s.dMajor = s.xMajor ? dx : dy;
-    const float dMinor = s.xMajor ? dy : dx;
-    s.start = s.xMajor ? index[0] : index[1];
-    const int end = s.xMajor ? index[2] : index[3];
-    s.step = end >= s.start ? 1 : -1;
-    s.count = (end - s.start) * s.step + (lastPixel ? 1 : 0);
-    s.slope = s.dMajor != 0.0f ? dMinor / s.dMajor : 0.0f;
-    return s;
-  }
   // Fills in the derived fields of `ps` after its states changed.
   static void DeriveFlags(PixelState& ps);
 
@@ -202,15 +165,17 @@ class Rasterizer {
                 unsigned level, const PixelState& ps);
   void FragmentPacked(int x, int y, float z, uint32_t diffuse, float u, float v, float fog, unsigned level,
                       const PixelState& ps);
-  // The fragment stages around the texture stage: the depth test, then the alpha test, fog, blending
-  // and the colour and depth writes of the stage's result `s`.
-  bool DepthPasses(size_t index, size_t tile, uint16_t depth, const PixelState& ps) const;
+  // The fragment stages after the texture stage (and the depth test): the alpha test, fog, blending and
+  // the colour and depth writes of the stage's result `s`.
   void BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog, const PixelState& ps);
   // A stored colour as the blender reads it: what the format holds.
   uint32_t ReadBack(uint32_t colour) const { return stored_.Exact() ? colour : stored_.Held(colour); }
   // Makes the stored colours of [x1, x2] × [y1, y2] (inside the target) what the format holds, so that
   // a primitive that writes each of its pixels once may read them back directly.
   void HoldArea(int x1, int y1, int x2, int y2);
+  // Blending off, or an opaque result under it (PixelState::plainWrite): the fragment's colour is
+  // written as it is.
+  static bool WrittenAsIs(uint32_t result, const PixelState& ps) { return !ps.blend || (result >> 24) == 0xFF; }
 
   // Depth is kept per 8 × 8 tile as "uniform" (every pixel holds uniformDepth_, the memory is stale)
   // until a different value is written into it. A full clear only marks the tiles, and the scene, whose
@@ -222,12 +187,33 @@ class Rasterizer {
   void MaterialiseTile(size_t tile);
   // Writes a fragment's depth, leaving a uniform tile as it is when the depth is its depth.
   void WriteDepth(size_t index, size_t tile, uint16_t depth);
+  // The depth test's states, LESSEQUAL (the default) picked out to skip the general comparison. The plain
+  // routes and the text read them once a primitive rather than after every write to the buffers (which,
+  // for all the compiler knows, may change them).
+  struct DepthRules {
+    bool test, lessEqual, write;
+    DWORD func;
+  };
+  static DepthRules RulesOf(const PixelState& ps) {
+    return {ps.depthTest, ps.depthFunc == D3DCMP_LESSEQUAL, ps.depthTest && ps.depthWrite, ps.depthFunc};
+  }
+  bool DepthPasses(const DepthRules& d, size_t index, size_t tile, uint16_t depth) const;
+  // A colour written as it is at (x, y) where the fragment of depth bits `depth` passes, and its depth.
+  void PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d);
   [[gnu::noinline]] void PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps);
+  // The pixels of a diamond-exit line from its screen ends: one per step of the major axis, from
+  // `start` by `step` (±1), `count` of them (0 or less: none). The pixel at major index m lies at minor
+  // index CentreIndex(minor0 + (m - major0) · slope).
+  struct LineSteps {
+    bool xMajor;
+    int start, step, count;
+    float major0, minor0, dMajor, slope;
+  };
+  bool PlanLine(float x0, float y0, float x1, float y1, bool lastPixel, LineSteps& s) const;
   // Calls f(x, y, along) for every pixel of the walk `s` on the target, in order; along() gives where
   // the line is there, 0 at its start to 1 at its end.
   template <class F>
   void ForEachLinePixel(const LineSteps& s, F&& f) const;
-  void MaterialiseAllTiles();
   // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).
   struct Triangle;
 

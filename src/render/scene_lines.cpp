@@ -4,8 +4,6 @@
 // and fog). A segment usually starts where the last one ended, so each end is transformed once and
 // kept for the next segment; such segments wait, eight at a time, to have their ends transformed in
 // vector lanes together.
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "render/clip_volume.h"
@@ -40,13 +38,9 @@ inline void SoftwareDevice::KeepLineEnd(Float4 clip, bool inside, bool onScreen,
 
 void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   EndBatch();
-  const uint32_t colourA = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(a + layout_.diffuse) : 0xFFFFFFFFu;
-  const uint32_t colourB = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
+  const uint32_t colourA = layout_.DiffuseAt(a);
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
-  if (colourA != colourB) {
-    EmitLine(a, b);
-    return;
-  }
+  if (colourA != layout_.DiffuseAt(b)) return Emit({a, b});
   DrawClippedSceneLine(a, false, ClipOf(b), colourA);
   CopyPosition(chain_.key, b);
   chain_.valid = true;

@@ -2,7 +2,7 @@
 #include "render/software_device.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 #include <new>
 
 #include "platform/backend.h"
@@ -13,10 +13,14 @@
 namespace render {
 namespace {
 
-DWORD FloatBits(float f) {
-  DWORD d;
-  std::memcpy(&d, &f, sizeof d);
-  return d;
+constexpr DWORD FloatBits(float f) { return std::bit_cast<DWORD>(f); }
+
+// Copies `value` out to the caller, refused without a place for it.
+template <class T, class U>
+HRESULT CopyOut(T* out, const U& value) {
+  if (!out) return D3DERR_INVALIDCALL;
+  *out = value;
+  return D3D_OK;
 }
 
 void Identity(D3DMATRIX& m) {
@@ -294,11 +298,10 @@ HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
 }
 
 HRESULT SoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-  if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
-    case D3DTS_WORLD: *matrix = world_; return D3D_OK;
-    case D3DTS_VIEW: *matrix = view_; return D3D_OK;
-    case D3DTS_PROJECTION: *matrix = projection_; return D3D_OK;
+    case D3DTS_WORLD: return CopyOut(matrix, world_);
+    case D3DTS_VIEW: return CopyOut(matrix, view_);
+    case D3DTS_PROJECTION: return CopyOut(matrix, projection_);
     default: return D3DERR_INVALIDCALL;
   }
 }
@@ -314,11 +317,7 @@ HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
   return D3D_OK;
 }
 
-HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT8* viewport) {
-  if (!viewport) return D3DERR_INVALIDCALL;
-  *viewport = viewport_;
-  return D3D_OK;
-}
+HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT8* viewport) { return CopyOut(viewport, viewport_); }
 
 HRESULT SoftwareDevice::SetMaterial(const D3DMATERIAL8* material) {
   if (!material) return D3DERR_INVALIDCALL;
@@ -327,11 +326,7 @@ HRESULT SoftwareDevice::SetMaterial(const D3DMATERIAL8* material) {
   return D3D_OK;
 }
 
-HRESULT SoftwareDevice::GetMaterial(D3DMATERIAL8* material) {
-  if (!material) return D3DERR_INVALIDCALL;
-  *material = material_;
-  return D3D_OK;
-}
+HRESULT SoftwareDevice::GetMaterial(D3DMATERIAL8* material) { return CopyOut(material, material_); }
 
 HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
   if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
@@ -342,9 +337,7 @@ HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
 }
 
 HRESULT SoftwareDevice::GetLight(DWORD index, D3DLIGHT8* light) {
-  if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
-  *light = lights_[index];
-  return D3D_OK;
+  return index < kMaxLights ? CopyOut(light, lights_[index]) : D3DERR_INVALIDCALL;
 }
 
 HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
@@ -363,9 +356,7 @@ HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
 }
 
 HRESULT SoftwareDevice::GetLightEnable(DWORD index, BOOL* enable) {
-  if (!enable || index >= kMaxLights) return D3DERR_INVALIDCALL;
-  *enable = lightEnabled_[index] ? TRUE : FALSE;
-  return D3D_OK;
+  return index < kMaxLights ? CopyOut(enable, lightEnabled_[index] ? TRUE : FALSE) : D3DERR_INVALIDCALL;
 }
 
 HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
@@ -379,9 +370,7 @@ HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
 }
 
 HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
-  if (!value || state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
-  *value = renderStates_[state];
-  return D3D_OK;
+  return state < D3DRS_COUNT ? CopyOut(value, renderStates_[state]) : D3DERR_INVALIDCALL;
 }
 
 HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
@@ -413,9 +402,8 @@ HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 }
 
 HRESULT SoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
-  if (!value || stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
-  *value = stageStates_[stage][type];
-  return D3D_OK;
+  if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+  return CopyOut(value, stageStates_[stage][type]);
 }
 
 HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
@@ -434,11 +422,7 @@ HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
   return D3D_OK;
 }
 
-HRESULT SoftwareDevice::GetVertexShader(DWORD* handle) {
-  if (!handle) return D3DERR_INVALIDCALL;
-  *handle = fvf_;
-  return D3D_OK;
-}
+HRESULT SoftwareDevice::GetVertexShader(DWORD* handle) { return CopyOut(handle, fvf_); }
 
 HRESULT SoftwareDevice::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8* streamData, UINT stride) {
   if (streamNumber != 0) return streamNumber < 16 ? D3D_OK : D3DERR_INVALIDCALL;  // only stream 0 feeds FVF drawing

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -24,8 +25,9 @@ struct VertexLayout {
   bool transformed = false;  // XYZRHW: already in screen space
   bool valid = false;
   UINT size = 0;             // bytes the FVF describes
-  int normal = -1, pointSize = -1, diffuse = -1, texCoord = -1;  // byte offsets, -1 when absent
-  UINT texCoordSets = 0;
+  int normal = -1, diffuse = -1, texCoord = -1;  // byte offsets, -1 when absent
+  // The diffuse colour of the vertex at `p`: opaque white without one.
+  uint32_t DiffuseAt(const uint8_t* p) const { return diffuse >= 0 ? LoadBytes<uint32_t>(p + diffuse) : 0xFFFFFFFFu; }
 };
 VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex);
 
@@ -110,7 +112,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // A size-1 point in a plain-write state (the scene's every point): it waits for seven more, to be
   // transformed with them (scene_points.cpp), on the worker when there is one.
   void WaitPoint(const uint8_t* p) {
-    const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(p + layout_.diffuse) : 0xFFFFFFFFu;
+    const uint32_t colour = layout_.DiffuseAt(p);
     if (feed_) feed_->Record(BatchJoin::Point, p, colour);
     else JoinPoint(p, colour);
   }
@@ -131,7 +133,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
   // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
-    const uint32_t colour = layout_.diffuse >= 0 ? LoadBytes<uint32_t>(b + layout_.diffuse) : 0xFFFFFFFFu;
+    const uint32_t colour = layout_.DiffuseAt(b);
     if (chain_.valid && (layout_.diffuse < 0 || LoadBytes<uint32_t>(a + layout_.diffuse) == colour) &&
         SamePosition(a, chain_.key)) {
       WaitSegment(b, colour);
@@ -191,13 +193,16 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
-  void Light(const uint8_t* p, const float worldPos[3], float colour[4]) const;
+  // The lit colour of the vertex at `p` into out.r, g, b and a.
+  void Light(const uint8_t* p, const float worldPos[3], ClipVertex& out) const;
   ScreenVertex ToScreen(const ClipVertex& c) const;
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
-  void EmitLine(const uint8_t* a, const uint8_t* b);
-  void EmitTriangle(const uint8_t* a, const uint8_t* b, const uint8_t* c);
+  // Fetches the one, two or three corners of a point, line or triangle and draws it: screen vertices
+  // straight into the rasterizer, others through the clipper. Out of line, so that it does not weigh on
+  // the one-point route of DrawPrimitiveUP, which it would otherwise be inlined into.
+  [[gnu::noinline]] void Emit(std::initializer_list<const uint8_t*> corners);
 
   HWND window_ = nullptr;
   D3DPRESENT_PARAMETERS params_{};
