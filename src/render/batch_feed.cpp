@@ -75,8 +75,7 @@ void BatchFeed::Publish() {
   Chunk& chunk = *chunk_;
   chunk_ = nullptr;
   count_ = kChunkRecords;
-  batchRecords_ += chunk.count;
-  if (batchRecords_ <= kCallerRecords || !WorkerRuns()) {
+  if (!WorkerRuns()) {
     replay_(device_, chunk.join, chunk.records, chunk.count);
     return;
   }
@@ -91,7 +90,6 @@ void BatchFeed::FinishRecords() {
   if (chunk_) Publish();
   WaitUntilReplayed(publishedCount_);
   finishedUpTo_ = publishedCount_;
-  batchRecords_ = 0;
 }
 
 void BatchFeed::WaitUntilReplayed(uint32_t chunks) {

@@ -49,17 +49,20 @@ class BatchFeed {
     r.colour = colour;
 #endif
   }
-  // Hands over what is recorded and returns once every record has been replayed.
+  // Whether the batch's next record is to go to the worker. A batch's first records the caller draws
+  // itself: up to the scene's default row limit a second thread saves no frame, and would only cost
+  // CPU time and wake-ups.
+  bool Takes() { return ++batchRecords_ > kCallerRecords; }
+  // Hands over what is recorded and returns once every record has been replayed; the batch ends.
   void Finish() {
     if (chunk_ || publishedCount_ != finishedUpTo_) FinishRecords();
+    batchRecords_ = 0;
   }
 
  private:
   // 256 KiB a chunk: few hand-overs a frame, each of which may wait for a thread to wake.
   static constexpr int kChunkRecords = 16384;
   static constexpr uint32_t kChunks = 8;
-  // A batch's first records are replayed by the caller as they come: up to the scene's default row
-  // limit a second thread saves no frame, and would only cost CPU time and wake-ups.
   static constexpr long kCallerRecords = 150000;
   struct Chunk {
     BatchRecord records[kChunkRecords];
@@ -83,7 +86,7 @@ class BatchFeed {
   BatchJoin join_ = BatchJoin::Point;
   // Chunks published, and those known replayed. The counts wrap: they are compared by difference.
   uint32_t publishedCount_ = 0, finishedUpTo_ = 0;
-  long batchRecords_ = 0;  // records since the batch last ended
+  long batchRecords_ = 0;  // records (drawn by the caller or not) since the batch last ended
   bool workerFailed_ = false;  // no thread could be made: the caller replays its chunks itself
   pid_t owner_ = 0;            // the process whose worker it is (a forked child has none)
   std::thread worker_;

@@ -110,10 +110,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
   // A size-1 point in a plain-write state (the scene's every point): it waits for seven more, to be
-  // transformed with them (scene_points.cpp), on the worker when there is one.
+  // transformed with them (scene_points.cpp); past the start of a long batch, on the worker.
   void WaitPoint(const uint8_t* p) {
     const uint32_t colour = layout_.DiffuseAt(p);
-    if (feed_) feed_->Record(BatchJoin::Point, p, colour);
+    if (feed_ && feed_->Takes()) feed_->Record(BatchJoin::Point, p, colour);
     else JoinPoint(p, colour);
   }
   // What joins the batch, on whichever thread draws it: a point, or a segment's end.
@@ -146,7 +146,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
   void WaitSegment(const uint8_t* b, uint32_t colour) {
     CopyPosition(chain_.key, b);
-    if (feed_) feed_->Record(BatchJoin::SegmentEnd, chain_.key, colour);
+    if (feed_ && feed_->Takes()) feed_->Record(BatchJoin::SegmentEnd, chain_.key, colour);
     else JoinSegmentEnd(b, colour);
   }
   // The one entry to what waits: draws everything the batch holds, under the states it was given in,
