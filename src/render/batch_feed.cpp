@@ -79,9 +79,6 @@ void BatchFeed::Publish() {
     replay_(device_, chunk.join, chunk.records, chunk.count);
     return;
   }
-#if defined(__SSE2__)
-  _mm_sfence();  // the records' streaming stores before the count that publishes them
-#endif
   published_.store(++publishedCount_, std::memory_order_release);
   published_.notify_one();
 }

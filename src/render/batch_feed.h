@@ -13,14 +13,10 @@
 
 #include "render/scene_batch.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace render {
 
 // A position's 12 bytes as the caller gave them, and the colour it is drawn in.
-struct alignas(16) BatchRecord {
+struct BatchRecord {
   uint8_t position[12];
   uint32_t colour;
 };
@@ -38,16 +34,8 @@ class BatchFeed {
   void Record(BatchJoin join, const uint8_t* position, uint32_t colour) {
     if (join != join_ || count_ == kChunkRecords) [[unlikely]] StartChunk(join);
     BatchRecord& r = chunk_->records[count_++];
-#if defined(__SSE2__)
-    // Past the caches: stores to lines the worker has read would first have to take them back from it.
-    _mm_stream_si128(reinterpret_cast<__m128i*>(&r), _mm_setr_epi32(static_cast<int>(PositionWord(position, 0)),
-                                                                   static_cast<int>(PositionWord(position, 1)),
-                                                                   static_cast<int>(PositionWord(position, 2)),
-                                                                   static_cast<int>(colour)));
-#else
     CopyPosition(r.position, position);
     r.colour = colour;
-#endif
   }
   // Whether the batch's next record is to go to the worker. A batch's first records the caller draws
   // itself: up to the scene's default row limit a second thread saves no frame, and would only cost
