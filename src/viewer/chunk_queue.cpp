@@ -3,8 +3,6 @@
 // chunk has been counted done. So neither thread ever runs a chunk of a job that is gone.
 #include "viewer/chunk_queue.h"
 
-#include "platform/work_threads.h"
-
 #include <algorithm>
 #include <system_error>
 #include <utility>
@@ -111,7 +109,5 @@ void ChunkQueue::HelperLoop() {
     if (!RunOldest()) published_.wait(seen, std::memory_order_acquire);
   }
 }
-
-unsigned ReaderThreads() { return platform::WorkThreads(); }
 
 }  // namespace viewer

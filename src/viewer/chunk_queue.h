@@ -58,7 +58,4 @@ class ChunkQueue {
   std::thread helper_;
 };
 
-// How many threads a reading may use: platform::WorkThreads().
-unsigned ReaderThreads();
-
 }  // namespace viewer

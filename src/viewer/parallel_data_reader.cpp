@@ -19,6 +19,7 @@
 
 #include <fast_float/fast_float.h>
 
+#include "platform/work_threads.h"
 #include "viewer/chunk_queue.h"
 
 #ifdef __SSE2__
@@ -247,7 +248,7 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
 template <class Windows>
 DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, std::vector<double>& x, std::vector<double>& y,
                            std::vector<double>& z, const LoaderTuning& tuning, std::size_t windowBytes) {
-  const unsigned threads = tuning.threads != 0 ? tuning.threads : ReaderThreads();
+  const unsigned threads = tuning.threads != 0 ? tuning.threads : platform::WorkThreads();
   const std::size_t convertChunkRows =
       std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / ChunkQueue::kMostChunks + 1});
   std::unique_ptr<uint32_t[]> ends[kSlots];
