@@ -403,11 +403,8 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
 }
 
 void SoftwareDevice::DrawBatch() {
-  // Segments first: they may add settled lines, which wait behind the lines already there and are
-  // walked, with them, before any point is plotted.
   if (batch_.segments.count != 0) DrawWaitingSegments();
   if (batch_.points.count != 0) DrawWaitingPoints();
-  batch_.lines.WalkAll(raster_);
 }
 
 void SoftwareDevice::ChooseRoutes() {

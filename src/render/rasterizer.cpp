@@ -395,6 +395,12 @@ void Rasterizer::ForEachLinePixel(const LineSteps& s, F&& f) const {
   }
 }
 
+void Rasterizer::PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
+  LineSteps steps;
+  if (PlanLine(x0, y0, x1, y1, lastPixel, steps))
+    ForEachLinePixel(steps, [&](int x, int y, auto) { colour_[static_cast<size_t>(y) * width_ + x] = colour; });
+}
+
 void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {
   // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
   // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are

@@ -109,14 +109,9 @@ class Rasterizer {
   // the per-pixel attribute interpolation that cannot change a flat colour.
   void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
                      const PixelState& ps);
-  // Whether a plain line of flat `colour` from depth z0 to z1 only writes colours: its depth bits are
-  // those every pixel holds and pass there (SettledDepth), and its colour is opaque or blending is
-  // off. Such lines may wait to be walked eight at a time (WalkSettledLines).
-  bool PlainLineSettled(float z0, float z1, uint32_t colour, const PixelState& ps) const {
-    return WrittenAsIs(colour | ps.plainAlpha, ps) && SameDepthBits(z0, z1) && DepthToBits(z0) == SettledDepth(ps);
-  }
-  // The walk of settled lines 0 to n - 1 of the lanes (settled_lines.cpp), each of its packed result
-  // `colour`, in the order of the lanes.
+  // Settled lines 0 to n - 1 of the lanes, in their order (settled_lines.cpp): plain lines whose
+  // pixels only take the packed result colour[i], their depth being the one every pixel holds and
+  // passes (SettledDepth) and their colour opaque or blending off. The pixels of DrawPlainLine.
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
@@ -214,6 +209,11 @@ class Rasterizer {
   // the line is there, 0 at its start to 1 at its end.
   template <class F>
   void ForEachLinePixel(const LineSteps& s, F&& f) const;
+  // WalkSettledLines' body, built for several instruction sets.
+  void WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
+                               const uint32_t colour[8], const Int8& lastPixel, int n);
+  // A line's pixels given `colour`, and nothing else done: a settled line, one at a time.
+  void PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel);
   // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).
   struct Triangle;
 

@@ -1,9 +1,7 @@
-// The scene's deferred draws, in one place: positions waiting to be transformed eight at a time in
-// vector lanes (size-1 points, and the ends of segments that chain), and settled lines (colour
-// writes only) waiting to be walked eight at a time. The device draws what waits before anything else
-// draws, changes a state or reads the picture (SoftwareDevice::EndBatch); the rasterizer itself
-// always draws at once. Paired with settled_lines.cpp (the walk of waiting lines), scene_points.cpp and
-// scene_lines.cpp (the device's side).
+// The scene's deferred draws: positions waiting to be transformed eight at a time in vector lanes
+// (size-1 points, and the ends of segments that chain). The device draws what waits before anything
+// else draws, changes a state or reads the picture (SoftwareDevice::EndBatch); the rasterizer itself
+// always draws at once. The device's side is scene_points.cpp and scene_lines.cpp.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +10,6 @@
 #include "render/vector_lanes.h"
 
 namespace render {
-
-class Rasterizer;
 
 // How many draws wait before they are done together: a vector lane each.
 constexpr int kBatchLanes = 8;
@@ -84,54 +80,12 @@ struct WaitingPositions {
   }
 };
 
-// Settled lines waiting for their walk, in two sets: one being filled and, once that is full, the
-// other, whose lines came first. A full set starts the walk of the other one, whose stores have long
-// reached the cache where the walk's vector loads find them.
-class WaitingLines {
- public:
-  void Add(Rasterizer& raster, float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
-    Set& s = sets_[filling_];
-    const int i = s.count;
-    s.x0[i] = x0, s.y0[i] = y0, s.x1[i] = x1, s.y1[i] = y1;
-    s.colour[i] = colour;
-    s.lastPixel[i] = lastPixel ? 1 : 0;
-    ++waiting_;
-    if (++s.count == kBatchLanes) {
-      filling_ ^= 1;
-      if (sets_[filling_].count != 0) Walk(raster, sets_[filling_]);
-    }
-  }
-  // Walks the waiting lines, then eight more settled lines given in lanes.
-  void WalkEight(Rasterizer& raster, const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                 const uint32_t colour[8], bool lastPixel);
-  bool Empty() const { return waiting_ == 0; }
-  // Walks every waiting line, in the order they came.
-  void WalkAll(Rasterizer& raster) {
-    if (waiting_ == 0) return;
-    Walk(raster, sets_[filling_ ^ 1]);
-    Walk(raster, sets_[filling_]);
-  }
-
- private:
-  struct Set {
-    alignas(32) float x0[kBatchLanes] = {}, y0[kBatchLanes] = {}, x1[kBatchLanes] = {}, y1[kBatchLanes] = {};
-    alignas(32) int lastPixel[kBatchLanes] = {};
-    uint32_t colour[kBatchLanes] = {};
-    int count = 0;
-  };
-  void Walk(Rasterizer& raster, Set& s);
-  Set sets_[2];
-  int filling_ = 0;  // the set new lines go to
-  int waiting_ = 0;  // lines in both sets
-};
-
-// Everything the scene has deferred. Segments and points never wait together (a draw of one kind
-// draws the other's first); lines wait behind both, and are walked before any point is plotted.
+// Everything the scene has deferred. Segments and points never wait together: a draw of one kind
+// draws the other's first.
 struct SceneBatch {
   WaitingPositions segments;  // ends of segments that start where the one before them ended
   WaitingPositions points;    // size-1 points in a plain-write state
-  WaitingLines lines;
-  bool Empty() const { return (segments.count | points.count) == 0 && lines.Empty(); }
+  bool Empty() const { return (segments.count | points.count) == 0; }
 };
 
 }  // namespace render

@@ -60,8 +60,7 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   auto screenOf = [&](int j) SV_LAMBDA_INLINE { return Float4{sx[j], sy[j], sz[j], 0.0f}; };
 
   // The usual eight: every end inside the volume, the first start too and on screen, and each
-  // segment's depth settled with an opaque colour or blending off (the tests of
-  // PlainLineSettled, lane by lane).
+  // segment settled (what Rasterizer::WalkSettledLines asks, lane by lane).
   if (n == kBatchLanes && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
     const Float8 z0 = ShiftUpOneLane(lastEnd_.screen[2], sz), dz = sz - z0;
     const Int8 bits = DepthBits(z0);
@@ -73,7 +72,9 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
       const Float8 x0 = ShiftUpOneLane(lastEnd_.screen[0], sx), y0 = ShiftUpOneLane(lastEnd_.screen[1], sy);
-      batch_.lines.WalkEight(raster_, x0, y0, sx, sy, result, pixel_.lastPixel);
+      // From constants: built here, the vector was stored in two halves that the walk's load waited for.
+      static constexpr Int8 kAll = {1, 1, 1, 1, 1, 1, 1, 1}, kNone = {};
+      raster_.WalkSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel ? kAll : kNone, kBatchLanes);
       KeepLineEnd(clipOf(kBatchLanes - 1), true, true, screenOf(kBatchLanes - 1));
       return;
     }
@@ -97,21 +98,12 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
       ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
       continue;
     }
-    // Nothing to clip, and the start is already on screen (DrawPlainLine hands a settled line on).
+    // Nothing to clip, and the start is already on screen.
     const float bx = sx[j], by = sy[j], bz = sz[j];
-    DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j]);
+    raster_.DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j], pixel_);
     ax = bx, ay = by, az = bz;
   }
   if (keptLane != n - 1) keepLane(n - 1);
-}
-
-void SoftwareDevice::DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour) {
-  if (raster_.PlainLineSettled(z0, z1, colour, pixel_)) {
-    batch_.lines.Add(raster_, x0, y0, x1, y1, colour | pixel_.plainAlpha, pixel_.lastPixel);
-    return;
-  }
-  batch_.lines.WalkAll(raster_);
-  raster_.DrawPlainLine(x0, y0, z0, x1, y1, z1, colour, pixel_);
 }
 
 void SoftwareDevice::DrawWaitingSegments() { DrawWaitingSegmentsInLanes(); }
@@ -140,7 +132,7 @@ void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, bool reuse, Float4 c
   }
   KeepLineEnd(clipB, insideB, visible && !(t1 < 1.0f), screenB);
   if (visible)
-    DrawPlainLine(screenA[0], screenA[1], screenA[2], screenB[0], screenB[1], screenB[2], colour);
+    raster_.DrawPlainLine(screenA[0], screenA[1], screenA[2], screenB[0], screenB[1], screenB[2], colour, pixel_);
 }
 
 }  // namespace render

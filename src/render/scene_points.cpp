@@ -34,9 +34,6 @@ void SoftwareDevice::ReplayBatch(void* device, BatchJoin join, const BatchRecord
     for (int i = 0; i < count; ++i) d.JoinSegmentEnd(records[i].position, records[i].colour);
 }
 
-void SoftwareDevice::DrawWaitingPoints() {
-  batch_.lines.WalkAll(raster_);  // lines that came before the points
-  DrawWaitingPointsInLanes();
-}
+void SoftwareDevice::DrawWaitingPoints() { DrawWaitingPointsInLanes(); }
 
 }  // namespace render

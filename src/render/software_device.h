@@ -160,9 +160,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   [[gnu::noinline]] void DrawBatch();
   [[gnu::noinline]] void DrawWaitingSegments();
-  // A plain line on screen from the segments' routes: settled ones join the batch, others are walked
-  // at once, after the lines waiting before them.
-  void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour);
   void DrawWaitingSegmentsInLanes();  // its body, built for several instruction sets
   // The same for a segment that may need clipping, or whose start is not the last segment's end: from
   // `a`, or with `reuse` from lastEnd_, to the end at `clipB`.

@@ -1,5 +1,5 @@
-// The rasterizer's line walks: settled lines (waiting to be walked eight at a time) against the
-// general per-pixel walk, and ends far off the target.
+// The rasterizer's line walks: settled lines (walked eight at a time) against the general per-pixel
+// walk, and ends far off the target.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "render/rasterizer.h"
-#include "render/scene_batch.h"
 
 namespace {
 
@@ -19,23 +18,36 @@ constexpr int kWidth = 40, kHeight = 30;
 
 struct Target {
   Rasterizer raster;
-  render::WaitingLines waiting;
   PixelState state;
+  // Settled lines waiting to be walked eight at a time: ends x0, y0, x1, y1, colours and LASTPIXEL.
+  alignas(32) float ends[4][8] = {};
+  uint32_t colours[8] = {};
+  render::Int8 lastPixels{};
+  int waiting = 0;
   int width, height;
   explicit Target(int w = kWidth, int h = kHeight) : width(w), height(h) {
     raster.Resize(w, h);
     raster.Clear(0, 0, w, h, true, 0xFF000000u, true, 1.0f);
     Rasterizer::DeriveFlags(state);
   }
+  void WalkWaiting() {
+    auto lanes = [](const float* f) { return render::LoadBytes<render::Float8>(f); };
+    raster.WalkSettledLines(lanes(ends[0]), lanes(ends[1]), lanes(ends[2]), lanes(ends[3]), colours, lastPixels, waiting);
+    waiting = 0;
+  }
   std::vector<uint32_t> Pixels() {
-    waiting.WalkAll(raster);
+    WalkWaiting();
     const uint32_t* p = raster.Colour();
     return std::vector<uint32_t>(p, p + static_cast<size_t>(width) * height);
   }
-  // The general walk, with the colour on both ends and depth 1.0 (the cleared depth).
   void SettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel = true) {
-    waiting.Add(raster, x0, y0, x1, y1, colour, lastPixel);
+    const float end[4] = {x0, y0, x1, y1};
+    for (int i = 0; i < 4; ++i) ends[i][waiting] = end[i];
+    colours[waiting] = colour;
+    lastPixels[waiting] = lastPixel ? 1 : 0;
+    if (++waiting == 8) WalkWaiting();
   }
+  // The general walk, with the colour on both ends and depth 1.0 (the cleared depth).
   void GeneralLine(float x0, float y0, float x1, float y1, uint32_t colour) {
     auto vertex = [colour](float x, float y) {
       return ScreenVertex{x, y, 1.0f, 1.0f, static_cast<float>((colour >> 16) & 0xFF),
