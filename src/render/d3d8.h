@@ -449,7 +449,6 @@ class IDirect3DVertexBuffer8 : public IUnknown {
 
 class IDirect3DDevice8 : public IUnknown {
  public:
-  virtual HRESULT TestCooperativeLevel() = 0;
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* presentationParameters) = 0;
   virtual HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                           const RGNDATA* dirtyRegion) = 0;
@@ -466,9 +465,6 @@ class IDirect3DDevice8 : public IUnknown {
   virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
   virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
   virtual HRESULT SetViewport(const D3DVIEWPORT8* viewport) = 0;
-  virtual HRESULT GetViewport(D3DVIEWPORT8* viewport) = 0;
-  virtual HRESULT SetMaterial(const D3DMATERIAL8* material) = 0;
-  virtual HRESULT GetMaterial(D3DMATERIAL8* material) = 0;
   virtual HRESULT SetLight(DWORD index, const D3DLIGHT8* light) = 0;
   virtual HRESULT GetLight(DWORD index, D3DLIGHT8* light) = 0;
   virtual HRESULT LightEnable(DWORD index, BOOL enable) = 0;

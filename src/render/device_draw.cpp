@@ -137,18 +137,12 @@ void SoftwareDevice::DerivePixelState() {
   p.alphaOp = ts[D3DTSS_ALPHAOP];
   p.alphaArg1 = ts[D3DTSS_ALPHAARG1];
   p.alphaArg2 = ts[D3DTSS_ALPHAARG2];
-  p.magFilter = ts[D3DTSS_MAGFILTER];
-  p.minFilter = ts[D3DTSS_MINFILTER];
   p.mipFilter = ts[D3DTSS_MIPFILTER];
   p.addressU = ts[D3DTSS_ADDRESSU];
   p.addressV = ts[D3DTSS_ADDRESSV];
-  p.textureFactor = rs[D3DRS_TEXTUREFACTOR];
   p.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
   p.srcBlend = rs[D3DRS_SRCBLEND];
   p.destBlend = rs[D3DRS_DESTBLEND];
-  p.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
-  p.alphaFunc = rs[D3DRS_ALPHAFUNC];
-  p.alphaRef = rs[D3DRS_ALPHAREF];
   p.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE;
   p.depthWrite = rs[D3DRS_ZWRITEENABLE] != 0;
   p.depthFunc = rs[D3DRS_ZFUNC];
@@ -159,14 +153,12 @@ void SoftwareDevice::DerivePixelState() {
   const float size = std::min(std::max(AsFloat(rs[D3DRS_POINTSIZE]), lo), std::min(hi, 64.0f));
   p.pointSize = size > 0.0f ? size : 0.0f;  // also turns NaN into "no pixels"
   lighting_ = rs[D3DRS_LIGHTING] != 0;
-  fogMode_ = D3DFOG_NONE;
-  if (rs[D3DRS_FOGENABLE]) fogMode_ = rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
-  if (fogMode_ > D3DFOG_LINEAR) fogMode_ = D3DFOG_NONE;
-  p.fog = fogMode_ != D3DFOG_NONE;
+  // Linear fog, the one the program sets; the table's mode, or the vertices' without one.
+  const DWORD fogMode = rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
+  p.fog = rs[D3DRS_FOGENABLE] && fogMode == D3DFOG_LINEAR;
   p.fogColor = rs[D3DRS_FOGCOLOR];
   fogStart_ = AsFloat(rs[D3DRS_FOGSTART]);
   fogEnd_ = AsFloat(rs[D3DRS_FOGEND]);
-  fogDensity_ = AsFloat(rs[D3DRS_FOGDENSITY]);
   Rasterizer::DeriveFlags(p);
 }
 
@@ -237,12 +229,9 @@ void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
     for (int j = 0; j < 3; ++j) world[j] = x * world_.m[0][j] + y * world_.m[1][j] + z * world_.m[2][j] + world_.m[3][j];
     Light(p, world, out);
   }
-  if (fogMode_ != D3DFOG_NONE) {
+  if (pixel_.fog) {
     const float d = out.w;  // distance along the view axis for a perspective projection
-    float f = 1.0f;
-    if (fogMode_ == D3DFOG_LINEAR) f = fogEnd_ != fogStart_ ? (fogEnd_ - d) / (fogEnd_ - fogStart_) : (d < fogEnd_ ? 1.0f : 0.0f);
-    else if (fogMode_ == D3DFOG_EXP) f = std::exp(-fogDensity_ * d);
-    else f = std::exp(-(fogDensity_ * d) * (fogDensity_ * d));
+    const float f = fogEnd_ != fogStart_ ? (fogEnd_ - d) / (fogEnd_ - fogStart_) : (d < fogEnd_ ? 1.0f : 0.0f);
     out.fog = f > 1.0f ? 1.0f : (f > 0.0f ? f : 0.0f);
   }
 }
@@ -410,7 +399,7 @@ void SoftwareDevice::DrawBatch() {
 void SoftwareDevice::ChooseRoutes() {
   // Positions only are transformed on the scene routes: no lighting, fog or pre-transformed vertices.
   PrepareDraw();
-  const bool scene = inScene_ && layout_.valid && !layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE;
+  const bool scene = inScene_ && layout_.valid && !layout_.transformed && !lighting_ && !pixel_.fog;
   routes_.point = scene && pixel_.plainWrite && pixel_.pointSize == 1.0f ? Route::BatchedPoint : Route::General;
   // A flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
   routes_.segment = scene && pixel_.plainWrite ? Route::SceneSegment : Route::General;
@@ -447,7 +436,7 @@ HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
     // One buffered point (the scene with HARD_TL on): Draw's checks for this case, then the pixel.
     // Its test is made here at every call: the scene changes the world matrix before each one.
     PrepareDraw();
-    if (!layout_.transformed && !lighting_ && fogMode_ == D3DFOG_NONE) {
+    if (!layout_.transformed && !lighting_ && !pixel_.fog) {
       PlotBufferPoint(stream_->Bytes() + offset);
       return D3D_OK;
     }

@@ -43,17 +43,9 @@ inline Rgba Modulate(const Rgba& tex, const Rgba& diffuse, bool diffuseWhite) {
   return {Mul255(tex.r, diffuse.r), Mul255(tex.g, diffuse.g), Mul255(tex.b, diffuse.b), Mul255(tex.a, diffuse.a)};
 }
 
-inline Rgba Arg(DWORD arg, const Rgba& diffuse, const Rgba& tex, const Rgba& factor) {
-  Rgba v;
-  switch (arg & D3DTA_SELECTMASK) {
-    case D3DTA_TEXTURE: v = tex; break;
-    case D3DTA_TFACTOR: v = factor; break;
-    case D3DTA_SPECULAR: v = {0, 0, 0, 0}; break;
-    default: v = diffuse; break;  // DIFFUSE, and CURRENT at stage 0
-  }
-  if (arg & D3DTA_ALPHAREPLICATE) v.r = v.g = v.b = v.a;
-  if (arg & D3DTA_COMPLEMENT) v = {255 - v.r, 255 - v.g, 255 - v.b, 255 - v.a};
-  return v;
+// A stage argument: the texel, or else the diffuse colour (DIFFUSE, and CURRENT at stage 0).
+inline Rgba Arg(DWORD arg, const Rgba& diffuse, const Rgba& tex) {
+  return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE ? tex : diffuse;
 }
 
 inline int Op(DWORD op, int a1, int a2, int fallback) {
@@ -61,12 +53,7 @@ inline int Op(DWORD op, int a1, int a2, int fallback) {
     case D3DTOP_DISABLE: return fallback;
     case D3DTOP_SELECTARG1: return a1;
     case D3DTOP_SELECTARG2: return a2;
-    case D3DTOP_MODULATE2X: return Clamp255(2 * Mul255(a1, a2));
-    case D3DTOP_MODULATE4X: return Clamp255(4 * Mul255(a1, a2));
-    case D3DTOP_ADD: return Clamp255(a1 + a2);
-    case D3DTOP_ADDSIGNED: return Clamp255(a1 + a2 - 128);
-    case D3DTOP_SUBTRACT: return Clamp255(a1 - a2);
-    default: return Mul255(a1, a2);  // MODULATE and anything we do not model
+    default: return Mul255(a1, a2);  // MODULATE, the one operation the program combines with
   }
 }
 
@@ -110,11 +97,6 @@ inline int64_t Snap(float v) {
   if (!(v > -kCoordLimit)) v = -kCoordLimit;  // also NaN
   if (v > kCoordLimit) v = kCoordLimit;
   return static_cast<int64_t>(std::lround(v * kSubpixel));
-}
-
-// Whether a texture is sampled bilinearly at mip `level`.
-bool LinearAt(const PixelState& ps, unsigned level) {
-  return (level > 0 ? ps.minFilter : ps.magFilter) == D3DTEXF_LINEAR;
 }
 
 // Blending off or SRCALPHA / INVSRCALPHA: an opaque source is then written unchanged.
@@ -198,7 +180,7 @@ void Rasterizer::DeriveFlags(PixelState& ps) {
   // The blender leaves an opaque source unchanged under SRCALPHA / INVSRCALPHA (the fragment path
   // treats it as a plain write too), and a disabled blender leaves every source unchanged.
   ps.sameDepthPasses = !ps.depthTest || Compare(ps.depthFunc, 0, 0);
-  ps.plainWrite = (ps.diffuseOnly || opaqueAlpha) && !ps.alphaTest && NoBlendOrOver(ps);
+  ps.plainWrite = (ps.diffuseOnly || opaqueAlpha) && NoBlendOrOver(ps);
 }
 
 void Rasterizer::Resize(int width, int height) {
@@ -294,15 +276,14 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
   const Rgba diffuse = Unpack(diffusePacked);
   Rgba s = diffuse;
   auto texel = [&] {
-    return Unpack(SampleTexture(*ps.texture, level, u, v, LinearAt(ps, level), ps.addressU, ps.addressV));
+    return Unpack(PointSampler(*ps.texture, level, ps.addressU, ps.addressV).At(u, v));
   };
   if (ps.textureModulate) {
     s = Modulate(texel(), diffuse, diffusePacked == 0xFFFFFFFFu);
   } else if (!ps.diffuseOnly) {
     const Rgba tex = ps.texture ? texel() : Rgba{255, 255, 255, 255};  // no texture bound reads as opaque white
-    const Rgba factor = Unpack(ps.textureFactor);
-    const Rgba c1 = Arg(ps.colorArg1, diffuse, tex, factor), c2 = Arg(ps.colorArg2, diffuse, tex, factor);
-    const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex, factor), a2 = Arg(ps.alphaArg2, diffuse, tex, factor);
+    const Rgba c1 = Arg(ps.colorArg1, diffuse, tex), c2 = Arg(ps.colorArg2, diffuse, tex);
+    const Rgba a1 = Arg(ps.alphaArg1, diffuse, tex), a2 = Arg(ps.alphaArg2, diffuse, tex);
     const DWORD alphaOp = ps.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : ps.alphaOp;
     s = {Op(ps.colorOp, c1.r, c2.r, diffuse.r), Op(ps.colorOp, c1.g, c2.g, diffuse.g),
          Op(ps.colorOp, c1.b, c2.b, diffuse.b), Op(alphaOp, a1.a, a2.a, diffuse.a)};
@@ -312,7 +293,6 @@ void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, f
 
 inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog,
                                       const PixelState& ps) {
-  if (ps.alphaTest && !Compare(ps.alphaFunc, static_cast<unsigned>(s.a), ps.alphaRef & 0xFF)) return;
   if (ps.fog) {
     const Rgba fc = Unpack(ps.fogColor);
     const int f = ToByte(fog * 255.0f);
@@ -554,31 +534,19 @@ struct Rasterizer::Triangle : TriangleLanes {
                  t.At(k, &ScreenVertex::a), t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
     }
   };
-  // A texel of one point-sampled level times the corners' one colour, through the general stages.
-  struct ModulateFragment : PixelWork {
+  // The program's text: a texel of one level times the corners' one colour, no fog, blending off or
+  // SRCALPHA / INVSRCALPHA. FragmentPacked's stages for these states, with the states read and the
+  // level looked up once a triangle.
+  struct TextFragment : PixelWork {
     PointSampler sampler;
     Rgba diffuse;
-    bool white;
-    SV_LAMBDA_INLINE Rgba Texel(const float k[3]) const {
-      return Modulate(Unpack(sampler.At(t.U(k), t.V(k))), diffuse, white);
-    }
-    SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-      const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
-      const uint16_t depth = DepthToBits(z);
-      if (!r.DepthPasses(RulesOf(ps), index, tile, depth)) return;
-      r.BlendAndWrite(index, tile, depth, Texel(k), t.FogAt(k, ps), ps);
-    }
-  };
-  // The program's text: the modulated texel with no alpha test or fog, blending off or SRCALPHA /
-  // INVSRCALPHA. BlendAndWrite's stages for these states, with the states read once a triangle.
-  struct TextFragment : ModulateFragment {
-    bool over;
+    bool white, over;
     DepthRules rules;
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
       const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
       const uint16_t depth = DepthToBits(z);
       if (!r.DepthPasses(rules, index, tile, depth)) return;
-      const Rgba s = Texel(k);
+      const Rgba s = Modulate(Unpack(sampler.At(t.U(k), t.V(k))), diffuse, white);
       uint32_t& dst = r.colour_[index];
       if (!over || s.a == 255) dst = Pack(s);
       else if (s.a != 0) dst = Pack(OverDestination(s, Unpack(dst)));
@@ -593,14 +561,12 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
   if (!t.SetUp(*this, a, b, c, ps)) return;
   const Triangle::PixelWork work{*this, t, ps};
   if (!t.constantColour) return t.Scan(Triangle::GeneralFragment<false>{work});
-  if (!ps.textureModulate || LinearAt(ps, t.level)) return t.Scan(Triangle::GeneralFragment<true>{work});
-  const Triangle::ModulateFragment modulate{
-      work, PointSampler(*ps.texture, t.level, ps.addressU, ps.addressV), Unpack(t.packed), t.packed == 0xFFFFFFFFu};
-  if (ps.alphaTest || ps.fog || !NoBlendOrOver(ps)) return t.Scan(modulate);
+  if (!ps.textureModulate || ps.fog || !NoBlendOrOver(ps)) return t.Scan(Triangle::GeneralFragment<true>{work});
   // A triangle writes each pixel once, so the colours it blends over are those stored before it.
   if (ps.blend && !stored_.Exact())
     HoldArea(static_cast<int>(t.minX), static_cast<int>(t.minY), static_cast<int>(t.maxX), static_cast<int>(t.maxY));
-  t.Scan(Triangle::TextFragment{modulate, ps.blend, RulesOf(ps)});
+  t.Scan(Triangle::TextFragment{work, PointSampler(*ps.texture, t.level, ps.addressU, ps.addressV), Unpack(t.packed),
+                                t.packed == 0xFFFFFFFFu, ps.blend, RulesOf(ps)});
 }
 
 }  // namespace render

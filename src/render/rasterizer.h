@@ -1,6 +1,6 @@
 // The software rasterizer: an A8R8G8B8 colour buffer and a 16-bit depth buffer, and the Direct3D rules
 // for filling them: pixel centres on integer coordinates, size-1 points on the pixel they round to,
-// diamond-exit lines, top-left filled triangles, stage-0 texture blending, alpha test, blending, depth.
+// diamond-exit lines, top-left filled triangles, stage-0 texture blending, blending, depth.
 // Vertices arrive already divided and in pixels (device_draw.cpp does transform, lighting and clipping).
 #pragma once
 
@@ -53,13 +53,10 @@ struct PixelState {
   const Texture* texture = nullptr;
   DWORD colorOp = D3DTOP_MODULATE, colorArg1 = D3DTA_TEXTURE, colorArg2 = D3DTA_CURRENT;
   DWORD alphaOp = D3DTOP_SELECTARG1, alphaArg1 = D3DTA_TEXTURE, alphaArg2 = D3DTA_CURRENT;
-  DWORD magFilter = D3DTEXF_POINT, minFilter = D3DTEXF_POINT, mipFilter = D3DTEXF_NONE;
+  DWORD mipFilter = D3DTEXF_NONE;  // texels are point-sampled: the program asks for nothing else
   DWORD addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
-  D3DCOLOR textureFactor = 0xFFFFFFFF;
   bool blend = false;
   DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO;
-  bool alphaTest = false;
-  DWORD alphaFunc = D3DCMP_ALWAYS, alphaRef = 0;
   bool depthTest = true, depthWrite = true;
   DWORD depthFunc = D3DCMP_LESSEQUAL;
   bool fog = false;
@@ -72,7 +69,7 @@ struct PixelState {
   // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
   bool diffuseOnly = false;
   // Also derived: the stage result is the diffuse colour, its alpha replaced by 255 when plainAlpha is
-  // 0xFF000000; there is no alpha test, and blending (if on) is SRCALPHA / INVSRCALPHA. Then a fragment
+  // 0xFF000000, and blending (if on) is SRCALPHA / INVSRCALPHA. Then a fragment
   // whose result alpha is 255, or any fragment when blending is off, writes that result unchanged;
   // PlotPlain relies on it.
   bool plainWrite = false;
@@ -160,7 +157,7 @@ class Rasterizer {
                 unsigned level, const PixelState& ps);
   void FragmentPacked(int x, int y, float z, uint32_t diffuse, float u, float v, float fog, unsigned level,
                       const PixelState& ps);
-  // The fragment stages after the texture stage (and the depth test): the alpha test, fog, blending and
+  // The fragment stages after the texture stage (and the depth test): fog, blending and
   // the colour and depth writes of the stage's result `s`.
   void BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog, const PixelState& ps);
   // A stored colour as the blender reads it: what the format holds.

@@ -124,11 +124,6 @@ ULONG RecordingDevice::Release() {
     if (log_->TakeFailure(name, &failure_)) return failure_;   \
   } while (0)
 
-HRESULT RecordingDevice::TestCooperativeLevel() {
-  SV_RECORD("TestCooperativeLevel", "TestCooperativeLevel()");
-  return inner_->TestCooperativeLevel();
-}
-
 HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
   std::string args = pp ? std::to_string(pp->BackBufferWidth) + "x" + std::to_string(pp->BackBufferHeight) +
                               ", format " + std::to_string(pp->BackBufferFormat) + ", swap " +
@@ -204,15 +199,6 @@ HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT8* v) {
                              : std::string("SetViewport(null)"));
   return inner_->SetViewport(v);
 }
-
-HRESULT RecordingDevice::GetViewport(D3DVIEWPORT8* v) { return inner_->GetViewport(v); }
-
-HRESULT RecordingDevice::SetMaterial(const D3DMATERIAL8* m) {
-  SV_RECORD("SetMaterial", "SetMaterial()");
-  return inner_->SetMaterial(m);
-}
-
-HRESULT RecordingDevice::GetMaterial(D3DMATERIAL8* m) { return inner_->GetMaterial(m); }
 
 HRESULT RecordingDevice::SetLight(DWORD index, const D3DLIGHT8* l) {
   std::string args = std::to_string(index) + ", ";

@@ -63,7 +63,6 @@ class RecordingDevice final : public IDirect3DDevice8 {
 
   ULONG AddRef() override;
   ULONG Release() override;
-  HRESULT TestCooperativeLevel() override;
   HRESULT Reset(D3DPRESENT_PARAMETERS* pp) override;
   HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                   const RGNDATA* dirtyRegion) override;
@@ -77,9 +76,6 @@ class RecordingDevice final : public IDirect3DDevice8 {
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
   HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
-  HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
-  HRESULT SetMaterial(const D3DMATERIAL8* material) override;
-  HRESULT GetMaterial(D3DMATERIAL8* material) override;
   HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
   HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
   HRESULT LightEnable(DWORD index, BOOL enable) override;

@@ -157,7 +157,6 @@ void SoftwareDevice::SetDefaultState() {
   Identity(projection_);
   viewport_ = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
   ViewportChanged();
-  material_ = D3DMATERIAL8{};
   for (auto& l : lights_) l = D3DLIGHT8{};
   for (auto& e : lightEnabled_) e = false;
   fvf_ = 0;
@@ -316,17 +315,6 @@ HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
   ViewportChanged();
   return D3D_OK;
 }
-
-HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT8* viewport) { return CopyOut(viewport, viewport_); }
-
-HRESULT SoftwareDevice::SetMaterial(const D3DMATERIAL8* material) {
-  if (!material) return D3DERR_INVALIDCALL;
-  EndBatch();
-  material_ = *material;
-  return D3D_OK;
-}
-
-HRESULT SoftwareDevice::GetMaterial(D3DMATERIAL8* material) { return CopyOut(material, material_); }
 
 HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
   if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;

@@ -52,7 +52,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // Validated creation; `window` may be null (a headless device: Present copies nothing).
   static HRESULT Create(HWND window, const D3DPRESENT_PARAMETERS& pp, SoftwareDevice** out);
 
-  HRESULT TestCooperativeLevel() override { return D3D_OK; }
   HRESULT Reset(D3DPRESENT_PARAMETERS* pp) override;
   HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                   const RGNDATA* dirtyRegion) override;
@@ -66,9 +65,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
   HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
-  HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
-  HRESULT SetMaterial(const D3DMATERIAL8* material) override;
-  HRESULT GetMaterial(D3DMATERIAL8* material) override;
   HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
   HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
   HRESULT LightEnable(DWORD index, BOOL enable) override;
@@ -230,7 +226,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   D3DVIEWPORT8 viewport_{};
   // The viewport transform's terms for x, y and z, renewed with viewport_.
   Float4 vpScale_ = {0, 0, 1, 0}, vpOffset_ = {0, 0, 0, 0};
-  D3DMATERIAL8 material_{};
+  const D3DMATERIAL8 material_{};  // none is ever set: lighting uses the default, all zero
   D3DLIGHT8 lights_[kMaxLights] = {};
   bool lightEnabled_[kMaxLights] = {};
   DWORD fvf_ = 0;
@@ -251,8 +247,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   Float8 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all eight lanes
   bool wvpLanesCurrent_ = false;
   bool lighting_ = false;
-  DWORD fogMode_ = D3DFOG_NONE;
-  float fogStart_ = 0, fogEnd_ = 1, fogDensity_ = 1;
+  float fogStart_ = 0, fogEnd_ = 1;
   std::vector<uint32_t> presentScratch_;  // for stretched presents only
   // The caller's side of the scene's polyline: the position bits of the last segment's end (the
   // one lastEnd_ describes once the batch is drawn); valid while the transform and viewport last.

@@ -1,4 +1,5 @@
-// Texel lookup for the pixel stage: point or bilinear filtering, wrap or clamp addressing.
+// Texel lookup for the pixel stage: point sampling (the program's only filter), wrap, mirror or clamp
+// addressing.
 #pragma once
 
 #include <cstdint>
@@ -6,12 +7,6 @@
 #include "render/rasterizer.h"
 
 namespace render {
-
-// Returns the A8R8G8B8 texel colour at (u, v) of mip `level` (clamped to the chain). Point sampling
-// picks texel floor(u × W); a tiny bias keeps coordinates that land exactly on a texel edge (u = i / W,
-// as unshifted 1:1 quads give) on texel i despite float rounding.
-uint32_t SampleTexture(const Texture& texture, unsigned level, float u, float v, bool linear, DWORD addressU,
-                       DWORD addressV);
 
 namespace sampling {
 
@@ -42,8 +37,10 @@ inline int FloorToInt(float f) {
 
 }  // namespace sampling
 
-// SampleTexture's point sampling of one level, with the level's lookups made once (a triangle's worth
-// of texels, the program's text).
+// The A8R8G8B8 texels of mip `level` (clamped to the chain), point-sampled: At(u, v) picks texel
+// floor(u × W); a tiny bias keeps coordinates that land exactly on a texel edge (u = i / W, as
+// unshifted 1:1 quads give) on texel i despite float rounding. The level's lookups are made once, for
+// a triangle's worth of texels (the program's text).
 class PointSampler {
  public:
   PointSampler(const Texture& texture, unsigned level, DWORD addressU, DWORD addressV);
