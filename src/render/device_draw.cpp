@@ -176,10 +176,12 @@ void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], ClipVertex
   const D3DCOLORVALUE diffuse = source(D3DRS_DIFFUSEMATERIALSOURCE, material_.Diffuse);
   const D3DCOLORVALUE ambient = source(D3DRS_AMBIENTMATERIALSOURCE, material_.Ambient);
   const D3DCOLORVALUE emissive = source(D3DRS_EMISSIVEMATERIALSOURCE, material_.Emissive);
+  float r = emissive.r, g = emissive.g, b = emissive.b;
+  auto add = [&](const D3DCOLORVALUE& light, const D3DCOLORVALUE& material, float k) {
+    r += light.r * material.r * k, g += light.g * material.g * k, b += light.b * material.b * k;
+  };
   const uint32_t ga = rs[D3DRS_AMBIENT];
-  float r = emissive.r + ((ga >> 16) & 0xFF) / 255.0f * ambient.r;
-  float g = emissive.g + ((ga >> 8) & 0xFF) / 255.0f * ambient.g;
-  float b = emissive.b + (ga & 0xFF) / 255.0f * ambient.b;
+  add({((ga >> 16) & 0xFF) / 255.0f, ((ga >> 8) & 0xFF) / 255.0f, (ga & 0xFF) / 255.0f, 0.0f}, ambient, 1.0f);
   float n[3] = {0, 0, 0};
   bool hasNormal = layout_.normal >= 0;
   if (hasNormal) {
@@ -193,9 +195,7 @@ void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], ClipVertex
   for (DWORD i = 0; i < kMaxLights; ++i) {
     if (!lightEnabled_[i]) continue;
     const D3DLIGHT8& l = lights_[i];
-    r += l.Ambient.r * ambient.r;
-    g += l.Ambient.g * ambient.g;
-    b += l.Ambient.b * ambient.b;
+    add(l.Ambient, ambient, 1.0f);
     if (!hasNormal) continue;
     const bool directional = l.Type == D3DLIGHT_DIRECTIONAL;
     const float toLight[3] = {directional ? -l.Direction.x : l.Position.x - worldPos[0],
@@ -205,9 +205,7 @@ void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], ClipVertex
     if (!(len > 0)) continue;
     float k = (n[0] * toLight[0] + n[1] * toLight[1] + n[2] * toLight[2]) / len;
     if (k <= 0) continue;
-    r += l.Diffuse.r * diffuse.r * k;
-    g += l.Diffuse.g * diffuse.g * k;
-    b += l.Diffuse.b * diffuse.b * k;
+    add(l.Diffuse, diffuse, k);
   }
   auto clamp01 = [](float v) { return v > 1.0f ? 1.0f : (v > 0.0f ? v : 0.0f); };
   out.r = clamp01(r) * 255.0f;

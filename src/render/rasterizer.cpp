@@ -148,35 +148,28 @@ bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
 }  // namespace
 
 void Rasterizer::DeriveFlags(PixelState& ps) {
-  // With no texture, the texture argument is opaque white: MODULATE by it, or selecting diffuse,
-  // leaves the diffuse colour unchanged.
-  auto isDiffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };  // plain, no modifiers
-  auto passesDiffuse = [&](DWORD op, DWORD arg1, DWORD arg2) {
-    auto isWhiteOrDiffuse = [&](DWORD a) { return isDiffuse(a) || a == D3DTA_TEXTURE; };
-    switch (op) {
-      case D3DTOP_DISABLE: return true;
-      case D3DTOP_SELECTARG1: return isDiffuse(arg1);
-      case D3DTOP_SELECTARG2: return isDiffuse(arg2);
-      case D3DTOP_MODULATE: return isWhiteOrDiffuse(arg1) && isWhiteOrDiffuse(arg2) && (isDiffuse(arg1) || isDiffuse(arg2));
-      default: return false;
-    }
+  // A stage operation (Op) of two arguments (Arg), each the texture or the diffuse colour; with no
+  // texture bound the texture reads as opaque white. Then the result is the diffuse colour itself, or
+  // (alpha) opaque white, as follows.
+  auto tex = [](DWORD a) { return (a & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
+  auto givesDiffuse = [&](DWORD op, DWORD a1, DWORD a2) {
+    if (op == D3DTOP_DISABLE) return true;
+    return op == D3DTOP_SELECTARG1 ? !tex(a1) : op == D3DTOP_SELECTARG2 ? !tex(a2) : tex(a1) != tex(a2);
   };
-  const bool diffuseColour = !ps.texture && !ps.fog && passesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2);
+  auto givesWhite = [&](DWORD op, DWORD a1, DWORD a2) {
+    if (op == D3DTOP_DISABLE) return false;
+    return op == D3DTOP_SELECTARG1 ? tex(a1) : op == D3DTOP_SELECTARG2 ? tex(a2) : tex(a1) && tex(a2);
+  };
+  const bool diffuseColour = !ps.texture && !ps.fog && givesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2);
   ps.diffuseOnly =
-      diffuseColour && (ps.colorOp == D3DTOP_DISABLE || passesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
-  // Alpha taken from the missing texture alone is opaque: the stage result is then the diffuse colour
-  // with alpha 255 (the device's default alpha stage, SELECTARG1 of TEXTURE, does this).
-  auto white = [](DWORD a) { return a == D3DTA_TEXTURE; };
-  const bool opaqueAlpha = diffuseColour && ps.colorOp != D3DTOP_DISABLE &&
-                           ((ps.alphaOp == D3DTOP_SELECTARG1 && white(ps.alphaArg1)) ||
-                            (ps.alphaOp == D3DTOP_SELECTARG2 && white(ps.alphaArg2)) ||
-                            (ps.alphaOp == D3DTOP_MODULATE && white(ps.alphaArg1) && white(ps.alphaArg2)));
+      diffuseColour && (ps.colorOp == D3DTOP_DISABLE || givesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2));
+  // The device's default alpha stage, SELECTARG1 of TEXTURE, gives diffuse colours alpha 255.
+  const bool opaqueAlpha =
+      diffuseColour && ps.colorOp != D3DTOP_DISABLE && givesWhite(ps.alphaOp, ps.alphaArg1, ps.alphaArg2);
   ps.plainAlpha = !ps.diffuseOnly && opaqueAlpha ? 0xFF000000u : 0u;
-  auto textureTimesDiffuse = [&](DWORD op, DWORD a1, DWORD a2) {
-    return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && isDiffuse(a2)) || (isDiffuse(a1) && a2 == D3DTA_TEXTURE));
-  };
-  ps.textureModulate = ps.texture && textureTimesDiffuse(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
-                       textureTimesDiffuse(ps.alphaOp, ps.alphaArg1, ps.alphaArg2);
+  auto modulates = [&](DWORD op, DWORD a1, DWORD a2) { return op == D3DTOP_MODULATE && tex(a1) != tex(a2); };
+  ps.textureModulate = ps.texture && modulates(ps.colorOp, ps.colorArg1, ps.colorArg2) &&
+                       modulates(ps.alphaOp, ps.alphaArg1, ps.alphaArg2);
   // The blender leaves an opaque source unchanged under SRCALPHA / INVSRCALPHA (the fragment path
   // treats it as a plain write too), and a disabled blender leaves every source unchanged.
   ps.sameDepthPasses = !ps.depthTest || Compare(ps.depthFunc, 0, 0);

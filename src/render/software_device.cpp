@@ -99,10 +99,10 @@ void SoftwareDevice::ReleaseBindings() {
 
 void SoftwareDevice::SetDefaultState() {
   ReleaseBindings();
+  // Direct3D's defaults for the states drawing reads, where they are not 0; the others start at 0.
   std::fill(std::begin(renderStates_), std::end(renderStates_), 0u);
   DWORD* rs = renderStates_;
   rs[D3DRS_ZENABLE] = params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
-  rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
   rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
   rs[D3DRS_ZWRITEENABLE] = TRUE;
   rs[D3DRS_LASTPIXEL] = TRUE;
@@ -110,26 +110,12 @@ void SoftwareDevice::SetDefaultState() {
   rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
   rs[D3DRS_CULLMODE] = D3DCULL_CCW;
   rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_FOGSTART] = FloatBits(0.0f);
   rs[D3DRS_FOGEND] = FloatBits(1.0f);
-  rs[D3DRS_FOGDENSITY] = FloatBits(1.0f);
-  rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-  rs[D3DRS_CLIPPING] = TRUE;
   rs[D3DRS_LIGHTING] = TRUE;
   rs[D3DRS_COLORVERTEX] = TRUE;
-  rs[D3DRS_LOCALVIEWER] = TRUE;
   rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-  rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-  rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
-  rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
   rs[D3DRS_POINTSIZE] = FloatBits(1.0f);
-  rs[D3DRS_POINTSIZE_MIN] = FloatBits(0.0f);
   rs[D3DRS_POINTSIZE_MAX] = FloatBits(64.0f);
-  rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
-  rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
-  rs[D3DRS_COLORWRITEENABLE] = 0xF;
-  rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
 
   for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
     DWORD* ts = stageStates_[s];
@@ -143,14 +129,6 @@ void SoftwareDevice::SetDefaultState() {
     ts[D3DTSS_TEXCOORDINDEX] = s;
     ts[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
     ts[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-    ts[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
-    ts[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
-    ts[D3DTSS_MINFILTER] = D3DTEXF_POINT;
-    ts[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
-    ts[D3DTSS_MAXANISOTROPY] = 1;
-    ts[D3DTSS_COLORARG0] = D3DTA_CURRENT;
-    ts[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
-    ts[D3DTSS_RESULTARG] = D3DTA_CURRENT;
   }
   Identity(world_);
   Identity(view_);
@@ -264,12 +242,9 @@ HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3
   // Clears stay inside the viewport, as on Direct3D.
   const int vx1 = static_cast<int>(viewport_.X), vy1 = static_cast<int>(viewport_.Y);
   const int vx2 = static_cast<int>(viewport_.X + viewport_.Width), vy2 = static_cast<int>(viewport_.Y + viewport_.Height);
-  if (count == 0) {
-    raster_.Clear(vx1, vy1, vx2, vy2, target, color, depth, z);
-    return D3D_OK;
-  }
-  for (DWORD i = 0; i < count; ++i) {
-    const D3DRECT& r = rects[i];
+  const D3DRECT viewport{vx1, vy1, vx2, vy2};
+  for (DWORD i = 0; i < std::max<DWORD>(count, 1); ++i) {
+    const D3DRECT& r = count == 0 ? viewport : rects[i];
     raster_.Clear(std::max<int>(r.x1, vx1), std::max<int>(r.y1, vy1), std::min<int>(r.x2, vx2),
                   std::min<int>(r.y2, vy2), target, color, depth, z);
   }
@@ -286,10 +261,10 @@ HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
       world_ = *matrix;
       wvpDirty_ = true;
       return D3D_OK;
-    case D3DTS_VIEW: EndBatch(); view_ = *matrix; viewProjectionDirty_ = wvpDirty_ = true; return D3D_OK;
+    case D3DTS_VIEW:
     case D3DTS_PROJECTION:
       EndBatch();
-      projection_ = *matrix;
+      (state == D3DTS_VIEW ? view_ : projection_) = *matrix;
       viewProjectionDirty_ = wvpDirty_ = true;
       return D3D_OK;
     default: return state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + 8 ? D3D_OK : D3DERR_INVALIDCALL;
