@@ -46,28 +46,18 @@ inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
 
 }  // namespace
 
-VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex) {
+VertexLayout LayoutOf(DWORD fvf) {
   VertexLayout l;
-  switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZ: l.size = 12; break;
-    case D3DFVF_XYZRHW: l.size = 16; l.transformed = true; break;
-    case 0x006: case 0x008: case 0x00A: case 0x00C: case 0x00E:  // XYZ plus 1..5 blend weights
-      l.size = 12 + 4 * (((fvf & D3DFVF_POSITION_MASK) - 0x004) / 2);
-      break;
-    default: return l;
-  }
-  if (fvf & D3DFVF_NORMAL) { l.normal = static_cast<int>(l.size); l.size += 12; }
-  if (fvf & D3DFVF_PSIZE) l.size += 4;
-  if (fvf & D3DFVF_DIFFUSE) { l.diffuse = static_cast<int>(l.size); l.size += 4; }
-  if (fvf & D3DFVF_SPECULAR) l.size += 4;
-  const UINT texCoordSets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  if (texCoordSets > 8) return l;
-  const DWORD wanted = texCoordIndex & 0xFFFF;
-  for (UINT i = 0; i < texCoordSets; ++i) {
-    static constexpr UINT kSizes[4] = {8, 12, 16, 4};  // D3DFVF_TEXCOORDSIZE codes 0..3
-    if (i == wanted) l.texCoord = static_cast<int>(l.size);
-    l.size += kSizes[(fvf >> (16 + 2 * i)) & 3];
-  }
+  const DWORD position = fvf & D3DFVF_POSITION_MASK;
+  constexpr DWORD kParts = D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEXCOUNT_MASK;
+  if ((position != D3DFVF_XYZ && position != D3DFVF_XYZRHW) || (fvf & ~kParts) != 0 ||
+      (fvf & D3DFVF_TEXCOUNT_MASK) > D3DFVF_TEX1)
+    return l;
+  l.transformed = position == D3DFVF_XYZRHW;
+  l.size = l.transformed ? 16 : 12;
+  if (fvf & D3DFVF_NORMAL) l.normal = static_cast<int>(l.size), l.size += 12;
+  if (fvf & D3DFVF_DIFFUSE) l.diffuse = static_cast<int>(l.size), l.size += 4;
+  if (fvf & D3DFVF_TEX1) l.texCoord = static_cast<int>(l.size), l.size += 8;
   l.valid = true;
   return l;
 }
@@ -149,9 +139,6 @@ void SoftwareDevice::DerivePixelState() {
   p.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
   p.cullMode = rs[D3DRS_CULLMODE];
   p.lastPixel = rs[D3DRS_LASTPIXEL] != 0;
-  const float lo = AsFloat(rs[D3DRS_POINTSIZE_MIN]), hi = AsFloat(rs[D3DRS_POINTSIZE_MAX]);
-  const float size = std::min(std::max(AsFloat(rs[D3DRS_POINTSIZE]), lo), std::min(hi, 64.0f));
-  p.pointSize = size > 0.0f ? size : 0.0f;  // also turns NaN into "no pixels"
   lighting_ = rs[D3DRS_LIGHTING] != 0;
   // Linear fog, the one the program sets; the table's mode, or the vertices' without one.
   const DWORD fogMode = rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
@@ -308,9 +295,9 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
   if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
   const uint32_t colour = layout_.DiffuseAt(p);
   const Float4 screen = ScreenOf(clip);
-  if (pixel_.plainWrite && pixel_.pointSize == 1.0f) {
-    // A size-1 point is the one pixel its centre rounds to; a plain-write state needs no texture
-    // coordinates or fog.
+  if (pixel_.plainWrite) {
+    // A point is the one pixel its centre rounds to; a plain-write state needs no texture coordinates
+    // or fog.
     const Int4 pixel = LaneCentreIndex(screen);
     if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
         static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
@@ -398,7 +385,7 @@ void SoftwareDevice::ChooseRoutes() {
   // Positions only are transformed on the scene routes: no lighting, fog or pre-transformed vertices.
   PrepareDraw();
   const bool scene = inScene_ && layout_.valid && !layout_.transformed && !lighting_ && !pixel_.fog;
-  routes_.point = scene && pixel_.plainWrite && pixel_.pointSize == 1.0f ? Route::BatchedPoint : Route::General;
+  routes_.point = scene && pixel_.plainWrite ? Route::BatchedPoint : Route::General;
   // A flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
   routes_.segment = scene && pixel_.plainWrite ? Route::SceneSegment : Route::General;
   routes_.chosen = true;

@@ -317,18 +317,8 @@ inline void Rasterizer::WriteDepth(size_t index, size_t tile, uint16_t depth) {
 }
 
 void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
-  if (ps.pointSize == 1.0f) {
-    const int x = CentreIndex(v.x), y = CentreIndex(v.y);
-    if (x >= 0 && y >= 0 && x < width_ && y < height_) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
-    return;
-  }
-  // A point of size S is the square x ± S/2, y ± S/2 filled by the top-left rule: the columns whose
-  // centres c satisfy x - S/2 <= c < x + S/2. For S = 1 that is the one pixel ceil(x - 0.5).
-  const float half = ps.pointSize * 0.5f;
-  const int x0 = std::max(CentreIndex(v.x - half + 0.5f), 0), x1 = std::min(CentreIndex(v.x + half + 0.5f), width_);
-  const int y0 = std::max(CentreIndex(v.y - half + 0.5f), 0), y1 = std::min(CentreIndex(v.y + half + 0.5f), height_);
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
+  const int x = CentreIndex(v.x), y = CentreIndex(v.y);
+  if (x >= 0 && y >= 0 && x < width_ && y < height_) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
 }
 
 bool Rasterizer::PlanLine(float x0, float y0, float x1, float y1, bool lastPixel, LineSteps& s) const {

@@ -1,5 +1,5 @@
 // The software rasterizer: an A8R8G8B8 colour buffer and a 16-bit depth buffer, and the Direct3D rules
-// for filling them: pixel centres on integer coordinates, size-1 points on the pixel they round to,
+// for filling them: pixel centres on integer coordinates, points on the one pixel they round to,
 // diamond-exit lines, top-left filled triangles, stage-0 texture blending, blending, depth.
 // Vertices arrive already divided and in pixels (device_draw.cpp does transform, lighting and clipping).
 #pragma once
@@ -64,7 +64,6 @@ struct PixelState {
   bool flatShade = false;
   DWORD cullMode = D3DCULL_CCW;
   bool lastPixel = true;
-  float pointSize = 1.0f;
   // Derived by Rasterizer::DeriveFlags: the stage-0 result is the diffuse colour itself (no texture bound
   // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
   bool diffuseOnly = false;
@@ -100,6 +99,7 @@ class Rasterizer {
   // Clears the part of the rectangle [x1, x2) × [y1, y2) inside the target.
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
+  // A point is one pixel, the one its centre rounds to (the program draws no other size).
   void DrawPoint(const ScreenVertex& v, const PixelState& ps);
   void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
   // DrawLine for a line of one flat colour in a state with ps.plainWrite set: the same pixels, without

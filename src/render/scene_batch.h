@@ -1,5 +1,5 @@
 // The scene's deferred draws: positions waiting to be transformed eight at a time in vector lanes
-// (size-1 points, and the ends of segments that chain). The device draws what waits before anything
+// (points, and the ends of segments that chain). The device draws what waits before anything
 // else draws, changes a state or reads the picture (SoftwareDevice::EndBatch); the rasterizer itself
 // always draws at once. The device's side is scene_points.cpp and scene_lines.cpp.
 #pragma once
@@ -84,7 +84,7 @@ struct WaitingPositions {
 // draws the other's first.
 struct SceneBatch {
   WaitingPositions segments;  // ends of segments that start where the one before them ended
-  WaitingPositions points;    // size-1 points in a plain-write state
+  WaitingPositions points;    // points in a plain-write state
   bool Empty() const { return (segments.count | points.count) == 0; }
 };
 

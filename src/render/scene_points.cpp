@@ -1,4 +1,4 @@
-// The scene's points, eight at a time: size-1, unlit, unfogged world-space points in a plain-write
+// The scene's points, eight at a time: unlit, unfogged world-space points in a plain-write
 // state wait until eight have come (or anything else happens), then their positions are transformed,
 // depth-clipped and placed on screen in vector lanes with the general path's single-precision operations
 // in its order, and each visible one is plotted, in the order they came.

@@ -114,8 +114,6 @@ void SoftwareDevice::SetDefaultState() {
   rs[D3DRS_LIGHTING] = TRUE;
   rs[D3DRS_COLORVERTEX] = TRUE;
   rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-  rs[D3DRS_POINTSIZE] = FloatBits(1.0f);
-  rs[D3DRS_POINTSIZE_MAX] = FloatBits(64.0f);
 
   for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
     DWORD* ts = stageStates_[s];
@@ -160,49 +158,25 @@ HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HW
   if (!target) return D3D_OK;  // headless: nothing to show, and nothing failed
   const int bw = raster_.Width(), bh = raster_.Height();
   const int cw = target->ClientWidth(), ch = target->ClientHeight();
-  RECT src = sourceRect ? *sourceRect : RECT{0, 0, bw, bh};
-  RECT dst = destRect ? *destRect : RECT{0, 0, cw, ch};
+  const RECT src = sourceRect ? *sourceRect : RECT{0, 0, bw, bh};
+  const RECT dst = destRect ? *destRect : RECT{0, 0, cw, ch};
   if (src.left > src.right || src.top > src.bottom || dst.left > dst.right || dst.top > dst.bottom)
     return D3DERR_INVALIDCALL;
-  const int64_t sw = int64_t{src.right} - src.left, sh = int64_t{src.bottom} - src.top;
-  const int64_t dw = int64_t{dst.right} - dst.left, dh = int64_t{dst.bottom} - dst.top;
-  if (sw == 0 || sh == 0 || dw == 0 || dh == 0) return D3D_OK;
-
-  if (sw == dw && sh == dh) {
-    // A plain copy: clip both rectangles by the same amounts, to the back buffer and to the client area.
-    int64_t l = std::max<int64_t>({0, -int64_t{src.left}, -int64_t{dst.left}});
-    int64_t t = std::max<int64_t>({0, -int64_t{src.top}, -int64_t{dst.top}});
-    int64_t r = std::max<int64_t>({0, int64_t{src.right} - bw, int64_t{dst.right} - cw});
-    int64_t b = std::max<int64_t>({0, int64_t{src.bottom} - bh, int64_t{dst.bottom} - ch});
-    if (l + r >= sw || t + b >= sh) return D3D_OK;
-    RECT s{static_cast<LONG>(src.left + l), static_cast<LONG>(src.top + t), static_cast<LONG>(src.right - r),
-           static_cast<LONG>(src.bottom - b)};
-    RECT d{static_cast<LONG>(dst.left + l), static_cast<LONG>(dst.top + t), static_cast<LONG>(dst.right - r),
-           static_cast<LONG>(dst.bottom - b)};
-    return target->PresentPixels(raster_.Colour(), bw, s, d) ? D3D_OK : D3DERR_DEVICELOST;
-  }
-
-  // Stretched: clip the source to the back buffer, then sample it (nearest) for the visible destination.
-  RECT s{std::max<LONG>(src.left, 0), std::max<LONG>(src.top, 0), std::min<LONG>(src.right, bw),
-         std::min<LONG>(src.bottom, bh)};
-  if (s.left >= s.right || s.top >= s.bottom) return D3D_OK;
-  RECT v{std::max<LONG>(dst.left, 0), std::max<LONG>(dst.top, 0), std::min<LONG>(dst.right, cw),
-         std::min<LONG>(dst.bottom, ch)};
-  if (v.left >= v.right || v.top >= v.bottom) return D3D_OK;
-  const int vw = v.right - v.left, vh = v.bottom - v.top;
-  presentScratch_.resize(static_cast<size_t>(vw) * vh);
-  const uint32_t* const picture = raster_.Colour();
-  const int64_t cs_w = s.right - s.left, cs_h = s.bottom - s.top;
-  for (int y = 0; y < vh; ++y) {
-    int64_t sy = s.top + (int64_t{v.top + y - dst.top} * cs_h) / dh;
-    sy = std::clamp<int64_t>(sy, s.top, s.bottom - 1);
-    for (int x = 0; x < vw; ++x) {
-      int64_t sx = s.left + (int64_t{v.left + x - dst.left} * cs_w) / dw;
-      sx = std::clamp<int64_t>(sx, s.left, s.right - 1);
-      presentScratch_[static_cast<size_t>(y) * vw + x] = picture[sy * bw + sx];
-    }
-  }
-  return target->PresentPixels(presentScratch_.data(), vw, RECT{0, 0, vw, vh}, v) ? D3D_OK : D3DERR_DEVICELOST;
+  // Pixels are copied, never stretched (the program presents equal rectangles): the size the two
+  // rectangles share from their top-left corners, clipped by the same amounts to the back buffer and
+  // to the client area.
+  const int64_t w = std::min(int64_t{src.right} - src.left, int64_t{dst.right} - dst.left);
+  const int64_t h = std::min(int64_t{src.bottom} - src.top, int64_t{dst.bottom} - dst.top);
+  const int64_t l = std::max<int64_t>({0, -int64_t{src.left}, -int64_t{dst.left}});
+  const int64_t t = std::max<int64_t>({0, -int64_t{src.top}, -int64_t{dst.top}});
+  const int64_t r = std::max<int64_t>({0, src.left + w - bw, dst.left + w - cw});
+  const int64_t b = std::max<int64_t>({0, src.top + h - bh, dst.top + h - ch});
+  if (l + r >= w || t + b >= h) return D3D_OK;
+  auto cut = [&](const RECT& from) {
+    return RECT{static_cast<LONG>(from.left + l), static_cast<LONG>(from.top + t),
+                static_cast<LONG>(from.left + w - r), static_cast<LONG>(from.top + h - b)};
+  };
+  return target->PresentPixels(raster_.Colour(), bw, cut(src), cut(dst)) ? D3D_OK : D3DERR_DEVICELOST;
 }
 
 HRESULT SoftwareDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -360,7 +334,6 @@ HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
   EndBatch();
   stageStates_[stage][type] = value;
   pixelStateDirty_ = true;
-  if (type == D3DTSS_TEXCOORDINDEX && stage == 0) layout_ = LayoutOf(fvf_, value);
   return D3D_OK;
 }
 
@@ -370,14 +343,13 @@ HRESULT SoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 }
 
 HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
-  // layout_ always describes fvf_ with stage 0's current TEXCOORDINDEX (SetTextureStageState renews
-  // it), so the format in force, set again, needs no decoding. The scene does this once per point.
+  // The format in force, set again, needs no decoding: the scene does this once per point.
   if (handle == fvf_ && layout_.valid) return D3D_OK;
   return ChangeVertexFormat(handle);
 }
 
 HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
-  VertexLayout layout = LayoutOf(handle, stageStates_[0][D3DTSS_TEXCOORDINDEX]);
+  const VertexLayout layout = LayoutOf(handle);
   if (!layout.valid) return D3DERR_INVALIDCALL;
   EndBatch();
   fvf_ = handle;

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
-#include <vector>
 
 #include "render/batch_feed.h"
 #include "render/vector_lanes.h"
@@ -20,7 +19,9 @@ namespace render {
 class Texture;
 class VertexBuffer;
 
-// Where the parts of one vertex lie, from its FVF code.
+// Where the parts of one vertex lie, from its FVF code: a position (XYZ, or XYZRHW already on screen),
+// then optionally a normal, a diffuse colour and one pair of texture coordinates, the formats the
+// program draws with. Any other code is not valid.
 struct VertexLayout {
   bool transformed = false;  // XYZRHW: already in screen space
   bool valid = false;
@@ -29,7 +30,7 @@ struct VertexLayout {
   // The diffuse colour of the vertex at `p`: opaque white without one.
   uint32_t DiffuseAt(const uint8_t* p) const { return diffuse >= 0 ? LoadBytes<uint32_t>(p + diffuse) : 0xFFFFFFFFu; }
 };
-VertexLayout LayoutOf(DWORD fvf, DWORD texCoordIndex);
+VertexLayout LayoutOf(DWORD fvf);
 
 // A vertex in clip space, before the divide.
 struct ClipVertex {
@@ -105,7 +106,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void ViewportChanged();
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
-  // A size-1 point in a plain-write state (the scene's every point): it waits for seven more, to be
+  // A point in a plain-write state (the scene's every point): it waits for seven more, to be
   // transformed with them (scene_points.cpp); past the start of a long batch, on the worker.
   void WaitPoint(const uint8_t* p) {
     const uint32_t colour = layout_.DiffuseAt(p);
@@ -248,7 +249,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   bool wvpLanesCurrent_ = false;
   bool lighting_ = false;
   float fogStart_ = 0, fogEnd_ = 1;
-  std::vector<uint32_t> presentScratch_;  // for stretched presents only
   // The caller's side of the scene's polyline: the position bits of the last segment's end (the
   // one lastEnd_ describes once the batch is drawn); valid while the transform and viewport last.
   alignas(64) struct {

@@ -186,10 +186,15 @@ class Presenting : public ::testing::Test {
   IDirect3DDevice8* device = nullptr;
 };
 
-TEST_F(Presenting, NullRectanglesStretchTheBackBufferOverTheClientArea) {
-  // 4×3 onto 6×4: nearest source texel for each window pixel.
+TEST_F(Presenting, RectanglesOfTwoSizesCopyWhatTheyShareUnstretched) {
+  // Null rectangles: the 4×3 back buffer onto the 6×4 client area, at its top-left corner.
   ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-  EXPECT_EQ(Window(), "112334\n112334\n112334\n112334\n");
+  EXPECT_EQ(Window(), "1234--\n1234--\n1234--\n------\n");
+  // Columns 1-3 of two rows into a one-row rectangle from column 2.
+  std::fill(window->pixels.begin(), window->pixels.end(), 0xFFEEEEEEu);
+  const RECT src{1, 0, 4, 2}, dst{2, 1, 6, 2};
+  ASSERT_EQ(device->Present(&src, &dst, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Window(), "------\n--234-\n------\n------\n");
 }
 
 TEST_F(Presenting, RectanglesLargerThanTheBufferAreClippedNotRefused) {

@@ -308,11 +308,6 @@ TEST(SingleCallPaths, PointsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
     FogThatNeverArrives(run.reference.device);
     std::mt19937 rng(17 + caseIndex);
     std::uniform_int_distribution<int> pick(0, 30);
-    auto bits = [](float f) {
-      DWORD b;
-      std::memcpy(&b, &f, sizeof b);
-      return b;
-    };
     int reads = 0;
     for (size_t i = 0; i + 1 < path.size(); ++i) {
       const int op = pick(rng);
@@ -329,9 +324,9 @@ TEST(SingleCallPaths, PointsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
           ASSERT_TRUE(run.Segment(start, path[i + 1]));
           break;
         }
-        case 7:  // points of size 3 for a while: they do not wait
+        case 7:  // blending of other factors for a while: then points do not wait (when blending is on)
           for (Device* d : {&run.single, &run.reference})
-            d->device->SetRenderState(D3DRS_POINTSIZE, bits(coin ? 3.0f : 1.0f));
+            d->device->SetRenderState(D3DRS_SRCBLEND, coin ? D3DBLEND_ONE : D3DBLEND_SRCALPHA);
           break;
         default:
           for (Device* d : {&run.single, &run.reference})
