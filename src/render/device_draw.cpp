@@ -49,13 +49,12 @@ inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
 VertexLayout LayoutOf(DWORD fvf) {
   VertexLayout l;
   const DWORD position = fvf & D3DFVF_POSITION_MASK;
-  constexpr DWORD kParts = D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEXCOUNT_MASK;
+  constexpr DWORD kParts = D3DFVF_POSITION_MASK | D3DFVF_DIFFUSE | D3DFVF_TEXCOUNT_MASK;
   if ((position != D3DFVF_XYZ && position != D3DFVF_XYZRHW) || (fvf & ~kParts) != 0 ||
       (fvf & D3DFVF_TEXCOUNT_MASK) > D3DFVF_TEX1)
     return l;
   l.transformed = position == D3DFVF_XYZRHW;
   l.size = l.transformed ? 16 : 12;
-  if (fvf & D3DFVF_NORMAL) l.normal = static_cast<int>(l.size), l.size += 12;
   if (fvf & D3DFVF_DIFFUSE) l.diffuse = static_cast<int>(l.size), l.size += 4;
   if (fvf & D3DFVF_TEX1) l.texCoord = static_cast<int>(l.size), l.size += 8;
   l.valid = true;
@@ -149,9 +148,10 @@ void SoftwareDevice::DerivePixelState() {
   Rasterizer::DeriveFlags(p);
 }
 
-void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], ClipVertex& out) const {
-  // Lighting honoured simply: emissive + ambient + Lambert diffuse of each enabled light; no specular,
-  // no attenuation. Without a normal only the ambient terms remain, so such vertices usually come out black.
+void SoftwareDevice::Light(const uint8_t* p, ClipVertex& out) const {
+  // Lighting honoured simply. Vertices have no normals here, so only the emissive and ambient terms
+  // light them, and with the default material they come out black, as on Direct3D; alpha is the
+  // diffuse one.
   const DWORD* rs = renderStates_;
   const bool colourVertex = rs[D3DRS_COLORVERTEX] && layout_.diffuse >= 0;
   const uint32_t vc = layout_.DiffuseAt(p);
@@ -164,36 +164,13 @@ void SoftwareDevice::Light(const uint8_t* p, const float worldPos[3], ClipVertex
   const D3DCOLORVALUE ambient = source(D3DRS_AMBIENTMATERIALSOURCE, material_.Ambient);
   const D3DCOLORVALUE emissive = source(D3DRS_EMISSIVEMATERIALSOURCE, material_.Emissive);
   float r = emissive.r, g = emissive.g, b = emissive.b;
-  auto add = [&](const D3DCOLORVALUE& light, const D3DCOLORVALUE& material, float k) {
-    r += light.r * material.r * k, g += light.g * material.g * k, b += light.b * material.b * k;
+  auto add = [&](const D3DCOLORVALUE& light, const D3DCOLORVALUE& material) {
+    r += light.r * material.r, g += light.g * material.g, b += light.b * material.b;
   };
   const uint32_t ga = rs[D3DRS_AMBIENT];
-  add({((ga >> 16) & 0xFF) / 255.0f, ((ga >> 8) & 0xFF) / 255.0f, (ga & 0xFF) / 255.0f, 0.0f}, ambient, 1.0f);
-  float n[3] = {0, 0, 0};
-  bool hasNormal = layout_.normal >= 0;
-  if (hasNormal) {
-    float on[3] = {ReadFloat(p + layout_.normal), ReadFloat(p + layout_.normal + 4), ReadFloat(p + layout_.normal + 8)};
-    for (int j = 0; j < 3; ++j) n[j] = on[0] * world_.m[0][j] + on[1] * world_.m[1][j] + on[2] * world_.m[2][j];
-    if (rs[D3DRS_NORMALIZENORMALS]) {
-      float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-      if (len > 0) for (float& c : n) c /= len;
-    }
-  }
-  for (DWORD i = 0; i < kMaxLights; ++i) {
-    if (!lightEnabled_[i]) continue;
-    const D3DLIGHT8& l = lights_[i];
-    add(l.Ambient, ambient, 1.0f);
-    if (!hasNormal) continue;
-    const bool directional = l.Type == D3DLIGHT_DIRECTIONAL;
-    const float toLight[3] = {directional ? -l.Direction.x : l.Position.x - worldPos[0],
-                              directional ? -l.Direction.y : l.Position.y - worldPos[1],
-                              directional ? -l.Direction.z : l.Position.z - worldPos[2]};
-    float len = std::sqrt(toLight[0] * toLight[0] + toLight[1] * toLight[1] + toLight[2] * toLight[2]);
-    if (!(len > 0)) continue;
-    float k = (n[0] * toLight[0] + n[1] * toLight[1] + n[2] * toLight[2]) / len;
-    if (k <= 0) continue;
-    add(l.Diffuse, diffuse, k);
-  }
+  add({((ga >> 16) & 0xFF) / 255.0f, ((ga >> 8) & 0xFF) / 255.0f, (ga & 0xFF) / 255.0f, 0.0f}, ambient);
+  for (DWORD i = 0; i < kMaxLights; ++i)
+    if (lightEnabled_[i]) add(lights_[i].Ambient, ambient);
   auto clamp01 = [](float v) { return v > 1.0f ? 1.0f : (v > 0.0f ? v : 0.0f); };
   out.r = clamp01(r) * 255.0f;
   out.g = clamp01(g) * 255.0f;
@@ -209,11 +186,7 @@ void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
   out.z = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
   out.w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
   ReadAttributes(p, layout_, out);
-  if (lighting_) {
-    float world[3];
-    for (int j = 0; j < 3; ++j) world[j] = x * world_.m[0][j] + y * world_.m[1][j] + z * world_.m[2][j] + world_.m[3][j];
-    Light(p, world, out);
-  }
+  if (lighting_) Light(p, out);
   if (pixel_.fog) {
     const float d = out.w;  // distance along the view axis for a perspective projection
     const float f = fogEnd_ != fogStart_ ? (fogEnd_ - d) / (fogEnd_ - fogStart_) : (d < fogEnd_ ? 1.0f : 0.0f);

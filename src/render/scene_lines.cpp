@@ -41,7 +41,10 @@ void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   const uint32_t colourA = layout_.DiffuseAt(a);
   // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
   if (colourA != layout_.DiffuseAt(b)) return Emit({a, b});
-  DrawClippedSceneLine(a, false, ClipOf(b), colourA);
+  // The start as a segment's end off screen: its screen position is worked out where it is needed.
+  const Float4 clipA = ClipOf(a);
+  KeepLineEnd(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});
+  DrawClippedSceneLine(ClipOf(b), colourA);
   CopyPosition(chain_.key, b);
   chain_.valid = true;
 }
@@ -92,7 +95,7 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   for (int j = 0; j < n; ++j) {
     if (!(startPlaced && (inside >> j & 1))) {
       if (j > 0 && keptLane != j - 1) keepLane(j - 1);
-      DrawClippedSceneLine(nullptr, true, clipOf(j), w.colour[j]);  // the start is lastEnd_
+      DrawClippedSceneLine(clipOf(j), w.colour[j]);
       keptLane = j;
       startPlaced = lastEnd_.inside && lastEnd_.onScreen;
       ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
@@ -115,18 +118,18 @@ void SoftwareDevice::RenewWvpLanes() {
   wvpLanesCurrent_ = true;
 }
 
-void SoftwareDevice::DrawClippedSceneLine(const uint8_t* a, bool reuse, Float4 clipB, uint32_t colour) {
-  // A reused start was the last segment's end, whose clip position (the same bits) was tested then.
-  const Float4 clipA = reuse ? LoadBytes<Float4>(&lastEnd_.clip) : ClipOf(a);
+void SoftwareDevice::DrawClippedSceneLine(Float4 clipB, uint32_t colour) {
+  // The start is lastEnd_, whose clip position (the same bits) was tested when it was kept.
+  const Float4 clipA = LoadBytes<Float4>(&lastEnd_.clip);
   const auto pa = LoadBytes<ClipPosition>(&clipA), pb = LoadBytes<ClipPosition>(&clipB);
   const bool insideB = Inside(pb);
   float t0 = 0.0f, t1 = 1.0f;
-  const bool visible = ((reuse ? lastEnd_.inside : Inside(pa)) && insideB) || ClipSegment(pa, pb, t0, t1);
+  const bool visible = (lastEnd_.inside && insideB) || ClipSegment(pa, pb, t0, t1);
   auto at = [&](float t) { return clipA + (clipB - clipA) * Splat(t); };  // the clipper's interpolation
   Float4 screenA{}, screenB{};
   if (visible) {
     if (t0 > 0.0f) screenA = ScreenOf(at(t0));
-    else if (reuse && lastEnd_.onScreen) screenA = LoadBytes<Float4>(lastEnd_.screen);
+    else if (lastEnd_.onScreen) screenA = LoadBytes<Float4>(lastEnd_.screen);
     else screenA = ScreenOf(clipA);
     screenB = ScreenOf(t1 < 1.0f ? at(t1) : clipB);
   }

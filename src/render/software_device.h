@@ -20,13 +20,13 @@ class Texture;
 class VertexBuffer;
 
 // Where the parts of one vertex lie, from its FVF code: a position (XYZ, or XYZRHW already on screen),
-// then optionally a normal, a diffuse colour and one pair of texture coordinates, the formats the
-// program draws with. Any other code is not valid.
+// then optionally a diffuse colour and one pair of texture coordinates, the formats the program draws
+// with. Any other code is not valid.
 struct VertexLayout {
   bool transformed = false;  // XYZRHW: already in screen space
   bool valid = false;
   UINT size = 0;             // bytes the FVF describes
-  int normal = -1, diffuse = -1, texCoord = -1;  // byte offsets, -1 when absent
+  int diffuse = -1, texCoord = -1;  // byte offsets, -1 when absent
   // The diffuse colour of the vertex at `p`: opaque white without one.
   uint32_t DiffuseAt(const uint8_t* p) const { return diffuse >= 0 ? LoadBytes<uint32_t>(p + diffuse) : 0xFFFFFFFFu; }
 };
@@ -158,9 +158,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   [[gnu::noinline]] void DrawBatch();
   [[gnu::noinline]] void DrawWaitingSegments();
   void DrawWaitingSegmentsInLanes();  // its body, built for several instruction sets
-  // The same for a segment that may need clipping, or whose start is not the last segment's end: from
-  // `a`, or with `reuse` from lastEnd_, to the end at `clipB`.
-  [[gnu::noinline]] void DrawClippedSceneLine(const uint8_t* a, bool reuse, Float4 clipB, uint32_t colour);
+  // A scene segment that may need clipping, from lastEnd_ to the end at `clipB`.
+  [[gnu::noinline]] void DrawClippedSceneLine(Float4 clipB, uint32_t colour);
   Float4 ClipOf(const uint8_t* p) const {
     // World × view × projection of an FVF position: FetchVertex's arithmetic, term for term.
     const float(*m)[4] = worldViewProjection_;
@@ -188,7 +187,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   // The lit colour of the vertex at `p` into out.r, g, b and a.
-  void Light(const uint8_t* p, const float worldPos[3], ClipVertex& out) const;
+  void Light(const uint8_t* p, ClipVertex& out) const;
   ScreenVertex ToScreen(const ClipVertex& c) const;
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
