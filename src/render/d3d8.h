@@ -464,7 +464,6 @@ class IDirect3DDevice8 : public IUnknown {
 
   virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
   virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
-  virtual HRESULT SetViewport(const D3DVIEWPORT8* viewport) = 0;
   virtual HRESULT SetLight(DWORD index, const D3DLIGHT8* light) = 0;
   virtual HRESULT GetLight(DWORD index, D3DLIGHT8* light) = 0;
   virtual HRESULT LightEnable(DWORD index, BOOL enable) = 0;

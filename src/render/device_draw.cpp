@@ -1,6 +1,6 @@
-// The draw path of the software device: vertex fetch by FVF, world × view × projection (cached until a
-// transform changes), simple lighting and fog, homogeneous clipping before the divide, the viewport
-// transform, and primitive assembly into the rasterizer. Nothing here allocates.
+// The draw path of the software device: vertex fetch, world × view × projection (cached until a
+// transform changes), lighting and fog, homogeneous clipping before the divide, the viewport transform
+// and primitive assembly into the rasterizer. Nothing here allocates.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -18,8 +18,7 @@ float AsFloat(DWORD bits) { return LoadBytes<float>(&bits); }
 
 inline float ReadFloat(const uint8_t* p) { return LoadBytes<float>(p); }
 
-// The vertex colour as 0..255 channels, the texture coordinates (0, 0 without them) and no fog, shared
-// by scene and screen vertices.
+// A scene or screen vertex's colour as 0..255 channels, its texture coordinates (or 0, 0), no fog.
 template <class Vertex>
 inline void ReadAttributes(const uint8_t* p, const VertexLayout& layout, Vertex& out) {
   const uint32_t c = layout.DiffuseAt(p);
@@ -59,19 +58,6 @@ VertexLayout LayoutOf(DWORD fvf) {
   if (fvf & D3DFVF_TEX1) l.texCoord = static_cast<int>(l.size), l.size += 8;
   l.valid = true;
   return l;
-}
-
-void SoftwareDevice::ViewportChanged() {
-  // ToScreen's terms, for x, y and z at once.
-  vpScale_ = Float4{static_cast<float>(viewport_.Width) * 0.5f, static_cast<float>(viewport_.Height) * 0.5f,
-                    viewport_.MaxZ - viewport_.MinZ, 0.0f};
-  vpOffset_ = Float4{static_cast<float>(viewport_.X), static_cast<float>(viewport_.Y), viewport_.MinZ, 0.0f};
-  chain_.valid = false;  // its screen position is the old viewport's
-}
-
-void SoftwareDevice::PrepareDrawStates() {
-  if (viewProjectionDirty_ || wvpDirty_) RenewTransforms();
-  if (pixelStateDirty_) DerivePixelState();
 }
 
 void SoftwareDevice::RenewTransforms() {
@@ -149,9 +135,8 @@ void SoftwareDevice::DerivePixelState() {
 }
 
 void SoftwareDevice::Light(const uint8_t* p, ClipVertex& out) const {
-  // Lighting honoured simply. Vertices have no normals here, so only the emissive and ambient terms
-  // light them, and with the default material they come out black, as on Direct3D; alpha is the
-  // diffuse one.
+  // Vertices have no normals here, so only the emissive and ambient terms light them (black with the
+  // default material, as on Direct3D); alpha is the diffuse one.
   const DWORD* rs = renderStates_;
   const bool colourVertex = rs[D3DRS_COLORVERTEX] && layout_.diffuse >= 0;
   const uint32_t vc = layout_.DiffuseAt(p);
@@ -209,8 +194,7 @@ ScreenVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
 }
 
 void SoftwareDevice::DrawClippedPoint(const ClipVertex& v) {
-  // Points are discarded whole for depth only; in x and y the rasterizer keeps whatever part of the
-  // point's square falls on the target.
+  // Points are clipped for depth only; the rasterizer drops those off the target.
   if (!(v.w >= kMinW && v.z >= 0.0f && v.z <= v.w)) return;
   raster_.DrawPoint(ToScreen(v), pixel_);
 }
@@ -257,20 +241,17 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
 }
 
 inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
-  // Transform, depth clip, viewport and one fragment, with no intermediate records; the arithmetic is
-  // the general path's (FetchVertex, DrawClippedPoint, ToScreen) term for term, so the pixel is the
-  // same. A vertex at (+0, +0, +0) (the scene's, moved by the world matrix) lands on row 3 of the
-  // combined matrix: with rows 0-2 finite each product 0 × m is a zero, and adding zeros to m[3][j]
-  // can at most turn a -0 into +0, which passes the same depth tests and gives the same screen
-  // position (1 ± 0 is 1) and depth bits.
+  // The general path's arithmetic (FetchVertex, DrawClippedPoint, ToScreen) term for term, without its
+  // records. A vertex at (+0, +0, +0) (the scene's, moved by the world matrix) is row 3 of the combined
+  // matrix: with rows 0-2 finite, adding their zero products can at most turn a -0 into +0, which
+  // gives the same depth bits and screen position (1 ± 0 is 1).
   const bool origin = (LoadBytes<uint64_t>(p) | LoadBytes<uint32_t>(p + 8)) == 0;  // all 12 bytes
   const Float4 clip = wvpTopFinite_ && origin ? LoadBytes<Float4>(worldViewProjection_[3]) : ClipOf(p);
   if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
   const uint32_t colour = layout_.DiffuseAt(p);
   const Float4 screen = ScreenOf(clip);
   if (pixel_.plainWrite) {
-    // A point is the one pixel its centre rounds to; a plain-write state needs no texture coordinates
-    // or fog.
+    // A plain-write state needs no texture coordinates or fog.
     const Int4 pixel = LaneCentreIndex(screen);
     if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
         static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
@@ -391,8 +372,8 @@ HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;
   if (type == D3DPT_POINTLIST && primitiveCount == 1 && inScene_ && layout_.valid && streamStride_ >= layout_.size &&
       layout_.size <= stream_->Length() - offset) {
-    // One buffered point (the scene with HARD_TL on): Draw's checks for this case, then the pixel.
-    // Its test is made here at every call: the scene changes the world matrix before each one.
+    // One buffered point (the scene with HARD_TL on): Draw's checks, then the pixel. Tested at every
+    // call: the scene changes the world matrix before each one.
     PrepareDraw();
     if (!layout_.transformed && !lighting_ && !pixel_.fog) {
       PlotBufferPoint(stream_->Bytes() + offset);

@@ -104,8 +104,7 @@ bool NoBlendOrOver(const PixelState& ps) {
   return !ps.blend || (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA);
 }
 
-// The pixel centres lo..hi between the least and greatest of three coordinates in 1/256 pixels, cut to
-// 0..limit - 1.
+// The pixel centres lo..hi between the least and greatest of three coordinates (1/256 pixels), in 0..limit - 1.
 void CentreSpan(const int64_t c[3], int64_t limit, int64_t& lo, int64_t& hi) {
   const int64_t sub = kSubpixelSteps, low = std::min({c[0], c[1], c[2]}), high = std::max({c[0], c[1], c[2]});
   lo = std::max<int64_t>(low >= 0 ? (low + sub - 1) / sub : -((-low) / sub), 0);
@@ -132,9 +131,8 @@ unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const Pi
 }
 
 // One colour for the whole triangle when shading is flat, or when the corners share one whole-number
-// colour and one positive rhw (the program's screen quads): the weights k0 + k1 + k2 then sum to 1
-// within a few ulps, so the interpolated channels round back to that colour. Texture coordinates and
-// fog still interpolate per pixel.
+// colour and one positive rhw (the program's screen quads): the weights then sum to 1 within a few
+// ulps, so the channels round back to it. Texture coordinates and fog still interpolate.
 bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
   const ScreenVertex& f = *v[0];
   auto whole = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
@@ -148,9 +146,8 @@ bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
 }  // namespace
 
 void Rasterizer::DeriveFlags(PixelState& ps) {
-  // A stage operation (Op) of two arguments (Arg), each the texture or the diffuse colour; with no
-  // texture bound the texture reads as opaque white. Then the result is the diffuse colour itself, or
-  // (alpha) opaque white, as follows.
+  // A stage operation (Op) of two arguments (Arg), each the texture or the diffuse colour: with no
+  // texture bound (opaque white) the result is the diffuse colour itself, or opaque white, as follows.
   auto tex = [](DWORD a) { return (a & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
   auto givesDiffuse = [&](DWORD op, DWORD a1, DWORD a2) {
     if (op == D3DTOP_DISABLE) return true;
@@ -395,9 +392,7 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
   if (!PlanLine(x0, y0, x1, y1, ps.lastPixel, steps)) return;
   const uint32_t result = colour | ps.plainAlpha;
   if (WrittenAsIs(result, ps) && SameDepthBits(z0, z1)) {
-    // Every pixel that passes the depth test is written with `result`, and PlotPlainAnyDepth's depth
-    // test and write need the depth bits once for the whole line (lines over depths that other
-    // primitives wrote, which cannot wait to be walked with the settled ones).
+    // Every pixel that passes the depth test takes `result`: the depth bits are worked out once.
     const uint16_t depth = DepthToBits(z0);
     const DepthRules rules = RulesOf(ps);
     return ForEachLinePixel(steps, [&](int x, int y, auto) { PutTested(x, y, depth, result, rules); });
@@ -445,9 +440,8 @@ struct Rasterizer::Triangle : TriangleLanes {
     constantColour = ConstantColour(v, ps);
     packed = Pack(Rgba{ToByte(v[0]->r), ToByte(v[0]->g), ToByte(v[0]->b), ToByte(v[0]->a)});
     inv = 1.0f / static_cast<float>(std::abs(area));
-    // Small triangles (the text's) are scanned eight pixels at a time, when their edge values fit the
-    // lanes' 32 bits everywhere the lanes reach: the box widened by eight pixels to the right. The edge
-    // values are linear in x and y, so their extremes lie at its corners.
+    // Small triangles (the text's) are scanned eight pixels at a time when their edge values fit 32
+    // bits over the box widened by eight pixels to the right: being linear, they peak at its corners.
     const int64_t sub = kSubpixelSteps;
     inLanes = r.laneScan_ && maxX - minX < 64;
     for (int i = 0; i < 3 && inLanes; ++i)
@@ -517,9 +511,8 @@ struct Rasterizer::Triangle : TriangleLanes {
                  t.At(k, &ScreenVertex::a), t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
     }
   };
-  // The program's text: a texel of one level times the corners' one colour, no fog, blending off or
-  // SRCALPHA / INVSRCALPHA. FragmentPacked's stages for these states, with the states read and the
-  // level looked up once a triangle.
+  // The program's text: a texel times the corners' one colour, no fog, blending off or SRCALPHA /
+  // INVSRCALPHA. FragmentPacked's stages for these states, the states and the level read once.
   struct TextFragment : PixelWork {
     PointSampler sampler;
     Rgba diffuse;

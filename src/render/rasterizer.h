@@ -64,19 +64,13 @@ struct PixelState {
   bool flatShade = false;
   DWORD cullMode = D3DCULL_CCW;
   bool lastPixel = true;
-  // Derived by Rasterizer::DeriveFlags: the stage-0 result is the diffuse colour itself (no texture bound
-  // and operations that pass diffuse through), so the per-pixel combiner can be skipped.
-  bool diffuseOnly = false;
-  // Also derived: the stage result is the diffuse colour, its alpha replaced by 255 when plainAlpha is
-  // 0xFF000000, and blending (if on) is SRCALPHA / INVSRCALPHA. Then a fragment
-  // whose result alpha is 255, or any fragment when blending is off, writes that result unchanged;
-  // PlotPlain relies on it.
-  bool plainWrite = false;
+  // Derived by Rasterizer::DeriveFlags. diffuseOnly: the stage result is the diffuse colour itself.
+  // plainWrite: it is the diffuse colour (alpha 255 when plainAlpha is 0xFF000000) and blending is off
+  // or SRCALPHA / INVSRCALPHA, so a fragment of alpha 255, or any with blending off, writes it
+  // unchanged (PlotPlain). textureModulate: colour and alpha are texture times diffuse.
+  // sameDepthPasses: a fragment passes the depth test against its own depth.
+  bool diffuseOnly = false, plainWrite = false, textureModulate = false, sameDepthPasses = true;
   uint32_t plainAlpha = 0;
-  // Also derived: a texture is bound and both colour and alpha are MODULATE of texture and diffuse.
-  bool textureModulate = false;
-  // Also derived: a fragment passes the depth test against its own depth.
-  bool sameDepthPasses = true;
 };
 
 class Rasterizer {
@@ -115,17 +109,15 @@ class Rasterizer {
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
 
-  // Whether a line from depth z0 to depth z1 has the same depth bits all along: for t in [0, 1] and a
-  // finite z1 - z0, (z1 - z0) t lies between 0 and z1 - z0, so every interpolated z0 + (z1 - z0) t lies
-  // between z0 and z0 + (z1 - z0), and DepthToBits never decreases. (A clipped end of the scene's
-  // depth-1.0 lines slopes by an ulp or so.)
+  // Whether a line from depth z0 to z1 has the same depth bits all along: z0 + (z1 - z0) t stays
+  // between its ends for a finite slope, and DepthToBits never decreases. (A clipped end of the
+  // scene's depth-1.0 lines slopes by an ulp or so.)
   static bool SameDepthBits(float z0, float z1) {
     const float dz = z1 - z0;
     return z0 == z1 || (std::fabs(dz) <= 3.4028235e38f && DepthToBits(z0) == DepthToBits(z0 + dz));
   }
-  // The depth bits every pixel holds (the scene's 1.0 after a clear, say), when they all hold the same
-  // and a fragment of that depth passes: then it passes everywhere, and writing its depth changes
-  // nothing. Else -1.
+  // The depth bits every pixel holds (the scene's 1.0 after a clear), when a fragment of that depth
+  // passes: it passes everywhere, and writing its depth changes nothing. Else -1.
   int SettledDepth(const PixelState& ps) const { return allUniform_ && ps.sameDepthPasses ? uniformDepth_ : -1; }
 
   // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
@@ -165,8 +157,7 @@ class Rasterizer {
   // Makes the stored colours of [x1, x2] × [y1, y2] (inside the target) what the format holds, so that
   // a primitive that writes each of its pixels once may read them back directly.
   void HoldArea(int x1, int y1, int x2, int y2);
-  // Blending off, or an opaque result under it (PixelState::plainWrite): the fragment's colour is
-  // written as it is.
+  // Blending off, or an opaque result under it (PixelState::plainWrite): the colour is written as it is.
   static bool WrittenAsIs(uint32_t result, const PixelState& ps) { return !ps.blend || (result >> 24) == 0xFF; }
 
   // Depth is kept per 8 × 8 tile as "uniform" (every pixel holds uniformDepth_, the memory is stale)
@@ -179,9 +170,8 @@ class Rasterizer {
   void MaterialiseTile(size_t tile);
   // Writes a fragment's depth, leaving a uniform tile as it is when the depth is its depth.
   void WriteDepth(size_t index, size_t tile, uint16_t depth);
-  // The depth test's states, LESSEQUAL (the default) picked out to skip the general comparison. The plain
-  // routes and the text read them once a primitive rather than after every write to the buffers (which,
-  // for all the compiler knows, may change them).
+  // The depth test's states, LESSEQUAL picked out, read once a primitive rather than after every write
+  // to the buffers (which, for all the compiler knows, may change them).
   struct DepthRules {
     bool test, lessEqual, write;
     DWORD func;
@@ -227,8 +217,7 @@ class Rasterizer {
   uint16_t uniformDepth_ = 0xFFFF;
   bool allUniform_ = true;  // no tile materialised since the last full depth clear
   bool laneScan_ = true;
-  // What the format holds. Last, so that its tables keep clear of the members the routes share
-  // cache lines with.
+  // Last, so that its tables keep clear of the cache lines the routes' members share.
   StoredColour stored_;
 };
 

@@ -22,8 +22,10 @@ std::string Num(double v) {
 
 std::string Rect(const RECT* r) {
   if (!r) return "null";
-  return "(" + std::to_string(r->left) + "," + std::to_string(r->top) + "," + std::to_string(r->right) + "," +
-         std::to_string(r->bottom) + ")";
+  char b[64];
+  std::snprintf(b, sizeof b, "(%ld,%ld,%ld,%ld)", static_cast<long>(r->left), static_cast<long>(r->top),
+                static_cast<long>(r->right), static_cast<long>(r->bottom));
+  return b;
 }
 
 std::string Matrix(const D3DMATRIX* m) {
@@ -191,13 +193,6 @@ HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATR
 
 HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
   return inner_->GetTransform(state, matrix);
-}
-
-HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT8* v) {
-  SV_RECORD("SetViewport", v ? "SetViewport(" + std::to_string(v->X) + ", " + std::to_string(v->Y) + ", " +
-                                   std::to_string(v->Width) + ", " + std::to_string(v->Height) + ")"
-                             : std::string("SetViewport(null)"));
-  return inner_->SetViewport(v);
 }
 
 HRESULT RecordingDevice::SetLight(DWORD index, const D3DLIGHT8* l) {

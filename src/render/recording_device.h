@@ -75,7 +75,6 @@ class RecordingDevice final : public IDirect3DDevice8 {
   HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
-  HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
   HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
   HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
   HRESULT LightEnable(DWORD index, BOOL enable) override;

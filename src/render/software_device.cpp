@@ -115,24 +115,19 @@ void SoftwareDevice::SetDefaultState() {
   rs[D3DRS_COLORVERTEX] = TRUE;
   rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
 
-  for (DWORD s = 0; s < D3DMAXTEXTURESTAGES; ++s) {
-    DWORD* ts = stageStates_[s];
-    std::fill(ts, ts + D3DTSS_COUNT, 0u);
-    ts[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-    ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-    ts[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-    ts[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-    ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-    ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-    ts[D3DTSS_TEXCOORDINDEX] = s;
-    ts[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
-    ts[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-  }
+  for (auto& stage : stageStates_) std::fill(std::begin(stage), std::end(stage), 0u);
+  DWORD* ts = stageStates_[0];  // drawing reads stage 0 only
+  ts[D3DTSS_COLOROP] = D3DTOP_MODULATE;
+  ts[D3DTSS_COLORARG1] = ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+  ts[D3DTSS_COLORARG2] = ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+  ts[D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
+  ts[D3DTSS_ADDRESSU] = ts[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
   Identity(world_);
   Identity(view_);
   Identity(projection_);
-  viewport_ = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
-  ViewportChanged();
+  vpScale_ = Float4{static_cast<float>(params_.BackBufferWidth) * 0.5f,
+                    static_cast<float>(params_.BackBufferHeight) * 0.5f, 1.0f, 0.0f};
+  chain_.valid = false;  // its screen position may be another size's
   for (auto& l : lights_) l = D3DLIGHT8{};
   for (auto& e : lightEnabled_) e = false;
   fvf_ = 0;
@@ -213,14 +208,10 @@ HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3
   if (count > 0 && !rects) return D3DERR_INVALIDCALL;
   if (!(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
   const bool target = flags & D3DCLEAR_TARGET, depth = flags & D3DCLEAR_ZBUFFER;
-  // Clears stay inside the viewport, as on Direct3D.
-  const int vx1 = static_cast<int>(viewport_.X), vy1 = static_cast<int>(viewport_.Y);
-  const int vx2 = static_cast<int>(viewport_.X + viewport_.Width), vy2 = static_cast<int>(viewport_.Y + viewport_.Height);
-  const D3DRECT viewport{vx1, vy1, vx2, vy2};
+  const D3DRECT whole{0, 0, raster_.Width(), raster_.Height()};  // the viewport
   for (DWORD i = 0; i < std::max<DWORD>(count, 1); ++i) {
-    const D3DRECT& r = count == 0 ? viewport : rects[i];
-    raster_.Clear(std::max<int>(r.x1, vx1), std::max<int>(r.y1, vy1), std::min<int>(r.x2, vx2),
-                  std::min<int>(r.y2, vy2), target, color, depth, z);
+    const D3DRECT& r = count == 0 ? whole : rects[i];
+    raster_.Clear(r.x1, r.y1, r.x2, r.y2, target, color, depth, z);
   }
   return D3D_OK;
 }
@@ -254,17 +245,6 @@ HRESULT SoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* mat
   }
 }
 
-HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT8* viewport) {
-  if (!viewport || viewport->Width == 0 || viewport->Height == 0 ||
-      uint64_t{viewport->X} + viewport->Width > params_.BackBufferWidth ||
-      uint64_t{viewport->Y} + viewport->Height > params_.BackBufferHeight)
-    return D3DERR_INVALIDCALL;
-  EndBatch();
-  viewport_ = *viewport;
-  ViewportChanged();
-  return D3D_OK;
-}
-
 HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
   if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
   if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
@@ -280,15 +260,7 @@ HRESULT SoftwareDevice::GetLight(DWORD index, D3DLIGHT8* light) {
 HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
   if (index >= kMaxLights) return D3DERR_INVALIDCALL;
   EndBatch();
-  // A light never set is the default directional light (white, pointing along +z), as on Direct3D.
-  if (enable && lights_[index].Type == 0) {
-    D3DLIGHT8 l{};
-    l.Type = D3DLIGHT_DIRECTIONAL;
-    l.Diffuse = {1, 1, 1, 0};
-    l.Direction = {0, 0, 1};
-    lights_[index] = l;
-  }
-  lightEnabled_[index] = enable != 0;
+  lightEnabled_[index] = enable != 0;  // a light never set adds nothing (lighting reads its ambient only)
   return D3D_OK;
 }
 

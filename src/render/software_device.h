@@ -65,7 +65,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
-  HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
   HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
   HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
   HRESULT LightEnable(DWORD index, BOOL enable) override;
@@ -90,20 +89,18 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   HRESULT ApplyPresentParameters(const D3DPRESENT_PARAMETERS& pp);
   void SetDefaultState();
   void ReleaseBindings();
-  // SetVertexShader with a format other than the one in force (kept apart so that setting the same
-  // format again, once per scene point, costs a comparison).
+  // SetVertexShader of a new format, apart so that the scene's same format again costs a comparison.
   [[gnu::noinline]] HRESULT ChangeVertexFormat(DWORD handle);
 
   // device_draw.cpp
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, UINT stride, uint64_t available);
   void PrepareDraw() {
-    if (viewProjectionDirty_ || wvpDirty_ || pixelStateDirty_) PrepareDrawStates();
+    if (viewProjectionDirty_ || wvpDirty_) RenewTransforms();
+    if (pixelStateDirty_) DerivePixelState();
   }
-  void PrepareDrawStates();
   void RenewTransforms();   // view × projection and world × view × projection
   void DerivePixelState();  // pixel_, lighting and fog from the render and stage states
   void ChooseRoutes();
-  void ViewportChanged();
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
   // A point in a plain-write state (the scene's every point): it waits for seven more, to be
@@ -138,18 +135,15 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     }
     DrawSegmentAlone(a, b);
   }
-  // scene_lines.cpp: a segment of two colours takes the general path; one of one colour is clipped
-  // on positions only.
+  // scene_lines.cpp: two colours take the general path, one colour is clipped on positions only.
   [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
   void WaitSegment(const uint8_t* b, uint32_t colour) {
     CopyPosition(chain_.key, b);
     if (feed_ && feed_->Takes()) feed_->Record(BatchJoin::SegmentEnd, chain_.key, colour);
     else JoinSegmentEnd(b, colour);
   }
-  // The one entry to what waits: draws everything the batch holds, under the states it was given in,
-  // and forgets the chosen routes. Every device call starts here, but for the single-point and
-  // single-segment draws that join the batch: a state change, a read of the picture, a draw outside
-  // the batch, a scene's begin or end.
+  // The one entry to what waits: draws the batch under the states it was given in and forgets the
+  // chosen routes. Every device call but the draws that join the batch starts here.
   void EndBatch() {
     if (feed_) feed_->Finish();
     if (!batch_.Empty()) DrawBatch();
@@ -170,7 +164,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     // The viewport transform: x and y from -1..1 to the viewport's pixels (y downwards), z into its
     // depth range. (A z of -0 may come out +0: the same depth bits.)
     const float rhw = 1.0f / clip[3];
-    return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_ + vpOffset_;
+    return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_;
   }
   // The waiting positions `w` (n of them) in clip space, through world × view × projection in lanes.
   SV_LANES_INLINE ClipLanes TakeWaiting(WaitingPositions& w, int& n) {
@@ -179,8 +173,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   SV_LANES_INLINE ScreenLanes ScreenOfLanes(const ClipLanes& c) const {
     const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
-    return {(one + c.x * rhw) * vpScale_[0] + vpOffset_[0], (one - c.y * rhw) * vpScale_[1] + vpOffset_[1],
-            c.z * rhw * vpScale_[2] + vpOffset_[2]};
+    return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
   // Remembers a scene line's end for the next segment, which usually starts there.
   void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
@@ -192,9 +185,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
-  // Fetches the one, two or three corners of a point, line or triangle and draws it: screen vertices
-  // straight into the rasterizer, others through the clipper. Out of line, so that it does not weigh on
-  // the one-point route of DrawPrimitiveUP, which it would otherwise be inlined into.
+  // Fetches a point's, line's or triangle's corners and draws it: screen vertices straight into the
+  // rasterizer, others through the clipper. Out of line, not to weigh on DrawPrimitiveUP's one point.
   [[gnu::noinline]] void Emit(std::initializer_list<const uint8_t*> corners);
 
   HWND window_ = nullptr;
@@ -207,11 +199,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   IDirect3DBaseTexture8* textures_[D3DMAXTEXTURESTAGES] = {};
   // Rows on 16-byte boundaries: a row stored whole never straddles two cache lines, where the loads
   // that follow the scene's per-point world change would wait for it.
-  alignas(16) D3DMATRIX world_{};
-  alignas(16) D3DMATRIX view_{};
-  alignas(16) D3DMATRIX projection_{};
-  alignas(16) float viewProjection_[4][4] = {};
-  alignas(16) float worldViewProjection_[4][4] = {};
+  alignas(16) D3DMATRIX world_{}, view_{}, projection_{};
+  alignas(16) float viewProjection_[4][4] = {}, worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
   // The route a call of one point or one segment takes (src/render/README.md lists them), chosen by
   // ChooseRoutes at the first such call after the batch ended; EndBatch forgets it.
@@ -223,9 +212,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
   bool vpTopFinite_ = false;        // rows 0-2 of viewProjection_ hold no infinity or NaN
   bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)
-  D3DVIEWPORT8 viewport_{};
-  // The viewport transform's terms for x, y and z, renewed with viewport_.
-  Float4 vpScale_ = {0, 0, 1, 0}, vpOffset_ = {0, 0, 0, 0};
+  // The viewport transform's terms for x, y and z: the viewport is the whole back buffer, depths 0..1.
+  Float4 vpScale_ = {0, 0, 1, 0};
   const D3DMATERIAL8 material_{};  // none is ever set: lighting uses the default, all zero
   D3DLIGHT8 lights_[kMaxLights] = {};
   bool lightEnabled_[kMaxLights] = {};
@@ -239,8 +227,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   struct LineEnd {
     ClipPosition clip;
     float screen[4];  // x, y, z (and an unused fourth)
-    bool onScreen;
-    bool inside;  // Inside(clip)
+    bool onScreen, inside;  // inside: Inside(clip)
   } lastEnd_{};
   // The deferred draws. lastEnd_ describes the end before the first waiting segment.
   SceneBatch batch_;

@@ -151,23 +151,22 @@ TEST(SingleCallPaths, ASegmentStartingOffTheLastEndInOneCoordinateIsPlacedFromIt
   }
 }
 
-TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
-  // The second segment starts where the first ended, but the viewport or the world moved in between:
+TEST(SingleCallPaths, ASegmentAfterAViewOrWorldChangeIsPlacedAfresh) {
+  // The second segment starts where the first ended, but the view or the world moved in between:
   // nothing of the first segment's end may be carried over.
   const Case c = kCases[0];
   const SceneVertex a{-20, 10, 5, 0xFFFFFFFF, 0, 1}, b{10, -5, 0, 0xFFFFFFFF, 1, 1}, e{30, 20, -10, 0xFFFFFFFF, 1, 1};
   const SceneVertex first[2] = {a, b}, second[2] = {b, e};
   D3DXMATRIX moved;
   D3DXMatrixTranslation(&moved, 3, -4, 2);
-  const D3DVIEWPORT8 corner{10, 8, 40, 30, 0.0f, 1.0f};
   for (int change = 0; change < 2; ++change) {
     Device single, reference;
     Configure(single.device, c);
     Configure(reference.device, c);
-    auto apply = [&](IDirect3DDevice8* d) {
-      if (change == 0) d->SetViewport(&corner);
-      else d->SetTransform(D3DTS_WORLD, &moved);
-    };
+    D3DXMATRIX view, nudged;
+    single.device->GetTransform(D3DTS_VIEW, &view);
+    D3DXMatrixMultiply(&nudged, &view, &moved);
+    auto apply = [&](IDirect3DDevice8* d) { d->SetTransform(change == 0 ? D3DTS_VIEW : D3DTS_WORLD, change == 0 ? &nudged : &moved); };
     single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, first, sizeof(SceneVertex));
     apply(single.device);
     single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, second, sizeof(SceneVertex));
@@ -176,7 +175,7 @@ TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
     reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, firstTwice, sizeof(SceneVertex));
     apply(reference.device);
     reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, secondTwice, sizeof(SceneVertex));
-    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << (change == 0 ? "viewport" : "world");
+    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << (change == 0 ? "view" : "world");
   }
 }
 
@@ -184,22 +183,23 @@ TEST(SingleCallPaths, ASegmentAfterAViewportOrTransformChangeIsPlacedAfresh) {
 // waiting tests put between drawing calls.
 struct WaitingRun {
   Device single, reference;
-  D3DXMATRIX moved, identity;
-  D3DVIEWPORT8 corner{6, 4, 60, 50, 0.0f, 1.0f}, whole{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+  D3DXMATRIX moved, identity, view, nudgedView;
   explicit WaitingRun(const Case& c) {
     Configure(single.device, c);
     Configure(reference.device, c);
     D3DXMatrixTranslation(&moved, 2, -3, 1);
     D3DXMatrixIdentity(&identity);
+    single.device->GetTransform(D3DTS_VIEW, &view);
+    D3DXMatrixMultiply(&nudgedView, &view, &moved);
   }
-  // Ops 0-4, made on both devices: change the blending, the world, the viewport, clear, and end and
-  // begin the scene. False for any other op.
+  // Ops 0-4, made on both devices: change the blending, the world, the view, clear, and end and begin
+  // the scene. False for any other op.
   bool OtherCall(int op, bool coin) {
     for (IDirect3DDevice8* d : {single.device, reference.device}) {
       switch (op) {
         case 0: d->SetRenderState(D3DRS_ALPHABLENDENABLE, coin); break;
         case 1: d->SetTransform(D3DTS_WORLD, coin ? &moved : &identity); break;
-        case 2: d->SetViewport(coin ? &corner : &whole); break;
+        case 2: d->SetTransform(D3DTS_VIEW, coin ? &nudgedView : &view); break;
         case 3: d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000040, 1.0f, 0); break;
         case 4:
           d->EndScene();
