@@ -1,7 +1,6 @@
 // The scene's deferred draws: positions waiting to be transformed eight at a time in vector lanes
-// (points, and the ends of segments that chain). The device draws what waits before anything
-// else draws, changes a state or reads the picture (SoftwareDevice::EndBatch); the rasterizer itself
-// always draws at once. The device's side is scene_points.cpp and scene_lines.cpp.
+// (points, and the ends of segments that chain), drawn before any other device call
+// (SoftwareDevice::EndBatch). The device's side is scene_points.cpp and scene_lines.cpp.
 #pragma once
 
 #include <cstdint>
@@ -64,9 +63,8 @@ struct WaitingPositions {
     colour[i] = c;
     return ++count == kBatchLanes;
   }
-  // Takes every waiting position (`n` of them; lanes past n hold old ones, worked out and left
-  // unused) through `m`, each element of world × view × projection in all lanes: the arithmetic of
-  // the device's FetchVertex, term for term.
+  // Takes the `n` waiting positions (lanes past n hold old ones, left unused) through `m`, world ×
+  // view × projection an element to all lanes: FetchVertex's arithmetic, term for term.
   SV_LANES_INLINE ClipLanes Take(const Float8 (&m)[4][4], int& n) {
     n = count;
     count = 0;

@@ -1,9 +1,7 @@
-// The scene's polyline, a segment a call: unlit, unfogged world-space segments of one flat colour in
-// a plain-write state. Clipping and the viewport transform are DrawClippedLine's and ToScreen's, on
-// positions only (a flat colour interpolates to itself, and plain writes ignore texture coordinates
-// and fog). A segment usually starts where the last one ended, so each end is transformed once and
-// kept for the next segment; such segments wait, eight at a time, to have their ends transformed in
-// vector lanes together.
+// The scene's polyline, a segment a call: unlit, unfogged world-space segments of one flat colour in a
+// plain-write state, clipped and placed on screen as DrawClippedLine and ToScreen do, on positions
+// only. A segment usually starts where the last one ended: its end joins the batch, to be transformed
+// with seven more in vector lanes, and is kept for the next segment.
 #include <cstring>
 
 #include "render/clip_volume.h"

@@ -1,7 +1,6 @@
-// The scene's points, eight at a time: unlit, unfogged world-space points in a plain-write
-// state wait until eight have come (or anything else happens), then their positions are transformed,
-// depth-clipped and placed on screen in vector lanes with the general path's single-precision operations
-// in its order, and each visible one is plotted, in the order they came.
+// The scene's points, eight at a time: unlit, unfogged world-space points in a plain-write state are
+// transformed, depth-clipped and placed on screen in vector lanes, with the general path's operations
+// in its order, then plotted in the order they came.
 #include "render/clip_volume.h"
 #include "render/software_device.h"
 #include "render/vector_lanes.h"

@@ -1,9 +1,7 @@
 // The walk of settled lines (colour writes only: see Rasterizer::WalkSettledLines), eight at a time.
-// The scene's polyline segments are a pixel or three long, so what a segment costs is its set-up: the
-// major axis, the ends' pixel indices, the slope and the first and last pixels. Those are worked out
-// for eight lines at once in vector lanes, with the same single-precision operations, in the same
-// order, as PlanLine and the scalar walk, so every lane gives the bits the scalar code would; then the
-// pixels of each line are written in the order the lines came.
+// The scene's segments are a pixel or three long, so a segment costs its set-up: that is worked out
+// for eight lines at once in vector lanes, with PlanLine's and the scalar walk's operations in their
+// order (so the same bits), and then each line's pixels are written in the order the lines came.
 #include <cstddef>
 #include <cstdint>
 

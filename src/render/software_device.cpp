@@ -13,8 +13,6 @@
 namespace render {
 namespace {
 
-constexpr DWORD FloatBits(float f) { return std::bit_cast<DWORD>(f); }
-
 // Copies `value` out to the caller, refused without a place for it.
 template <class T, class U>
 HRESULT CopyOut(T* out, const U& value) {
@@ -110,7 +108,7 @@ void SoftwareDevice::SetDefaultState() {
   rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
   rs[D3DRS_CULLMODE] = D3DCULL_CCW;
   rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  rs[D3DRS_FOGEND] = FloatBits(1.0f);
+  rs[D3DRS_FOGEND] = std::bit_cast<DWORD>(1.0f);
   rs[D3DRS_LIGHTING] = TRUE;
   rs[D3DRS_COLORVERTEX] = TRUE;
   rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
@@ -157,9 +155,8 @@ HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HW
   const RECT dst = destRect ? *destRect : RECT{0, 0, cw, ch};
   if (src.left > src.right || src.top > src.bottom || dst.left > dst.right || dst.top > dst.bottom)
     return D3DERR_INVALIDCALL;
-  // Pixels are copied, never stretched (the program presents equal rectangles): the size the two
-  // rectangles share from their top-left corners, clipped by the same amounts to the back buffer and
-  // to the client area.
+  // Copied, never stretched (the program presents equal rectangles): the size both rectangles share
+  // from their top-left corners, clipped by the same amounts to the back buffer and the client area.
   const int64_t w = std::min(int64_t{src.right} - src.left, int64_t{dst.right} - dst.left);
   const int64_t h = std::min(int64_t{src.bottom} - src.top, int64_t{dst.bottom} - dst.top);
   const int64_t l = std::max<int64_t>({0, -int64_t{src.left}, -int64_t{dst.left}});

@@ -16,7 +16,6 @@
 
 namespace render {
 
-class Texture;
 class VertexBuffer;
 
 // Where the parts of one vertex lie, from its FVF code: a position (XYZ, or XYZRHW already on screen),
