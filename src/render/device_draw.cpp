@@ -179,14 +179,6 @@ void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
   }
 }
 
-void SoftwareDevice::FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const {
-  out.x = ReadFloat(p);
-  out.y = ReadFloat(p + 4);
-  out.z = ReadFloat(p + 8);
-  out.rhw = ReadFloat(p + 12);
-  ReadAttributes(p, layout_, out);
-}
-
 ScreenVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
   // z == w gives exactly 1.0, the cleared depth, so LESSEQUAL keeps passing for the far plane.
   const Float4 screen = ScreenOf(Float4{c.x, c.y, c.z, c.w});
@@ -267,7 +259,11 @@ void SoftwareDevice::Emit(std::initializer_list<const uint8_t*> corners) {
   const int n = static_cast<int>(corners.size());
   if (layout_.transformed) {
     ScreenVertex s[3];
-    for (int i = 0; i < n; ++i) FetchScreenVertex(corners.begin()[i], s[i]);
+    for (int i = 0; i < n; ++i) {
+      const uint8_t* p = corners.begin()[i];
+      s[i] = {ReadFloat(p), ReadFloat(p + 4), ReadFloat(p + 8), ReadFloat(p + 12), 0, 0, 0, 0, 0, 0, 1};
+      ReadAttributes(p, layout_, s[i]);
+    }
     if (n == 1) raster_.DrawPoint(s[0], pixel_);
     else if (n == 2) raster_.DrawLine(s[0], s[1], pixel_);
     else raster_.DrawTriangle(s[0], s[1], s[2], pixel_);

@@ -27,6 +27,8 @@ inline uint32_t Pack(const Rgba& c) {
   return (static_cast<uint32_t>(c.a) << 24) | (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) |
          static_cast<uint32_t>(c.b);
 }
+// Interpolated 0..255 channels, rounded, as A8R8G8B8.
+inline uint32_t Pack(float r, float g, float b, float a) { return Pack(Rgba{ToByte(r), ToByte(g), ToByte(b), ToByte(a)}); }
 
 // Source over destination, the factors SRCALPHA and INVSRCALPHA written out: s.a and 255 - s.a. (With
 // s.a = 0 every channel, alpha included, comes out as its destination: 0 + d·255/255.)
@@ -191,7 +193,7 @@ void Rasterizer::Resize(int width, int height) {
 
 void Rasterizer::PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps) {
   const uint32_t result = colour | ps.plainAlpha;
-  if (!WrittenAsIs(result, ps)) return FragmentPacked(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
+  if (!WrittenAsIs(result, ps)) return Fragment(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
   PutTested(x, y, DepthToBits(z), result, RulesOf(ps));
 }
 
@@ -252,14 +254,8 @@ void Rasterizer::Clear(int x1, int y1, int x2, int y2, bool target, uint32_t col
   }
 }
 
-void Rasterizer::Fragment(int x, int y, float z, float r, float g, float b, float a, float u, float v, float fog,
-                          unsigned level, const PixelState& ps) {
-  const uint32_t packed = Pack(Rgba{ToByte(r), ToByte(g), ToByte(b), ToByte(a)});
-  FragmentPacked(x, y, z, packed, u, v, fog, level, ps);
-}
-
-void Rasterizer::FragmentPacked(int x, int y, float z, uint32_t diffusePacked, float u, float v, float fog,
-                                unsigned level, const PixelState& ps) {
+void Rasterizer::Fragment(int x, int y, float z, uint32_t diffusePacked, float u, float v, float fog, unsigned level,
+                          const PixelState& ps) {
   const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
   const uint16_t depth = DepthToBits(z);
   if (!DepthPasses(RulesOf(ps), index, tile, depth)) return;
@@ -315,7 +311,8 @@ inline void Rasterizer::WriteDepth(size_t index, size_t tile, uint16_t depth) {
 
 void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
   const int x = CentreIndex(v.x), y = CentreIndex(v.y);
-  if (x >= 0 && y >= 0 && x < width_ && y < height_) Fragment(x, y, v.z, v.r, v.g, v.b, v.a, v.u, v.v, v.fog, 0, ps);
+  if (x >= 0 && y >= 0 && x < width_ && y < height_)
+    Fragment(x, y, v.z, Pack(v.r, v.g, v.b, v.a), v.u, v.v, v.fog, 0, ps);
 }
 
 bool Rasterizer::PlanLine(float x0, float y0, float x1, float y1, bool lastPixel, LineSteps& s) const {
@@ -377,7 +374,7 @@ void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const 
     const float z = v0.z + (v1.z - v0.z) * t;
     float c[4];
     for (int j = 0; j < 4; ++j) c[j] = ps.flatShade ? color0[j] : color0[j] * k0 + color1[j] * k1;
-    Fragment(x, y, z, c[0], c[1], c[2], c[3], v0.u * k0 + v1.u * k1, v0.v * k0 + v1.v * k1,
+    Fragment(x, y, z, Pack(c[0], c[1], c[2], c[3]), v0.u * k0 + v1.u * k1, v0.v * k0 + v1.v * k1,
              v0.fog * k0 + v1.fog * k1, 0, ps);
   });
 }
@@ -438,7 +435,7 @@ struct Rasterizer::Triangle : TriangleLanes {
     if (minX > maxX || minY > maxY) return false;
     level = TriangleMipLevel(v, std::abs(area), ps);
     constantColour = ConstantColour(v, ps);
-    packed = Pack(Rgba{ToByte(v[0]->r), ToByte(v[0]->g), ToByte(v[0]->b), ToByte(v[0]->a)});
+    packed = Pack(v[0]->r, v[0]->g, v[0]->b, v[0]->a);
     inv = 1.0f / static_cast<float>(std::abs(area));
     // Small triangles (the text's) are scanned eight pixels at a time when their edge values fit 32
     // bits over the box widened by eight pixels to the right: being linear, they peak at its corners.
@@ -506,13 +503,13 @@ struct Rasterizer::Triangle : TriangleLanes {
   template <bool OneColour>
   struct GeneralFragment : PixelWork {
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-      if (OneColour) return r.FragmentPacked(x, y, z, t.packed, t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
-      r.Fragment(x, y, z, t.At(k, &ScreenVertex::r), t.At(k, &ScreenVertex::g), t.At(k, &ScreenVertex::b),
-                 t.At(k, &ScreenVertex::a), t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
+      const uint32_t colour = OneColour ? t.packed : Pack(t.At(k, &ScreenVertex::r), t.At(k, &ScreenVertex::g),
+                                                          t.At(k, &ScreenVertex::b), t.At(k, &ScreenVertex::a));
+      r.Fragment(x, y, z, colour, t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
     }
   };
   // The program's text: a texel times the corners' one colour, no fog, blending off or SRCALPHA /
-  // INVSRCALPHA. FragmentPacked's stages for these states, the states and the level read once.
+  // INVSRCALPHA. Fragment's stages for these states, the states and the level read once.
   struct TextFragment : PixelWork {
     PointSampler sampler;
     Rgba diffuse;

@@ -144,11 +144,10 @@ class Rasterizer {
   static void DeriveFlags(PixelState& ps);
 
  private:
-  // Shades one fragment and writes it when it passes the tests. `level` is the mip level sampled.
-  void Fragment(int x, int y, float z, float r, float g, float b, float a, float u, float v, float fog,
-                unsigned level, const PixelState& ps);
-  void FragmentPacked(int x, int y, float z, uint32_t diffuse, float u, float v, float fog, unsigned level,
-                      const PixelState& ps);
+  // Shades one fragment of A8R8G8B8 `diffuse` and writes it when it passes the tests. `level` is the
+  // mip level sampled.
+  void Fragment(int x, int y, float z, uint32_t diffuse, float u, float v, float fog, unsigned level,
+                const PixelState& ps);
   // The fragment stages after the texture stage (and the depth test): fog, blending and
   // the colour and depth writes of the stage's result `s`.
   void BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog, const PixelState& ps);

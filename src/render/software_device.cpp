@@ -21,10 +21,7 @@ HRESULT CopyOut(T* out, const U& value) {
   return D3D_OK;
 }
 
-void Identity(D3DMATRIX& m) {
-  m = D3DMATRIX{};
-  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
-}
+constexpr D3DMATRIX kIdentity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
 bool BackBufferFormatSupported(D3DFORMAT f) {
   return f == D3DFMT_UNKNOWN || f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5 ||
@@ -120,9 +117,7 @@ void SoftwareDevice::SetDefaultState() {
   ts[D3DTSS_COLORARG2] = ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
   ts[D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
   ts[D3DTSS_ADDRESSU] = ts[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-  Identity(world_);
-  Identity(view_);
-  Identity(projection_);
+  world_ = view_ = projection_ = kIdentity;
   vpScale_ = Float4{static_cast<float>(params_.BackBufferWidth) * 0.5f,
                     static_cast<float>(params_.BackBufferHeight) * 0.5f, 1.0f, 0.0f};
   chain_.valid = false;  // its screen position may be another size's

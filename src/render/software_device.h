@@ -177,7 +177,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // Remembers a scene line's end for the next segment, which usually starts there.
   void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
-  void FetchScreenVertex(const uint8_t* p, ScreenVertex& out) const;
   // The lit colour of the vertex at `p` into out.r, g, b and a.
   void Light(const uint8_t* p, ClipVertex& out) const;
   ScreenVertex ToScreen(const ClipVertex& c) const;
