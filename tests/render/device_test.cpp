@@ -1,4 +1,6 @@
 // The Direct3D object and device: creation rules, scenes, presenting into a window, sprite and font.
+#include <cstring>
+
 #include "platform/null/null_backend.h"
 #include "render_test_util.h"
 
@@ -71,6 +73,38 @@ TEST_F(Drawing, StrideShorterThanTheVertexIsRefused) {
   device->SetVertexShader(kScreenFvf);
   EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, 20), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->SetVertexShader(0), D3DERR_INVALIDCALL);
+}
+
+TEST_F(Drawing, VertexFormatsAreReadWhereTheyLieOrRefused) {
+  // Screen points of the formats the device reads: the colour, when there is one, follows the
+  // position, and texture coordinates may follow it.
+  const struct {
+    DWORD fvf;
+    UINT floatsAfterColour;
+    bool colour;
+  } kRead[] = {{D3DFVF_XYZRHW, 0, false}, {D3DFVF_XYZRHW | D3DFVF_DIFFUSE, 0, true},
+               {D3DFVF_XYZRHW | D3DFVF_TEX1, 2, false}, {kScreenFvf, 2, true}};
+  int x = 0;
+  for (const auto& f : kRead) {
+    const float position[4] = {static_cast<float>(x), 1, 0.5f, 1};
+    uint8_t vertex[32] = {};
+    std::memcpy(vertex, position, sizeof position);
+    const uint32_t colour = 0xFF102030u + static_cast<uint32_t>(x);
+    if (f.colour) std::memcpy(vertex + 16, &colour, 4);
+    const UINT size = 16 + (f.colour ? 4 : 0) + 4 * f.floatsAfterColour;
+    ASSERT_EQ(device->SetVertexShader(f.fvf), D3D_OK) << f.fvf;
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, vertex, size), D3D_OK) << f.fvf;
+    EXPECT_EQ(Pixel(x, 1) | 0xFF000000u, f.colour ? colour : kWhite) << f.fvf;
+    ++x;
+  }
+  // Normals, point sizes, specular colours, blend weights, a second coordinate set or coordinates of
+  // another size: refused, and the format in force stays.
+  for (DWORD fvf : {D3DFVF_XYZ | D3DFVF_NORMAL, D3DFVF_XYZ | D3DFVF_PSIZE, D3DFVF_XYZ | D3DFVF_SPECULAR, DWORD{0x006},
+                    D3DFVF_XYZ | D3DFVF_TEX2, kSceneFvf | (DWORD{3} << 16)})
+    EXPECT_EQ(device->SetVertexShader(fvf), D3DERR_INVALIDCALL) << fvf;
+  DWORD inForce = 0;
+  device->GetVertexShader(&inForce);
+  EXPECT_EQ(inForce, kScreenFvf);
 }
 
 TEST_F(Drawing, SpriteDrawsTheSourceRectangleAtTheTranslationAndRestoresStates) {
