@@ -28,7 +28,9 @@ inline uint32_t Pack(const Rgba& c) {
          static_cast<uint32_t>(c.b);
 }
 // Interpolated 0..255 channels, rounded, as A8R8G8B8.
-inline uint32_t Pack(float r, float g, float b, float a) { return Pack(Rgba{ToByte(r), ToByte(g), ToByte(b), ToByte(a)}); }
+inline uint32_t Pack(float r, float g, float b, float a) {
+  return Pack(Rgba{ToByte(r), ToByte(g), ToByte(b), ToByte(a)});
+}
 
 // Source over destination, the factors SRCALPHA and INVSRCALPHA written out: s.a and 255 - s.a. (With
 // s.a = 0 every channel, alpha included, comes out as its destination: 0 + d·255/255.)

@@ -68,39 +68,27 @@ TEST_F(Drawing, DrawsOnlyInsideAScene) {
   EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
 }
 
-TEST_F(Drawing, StrideShorterThanTheVertexIsRefused) {
-  ScreenVertex v{1, 1, 0, 1, kWhite, 0, 0};
-  device->SetVertexShader(kScreenFvf);
-  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, 20), D3DERR_INVALIDCALL);
-  EXPECT_EQ(device->SetVertexShader(0), D3DERR_INVALIDCALL);
-}
-
 TEST_F(Drawing, VertexFormatsAreReadWhereTheyLieOrRefused) {
-  // Screen points of the formats the device reads: the colour, when there is one, follows the
-  // position, and texture coordinates may follow it.
-  const struct {
-    DWORD fvf;
-    UINT floatsAfterColour;
-    bool colour;
-  } kRead[] = {{D3DFVF_XYZRHW, 0, false}, {D3DFVF_XYZRHW | D3DFVF_DIFFUSE, 0, true},
-               {D3DFVF_XYZRHW | D3DFVF_TEX1, 2, false}, {kScreenFvf, 2, true}};
-  int x = 0;
-  for (const auto& f : kRead) {
+  // Screen points of the formats the device reads: a colour, when there is one, follows the position,
+  // and texture coordinates may follow that; a stride shorter than the format is refused.
+  const struct { DWORD fvf; bool colour; UINT size; } kRead[] = {
+      {D3DFVF_XYZRHW, false, 16}, {D3DFVF_XYZRHW | D3DFVF_DIFFUSE, true, 20},
+      {D3DFVF_XYZRHW | D3DFVF_TEX1, false, 24}, {kScreenFvf, true, 28}};
+  for (int x = 0; x < 4; ++x) {
     const float position[4] = {static_cast<float>(x), 1, 0.5f, 1};
-    uint8_t vertex[32] = {};
-    std::memcpy(vertex, position, sizeof position);
     const uint32_t colour = 0xFF102030u + static_cast<uint32_t>(x);
-    if (f.colour) std::memcpy(vertex + 16, &colour, 4);
-    const UINT size = 16 + (f.colour ? 4 : 0) + 4 * f.floatsAfterColour;
-    ASSERT_EQ(device->SetVertexShader(f.fvf), D3D_OK) << f.fvf;
-    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, vertex, size), D3D_OK) << f.fvf;
-    EXPECT_EQ(Pixel(x, 1) | 0xFF000000u, f.colour ? colour : kWhite) << f.fvf;
-    ++x;
+    uint8_t vertex[28] = {};
+    std::memcpy(vertex, position, sizeof position);
+    std::memcpy(vertex + 16, &colour, kRead[x].colour ? 4 : 0);
+    ASSERT_EQ(device->SetVertexShader(kRead[x].fvf), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, vertex, kRead[x].size - 4), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, vertex, kRead[x].size), D3D_OK);
+    EXPECT_EQ(Pixel(x, 1) | 0xFF000000u, kRead[x].colour ? colour : kWhite) << kRead[x].fvf;
   }
-  // Normals, point sizes, specular colours, blend weights, a second coordinate set or coordinates of
-  // another size: refused, and the format in force stays.
-  for (DWORD fvf : {D3DFVF_XYZ | D3DFVF_NORMAL, D3DFVF_XYZ | D3DFVF_PSIZE, D3DFVF_XYZ | D3DFVF_SPECULAR, DWORD{0x006},
-                    D3DFVF_XYZ | D3DFVF_TEX2, kSceneFvf | (DWORD{3} << 16)})
+  // No position, normals, point sizes, specular colours, blend weights, a second coordinate set or
+  // coordinates of another size: refused, and the format in force stays.
+  for (DWORD fvf : {DWORD{0}, D3DFVF_XYZ | D3DFVF_NORMAL, D3DFVF_XYZ | D3DFVF_PSIZE, D3DFVF_XYZ | D3DFVF_SPECULAR,
+                    DWORD{0x006}, D3DFVF_XYZ | D3DFVF_TEX2, kSceneFvf | (DWORD{3} << 16)})
     EXPECT_EQ(device->SetVertexShader(fvf), D3DERR_INVALIDCALL) << fvf;
   DWORD inForce = 0;
   device->GetVertexShader(&inForce);
@@ -220,31 +208,23 @@ class Presenting : public ::testing::Test {
   IDirect3DDevice8* device = nullptr;
 };
 
-TEST_F(Presenting, RectanglesOfTwoSizesCopyWhatTheyShareUnstretched) {
-  // Null rectangles: the 4×3 back buffer onto the 6×4 client area, at its top-left corner.
-  ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-  EXPECT_EQ(Window(), "1234--\n1234--\n1234--\n------\n");
-  // Columns 1-3 of two rows into a one-row rectangle from column 2.
-  std::fill(window->pixels.begin(), window->pixels.end(), 0xFFEEEEEEu);
-  const RECT src{1, 0, 4, 2}, dst{2, 1, 6, 2};
-  ASSERT_EQ(device->Present(&src, &dst, nullptr, nullptr), D3D_OK);
-  EXPECT_EQ(Window(), "------\n--234-\n------\n------\n");
-}
-
-TEST_F(Presenting, RectanglesLargerThanTheBufferAreClippedNotRefused) {
-  const RECT big{0, 0, 640, 480};
-  ASSERT_EQ(device->Present(&big, &big, nullptr, nullptr), D3D_OK);
-  EXPECT_EQ(Window(), "1234--\n1234--\n1234--\n------\n");
-}
-
-TEST_F(Presenting, EqualRectanglesAreClippedByTheSameAmounts) {
-  const RECT src{1, 0, 4, 2}, dst{4, 3, 7, 5};  // only the first column and row land in the window
-  ASSERT_EQ(device->Present(&src, &dst, nullptr, nullptr), D3D_OK);
-  EXPECT_EQ(Window(), "------\n------\n------\n----23\n");
-  const RECT left{-2, 0, 2, 1}, dstLeft{0, 0, 4, 1};  // the two columns left of the buffer are dropped
-  std::fill(window->pixels.begin(), window->pixels.end(), 0xFFEEEEEEu);
-  ASSERT_EQ(device->Present(&left, &dstLeft, nullptr, nullptr), D3D_OK);
-  EXPECT_EQ(Window(), "--12--\n------\n------\n------\n");
+TEST_F(Presenting, RectanglesAreCutToTheSizeTheyShareAndClippedByTheSameAmounts) {
+  const struct {
+    RECT src, dst;
+    bool null;  // no rectangles: the whole back buffer onto the whole client area
+    const char* window;
+  } kCases[] = {
+      {{}, {}, true, "1234--\n1234--\n1234--\n------\n"},  // at the corner, unstretched
+      {{0, 0, 640, 480}, {0, 0, 640, 480}, false, "1234--\n1234--\n1234--\n------\n"},  // clipped, not refused
+      {{1, 0, 4, 2}, {4, 3, 7, 5}, false, "------\n------\n------\n----23\n"},  // one column and row land
+      {{-2, 0, 2, 1}, {0, 0, 4, 1}, false, "--12--\n------\n------\n------\n"},  // left of the buffer: dropped
+      {{1, 0, 4, 2}, {2, 1, 6, 2}, false, "------\n--234-\n------\n------\n"},  // two rows into one
+  };
+  for (const auto& c : kCases) {
+    std::fill(window->pixels.begin(), window->pixels.end(), 0xFFEEEEEEu);
+    ASSERT_EQ(device->Present(c.null ? nullptr : &c.src, c.null ? nullptr : &c.dst, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(Window(), c.window) << c.src.left << "," << c.src.top << " to " << c.dst.left << "," << c.dst.top;
+  }
 }
 
 TEST_F(Presenting, BackBufferIsKeptAfterPresent) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "render/rasterizer.h"
@@ -19,10 +20,9 @@ constexpr int kWidth = 40, kHeight = 30;
 struct Target {
   Rasterizer raster;
   PixelState state;
-  // Settled lines waiting to be walked eight at a time: ends x0, y0, x1, y1, colours and LASTPIXEL.
-  alignas(32) float ends[4][8] = {};
-  uint32_t colours[8] = {};
+  render::Float8 ends[4]{};  // settled lines waiting to be walked eight at a time: x0, y0, x1, y1
   render::Int8 lastPixels{};
+  uint32_t colours[8] = {};
   int waiting = 0;
   int width, height;
   explicit Target(int w = kWidth, int h = kHeight) : width(w), height(h) {
@@ -31,9 +31,7 @@ struct Target {
     Rasterizer::DeriveFlags(state);
   }
   void WalkWaiting() {
-    auto lanes = [](const float* f) { return render::LoadBytes<render::Float8>(f); };
-    raster.WalkSettledLines(lanes(ends[0]), lanes(ends[1]), lanes(ends[2]), lanes(ends[3]), colours, lastPixels, waiting);
-    waiting = 0;
+    raster.WalkSettledLines(ends[0], ends[1], ends[2], ends[3], colours, lastPixels, std::exchange(waiting, 0));
   }
   std::vector<uint32_t> Pixels() {
     WalkWaiting();
@@ -43,8 +41,7 @@ struct Target {
   void SettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel = true) {
     const float end[4] = {x0, y0, x1, y1};
     for (int i = 0; i < 4; ++i) ends[i][waiting] = end[i];
-    colours[waiting] = colour;
-    lastPixels[waiting] = lastPixel ? 1 : 0;
+    colours[waiting] = colour, lastPixels[waiting] = lastPixel;
     if (++waiting == 8) WalkWaiting();
   }
   // The general walk, with the colour on both ends and depth 1.0 (the cleared depth).

@@ -1,5 +1,6 @@
 // Pixel rules of the software device: points, lines, filled quads, MODULATE, blending and Clear.
 #include <bit>
+#include <utility>
 
 #include "render_test_util.h"
 
@@ -11,22 +12,15 @@ class Points : public DeviceFixture {
   void SetUp() override { Open(8, 3); }
 };
 
-TEST_F(Points, LandOnThePixelTheyRoundTo) {
+TEST_F(Points, LandOnThePixelTheyRoundToAndNowhereOffTheTarget) {
   ScreenPoint(2.4f, 1.0f);  // rounds down to column 2
   ScreenPoint(4.6f, 1.4f);  // rounds up to column 5, row 1
   ScreenPoint(6.5f, 0.5f);  // exact halves go left and up: (6, 0)
+  for (const auto& [x, y] : {std::pair{-0.6f, 1.0f}, {7.6f, 1.0f}, {3.0f, -0.51f}, {3.0f, 2.51f}}) ScreenPoint(x, y);
   EXPECT_EQ(Picture(),
             "......#.\n"
             "..#..#..\n"
             "........\n");
-}
-
-TEST_F(Points, OutsideTheTargetDrawNothing) {
-  ScreenPoint(-0.6f, 1.0f);
-  ScreenPoint(7.6f, 1.0f);
-  ScreenPoint(3.0f, -0.51f);
-  ScreenPoint(3.0f, 2.51f);
-  EXPECT_EQ(CountNot(kBlack), 0);
 }
 
 class Lines : public DeviceFixture {
@@ -76,22 +70,17 @@ class Quads : public DeviceFixture {
   void SetUp() override { Open(12, 4); }
 };
 
-TEST_F(Quads, ScreenQuadFromTwoToTenCoversColumnsTwoToNine) {
-  ScreenQuad(2, 1, 10, 3, kWhite);
-  EXPECT_EQ(Picture(),
-            "............\n"
-            "..########..\n"
-            "..########..\n"
-            "............\n");
-}
-
-TEST_F(Quads, HalfPixelShiftedQuadCoversTheSameColumns) {
-  ScreenQuad(1.5f, 0.5f, 9.5f, 2.5f, kWhite);
-  EXPECT_EQ(Picture(),
-            "............\n"
-            "..########..\n"
-            "..########..\n"
-            "............\n");
+TEST_F(Quads, AQuadFromTwoToTenCoversColumnsTwoToNineShiftedByHalfAPixelOrNot) {
+  for (float shift : {0.0f, -0.5f}) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    ScreenQuad(2 + shift, 1 + shift, 10 + shift, 3 + shift, kWhite);
+    EXPECT_EQ(Picture(),
+              "............\n"
+              "..########..\n"
+              "..########..\n"
+              "............\n")
+        << "shift " << shift;
+  }
 }
 
 TEST_F(Quads, EachTexelIsSampledExactlyOnceAtOneToOne) {

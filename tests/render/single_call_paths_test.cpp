@@ -132,50 +132,35 @@ TEST(SingleCallPaths, SegmentsOneCallEachDrawThePolylineOfOneBatchCall) {
   }
 }
 
-TEST(SingleCallPaths, ASegmentStartingOffTheLastEndInOneCoordinateIsPlacedFromItsOwnStart) {
-  // Whether a segment starts where the last one ended is decided on all three coordinates.
+TEST(SingleCallPaths, ASegmentIsPlacedAfreshWhenItsStartOrTheTransformsMoved) {
+  // The second segment starts where the first ended but for one coordinate, or the view or the world
+  // moved in between: nothing of the first segment's end may be carried over.
   const Case c = kCases[0];
   const SceneVertex a{-20, 10, 5, 0xFFFFFFFF, 0, 1}, b{10, -5, 0, 0xFFFFFFFF, 1, 1}, e{30, 20, -10, 0xFFFFFFFF, 1, 1};
-  for (int coordinate = 0; coordinate < 3; ++coordinate) {
-    SceneVertex start = b;
-    (coordinate == 0 ? start.x : coordinate == 1 ? start.y : start.z) += 8.0f;
-    const SceneVertex first[2] = {a, b}, second[2] = {start, e};
-    Device single, reference;
-    Configure(single.device, c);
-    Configure(reference.device, c);
-    single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, first, sizeof(SceneVertex));
-    single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, second, sizeof(SceneVertex));
-    const SceneVertex both[4] = {a, b, start, e};
-    reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, both, sizeof(SceneVertex));
-    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << "coordinate " << coordinate;
-  }
-}
-
-TEST(SingleCallPaths, ASegmentAfterAViewOrWorldChangeIsPlacedAfresh) {
-  // The second segment starts where the first ended, but the view or the world moved in between:
-  // nothing of the first segment's end may be carried over.
-  const Case c = kCases[0];
-  const SceneVertex a{-20, 10, 5, 0xFFFFFFFF, 0, 1}, b{10, -5, 0, 0xFFFFFFFF, 1, 1}, e{30, 20, -10, 0xFFFFFFFF, 1, 1};
-  const SceneVertex first[2] = {a, b}, second[2] = {b, e};
   D3DXMATRIX moved;
   D3DXMatrixTranslation(&moved, 3, -4, 2);
-  for (int change = 0; change < 2; ++change) {
+  for (int change = 0; change < 5; ++change) {  // the start's x, y or z; the view; the world
+    SceneVertex start = b;
+    if (change < 3) (change == 0 ? start.x : change == 1 ? start.y : start.z) += 8.0f;
     Device single, reference;
     Configure(single.device, c);
     Configure(reference.device, c);
     D3DXMATRIX view, nudged;
     single.device->GetTransform(D3DTS_VIEW, &view);
     D3DXMatrixMultiply(&nudged, &view, &moved);
-    auto apply = [&](IDirect3DDevice8* d) { d->SetTransform(change == 0 ? D3DTS_VIEW : D3DTS_WORLD, change == 0 ? &nudged : &moved); };
+    auto between = [&](IDirect3DDevice8* d) {
+      if (change >= 3) d->SetTransform(change == 3 ? D3DTS_VIEW : D3DTS_WORLD, change == 3 ? &nudged : &moved);
+    };
+    const SceneVertex first[2] = {a, b}, second[2] = {start, e};
     single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, first, sizeof(SceneVertex));
-    apply(single.device);
+    between(single.device);
     single.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, second, sizeof(SceneVertex));
-    // The reference draws the same two segments, each in a batch of its own with a copy of itself.
-    const SceneVertex firstTwice[4] = {a, b, a, b}, secondTwice[4] = {b, e, b, e};
+    // The reference draws each segment in a call of its own with a copy of itself: the general path.
+    const SceneVertex firstTwice[4] = {a, b, a, b}, secondTwice[4] = {start, e, start, e};
     reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, firstTwice, sizeof(SceneVertex));
-    apply(reference.device);
+    between(reference.device);
     reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 2, secondTwice, sizeof(SceneVertex));
-    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << (change == 0 ? "view" : "world");
+    EXPECT_TRUE(single.Pixels() == reference.Pixels()) << "change " << change;
   }
 }
 
