@@ -70,11 +70,6 @@ struct D3DRECT {
   LONG x1, y1, x2, y2;
 };
 
-struct D3DVIEWPORT8 {
-  DWORD X, Y, Width, Height;
-  float MinZ, MaxZ;
-};
-
 struct D3DMATERIAL8 {
   D3DCOLORVALUE Diffuse, Ambient, Specular, Emissive;
   float Power;

@@ -73,7 +73,8 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
       const Float8 x0 = ShiftUpOneLane(lastEnd_.screen[0], sx), y0 = ShiftUpOneLane(lastEnd_.screen[1], sy);
-      // From constants: built here, the vector was stored in two halves that the walk's load waited for.
+      // From constants, which the walk loads whole (a vector built from the flag went through memory
+      // in halves, and the load waited for them).
       static constexpr Int8 kAll = {1, 1, 1, 1, 1, 1, 1, 1}, kNone = {};
       raster_.WalkSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel ? kAll : kNone, kBatchLanes);
       KeepLineEnd(clipOf(kBatchLanes - 1), true, true, screenOf(kBatchLanes - 1));
