@@ -18,6 +18,9 @@ float AsFloat(DWORD bits) { return LoadBytes<float>(&bits); }
 
 inline float ReadFloat(const uint8_t* p) { return LoadBytes<float>(p); }
 
+// No material is ever set: lighting uses the default one, all zero.
+constexpr D3DMATERIAL8 kMaterial{};
+
 // A scene or screen vertex's colour as 0..255 channels, its texture coordinates (or 0, 0), no fog.
 template <class Vertex>
 inline void ReadAttributes(const uint8_t* p, const VertexLayout& layout, Vertex& out) {
@@ -145,9 +148,9 @@ void SoftwareDevice::Light(const uint8_t* p, ClipVertex& out) const {
   auto source = [&](DWORD state, const D3DCOLORVALUE& fromMaterial) {
     return colourVertex && rs[state] == D3DMCS_COLOR1 ? vertexColour : fromMaterial;
   };
-  const D3DCOLORVALUE diffuse = source(D3DRS_DIFFUSEMATERIALSOURCE, material_.Diffuse);
-  const D3DCOLORVALUE ambient = source(D3DRS_AMBIENTMATERIALSOURCE, material_.Ambient);
-  const D3DCOLORVALUE emissive = source(D3DRS_EMISSIVEMATERIALSOURCE, material_.Emissive);
+  const D3DCOLORVALUE diffuse = source(D3DRS_DIFFUSEMATERIALSOURCE, kMaterial.Diffuse);
+  const D3DCOLORVALUE ambient = source(D3DRS_AMBIENTMATERIALSOURCE, kMaterial.Ambient);
+  const D3DCOLORVALUE emissive = source(D3DRS_EMISSIVEMATERIALSOURCE, kMaterial.Emissive);
   float r = emissive.r, g = emissive.g, b = emissive.b;
   auto add = [&](const D3DCOLORVALUE& light, const D3DCOLORVALUE& material) {
     r += light.r * material.r, g += light.g * material.g, b += light.b * material.b;

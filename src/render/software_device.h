@@ -212,7 +212,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)
   // The viewport transform's terms for x, y and z: the viewport is the whole back buffer, depths 0..1.
   Float4 vpScale_ = {0, 0, 1, 0};
-  const D3DMATERIAL8 material_{};  // none is ever set: lighting uses the default, all zero
   D3DLIGHT8 lights_[kMaxLights] = {};
   bool lightEnabled_[kMaxLights] = {};
   DWORD fvf_ = 0;
