@@ -100,11 +100,11 @@ TEST_F(ViewSettingsRun, AMissingDataFileStillWritesTheKeysAsRead) {
   for (const auto& [key, value] : DefaultViewKeys()) EXPECT_EQ(config[key], key == "AXIS_Y" ? "4" : value) << key;
 }
 
-TEST_F(ViewSettingsRun, AMissingFontTextureEndsWithItsMessageAndStatusZeroAndSaves) {
+TEST_F(ViewSettingsRun, AMissingFontTextureEndsWithItsMessageAndStatusOneAndSaves) {
   std::filesystem::remove(dir / "data/font.dds");
   RunResult r = RunProcess(testsupport::HeadlessRun(program, dir.Path()));
   EXPECT_FALSE(r.timedOut);
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, ": フォントファイルがありません\n") << "empty caption, then the text";
   EXPECT_EQ(IniSectionLines(Config(), "CONFIG"), DefaultViewKeys()) << Config();
 }
@@ -113,7 +113,7 @@ TEST_F(ViewSettingsRun, AFontFileThatIsNoTextureCountsAsMissing) {
   WriteFile(dir / "data/font.dds", "DDS not really a texture");
   RunResult r = RunProcess(testsupport::HeadlessRun(program, dir.Path()));
   EXPECT_FALSE(r.timedOut);
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, ": フォントファイルがありません\n");
 }
 
