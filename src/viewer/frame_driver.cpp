@@ -31,7 +31,7 @@ void ViewerScene::Start() {
   } catch (...) {
     // exit() runs the static destructors, so g_scene still writes its settings. A run that cannot
     // show anything has failed, whatever the message box looks like.
-    MessageBoxA(nullptr, "フォントファイルがありません", "", MB_OK);
+    platform::MessageBoxWithGloss(nullptr, "フォントファイルがありません", "", MB_OK, "font file data/font.dds missing");
     std::exit(1);
   }
   RestartPacing(kStartFps);
