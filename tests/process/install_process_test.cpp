@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +62,16 @@ TEST_F(Installed, StartsFromReadOnlySettingsThatFitTheDataAndRaiseTheRowLimit) {
   EXPECT_EQ(text, testsupport::ReadFile(testsupport::SourceDir() + "/packaging/config.ini"));
   EXPECT_NE(text.find("\nFIT=2\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nMAXROWS=10000000\n"), std::string::npos) << text;
+}
+
+TEST_F(Installed, ManualPagesCarryTheVersionAndTheDateOfTheBuild) {
+  const std::regex title(R"(\.TH SCATTERVIEW(\\-RENDER)? 1 \d{4}-\d{2}-\d{2} "scatterview \d+\.\d+\.\d+" "User Commands")");
+  for (const char* page : {"scatterview.1.gz", "scatterview-render.1.gz"}) {
+    testsupport::RunResult r = testsupport::RunProcess(Command("/usr/bin/env", {"zcat", prefix + "/share/man/man1/" + page}));
+    ASSERT_EQ(r.status, 0) << page << r.err;
+    const std::string first = r.out.substr(0, r.out.find('\n'));
+    EXPECT_TRUE(std::regex_match(first, title)) << first;
+  }
 }
 
 TEST_F(Installed, HasADesktopEntryThatOpensCsvFilesWithTheViewer) {
