@@ -157,27 +157,29 @@ SettledRows SettleLines(const char* text, uint32_t* ends, std::size_t endCount, 
 }
 
 // A field's number: the usual plain decimal through fast_float, and everything else (a "d" exponent,
-// no digits, white space after a quote, zero, a value out of range, a mark that is not this file's)
-// the way ConvertDataNumber decides it, so the value is always the one ConvertDataNumber gives.
-double ConvertField(const char* text, std::size_t length, bool decimalComma, bool& number) {
+// no digits, white space after a quote, zero, a value out of range) the way ConvertDataNumber decides
+// it, so the value is always the one ConvertDataNumber gives. Decimal commas, which are rare, take
+// ConvertDataNumber's way too: fast_float then keeps the one call that is inlined here.
+double ConvertField(const char* text, std::size_t length, bool& number) {
   const char* p = text;
   const char* const end = text + length;
   while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;  // space, TAB, LF, VT, FF, CR
   if (p != end && *p == '"') ++p;
   const bool negative = p != end && *p == '-';
   if (p != end && (*p == '-' || *p == '+')) ++p;
-  const char point = decimalComma ? ',' : '.';
-  if (p != end && ((*p >= '0' && *p <= '9') || *p == point)) {
+  if (p != end && ((*p >= '0' && *p <= '9') || *p == '.')) {
     double value = 0.0;
-    const auto result =
-        fast_float::from_chars_advanced(p, end, value, fast_float::parse_options(fast_float::chars_format::general, point));
-    if (result.ec == std::errc() && (result.ptr == end || ((*result.ptr | 0x20) != 'd' && *result.ptr != '.')) &&
-        std::isnormal(value)) {
+    const auto result = fast_float::from_chars(p, end, value);
+    if (result.ec == std::errc() && (result.ptr == end || (*result.ptr | 0x20) != 'd') && std::isnormal(value)) {
       number = true;
       return negative ? -value : value;
     }
   }
-  return ConvertDataNumber({text, length}, decimalComma, &number);
+  return ConvertDataNumber({text, length}, false, &number);
+}
+
+double ConvertField(std::string_view field, bool decimalComma, bool& number) {
+  return decimalComma ? ConvertDataNumber(field, true, &number) : ConvertField(field.data(), field.size(), number);
 }
 
 // The unread rows the conversion jobs note, gathered from both threads.
@@ -203,17 +205,19 @@ struct WindowRows {
 
 void ConvertFieldRows(const WindowRows& w, std::size_t first, std::size_t last) {
   UnreadRows unread;
+  const char* const text = w.text;
+  double *const x = w.x, *const y = w.y, *const z = w.z;
   std::size_t start = first == 0 ? 0 : w.ends[3 * first - 1] + 1;
   for (std::size_t row = first; row != last; ++row) {
     const uint32_t* end = w.ends + 3 * row;
     bool number[3];
-    w.x[row] = ConvertField(w.text + start, end[0] - start, false, number[0]);
-    w.y[row] = ConvertField(w.text + end[0] + 1, end[1] - end[0] - 1, false, number[1]);
-    w.z[row] = ConvertField(w.text + end[1] + 1, end[2] - end[1] - 1, false, number[2]);
-    if (!(number[0] && number[1] && number[2])) {
-      std::string_view text(w.text + start, end[2] - start);
-      if (!text.empty() && text.back() == '\r') text.remove_suffix(1);  // of the CR LF ending z
-      unread.Note(w.rowsBefore + row + 1, text);
+    x[row] = ConvertField(text + start, end[0] - start, number[0]);
+    y[row] = ConvertField(text + end[0] + 1, end[1] - end[0] - 1, number[1]);
+    z[row] = ConvertField(text + end[1] + 1, end[2] - end[1] - 1, number[2]);
+    if (!(number[0] && number[1] && number[2])) [[unlikely]] {
+      std::string_view rowText(text + start, end[2] - start);
+      if (!rowText.empty() && rowText.back() == '\r') rowText.remove_suffix(1);  // of the CR LF ending z
+      unread.Note(w.rowsBefore + row + 1, rowText);
     }
     start = end[2] + 1;
   }
@@ -233,9 +237,9 @@ void ConvertLineRows(const WindowRows& w, std::size_t first, std::size_t last) {
     std::string_view fields[3];
     bool number[3] = {};
     if (SplitLine(line, *w.shape, fields)) {
-      const double x = ConvertField(fields[0].data(), fields[0].size(), w.shape->decimalComma, number[0]);
-      w.y[row] = ConvertField(fields[1].data(), fields[1].size(), w.shape->decimalComma, number[1]);
-      w.z[row] = ConvertField(fields[2].data(), fields[2].size(), w.shape->decimalComma, number[2]);
+      const double x = ConvertField(fields[0], w.shape->decimalComma, number[0]);
+      w.y[row] = ConvertField(fields[1], w.shape->decimalComma, number[1]);
+      w.z[row] = ConvertField(fields[2], w.shape->decimalComma, number[2]);
       if (number[0] && number[1] && number[2]) w.x[row] = x;
     }
     if (std::isnan(w.x[row])) unread.Note(w.rowsBefore + row + 1, line);
