@@ -101,14 +101,16 @@ std::string DescribeReading(std::string_view program, const std::string& path, c
   const auto say = [&said](const std::string& part) { said += (said.empty() ? "" : "; ") + part; };
   const DataShape& shape = result.shape;
   if (!shape.header.empty()) {
-    say("header row \"" + Printable(shape.header.substr(0, 60)) + "\" skipped" +
+    say("header row (" + Printable(shape.header.substr(0, 60)) + ") skipped" +
         (shape.rowNames ? ", its first column names the rows and is skipped too" : ""));
   }
   if (shape.separatorGuessed) say("fields separated by " + SeparatorName(shape.separator));
   if (result.unread.count != 0) {
     say(std::to_string(result.unread.count) + (result.unread.count == 1 ? " row" : " rows") +
         " could not be read as three numbers and " +
-        (shape.FieldByField() ? "read 0 for what is missing" : "were left out") + " (the first, row " +
+        (shape.FieldByField() ? "read 0 for what is missing"
+                              : result.unread.count == 1 ? "was left out" : "were left out") +
+        " (the first, row " +
         std::to_string(result.unread.first) + ": \"" + Printable(result.unread.text) + "\")");
   }
   if (result.end == DataReadEnd::RowLimit) {

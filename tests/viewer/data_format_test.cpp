@@ -324,7 +324,7 @@ TEST(DataFileShapes, OneLineSaysWhatWasNotReadAsItStands) {
     std::vector<std::string> said;  // empty: nothing is said
   } cases[] = {
       {"1,2,3\n4,5,6\n", kMaxDataRows, {}},
-      {"x,y,z\n1,2,3\n", kMaxDataRows, {"prog: d.csv: header row \"x,y,z\" skipped\n"}},
+      {"x,y,z\n1,2,3\n", kMaxDataRows, {"prog: d.csv: header row (x,y,z) skipped\n"}},
       {"\"\",\"a\",\"b\",\"c\"\n\"1\",1,2,3\n", kMaxDataRows, {"first column names the rows"}},
       {"1\t2\t3\n", kMaxDataRows, {"fields separated by tabs"}},
       {"1;2;3\n", kMaxDataRows, {"separated by \";\", with decimal commas"}},
