@@ -36,6 +36,16 @@ std::pair<int, int> Spread(const testsupport::Screenshot& shot, uint32_t colour)
   return {left, right};
 }
 
+// Whether the white rows span at least `width` columns and `height` rows of the picture.
+bool SpreadsAtLeast(const testsupport::Screenshot& shot, int width, int height) {
+  auto [left, right] = Spread(shot, kWhite);
+  int top = 480, bottom = -1;
+  for (int y = 45; y < 455; ++y)
+    for (int x = 0; x < 640; ++x)
+      if (shot.Pixel(x, y) == kWhite) top = std::min(top, y), bottom = std::max(bottom, y);
+  return right - left >= width && bottom - top >= height;
+}
+
 // 2 000 rows on a helix within the default view.
 std::string Helix() {
   std::string text;
@@ -86,14 +96,7 @@ TEST_F(DataView, F6TwiceFillsThePictureWithColumnsInDifferentUnits) {
   Pause(300);
   Viewer().Key("F6");
   bool held = false;
-  Viewer().CaptureUntil([](const testsupport::Screenshot& s) {
-    auto [l, r] = Spread(s, kWhite);
-    int top = 480, bottom = -1;
-    for (int y = 45; y < 455; ++y)
-      for (int x = 0; x < 640; ++x)
-        if (s.Pixel(x, y) == kWhite) top = std::min(top, y), bottom = std::max(bottom, y);
-    return r - l >= 256 && bottom - top >= 192;
-  }, 5000, &held);
+  Viewer().CaptureUntil([](const testsupport::Screenshot& s) { return SpreadsAtLeast(s, 256, 192); }, 5000, &held);
   EXPECT_TRUE(held) << "the rows fill the picture both ways";
   Viewer().Key("Escape");
   EXPECT_EQ(Viewer().WaitExit(10000), 0);
@@ -112,14 +115,7 @@ TEST_F(DataView, TheShippedSettingsShowASurveyWithAHeaderAtOnce) {
   Viewer().WriteConfig(testsupport::ReadFile(testsupport::SourceDir() + "/packaging/config.ini") + "SHOWHINT=0\n");
   ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
   bool held = false;
-  Viewer().CaptureUntil([](const testsupport::Screenshot& s) {
-    auto [l, r] = Spread(s, kWhite);
-    int top = 480, bottom = -1;
-    for (int y = 45; y < 455; ++y)
-      for (int x = 0; x < 640; ++x)
-        if (s.Pixel(x, y) == kWhite) top = std::min(top, y), bottom = std::max(bottom, y);
-    return r - l >= 256 && bottom - top >= 150;
-  }, 5000, &held);
+  Viewer().CaptureUntil([](const testsupport::Screenshot& s) { return SpreadsAtLeast(s, 256, 150); }, 5000, &held);
   EXPECT_TRUE(held) << "the rows spread over the picture without a key pressed";
   Viewer().Key("Escape");
   EXPECT_EQ(Viewer().WaitExit(10000), 0);
