@@ -115,11 +115,9 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   if (options.cameraZ) scene.cameraZ = *options.cameraZ;
   if (options.axisX) scene.axisX = *options.axisX;
   if (options.axisY) scene.axisY = *options.axisY;
-  if (options.lines) scene.lineMode = *options.lines ? 1 : 0;
   if (options.axes) scene.showAxis = *options.axes ? 1 : 0;
   if (options.hint) scene.showHint = *options.hint ? 1 : 0;
-  if (options.fit) scene.fitMode = *options.fit;
-  if (options.byHeight) scene.colourByHeight = *options.byHeight ? 1 : 0;
+  scene.OverrideForThisRun(options.view);
   const int32_t hardTl = options.hardTl.value_or(keys.hardTl);
 
   // Windowed, whatever FullScreen says: the full-screen device draws the same picture, and the
@@ -143,7 +141,7 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
 
   g_dataPath = options.dataPath;
   // The rows are read once, here; a turntable's workers are forked after this and share them.
-  scene.SetRowLimit(viewer::RowLimitFromSetting(options.maxRows.value_or(keys.maxRows)));
+  scene.SetRowLimit(viewer::RowLimitFromSetting(options.view.maxRows.value_or(keys.maxRows)));
   scene.LoadData();
   if (!scene.FinishLoading()) {
     *error = "interrupted while reading " + options.dataPath;
