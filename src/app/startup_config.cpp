@@ -28,8 +28,12 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   c.fps = ReadInt("FPS", c.fps, configPath);
   c.scale = ReadInt("SCALE", c.scale, configPath);
   c.name = GetPrivateProfileStringA("CONFIG", "NAME", c.name.c_str(), configPath.c_str());
-  c.maxRows = ReadInt("MAXROWS", c.maxRows, configPath);
+  c.maxRows = ReadInt("MAXROWS", 0, configPath);
   return c;
+}
+
+void ApplyCommandLine(const viewer::ViewOptions& options, StartupConfig& config) {
+  if (options.maxRows) config.maxRows = *options.maxRows;
 }
 
 }  // namespace app
