@@ -22,7 +22,7 @@
 
 #include "graphics/direct_graphics.h"
 #include "platform/null/null_backend.h"
-#include "viewer/data_file_reader.h"
+#include "viewer/data_loader.h"
 #include "viewer/viewer_scene.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "app/startup_config.h"
 #include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
-#include "viewer/data_file_reader.h"
+#include "viewer/data_loader.h"
 
 namespace app {
 

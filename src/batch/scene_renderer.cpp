@@ -11,7 +11,7 @@
 #include "platform/frame_timer.h"
 #include "platform/posix/settings_path.h"
 #include "platform/profile.h"
-#include "viewer/data_file_reader.h"
+#include "viewer/data_loader.h"
 #include "viewer/viewer_scene.h"
 
 namespace batch {
@@ -141,7 +141,7 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
 
   g_dataPath = options.dataPath;
   // The rows are read once, here; a turntable's workers are forked after this and share them.
-  scene.SetRowLimit(viewer::RowLimitFromSetting(options.view.maxRows.value_or(keys.maxRows)));
+  scene.SetRowLimit(viewer::RowLimitFromSetting(options.view.maxRows.value_or(keys.maxRows)), "--max-rows");
   scene.LoadData();
   if (!scene.FinishLoading()) {
     *error = "interrupted while reading " + options.dataPath;

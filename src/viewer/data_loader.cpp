@@ -1,30 +1,156 @@
 // LoadData: the scene's first frame puts it into the running state, builds the one-point vertex buffer
 // that point drawing uses with HARD_TL on, and reads the whole data file into the three columns (a
 // pipe or FIFO on a thread of its own, whose rows CollectPendingRows brings in when they are all read).
+// Also the choice of reader by the kind of file, and the words for what a reading did not take.
+#include "viewer/data_loader.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
 
 #include "graphics/direct_graphics.h"
-#include "viewer/background_data_read.h"
-#include "viewer/data_file_reader.h"
+#include "platform/posix/termination.h"
+#include "viewer/fast_data_reader.h"
 #include "viewer/viewer_scene.h"
+
+namespace viewer {
+namespace {
+
+constexpr int kWaitStepMs = 5;
+constexpr char kStandardInput[] = "-";
+
+// A descriptor of the data: the file opened without waiting for a FIFO's writer, or a copy of
+// standard input's (closing it leaves standard input open). -1 when it does not open.
+int OpenData(const std::string& path) {
+  if (path == kStandardInput) return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+bool StatusOf(const std::string& path, struct stat& info) {
+  return path == kStandardInput ? ::fstat(STDIN_FILENO, &info) == 0 : ::stat(path.c_str(), &info) == 0;
+}
+
+// A row's text as it may stand in one line of a message: control bytes as spaces, and no UTF-8
+// character cut in two where the text was shortened.
+std::string Printable(std::string text) {
+  std::size_t lead = text.size();
+  while (lead != 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+  if (lead != 0 && static_cast<unsigned char>(text[lead - 1]) >= 0xC0) {
+    const unsigned char first = static_cast<unsigned char>(text[lead - 1]);
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+    if (text.size() - (lead - 1) < length) text.resize(lead - 1);
+  }
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  return text;
+}
+
+std::string SeparatorName(char separator) {
+  switch (separator) {
+    case '\t': return "tabs";
+    case ' ': return "spaces";
+    case ';': return "\";\", with decimal commas";
+    default: return std::string("\"") + separator + "\"";
+  }
+}
+
+}  // namespace
+
+DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out,
+                            const ReadOptions& options, const StopRequest& stop) {
+  const int fd = OpenData(path);
+  if (fd < 0) return {};
+  struct stat info {};
+  DataReadResult result;
+  if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {  // a folder counts as not found
+    result = S_ISREG(info.st_mode) ? ReadDataFast(fd, maxRows, options, out)
+                                   : ReferenceReadDescriptor(fd, false, maxRows, options, out, stop);
+  }
+  ::close(fd);  // a failure to close changes nothing that was read
+  return result;
+}
+
+bool CanReadDataFile(const std::string& path, std::string* why) {
+  const int fd = OpenData(path);
+  if (fd < 0) {
+    if (why) *why = std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  ::close(fd);
+  if (folder && why) *why = "it is a folder";
+  return !folder;
+}
+
+bool IsPlainFile(const std::string& path) {
+  struct stat info {};
+  return StatusOf(path, info) && S_ISREG(info.st_mode);
+}
+
+std::string DescribeReading(std::string_view program, const std::string& path, const DataReadResult& result,
+                            std::string_view limitName) {
+  std::string said;
+  const auto say = [&said](const std::string& part) { said += (said.empty() ? "" : "; ") + part; };
+  const DataShape& shape = result.shape;
+  if (!shape.header.empty()) {
+    say("header row \"" + Printable(shape.header.substr(0, 60)) + "\" skipped" +
+        (shape.rowNames ? ", its first column names the rows and is skipped too" : ""));
+  }
+  if (shape.separatorGuessed) say("fields separated by " + SeparatorName(shape.separator));
+  if (result.unread.count != 0) {
+    say(std::to_string(result.unread.count) + (result.unread.count == 1 ? " row" : " rows") +
+        " could not be read as three numbers and " +
+        (shape.FieldByField() ? "read 0 for what is missing" : "were left out") + " (the first, row " +
+        std::to_string(result.unread.first) + ": \"" + Printable(result.unread.text) + "\")");
+  }
+  if (result.end == DataReadEnd::RowLimit) {
+    say(std::to_string(result.rows) + " rows read, the rest of the file was not (" + std::string(limitName) +
+        " raises the limit)");
+  } else if (result.end == DataReadEnd::LongField) {
+    say("a field of 100 or more characters in row " + std::to_string(result.rows + shape.HeaderRows()) +
+        " ended the reading; the rest of the file was not read");
+  }
+  return said.empty() ? said : std::string(program) + ": " + path + ": " + said + "\n";
+}
+
+BackgroundDataRead::BackgroundDataRead(std::string path, std::size_t maxRows, const ReadOptions& options) {
+  thread_ = std::thread([this, path = std::move(path), maxRows, options] {
+    result_ = ReadDataFile(path, maxRows, rows_, options,
+                           [this] { return stop_.load(std::memory_order_relaxed) || platform::posix::TerminationRequested(); });
+    done_.store(true, std::memory_order_release);
+  });
+}
+
+BackgroundDataRead::~BackgroundDataRead() {
+  stop_.store(true, std::memory_order_relaxed);
+  if (thread_.joinable()) thread_.join();
+}
+
+DataColumns BackgroundDataRead::Take() {
+  if (!Done()) return {};
+  return std::move(rows_);
+}
+
+bool BackgroundDataRead::WaitUnlessTerminated() {
+  while (!Done()) {
+    if (platform::posix::SleepUnlessTerminated(kWaitStepMs)) return Done();
+  }
+  return true;
+}
+
+}  // namespace viewer
 
 namespace {
 
 constexpr UINT kPointBufferBytes = 2 * sizeof(SceneVertex);  // 48
-
-// One line on stderr when rows of the file were left out; none when it was read whole.
-void ReportRowsLeftOut(const std::string& path, const viewer::DataReadResult& result) {
-  if (result.end == viewer::DataReadEnd::Whole) return;
-  const char* const format =
-      result.end == viewer::DataReadEnd::RowLimit
-          ? "scatterview: %s: %zu rows read, the rest of the file was not (MAXROWS in config.ini raises the limit)\n"
-          : "scatterview: %s: a field of 100 or more characters in row %zu ended the reading; the rest of the file "
-            "was not read\n";
-  std::fprintf(stderr, format, path.c_str(), result.rows);
-}
 
 }  // namespace
 
@@ -56,13 +182,24 @@ void ViewerScene::LoadData() {
   ReadRows();
 }
 
+void ViewerScene::ReportReading(const viewer::DataReadResult& result) {
+  lastReading = result;
+  const std::string said = viewer::DescribeReading(program_invocation_short_name, loadedPath_, result, rowLimitName);
+  if (!said.empty()) std::fputs(said.c_str(), stderr);
+}
+
 void ViewerScene::ReadRows() {
   loadedPath_ = g_dataPath;
   drawnBoxRows_ = SIZE_MAX;  // new rows: the fit and the colours are worked out again
   if (viewer::IsPlainFile(g_dataPath)) {
-    ReportRowsLeftOut(g_dataPath, viewer::ReadDataFile(g_dataPath, rowLimit, dataX, dataY, dataZ));
+    viewer::DataColumns rows{std::move(dataX), std::move(dataY), std::move(dataZ)};
+    const viewer::DataReadResult result = viewer::ReadDataFile(g_dataPath, rowLimit, rows, readOptions);
+    dataX = std::move(rows.x);
+    dataY = std::move(rows.y);
+    dataZ = std::move(rows.z);
+    ReportReading(result);
   } else {
-    pendingRows_ = std::make_unique<viewer::BackgroundDataRead>(g_dataPath, rowLimit);
+    pendingRows_ = std::make_unique<viewer::BackgroundDataRead>(g_dataPath, rowLimit, readOptions);
   }
 }
 
@@ -85,13 +222,14 @@ bool ViewerScene::ReloadData() {
 
 bool ViewerScene::CollectPendingRows() {
   if (!pendingRows_ || !pendingRows_->Done()) return false;
-  ReportRowsLeftOut(loadedPath_, pendingRows_->Result());
+  const viewer::DataReadResult result = pendingRows_->Result();
   viewer::DataColumns rows = pendingRows_->Take();
   pendingRows_.reset();
   dataX = std::move(rows.x);
   dataY = std::move(rows.y);
   dataZ = std::move(rows.z);
   drawnBoxRows_ = SIZE_MAX;
+  ReportReading(result);
   return true;
 }
 

@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/vertex_types.h"
-#include "viewer/data_file_reader.h"
+#include "viewer/data_format.h"
 #include "viewer/data_fit.h"
 #include "viewer/view_options.h"
 #include "render/d3d8.h"
@@ -65,8 +66,14 @@ class ViewerScene {
   int32_t RunFrame();
   // The FPS readout switch (start-up key FPS).
   void SetShowFps(int32_t on) { showFps = on; }
-  // The most rows a data file gives (start-up key MAXROWS, the render tool's --max-rows).
-  void SetRowLimit(std::size_t rows) { rowLimit = rows; }
+  // The most rows a data file gives (start-up key MAXROWS, the render tool's --max-rows), and the
+  // setting a notice of rows left out names.
+  void SetRowLimit(std::size_t rows, std::string limitName = "MAXROWS in config.ini") {
+    rowLimit = rows;
+    rowLimitName = std::move(limitName);
+  }
+  // The delimiter and columns asked for (start-up keys DELIMITER and COLUMNS, or the options).
+  void SetReadOptions(const viewer::ReadOptions& options) { readOptions = options; }
   // Shows the command line's --lines/--points, --fit/--fit-axes/--no-fit and --colour-by-height/--white
   // for this run only: their keys stay in config.ini as they are, unless the user changes that setting
   // with its key (F2, F6, F7) during the run, which is then saved as usual.
@@ -89,6 +96,9 @@ class ViewerScene {
   int32_t showAxis = 1;
   int32_t showFps = 0;  // never written back
   std::size_t rowLimit = viewer::kMaxDataRows;  // never written back; MAXROWS or --max-rows may raise it
+  std::string rowLimitName = "MAXROWS in config.ini";
+  viewer::ReadOptions readOptions;  // never written back
+  viewer::DataReadResult lastReading;  // how the rows on screen were read
   // Beyond the original view keys; written back only when the file has them or they are not 0.
   int32_t fitMode = 0;         // F6, key FIT: 0 raw values, 1 fitted, 2 each axis fitted (viewer::FitMode)
   int32_t colourByHeight = 0;  // F7, key COLORMAP: rows coloured by z instead of white
@@ -114,6 +124,8 @@ class ViewerScene {
  private:
   // The rows of g_dataPath into the columns (which are empty), at once or in the background.
   void ReadRows();
+  // Keeps how the rows were read and says on stderr what was not read as it stands.
+  void ReportReading(const viewer::DataReadResult& result);
   template <class Rows>
   void DrawRows(const Rows& rows, size_t n, bool hardwarePoints);
   // The robust box of the drawn rows, worked out again only after rows were loaded.

@@ -10,7 +10,7 @@
 #include "platform/posix/settings_path.h"
 #include "platform/profile.h"
 #include "platform/profile_text.h"
-#include "viewer/background_data_read.h"
+#include "viewer/data_loader.h"
 #include "viewer/viewer_scene.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "temp_dir.h"
-#include "viewer/data_file_reader.h"
+#include "viewer/data_format.h"
 
 namespace {
 

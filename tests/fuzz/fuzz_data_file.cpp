@@ -1,6 +1,8 @@
-// Fuzzes the data-file readers against each other: the two-thread reader, from memory and through a
+// Fuzzes the data-file readers against each other: the fast reader, from memory and through a
 // descriptor, in windows from one byte to many, with and without its helper thread, must give the
-// reference reader's rows bit for bit and end for the same reason, under small row limits too.
+// reference reader's rows bit for bit, note the same unread rows and end for the same reason, under
+// small row limits too, in every shape: field by field, and line by line with each separator and
+// with columns picked out of a wider row.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,8 +11,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "viewer/data_file_reader.h"
-#include "viewer/parallel_data_reader.h"
+#include "viewer/data_format.h"
+#include "viewer/fast_data_reader.h"
 
 namespace {
 
@@ -32,8 +34,14 @@ bool SameRows(const viewer::DataColumns& a, const viewer::DataColumns& b) {
   return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z);
 }
 
+// The automatic shape (which the input's first row decides), and each way of asking for one.
+const viewer::ReadOptions kOptions[] = {
+    {}, {';', {}}, {' ', {}}, {'\t', {}}, {',', {2, 1, 3}}, {0, {3, 3, 1}},
+};
+
 bool SameResult(const viewer::DataReadResult& a, const viewer::DataReadResult& b) {
-  return a.rows == b.rows && a.end == b.end;
+  return a.rows == b.rows && a.end == b.end && a.unread.count == b.unread.count &&
+         a.unread.first == b.unread.first && a.unread.text == b.unread.text;
 }
 
 }  // namespace
@@ -46,26 +54,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     close(fd);
     return 0;
   }
-  for (std::size_t limit : kLimits) {
-    viewer::DataColumns reference;
-    const viewer::DataReadResult expected =
-        viewer::ReferenceReadBuffer(bytes, limit, reference.x, reference.y, reference.z);
-    if (expected.rows > limit || reference.x.size() != expected.rows || reference.y.size() != expected.rows ||
-        reference.z.size() != expected.rows || (limit != 0 && expected.rows == 0)) {
-      __builtin_trap();
-    }
-    for (const viewer::LoaderTuning& tuning : kTunings) {
-      viewer::DataColumns fromMemory;
-      if (!SameResult(viewer::ReadDataInParallel(bytes, limit, fromMemory.x, fromMemory.y, fromMemory.z, tuning),
-                      expected) ||
-          !SameRows(fromMemory, reference)) {
+  for (const viewer::ReadOptions& options : kOptions) {
+    for (std::size_t limit : kLimits) {
+      viewer::DataColumns reference;
+      const viewer::DataReadResult expected = viewer::ReferenceReadBuffer(bytes, limit, options, reference);
+      if (expected.rows > limit || reference.x.size() != expected.rows || reference.y.size() != expected.rows ||
+          reference.z.size() != expected.rows) {
         __builtin_trap();
       }
-      lseek(fd, 0, SEEK_SET);
-      viewer::DataColumns fromFile;
-      if (!SameResult(viewer::ReadDataInParallel(fd, limit, fromFile.x, fromFile.y, fromFile.z, tuning), expected) ||
-          !SameRows(fromFile, reference)) {
-        __builtin_trap();
+      for (const viewer::LoaderTuning& tuning : kTunings) {
+        viewer::DataColumns fromMemory;
+        if (!SameResult(viewer::ReadDataFast(bytes, limit, options, fromMemory, tuning), expected) ||
+            !SameRows(fromMemory, reference)) {
+          __builtin_trap();
+        }
+        lseek(fd, 0, SEEK_SET);
+        viewer::DataColumns fromFile;
+        if (!SameResult(viewer::ReadDataFast(fd, limit, options, fromFile, tuning), expected) ||
+            !SameRows(fromFile, reference)) {
+          __builtin_trap();
+        }
       }
     }
   }

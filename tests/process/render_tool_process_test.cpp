@@ -145,8 +145,7 @@ TEST_F(RenderTool, MaxRowsLimitsTheRowsOfEveryPictureAndSaysSo) {
   testsupport::RunResult limited = Run({"--max-rows", "301", "--turntable", "2", "data.csv", "cut.png"});
   ASSERT_EQ(limited.status, 0) << limited.err;
   EXPECT_EQ(limited.err,
-            "scatterview: data.csv: 301 rows read, the rest of the file was not (MAXROWS in config.ini raises the "
-            "limit)\n");
+            "scatterview-render: data.csv: 301 rows read, the rest of the file was not (--max-rows raises the limit)\n");
   for (const char* n : {"000", "001"}) {
     EXPECT_EQ(CompareImages(ReadPng(dir / ("cut-" + std::string(n) + ".png")),
                             ReadPng(dir / ("whole-" + std::string(n) + ".png"))),

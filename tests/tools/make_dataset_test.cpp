@@ -13,7 +13,7 @@
 #include <regex>
 #include <string>
 
-#include "viewer/data_file_reader.h"
+#include "viewer/data_loader.h"
 
 namespace {
 

@@ -27,7 +27,8 @@ std::string Csv(const std::vector<Row>& rows) {
   }
   return text;
 }
-std::string LastRowText() { return "-45,32,-35"; }
+// The last row of a file read up to the row limit: stored, never drawn.
+std::string LastRowText() { return "-45,32,-35\n"; }
 
 class SceneDrawing : public SceneTest {
  protected:
@@ -51,6 +52,7 @@ class SceneDrawing : public SceneTest {
 TEST_F(SceneDrawing, EachDrawnRowIsOneWhitePixelWhereTheCameraPutsIt) {
   WriteData(Csv(kRows) + LastRowText());
   Open(Layers(), "[CONFIG]\nSHOWHINT=0\n");
+  scene->SetRowLimit(kRows.size() + 1);
   LoadAndDraw();
   ASSERT_EQ(scene->dataX.size(), kRows.size() + 1);
 
@@ -99,6 +101,7 @@ TEST_F(SceneDrawing, AxesAreGreenThroughTheOriginAndCoverTheOriginPoint) {
 TEST_F(SceneDrawing, ThePolylineJoinsRowsZeroToNMinusTwo) {
   WriteData(Csv(kRows) + LastRowText());
   Open(Layers(), "[CONFIG]\nSHOWHINT=0\nSHOWAXIS=0\nLINESET=1\n");
+  scene->SetRowLimit(kRows.size() + 1);
   log->Clear();
   LoadAndDraw();
   // n = 6 stored rows: segments 0-1, 1-2, 2-3, 3-4; none reaches the last stored row.
@@ -149,7 +152,7 @@ TEST_F(SceneDrawing, FewRowsDrawNothingOrOneSegment) {
   };
   const Case cases[] = {
       {"", 1, 0, 0},                    // an empty file: one (0, 0, 0) row
-      {"1,2,3", 1, 0, 0},               // n = 1
+      {"1,2,3", 2, 1, 0},               // read as if it ended with a line feed
       {"1,2,3\n", 2, 1, 0},             // n = 2: row 0 as a point, no segment
       {"1,2,3\n4,5,6\n", 3, 2, 1},      // n = 3: one segment, row 0 to row 1
   };

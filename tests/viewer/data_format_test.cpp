@@ -1,10 +1,12 @@
 // The data-file format: field-by-field reading, text-mode line ends, Ctrl-Z, the field and row
-// limits, and the number conversion.
-#include "viewer/data_file_reader.h"
+// limits, the shapes of real files (a byte order mark, a header, quotes, other separators, columns)
+// and the number conversion.
+#include "viewer/data_format.h"
 
 #include <gtest/gtest.h>
 
-#include "viewer/parallel_data_reader.h"
+#include "viewer/data_loader.h"
+#include "viewer/fast_data_reader.h"
 
 #include <array>
 #include <cmath>
@@ -54,34 +56,38 @@ std::vector<Row> RowsOf(const DataColumns& d) {
   return rows;
 }
 
-// Reads the bytes as a real file, and checks that the reference reader and the two-thread reader in
-// small windows (rows carried across them all the time, the helper thread always on) agree with it.
-std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows) {
+// Reads the bytes as a real file, and checks that the reference reader and the fast reader in small
+// windows (rows carried across them all the time, the helper thread always on) agree with it.
+std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows, const viewer::ReadOptions& options = {},
+                      viewer::DataReadResult* got = nullptr) {
   TempDir dir;
   DataColumns fromFile;
-  const viewer::DataReadResult result = viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile);
+  const viewer::DataReadResult result =
+      viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile, options);
   EXPECT_EQ(result.rows, fromFile.x.size());
   const std::vector<Row> rows = RowsOf(fromFile);
   DataColumns reference;
-  const viewer::DataReadResult expected =
-      viewer::ReferenceReadBuffer(bytes, maxRows, reference.x, reference.y, reference.z);
+  const viewer::DataReadResult expected = viewer::ReferenceReadBuffer(bytes, maxRows, options, reference);
   EXPECT_EQ(rows, RowsOf(reference)) << "the file and the reference reader disagree";
   EXPECT_EQ(result.end, expected.end);
+  EXPECT_EQ(result.unread.count, expected.unread.count);
+  EXPECT_EQ(result.unread.first, expected.unread.first);
+  EXPECT_EQ(result.unread.text, expected.unread.text);
   const bool small = bytes.size() < 100000;
   const std::size_t window = small ? 13 : 65536, convertChunk = small ? 2 : 512;
   for (const viewer::LoaderTuning tuning :
        {viewer::LoaderTuning{1, window, 0, convertChunk}, viewer::LoaderTuning{2, window, 0, convertChunk}}) {
     DataColumns windowed;
-    EXPECT_EQ(viewer::ReadDataInParallel(bytes, maxRows, windowed.x, windowed.y, windowed.z, tuning).rows,
-              expected.rows);
+    EXPECT_EQ(viewer::ReadDataFast(bytes, maxRows, options, windowed, tuning).rows, expected.rows);
     EXPECT_EQ(RowsOf(windowed), rows) << tuning.threads << " threads in windows of " << window << " bytes disagree";
   }
+  if (got) *got = result;
   return rows;
 }
 
 viewer::DataReadEnd EndOf(const std::string& bytes, size_t maxRows) {
   DataColumns out;
-  return viewer::ReadDataBuffer(bytes, maxRows, out).end;
+  return viewer::ReadDataFast(bytes, maxRows, {}, out).end;
 }
 
 std::string NumberedRows(size_t count) {
@@ -92,9 +98,9 @@ std::string NumberedRows(size_t count) {
   return text;
 }
 
-TEST(DataFileReader, RowsEndedByLineFeedGetAZeroRowAfterThem) {
+TEST(DataFileReader, RowsGetAZeroRowAfterThemWithOrWithoutAFinalLineFeed) {
   EXPECT_EQ(Read("1,2,3\n4,5,6\n"), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}));
-  EXPECT_EQ(Read("1,2,3\n4,5,6"), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}}));
+  EXPECT_EQ(Read("1,2,3\n4,5,6"), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}));
   EXPECT_EQ(Read(""), (std::vector<Row>{{0, 0, 0}}));
 }
 
@@ -109,8 +115,8 @@ TEST(DataFileReader, CarriageReturnIsDroppedOnlyBeforeALineFeed) {
   // A lone CR stays a character: white space before a number, a stop after one.
   EXPECT_EQ(Read("\r1,\r2,3\r4\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
   EXPECT_EQ(Read("1\r2,2,3\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
-  // CR CR LF keeps the first CR; a CR as the very last byte is kept too.
-  EXPECT_EQ(Read("1,2,3\r\r\n7,8,9\r"), (std::vector<Row>{{1, 2, 3}, {7, 8, 9}}));
+  // CR CR LF keeps the first CR; a CR as the very last byte ends the row like CR LF.
+  EXPECT_EQ(Read("1,2,3\r\r\n7,8,9\r"), (std::vector<Row>{{1, 2, 3}, {7, 8, 9}, {0, 0, 0}}));
 }
 
 TEST(DataFileReader, CarriageReturnAndLineFeedSplitAcrossReadChunksStillPair) {
@@ -142,7 +148,8 @@ TEST(DataFileReader, CtrlZEndsTheData) {
 }
 
 TEST(DataFileReader, FieldsAreReadAcrossLinesNotLineByLine) {
-  EXPECT_EQ(Read("x,y,z\n1,2,3\n"), (std::vector<Row>{{0, 0, 0}, {1, 2, 3}, {0, 0, 0}}));
+  // A first row with a digit in it is no header: it is read as a row.
+  EXPECT_EQ(Read("x1,y,z\n1,2,3\n"), (std::vector<Row>{{0, 0, 0}, {1, 2, 3}, {0, 0, 0}}));
   EXPECT_EQ(Read("1,2,3\n\n4,5,6\n"), (std::vector<Row>{{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}));
   EXPECT_EQ(Read("1,2,3,4\n"), (std::vector<Row>{{1, 2, 3}, {0, 0, 0}}));
   EXPECT_EQ(Read("1,2\n3,4,5\n"), (std::vector<Row>{{1, 2, 4}, {0, 0, 0}}));
@@ -160,7 +167,7 @@ TEST(DataFileReader, RandomBinaryJunkKeepsTheColumnsEqualAndWithinTheCap) {
     std::string bytes(1000 + random() % 200000, '\0');
     for (char& c : bytes) c = static_cast<char>(random());
     DataColumns out;
-    const size_t rows = viewer::ReadDataBuffer(bytes, kMaxDataRows, out).rows;
+    const size_t rows = viewer::ReadDataFast(bytes, kMaxDataRows, {}, out).rows;
     EXPECT_GE(rows, 1u);
     EXPECT_LE(rows, kMaxDataRows);
     EXPECT_EQ(out.x.size(), rows);
@@ -218,7 +225,7 @@ TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
   const int fd = ::open(dir.Write("big.csv", bytes).c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   DataColumns out;
-  EXPECT_EQ(viewer::ReadDataDescriptor(fd, kMaxDataRows, out).rows, kMaxDataRows);
+  EXPECT_EQ(viewer::ReadDataFast(fd, kMaxDataRows, {}, out).rows, kMaxDataRows);
   const off_t position = ::lseek(fd, 0, SEEK_CUR);
   ::close(fd);
   EXPECT_LE(static_cast<size_t>(position), rows.size() + 64 * 1024);
@@ -236,8 +243,8 @@ TEST(DataFileReader, FieldOfHundredCharactersEndsTheReading) {
 
   // Ninety-nine characters and then the end character is still a whole field.
   const std::string ninetyNine = std::string(97, ' ') + "42";
-  EXPECT_EQ(Read(ninetyNine + ",2,3\n4,5,6"), (std::vector<Row>{{42, 2, 3}, {4, 5, 6}}));
-  EXPECT_EQ(Read("1,2," + ninetyNine + "\r\n4,5,6"), (std::vector<Row>{{1, 2, 42}, {4, 5, 6}}));
+  EXPECT_EQ(Read(ninetyNine + ",2,3\n4,5,6"), (std::vector<Row>{{42, 2, 3}, {4, 5, 6}, {0, 0, 0}}));
+  EXPECT_EQ(Read("1,2," + ninetyNine + "\r\n4,5,6"), (std::vector<Row>{{1, 2, 42}, {4, 5, 6}, {0, 0, 0}}));
 }
 
 TEST(DataFileReader, PathsThatDoNotOpenGiveNoRows) {
@@ -258,8 +265,98 @@ TEST(DataFileReader, RowsAreAppendedAfterWhatIsThere) {
   out.x = {9};
   out.y = {8};
   out.z = {7};
-  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out).rows, 1u);
-  EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 8, 7}, {1, 2, 3}}));
+  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out).rows, 2u);
+  EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 8, 7}, {1, 2, 3}, {0, 0, 0}}));
+}
+
+// The shapes real files come in. Every case is read by both readers, whole and in small windows.
+TEST(DataFileShapes, RealFileShapesReadAsTheirRows) {
+  using Rows = std::vector<Row>;
+  const std::string longLine(2000, '7');
+  const struct Case {
+    const char* what;
+    std::string bytes;
+    viewer::ReadOptions options;
+    Rows rows;
+    std::string header;
+    char separator;
+    size_t unread, firstUnread;
+    std::string unreadText;
+  } cases[] = {
+      {"byte order mark", "\xEF\xBB\xBF" "1,2,3\n4,5,6\n", {}, {{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "", ',', 0, 0, ""},
+      {"header", "x,y,z\n1,2,3\n", {}, {{1, 2, 3}, {0, 0, 0}}, "x,y,z", ',', 0, 0, ""},
+      {"mark, header, CR LF", "\xEF\xBB\xBFlon,lat,h\r\n1,2,3\r\n", {}, {{1, 2, 3}, {0, 0, 0}}, "lon,lat,h", ',', 0, 0, ""},
+      {"header only", "x,y,z", {}, {{0, 0, 0}}, "x,y,z", ',', 0, 0, ""},
+      {"row names", "\"\",\"x\",\"y\",\"z\",\"s\"\n\"1\",1.5,2,3,\"a\"\n\"2\",4,5,6,\"b\"\n", {},
+       {{1.5, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "\"\",\"x\",\"y\",\"z\",\"s\"", ',', 0, 0, ""},
+      {"quoted numbers", "\"1\",\" 2\",\"-3e1\"\n", {}, {{1, 2, -30}, {0, 0, 0}}, "", ',', 0, 0, ""},
+      {"no digit in a field", "1,2,3\n4,NA,6\n", {}, {{1, 2, 3}, {4, 0, 6}, {0, 0, 0}}, "", ',', 1, 2, "4,NA,6"},
+      {"tabs, no final line end", "1\t2\t3\n4\t5\t6", {}, {{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "", '\t', 0, 0, ""},
+      {"semicolons, decimal commas", "\"\";\"x\";\"y\";\"z\"\n\"1\";8,05;-21,97;7,88\n\"2\";1.5;2;3\n", {},
+       {{8.05, -21.97, 7.88}, {1.5, 2, 3}, {0, 0, 0}}, "\"\";\"x\";\"y\";\"z\"", ';', 0, 0, ""},
+      {"decimal commas and no header: commas win", "8,05;-21,97;7,88\n", {}, {{8, 5, 97}, {0, 0, 0}}, "", ',', 0, 0, ""},
+      {"spaces, blank line, short row", "  1.5 2.5  3.5\n4 5 6 7\n\n8 9\n10 11 12\n", {},
+       {{1.5, 2.5, 3.5}, {4, 5, 6}, {10, 11, 12}, {0, 0, 0}}, "", ' ', 1, 4, "8 9"},
+      {"header in spaces, a word", "x y z\n1 2 3\nNA 2 3\n", {}, {{1, 2, 3}, {0, 0, 0}}, "x y z", ' ', 1, 3, "NA 2 3"},
+      {"a line too long", "1\t2\t3\n" + longLine + "\n4\t5\t6\n", {}, {{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "", '\t', 1, 2,
+       longLine.substr(0, 60)},
+      {"columns asked for", "1,2,3,4\n5,6,7,8\n", {0, {3, 1, 2}}, {{3, 1, 2}, {7, 5, 6}, {0, 0, 0}}, "", ',', 0, 0, ""},
+      {"a column that is not there", "1,2,3\n5,6,7,8\n", {0, {4, 1, 2}}, {{8, 5, 6}, {0, 0, 0}}, "", ',', 1, 1, "1,2,3"},
+      {"delimiter asked for", "1|2|3\n", {'|', {}}, {{1, 2, 3}, {0, 0, 0}}, "", '|', 0, 0, ""},
+      {"comma asked for", "1;2;3\n", {',', {}}, {{1, 0, 0}}, "", ',', 1, 1, "1;2;3\n,,"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    viewer::DataReadResult result;
+    EXPECT_EQ(Read(c.bytes, kMaxDataRows, c.options, &result), c.rows);
+    EXPECT_EQ(result.shape.header, c.header);
+    EXPECT_EQ(result.shape.separator, c.separator);
+    EXPECT_EQ(result.unread.count, c.unread);
+    EXPECT_EQ(result.unread.first, c.firstUnread);
+    EXPECT_EQ(result.unread.text, c.unreadText);
+  }
+}
+
+TEST(DataFileShapes, OneLineSaysWhatWasNotReadAsItStands) {
+  const struct {
+    std::string bytes;
+    size_t maxRows;
+    std::vector<std::string> said;  // empty: nothing is said
+  } cases[] = {
+      {"1,2,3\n4,5,6\n", kMaxDataRows, {}},
+      {"x,y,z\n1,2,3\n", kMaxDataRows, {"prog: d.csv: header row \"x,y,z\" skipped\n"}},
+      {"\"\",\"a\",\"b\",\"c\"\n\"1\",1,2,3\n", kMaxDataRows, {"first column names the rows"}},
+      {"1\t2\t3\n", kMaxDataRows, {"fields separated by tabs"}},
+      {"1;2;3\n", kMaxDataRows, {"separated by \";\", with decimal commas"}},
+      {"1,2,3\n4,\x01x,6\n", kMaxDataRows, {"1 row could not be read as three numbers and read 0 for what is missing "
+                                            "(the first, row 2: \"4, x,6\")"}},
+      {"1 2 3\n4 x 6\n4 y 6\n", kMaxDataRows, {"2 rows could not be read as three numbers and were left out"}},
+      {"1,2,3\n4,5,6\n", 1, {"1 rows read, the rest of the file was not (LIMIT raises the limit)"}},
+  };
+  for (const auto& c : cases) {
+    DataColumns out;
+    const std::string said =
+        viewer::DescribeReading("prog", "d.csv", viewer::ReadDataFast(c.bytes, c.maxRows, {}, out), "LIMIT");
+    if (c.said.empty()) EXPECT_EQ(said, "") << c.bytes;
+    for (const std::string& part : c.said) EXPECT_NE(said.find(part), std::string::npos) << said;
+    if (!said.empty()) EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line: " << said;
+  }
+}
+
+TEST(DataFileShapes, OptionsParseOrAreRefused) {
+  char delimiter = 0;
+  for (const auto& [text, expected] : std::vector<std::pair<std::string, char>>{
+           {",", ','}, {";", ';'}, {"tab", '\t'}, {"\\t", '\t'}, {"space", ' '}, {" ", ' '}, {"|", '|'}}) {
+    EXPECT_TRUE(viewer::ParseDelimiter(text, delimiter)) << text;
+    EXPECT_EQ(delimiter, expected) << text;
+  }
+  for (const char* bad : {"", ",,", "1", ".", "-", "\"", "\n", "ab"}) EXPECT_FALSE(viewer::ParseDelimiter(bad, delimiter)) << bad;
+  std::array<int, 3> columns{};
+  EXPECT_TRUE(viewer::ParseColumns("2,3,4", columns));
+  EXPECT_EQ(columns, (std::array<int, 3>{2, 3, 4}));
+  for (const char* bad : {"", "1,2", "1,2,3,4", "0,1,2", "1,2,x", "1, 2,3", "1,2,1001", "-1,2,3"}) {
+    EXPECT_FALSE(viewer::ParseColumns(bad, columns)) << bad;
+  }
 }
 
 TEST(DataNumber, AcceptsSignDigitsPointAndTheFourExponentLetters) {

@@ -1,0 +1,134 @@
+// The data file's format and its reference reader. A comma file is read field by field with the
+// quirks the viewer has always had (see README.md beside this file); a file whose first row holds no
+// comma, or one read with another delimiter or other columns, is read line by line. Both readings
+// skip a UTF-8 byte order mark and a header row, read a last row without a line end as if it had
+// one, and read a field in double quotes without them. The reference reader here takes one byte at a
+// time; the fast reader (fast_data_reader.h) must give the same rows, bit for bit. Paired with
+// data_format.cpp.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace viewer {
+
+// The most rows a data file contributes unless MAXROWS or --max-rows says otherwise; the rest of the
+// file is never read.
+inline constexpr std::size_t kMaxDataRows = 150000;
+
+// The row limit a MAXROWS value (or --max-rows) asks for: a positive value is the limit, anything
+// else keeps kMaxDataRows.
+inline std::size_t RowLimitFromSetting(int64_t value) {
+  return value > 0 ? static_cast<std::size_t>(value) : kMaxDataRows;
+}
+
+// A field read field by field keeps at most this many characters; one more ends the reading.
+inline constexpr std::size_t kMaxFieldChars = 99;
+// A line read line by line that is longer than this is a row that cannot be read.
+inline constexpr std::size_t kMaxLineChars = 1024;
+// The first row (and a header) is looked for in this many bytes at the start of the data.
+inline constexpr std::size_t kShapeProbeBytes = 64 * 1024;
+
+// The three coordinate sequences; entry i of each belongs to stored row i, in file order.
+struct DataColumns {
+  std::vector<double> x, y, z;
+};
+
+// What the user asked of the reading (DELIMITER and COLUMNS, --delimiter and --columns).
+struct ReadOptions {
+  char delimiter = 0;             // 0: a comma unless the first row holds none; ' ': runs of blanks
+  std::array<int, 3> columns{};   // 1-based columns for x, y and z; all 0: the first three
+  bool operator==(const ReadOptions&) const = default;
+};
+
+// "," ";" "|" any one printable byte, "tab" or "\t", "space" or " " (runs of spaces and tabs).
+bool ParseDelimiter(std::string_view text, char& out);
+// "I,J,K": three 1-based column numbers, each at most kMostColumns.
+bool ParseColumns(std::string_view text, std::array<int, 3>& out);
+inline constexpr int kMostColumns = 1000;
+
+// How the data is laid out, judged once from its first row.
+struct DataShape {
+  std::size_t skipBytes = 0;    // a byte order mark and a header row before the first row of data
+  std::string header;           // the header row's text ("" when there is none)
+  char separator = ',';         // ' ': runs of spaces and tabs
+  bool separatorGuessed = false;// taken from a first row with no comma in it
+  bool decimalComma = false;    // with ";", a comma inside a field is the decimal mark
+  bool rowNames = false;        // the header's first field is empty: the first column names the rows
+  std::array<int, 3> columns{0, 1, 2};  // 0-based
+
+  // A comma file of the first three columns is read field by field, as it always was.
+  bool FieldByField() const { return separator == ',' && columns == std::array<int, 3>{0, 1, 2}; }
+  // Rows are numbered from the file's first row: a header is row 1.
+  std::size_t HeaderRows() const { return header.empty() ? 0 : 1; }
+};
+
+// The shape of data that starts with `start` (the first kShapeProbeBytes bytes or fewer; `wholeData`
+// when nothing follows them).
+DataShape ShapeOf(std::string_view start, bool wholeData, const ReadOptions& options);
+
+// Why a reading ended, so that the caller can say when rows were left out.
+enum class DataReadEnd {
+  Whole,      // the data ended (or a field ended it with nothing in it): nothing was left out
+  RowLimit,   // the row limit was reached with more of the data left
+  LongField,  // a field of 100 or more characters ended the reading; its row is the last stored
+};
+
+// Rows that could not be read as three numbers. Read field by field they are stored as read (a
+// field with no number is 0); read line by line they are left out.
+struct UnreadRows {
+  std::size_t count = 0;
+  std::size_t first = 0;  // the first one's row number, counting every row of the file from 1
+  std::string text;       // and its text, cut to a readable length
+
+  void Note(std::size_t row, std::string_view rowText);
+  void Add(const UnreadRows& later);
+};
+
+struct DataReadResult {
+  std::size_t rows = 0;  // rows appended
+  DataReadEnd end = DataReadEnd::Whole;
+  DataShape shape;
+  UnreadRows unread;
+};
+
+// Asked while a pipe, FIFO or device has nothing to read yet; true ends the reading there, with the
+// rows read so far. An empty one never stops.
+using StopRequest = std::function<bool()>;
+
+// The reference reader: appends at most `maxRows` rows to `out`. A descriptor is read from its
+// current position and left positioned after the bytes taken in (at most one 64 KiB chunk past the
+// last row stored); one that is no plain file waits for its writer in short steps, asking `stop`.
+DataReadResult ReferenceReadDescriptor(int fd, bool plainFile, std::size_t maxRows, const ReadOptions& options,
+                                       DataColumns& out, const StopRequest& stop = {});
+DataReadResult ReferenceReadBuffer(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
+                                   DataColumns& out);
+
+// Where the fast reader hands over: the reference reads on from the start of a row, in a data shape
+// already judged; `rowsBefore` is the row number of the row before (for UnreadRows).
+DataReadResult ReferenceReadOn(int fd, const DataShape& shape, std::size_t rowsBefore, std::size_t maxRows,
+                               DataColumns& out);
+DataReadResult ReferenceReadOn(std::string_view bytes, const DataShape& shape, std::size_t rowsBefore,
+                               std::size_t maxRows, DataColumns& out);
+
+// One field's text to a number: leading white space (space, TAB, LF, VT, FF, CR) and one double
+// quote skipped, an optional sign, digits with at most one decimal mark, an optional exponent
+// introduced by e, E, d or D. Conversion stops at the first character outside that pattern. The value
+// is the correctly rounded double of the accepted text; the decimal mark is "." whatever the locale,
+// or "," in a file of decimal commas. `number` (if given) says whether there was a digit to read:
+// without one the value is 0.0.
+double ConvertDataNumber(std::string_view text, bool decimalComma = false, bool* number = nullptr);
+
+// The three chosen fields of one line (without its line end) in `shape`; false when the line has
+// fewer fields than the columns need.
+bool SplitLine(std::string_view line, const DataShape& shape, std::string_view fields[3]);
+
+// Whether a line holds nothing but blanks (it is skipped, not counted).
+bool IsBlankLine(std::string_view line);
+
+}  // namespace viewer

@@ -1,0 +1,471 @@
+// Why the rows come out the same as the reference reader's: a plain row is three fields whose end
+// bytes are all found, none of more than 99 bytes (or, line by line, a line whose end is found, of at
+// most kMaxLineChars). Such a field has at most 99 characters after the CR LF to LF change too, and
+// converting its raw bytes gives the same number as converting the changed text, because CR and LF are
+// both white space that no number runs across. Everything else (a longer field or line, a Ctrl-Z, the
+// last row where the data ends, the row after the limit) goes to the reference reader from the start
+// of that row, in the state the reference would have been in there. The shape of the data (a byte
+// order mark, a header, the separator, the columns) is judged by the same function from the same bytes.
+#include "viewer/fast_data_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <mutex>
+
+#include <fast_float/fast_float.h>
+
+#include "platform/work_threads.h"
+#include "viewer/chunk_queue.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace viewer {
+namespace {
+
+constexpr char kCtrlZ = '\x1a';
+// The start of an unfinished row carried into the next window: field by field, at most two whole
+// fields with their ends and a third of at most 99 bytes; line by line, a line of at most
+// kMaxLineChars with its CR. Longer ones are handed over at once.
+constexpr std::size_t kCarryRoom = std::max(3 * (kMaxFieldChars + 1), kMaxLineChars + 2);
+// Window positions, carry included, fit in the 30 bits an end keeps for them.
+constexpr std::size_t kLargestWindow = std::size_t{1} << 29;
+
+// An end is its window position with its kind in the top two bits, so the pass never reads the text.
+constexpr unsigned kKindShift = 30;
+constexpr uint32_t kPositionMask = (uint32_t{1} << kKindShift) - 1;
+constexpr uint32_t kComma = 0, kLineFeed = 1, kCtrlZEnd = 2;
+// A settled line end that closes a blank line: its slot is dropped with the unread rows.
+constexpr uint32_t kBlankLine = uint32_t{1} << 31;
+// The x of a slot that holds no row (a blank line, a line without three numbers). No field converts
+// to NaN, so the mark cannot be mistaken for a value.
+const double kNoRow = std::numeric_limits<double>::quiet_NaN();
+
+// Writes the ends in [begin, end) of `text`, in order, and gives their number. Line by line only LF
+// and Ctrl-Z end anything.
+std::size_t FindEnds(const char* text, std::size_t begin, std::size_t end, bool byLine, uint32_t* out) {
+  const char separator = byLine ? '\n' : ',';
+  std::size_t count = 0;
+  std::size_t i = begin;
+#ifdef __SSE2__
+  const __m128i comma = _mm_set1_epi8(separator), lineFeed = _mm_set1_epi8('\n'), ctrlZ = _mm_set1_epi8(kCtrlZ);
+  for (; i + 16 <= end; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const unsigned commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)));
+    const unsigned lineFeeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)));
+    const unsigned ctrlZs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, ctrlZ)));
+    for (unsigned mask = commas | lineFeeds | ctrlZs; mask != 0; mask &= mask - 1) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      const uint32_t kind = ((lineFeeds >> bit) & 1) | ((ctrlZs >> bit) & 1) << 1;
+      out[count++] = static_cast<uint32_t>(i + bit) | kind << kKindShift;
+    }
+  }
+#endif
+  for (; i < end; ++i) {
+    const char c = text[i];
+    const uint32_t kind = c == '\n' ? kLineFeed : c == kCtrlZ ? kCtrlZEnd : c == separator ? kComma : 3;
+    if (kind != 3) out[count++] = static_cast<uint32_t>(i) | kind << kKindShift;
+  }
+  return count;
+}
+
+struct SettledRows {
+  std::size_t rows = 0;      // slots: settled rows, and line by line the blank lines among them
+  std::size_t counted = 0;   // rows that count towards the limit
+  std::size_t consumed = 0;  // window position after the last of them
+  bool handOver = false;     // the reference reads on from `consumed`; else the rest is carried
+};
+
+// Field by field, the one sequential pass: walks the ends in order, taking for x and y the next ","
+// and for z the next LF, and writes the positions it takes over the front of the ends list (never
+// past the one it reads).
+SettledRows SettleFields(uint32_t* ends, std::size_t endCount, std::size_t size, std::size_t maxRows,
+                         bool lastWindow) {
+  SettledRows settled;
+  if (maxRows == 0) {
+    settled.handOver = true;
+    return settled;
+  }
+  std::size_t taken = 0, fieldStart = 0;
+  uint32_t field = 0;  // 0 x, 1 y, 2 z
+  for (const uint32_t* e = ends; e != ends + endCount; ++e) {
+    const uint32_t kind = *e >> kKindShift, position = *e & kPositionMask;
+    if (kind != field >> 1) {
+      if (kind != kCtrlZEnd) continue;  // a comma inside z, a line feed inside x or y
+      settled.handOver = true;
+      return settled;
+    }
+    if (position - fieldStart > kMaxFieldChars) {
+      settled.handOver = true;
+      return settled;
+    }
+    ends[taken++] = position;
+    fieldStart = position + 1;
+    if (++field == 3) {
+      field = 0;
+      settled.consumed = fieldStart;
+      settled.counted = ++settled.rows;
+      if (settled.rows == maxRows) {
+        settled.handOver = true;  // the reference says whether anything was left
+        return settled;
+      }
+    }
+  }
+  // The row goes on in the next window, unless the data ends here or its field is already too long.
+  settled.handOver = lastWindow || size - fieldStart > kMaxFieldChars;
+  return settled;
+}
+
+// Line by line: each LF closes a line; blank ones are marked and do not count towards the limit.
+SettledRows SettleLines(const char* text, uint32_t* ends, std::size_t endCount, std::size_t size,
+                        std::size_t maxRows, bool lastWindow) {
+  SettledRows settled;
+  if (maxRows == 0) {
+    settled.handOver = true;
+    return settled;
+  }
+  std::size_t lineStart = 0;
+  for (const uint32_t* e = ends; e != ends + endCount; ++e) {
+    const uint32_t position = *e & kPositionMask;
+    std::size_t length = position - lineStart;
+    if (length != 0 && text[position - 1] == '\r') --length;  // CR LF reads as LF
+    if ((*e >> kKindShift) == kCtrlZEnd || length > kMaxLineChars) {
+      settled.handOver = true;
+      return settled;
+    }
+    const bool blank = IsBlankLine({text + lineStart, length});
+    ends[settled.rows++] = position | (blank ? kBlankLine : 0);
+    lineStart = position + 1;
+    settled.consumed = lineStart;
+    if (!blank && ++settled.counted == maxRows) {
+      settled.handOver = true;
+      return settled;
+    }
+  }
+  settled.handOver = lastWindow || size - lineStart > kMaxLineChars + 1;
+  return settled;
+}
+
+// A field's number: the usual plain decimal through fast_float, and everything else (a "d" exponent,
+// no digits, white space after a quote, zero, a value out of range, a mark that is not this file's)
+// the way ConvertDataNumber decides it, so the value is always the one ConvertDataNumber gives.
+double ConvertField(const char* text, std::size_t length, bool decimalComma, bool& number) {
+  const char* p = text;
+  const char* const end = text + length;
+  while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;  // space, TAB, LF, VT, FF, CR
+  if (p != end && *p == '"') ++p;
+  const bool negative = p != end && *p == '-';
+  if (p != end && (*p == '-' || *p == '+')) ++p;
+  const char point = decimalComma ? ',' : '.';
+  if (p != end && ((*p >= '0' && *p <= '9') || *p == point)) {
+    double value = 0.0;
+    const auto result =
+        fast_float::from_chars_advanced(p, end, value, fast_float::parse_options(fast_float::chars_format::general, point));
+    if (result.ec == std::errc() && (result.ptr == end || ((*result.ptr | 0x20) != 'd' && *result.ptr != '.')) &&
+        std::isnormal(value)) {
+      number = true;
+      return negative ? -value : value;
+    }
+  }
+  return ConvertDataNumber({text, length}, decimalComma, &number);
+}
+
+// The unread rows the conversion jobs note, gathered from both threads.
+struct SharedUnreadRows {
+  std::mutex lock;
+  UnreadRows rows;
+  void Add(const UnreadRows& some) {
+    if (some.count == 0) return;
+    std::lock_guard<std::mutex> hold(lock);
+    rows.Add(some);
+  }
+};
+
+// What one window's conversion job needs; the slots of rows [first, last) of the window are filled.
+struct WindowRows {
+  const char* text;
+  const uint32_t* ends;  // as the settling pass left them
+  double *x, *y, *z;     // the window's first slot
+  std::size_t rowsBefore;  // the row number before the window's first row
+  const DataShape* shape;
+  SharedUnreadRows* unread;
+};
+
+void ConvertFieldRows(const WindowRows& w, std::size_t first, std::size_t last) {
+  UnreadRows unread;
+  std::size_t start = first == 0 ? 0 : w.ends[3 * first - 1] + 1;
+  for (std::size_t row = first; row != last; ++row) {
+    const uint32_t* end = w.ends + 3 * row;
+    bool number[3];
+    w.x[row] = ConvertField(w.text + start, end[0] - start, false, number[0]);
+    w.y[row] = ConvertField(w.text + end[0] + 1, end[1] - end[0] - 1, false, number[1]);
+    w.z[row] = ConvertField(w.text + end[1] + 1, end[2] - end[1] - 1, false, number[2]);
+    if (!(number[0] && number[1] && number[2])) {
+      std::string_view text(w.text + start, end[2] - start);
+      if (!text.empty() && text.back() == '\r') text.remove_suffix(1);  // of the CR LF ending z
+      unread.Note(w.rowsBefore + row + 1, text);
+    }
+    start = end[2] + 1;
+  }
+  w.unread->Add(unread);
+}
+
+void ConvertLineRows(const WindowRows& w, std::size_t first, std::size_t last) {
+  UnreadRows unread;
+  std::size_t start = first == 0 ? 0 : (w.ends[first - 1] & ~kBlankLine) + 1;
+  for (std::size_t row = first; row != last; ++row) {
+    const uint32_t end = w.ends[row] & ~kBlankLine;
+    std::string_view line(w.text + start, end - start);
+    start = end + 1;
+    w.x[row] = kNoRow;
+    if (w.ends[row] & kBlankLine) continue;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string_view fields[3];
+    bool number[3] = {};
+    if (SplitLine(line, *w.shape, fields)) {
+      const double x = ConvertField(fields[0].data(), fields[0].size(), w.shape->decimalComma, number[0]);
+      w.y[row] = ConvertField(fields[1].data(), fields[1].size(), w.shape->decimalComma, number[1]);
+      w.z[row] = ConvertField(fields[2].data(), fields[2].size(), w.shape->decimalComma, number[2]);
+      if (number[0] && number[1] && number[2]) w.x[row] = x;
+    }
+    if (std::isnan(w.x[row])) unread.Note(w.rowsBefore + row + 1, line);
+  }
+  w.unread->Add(unread);
+}
+
+// Line by line, the slots that hold no row go once the reading is done.
+void DropEmptySlots(DataColumns& out, std::size_t from) {
+  std::size_t kept = from;
+  for (std::size_t i = from; i != out.x.size(); ++i) {
+    if (std::isnan(out.x[i])) continue;
+    out.x[kept] = out.x[i];
+    out.y[kept] = out.y[i];
+    out.z[kept] = out.z[i];
+    ++kept;
+  }
+  out.x.resize(kept);
+  out.y.resize(kept);
+  out.z.resize(kept);
+}
+
+constexpr unsigned kSlots = ChunkQueue::kSlots;
+
+// Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
+class MemoryWindows {
+ public:
+  MemoryWindows(std::string_view bytes, std::size_t windowBytes) : bytes_(bytes), windowBytes_(windowBytes) {}
+
+  std::string_view Probe() const { return bytes_.substr(0, kShapeProbeBytes); }
+  bool ProbeIsWhole() const { return bytes_.size() <= kShapeProbeBytes; }
+  void StartAt(std::size_t skip) { bytes_.remove_prefix(skip); }
+  std::size_t InputBytes() const { return bytes_.size(); }
+
+  // The next window (in `slot`) starts with this one's bytes from `keepFrom` on.
+  void Advance(unsigned /*slot*/, std::size_t keepFrom) {
+    offset_ += keepFrom;
+    size_ = std::min(bytes_.size() - offset_, size_ - keepFrom + windowBytes_);
+  }
+
+  const char* Data() const { return bytes_.data() + offset_; }
+  std::size_t Size() const { return size_; }
+  bool Last() const { return offset_ + size_ == bytes_.size(); }
+
+  DataReadResult ReadOnFrom(std::size_t position, const DataShape& shape, std::size_t rowsBefore,
+                            std::size_t maxRows, DataColumns& out) const {
+    return ReferenceReadOn(bytes_.substr(offset_ + position), shape, rowsBefore, maxRows, out);
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t windowBytes_;
+  std::size_t offset_ = 0, size_ = 0;
+};
+
+// Windows of a plain file, read with pread into one buffer per slot, behind the carried start of a
+// row. The file's size when the reading starts plans the windows; a file that changes meanwhile is
+// still read right, since whatever the windows do not hold the reference reader reads from the
+// descriptor.
+class DescriptorWindows {
+ public:
+  DescriptorWindows(int fd, std::size_t windowBytes) : fd_(fd), windowBytes_(windowBytes) {
+    for (auto& buffer : buffers_) buffer.reset(new char[windowBytes + kCarryRoom]);
+    const off_t position = ::lseek(fd, 0, SEEK_CUR);
+    start_ = position > 0 ? static_cast<uint64_t>(position) : 0;
+    struct stat info {};
+    fileEnd_ = ::fstat(fd, &info) == 0 && static_cast<uint64_t>(info.st_size) > start_
+                   ? static_cast<uint64_t>(info.st_size)
+                   : start_;
+    probe_.resize(static_cast<std::size_t>(std::min<uint64_t>(kShapeProbeBytes, fileEnd_ - start_)));
+    probe_.resize(ReadAt(probe_.data(), probe_.size(), start_));
+  }
+
+  std::string_view Probe() const { return probe_; }
+  // A file that grows while it is read is judged by the bytes it had.
+  bool ProbeIsWhole() const { return start_ + probe_.size() >= fileEnd_; }
+  void StartAt(std::size_t skip) { start_ += skip; }
+  std::size_t InputBytes() const { return fileEnd_ > start_ ? static_cast<std::size_t>(fileEnd_ - start_) : 0; }
+
+  void Advance(unsigned slot, std::size_t keepFrom) {
+    char* const buffer = buffers_[slot].get();
+    const std::size_t carry = size_ - keepFrom;
+    if (carry != 0) std::memmove(buffer, data_ + keepFrom, carry);  // the same buffer with one slot
+    offset_ += keepFrom;
+    data_ = buffer;
+    const uint64_t readAt = start_ + offset_ + carry;
+    const std::size_t planned =
+        static_cast<std::size_t>(std::min<uint64_t>(windowBytes_, fileEnd_ > readAt ? fileEnd_ - readAt : 0));
+    const std::size_t got = ReadAt(buffer + carry, planned, readAt);
+    size_ = carry + got;
+    short_ = got < planned;
+  }
+
+  const char* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+  bool Last() const { return short_ || start_ + offset_ + size_ >= fileEnd_; }
+
+  DataReadResult ReadOnFrom(std::size_t position, const DataShape& shape, std::size_t rowsBefore,
+                            std::size_t maxRows, DataColumns& out) const {
+    if (::lseek(fd_, static_cast<off_t>(start_ + offset_ + position), SEEK_SET) < 0) return {};
+    return ReferenceReadOn(fd_, shape, rowsBefore, maxRows, out);
+  }
+
+ private:
+  // Reads up to `bytes` at `at`; fewer when the file shrank or cannot be read (the reference finds
+  // out which).
+  std::size_t ReadAt(char* into, std::size_t bytes, uint64_t at) const {
+    std::size_t got = 0;
+    while (got < bytes) {
+      const ssize_t n = ::pread(fd_, into + got, bytes - got, static_cast<off_t>(at + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    return got;
+  }
+
+  int fd_;
+  std::size_t windowBytes_;
+  std::unique_ptr<char[]> buffers_[kSlots];
+  std::string probe_;
+  const char* data_ = nullptr;
+  uint64_t start_ = 0, fileEnd_ = 0;
+  std::size_t offset_ = 0, size_ = 0;
+  bool short_ = false;
+};
+
+// Room for the rows the whole input will give, judged from the rows of the first window, so the
+// columns are not moved (and briefly held twice) as they grow.
+void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t windowRows, std::size_t windowBytes,
+                 std::size_t inputBytes, std::size_t maxRows, bool whole) {
+  std::size_t expected = windowRows + 1;  // the reference may add one more row at the end
+  if (!whole && windowBytes != 0) {
+    const double perByte = static_cast<double>(windowRows) / static_cast<double>(windowBytes);
+    expected = static_cast<std::size_t>(perByte * static_cast<double>(inputBytes) * 1.0625) + 16;
+  }
+  column.reserve(column.size() + std::min(expected - 1, maxRows - rowsNow) + 1);
+}
+
+// The calling thread reads, scans and settles each window; its rows go to the queue as a conversion
+// job in the window's slot, which the helper works through while the caller moves on (and the caller
+// too, whenever enough is waiting). A slot's text and ends are used again only once its job is done.
+template <class Windows>
+DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
+                           const LoaderTuning& tuning, std::size_t windowBytes) {
+  const DataShape shape = ShapeOf(windows.Probe(), windows.ProbeIsWhole(), options);
+  windows.StartAt(shape.skipBytes);
+  const bool byLine = !shape.FieldByField();
+  const unsigned threads = tuning.threads != 0 ? tuning.threads : platform::WorkThreads();
+  const std::size_t convertChunkRows =
+      std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / ChunkQueue::kMostChunks + 1});
+  std::unique_ptr<uint32_t[]> ends[kSlots];
+  for (auto& slotEnds : ends) slotEnds.reset(new uint32_t[windowBytes + kCarryRoom]);
+  SharedUnreadRows unread;
+  std::vector<double>& x = out.x;
+  std::vector<double>& y = out.y;
+  std::vector<double>& z = out.z;
+  const std::size_t startSize = x.size();
+  std::size_t slotsSoFar = 0, counted = 0;
+  bool reserved = false;
+  std::size_t consumed = 0;
+  DataReadResult rest;
+  {
+    ChunkQueue queue(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
+    for (unsigned slot = 0;; slot = (slot + 1) % kSlots) {
+      queue.Drain(slot);  // its text and ends are free again
+      windows.Advance(slot, consumed);
+      uint32_t* const slotEnds = ends[slot].get();
+      const std::size_t endCount = FindEnds(windows.Data(), 0, windows.Size(), byLine, slotEnds);
+      const SettledRows settled =
+          byLine ? SettleLines(windows.Data(), slotEnds, endCount, windows.Size(), maxRows - counted, windows.Last())
+                 : SettleFields(slotEnds, endCount, windows.Size(), maxRows - counted, windows.Last());
+      if (settled.rows != 0) {
+        if (!reserved) {
+          for (std::vector<double>* column : {&x, &y, &z}) {
+            ReserveRows(*column, counted, settled.rows, settled.consumed, windows.InputBytes(), maxRows,
+                        windows.Last());
+          }
+          reserved = true;
+        }
+        const std::size_t before = x.size();
+        if (x.capacity() < before + settled.rows || y.capacity() < before + settled.rows ||
+            z.capacity() < before + settled.rows) {
+          queue.DrainAll();  // the columns are about to move
+        }
+        x.resize(before + settled.rows);
+        y.resize(before + settled.rows);
+        z.resize(before + settled.rows);
+        const WindowRows rows{windows.Data(), slotEnds, x.data() + before, y.data() + before, z.data() + before,
+                              shape.HeaderRows() + slotsSoFar, &shape, &unread};
+        const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
+        queue.Publish(slot, chunks, [rows, count = settled.rows, convertChunkRows, byLine](std::size_t chunk) {
+          const std::size_t first = chunk * convertChunkRows, last = std::min(count, first + convertChunkRows);
+          byLine ? ConvertLineRows(rows, first, last) : ConvertFieldRows(rows, first, last);
+        });
+        slotsSoFar += settled.rows;
+        counted += settled.counted;
+        queue.Help(chunks / 2);  // leave the helper enough to do while the next window is read
+      }
+      consumed = settled.consumed;
+      if (settled.handOver) break;
+    }
+  }  // every job is done
+  rest = windows.ReadOnFrom(consumed, shape, shape.HeaderRows() + slotsSoFar, maxRows - counted, out);
+  if (byLine) DropEmptySlots(out, startSize);
+  rest.shape = shape;
+  rest.rows = x.size() - startSize;
+  unread.rows.Add(rest.unread);
+  rest.unread = unread.rows;
+  return rest;
+}
+
+std::size_t WindowBytes(const LoaderTuning& tuning) {
+  return std::clamp<std::size_t>(tuning.windowBytes, 1, kLargestWindow);
+}
+
+}  // namespace
+
+DataReadResult ReadDataFast(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
+                            const LoaderTuning& tuning) {
+  const std::size_t windowBytes = WindowBytes(tuning);
+  DescriptorWindows windows(fd, windowBytes);
+  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes);
+}
+
+DataReadResult ReadDataFast(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
+                            DataColumns& out, const LoaderTuning& tuning) {
+  const std::size_t windowBytes = WindowBytes(tuning);
+  MemoryWindows windows(bytes, windowBytes);
+  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes);
+}
+
+}  // namespace viewer

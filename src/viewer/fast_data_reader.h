@@ -1,0 +1,31 @@
+// The fast data-file reader, for plain files and memory: the same rows as the reference reader of
+// data_format.h, bit for bit, read on two threads. The data goes through in windows of 1 MiB: the
+// calling thread reads a window, finds the bytes that can end a field or a line (the separator, LF
+// and Ctrl-Z) with wide compares and settles in one cheap pass which field or line each end closes;
+// the rows' numbers are then converted straight into the columns by a helper thread and, in turns,
+// the caller, while the next windows are read. Rows that are not plain (a field of 100 or more bytes,
+// a line over kMaxLineChars, the last row at the end of the data, a Ctrl-Z, the row after the limit)
+// are left to the reference reader, which reads from there on. Paired with fast_data_reader.cpp.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "viewer/data_format.h"
+
+namespace viewer {
+
+struct LoaderTuning {
+  unsigned threads = 0;                     // 0: platform::WorkThreads()
+  std::size_t windowBytes = 1u << 20;       // bytes read per window (three windows are in use at once)
+  std::size_t helperFromBytes = 512u << 10; // smaller inputs are read without a helper thread
+  std::size_t convertChunkRows = 2048;      // the share of a window's rows the threads take turns at
+};
+
+// Reads a plain file from the descriptor's current position (the position is then unspecified).
+DataReadResult ReadDataFast(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
+                            const LoaderTuning& tuning = {});
+DataReadResult ReadDataFast(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
+                            DataColumns& out, const LoaderTuning& tuning = {});
+
+}  // namespace viewer
