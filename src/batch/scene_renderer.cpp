@@ -85,7 +85,10 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
     *error = "the data file " + options.dataPath + " cannot be read";
     return false;
   }
-  inputs_ = {options.dataPath, configPath, FrameTimer::GetModuleDirectory() + "/data/font.dds"};
+  // Data read from standard input is whatever descriptor 0 is (a file redirected in, say), not a file
+  // named "-": that is the file no picture may replace.
+  const std::string dataFile = options.dataPath == "-" ? "/dev/stdin" : options.dataPath;
+  inputs_ = {dataFile, configPath, FrameTimer::GetModuleDirectory() + "/data/font.dds"};
 
   // The scene reads its keys in its constructor and writes them back in its destructor. It gets a
   // private copy to do both with, so the real file is read exactly as the viewer reads it and never

@@ -21,7 +21,7 @@ using testsupport::WriteFile;
 
 constexpr char kRows[] = "1,2,3\n4,5,6\n7,8,9\n";
 
-enum class Input { None };  // standard input: /dev/null
+enum class Input { None, File, Pipe };  // standard input: /dev/null, data.csv redirected, kRows piped
 
 struct Row {
   const char* name;
@@ -50,6 +50,9 @@ const Row kRowsTable[] = {
     {"TheRestOfTheArgumentsIsOnePath", {"--white", "my", "data.csv"}, Input::None, "", true, 0, "", ""},
     {"MaxRowsOverridesTheKey", {"--max-rows=1", "data.csv"}, Input::None, "[CONFIG]\nMAXROWS=100\n", true, 0,
      "data.csv: 1 rows read", "MAXROWS=100\n"},
+    {"DashReadsStandardInputFromAPipe", {"--max-rows", "2", "-"}, Input::Pipe, "", true, 0, "-: 2 rows read", ""},
+    {"DashReadsStandardInputFromAFile", {"-"}, Input::File, "[CONFIG]\nMAXROWS=1\n", true, 0, "-: 1 rows read",
+     "MAXROWS=1\n"},
     {"AMissingDataFileFails", {"--fit", "missing.csv"}, Input::None, "", false, 1, "missing.csv: ファイルが見つかりません",
      ""},
     // Usage errors end before anything else: no window, and config.ini (5 would be saved as 101) as it was.
@@ -84,6 +87,8 @@ TEST_P(CommandLineRun, EndsWithItsStatusMessageAndSettings) {
   if (*row.config) WriteFile(configPath, row.config);
   ProcessLaunch launch = testsupport::HeadlessRun(program, dir.Path());
   launch.args = row.args;
+  if (row.input == Input::File) launch.stdinFile = dir / "data.csv";
+  if (row.input == Input::Pipe) launch.stdinPipe = kRows;
 
   Process p(launch);
   ASSERT_TRUE(p.Started());

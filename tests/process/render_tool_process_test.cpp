@@ -193,6 +193,37 @@ TEST_F(RenderTool, TwoDrawingThreadsDrawTheBytesOfOne) {
   }
 }
 
+TEST_F(RenderTool, ADashReadsTheDataFromStandardInputAsFromTheFile) {
+  Picture("");
+  const std::string fromTheFile = testsupport::ReadFile(dir / "out.png");
+  ASSERT_FALSE(fromTheFile.empty());
+  struct Case {
+    bool pipe;  // else data.csv redirected
+    std::vector<std::string> args;
+  };
+  const Case cases[] = {{false, {"-", "out.png"}}, {true, {"-", "out.png"}}, {true, {"--", "-", "-"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.pipe ? "pipe " : "file ") << c.args.back());
+    std::filesystem::remove(dir / "out.png");
+    testsupport::ProcessLaunch launch = Launch(c.args);
+    if (c.pipe) {
+      launch.stdinPipe = testsupport::HelixData();
+    } else {
+      launch.stdinFile = dir / "data.csv";
+    }
+    const testsupport::RunResult r = testsupport::RunProcess(launch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE((c.args.back() == "-" ? r.out : testsupport::ReadFile(dir / "out.png")) == fromTheFile);
+  }
+  // The file standard input reads is one of the run's inputs: never the output.
+  testsupport::ProcessLaunch launch = Launch({"-", "data.csv"});
+  launch.stdinFile = dir / "data.csv";
+  const testsupport::RunResult r = testsupport::RunProcess(launch);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("data.csv: is a file this run reads"), std::string::npos) << r.err;
+  EXPECT_EQ(testsupport::ReadFile(dir / "data.csv"), testsupport::HelixData());
+}
+
 TEST_F(RenderTool, HelpGoesToStdoutWithStatus0) {
   testsupport::RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
