@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package with CPack from BUILD_DIR, installs it with dpkg, checks what a user
-# touches (the manual page, the render tool from /usr/bin, the desktop entry and icon), then removes
-# it and checks that nothing of it is left. Needs root, dpkg-dev (dpkg-shlibdeps) and man-db.
+# touches (the manual page, the render tool and the viewer from /usr/bin as an ordinary user and as
+# root, the desktop entry and icon), then removes it and checks that nothing of it is left. Needs root, dpkg-dev (dpkg-shlibdeps) and man-db.
 #   packaging/check_deb.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: packaging/check_deb.sh BUILD_DIR}" && pwd)
@@ -40,20 +40,46 @@ man -w scatterview-render >/dev/null || fail "man -w scatterview-render finds no
 grep -qx 'Exec="/usr/bin/scatterview" %f' /usr/share/applications/scatterview.desktop || fail "desktop entry Exec"
 grep -qx 'Icon=scatterview' /usr/share/applications/scatterview.desktop || fail "desktop entry Icon"
 
-# The programs from /usr/bin as an ordinary user (nobody) in a folder of their own, with no display:
-# /usr/lib/scatterview is not theirs to write, so their settings go to XDG_CONFIG_HOME. (Root could
-# write beside the program, and a config.ini made there would outlive dpkg -r as any user file does.)
-chmod 0777 "$work"
+[ "$(stat -c %a /usr/lib/scatterview/config.ini)" = 444 ] || fail "the starting config.ini is not read-only"
+grep -qx 'FIT=2' /usr/lib/scatterview/config.ini || fail "the starting config.ini does not fit the data"
+
+# The programs from /usr/bin as an ordinary user (nobody) and as root, each in a folder of their own
+# with no display: both keep their settings under their XDG_CONFIG_HOME (root's by way of HOME), never
+# in /usr/lib/scatterview, so that dpkg -r leaves nothing there.
+chmod 0755 "$work"
 cp "$here/examples/lorenz.csv" "$work/"
-as_user() {
-  (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY HOME="$work" XDG_CONFIG_HOME="$work/config" \
-    setpriv --reuid=nobody --regid=nogroup --clear-groups "$@")
+# (run_as USER COMMAND...): COMMAND in its own folder $work/USER, which is also its HOME; always in a
+# subshell, which it replaces, so that $! of a run in the background is the program itself.
+run_as() {
+  local user=$1; shift
+  cd "$work/$user" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_CONFIG_HOME HOME="$work/$user" \
+    XDG_RUNTIME_DIR="$work/$user" SDL_VIDEODRIVER=offscreen SCATTERVIEW_NO_DIALOGS=1 \
+    setpriv --reuid="$user" --regid="$(id -gn "$user")" --clear-groups "$@"
 }
-as_user /usr/bin/scatterview --version | grep -qx "scatterview $version" || fail "scatterview --version"
-as_user /usr/bin/scatterview --help | grep -q "in use: $work/config/scatterview/config.ini" ||
-  fail "the settings of a user are not in XDG_CONFIG_HOME"
-as_user /usr/bin/scatterview-render lorenz.csv lorenz.png || fail "scatterview-render failed"
-[ "$(head -c 8 "$work/lorenz.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "no PNG written"
+for user in nobody root; do
+  home="$work/$user"
+  mkdir -p "$home"
+  cp "$work/lorenz.csv" "$home/"
+  chown "$user" "$home"
+  settings="$home/.config/scatterview/config.ini"
+  (run_as "$user" /usr/bin/scatterview --version) | grep -qx "scatterview $version" || fail "scatterview --version as $user"
+  (run_as "$user" /usr/bin/scatterview --help) | grep -q "in use: $settings" ||
+    fail "the settings of $user are not in XDG_CONFIG_HOME"
+  (run_as "$user" /usr/bin/scatterview-render lorenz.csv lorenz.png) || fail "scatterview-render failed as $user"
+  [ "$(head -c 8 "$home/lorenz.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "no PNG written as $user"
+  # A whole viewer run, ended as a desktop session ends it: the view is saved in the user's file.
+  (run_as "$user" /usr/bin/scatterview lorenz.csv) &
+  viewer=$!
+  sleep 2
+  kill -TERM "$viewer"
+  status=0
+  wait "$viewer" || status=$?
+  [ "$status" -eq 0 ] || fail "the viewer run as $user ended with status $status"
+  grep -qx 'CAMERA_T=45' "$settings" || fail "the view of $user was not saved in $settings"
+  grep -qx 'FIT=2' "$settings" || fail "the settings of $user did not start from the installed ones"
+done
+[ "$(ls -A /usr/lib/scatterview | sort | tr '\n' ' ')" = "config.ini data scatterview scatterview-render " ] ||
+  fail "written into /usr/lib/scatterview: $(ls -A /usr/lib/scatterview)"
 
 dpkg -r scatterview >/dev/null
 installed=0

@@ -29,7 +29,7 @@ void ReportGraphicsFailure(int result) {
     case 4: text = kTextRefreshRate; break;
     default: break;
   }
-  MessageBoxA(g_mainWindow, text, caption, MB_OK);
+  platform::MessageBoxWithGloss(g_mainWindow, text, caption, MB_OK, GlossOf(text));
 }
 
 // Drains every waiting message; when none waits, runs one frame (which waits for its own slot).
@@ -71,7 +71,7 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
   if (commandLine && *commandLine) g_dataPath = DataPathFromCommandLine(commandLine);
 
   if (!DataFileOpens(g_dataPath)) {
-    MessageBoxA(nullptr, kTextFileNotFound, g_dataPath.c_str(), MB_OK);
+    platform::MessageBoxWithGloss(nullptr, kTextFileNotFound, g_dataPath.c_str(), MB_OK, GlossOf(kTextFileNotFound));
     return kExitDataFileMissing;
   }
 
@@ -94,7 +94,8 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
   g_mainWindow = CreateWindowExA(0, kWindowClassName, g_dataPath.c_str(), WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
                                  CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
   if (g_frameTimer->IsAlreadyRunning(hooks.instanceName)) {
-    MessageBoxA(nullptr, kTextSecondInstance, kCaptionSecondInstance, MB_OK);
+    platform::MessageBoxWithGloss(nullptr, kTextSecondInstance, kCaptionSecondInstance, MB_OK,
+                                  GlossOf(kTextSecondInstance));
     g_quit = 1;
     return kExitFailure;
   }
@@ -113,7 +114,7 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
     return kExitFailure;
   }
   if (hooks.initInput(g_mainWindow, instance) != 0) {
-    MessageBoxA(g_mainWindow, kTextInputInit, kCaptionWarning, MB_OK);
+    platform::MessageBoxWithGloss(g_mainWindow, kTextInputInit, kCaptionWarning, MB_OK, GlossOf(kTextInputInit));
     g_quit = 1;
     return kExitFailure;
   }

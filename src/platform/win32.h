@@ -148,6 +148,12 @@ BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+namespace platform {
+// MessageBoxA whose stderr line ends with a short English gloss, "caption: text (gloss)", for readers
+// of the log who do not read the program's own text; the box shows the text alone. A null or empty
+// gloss gives MessageBoxA's line.
+int MessageBoxWithGloss(HWND owner, const char* text, const char* caption, UINT type, const char* gloss);
+}  // namespace platform
 HIMC ImmAssociateContext(HWND window, HIMC context);
 // A WM_DROPFILES message's files: DragQueryFileA(drop, 0xFFFFFFFF, …) counts them; with an index it
 // copies that file's path into `file` (cut to size - 1 bytes) and gives its full length; a null

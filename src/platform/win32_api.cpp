@@ -83,10 +83,15 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
   return 0;
 }
 
-int MessageBoxA(HWND owner, const char* text, const char* caption, UINT) {
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+  return platform::MessageBoxWithGloss(owner, text, caption, type, nullptr);
+}
+
+int platform::MessageBoxWithGloss(HWND owner, const char* text, const char* caption, UINT, const char* gloss) {
   std::string t = text ? text : "";
   std::string c = caption ? caption : "";
-  std::fprintf(stderr, "%s: %s\n", c.c_str(), t.c_str());
+  if (gloss && *gloss) std::fprintf(stderr, "%s: %s (%s)\n", c.c_str(), t.c_str(), gloss);
+  else std::fprintf(stderr, "%s: %s\n", c.c_str(), t.c_str());
   std::fflush(stderr);
   CurrentBackend().ShowMessageBox(owner, t, c);
   return IDOK;

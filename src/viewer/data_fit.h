@@ -34,8 +34,9 @@ struct FitTransform {
 // no extent keeps the factor 1 (EachAxis) or, when every side is flat, the whole box does.
 FitTransform FitOf(const RobustBox& box, FitMode mode);
 
-// The colour of a row at `z` on a perceptual map (dark violet, through blue and green, to yellow)
-// over the box's z range; values outside it take the end colours. Opaque A8R8G8B8.
+// The colour of a row at `z` on a perceptual map (violet, through blue and green, to yellow; every
+// colour at least 3 : 1 against the background) over the box's z range; values outside it take the
+// end colours. Opaque A8R8G8B8.
 uint32_t HeightColour(const RobustBox& box, double z);
 
 }  // namespace viewer

@@ -29,9 +29,10 @@ void ViewerScene::Start() {
   try {
     g_graphics->LoadTexture(kFontTextureName, D3DX_FILTER_POINT);
   } catch (...) {
-    // exit() runs the static destructors, so g_scene still writes its settings.
-    MessageBoxA(nullptr, "フォントファイルがありません", "", MB_OK);
-    std::exit(0);
+    // exit() runs the static destructors, so g_scene still writes its settings. A run that cannot
+    // show anything has failed, whatever the message box looks like.
+    platform::MessageBoxWithGloss(nullptr, "フォントファイルがありません", "", MB_OK, "font file data/font.dds missing");
+    std::exit(1);
   }
   RestartPacing(kStartFps);
   g_graphics->SetFog(false, 0.0f, 800.0f, 0xFF000000u);

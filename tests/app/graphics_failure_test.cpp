@@ -60,13 +60,13 @@ class GraphicsFailureTest : public ::testing::Test {
     stderrText = ::testing::internal::GetCapturedStderr();
     return status;
   }
-  void ExpectOneBox(const char* text, const char* caption) {
+  void ExpectOneBox(const char* text, const char* caption, const char* gloss) {
     ASSERT_EQ(null->boxes.size(), 1u);
     EXPECT_EQ(null->boxes[0].text, text);
     EXPECT_EQ(null->boxes[0].caption, caption);
     EXPECT_NE(null->boxes[0].owner, nullptr);
     EXPECT_EQ(null->boxes[0].owner, g_mainWindow);
-    EXPECT_EQ(stderrText, std::string(caption) + ": " + text + "\n");
+    EXPECT_EQ(stderrText, std::string(caption) + ": " + text + " (" + gloss + ")\n");
     EXPECT_FALSE(inputStarted) << "nothing starts after a failed graphics set-up";
   }
 
@@ -79,25 +79,25 @@ class GraphicsFailureTest : public ::testing::Test {
 
 TEST_F(GraphicsFailureTest, NoDirect3DObject) {
   EXPECT_EQ(Run([](UINT) -> IDirect3D8* { return nullptr; }), -1);
-  ExpectOneBox(app::kTextGraphicsInit, app::kCaptionWarning);
+  ExpectOneBox(app::kTextGraphicsInit, app::kCaptionWarning, "graphics set-up failed");
 }
 
 TEST_F(GraphicsFailureTest, NoDevice) {
   auto log = std::make_shared<render::CallLog>();
   log->FailCall("CreateDevice", D3DERR_NOTAVAILABLE);
   EXPECT_EQ(Run([log](UINT) -> IDirect3D8* { return new render::RecordingDirect3D(log); }), -1);
-  ExpectOneBox(app::kTextDeviceInit, app::kCaptionDevice);
+  ExpectOneBox(app::kTextDeviceInit, app::kCaptionDevice, "the graphics device could not be created");
 }
 
 TEST_F(GraphicsFailureTest, NoSpriteWhenHardTlChoosesNoDevice) {
   EXPECT_EQ(Run(Direct3DCreate8, /*hardTl=*/3), -1);
-  ExpectOneBox(app::kTextSpriteInit, app::kCaptionWarning);
+  ExpectOneBox(app::kTextSpriteInit, app::kCaptionWarning, "the sprite could not be created");
 }
 
 TEST_F(GraphicsFailureTest, NoSixtyHertzDisplayForSynchronisedFullScreen) {
   null->availableRates = {};
   EXPECT_EQ(Run(Direct3DCreate8, 0, /*fullScreen=*/1), -1);
-  ExpectOneBox(app::kTextRefreshRate, app::kCaptionWarning);
+  ExpectOneBox(app::kTextRefreshRate, app::kCaptionWarning, "the display refresh rate could not be set");
 }
 
 TEST_F(GraphicsFailureTest, ASuccessfulSetUpShowsNoBox) {

@@ -93,7 +93,7 @@ TEST_F(WinMainTest, AMissingDataFileShowsItsNameAndFailsBeforeAnyWindow) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(Run(dir / "missing.csv"), 1);
   std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err, dir / "missing.csv" + ": " + app::kTextFileNotFound + "\n");
+  EXPECT_EQ(err, dir / "missing.csv" + ": " + app::kTextFileNotFound + " (file not found)\n");
   ASSERT_EQ(null->boxes.size(), 1u);
   EXPECT_EQ(null->boxes[0].owner, nullptr);
   EXPECT_EQ(null->boxes[0].caption, dir / "missing.csv");
@@ -121,7 +121,8 @@ TEST_F(WinMainTest, ASecondInstanceShowsItsWindowThenTheMessageAndFails) {
   EXPECT_EQ(null->boxes[0].text, app::kTextSecondInstance);
   EXPECT_EQ(null->boxes[0].caption, app::kCaptionSecondInstance);
   EXPECT_EQ(null->boxes[0].owner, nullptr);
-  EXPECT_EQ(err, std::string(app::kCaptionSecondInstance) + ": " + app::kTextSecondInstance + "\n");
+  EXPECT_EQ(err, std::string(app::kCaptionSecondInstance) + ": " + app::kTextSecondInstance +
+                     " (scatterview is already running)\n");
   EXPECT_EQ(g_quit, 1);
   EXPECT_EQ(calls, (std::vector<std::string>{"config fps=0"})) << "no layer is created";
 }
@@ -131,12 +132,13 @@ TEST_F(WinMainTest, EachGraphicsFailureHasItsOwnMessage) {
     int result;
     const char* text;
     const char* caption;
-  } cases[] = {{1, app::kTextGraphicsInit, app::kCaptionWarning},
-               {2, app::kTextDeviceInit, app::kCaptionDevice},
-               {3, app::kTextSpriteInit, app::kCaptionWarning},
-               {4, app::kTextRefreshRate, app::kCaptionWarning},
-               {5, app::kTextGraphicsUnknown, app::kCaptionWarning},
-               {-1, app::kTextGraphicsUnknown, app::kCaptionWarning}};
+    const char* gloss;  // after the text on stderr
+  } cases[] = {{1, app::kTextGraphicsInit, app::kCaptionWarning, "graphics set-up failed"},
+               {2, app::kTextDeviceInit, app::kCaptionDevice, "the graphics device could not be created"},
+               {3, app::kTextSpriteInit, app::kCaptionWarning, "the sprite could not be created"},
+               {4, app::kTextRefreshRate, app::kCaptionWarning, "the display refresh rate could not be set"},
+               {5, app::kTextGraphicsUnknown, app::kCaptionWarning, "unknown graphics error"},
+               {-1, app::kTextGraphicsUnknown, app::kCaptionWarning, "unknown graphics error"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.result);
     ResetGlobals();
@@ -145,7 +147,7 @@ TEST_F(WinMainTest, EachGraphicsFailureHasItsOwnMessage) {
     graphicsResult = c.result;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(Run(dataFile), -1);
-    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string(c.caption) + ": " + c.text + " (" + c.gloss + ")\n");
     ASSERT_EQ(null->boxes.size(), 1u);
     EXPECT_EQ(null->boxes[0].text, c.text);
     EXPECT_EQ(null->boxes[0].caption, c.caption);
@@ -159,7 +161,8 @@ TEST_F(WinMainTest, AnInputFailureIsReportedAndNothingIsTornDown) {
   inputResult = 1;
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(Run(dataFile), -1);
-  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            std::string(app::kCaptionWarning) + ": " + app::kTextInputInit + " (input set-up failed)\n");
   ASSERT_EQ(null->boxes.size(), 1u);
   EXPECT_EQ(null->boxes[0].text, app::kTextInputInit);
   EXPECT_EQ(null->boxes[0].caption, app::kCaptionWarning);

@@ -100,6 +100,33 @@ TEST_F(DataView, F6TwiceFillsThePictureWithColumnsInDifferentUnits) {
   EXPECT_NE(testsupport::ReadFile(Viewer().ConfigPath()).find("FIT=2\n"), std::string::npos);
 }
 
+// A survey as such files come: a header, map coordinates in metres far from the origin, a height,
+// and no line end after the last row. The starting settings the build ships show it at once.
+TEST_F(DataView, TheShippedSettingsShowASurveyWithAHeaderAtOnce) {
+  std::string text = "easting,northing,height\r\n";
+  for (int i = 0; i < 3000; ++i) {
+    text += std::to_string(512000.0 + (i * 7919 % 3000) * 0.5) + "," + std::to_string(4181000.0 + (i % 60) * 20.0) +
+            "," + std::to_string(140.0 + 30.0 * std::sin(i * 0.01)) + (i + 1 < 3000 ? "\r\n" : "");
+  }
+  Viewer().WriteData(text);
+  Viewer().WriteConfig(testsupport::ReadFile(testsupport::SourceDir() + "/packaging/config.ini") + "SHOWHINT=0\n");
+  ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+  bool held = false;
+  Viewer().CaptureUntil([](const testsupport::Screenshot& s) {
+    auto [l, r] = Spread(s, kWhite);
+    int top = 480, bottom = -1;
+    for (int y = 45; y < 455; ++y)
+      for (int x = 0; x < 640; ++x)
+        if (s.Pixel(x, y) == kWhite) top = std::min(top, y), bottom = std::max(bottom, y);
+    return r - l >= 256 && bottom - top >= 150;
+  }, 5000, &held);
+  EXPECT_TRUE(held) << "the rows spread over the picture without a key pressed";
+  Viewer().Key("Escape");
+  EXPECT_EQ(Viewer().WaitExit(10000), 0);
+  EXPECT_NE(Viewer().Proc().Stderr().find("header row \"easting,northing,height\" skipped"), std::string::npos)
+      << Viewer().Proc().Stderr();
+}
+
 TEST_F(DataView, F7ColoursTheRowsByHeight) {
   Viewer().WriteData(testsupport::ReadFile(testsupport::SourceDir() + "/examples/lorenz.csv"));
   Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\nSHOWAXIS=0\n");

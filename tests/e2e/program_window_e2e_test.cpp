@@ -81,7 +81,7 @@ TEST_F(ProgramUnderX, ASecondInstanceShowsItsWindowThenTheDialogAndEndsWith255) 
   Press(dialog, "Return");
   ASSERT_TRUE(second.Wait(20000)) << "answering the dialog ends the second instance";
   EXPECT_EQ(second.ExitStatus(), 255);
-  EXPECT_EQ(second.Stderr(), caption + ": 二重起動無理[ﾟдﾟ]<箱をｱｲｼﾃ!!\n");
+  EXPECT_EQ(second.Stderr(), caption + ": 二重起動無理[ﾟдﾟ]<箱をｱｲｼﾃ!! (scatterview is already running)\n");
   EXPECT_TRUE(first.Running()) << "the first instance is not disturbed";
   first.Signal(SIGTERM);
   ASSERT_TRUE(first.Wait(20000));
@@ -98,7 +98,7 @@ TEST_F(ProgramUnderX, AMissingDataFileIsADialogCaptionedWithThePathAndNoWindow) 
   Press(dialog, "Return");
   ASSERT_TRUE(p.Wait(20000));
   EXPECT_EQ(p.ExitStatus(), 1);
-  EXPECT_EQ(p.Stderr(), "nothing.csv: ファイルが見つかりません\n");
+  EXPECT_EQ(p.Stderr(), "nothing.csv: ファイルが見つかりません (file not found)\n");
   EXPECT_TRUE(testsupport::WindowsTitled(x.Display(), "nothing.csv").empty()) << "nothing left behind";
 }
 
@@ -161,7 +161,7 @@ TEST_F(ProgramUnderX, EveryStartOnALiveDisplayReachesIt) {
   for (int i = 0; i < 50; ++i) {
     testsupport::RunResult r = testsupport::RunProcess(Launch({"nothing.csv"}, false), 20000);
     ASSERT_EQ(r.status, 1) << "start " << i << ": " << r.err;
-    ASSERT_EQ(r.err, "nothing.csv: ファイルが見つかりません\n") << "start " << i;
+    ASSERT_EQ(r.err, "nothing.csv: ファイルが見つかりません (file not found)\n") << "start " << i;
   }
 }
 

@@ -1,5 +1,6 @@
-// Where config.ini lives: beside the program while it may be written there, else the user's own file
-// under XDG_CONFIG_HOME (or ~/.config), started from the read-only one beside the program.
+// Where config.ini lives: beside the program while it may be written there and is no read-only
+// starting file, else the user's own file under XDG_CONFIG_HOME (or ~/.config), started from the
+// read-only one beside the program.
 #include "platform/posix/settings_path.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +54,7 @@ class SettingsPath : public ::testing::Test {
 };
 
 TEST_F(SettingsPath, BesideTheProgramWhileItMayBeWrittenThereElseTheUsers) {
-  enum class Beside { None, Writable, ReadOnly };
+  enum class Beside { None, Writable, GroupWritable, ReadOnly };
   struct Case {
     const char* name;
     mode_t folderMode;
@@ -66,7 +67,10 @@ TEST_F(SettingsPath, BesideTheProgramWhileItMayBeWrittenThereElseTheUsers) {
   const std::vector<Case> cases = {
       {"writable folder, no file", 0755, Beside::None, xdg, home, "beside"},
       {"writable folder, writable file", 0755, Beside::Writable, xdg, home, "beside"},
-      {"writable folder, read-only file (not saved, as always)", 0755, Beside::ReadOnly, xdg, home, "beside"},
+      // A file without write bits is a starting file, as the package installs it: root's settings
+      // would otherwise be kept in a folder the package owns.
+      {"writable folder, read-only file", 0755, Beside::ReadOnly, xdg, home, xdg + "/scatterview/config.ini"},
+      {"writable folder, file writable by its group alone", 0755, Beside::GroupWritable, xdg, home, "beside"},
       {"read-only folder, writable file", 0555, Beside::Writable, xdg, home, "beside"},
       {"read-only folder, read-only file", 0555, Beside::ReadOnly, xdg, home, xdg + "/scatterview/config.ini"},
       {"read-only folder, no file", 0555, Beside::None, xdg, home, xdg + "/scatterview/config.ini"},
@@ -74,6 +78,7 @@ TEST_F(SettingsPath, BesideTheProgramWhileItMayBeWrittenThereElseTheUsers) {
       {"XDG_CONFIG_HOME empty", 0555, Beside::None, "", home, home + "/.config/scatterview/config.ini"},
       {"XDG_CONFIG_HOME relative", 0555, Beside::None, "rel/conf", home, home + "/.config/scatterview/config.ini"},
       {"no home folder at all", 0555, Beside::None, std::nullopt, std::nullopt, "beside"},
+      {"read-only file and no home folder", 0755, Beside::ReadOnly, std::nullopt, std::nullopt, "beside"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -81,7 +86,8 @@ TEST_F(SettingsPath, BesideTheProgramWhileItMayBeWrittenThereElseTheUsers) {
     std::remove((program + "/config.ini").c_str());
     if (c.beside != Beside::None) {
       WriteFile(program + "/config.ini", "[CONFIG]\n");
-      chmod((program + "/config.ini").c_str(), c.beside == Beside::Writable ? 0644 : 0444);
+      const mode_t modes[] = {0, 0644, 0464, 0444};
+      chmod((program + "/config.ini").c_str(), modes[static_cast<int>(c.beside)]);
     }
     chmod(program.c_str(), c.folderMode);
     ScopedEnv setXdg("XDG_CONFIG_HOME", c.xdg);

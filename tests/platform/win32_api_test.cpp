@@ -117,6 +117,26 @@ TEST_F(Win32ApiTest, CloseBecomesOneDestroyAndThenSilence) {
   EXPECT_TRUE(window->destroyed);
 }
 
+TEST_F(Win32ApiTest, AGlossFollowsTheTextOnStderrButNotInTheBox) {
+  HWND window = MakeWindow();
+  struct Case {
+    const char* gloss;
+    const char* line;
+  } cases[] = {{"file not found", "data.csv: ファイルが見つかりません (file not found)\n"},
+               {"", "data.csv: ファイルが見つかりません\n"},
+               {nullptr, "data.csv: ファイルが見つかりません\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    null->boxes.clear();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(platform::MessageBoxWithGloss(window, "ファイルが見つかりません", "data.csv", MB_OK, c.gloss), IDOK);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line);
+    ASSERT_EQ(null->boxes.size(), 1u);
+    EXPECT_EQ(null->boxes[0].text, "ファイルが見つかりません");
+    EXPECT_EQ(null->boxes[0].caption, "data.csv");
+  }
+}
+
 TEST_F(Win32ApiTest, MessageBoxWritesCaptionAndTextOnStderrAndShowsTheBox) {
   HWND window = MakeWindow();
   ::testing::internal::CaptureStderr();

@@ -34,7 +34,7 @@ TEST_F(GraphicsSetupRun, HardTlThreeMakesNoDeviceAndReportsTheSpriteFailure) {
   const RunResult r = RunWithConfig("[CONFIG]\nHARD_TL=3\n");
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(r.err, "警告: DirectSpriteの初期化に失敗(*ﾟДﾟ)∂\n");
+  EXPECT_EQ(r.err, "警告: DirectSpriteの初期化に失敗(*ﾟДﾟ)∂ (the sprite could not be created)\n");
 }
 
 TEST_F(GraphicsSetupRun, SynchronisedFullScreenWithoutA60HzDisplayReportsTheRefreshFailure) {
@@ -42,7 +42,7 @@ TEST_F(GraphicsSetupRun, SynchronisedFullScreenWithoutA60HzDisplayReportsTheRefr
   const RunResult r = RunWithConfig("[CONFIG]\nFullScreen=1\nVSYNC_WAIT=1\n");
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(r.err, "警告: リフレッシュレート変更に失敗しました(´Д｀)\n");
+  EXPECT_EQ(r.err, "警告: リフレッシュレート変更に失敗しました(´Д｀) (the display refresh rate could not be set)\n");
 }
 
 TEST_F(GraphicsSetupRun, EveryDeviceChoiceThatExistsRunsUntilStopped) {

@@ -1,6 +1,7 @@
 // Where the viewer saves its view, run whole: beside the program while that folder (or the file
-// there) may be written, else in the user's $XDG_CONFIG_HOME/scatterview/config.ini, which starts from
-// the read-only file beside the program. Also what --help names as the file in use.
+// there) may be written and no read-only file is there, else in the user's
+// $XDG_CONFIG_HOME/scatterview/config.ini, which starts from the read-only file beside the program.
+// Also what --help names as the file in use.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -86,8 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ReadOnlyFolder", 0555, std::nullopt, true, {"SHOWHINT=1", "CAMERA_T=45", "CAMERA_R=250", "AXIS_Y=0"}},
         Case{"ReadOnlyFolderAndFile", 0555, "; kept\n[CONFIG]\nCAMERA_T=123\n[Other]\nA=1\n", true,
              {"; kept\n[CONFIG]\n", "CAMERA_T=123\n", "CAMERA_R=250", "[Other]\nA=1\n"}},
-        // Not saved, as before: the read-only file stays as it is.
-        Case{"WritableFolderAndReadOnlyFile", 0755, "[CONFIG]\nCAMERA_T=123\n", false, {"[CONFIG]\nCAMERA_T=123\n"}}),
+        // A read-only file is a starting file whatever the folder's mode (root may write the package's
+        // folder): it stays as it is and the user's file starts from it.
+        Case{"WritableFolderAndReadOnlyFile", 0755, "[CONFIG]\nCAMERA_T=123\n", true,
+             {"[CONFIG]\nCAMERA_T=123\n", "CAMERA_R=250"}}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -19,9 +19,10 @@ using testsupport::RunProcess;
 using testsupport::RunResult;
 using testsupport::WriteFile;
 
-constexpr char kNotFound[] = "ファイルが見つかりません";
+// The messages' stderr lines: the program's text, then its English gloss.
+constexpr char kNotFound[] = "ファイルが見つかりません (file not found)";
 constexpr char kSecondInstance[] =
-    "（　´,_ゝ｀）,_ゝ｀）,_ゝ｀）,_ゝ｀）ｸﾜﾄﾞﾛﾌﾟﾙﾌﾟｹﾞﾗｯﾁｮ: 二重起動無理[ﾟдﾟ]<箱をｱｲｼﾃ!!\n";
+    "（　´,_ゝ｀）,_ゝ｀）,_ゝ｀）,_ゝ｀）ｸﾜﾄﾞﾛﾌﾟﾙﾌﾟｹﾞﾗｯﾁｮ: 二重起動無理[ﾟдﾟ]<箱をｱｲｼﾃ!! (scatterview is already running)\n";
 
 class ProgramRun : public ::testing::Test {
  protected:

@@ -94,18 +94,18 @@ TEST_F(ViewSettingsRun, AMissingDataFileStillWritesTheKeysAsRead) {
   WriteFile(dir / "config.ini", "[CONFIG]\nAXIS_Y=4\n");
   RunResult r = RunProcess(testsupport::HeadlessRun(program, dir.Path()));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "data.csv: ファイルが見つかりません\n");
+  EXPECT_EQ(r.err, "data.csv: ファイルが見つかりません (file not found)\n");
   std::map<std::string, std::string> config = IniSection(Config(), "CONFIG");
   EXPECT_EQ(config.size(), 10u) << Config();
   for (const auto& [key, value] : DefaultViewKeys()) EXPECT_EQ(config[key], key == "AXIS_Y" ? "4" : value) << key;
 }
 
-TEST_F(ViewSettingsRun, AMissingFontTextureEndsWithItsMessageAndStatusZeroAndSaves) {
+TEST_F(ViewSettingsRun, AMissingFontTextureEndsWithItsMessageAndStatusOneAndSaves) {
   std::filesystem::remove(dir / "data/font.dds");
   RunResult r = RunProcess(testsupport::HeadlessRun(program, dir.Path()));
   EXPECT_FALSE(r.timedOut);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, ": フォントファイルがありません\n") << "empty caption, then the text";
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, ": フォントファイルがありません (font file data/font.dds missing)\n") << "empty caption, the text, the gloss";
   EXPECT_EQ(IniSectionLines(Config(), "CONFIG"), DefaultViewKeys()) << Config();
 }
 
@@ -113,8 +113,8 @@ TEST_F(ViewSettingsRun, AFontFileThatIsNoTextureCountsAsMissing) {
   WriteFile(dir / "data/font.dds", "DDS not really a texture");
   RunResult r = RunProcess(testsupport::HeadlessRun(program, dir.Path()));
   EXPECT_FALSE(r.timedOut);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, ": フォントファイルがありません\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, ": フォントファイルがありません (font file data/font.dds missing)\n");
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <set>
 #include <vector>
 
@@ -69,10 +71,25 @@ TEST(DataFit, FitsCentreTheBoxAndScaleItToTheFramedSpan) {
   EXPECT_EQ(FitOf(point, FitMode::Uniform).scale[0], 1);
 }
 
+// Relative luminance of an sRGB colour (each channel linearised), as contrast ratios are defined.
+double RelativeLuminance(uint32_t colour) {
+  auto linear = [](uint32_t channel) {
+    const double c = channel / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear((colour >> 16) & 0xFF) + 0.7152 * linear((colour >> 8) & 0xFF) +
+         0.0722 * linear(colour & 0xFF);
+}
+
+double ContrastRatio(uint32_t a, uint32_t b) {
+  const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 TEST(DataFit, HeightColoursRunFromVioletToYellowAndClampOutsideTheBox) {
   RobustBox box;
   box.low[2] = -10, box.high[2] = 30;
-  EXPECT_EQ(HeightColour(box, -10), 0xFF440154u);
+  EXPECT_EQ(HeightColour(box, -10), 0xFF834695u);
   EXPECT_EQ(HeightColour(box, 30), 0xFFFDE725u);
   EXPECT_EQ(HeightColour(box, -1e300), HeightColour(box, -10));
   EXPECT_EQ(HeightColour(box, 1e300), HeightColour(box, 30));
@@ -83,13 +100,24 @@ TEST(DataFit, HeightColoursRunFromVioletToYellowAndClampOutsideTheBox) {
   for (int i = 0; i <= 40; ++i) {
     const uint32_t c = HeightColour(box, -10 + i);
     colours.insert(c);
-    const double light = 0.3 * ((c >> 16) & 0xFF) + 0.59 * ((c >> 8) & 0xFF) + 0.11 * (c & 0xFF);
+    const double light = RelativeLuminance(c);
     EXPECT_GT(light, lastLight) << i;
     lastLight = light;
   }
   EXPECT_GE(colours.size(), 30u);
   RobustBox flat;
   EXPECT_EQ(HeightColour(flat, 5), HeightColour(flat, -5)) << "a flat box takes the middle colour";
+}
+
+TEST(DataFit, EveryHeightColourStandsOutFromTheBackground) {
+  constexpr uint32_t kBackground = 0xFF140000u;
+  RobustBox box;
+  box.low[2] = 0, box.high[2] = 1;
+  // 3 : 1 is the least contrast at which a small mark on a background is still seen.
+  for (int i = 0; i <= 256; ++i) {
+    const uint32_t c = HeightColour(box, i / 256.0);
+    EXPECT_GE(ContrastRatio(c, kBackground), 3.0) << std::hex << c;
+  }
 }
 
 }  // namespace

@@ -170,10 +170,11 @@ TEST_F(FrameDriver, ASecondOfFiftySixFramesRestartsThePacingAndFiftySevenDoesNot
   }
 }
 
-TEST_F(FrameDriver, AMissingFontShowsItsMessageAndExitsWithStatusZero) {
+TEST_F(FrameDriver, AMissingFontShowsItsMessageAndExitsWithStatusOne) {
   Open();
   log->FailCall("CreateTexture", E_OUTOFMEMORY);
-  EXPECT_EXIT(scene->Start(), ::testing::ExitedWithCode(0), ": フォントファイルがありません");
+  EXPECT_EXIT(scene->Start(), ::testing::ExitedWithCode(1),
+              ": フォントファイルがありません \\(font file data/font.dds missing\\)");
 }
 
 }  // namespace

@@ -43,8 +43,14 @@ bool MakeFolders(const std::string& folder) {
 
 std::string SettingsFilePath(const std::string& programFolder) {
   const std::string beside = BesideTheProgram(programFolder);
+  struct stat st {};
+  const bool present = stat(beside.c_str(), &st) == 0;
+  // A file without any write bit is a starting file (the package installs one): nobody's view goes
+  // there, not even root's in a folder root may write, so that removing the package leaves nothing.
+  const bool startingFile = present && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
   // A folder is judged like a file: without any write bit it is read-only, even for root.
-  if ((Exists(beside) && WritableByModeBits(beside)) || WritableByModeBits(programFolder)) return beside;
+  if (!startingFile && ((present && WritableByModeBits(beside)) || WritableByModeBits(programFolder)))
+    return beside;
   const std::string folder = UserSettingsFolder();
   return folder.empty() ? beside : folder + "/config.ini";
 }

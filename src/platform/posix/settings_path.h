@@ -1,6 +1,7 @@
 // Where the settings file (config.ini) lives. Beside the program whenever it may be written there:
 // the file exists and is writable, or the program's folder is writable, both judged by the mode bits
-// even for root. Otherwise (a system-wide install) the user's own file,
+// even for root; but a file there without any write bit is only a starting file, whatever the
+// folder's mode. Otherwise (a system-wide install) the user's own file,
 // $XDG_CONFIG_HOME/scatterview/config.ini, or ~/.config/scatterview/config.ini when XDG_CONFIG_HOME
 // is unset, empty or relative. Until the user's file exists, the read-only file beside the program
 // (if any) gives its starting values. Paired with settings_path.cpp.

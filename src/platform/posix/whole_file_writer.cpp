@@ -95,7 +95,10 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
 bool ReplaceThroughTemporary(const std::string& target, std::string_view bytes, const struct stat* existing,
                              std::string* error) {
   const std::string folder = FolderOf(target);
-  const std::string prefix = "." + BaseName(target) + ".tmp.";
+  // Appended piece by piece: GCC 12 at -O2 warns falsely (-Wrestrict) about "." + std::string&&.
+  std::string prefix = ".";
+  prefix += BaseName(target);
+  prefix += ".tmp.";
   RemoveStaleTemporaries(folder, prefix);
   std::string temporary;
   int fd = -1;
