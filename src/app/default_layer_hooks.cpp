@@ -23,7 +23,8 @@ StartupHooks DefaultLayerHooks() {
   StartupHooks hooks;
   hooks.applyConfig = [](const StartupConfig& config) {
     g_scene.SetShowFps(config.fps);
-    g_scene.SetRowLimit(viewer::RowLimitFromSetting(config.maxRows));
+    g_scene.SetRowLimit(viewer::RowLimitFromSetting(config.maxRows), config.maxRowsName);
+    g_scene.SetReadOptions(config.read);
   };
   hooks.overrideView = [](const viewer::ViewOptions& options) { g_scene.OverrideForThisRun(options); };
   hooks.initGraphics = [](HWND window, const StartupConfig& c) {

@@ -172,6 +172,10 @@ std::string RenderUsage() {
          "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each\n"
          "  --jobs N            worker processes for a turntable (default: one per processor)\n"
          "  --max-rows N        read at most N rows of DATA (MAXROWS; default 150000)\n"
+         "  --delimiter C       the separator of DATA: one character, 'tab' or 'space' (runs of\n"
+         "                      spaces and tabs) (DELIMITER; default: a comma, unless the first row\n"
+         "                      holds none)\n"
+         "  --columns I,J,K     x, y and z from columns I, J and K of DATA, counted from 1 (COLUMNS)\n"
          "  -h, --help          this text\n"
          "Exit status: 0 written, 1 a file could not be read or written, 2 bad options,\n"
          "128 + the signal's number when interrupted by SIGINT (130) or SIGTERM (143).\n";

@@ -26,6 +26,7 @@ constexpr char kSection[] = "CONFIG";
 // point path, the text path, whether fog states may be set.
 struct DisplayKeys {
   int32_t width, height, hardTl, fog, d3dxSprite, maxRows;
+  viewer::ReadOptions read;  // DELIMITER, COLUMNS
 };
 
 int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
@@ -33,8 +34,11 @@ int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
 }
 
 DisplayKeys ReadDisplayKeys(const std::string& path) {
-  return DisplayKeys{ReadKey(path, "Width", 640), ReadKey(path, "Height", 480), ReadKey(path, "HARD_TL", 0),
-                     ReadKey(path, "FOG", 1), ReadKey(path, "D3DX_SPRITE", 0), ReadKey(path, "MAXROWS", 0)};
+  DisplayKeys keys{ReadKey(path, "Width", 640), ReadKey(path, "Height", 480), ReadKey(path, "HARD_TL", 0),
+                   ReadKey(path, "FOG", 1),      ReadKey(path, "D3DX_SPRITE", 0), ReadKey(path, "MAXROWS", 0), {}};
+  keys.read = viewer::ReadOptionsFromKeys(GetPrivateProfileStringA(kSection, "DELIMITER", "", path.c_str()),
+                                          GetPrivateProfileStringA(kSection, "COLUMNS", "", path.c_str()));
+  return keys;
 }
 
 bool IsReadableFile(const std::string& path) {
@@ -145,6 +149,7 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   g_dataPath = options.dataPath;
   // The rows are read once, here; a turntable's workers are forked after this and share them.
   scene.SetRowLimit(viewer::RowLimitFromSetting(options.view.maxRows.value_or(keys.maxRows)), "--max-rows");
+  scene.SetReadOptions(viewer::WithReadOptions(keys.read, options.view));
   scene.LoadData();
   if (!scene.FinishLoading()) {
     *error = "interrupted while reading " + options.dataPath;

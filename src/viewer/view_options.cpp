@@ -21,7 +21,7 @@ bool ParseCount(std::string_view text, int64_t& out) {
 ViewOptionKind KindOfViewOption(std::string_view name) {
   for (std::string_view s : {"--lines", "--points", "--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white"})
     if (name == s) return ViewOptionKind::Switch;
-  if (name == "--max-rows") return ViewOptionKind::TakesValue;
+  if (name == "--max-rows" || name == "--delimiter" || name == "--columns") return ViewOptionKind::TakesValue;
   return ViewOptionKind::NotOne;
 }
 
@@ -37,10 +37,34 @@ std::string SetViewOption(std::string_view name, std::string_view value, ViewOpt
     int64_t rows = 0;
     if (!ParseCount(value, rows)) return "--max-rows needs a count of at least 1, not '" + std::string(value) + "'";
     o.maxRows = rows;
+  } else if (name == "--delimiter") {
+    char delimiter = 0;
+    if (!ParseDelimiter(value, delimiter))
+      return "--delimiter needs one character, 'tab' or 'space', not '" + std::string(value) + "'";
+    o.delimiter = delimiter;
+  } else if (name == "--columns") {
+    std::array<int, 3> columns{};
+    if (!ParseColumns(value, columns))
+      return "--columns needs three column numbers I,J,K from 1 to " + std::to_string(kMostColumns) + ", not '" +
+             std::string(value) + "'";
+    o.columns = columns;
   } else {
     return "unknown option '" + std::string(name) + "'";
   }
   return "";
+}
+
+ReadOptions ReadOptionsFromKeys(std::string_view delimiter, std::string_view columns) {
+  ReadOptions read;
+  if (!ParseDelimiter(delimiter, read.delimiter)) read.delimiter = 0;
+  if (!ParseColumns(columns, read.columns)) read.columns = {};
+  return read;
+}
+
+ReadOptions WithReadOptions(ReadOptions keys, const ViewOptions& options) {
+  if (options.delimiter) keys.delimiter = *options.delimiter;
+  if (options.columns) keys.columns = *options.columns;
+  return keys;
 }
 
 }  // namespace viewer

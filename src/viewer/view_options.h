@@ -3,10 +3,13 @@
 // accept the same names and values and refuse the same mistakes. Paired with view_options.cpp.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "viewer/data_format.h"
 
 namespace viewer {
 
@@ -16,6 +19,8 @@ struct ViewOptions {
   std::optional<int32_t> fit;      // --no-fit / --fit / --fit-axes (FIT 0, 1, 2)
   std::optional<bool> byHeight;    // --colour-by-height / --white (COLORMAP)
   std::optional<int64_t> maxRows;  // --max-rows N, at least 1 (MAXROWS)
+  std::optional<char> delimiter;   // --delimiter C (DELIMITER): as ParseDelimiter reads it
+  std::optional<std::array<int, 3>> columns;  // --columns I,J,K (COLUMNS): 1-based
 };
 
 enum class ViewOptionKind { NotOne, Switch, TakesValue };
@@ -26,5 +31,12 @@ ViewOptionKind KindOfViewOption(std::string_view name);
 // Sets option `name` in `options`; `value` is used only by the options that take one. "" when done,
 // else what was wrong, in one line.
 std::string SetViewOption(std::string_view name, std::string_view value, ViewOptions& options);
+
+// The reading the keys DELIMITER and COLUMNS ask for: a value that does not parse (or is empty) leaves
+// its part automatic, as a missing key does.
+ReadOptions ReadOptionsFromKeys(std::string_view delimiter, std::string_view columns);
+
+// `keys` with --delimiter and --columns over them.
+ReadOptions WithReadOptions(ReadOptions keys, const ViewOptions& options);
 
 }  // namespace viewer

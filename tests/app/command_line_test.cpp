@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -86,12 +87,14 @@ TEST(CommandLine, OptionsComeFirstAndTheRestIsTheDataPath) {
 
 TEST(CommandLine, ViewOptionsTakeTheirValueEitherWayAndTheLastOneWins) {
   app::CommandLine line = Parse({"--lines", "--points", "--fit-axes", "--colour-by-height", "--max-rows=7",
-                                 "--max-rows", "+12", "d.csv"});
+                                 "--max-rows", "+12", "--delimiter=tab", "--columns", "3,1,2", "d.csv"});
   ASSERT_EQ(line.action, app::CommandLineAction::Run) << line.error;
   EXPECT_EQ(line.options.lines, false);
   EXPECT_EQ(line.options.fit, 2);
   EXPECT_EQ(line.options.byHeight, true);
   EXPECT_EQ(line.options.maxRows, 12);
+  EXPECT_EQ(line.options.delimiter, '\t');
+  EXPECT_EQ(line.options.columns, (std::array<int, 3>{3, 1, 2}));
   line = Parse({"--no-fit", "--white", "d.csv"});
   EXPECT_EQ(line.options.fit, 0);
   EXPECT_EQ(line.options.byHeight, false);
@@ -103,13 +106,21 @@ TEST(CommandLine, ViewOptionsTakeTheirValueEitherWayAndTheLastOneWins) {
     EXPECT_EQ(line.action, app::CommandLineAction::UsageError) << bad;
     EXPECT_EQ(line.error, std::string("--max-rows needs a count of at least 1, not '") + bad + "'");
   }
+  for (const char* bad : {"", "ab", "\x01"}) {
+    EXPECT_EQ(Parse({"--delimiter", bad, "d.csv"}).error,
+              std::string("--delimiter needs one character, 'tab' or 'space', not '") + bad + "'");
+  }
+  for (const char* bad : {"", "1,2", "0,1,2", "1,2,1001", "a,b,c"}) {
+    EXPECT_EQ(Parse({"--columns", bad, "d.csv"}).action, app::CommandLineAction::UsageError) << bad;
+  }
 }
 
 TEST(CommandLine, TheUsageTextNamesTheOptionsKeysAndTheSettingsFile) {
   const std::string usage = app::UsageText("/home/u/.config/scatterview/config.ini");
   EXPECT_EQ(usage.rfind("Usage: scatterview", 0), 0u);
   for (const char* part : {"--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white", "--lines", "--points",
-                           "--max-rows N", "F6", "F7", "F9", "F12", "MAXROWS", "Exit status", "'-'", "'--'"})
+                           "--max-rows N", "--delimiter C", "--columns I,J,K", "F6", "F7", "F9", "F12", "MAXROWS",
+                           "DELIMITER", "COLUMNS", "Exit status", "'-'", "'--'"})
     EXPECT_NE(usage.find(part), std::string::npos) << part;
   EXPECT_NE(usage.find("in use: /home/u/.config/scatterview/config.ini\n"), std::string::npos) << usage;
 }
