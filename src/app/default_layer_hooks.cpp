@@ -23,8 +23,10 @@ StartupHooks DefaultLayerHooks() {
   StartupHooks hooks;
   hooks.applyConfig = [](const StartupConfig& config) {
     g_scene.SetShowFps(config.fps);
-    g_scene.SetRowLimit(viewer::RowLimitFromSetting(config.maxRows));
+    g_scene.SetRowLimit(viewer::RowLimitFromSetting(config.maxRows), config.maxRowsName);
+    g_scene.SetReadOptions(config.read);
   };
+  hooks.overrideView = [](const viewer::ViewOptions& options) { g_scene.OverrideForThisRun(options); };
   hooks.initGraphics = [](HWND window, const StartupConfig& c) {
     g_graphics = new DirectGraphics();
     return static_cast<int>(g_graphics->Init(window, c.fullScreen, c.width, c.height, c.bit, c.vsyncWait,
@@ -54,6 +56,6 @@ StartupHooks DefaultLayerHooks() {
 
 }  // namespace app
 
-int WinMain(HINSTANCE instance, HINSTANCE, const char* commandLine, int) {
-  return app::RunApplication(instance, commandLine, app::DefaultLayerHooks());
+int WinMain(HINSTANCE instance, HINSTANCE, const char* commandLine, int, const viewer::ViewOptions& options) {
+  return app::RunApplication(instance, commandLine, app::DefaultLayerHooks(), options);
 }

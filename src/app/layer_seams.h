@@ -10,12 +10,16 @@
 #include "app/app_texts.h"
 #include "app/startup_config.h"
 #include "platform/win32.h"
+#include "viewer/view_options.h"
 
 namespace app {
 
 struct StartupHooks {
   // After the keys are read: settings that go to the scene (FPS -> g_scene.showFps, MAXROWS -> its row limit).
   std::function<void(const StartupConfig&)> applyConfig;
+  // Then the command line's view options, shown for this run only (g_scene.OverrideForThisRun); may be
+  // empty.
+  std::function<void(const viewer::ViewOptions&)> overrideView;
   // Create g_graphics and Init it with the window and the ten settings; Init's result (0 = success).
   std::function<int(HWND window, const StartupConfig&)> initGraphics;
   // Create g_input, Init it (window, instance, use the mouse) and, on success, set its joystick

@@ -1,6 +1,8 @@
-// The program's entry: picks the SDL backend, turns the arguments into the raw command line and runs
-// WinMain. Static objects are destroyed after main returns, as after the runtime's exit.
+// The program's entry: answers --help, --version and usage errors, picks the SDL backend and runs
+// WinMain with the data path part of the arguments as its raw command line, and the view options.
+// After a run, static objects are destroyed after main returns, as after the runtime's exit.
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/command_line.h"
 #include "app/win_main.h"
@@ -17,14 +19,33 @@
 // read must end the run normally too; and no file it opens may become standard error.
 __attribute__((constructor(101))) static void PrepareProcessFirst() { platform::posix::PrepareProcess(); }
 
+namespace {
+
+// Help, the version and a usage error are answers, not runs: the process ends without destroying its
+// static objects, so the scene built before main, which saves config.ini when destroyed, leaves the
+// file exactly as it was.
+[[noreturn]] void EndWithoutRun(int status) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(status);
+}
+
+constexpr int kExitUsage = 2;
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  switch (app::ActionOf(argc, argv)) {
+  const app::CommandLine line = app::ParseCommandLine(argc, argv);
+  switch (line.action) {
     case app::CommandLineAction::Help:
       std::fputs(app::UsageText(platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory())).c_str(), stdout);
-      return 0;
+      EndWithoutRun(0);
     case app::CommandLineAction::Version:
       std::printf("scatterview %s\n", SV_VERSION);
-      return 0;
+      EndWithoutRun(0);
+    case app::CommandLineAction::UsageError:
+      std::fprintf(stderr, "scatterview: %s\nTry 'scatterview --help'.\n", line.error.c_str());
+      EndWithoutRun(kExitUsage);
     case app::CommandLineAction::Run:
       break;
   }
@@ -40,8 +61,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   platform::InstallBackend(&backend);
-  std::string commandLine = app::JoinArguments(argc, argv);
-  int status = WinMain(nullptr, nullptr, commandLine.c_str(), 1);
+  int status = WinMain(nullptr, nullptr, line.rawPath.c_str(), 1, line.options);
   platform::InstallBackend(nullptr);
   return status;
 }

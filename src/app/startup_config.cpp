@@ -28,8 +28,18 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   c.fps = ReadInt("FPS", c.fps, configPath);
   c.scale = ReadInt("SCALE", c.scale, configPath);
   c.name = GetPrivateProfileStringA("CONFIG", "NAME", c.name.c_str(), configPath.c_str());
-  c.maxRows = ReadInt("MAXROWS", c.maxRows, configPath);
+  c.maxRows = ReadInt("MAXROWS", 0, configPath);
+  c.read = viewer::ReadOptionsFromKeys(GetPrivateProfileStringA("CONFIG", "DELIMITER", "", configPath.c_str()),
+                                       GetPrivateProfileStringA("CONFIG", "COLUMNS", "", configPath.c_str()));
   return c;
+}
+
+void ApplyCommandLine(const viewer::ViewOptions& options, StartupConfig& config) {
+  if (options.maxRows) {
+    config.maxRows = *options.maxRows;
+    config.maxRowsName = "--max-rows";
+  }
+  config.read = viewer::WithReadOptions(config.read, options);
 }
 
 }  // namespace app

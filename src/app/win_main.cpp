@@ -16,6 +16,8 @@ namespace app {
 namespace {
 
 constexpr int kExitFailure = -1;  // shows as 255
+// A data file that does not open ends the run after its message: a failure, not a normal end.
+constexpr int kExitDataFileMissing = 1;
 
 void ReportGraphicsFailure(int result) {
   const char* text = kTextGraphicsUnknown;
@@ -55,19 +57,22 @@ void Shutdown(const StartupHooks& hooks) {
 
 bool DataFileOpens(const std::string& path) { return viewer::CanReadDataFile(path); }
 
-int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHooks& hooks) {
+int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHooks& hooks,
+                   const viewer::ViewOptions& options) {
   g_frameTimer = new FrameTimer();
   // The scene prepared the same file while it was built.
   std::string configPath = platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory());
 
   StartupConfig config = ReadStartupConfig(configPath);
+  ApplyCommandLine(options, config);
   g_dataPath = config.name;
   hooks.applyConfig(config);
+  if (hooks.overrideView) hooks.overrideView(options);
   if (commandLine && *commandLine) g_dataPath = DataPathFromCommandLine(commandLine);
 
   if (!DataFileOpens(g_dataPath)) {
     platform::MessageBoxWithGloss(nullptr, kTextFileNotFound, g_dataPath.c_str(), MB_OK, GlossOf(kTextFileNotFound));
-    return 0;
+    return kExitDataFileMissing;
   }
 
   // A signal before the window exists ends the run here, as the close button would later.

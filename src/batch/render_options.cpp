@@ -31,10 +31,11 @@ bool ParseDouble(const std::string& text, double& out) {
   return true;
 }
 
-// The options that take a value.
+// The options that take a value (the view options are the viewer's too).
 bool TakesValue(const std::string& name) {
+  if (viewer::KindOfViewOption(name) == viewer::ViewOptionKind::TakesValue) return true;
   for (const char* n : {"--config", "--theta", "--r", "--z", "--axis-x", "--axis-y", "--hard-tl", "--turntable",
-                        "--jobs", "--max-rows"})
+                        "--jobs"})
     if (name == n) return true;
   return false;
 }
@@ -43,6 +44,8 @@ bool TakesValue(const std::string& name) {
 std::string ApplyValue(const std::string& name, const std::string& value, RenderOptions& o) {
   constexpr int64_t kIntMin = std::numeric_limits<int32_t>::min();
   constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
+  if (viewer::KindOfViewOption(name) == viewer::ViewOptionKind::TakesValue)
+    return viewer::SetViewOption(name, value, o.view);
   int64_t whole = 0;
   double real = 0.0;
   if (name == "--config") {
@@ -68,26 +71,17 @@ std::string ApplyValue(const std::string& name, const std::string& value, Render
     if (!ParseInt(value, 1, kMaxJobs, whole))
       return "--jobs needs a count from 1 to " + std::to_string(kMaxJobs) + ", not '" + value + "'";
     o.jobs = static_cast<int>(whole);
-  } else if (name == "--max-rows") {
-    if (!ParseInt(value, 1, std::numeric_limits<int64_t>::max(), whole))
-      return "--max-rows needs a count of at least 1, not '" + value + "'";
-    o.maxRows = whole;
   }
   return "";
 }
 
 bool ApplySwitch(const std::string& name, RenderOptions& o) {
-  if (name == "--lines") o.lines = true;
-  else if (name == "--points") o.lines = false;
-  else if (name == "--axes") o.axes = true;
+  if (viewer::KindOfViewOption(name) == viewer::ViewOptionKind::Switch)
+    return viewer::SetViewOption(name, "", o.view).empty();
+  if (name == "--axes") o.axes = true;
   else if (name == "--no-axes") o.axes = false;
   else if (name == "--hint") o.hint = true;
   else if (name == "--no-hint") o.hint = false;
-  else if (name == "--no-fit") o.fit = 0;
-  else if (name == "--fit") o.fit = 1;
-  else if (name == "--fit-axes") o.fit = 2;
-  else if (name == "--colour-by-height") o.byHeight = true;
-  else if (name == "--white") o.byHeight = false;
   else return false;
   return true;
 }
@@ -157,7 +151,7 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
 std::string RenderUsage() {
   return "Usage: scatterview-render [options] DATA OUT.png\n"
          "Draws the picture the viewer shows first for DATA, as a 640 x 480 PNG, without a window.\n"
-         "OUT.png '-' writes the PNG to standard output.\n"
+         "DATA '-' reads standard input; OUT.png '-' writes the PNG to standard output.\n"
          "The view comes from config.ini (beside the program unless --config says otherwise; never\n"
          "written), with these overrides:\n"
          "  --config FILE       read the view keys from FILE\n"
@@ -178,6 +172,10 @@ std::string RenderUsage() {
          "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each\n"
          "  --jobs N            worker processes for a turntable (default: one per processor)\n"
          "  --max-rows N        read at most N rows of DATA (MAXROWS; default 150000)\n"
+         "  --delimiter C       the separator of DATA: one character, 'tab' or 'space' (runs of\n"
+         "                      spaces and tabs) (DELIMITER; default: a comma, unless the first row\n"
+         "                      holds none)\n"
+         "  --columns I,J,K     x, y and z from columns I, J and K of DATA, counted from 1 (COLUMNS)\n"
          "  -h, --help          this text\n"
          "Exit status: 0 written, 1 a file could not be read or written, 2 bad options,\n"
          "128 + the signal's number when interrupted by SIGINT (130) or SIGTERM (143).\n";

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "viewer/view_options.h"
+
 namespace batch {
 
 struct RenderOptions {
@@ -21,16 +23,13 @@ struct RenderOptions {
   std::optional<int32_t> cameraZ; // CAMERA_X (the camera height)
   std::optional<int32_t> axisX;   // AXIS_X
   std::optional<int32_t> axisY;   // AXIS_Y
-  std::optional<bool> lines;      // LINESET
   std::optional<bool> axes;       // SHOWAXIS
   std::optional<bool> hint;       // SHOWHINT
   std::optional<int32_t> hardTl;  // HARD_TL: 0, 1 or 2
-  std::optional<int32_t> fit;     // FIT: 0 raw, 1 fitted, 2 each axis fitted
-  std::optional<bool> byHeight;   // COLORMAP
+  viewer::ViewOptions view;       // LINESET, FIT, COLORMAP, MAXROWS: as the viewer takes them
 
   int turntable = 0;  // 0: one picture; N: N pictures, THETA turned by 360 / N each
   int jobs = 0;       // worker processes for a turntable; 0 = one per processor
-  std::optional<int64_t> maxRows;  // MAXROWS: the most rows read from DATA
 };
 
 enum class ParseStatus { Run, Help, Error };

@@ -26,6 +26,7 @@ constexpr char kSection[] = "CONFIG";
 // point path, the text path, whether fog states may be set.
 struct DisplayKeys {
   int32_t width, height, hardTl, fog, d3dxSprite, maxRows;
+  viewer::ReadOptions read;  // DELIMITER, COLUMNS
 };
 
 int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
@@ -33,8 +34,11 @@ int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
 }
 
 DisplayKeys ReadDisplayKeys(const std::string& path) {
-  return DisplayKeys{ReadKey(path, "Width", 640), ReadKey(path, "Height", 480), ReadKey(path, "HARD_TL", 0),
-                     ReadKey(path, "FOG", 1), ReadKey(path, "D3DX_SPRITE", 0), ReadKey(path, "MAXROWS", 0)};
+  DisplayKeys keys{ReadKey(path, "Width", 640), ReadKey(path, "Height", 480), ReadKey(path, "HARD_TL", 0),
+                   ReadKey(path, "FOG", 1),      ReadKey(path, "D3DX_SPRITE", 0), ReadKey(path, "MAXROWS", 0), {}};
+  keys.read = viewer::ReadOptionsFromKeys(GetPrivateProfileStringA(kSection, "DELIMITER", "", path.c_str()),
+                                          GetPrivateProfileStringA(kSection, "COLUMNS", "", path.c_str()));
+  return keys;
 }
 
 bool IsReadableFile(const std::string& path) {
@@ -85,7 +89,10 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
     *error = "the data file " + options.dataPath + " cannot be read";
     return false;
   }
-  inputs_ = {options.dataPath, configPath, FrameTimer::GetModuleDirectory() + "/data/font.dds"};
+  // Data read from standard input is whatever descriptor 0 is (a file redirected in, say), not a file
+  // named "-": that is the file no picture may replace.
+  const std::string dataFile = options.dataPath == "-" ? "/dev/stdin" : options.dataPath;
+  inputs_ = {dataFile, configPath, FrameTimer::GetModuleDirectory() + "/data/font.dds"};
 
   // The scene reads its keys in its constructor and writes them back in its destructor. It gets a
   // private copy to do both with, so the real file is read exactly as the viewer reads it and never
@@ -115,11 +122,9 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   if (options.cameraZ) scene.cameraZ = *options.cameraZ;
   if (options.axisX) scene.axisX = *options.axisX;
   if (options.axisY) scene.axisY = *options.axisY;
-  if (options.lines) scene.lineMode = *options.lines ? 1 : 0;
   if (options.axes) scene.showAxis = *options.axes ? 1 : 0;
   if (options.hint) scene.showHint = *options.hint ? 1 : 0;
-  if (options.fit) scene.fitMode = *options.fit;
-  if (options.byHeight) scene.colourByHeight = *options.byHeight ? 1 : 0;
+  scene.OverrideForThisRun(options.view);
   const int32_t hardTl = options.hardTl.value_or(keys.hardTl);
 
   // Windowed, whatever FullScreen says: the full-screen device draws the same picture, and the
@@ -143,7 +148,8 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
 
   g_dataPath = options.dataPath;
   // The rows are read once, here; a turntable's workers are forked after this and share them.
-  scene.SetRowLimit(viewer::RowLimitFromSetting(options.maxRows.value_or(keys.maxRows)), "--max-rows");
+  scene.SetRowLimit(viewer::RowLimitFromSetting(options.view.maxRows.value_or(keys.maxRows)), "--max-rows");
+  scene.SetReadOptions(viewer::WithReadOptions(keys.read, options.view));
   scene.LoadData();
   if (!scene.FinishLoading()) {
     *error = "interrupted while reading " + options.dataPath;

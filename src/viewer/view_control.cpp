@@ -30,10 +30,14 @@ void ViewerScene::UpdateControl() {
   // One shared latch: at most one mode changes per frame, and none again until every function key has
   // been seen up.
   int32_t* const fields[] = {&showHint, &lineMode, &autoAnime, &showFps, &showAxis, &fitMode, &colourByHeight};
+  // A setting the user changes is the user's again, to be saved, even where the command line set it.
+  bool* const runOnly[] = {nullptr, &runOnly_.lineMode, nullptr, nullptr, nullptr, &runOnly_.fitMode,
+                           &runOnly_.colourByHeight};
   for (int i = 0; i < 7; ++i) {
     if (GetAsyncKeyState(kFunctionKeys[i]) != 0 && hotkeyLatch == 0) {
       hotkeyLatch = 1;
       *fields[i] = kFunctionKeys[i] == VK_F6 ? NextFitMode(*fields[i]) : Toggled(*fields[i]);
+      if (runOnly[i]) *runOnly[i] = false;
     }
   }
   // F9 reads the data file again; it shares the latch with the switches.

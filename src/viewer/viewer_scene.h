@@ -15,6 +15,7 @@
 #include "graphics/vertex_types.h"
 #include "viewer/data_format.h"
 #include "viewer/data_fit.h"
+#include "viewer/view_options.h"
 #include "render/d3d8.h"
 
 namespace viewer {
@@ -73,6 +74,10 @@ class ViewerScene {
   }
   // The delimiter and columns asked for (start-up keys DELIMITER and COLUMNS, or the options).
   void SetReadOptions(const viewer::ReadOptions& options) { readOptions = options; }
+  // Shows the command line's --lines/--points, --fit/--fit-axes/--no-fit and --colour-by-height/--white
+  // for this run only: their keys stay in config.ini as they are, unless the user changes that setting
+  // with its key (F2, F6, F7) during the run, which is then saved as usual.
+  void OverrideForThisRun(const viewer::ViewOptions& options);
 
   // --- text from the font texture (bitmap_text.cpp); (x, y) is the top-left of the first glyph.
   void DrawLargeText(int32_t x, int32_t y, const char* text, D3DCOLOR colour);  // 16 x 16 glyphs
@@ -128,6 +133,11 @@ class ViewerScene {
   // Every row's colour by height over that box, kept with it.
   const D3DCOLOR* HeightColours();
 
+  // The settings the command line set for this run and the user has not changed since: SaveSettings
+  // leaves their keys (LINESET, FIT, COLORMAP) in the file as they are.
+  struct RunOnly {
+    bool lineMode = false, fitMode = false, colourByHeight = false;
+  } runOnly_;
   std::string configPath_;
   std::string loadedPath_;  // the g_dataPath the rows were read from; a new one is read at the next frame
   viewer::RobustBox drawnBox_;

@@ -62,6 +62,21 @@ void ViewerScene::LoadSettings() {
   colourByHeight = ReadSigned("COLORMAP", 0, configPath_) != 0 ? 1 : 0;
 }
 
+void ViewerScene::OverrideForThisRun(const viewer::ViewOptions& options) {
+  if (options.lines) {
+    lineMode = *options.lines ? 1 : 0;
+    runOnly_.lineMode = true;
+  }
+  if (options.fit) {
+    fitMode = *options.fit;
+    runOnly_.fitMode = true;
+  }
+  if (options.byHeight) {
+    colourByHeight = *options.byHeight ? 1 : 0;
+    runOnly_.colourByHeight = true;
+  }
+}
+
 void ViewerScene::ReleaseDeviceResources() {
   if (vertexBuffer) {
     vertexBuffer->Release();
@@ -83,9 +98,10 @@ void ViewerScene::SaveSettings() {
     if (stat(configPath_.c_str(), &st) == 0) return;
     text.clear();
   }
+  // A setting shown for this run only is not written: its key keeps whatever the file has (or lacks).
   const std::pair<const char*, std::string> keys[] = {
       {"SHOWHINT", Binary(showHint)},
-      {"LINESET", Binary(lineMode)},
+      {runOnly_.lineMode ? nullptr : "LINESET", Binary(lineMode)},
       {"AUTOANIME", Binary(autoAnime)},
       {"SHOWAXIS", Binary(showAxis)},
       {"CAMERA_X", std::to_string(cameraZ)},
@@ -95,11 +111,13 @@ void ViewerScene::SaveSettings() {
       {"AXIS_X", std::to_string(axisX)},
       {"AXIS_Y", std::to_string(axisY)},
   };
-  for (const auto& [key, value] : keys) text = platform::ini::SetValue(text, kSection, key, value);
+  for (const auto& [key, value] : keys)
+    if (key) text = platform::ini::SetValue(text, kSection, key, value);
   // The newer keys appear only once they mean something, so files of before stay as they were.
-  const std::pair<const char*, int32_t> optional[] = {{"FIT", fitMode}, {"COLORMAP", colourByHeight}};
+  const std::pair<const char*, int32_t> optional[] = {{runOnly_.fitMode ? nullptr : "FIT", fitMode},
+                                                      {runOnly_.colourByHeight ? nullptr : "COLORMAP", colourByHeight}};
   for (const auto& [key, value] : optional) {
-    if (value != 0 || platform::ini::FindValue(text, kSection, key))
+    if (key && (value != 0 || platform::ini::FindValue(text, kSection, key)))
       text = platform::ini::SetValue(text, kSection, key, std::to_string(value));
   }
   // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.

@@ -73,4 +73,31 @@ TEST(StartupConfig, MaxRowsRaisesTheRowLimitOnlyWhenPositive) {
   }
 }
 
+TEST(StartupConfig, DelimiterAndColumnsKeysGiveWayToTheirOptionsAndABadKeyIsIgnored) {
+  struct Case {
+    const char* file;
+    viewer::ViewOptions options;
+    viewer::ReadOptions read;
+  };
+  viewer::ViewOptions semicolonsAndColumns;
+  semicolonsAndColumns.delimiter = ';';
+  semicolonsAndColumns.columns = std::array<int, 3>{1, 2, 3};
+  const Case cases[] = {
+      {"", {}, {}},
+      {"[CONFIG]\nDELIMITER=tab\nCOLUMNS=2,3,4\n", {}, {'\t', {2, 3, 4}}},
+      {"[CONFIG]\nDELIMITER=space\nCOLUMNS=1,1,1\n", {}, {' ', {1, 1, 1}}},
+      {"[CONFIG]\nDELIMITER=semicolon\nCOLUMNS=4,5,6\n", {}, {0, {4, 5, 6}}},  // each bad value alone is ignored
+      {"[CONFIG]\nDELIMITER=;\nCOLUMNS=0,1,2\n", {}, {';', {}}},
+      {"[CONFIG]\nDELIMITER=tab\nCOLUMNS=2,3,4\n", semicolonsAndColumns, {';', {1, 2, 3}}},
+      {"", semicolonsAndColumns, {';', {1, 2, 3}}},
+  };
+  for (const Case& c : cases) {
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir / "config.ini", c.file);
+    app::StartupConfig config = app::ReadStartupConfig(dir / "config.ini");
+    app::ApplyCommandLine(c.options, config);
+    EXPECT_EQ(config.read, c.read) << c.file << " with options: " << c.options.delimiter.has_value();
+  }
+}
+
 }  // namespace

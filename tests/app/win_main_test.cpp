@@ -89,9 +89,9 @@ TEST_F(WinMainTest, ANormalRunStartsTheLayersInOrderAndShutsDownInReverse) {
   EXPECT_TRUE(null->boxes.empty());
 }
 
-TEST_F(WinMainTest, AMissingDataFileShowsItsNameAndEndsWithZeroBeforeAnyWindow) {
+TEST_F(WinMainTest, AMissingDataFileShowsItsNameAndFailsBeforeAnyWindow) {
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(Run(dir / "missing.csv"), 0);
+  EXPECT_EQ(Run(dir / "missing.csv"), 1);
   std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, dir / "missing.csv" + ": " + app::kTextFileNotFound + " (file not found)\n");
   ASSERT_EQ(null->boxes.size(), 1u);
@@ -103,7 +103,7 @@ TEST_F(WinMainTest, AMissingDataFileShowsItsNameAndEndsWithZeroBeforeAnyWindow) 
 
 TEST_F(WinMainTest, AFolderIsNotADataFile) {
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(Run(dir.Path()), 0);
+  EXPECT_EQ(Run(dir.Path()), 1);
   ::testing::internal::GetCapturedStderr();
   ASSERT_EQ(null->boxes.size(), 1u);
   EXPECT_EQ(null->boxes[0].text, app::kTextFileNotFound);

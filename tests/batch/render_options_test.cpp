@@ -18,7 +18,7 @@ TEST(RenderOptions, TakesTheDataFileAndTheOutputWhereverTheOptionsStand) {
   EXPECT_EQ(r.options.dataPath, "data.csv");
   EXPECT_EQ(r.options.outputPath, "out.png");
   EXPECT_EQ(r.options.theta, 30.0);
-  EXPECT_EQ(r.options.lines, true);
+  EXPECT_EQ(r.options.view.lines, true);
   EXPECT_EQ(r.options.axes, false);
   EXPECT_FALSE(r.options.hint.has_value()) << "an option not given leaves the config key in force";
   EXPECT_FALSE(r.options.radius.has_value());
@@ -41,8 +41,8 @@ TEST(RenderOptions, ReadsEveryOverrideInBothSpellings) {
   EXPECT_EQ(o.hardTl, 2);
   EXPECT_EQ(o.turntable, 36);
   EXPECT_EQ(o.jobs, 3);
-  EXPECT_EQ(o.maxRows, 2000000);
-  EXPECT_EQ(o.lines, false);
+  EXPECT_EQ(o.view.maxRows, 2000000);
+  EXPECT_EQ(o.view.lines, false);
   EXPECT_EQ(o.hint, true);
   EXPECT_EQ(o.axes, true);
 }
@@ -50,7 +50,7 @@ TEST(RenderOptions, ReadsEveryOverrideInBothSpellings) {
 TEST(RenderOptions, TheLastOfTwoOpposedSwitchesWins) {
   auto r = ParseRenderOptions({"--lines", "--points", "--no-hint", "--hint", "d", "o"});
   ASSERT_EQ(r.status, ParseStatus::Run);
-  EXPECT_EQ(r.options.lines, false);
+  EXPECT_EQ(r.options.view.lines, false);
   EXPECT_EQ(r.options.hint, true);
 }
 

@@ -97,7 +97,7 @@ TEST_F(ProgramUnderX, AMissingDataFileIsADialogCaptionedWithThePathAndNoWindow) 
   EXPECT_GT(shot.width, 0) << "the dialog can be seen";
   Press(dialog, "Return");
   ASSERT_TRUE(p.Wait(20000));
-  EXPECT_EQ(p.ExitStatus(), 0);
+  EXPECT_EQ(p.ExitStatus(), 1);
   EXPECT_EQ(p.Stderr(), "nothing.csv: ファイルが見つかりません (file not found)\n");
   EXPECT_TRUE(testsupport::WindowsTitled(x.Display(), "nothing.csv").empty()) << "nothing left behind";
 }
@@ -160,7 +160,7 @@ TEST_F(ProgramUnderX, EveryStartOnALiveDisplayReachesIt) {
   // Back to back, as a script would start it: none may fall back to running without the display.
   for (int i = 0; i < 50; ++i) {
     testsupport::RunResult r = testsupport::RunProcess(Launch({"nothing.csv"}, false), 20000);
-    ASSERT_EQ(r.status, 0) << "start " << i << ": " << r.err;
+    ASSERT_EQ(r.status, 1) << "start " << i << ": " << r.err;
     ASSERT_EQ(r.err, "nothing.csv: ファイルが見つかりません (file not found)\n") << "start " << i;
   }
 }

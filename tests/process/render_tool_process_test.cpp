@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -193,6 +195,74 @@ TEST_F(RenderTool, TwoDrawingThreadsDrawTheBytesOfOne) {
   }
 }
 
+TEST_F(RenderTool, ADashReadsTheDataFromStandardInputAsFromTheFile) {
+  Picture("");
+  const std::string fromTheFile = testsupport::ReadFile(dir / "out.png");
+  ASSERT_FALSE(fromTheFile.empty());
+  struct Case {
+    bool pipe;  // else data.csv redirected
+    std::vector<std::string> args;
+  };
+  const Case cases[] = {{false, {"-", "out.png"}}, {true, {"-", "out.png"}}, {true, {"--", "-", "-"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.pipe ? "pipe " : "file ") << c.args.back());
+    std::filesystem::remove(dir / "out.png");
+    testsupport::ProcessLaunch launch = Launch(c.args);
+    if (c.pipe) {
+      launch.stdinPipe = testsupport::HelixData();
+    } else {
+      launch.stdinFile = dir / "data.csv";
+    }
+    const testsupport::RunResult r = testsupport::RunProcess(launch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE((c.args.back() == "-" ? r.out : testsupport::ReadFile(dir / "out.png")) == fromTheFile);
+  }
+  // The file standard input reads is one of the run's inputs: never the output.
+  testsupport::ProcessLaunch launch = Launch({"-", "data.csv"});
+  launch.stdinFile = dir / "data.csv";
+  const testsupport::RunResult r = testsupport::RunProcess(launch);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("data.csv: is a file this run reads"), std::string::npos) << r.err;
+  EXPECT_EQ(testsupport::ReadFile(dir / "data.csv"), testsupport::HelixData());
+}
+
+TEST_F(RenderTool, DelimiterAndColumnsReadOtherLayoutsAndTheOptionsWinOverTheKeys) {
+  const RgbImage reference = Picture("");
+  std::string tabs = testsupport::HelixData(), numbered;
+  std::replace(tabs.begin(), tabs.end(), ',', '\t');
+  std::istringstream rows(testsupport::HelixData());
+  int n = 0;
+  for (std::string row; std::getline(rows, row);) numbered += std::to_string(++n) + "," + row + "\n";
+  testsupport::WriteFile(dir / "helix.tsv", tabs);
+  testsupport::WriteFile(dir / "numbered.csv", numbered);
+  struct Case {
+    std::string config;
+    std::vector<std::string> args;
+    bool asReference;  // else the picture differs
+  };
+  const Case cases[] = {
+      {"", {"helix.tsv"}, true},
+      {"", {"--delimiter", ";", "helix.tsv"}, false},
+      {"[CONFIG]\nDELIMITER=;\n", {"helix.tsv"}, false},
+      {"[CONFIG]\nDELIMITER=;\n", {"--delimiter=tab", "helix.tsv"}, true},
+      {"[CONFIG]\nDELIMITER=semicolon\n", {"helix.tsv"}, true},  // no such delimiter: automatic
+      {"", {"numbered.csv"}, false},
+      {"", {"--columns", "2,3,4", "numbered.csv"}, true},
+      {"[CONFIG]\nCOLUMNS=2,3,4\n", {"numbered.csv"}, true},
+      {"[CONFIG]\nCOLUMNS=2,3,4\n", {"--columns=1,2,3", "numbered.csv"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.config + " " + c.args.front());
+    testsupport::WriteFile(dir / "config.ini", c.config);
+    std::vector<std::string> args = c.args;
+    args.push_back("out.png");
+    const testsupport::RunResult r = Run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string difference = CompareImages(ReadPng(dir / "out.png"), reference);
+    EXPECT_EQ(difference.empty(), c.asReference) << difference;
+  }
+}
+
 TEST_F(RenderTool, HelpGoesToStdoutWithStatus0) {
   testsupport::RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
@@ -207,6 +277,8 @@ TEST_F(RenderTool, BadOptionsEndWithStatus2AndTheReason) {
       {"--r", "0", "data.csv", "out.png"},
       {"--turntable", "0", "data.csv", "out.png"},
       {"--max-rows", "0", "data.csv", "out.png"},
+      {"--delimiter", "ab", "data.csv", "out.png"},
+      {"--columns", "1,2", "data.csv", "out.png"},
       {"--hard-tl", "3", "data.csv", "out.png"},
       {"--sideways", "data.csv", "out.png"},
       {"data.csv", "out.png", "extra.png"},

@@ -55,9 +55,9 @@ class ProgramRun : public ::testing::Test {
   std::string program;
 };
 
-TEST_F(ProgramRun, WithoutADataFileItShowsTheMissingNameAndEndsWithZero) {
+TEST_F(ProgramRun, WithoutADataFileItShowsTheMissingNameAndFails) {
   RunResult r = RunProcess(Launch());
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, std::string("data.csv: ") + kNotFound + "\n");
   EXPECT_FALSE(r.timedOut);
 }
@@ -105,7 +105,7 @@ TEST_F(ProgramRun, PathsWithSpacesOpenWithOrWithoutQuotes) {
 
 TEST_F(ProgramRun, TheMissingPathIsShownWhole) {
   RunResult r = RunProcess(Launch({"\"no such.csv\""}));
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, std::string("no such.csv: ") + kNotFound + "\n");
   r = RunProcess(Launch({"abc.csv"}));
   EXPECT_EQ(r.err, std::string("abc.csv: ") + kNotFound + "\n") << "an unquoted name loses nothing";
@@ -114,7 +114,7 @@ TEST_F(ProgramRun, TheMissingPathIsShownWhole) {
 TEST_F(ProgramRun, AFolderAsDataPathCountsAsMissing) {
   ASSERT_EQ(mkdir((dir / "folder.csv").c_str(), 0755), 0);
   RunResult r = RunProcess(Launch({"folder.csv"}));
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, std::string("folder.csv: ") + kNotFound + "\n");
 }
 

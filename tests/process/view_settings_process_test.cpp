@@ -93,7 +93,7 @@ TEST_F(ViewSettingsRun, AMissingDataFileStillWritesTheKeysAsRead) {
   std::filesystem::remove(dir / "data.csv");
   WriteFile(dir / "config.ini", "[CONFIG]\nAXIS_Y=4\n");
   RunResult r = RunProcess(testsupport::HeadlessRun(program, dir.Path()));
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "data.csv: ファイルが見つかりません (file not found)\n");
   std::map<std::string, std::string> config = IniSection(Config(), "CONFIG");
   EXPECT_EQ(config.size(), 10u) << Config();

@@ -13,6 +13,28 @@ extern char** environ;
 
 namespace testsupport {
 
+namespace {
+
+// The child's standard input, opened before the fork; -1 when it cannot be had. A pipe's bytes are all
+// written, and its writer closed, before the child exists: the child reads them and then the end, and
+// no write can ever meet a reader that has gone.
+int OpenStandardInput(const ProcessLaunch& launch) {
+  if (!launch.stdinFile.empty()) return open(launch.stdinFile.c_str(), O_RDONLY | O_CLOEXEC);
+  if (!launch.stdinPipe) return open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+  fcntl(ends[1], F_SETFL, O_NONBLOCK);  // more than the pipe holds fails instead of waiting forever
+  const std::string& bytes = *launch.stdinPipe;
+  const bool whole =
+      bytes.empty() || write(ends[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  close(ends[1]);
+  if (whole) return ends[0];
+  close(ends[0]);
+  return -1;
+}
+
+}  // namespace
+
 Process::Process(const ProcessLaunch& launch) {
   std::string out = outputDir_ / "stdout", err = outputDir_ / "stderr";
   // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
@@ -38,11 +60,16 @@ Process::Process(const ProcessLaunch& launch) {
 
   int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int inFd = OpenStandardInput(launch);
+  if (inFd < 0) {
+    close(outFd);
+    close(errFd);
+    return;  // not started
+  }
   pid_ = fork();
   if (pid_ == 0) {
     if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
-    dup2(nullFd, 0);
+    dup2(inFd, 0);
     dup2(outFd, 1);
     dup2(errFd, 2);
     execve(argv[0], argv.data(), envp.data());
@@ -50,7 +77,7 @@ Process::Process(const ProcessLaunch& launch) {
   }
   close(outFd);
   close(errFd);
-  close(nullFd);
+  close(inFd);
 }
 
 Process::~Process() {

@@ -1,5 +1,5 @@
-// Runs a program as a child process for whole-process tests: arguments, environment and working folder
-// as given, stdout and stderr captured (into files, so nothing can block), waiting with a timeout,
+// Runs a program as a child process for whole-process tests: arguments, environment, working folder and
+// standard input as given, stdout and stderr captured (into files, so nothing can block), waiting with a timeout,
 // signals. A child still running when its Process goes is killed.
 //
 //   testsupport::ProcessLaunch launch{program, {"data.csv"}};
@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct ProcessLaunch {
   std::map<std::string, std::string> env;   // set over the inherited environment
   std::vector<std::string> unsetEnv;        // removed from it
   std::string cwd;                          // "" keeps the test's own
+  // Standard input is /dev/null unless one of these is given.
+  std::string stdinFile{};                  // this file, opened for reading
+  std::optional<std::string> stdinPipe{};   // a pipe that holds these bytes (at most 64 KiB), writer closed
 };
 
 class Process {

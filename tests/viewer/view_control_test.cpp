@@ -1,6 +1,10 @@
 // UpdateControl with the real input layer on scripted keys and mouse.
 #include "scene_fixture.h"
 
+#include <map>
+
+#include "ini_keys.h"
+
 namespace viewertest {
 namespace {
 
@@ -78,6 +82,46 @@ TEST_F(ViewControl, EachFunctionKeyTogglesItsSwitchToZeroOrOne) {
     Release(keys[i]);
     Frame();
     EXPECT_EQ(*fields[i], after[i]);
+  }
+}
+
+TEST_F(ViewControl, ASettingTheCommandLineGaveIsSavedOnlyOnceItsKeyChangedIt) {
+  // The file says lines, each axis fitted, no colour key; this run: points, no fit, white. Each key
+  // press lands on a value the file does not have, so a save shows which keys were written.
+  const std::string before = "[CONFIG]\nLINESET=5\nFIT=2\n";
+  struct Case {
+    int vk;  // 0: no key pressed
+    std::map<std::string, std::string> after;
+  };
+  const Case cases[] = {
+      {0, {{"LINESET", "5"}, {"FIT", "2"}}},
+      {VK_F2, {{"LINESET", "1"}, {"FIT", "2"}}},
+      {VK_F6, {{"LINESET", "5"}, {"FIT", "1"}}},
+      {VK_F7, {{"LINESET", "5"}, {"FIT", "2"}, {"COLORMAP", "1"}}},
+  };
+  viewer::ViewOptions options;
+  options.lines = false;
+  options.fit = 0;
+  options.byHeight = false;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.vk);
+    scene.reset();  // the scene before saves first
+    testsupport::WriteFile(dir / "config.ini", before);
+    scene = std::make_unique<ViewerScene>(dir / "config.ini");
+    scene->OverrideForThisRun(options);
+    EXPECT_EQ(scene->lineMode, 0);
+    EXPECT_EQ(scene->fitMode, 0);
+    if (c.vk != 0) Press(c.vk);
+    Frame();
+    if (c.vk != 0) Release(c.vk);
+    Frame();
+    scene.reset();
+    std::map<std::string, std::string> saved =
+        testsupport::IniSection(testsupport::ReadFile(dir / "config.ini"), "CONFIG");
+    std::erase_if(saved, [](const auto& key) {
+      return key.first != "LINESET" && key.first != "FIT" && key.first != "COLORMAP";
+    });
+    EXPECT_EQ(saved, c.after);
   }
 }
 
