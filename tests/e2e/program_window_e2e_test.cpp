@@ -113,7 +113,7 @@ TEST_F(ProgramUnderX, ASignalWhileAMessageBoxIsShownEndsTheRunAndTakesTheBoxAlon
   };
   const std::string secondInstance = "（　´,_ゝ｀）,_ゝ｀）,_ゝ｀）,_ゝ｀）ｸﾜﾄﾞﾛﾌﾟﾙﾌﾟｹﾞﾗｯﾁｮ";
   const std::vector<Case> cases = {
-      {"a missing data file, Ctrl-C", {"nothing.csv"}, "", "nothing.csv", SIGINT, 0},
+      {"a missing data file, Ctrl-C", {"nothing.csv"}, "", "nothing.csv", SIGINT, 1},
       {"a second instance, SIGTERM", {"sample.csv"}, "", secondInstance, SIGTERM, 255},
       // A window too large to make is the device's failure, shown like the others.
       {"a window too large, SIGKILL", {"sample.csv"}, "[CONFIG]\nWidth=100000\n", "[ﾟдﾟ]＜", SIGKILL, -1},
