@@ -4,6 +4,11 @@
 #include "app/layer_seams.h"
 #include "app/screenshot.h"
 
+#include <cstdio>
+#include <string>
+
+#include "viewer/data_loader.h"
+
 namespace app {
 
 void ApplyActivation(WPARAM wParam, uint8_t* windowActive) {
@@ -28,14 +33,22 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_DROPFILES: {
       // The first file dropped becomes the data file: the title says so, and the scene reads it at
-      // its next frame (NAME in config.ini is not changed).
+      // its next frame, even when it is the file on screen (NAME in config.ini is not changed). A file
+      // that cannot be read changes nothing: the title and the rows stay.
       const HDROP drop = reinterpret_cast<HDROP>(wParam);
       const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
       if (length > 0) {
         std::string path(length, '\0');
         DragQueryFileA(drop, 0, path.data(), length + 1);
-        g_dataPath = path;
-        SetWindowTextA(window, path.c_str());
+        std::string why;
+        if (viewer::CanReadDataFile(path, &why)) {
+          g_dataPath = path;
+          ++g_dataDrops;
+          SetWindowTextA(window, path.c_str());
+        } else {
+          std::fprintf(stderr, "scatterview: %s cannot be read (%s); the rows on screen stay\n", path.c_str(),
+                       why.c_str());
+        }
       }
       DragFinish(drop);
       return 0;

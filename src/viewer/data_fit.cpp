@@ -17,24 +17,33 @@ constexpr uint32_t kStops[] = {0x834695, 0x7154A8, 0x5866A8, 0x3F769D, 0x26828E,
                                0x1F9E89, 0x35B779, 0x6DCD59, 0xFDE725};
 constexpr int kLastStop = static_cast<int>(sizeof kStops / sizeof kStops[0]) - 1;
 
-void Bounds(const double* column, std::size_t n, std::vector<double>& scratch, double& low, double& high) {
-  scratch.assign(column, column + n);
+// The values at the low and high shares of `values` (which it reorders).
+void Bounds(std::vector<double>& values, double& low, double& high) {
+  const std::size_t n = values.size();
   const std::size_t lowAt = static_cast<std::size_t>(std::floor(kLowShare * static_cast<double>(n - 1)));
   const std::size_t highAt = static_cast<std::size_t>(std::ceil(kHighShare * static_cast<double>(n - 1)));
-  std::nth_element(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(lowAt), scratch.end());
-  low = scratch[lowAt];
-  std::nth_element(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(highAt), scratch.end());
-  high = scratch[highAt];
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(lowAt), values.end());
+  low = values[lowAt];
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(highAt), values.end());
+  high = values[highAt];
 }
 
 }  // namespace
 
 RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n) {
   RobustBox box;
-  if (n == 0) return box;
+  // A row that read as infinity (a number too large for a double) has no place in the box.
+  const auto finite = [&](std::size_t i) { return std::isfinite(x[i]) && std::isfinite(y[i]) && std::isfinite(z[i]); };
   std::vector<double> scratch;
   const double* columns[3] = {x, y, z};
-  for (int axis = 0; axis < 3; ++axis) Bounds(columns[axis], n, scratch, box.low[axis], box.high[axis]);
+  for (int axis = 0; axis < 3; ++axis) {
+    scratch.clear();
+    for (std::size_t i = 0; i != n; ++i) {
+      if (finite(i)) scratch.push_back(columns[axis][i]);
+    }
+    if (scratch.empty()) return RobustBox();
+    Bounds(scratch, box.low[axis], box.high[axis]);
+  }
   return box;
 }
 

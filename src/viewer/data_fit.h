@@ -20,7 +20,8 @@ struct RobustBox {
   double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
 };
 
-// The robust box of rows 0 .. n-1 of the three columns (all zero for n = 0).
+// The robust box of rows 0 .. n-1 of the three columns, rows with a non-finite value left out (all
+// zero when no row is left).
 RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n);
 
 // A row's fitted position: (value - centre) × scale, per axis.

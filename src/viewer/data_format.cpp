@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <new>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +57,7 @@ class TextSource {
 
   bool Good() const { return !eof_ && !fail_; }
   bool Eof() const { return eof_; }
+  bool Stopped() const { return stopped_; }
   bool EndedByLongField() const { return longField_; }
 
   // Whether any byte of data is left unread (reads ahead when the chunk is used up).
@@ -195,7 +198,10 @@ class TextSource {
     for (;;) {
       pollfd wait{fd_, POLLIN, 0};
       if (::poll(&wait, 1, kWaitStepMs) != 0) return true;  // bytes, the writer's end, or an error
-      if (stop_ && stop_()) return false;
+      if (stop_ && stop_()) {
+        stopped_ = true;
+        return false;
+      }
     }
   }
 
@@ -234,6 +240,7 @@ class TextSource {
   bool eof_ = false;
   bool fail_ = false;
   bool longField_ = false;
+  bool stopped_ = false;
 };
 
 // The text of a row as noted: CR LF as LF, cut to a readable length.
@@ -320,8 +327,17 @@ DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::siz
 
 DataReadResult ReadRowsInShape(TextSource& source, const DataShape& shape, std::size_t rowsBefore,
                                std::size_t maxRows, DataColumns& out) {
-  DataReadResult result = shape.FieldByField() ? ReadFieldRows(source, rowsBefore, maxRows, out)
-                                               : ReadLineRows(source, shape, rowsBefore, maxRows, out);
+  const std::size_t before = out.x.size();
+  DataReadResult result;
+  try {
+    result = shape.FieldByField() ? ReadFieldRows(source, rowsBefore, maxRows, out)
+                                  : ReadLineRows(source, shape, rowsBefore, maxRows, out);
+  } catch (const std::bad_alloc&) {
+    KeepWholeRows(out);
+    result.end = DataReadEnd::OutOfMemory;
+    result.rows = out.x.size() - before;
+  }
+  if (result.end == DataReadEnd::Whole && source.Stopped()) result.end = DataReadEnd::Stopped;
   result.shape = shape;
   return result;
 }
@@ -377,7 +393,11 @@ bool ParseColumns(std::string_view text, std::array<int, 3>& out) {
 void UnreadRows::Note(std::size_t row, std::string_view rowText) {
   if (count++ == 0 || row < first) {
     first = row;
-    text = NotedText(rowText);
+    try {
+      text = NotedText(rowText);
+    } catch (const std::bad_alloc&) {
+      text.clear();  // the count and the row number still tell; the conversion jobs must not throw
+    }
   }
 }
 
@@ -386,7 +406,11 @@ void UnreadRows::Add(const UnreadRows& later) {
   const std::size_t before = count;
   if (before == 0 || later.first < first) {
     first = later.first;
-    text = later.text;
+    try {
+      text = later.text;
+    } catch (const std::bad_alloc&) {
+      text.clear();
+    }
   }
   count = before + later.count;
 }
@@ -470,6 +494,10 @@ double ConvertDataNumber(std::string_view text, bool decimalComma, bool* number)
   }
   if (number) *number = digits != 0;
   if (digits == 0) return 0.0;
+  const auto finite = [number](double value) {
+    if (number && !std::isfinite(value)) *number = false;
+    return value;
+  };
 
   // The exponent counts only when its letter is followed by digits ("1e" and "1e+" read as 1).
   const char* accepted = p;
@@ -505,7 +533,7 @@ double ConvertDataNumber(std::string_view text, bool decimalComma, bool* number)
   double value = 0.0;
   const auto result = std::from_chars(first, first + length, value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) value = ConvertOutOfRange(first, first + length);
-  return negative ? -value : value;
+  return finite(negative ? -value : value);
 }
 
 bool SplitLine(std::string_view line, const DataShape& shape, std::string_view fields[3]) {
@@ -528,6 +556,13 @@ bool SplitLine(std::string_view line, const DataShape& shape, std::string_view f
     pos = fieldEnd + 1;
   }
   return true;
+}
+
+void KeepWholeRows(DataColumns& out) {
+  const std::size_t rows = std::min({out.x.size(), out.y.size(), out.z.size()});
+  out.x.resize(rows);
+  out.y.resize(rows);
+  out.z.resize(rows);
 }
 
 bool IsBlankLine(std::string_view line) {

@@ -77,10 +77,13 @@ enum class DataReadEnd {
   Whole,      // the data ended (or a field ended it with nothing in it): nothing was left out
   RowLimit,   // the row limit was reached with more of the data left
   LongField,  // a field of 100 or more characters ended the reading; its row is the last stored
+  OutOfMemory,  // the columns could not grow: the rows read until then are kept, the rest is not read
+  Stopped,    // asked to stop (the run is ending): the rows read until then are kept
 };
 
-// Rows that could not be read as three numbers. Read field by field they are stored as read (a
-// field with no number is 0); read line by line they are left out.
+// Rows that could not be read as three numbers (a field without digits, or a number too large for a
+// double). Read field by field they are stored as read (a field with no number is 0); read line by
+// line they are left out.
 struct UnreadRows {
   std::size_t count = 0;
   std::size_t first = 0;  // the first one's row number, counting every row of the file from 1
@@ -97,8 +100,8 @@ struct DataReadResult {
   UnreadRows unread;
 };
 
-// Asked while a pipe, FIFO or device has nothing to read yet; true ends the reading there, with the
-// rows read so far. An empty one never stops.
+// Asked while a pipe, FIFO or device has nothing to read yet, and between the windows of a plain
+// file; true ends the reading there, with the rows read so far. An empty one never stops.
 using StopRequest = std::function<bool()>;
 
 // The reference reader: appends at most `maxRows` rows to `out`. A descriptor is read from its
@@ -120,8 +123,8 @@ DataReadResult ReferenceReadOn(std::string_view bytes, const DataShape& shape, s
 // quote skipped, an optional sign, digits with at most one decimal mark, an optional exponent
 // introduced by e, E, d or D. Conversion stops at the first character outside that pattern. The value
 // is the correctly rounded double of the accepted text; the decimal mark is "." whatever the locale,
-// or "," in a file of decimal commas. `number` (if given) says whether there was a digit to read:
-// without one the value is 0.0.
+// or "," in a file of decimal commas. `number` (if given) says whether the text held a number that a
+// double holds: without a digit the value is 0.0; beyond the doubles' range it is infinite.
 double ConvertDataNumber(std::string_view text, bool decimalComma = false, bool* number = nullptr);
 
 // The three chosen fields of one line (without its line end) in `shape`; false when the line has
@@ -130,5 +133,8 @@ bool SplitLine(std::string_view line, const DataShape& shape, std::string_view f
 
 // Whether a line holds nothing but blanks (it is skipped, not counted).
 bool IsBlankLine(std::string_view line);
+
+// After an allocation failed part way through a row: the columns cut to the rows all three hold.
+void KeepWholeRows(DataColumns& out);
 
 }  // namespace viewer

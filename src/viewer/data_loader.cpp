@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -69,25 +70,37 @@ DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataCo
   if (fd < 0) return {};
   struct stat info {};
   DataReadResult result;
+  const std::size_t before = out.x.size();
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {  // a folder counts as not found
-    result = S_ISREG(info.st_mode) ? ReadDataFast(fd, maxRows, options, out)
-                                   : ReferenceReadDescriptor(fd, false, maxRows, options, out, stop);
+    try {
+      result = S_ISREG(info.st_mode) ? ReadDataFast(fd, maxRows, options, out, {}, stop)
+                                     : ReferenceReadDescriptor(fd, false, maxRows, options, out, stop);
+    } catch (const std::bad_alloc&) {  // the readers' own buffers could not be had
+      KeepWholeRows(out);
+      result.end = DataReadEnd::OutOfMemory;
+      result.rows = out.x.size() - before;
+    }
   }
   ::close(fd);  // a failure to close changes nothing that was read
   return result;
 }
 
 bool CanReadDataFile(const std::string& path, std::string* why) {
-  const int fd = OpenData(path);
-  if (fd < 0) {
-    if (why) *why = std::strerror(errno);
-    return false;
-  }
   struct stat info {};
-  const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  const auto fail = [why](const char* reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  if (!StatusOf(path, info)) return fail(std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) return fail("it is a folder");
+  if (path == kStandardInput) return true;
+  // A FIFO is never opened to be looked at: its waiting writer would get in, and lose its rows (or
+  // die of SIGPIPE) when the look ends. Nor is a device: opening one may do something.
+  if (!S_ISREG(info.st_mode)) return ::access(path.c_str(), R_OK) == 0 || fail(std::strerror(errno));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(std::strerror(errno));
   ::close(fd);
-  if (folder && why) *why = "it is a folder";
-  return !folder;
+  return true;
 }
 
 bool IsPlainFile(const std::string& path) {
@@ -116,6 +129,9 @@ std::string DescribeReading(std::string_view program, const std::string& path, c
   if (result.end == DataReadEnd::RowLimit) {
     say(std::to_string(result.rows) + " rows read, the rest of the file was not (" + std::string(limitName) +
         " raises the limit)");
+  } else if (result.end == DataReadEnd::OutOfMemory) {
+    say(std::to_string(result.rows) + " rows read, then no more memory could be had; the rest of the file was not "
+        "read");
   } else if (result.end == DataReadEnd::LongField) {
     say("a field of 100 or more characters in row " + std::to_string(result.rows + shape.HeaderRows()) +
         " ended the reading; the rest of the file was not read");
@@ -153,6 +169,9 @@ bool BackgroundDataRead::WaitUnlessTerminated() {
 namespace {
 
 constexpr UINT kPointBufferBytes = 2 * sizeof(SceneVertex);  // 48
+// A plain file up to this size is read within the frame whatever the row limit (about a tenth of a
+// second at most); a larger one with a raised limit is read on the reading thread.
+constexpr off_t kReadAtOnceBytes = 32 << 20;
 
 }  // namespace
 
@@ -181,7 +200,7 @@ void ViewerScene::LoadData() {
     }
   }
 
-  ReadRows();
+  ReadRows(false);
 }
 
 void ViewerScene::ReportReading(const viewer::DataReadResult& result) {
@@ -190,19 +209,38 @@ void ViewerScene::ReportReading(const viewer::DataReadResult& result) {
   if (!said.empty()) std::fputs(said.c_str(), stderr);
 }
 
-void ViewerScene::ReadRows() {
+void ViewerScene::ReadRows(bool keepUnlessRead) {
   loadedPath_ = g_dataPath;
-  drawnBoxRows_ = SIZE_MAX;  // new rows: the fit and the colours are worked out again
-  if (viewer::IsPlainFile(g_dataPath)) {
-    viewer::DataColumns rows{std::move(dataX), std::move(dataY), std::move(dataZ)};
+  seenDrops_ = g_dataDrops;
+  keepUnlessRead_ = keepUnlessRead;
+  pendingRows_.reset();
+  // A plain file is read at once, as it always was, unless a raised row limit may make that take long:
+  // then it is read like a pipe, so that Escape, the close button and the signals end the run at once.
+  struct stat info {};
+  const bool plain = viewer::IsPlainFile(g_dataPath);
+  const bool quick = rowLimit <= viewer::kMaxDataRows ||
+                     (::stat(g_dataPath.c_str(), &info) == 0 && info.st_size <= kReadAtOnceBytes);
+  if (plain && quick) {
+    viewer::DataColumns rows;
     const viewer::DataReadResult result = viewer::ReadDataFile(g_dataPath, rowLimit, rows, readOptions);
-    dataX = std::move(rows.x);
-    dataY = std::move(rows.y);
-    dataZ = std::move(rows.z);
-    ReportReading(result);
+    TakeRows(std::move(rows), result);
   } else {
     pendingRows_ = std::make_unique<viewer::BackgroundDataRead>(g_dataPath, rowLimit, readOptions);
   }
+}
+
+void ViewerScene::TakeRows(viewer::DataColumns rows, const viewer::DataReadResult& result) {
+  ReportReading(result);
+  // The last row read is never drawn: fewer than two rows draw nothing.
+  if (keepUnlessRead_ && rows.x.size() < 2) {
+    std::fprintf(stderr, "%s: %s: no rows to draw were read; the rows on screen stay\n", program_invocation_short_name,
+                 loadedPath_.c_str());
+    return;
+  }
+  dataX = std::move(rows.x);
+  dataY = std::move(rows.y);
+  dataZ = std::move(rows.z);
+  drawnBoxRows_ = SIZE_MAX;  // new rows: the fit and the colours are worked out again
 }
 
 bool ViewerScene::ReloadData() {
@@ -212,13 +250,10 @@ bool ViewerScene::ReloadData() {
     std::fprintf(stderr, "scatterview: %s cannot be read (%s); the rows on screen stay\n", g_dataPath.c_str(),
                  why.c_str());
     loadedPath_ = g_dataPath;
+    seenDrops_ = g_dataDrops;
     return false;
   }
-  pendingRows_.reset();
-  dataX.clear();
-  dataY.clear();
-  dataZ.clear();
-  ReadRows();
+  ReadRows(true);
   return true;
 }
 
@@ -227,11 +262,7 @@ bool ViewerScene::CollectPendingRows() {
   const viewer::DataReadResult result = pendingRows_->Result();
   viewer::DataColumns rows = pendingRows_->Take();
   pendingRows_.reset();
-  dataX = std::move(rows.x);
-  dataY = std::move(rows.y);
-  dataZ = std::move(rows.z);
-  drawnBoxRows_ = SIZE_MAX;
-  ReportReading(result);
+  TakeRows(std::move(rows), result);
   return true;
 }
 

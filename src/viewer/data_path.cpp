@@ -5,3 +5,4 @@
 #include "viewer/viewer_scene.h"
 
 std::string g_dataPath;
+unsigned g_dataDrops = 0;

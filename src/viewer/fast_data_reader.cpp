@@ -20,6 +20,8 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 
 #include <fast_float/fast_float.h>
 
@@ -368,7 +370,8 @@ class DescriptorWindows {
 };
 
 // Room for the rows the whole input will give, judged from the rows of the first window, so the
-// columns are not moved (and briefly held twice) as they grow.
+// columns are not moved (and briefly held twice) as they grow. When that much memory cannot be had
+// (the guess may be high, or the file not fit), the columns grow as the rows come instead.
 void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t windowRows, std::size_t windowBytes,
                  std::size_t inputBytes, std::size_t maxRows, bool whole) {
   std::size_t expected = windowRows + 1;  // the reference may add one more row at the end
@@ -376,35 +379,46 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
     const double perByte = static_cast<double>(windowRows) / static_cast<double>(windowBytes);
     expected = static_cast<std::size_t>(perByte * static_cast<double>(inputBytes) * 1.0625) + 16;
   }
-  column.reserve(column.size() + std::min(expected - 1, maxRows - rowsNow) + 1);
+  try {
+    column.reserve(column.size() + std::min(expected - 1, maxRows - rowsNow) + 1);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
 }
 
 // The calling thread reads, scans and settles each window; its rows go to the queue as a conversion
 // job in the window's slot, which the helper works through while the caller moves on (and the caller
 // too, whenever enough is waiting). A slot's text and ends are used again only once its job is done.
+// An allocation that fails, or a stop request between windows, ends the reading with the rows whose
+// jobs were handed out.
 template <class Windows>
 DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
-                           const LoaderTuning& tuning, std::size_t windowBytes) {
+                           const LoaderTuning& tuning, std::size_t windowBytes, const StopRequest& stop) {
   const DataShape shape = ShapeOf(windows.Probe(), windows.ProbeIsWhole(), options);
   windows.StartAt(shape.skipBytes);
   const bool byLine = !shape.FieldByField();
   const unsigned threads = tuning.threads != 0 ? tuning.threads : platform::WorkThreads();
   const std::size_t convertChunkRows =
       std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / ChunkQueue::kMostChunks + 1});
-  std::unique_ptr<uint32_t[]> ends[kSlots];
-  for (auto& slotEnds : ends) slotEnds.reset(new uint32_t[windowBytes + kCarryRoom]);
   SharedUnreadRows unread;
   std::vector<double>& x = out.x;
   std::vector<double>& y = out.y;
   std::vector<double>& z = out.z;
   const std::size_t startSize = x.size();
+  std::size_t published = startSize;  // the slots whose conversion job has been handed out
   std::size_t slotsSoFar = 0, counted = 0;
-  bool reserved = false;
   std::size_t consumed = 0;
-  DataReadResult rest;
-  {
+  DataReadEnd cut = DataReadEnd::Whole;  // anything else: the reading ends here, not in the reference
+  try {
+    std::unique_ptr<uint32_t[]> ends[kSlots];
+    for (auto& slotEnds : ends) slotEnds.reset(new uint32_t[windowBytes + kCarryRoom]);
+    bool reserved = false;
     ChunkQueue queue(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
     for (unsigned slot = 0;; slot = (slot + 1) % kSlots) {
+      if (stop && stop()) {
+        cut = DataReadEnd::Stopped;
+        break;
+      }
       queue.Drain(slot);  // its text and ends are free again
       windows.Advance(slot, consumed);
       uint32_t* const slotEnds = ends[slot].get();
@@ -435,6 +449,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
           const std::size_t first = chunk * convertChunkRows, last = std::min(count, first + convertChunkRows);
           byLine ? ConvertLineRows(rows, first, last) : ConvertFieldRows(rows, first, last);
         });
+        published = x.size();
         slotsSoFar += settled.rows;
         counted += settled.counted;
         queue.Help(chunks / 2);  // leave the helper enough to do while the next window is read
@@ -442,8 +457,18 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
       consumed = settled.consumed;
       if (settled.handOver) break;
     }
-  }  // every job is done
-  rest = windows.ReadOnFrom(consumed, shape, shape.HeaderRows() + slotsSoFar, maxRows - counted, out);
+  } catch (const std::bad_alloc&) {
+    cut = DataReadEnd::OutOfMemory;
+  }  // either way every job handed out is done: the queue finished them as it went
+  DataReadResult rest;
+  if (cut == DataReadEnd::Whole) {
+    rest = windows.ReadOnFrom(consumed, shape, shape.HeaderRows() + slotsSoFar, maxRows - counted, out);
+  } else {
+    x.resize(published);  // the slots made for a job that was never handed out go
+    y.resize(published);
+    z.resize(published);
+    rest.end = cut;
+  }
   if (byLine) DropEmptySlots(out, startSize);
   rest.shape = shape;
   rest.rows = x.size() - startSize;
@@ -459,17 +484,17 @@ std::size_t WindowBytes(const LoaderTuning& tuning) {
 }  // namespace
 
 DataReadResult ReadDataFast(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
-                            const LoaderTuning& tuning) {
+                            const LoaderTuning& tuning, const StopRequest& stop) {
   const std::size_t windowBytes = WindowBytes(tuning);
   DescriptorWindows windows(fd, windowBytes);
-  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes);
+  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes, stop);
 }
 
 DataReadResult ReadDataFast(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
-                            DataColumns& out, const LoaderTuning& tuning) {
+                            DataColumns& out, const LoaderTuning& tuning, const StopRequest& stop) {
   const std::size_t windowBytes = WindowBytes(tuning);
   MemoryWindows windows(bytes, windowBytes);
-  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes);
+  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes, stop);
 }
 
 }  // namespace viewer

@@ -23,9 +23,11 @@ struct LoaderTuning {
 };
 
 // Reads a plain file from the descriptor's current position (the position is then unspecified).
+// `stop` is asked between windows. When the columns cannot grow, the rows read until then are kept
+// (DataReadEnd::OutOfMemory).
 DataReadResult ReadDataFast(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
-                            const LoaderTuning& tuning = {});
+                            const LoaderTuning& tuning = {}, const StopRequest& stop = {});
 DataReadResult ReadDataFast(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
-                            DataColumns& out, const LoaderTuning& tuning = {});
+                            DataColumns& out, const LoaderTuning& tuning = {}, const StopRequest& stop = {});
 
 }  // namespace viewer

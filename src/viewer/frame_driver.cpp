@@ -53,7 +53,7 @@ int32_t ViewerScene::RunFrame() {
   if (state == 0) {
     LoadData();  // sets state 1 first: the rest of this frame runs as a running frame
   } else if (state == 1) {
-    if (g_dataPath != loadedPath_) ReloadData();  // a file dropped on the window
+    if (g_dataPath != loadedPath_ || g_dataDrops != seenDrops_) ReloadData();  // a file dropped on the window
     CollectPendingRows();
     UpdateControl();
   } else {

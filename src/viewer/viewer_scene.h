@@ -122,8 +122,12 @@ class ViewerScene {
   uint8_t hotkeyLatch = 0;         // 1 from a function-key toggle until no function key is down
 
  private:
-  // The rows of g_dataPath into the columns (which are empty), at once or in the background.
-  void ReadRows();
+  // The rows of g_dataPath, at once or in the background. With `keepUnlessRead` (a reading again) the
+  // rows on screen stay until the new reading has ended with rows to draw.
+  void ReadRows(bool keepUnlessRead);
+  // The rows of a finished reading into the columns (or not, as ReadRows says), with the reading's
+  // notice on stderr.
+  void TakeRows(viewer::DataColumns rows, const viewer::DataReadResult& result);
   // Keeps how the rows were read and says on stderr what was not read as it stands.
   void ReportReading(const viewer::DataReadResult& result);
   template <class Rows>
@@ -140,6 +144,8 @@ class ViewerScene {
   } runOnly_;
   std::string configPath_;
   std::string loadedPath_;  // the g_dataPath the rows were read from; a new one is read at the next frame
+  unsigned seenDrops_ = 0;  // g_dataDrops when the rows were asked for
+  bool keepUnlessRead_ = false;  // the reading under way replaces the rows only if it has rows to draw
   viewer::RobustBox drawnBox_;
   size_t drawnBoxRows_ = SIZE_MAX;  // the row count drawnBox_ is of; SIZE_MAX: none yet
   std::vector<D3DCOLOR> heightColours_;
@@ -173,3 +179,5 @@ inline int32_t TruncateToInt32(double value) {
 extern ViewerScene g_scene;
 // The data file path; set by the entry point, read by LoadData. Also the window title.
 extern std::string g_dataPath;
+// Files dropped on the window so far: a drop of the file on screen reads it again, as F9 does.
+extern unsigned g_dataDrops;

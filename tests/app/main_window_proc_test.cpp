@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "temp_dir.h"
+
 #include "app/globals.h"
 #include "app/layer_seams.h"
 #include "platform/null/null_backend.h"
@@ -76,20 +78,38 @@ TEST_F(MainWndProcTest, CloseReachesDestroyThroughTheDefaultHandling) {
   EXPECT_TRUE(window->destroyed);
 }
 
-TEST_F(MainWndProcTest, AFileDroppedOnTheWindowBecomesTheDataFileAndItsTitle) {
+// A readable file dropped becomes the data file and the title, and is read again when it is the one
+// shown; one that cannot be read changes neither.
+TEST_F(MainWndProcTest, AFileDroppedOnTheWindowBecomesTheDataFileAndItsTitleWhenItCanBeRead) {
   WNDCLASSA windowClass{.style = 0, .lpfnWndProc = MainWndProc, .lpszClassName = "c"};
   RegisterClassA(&windowClass);
   HWND window = CreateWindowExA(0, "c", "first.csv", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(window, nullptr);
+  testsupport::TempDir dir;
+  const std::string readable = dir / "new data.csv";
+  testsupport::WriteFile(readable, "1,2,3\n");
   const std::string saved = g_dataPath;
   g_dataPath = "first.csv";
-  null.backend.DropFile("/home/someone/new data.csv");
-  MSG msg{};
-  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, 1));
-  ASSERT_EQ(msg.message, WM_DROPFILES);
-  EXPECT_EQ(MainWndProc(window, msg.message, msg.wParam, msg.lParam), 0);
-  EXPECT_EQ(g_dataPath, "/home/someone/new data.csv");
-  EXPECT_EQ(window->title, "/home/someone/new data.csv");
+  const struct {
+    std::string dropped, path;  // g_dataPath and the title after the drop
+    unsigned drops;             // g_dataDrops counted on from before the first drop
+  } cases[] = {
+      {readable, readable, 1},
+      {readable, readable, 2},  // the same file again: read again
+      {dir / "missing.csv", readable, 2},
+      {dir.Path(), readable, 2},  // a folder
+  };
+  const unsigned dropsBefore = g_dataDrops;
+  for (const auto& c : cases) {
+    null.backend.DropFile(c.dropped);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, 1));
+    ASSERT_EQ(msg.message, WM_DROPFILES);
+    EXPECT_EQ(MainWndProc(window, msg.message, msg.wParam, msg.lParam), 0);
+    EXPECT_EQ(g_dataPath, c.path) << c.dropped;
+    EXPECT_EQ(window->title, c.path) << c.dropped;
+    EXPECT_EQ(g_dataDrops - dropsBefore, c.drops) << c.dropped;
+  }
   EXPECT_EQ(g_quit, 0);
   g_dataPath = saved;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -32,6 +34,9 @@ TEST(DataFit, TheBoxLeavesOutAHeaderRowAndAFewStrayPoints) {
   rows.Add(0, 0, 0);  // a header line read as a row
   for (int i = 0; i < 10000; ++i) rows.Add(5000 + i % 100, -3000 - i % 50, 800 + i % 10);
   for (int i = 0; i < 5; ++i) rows.Add(1e9, -1e9, 1e12);  // strays
+  // Rows that read as infinity, far more than the share the percentiles leave out: not in the box.
+  const double inf = std::numeric_limits<double>::infinity();
+  for (int i = 0; i < 300; ++i) rows.Add(i % 3 ? 1.0 : inf, i % 3 == 1 ? -inf : 2.0, i % 3 == 2 ? inf : 3.0);
   const RobustBox box = rows.Box();
   EXPECT_EQ(box.low[0], 5000);
   EXPECT_EQ(box.high[0], 5099);

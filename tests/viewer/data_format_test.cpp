@@ -231,6 +231,23 @@ TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
   EXPECT_LE(static_cast<size_t>(position), rows.size() + 64 * 1024);
 }
 
+TEST(DataFileReader, AStopRequestEndsTheReadingBetweenWindowsWithTheRowsReadSoFar) {
+  const std::string bytes = NumberedRows(20000);
+  for (const unsigned threads : {1u, 2u}) {
+    int asked = 0;
+    DataColumns out;
+    const viewer::DataReadResult result = viewer::ReadDataFast(bytes, kMaxDataRows, {}, out,
+                                                               viewer::LoaderTuning{threads, 4096, 0, 64},
+                                                               [&asked] { return ++asked > 3; });
+    EXPECT_EQ(result.end, viewer::DataReadEnd::Stopped);
+    ASSERT_GT(result.rows, 0u);
+    ASSERT_LT(result.rows, 20000u);
+    const std::vector<Row> rows = RowsOf(out);
+    ASSERT_EQ(rows.size(), result.rows);
+    EXPECT_EQ(rows.back(), (Row{double(rows.size()), rows.size() + 0.5, -double(rows.size())})) << "whole rows, in order";
+  }
+}
+
 TEST(DataFileReader, FieldOfHundredCharactersEndsTheReading) {
   const std::string hundred = "1" + std::string(98, '0') + "5";  // the 100th character is dropped
   const std::vector<Row> rows = Read(hundred + ",2,3\n4,5,6\n");
@@ -271,6 +288,7 @@ TEST(DataFileReader, RowsAreAppendedAfterWhatIsThere) {
 
 // The shapes real files come in. Every case is read by both readers, whole and in small windows.
 TEST(DataFileShapes, RealFileShapesReadAsTheirRows) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
   using Rows = std::vector<Row>;
   const std::string longLine(2000, '7');
   const struct Case {
@@ -303,6 +321,8 @@ TEST(DataFileShapes, RealFileShapesReadAsTheirRows) {
       {"columns asked for", "1,2,3,4\n5,6,7,8\n", {0, {3, 1, 2}}, {{3, 1, 2}, {7, 5, 6}, {0, 0, 0}}, "", ',', 0, 0, ""},
       {"a column that is not there", "1,2,3\n5,6,7,8\n", {0, {4, 1, 2}}, {{8, 5, 6}, {0, 0, 0}}, "", ',', 1, 1, "1,2,3"},
       {"delimiter asked for", "1|2|3\n", {'|', {}}, {{1, 2, 3}, {0, 0, 0}}, "", '|', 0, 0, ""},
+      {"a number too large", "1,2,3\n1e400,2,3\n", {}, {{1, 2, 3}, {kInf, 2, 3}, {0, 0, 0}}, "", ',', 1, 2, "1e400,2,3"},
+      {"a number too large, by line", "1 2 3\n1 -1e999 3\n", {}, {{1, 2, 3}, {0, 0, 0}}, "", ' ', 1, 2, "1 -1e999 3"},
       {"comma asked for", "1;2;3\n", {',', {}}, {{1, 0, 0}}, "", ',', 1, 1, "1;2;3\n,,"},
   };
   for (const Case& c : cases) {

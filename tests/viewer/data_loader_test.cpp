@@ -1,8 +1,13 @@
 // LoadData: the running state, the one-point vertex buffer by HARD_TL, and the rows of the data file.
-// (The file format itself is tested with the reader, data_file_reader_test.cpp.)
+// (The file format itself is tested with the reader, data_format_test.cpp.)
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "scene_fixture.h"
 
@@ -120,6 +125,7 @@ TEST_F(DataLoader, AReloadReplacesTheRowsOrKeepsThemWhenTheFileCannotBeRead) {
     std::vector<double> x;         // the rows' x afterwards
   };
   const std::string other = dir / "other.csv";
+  const std::string fifo = dir / "fifo";
   const std::vector<Case> cases = {
       {"F9 after the file was rewritten", [&] {
          testsupport::WriteFile(g_dataPath, "7,8,9\n");
@@ -132,6 +138,18 @@ TEST_F(DataLoader, AReloadReplacesTheRowsOrKeepsThemWhenTheFileCannotBeRead) {
        }, {5, 6, 8, 0}},
       {"a path that cannot be read keeps the rows", [&] { g_dataPath = dir / "gone.csv"; }, {5, 6, 8, 0}},
       {"a folder keeps them too", [&] { g_dataPath = dir.Path(); }, {5, 6, 8, 0}},
+      {"a file with no rows keeps them", [&] {
+         testsupport::WriteFile(other, "");
+         g_dataPath = other;
+       }, {5, 6, 8, 0}},
+      {"the file on screen dropped again is read again", [&] {
+         testsupport::WriteFile(other, "3,3,3\n");
+         ++g_dataDrops;
+       }, {3, 0}},
+      {"a FIFO keeps them while its writer is silent", [&] {
+         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+         g_dataPath = fifo;
+       }, {3, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -141,6 +159,16 @@ TEST_F(DataLoader, AReloadReplacesTheRowsOrKeepsThemWhenTheFileCannotBeRead) {
     EXPECT_EQ(scene->state, 1) << "still running";
     EXPECT_EQ(scene->cameraTheta, 100) << "the view is kept";
   }
+  // The FIFO's writer comes at last: its rows replace the ones on screen.
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "9,9,9\n", 6), 6);
+    ::close(fd);
+  });
+  for (int i = 0; i < 500 && !scene->CollectPendingRows(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  writer.join();
+  EXPECT_EQ(scene->dataX, (std::vector<double>{9, 0}));
 }
 
 }  // namespace

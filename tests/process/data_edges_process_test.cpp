@@ -1,0 +1,53 @@
+// Data at the edges of real use, read by the whole render tool in its own folder through a shell:
+// named FIFOs whose writer comes first or last (the writer must not lose its rows or die of SIGPIPE),
+// and sources that outgrow the memory a process may have (`ulimit -v`), where the rows read so far
+// are drawn and said, and nothing is left in TMPDIR.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "render_tool_fixture.h"
+
+namespace testsupport {
+namespace {
+
+TEST_F(RenderTool, FifosAndMemoryLimitsKeepEveryRowThatCanBeRead) {
+  const struct Case {
+    const char* what;
+    std::string script;  // run by sh in the tool's folder; $TOOL is the tool with an empty config
+    std::string stdoutHas, stderrHas;
+  } cases[] = {
+      {"a FIFO whose writer starts first",
+       "mkfifo p; cat data.csv > p & sleep 0.3; $TOOL p out.png; echo tool=$?; wait $!; echo writer=$?",
+       "tool=0\nwriter=0\n", ""},
+      {"a FIFO whose writer starts last",
+       "mkfifo p; (sleep 0.5; cat data.csv > p; echo writer=$? > writer) & $TOOL p out.png; echo tool=$?; wait; "
+       "cat writer",
+       "tool=0\nwriter=0\n", ""},
+      {"an endless pipe under a memory limit",
+       "ulimit -v 400000; yes 1,2,3 | $TOOL --max-rows 2000000000 - out.png; echo tool=$?",
+       "tool=0\n", "rows read, then no more memory could be had; the rest of the file was not read"},
+  };
+  WriteFile(dir / "empty.ini", "");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(dir / "tmp");
+    std::filesystem::create_directory(dir / "tmp");
+    std::filesystem::remove(dir / "p");
+    std::filesystem::remove(dir / "out.png");
+    ProcessLaunch launch = Launch({"-c", c.script});
+    launch.program = "/bin/sh";
+    launch.env["TOOL"] = program + " --config empty.ini";
+    launch.env["TMPDIR"] = dir / "tmp";
+    const RunResult r = RunProcess(launch, 60000);
+    EXPECT_FALSE(r.timedOut) << "a reading that never ends";
+    EXPECT_EQ(r.out, c.stdoutHas) << r.err;
+    if (!c.stderrHas.empty()) EXPECT_NE(r.err.find(c.stderrHas), std::string::npos) << r.err;
+    EXPECT_GT(Count(ReadPng(dir / "out.png"), 0xFFFFFF), 0) << "the rows read are drawn";
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp")) << "nothing is left in TMPDIR";
+  }
+}
+
+}  // namespace
+}  // namespace testsupport
