@@ -121,7 +121,7 @@ std::string DescribeReading(std::string_view program, const std::string& path, c
   if (result.unread.count != 0) {
     say(std::to_string(result.unread.count) + (result.unread.count == 1 ? " row" : " rows") +
         " could not be read as three numbers and " +
-        (shape.FieldByField() ? "read 0 for what is missing"
+        (shape.FieldByField() ? "read as 0 where a number is missing, as infinity where it is too large"
                               : result.unread.count == 1 ? "was left out" : "were left out") +
         " (the first, row " +
         std::to_string(result.unread.first) + ": \"" + Printable(result.unread.text) + "\")");

@@ -73,9 +73,9 @@ TEST_F(HostileInputRun, NulBytesInsideAndBetweenRowsDoNotStopTheRun) {
   WriteFile(dir / "data.csv", std::string("1,2,3\n\0\0\0,4\0,5\n", 16) + "6,7,8\n" + std::string(300, '\0'));
   // Rows 2 and 3 begin with a NUL, which is no number; the 300 NUL bytes are one x field.
   ExpectNormalEnd(RunAWhile(),
-                  "scatterview: data.csv: 2 rows could not be read as three numbers and read 0 for what is missing "
-                  "(the first, row 2: \"   ,4 ,5\"); a field of 100 or more characters in row 4 ended the reading; "
-                  "the rest of the file was not read\n");
+                  "scatterview: data.csv: 2 rows could not be read as three numbers and read as 0 where a number is "
+                  "missing, as infinity where it is too large (the first, row 2: \"   ,4 ,5\"); a field of 100 or more "
+                  "characters in row 4 ended the reading; the rest of the file was not read\n");
 }
 
 TEST_F(HostileInputRun, SeparatorOnlyFilesEndTheReadingInTheirFirstRow) {
