@@ -7,6 +7,10 @@
 #include <set>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "file_drop.h"
 #include "png_image.h"
 #include "viewer_fixture.h"
@@ -218,6 +222,49 @@ TEST_F(DataView, AFileDroppedOnTheWindowBecomesTheDataFile) {
   Viewer().Key("Escape");
   EXPECT_EQ(Viewer().WaitExit(10000), 0);
   EXPECT_EQ(testsupport::ReadFile(Viewer().ConfigPath()).find("NAME"), std::string::npos) << "NAME is not written";
+}
+
+// A new reading that waits on a FIFO's writer leaves the rows on screen until the writer has
+// finished, then shows its rows; the run still ends whole.
+TEST_F(DataView, F9OrADropOntoAFifoKeepsTheRowsUntilItsWriterHasFinished) {
+  for (const bool drop : {false, true}) {
+    SCOPED_TRACE(drop ? "a drop" : "F9");
+    ViewerUnderX viewer;
+    ASSERT_TRUE(viewer.XOk());
+    viewer.WriteData(Helix());
+    viewer.WriteConfig("[CONFIG]\nSHOWHINT=0\nSHOWAXIS=0\n");
+    ASSERT_TRUE(viewer.Start()) << viewer.Failure();
+    const auto shown = [](const testsupport::Screenshot& s) { return CountColour(s, kWhite, 0, 480); };
+    bool held = false;
+    const long before = shown(viewer.CaptureUntil([&](const auto& s) { return shown(s) > 500; }, 5000, &held));
+    ASSERT_TRUE(held) << "the helix shows";
+
+    const std::string fifo = viewer.Folder() + (drop ? "/dropped.fifo" : "/data.csv");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    if (drop) {
+      ASSERT_TRUE(DropFileOnWindow(viewer.Display(), viewer.Window(), fifo));
+    } else {
+      viewer.Key("F9");
+    }
+    Pause(500);
+    EXPECT_EQ(shown(viewer.Capture()), before) << "the rows stay while the writer is silent";
+
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // the viewer holds the reading end
+    ASSERT_GE(fd, 0) << "the viewer is reading the FIFO";
+    const std::string rows = SampleData();
+    ASSERT_EQ(::write(fd, rows.data(), rows.size()), static_cast<ssize_t>(rows.size()));
+    ::close(fd);
+    viewer.CaptureUntil([&](const auto& s) { return shown(s) <= 4; }, 5000, &held);
+    EXPECT_TRUE(held) << "the writer's rows replace them";
+
+    viewer.Key("Escape");
+    EXPECT_EQ(viewer.WaitExit(10000), 0);
+    EXPECT_NE(testsupport::ReadFile(viewer.ConfigPath()).find("SHOWAXIS=0\n"), std::string::npos) << "saved whole";
+    for (const auto& entry : std::filesystem::directory_iterator(viewer.Folder())) {
+      EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << "left behind: " << entry.path();
+    }
+  }
 }
 
 }  // namespace
