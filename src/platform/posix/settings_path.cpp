@@ -78,4 +78,19 @@ std::string PrepareSettingsFile(const std::string& programFolder) {
   return path;
 }
 
+std::string WhyTheViewIsNotSaved(const std::string& programFolder, const std::string& settingsFile) {
+  struct stat st {};
+  if (stat(settingsFile.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return settingsFile + " is no plain file";
+    return WritableByModeBits(settingsFile) ? "" : settingsFile + " is read-only";
+  }
+  const std::string folder = settingsFile.substr(0, settingsFile.rfind('/'));
+  if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && WritableByModeBits(folder)) return "";
+  if (settingsFile != BesideTheProgram(programFolder)) return folder + " is read-only";
+  // PrepareSettingsFile fell back on the program's folder: the user's could not be had.
+  const std::string user = UserSettingsFolder();
+  if (user.empty()) return "there is no home folder (HOME unset) and " + programFolder + " is read-only";
+  return user + " cannot be made and " + programFolder + " is read-only";
+}
+
 }  // namespace platform::posix
