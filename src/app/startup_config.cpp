@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "platform/profile_reader.h"
+#include "viewer/data_format.h"
 
 namespace app {
 
@@ -25,7 +26,7 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   c.scale = file.Int32(kSection, "SCALE", c.scale);
   c.name = file.String(kSection, "NAME", c.name);
   // A row limit as large as --max-rows takes; only a number past 64 bits is out of range.
-  c.maxRows = file.Integer(kSection, "MAXROWS", 0, std::numeric_limits<int64_t>::min(),
+  c.maxRows = file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows), std::numeric_limits<int64_t>::min(),
                            std::numeric_limits<int64_t>::max());
   c.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""));
   return c;

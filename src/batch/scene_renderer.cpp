@@ -41,7 +41,8 @@ DisplayKeys ReadDisplayKeys(const std::string& path) {
                    file.Int32(kSection, "HARD_TL", 0),
                    file.Int32(kSection, "FOG", 1),
                    file.Int32(kSection, "D3DX_SPRITE", 0),
-                   file.Integer(kSection, "MAXROWS", 0, std::numeric_limits<int64_t>::min(),
+                   file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows),
+                                std::numeric_limits<int64_t>::min(),
                                 std::numeric_limits<int64_t>::max()),
                    {}};
   keys.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""));

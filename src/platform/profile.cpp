@@ -62,6 +62,15 @@ bool ProfileTooLarge(const std::string& path) {
 }
 
 bool ReplaceProfileFile(const std::string& path, const std::string& text) {
+  // A new settings file goes only into a folder with a write bit, even for root: an installed
+  // program's read-only folder never gains one.
+  const std::string target = posix::FinalLinkTarget(path);
+  struct stat st{};
+  if (stat(target.c_str(), &st) != 0) {
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    if (!posix::WritableByModeBits(folder)) return false;
+  }
   posix::WholeFileOptions options;
   options.allowSpecialFiles = false;  // a settings file is a plain file or nothing
   return posix::WriteWholeFile(path, text, options);
