@@ -79,11 +79,10 @@ std::string PrepareSettingsFile(const std::string& programFolder) {
 }
 
 std::string WhyTheViewIsNotSaved(const std::string& programFolder, const std::string& settingsFile) {
+  // Only a folder that cannot take the file counts here: what stands at the path itself (a read-only
+  // file, a folder named config.ini) is the user's own doing and is left alone quietly.
   struct stat st {};
-  if (stat(settingsFile.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return settingsFile + " is no plain file";
-    return WritableByModeBits(settingsFile) ? "" : settingsFile + " is read-only";
-  }
+  if (lstat(settingsFile.c_str(), &st) == 0) return "";
   const std::string folder = settingsFile.substr(0, settingsFile.rfind('/'));
   if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && WritableByModeBits(folder)) return "";
   if (settingsFile != BesideTheProgram(programFolder)) return folder + " is read-only";
