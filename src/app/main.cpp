@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   const app::CommandLine line = app::ParseCommandLine(argc, argv);
   switch (line.action) {
     case app::CommandLineAction::Help:
-      std::fputs(app::UsageText(platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory())).c_str(), stdout);
+      // The file in use, named without being made: an answer creates no file and no folder.
+      std::fputs(app::UsageText(platform::posix::SettingsFilePath(FrameTimer::GetModuleDirectory())).c_str(), stdout);
       EndWithoutRun(0);
     case app::CommandLineAction::Version:
       std::printf("scatterview %s\n", SV_VERSION);

@@ -9,6 +9,7 @@
 #include "app/startup_config.h"
 #include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
+#include "platform/profile.h"
 #include "viewer/data_loader.h"
 
 namespace app {
@@ -53,6 +54,17 @@ void Shutdown(const StartupHooks& hooks) {
   g_frameTimer = nullptr;
 }
 
+// Said once at start, so that a view lost at the end is no surprise.
+void ReportUnsavedSettings(const std::string& programFolder, const std::string& configPath) {
+  if (platform::ProfileTooLarge(configPath)) {
+    std::fprintf(stderr, "scatterview: %s is larger than %lld MiB: its settings are not read and the view is not saved\n",
+                 configPath.c_str(), platform::kLargestProfileBytes >> 20);
+    return;
+  }
+  const std::string why = platform::posix::WhyTheViewIsNotSaved(programFolder, configPath);
+  if (!why.empty()) std::fprintf(stderr, "scatterview: %s: the view will not be saved\n", why.c_str());
+}
+
 }  // namespace
 
 bool DataFileOpens(const std::string& path) { return viewer::CanReadDataFile(path); }
@@ -61,9 +73,13 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
                    const viewer::ViewOptions& options) {
   g_frameTimer = new FrameTimer();
   // The scene prepared the same file while it was built.
-  std::string configPath = platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory());
+  const std::string programFolder = FrameTimer::GetModuleDirectory();
+  std::string configPath = platform::posix::PrepareSettingsFile(programFolder);
+  ReportUnsavedSettings(programFolder, configPath);
 
   StartupConfig config = ReadStartupConfig(configPath);
+  // A signal while a large file was read: the keys may be cut short, so nothing else is done.
+  if (platform::posix::TerminationRequested()) return 0;
   ApplyCommandLine(options, config);
   g_dataPath = config.name;
   hooks.applyConfig(config);

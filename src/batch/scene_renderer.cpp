@@ -4,13 +4,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 
 #include "graphics/direct_graphics.h"
 #include "platform/frame_timer.h"
 #include "platform/posix/settings_path.h"
 #include "platform/profile.h"
+#include "platform/profile_reader.h"
 #include "viewer/data_loader.h"
 #include "viewer/viewer_scene.h"
 
@@ -25,19 +28,24 @@ constexpr char kSection[] = "CONFIG";
 // The start-up keys that decide the picture: the back buffer's size (and so the aspect ratio), the
 // point path, the text path, whether fog states may be set.
 struct DisplayKeys {
-  int32_t width, height, hardTl, fog, d3dxSprite, maxRows;
+  int32_t width, height, hardTl, fog, d3dxSprite;
+  int64_t maxRows;
   viewer::ReadOptions read;  // DELIMITER, COLUMNS
 };
 
-int32_t ReadKey(const std::string& path, const char* key, int defaultValue) {
-  return static_cast<int32_t>(GetPrivateProfileIntA(kSection, key, defaultValue, path.c_str()));
-}
-
+// As the viewer reads them: one reading of the file; a number out of range keeps the default.
 DisplayKeys ReadDisplayKeys(const std::string& path) {
-  DisplayKeys keys{ReadKey(path, "Width", 640), ReadKey(path, "Height", 480), ReadKey(path, "HARD_TL", 0),
-                   ReadKey(path, "FOG", 1),      ReadKey(path, "D3DX_SPRITE", 0), ReadKey(path, "MAXROWS", 0), {}};
-  keys.read = viewer::ReadOptionsFromKeys(GetPrivateProfileStringA(kSection, "DELIMITER", "", path.c_str()),
-                                          GetPrivateProfileStringA(kSection, "COLUMNS", "", path.c_str()));
+  const platform::ProfileReader file(path);
+  DisplayKeys keys{file.Int32(kSection, "Width", 640),
+                   file.Int32(kSection, "Height", 480),
+                   file.Int32(kSection, "HARD_TL", 0),
+                   file.Int32(kSection, "FOG", 1),
+                   file.Int32(kSection, "D3DX_SPRITE", 0),
+                   file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows),
+                                std::numeric_limits<int64_t>::min(),
+                                std::numeric_limits<int64_t>::max()),
+                   {}};
+  keys.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""));
   return keys;
 }
 
@@ -85,6 +93,10 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
     *error = "the config file " + configPath + " cannot be read";
     return false;
   }
+  // Read as missing, as the viewer reads it; but not in silence.
+  if (platform::ProfileTooLarge(configPath))
+    std::fprintf(stderr, "scatterview-render: %s is larger than %lld MiB: its settings are not read\n",
+                 configPath.c_str(), platform::kLargestProfileBytes >> 20);
   if (!viewer::CanReadDataFile(options.dataPath)) {
     *error = "the data file " + options.dataPath + " cannot be read";
     return false;

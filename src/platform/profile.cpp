@@ -15,8 +15,6 @@ namespace platform {
 
 namespace {
 
-constexpr off_t kLargestProfile = 64 << 20;  // anything bigger is not a settings file
-
 std::optional<std::string> ReadValue(const char* section, const char* key, const char* path) {
   if (!section || !key || !path) return std::nullopt;
   std::string text;
@@ -31,27 +29,48 @@ bool ReadProfileFile(const std::string& path, std::string& text) {
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st{};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestProfile) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestProfileBytes) {
     close(fd);
     return false;
   }
-  text.clear();
-  char buffer[8192];
+  // Straight into the string, sized from the file (which may still grow or shrink while it is read).
+  text.assign(static_cast<size_t>(st.st_size) + 1, '\0');
+  size_t filled = 0;
   for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (filled == text.size()) text.resize(text.size() * 2);
+    ssize_t n = read(fd, text.data() + filled, text.size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       close(fd);
       return false;
     }
     if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
+    filled += static_cast<size_t>(n);
+    if (filled > static_cast<size_t>(kLargestProfileBytes)) {
+      close(fd);
+      return false;
+    }
   }
+  text.resize(filled);
   close(fd);
   return true;
 }
 
+bool ProfileTooLarge(const std::string& path) {
+  struct stat st{};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kLargestProfileBytes;
+}
+
 bool ReplaceProfileFile(const std::string& path, const std::string& text) {
+  // A new settings file goes only into a folder with a write bit, even for root: an installed
+  // program's read-only folder never gains one.
+  const std::string target = posix::FinalLinkTarget(path);
+  struct stat st{};
+  if (stat(target.c_str(), &st) != 0) {
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    if (!posix::WritableByModeBits(folder)) return false;
+  }
   posix::WholeFileOptions options;
   options.allowSpecialFiles = false;  // a settings file is a plain file or nothing
   return posix::WriteWholeFile(path, text, options);

@@ -24,9 +24,16 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
 
 namespace platform {
 
-// The whole file as text; false when it does not exist or is not a readable regular file.
+// Anything bigger is not a settings file: it is neither read nor replaced.
+inline constexpr long long kLargestProfileBytes = 64LL << 20;
+
+// The whole file as text; false when it does not exist, is not a readable regular file or is larger
+// than kLargestProfileBytes.
 bool ReadProfileFile(const std::string& path, std::string& text);
-// Replaces the file with `text` atomically, keeping its permissions; false on any failure.
+// Whether `path` is a plain file too large to be read as one (so the callers can say so).
+bool ProfileTooLarge(const std::string& path);
+// Replaces the file with `text` atomically, keeping its permissions; false on any failure. A missing
+// file is not created in a folder without any write bit, even by root.
 bool ReplaceProfileFile(const std::string& path, const std::string& text);
 
 }  // namespace platform

@@ -24,7 +24,8 @@ class BackgroundDataRead;
 
 class ViewerScene {
  public:
-  // Reads the view keys of config.ini in the module directory.
+  // Reads the view keys of the program's config.ini (see settings_path.h); creates nothing until the
+  // save at destruction, so a run that only answers --help leaves no file behind.
   ViewerScene();
   // Reads (and at destruction writes) the view keys of the config file at `configPath` instead.
   explicit ViewerScene(std::string configPath);
@@ -143,6 +144,8 @@ class ViewerScene {
     bool lineMode = false, fitMode = false, colourByHeight = false;
   } runOnly_;
   std::string configPath_;
+  std::string programFolder_;  // set when the settings file is the program's own (prepared at the save)
+  bool settingsRead_ = false;  // false when a termination request cut the reading short (see SaveSettings)
   std::string loadedPath_;  // the g_dataPath the rows were read from; a new one is read at the next frame
   unsigned seenDrops_ = 0;  // g_dataDrops when the rows were asked for
   bool keepUnlessRead_ = false;  // the reading under way replaces the rows only if it has rows to draw

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/frame_timer.h"
 #include "platform/posix/settings_path.h"
 #include "platform/profile.h"
+#include "platform/profile_reader.h"
 #include "platform/profile_text.h"
 #include "viewer/data_loader.h"
 #include "viewer/viewer_scene.h"
@@ -26,18 +28,19 @@ std::string Binary(int32_t value) {
   return digits;
 }
 
-int32_t ReadSigned(const char* key, int defaultValue, const std::string& path) {
-  return static_cast<int32_t>(GetPrivateProfileIntA(kSection, key, defaultValue, path.c_str()));
-}
-
 // THETA and R are stored as whole numbers read unsigned: "-1" comes back as 4294967295.0.
-double ReadUnsigned(const char* key, int defaultValue, const std::string& path) {
-  return static_cast<double>(GetPrivateProfileIntA(kSection, key, defaultValue, path.c_str()));
+// THETA and R are read as 32-bit unsigned numbers: -1 reads as 4294967295, and so does that.
+double ReadUnsigned(const platform::ProfileReader& file, const char* key, int32_t defaultValue) {
+  const int64_t value = file.Integer(kSection, key, defaultValue, INT32_MIN, UINT32_MAX);
+  return static_cast<double>(static_cast<uint32_t>(value));
 }
 
 }  // namespace
 
-ViewerScene::ViewerScene() : ViewerScene(platform::posix::PrepareSettingsFile(FrameTimer::GetModuleDirectory())) {}
+ViewerScene::ViewerScene() : programFolder_(FrameTimer::GetModuleDirectory()) {
+  configPath_ = platform::posix::SettingsFilePath(programFolder_);
+  LoadSettings();
+}
 
 ViewerScene::ViewerScene(std::string configPath) : configPath_(std::move(configPath)) { LoadSettings(); }
 
@@ -47,19 +50,23 @@ ViewerScene::~ViewerScene() {
 }
 
 void ViewerScene::LoadSettings() {
-  showHint = ReadSigned("SHOWHINT", 1, configPath_);
-  lineMode = ReadSigned("LINESET", 0, configPath_);
-  autoAnime = ReadSigned("AUTOANIME", 0, configPath_);
-  showAxis = ReadSigned("SHOWAXIS", 1, configPath_);
-  cameraZ = ReadSigned("CAMERA_X", 150, configPath_);
-  cameraY = ReadSigned("CAMERA_Y", 30, configPath_);
-  cameraTheta = ReadUnsigned("CAMERA_T", 45, configPath_);
-  cameraR = ReadUnsigned("CAMERA_R", 250, configPath_);
-  axisX = ReadSigned("AXIS_X", 0, configPath_);
-  axisY = ReadSigned("AXIS_Y", 0, configPath_);
-  fitMode = ReadSigned("FIT", 0, configPath_);
+  // The program's own file may not exist yet: its starting values then come from the one beside it.
+  const platform::ProfileReader file(programFolder_.empty() ? configPath_
+                                                             : platform::posix::SettingsFileToRead(programFolder_));
+  showHint = file.Int32(kSection, "SHOWHINT", 1);
+  lineMode = file.Int32(kSection, "LINESET", 0);
+  autoAnime = file.Int32(kSection, "AUTOANIME", 0);
+  showAxis = file.Int32(kSection, "SHOWAXIS", 1);
+  cameraZ = file.Int32(kSection, "CAMERA_X", 150);
+  cameraY = file.Int32(kSection, "CAMERA_Y", 30);
+  cameraTheta = ReadUnsigned(file, "CAMERA_T", 45);
+  cameraR = ReadUnsigned(file, "CAMERA_R", 250);
+  axisX = file.Int32(kSection, "AXIS_X", 0);
+  axisY = file.Int32(kSection, "AXIS_Y", 0);
+  fitMode = file.Int32(kSection, "FIT", 0);
   if (fitMode < 0 || fitMode > 2) fitMode = 0;
-  colourByHeight = ReadSigned("COLORMAP", 0, configPath_) != 0 ? 1 : 0;
+  colourByHeight = file.Int32(kSection, "COLORMAP", 0) != 0 ? 1 : 0;
+  settingsRead_ = file.Complete();
 }
 
 void ViewerScene::OverrideForThisRun(const viewer::ViewOptions& options) {
@@ -88,14 +95,17 @@ void ViewerScene::SaveSettings() {
   // The buffer only ever exists with HARD_TL on, so that setting (whose owner may be gone by now) need
   // not be asked. At a normal end the entry point has released it already.
   ReleaseDeviceResources();
+  // The program's own file: its folder made and a missing file started from the one beside the
+  // program only now, when there is something to keep.
+  const std::string path = programFolder_.empty() ? configPath_ : platform::posix::PrepareSettingsFile(programFolder_);
 
   // All ten keys go into the file in a single atomic replace: a crash part-way can leave the old file
   // or the new one, never a half-written one or a mix of both.
   std::string text;
-  if (!platform::ReadProfileFile(configPath_, text)) {
+  if (!platform::ReadProfileFile(path, text)) {
     struct stat st{};
-    // Present but unreadable (a folder, no read permission): never replace what could not be read.
-    if (stat(configPath_.c_str(), &st) == 0) return;
+    // Present but unreadable (a folder, no read permission, too large): never replace what could not be read.
+    if (stat(path.c_str(), &st) == 0) return;
     text.clear();
   }
   // A setting shown for this run only is not written: its key keeps whatever the file has (or lacks).
@@ -111,15 +121,20 @@ void ViewerScene::SaveSettings() {
       {"AXIS_X", std::to_string(axisX)},
       {"AXIS_Y", std::to_string(axisY)},
   };
+  // One pass over the text for all the keys: a file of millions of lines is saved in well under a second.
+  using When = platform::ini::Edit::When;
+  // A reading that a signal cut short left the fields of the keys it did not reach at their defaults,
+  // and the view was never shown: the keys the file has keep their values, the missing ones are added
+  // (with their defaults, as a whole reading would have given them).
+  std::vector<platform::ini::Edit> edits;
   for (const auto& [key, value] : keys)
-    if (key) text = platform::ini::SetValue(text, kSection, key, value);
+    if (key) edits.push_back({key, value, settingsRead_ ? When::Always : When::IfMissing});
   // The newer keys appear only once they mean something, so files of before stay as they were.
-  const std::pair<const char*, int32_t> optional[] = {{runOnly_.fitMode ? nullptr : "FIT", fitMode},
-                                                      {runOnly_.colourByHeight ? nullptr : "COLORMAP", colourByHeight}};
-  for (const auto& [key, value] : optional) {
-    if (key && (value != 0 || platform::ini::FindValue(text, kSection, key)))
-      text = platform::ini::SetValue(text, kSection, key, std::to_string(value));
-  }
+  const std::string fit = std::to_string(fitMode), colourMap = std::to_string(colourByHeight);
+  if (settingsRead_ && !runOnly_.fitMode) edits.push_back({"FIT", fit, fitMode == 0 ? When::IfPresent : When::Always});
+  if (settingsRead_ && !runOnly_.colourByHeight)
+    edits.push_back({"COLORMAP", colourMap, colourByHeight == 0 ? When::IfPresent : When::Always});
+  text = platform::ini::SetValues(text, kSection, edits);
   // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.
-  (void)platform::ReplaceProfileFile(configPath_, text);
+  (void)platform::ReplaceProfileFile(path, text);
 }

@@ -1,6 +1,6 @@
 // Fuzzes the INI reader and editor with arbitrary file contents: lookups never crash, and an edit
 // changes exactly the key it writes — the written value reads back, and every other key of every
-// section reads as before.
+// section reads as before; the index agrees with the one-pass reading.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,8 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string key(a == std::string_view::npos ? "k" : head.substr(a + 1, b == std::string_view::npos ? b : b - a - 1));
   std::string value(b == std::string_view::npos ? "v" : head.substr(b + 1));
 
-  (void)FindValue(text, section, key);
+  // The index finds what the one-pass reading finds.
+  const Index index(text);
+  for (const std::string& k : {key, std::string("k"), std::string("Width")})
+    Check(index.Find(section, k) == FindValue(text, section, k));
   (void)ParseInteger(text.substr(0, 64));
+  (void)ParseInteger64(text.substr(0, 64));
 
   if (!WritableSection(section) || !WritableKey(key) || !WritableValue(value)) return 0;
   std::string edited = SetValue(text, section, key, value);

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 
 #include "platform/profile_text.h"
 #include "temp_dir.h"
@@ -197,6 +199,106 @@ TEST(ProfileText, ParseIntegerWraps) {
   EXPECT_EQ(platform::ini::ParseInteger("--5"), 0u);
   // 10^22 mod 2^32, no overflow trap, just the low 32 bits.
   EXPECT_EQ(platform::ini::ParseInteger("10000000000000000000000"), 2990538752u);
+}
+
+// The index answers every lookup exactly as the one-pass reading does, on the texts where the two
+// could part: repeated sections and keys, keys before any section, blanks and case, every line end.
+TEST(ProfileText, TheIndexFindsWhatFindValueFinds) {
+  struct Case {
+    const char* text;
+    const char* section;
+    const char* key;
+    std::optional<std::string> value;
+  };
+  const Case cases[] = {
+      {"[A]\nk=1\nk=2\n[a]\nk=3\nj=4\n", "a", "K", "1"},
+      {"[A]\nk=1\n[a]\nj=4\n", "A", "j", std::nullopt},  // only the first section of a name counts
+      {"k=0\n[A]\nk=1\n", "A", "k", "1"},
+      {"k=0\n[A]\n", "A", "k", std::nullopt},
+      {"\xEF\xBB\xBF[A]\r\nk = \"x y\" \r\n", " a ", " K ", "x y"},
+      {"[A]\rk=1\rj=2\r[B]\rk=3\r", "B", "k", "3"},
+      {"[A]\rk=1\rj=2\r", "A", "j", "2"},
+      {"[A]\r\n\r\n;k=9\r\n# k=8\nk=7", "A", "k", "7"},
+      {"[A]\nbroken line\n[B\nk=5\n", "A", "k", "5"},  // "[B" is no header
+      {"", "A", "k", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::ini::FindValue(c.text, c.section, c.key), c.value) << c.text;
+    EXPECT_EQ(platform::ini::Index(c.text).Find(c.section, c.key), c.value) << c.text;
+  }
+}
+
+TEST(ProfileText, AnIndexStoppedPartWaySaysSo) {
+  std::string text = "[A]\n";
+  for (int i = 0; i < 10000; ++i) text.append("k").append(std::to_string(i)).append("=1\n");
+  EXPECT_TRUE(platform::ini::Index(text).Complete());
+  const platform::ini::Index stopped(text, [] { return true; });
+  EXPECT_FALSE(stopped.Complete());
+  EXPECT_EQ(stopped.Find("A", "k9999"), std::nullopt);
+}
+
+// What a save keeps of a key's line: everything but the value.
+TEST(ProfileText, SetValueKeepsTheLineAroundTheValue) {
+  struct Case {
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"[A]\nR = 300 ; mine\n", "[A]\nR = 9 ; mine\n"},
+      {"[A]\nR=300\t# mine\n", "[A]\nR=9\t# mine\n"},
+      {"[A]\n  r =  300  \n", "[A]\n  r =  9  \n"},
+      {"[A]\nR= ; none yet\n", "[A]\nR= 9 ; none yet\n"},
+      {"[A]\nR=;not a comment\n", "[A]\nR=9\n"},
+      {"[A]\nR=a;b\n", "[A]\nR=9\n"},
+      {"[A]\nR=\"a ; b\" ; c\n", "[A]\nR=9 ; c\n"},
+      {"[A]\r\nR=1 ; x\r\n", "[A]\r\nR=9 ; x\r\n"},
+      {"[A]\rR=1 ; x\r", "[A]\rR=9 ; x\r"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::ini::SetValue(c.before, "A", "R", "9"), c.after) << c.before;
+}
+
+// New lines take the line end of the text's first line.
+TEST(ProfileText, NewLinesUseTheTextsOwnLineEnd) {
+  struct Case {
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"[A]\rx=1\r", "[A]\rx=1\rR=9\r"},
+      {"[A]\r\nx=1\r\n", "[A]\r\nx=1\r\nR=9\r\n"},
+      {"[A]\nx=1", "[A]\nx=1\nR=9\n"},
+      {"[B]\rx=1", "[B]\rx=1\r[A]\rR=9\r"},
+      {"", "[A]\nR=9\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::ini::SetValue(c.before, "A", "R", "9"), c.after) << c.before;
+}
+
+TEST(ProfileText, SetValuesEditsEachKeyAsItsConditionSays) {
+  using When = platform::ini::Edit::When;
+  const platform::ini::Edit edits[] = {{"a", "1"},
+                                       {"b", "2", When::IfPresent},
+                                       {"c", "3", When::IfPresent},
+                                       {"d", "4", When::IfMissing},
+                                       {"e", "5", When::IfMissing},
+                                       {"A", "6"}};  // a later edit of the same key wins
+  EXPECT_EQ(platform::ini::SetValues("[S]\nb=0\nd=0\n\n[T]\n", "s", edits), "[S]\nb=2\nd=0\na=6\ne=5\n\n[T]\n");
+  const platform::ini::Edit onlyPresent[] = {{"b", "2", When::IfPresent}};
+  EXPECT_EQ(platform::ini::SetValues("[T]\n", "S", onlyPresent), "[T]\n") << "no empty section is added";
+}
+
+TEST(ProfileText, ParseInteger64ReadsTheWholeNumberOrNothing) {
+  struct Case {
+    const char* text;
+    std::optional<int64_t> value;
+  };
+  const Case cases[] = {
+      {"9223372036854775807", INT64_MAX},  {"-9223372036854775808", INT64_MIN},
+      {"9223372036854775808", std::nullopt}, {"-9223372036854775809", std::nullopt},
+      {"99999999999999999999", std::nullopt}, {" -12abc", -12},
+      {"+7", 7},                            {"abc", 0},
+      {"", 0},                              {"4294967297 ; wraps no more", 4294967297},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::ini::ParseInteger64(c.text), c.value) << c.text;
 }
 
 }  // namespace

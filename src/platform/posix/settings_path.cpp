@@ -78,4 +78,18 @@ std::string PrepareSettingsFile(const std::string& programFolder) {
   return path;
 }
 
+std::string WhyTheViewIsNotSaved(const std::string& programFolder, const std::string& settingsFile) {
+  // Only a folder that cannot take the file counts here: what stands at the path itself (a read-only
+  // file, a folder named config.ini) is the user's own doing and is left alone quietly.
+  struct stat st {};
+  if (lstat(settingsFile.c_str(), &st) == 0) return "";
+  const std::string folder = settingsFile.substr(0, settingsFile.rfind('/'));
+  if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && WritableByModeBits(folder)) return "";
+  if (settingsFile != BesideTheProgram(programFolder)) return folder + " is read-only";
+  // PrepareSettingsFile fell back on the program's folder: the user's could not be had.
+  const std::string user = UserSettingsFolder();
+  if (user.empty()) return "there is no home folder (HOME unset) and " + programFolder + " is read-only";
+  return user + " cannot be made and " + programFolder + " is read-only";
+}
+
 }  // namespace platform::posix
