@@ -199,7 +199,8 @@ bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int coun
     ok = false;
     // A worker stopped by the end of the run said nothing wrong; one that died or failed on its own is named.
     const bool stoppedOnRequest = known && WIFEXITED(status) && platform::posix::TerminationRequested();
-    if (known && !stoppedOnRequest) ReportLostWorker(child.worker, workers, child.pid, status, output, count, written.Get());
+    if (known && !stoppedOnRequest)
+      ReportLostWorker(child.worker, workers, child.pid, status, output, count, written.Get());
   }
   return ok;
 }

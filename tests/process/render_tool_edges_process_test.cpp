@@ -50,8 +50,8 @@ std::vector<std::string> FoldersLeftIn(const std::string& folder, const std::str
   std::error_code ignored;
   for (const auto& entry : fs::directory_iterator(folder, ignored)) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind("scatterview-render.", 0) == 0 && ReadFile(entry.path() / "config.ini").find(marker) != std::string::npos)
-      left.push_back(entry.path());
+    if (name.rfind("scatterview-render.", 0) != 0) continue;
+    if (ReadFile(entry.path() / "config.ini").find(marker) != std::string::npos) left.push_back(entry.path());
   }
   return left;
 }
