@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -51,22 +53,30 @@ int main(int argc, char** argv) {
   const batch::RenderOptions& options = parsed.options;
 
   platform::ScopedNullBackend headless;
-  batch::SceneRenderer renderer;
-  std::string error;
-  if (!renderer.Open(options, &error)) {
+  // Whatever ends the run, the renderer goes first: its temporary folder with it.
+  try {
+    batch::SceneRenderer renderer;
+    std::string error;
+    if (!renderer.Open(options, &error)) {
+      if (platform::posix::TerminationRequested()) return Interrupted();
+      std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
+      return kExitFailure;
+    }
+    bool ok;
+    if (options.turntable > 0) {
+      ok = batch::WriteTurntable(renderer, options.outputPath, options.turntable,
+                                 options.jobs > 0 ? options.jobs : Processors());
+    } else {
+      const batch::Picture picture = renderer.Render(renderer.StartTheta());
+      ok = !platform::posix::TerminationRequested() &&
+           batch::WritePicture(picture, options.outputPath, nullptr, renderer.InputFiles());
+    }
     if (platform::posix::TerminationRequested()) return Interrupted();
-    std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
-    return kExitFailure;
+    return ok ? 0 : kExitFailure;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "scatterview-render: out of memory\n");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "scatterview-render: %s\n", e.what());
   }
-  bool ok;
-  if (options.turntable > 0) {
-    ok = batch::WriteTurntable(renderer, options.outputPath, options.turntable,
-                               options.jobs > 0 ? options.jobs : Processors());
-  } else {
-    const batch::Picture picture = renderer.Render(renderer.StartTheta());
-    ok = !platform::posix::TerminationRequested() &&
-         batch::WritePicture(picture, options.outputPath, nullptr, renderer.InputFiles());
-  }
-  if (platform::posix::TerminationRequested()) return Interrupted();
-  return ok ? 0 : kExitFailure;
+  return kExitFailure;
 }

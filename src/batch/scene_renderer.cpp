@@ -65,6 +65,21 @@ std::string GraphicsFailure(int32_t result) {
   }
 }
 
+const char* TemporaryRoot() {
+  const char* root = std::getenv("TMPDIR");
+  return root && *root ? root : "/tmp";
+}
+
+// A private folder in $TMPDIR, or in /tmp when $TMPDIR is no use (missing, a file, not writable):
+// a temporary folder is a means, not something the user asked for. Empty when neither works.
+std::string MakeTemporaryFolder() {
+  for (const char* root : {TemporaryRoot(), "/tmp"}) {
+    std::string folder = std::string(root) + "/scatterview-render.XXXXXX";
+    if (mkdtemp(folder.data())) return folder;
+  }
+  return std::string();
+}
+
 }  // namespace
 
 SceneRenderer::SceneRenderer() = default;
@@ -75,12 +90,13 @@ SceneRenderer::~SceneRenderer() {
     delete g_graphics;
     g_graphics = nullptr;
   }
-  // The scene saves its settings as it goes, into the private copy, which then goes too.
-  scene_.reset();
+  // The private copy goes before the scene, whose save then finds no folder and writes nothing: the
+  // folder is gone even if that save could not finish (no memory left, say).
   if (!settingsFolder_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(settingsFolder_, ignored);
   }
+  scene_.reset();
 }
 
 bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
@@ -109,11 +125,9 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   // The scene reads its keys in its constructor and writes them back in its destructor. It gets a
   // private copy to do both with, so the real file is read exactly as the viewer reads it and never
   // written.
-  const char* temporaryRoot = std::getenv("TMPDIR");
-  std::string folder = std::string(temporaryRoot && *temporaryRoot ? temporaryRoot : "/tmp") +
-                       "/scatterview-render.XXXXXX";
-  if (!mkdtemp(folder.data())) {
-    *error = "cannot make a temporary folder for the settings";
+  const std::string folder = MakeTemporaryFolder();
+  if (folder.empty()) {
+    *error = std::string("cannot make a temporary folder for the settings in ") + TemporaryRoot() + " or /tmp";
     return false;
   }
   settingsFolder_ = folder;

@@ -1,6 +1,7 @@
 #include "batch/turntable.h"
 
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "platform/posix/termination.h"
@@ -65,24 +68,89 @@ bool WritePicture(const Picture& picture, const std::string& path, render::PngEn
   return ok;
 }
 
-bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers) {
+bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers,
+                         volatile uint8_t* written) {
   const double start = renderer.StartTheta();
   render::PngEncoder encoder;
   for (int i = 0; i < count; ++i) {
     if (!DrawnBy(i, worker, workers)) continue;
     // A picture under way is finished (or its temporary file removed); the next one is not begun.
     if (platform::posix::TerminationRequested()) return false;
-    if (!WritePicture(renderer.Render(TurntableTheta(start, i, count)), TurntableFileName(output, i, count),
-                      &encoder, renderer.InputFiles()))
-      return false;
+    const Picture picture = renderer.Render(TurntableTheta(start, i, count));
+    // A signal during the drawing may have cut it short: that picture is not written.
+    if (platform::posix::TerminationRequested()) return false;
+    if (!WritePicture(picture, TurntableFileName(output, i, count), &encoder, renderer.InputFiles())) return false;
+    if (written) written[i] = 1;
   }
   return true;
 }
 
+namespace {
+
+// One flag a picture, shared with the forked workers: which pictures were written, whoever wrote them.
+class WrittenFlags {
+ public:
+  explicit WrittenFlags(int count) : size_(static_cast<size_t>(count)) {
+    void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    flags_ = p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
+  }
+  ~WrittenFlags() {
+    if (flags_) munmap(flags_, size_);
+  }
+  WrittenFlags(const WrittenFlags&) = delete;
+  WrittenFlags& operator=(const WrittenFlags&) = delete;
+  uint8_t* Get() const { return flags_; }
+
+ private:
+  size_t size_;
+  uint8_t* flags_;
+};
+
+// A worker that ended without doing its share, named with the pictures it left unwritten.
+void ReportLostWorker(int worker, int workers, pid_t pid, int status, const std::string& output, int count,
+                      const uint8_t* written) {
+  // Appended piece by piece: GCC 12 warns falsely (-Wstringop-overflow) about chains of operator+.
+  std::string line = "scatterview-render: turntable worker ";
+  line += std::to_string(worker + 1);
+  line += " of ";
+  line += std::to_string(workers);
+  line += " (process ";
+  line += std::to_string(pid);
+  line += ") ";
+  if (WIFSIGNALED(status)) {
+    line += "was killed by signal ";
+    line += std::to_string(WTERMSIG(status));
+    line += " (";
+    line += strsignal(WTERMSIG(status));
+    line += ")";
+  } else {
+    line += "failed (status ";
+    line += std::to_string(WEXITSTATUS(status));
+    line += ")";
+  }
+  int missing = 0;
+  for (int i = 0; i < count; ++i) {
+    if (!DrawnBy(i, worker, workers) || (written && written[i])) continue;
+    line += missing++ ? ", " : "; not written: ";
+    line += TurntableFileName(output, i, count);
+  }
+  if (missing == 0) line += "; its pictures were all written";
+  line += "\n";
+  std::fputs(line.c_str(), stderr);
+}
+
+}  // namespace
+
 bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int count, int jobs) {
   const int workers = std::clamp(jobs, 1, count);
+  // Without the shared flags a lost worker's pictures are all named as unwritten.
+  const WrittenFlags written(count);
   std::fflush(nullptr);  // nothing buffered is written twice by the children
-  std::vector<pid_t> children;
+  struct Child {
+    int worker;
+    pid_t pid;
+  };
+  std::vector<Child> children;
   bool ok = true;
   // Workers 1.. are children; this process is worker 0. A fork that fails leaves its share to us.
   std::vector<int> ownShares{0};
@@ -93,7 +161,12 @@ bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int coun
       // A worker stops with the parent, however the parent ends (the signal only asks it to stop).
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       if (getppid() != parent) _exit(1);
-      bool done = WriteTurntableShare(renderer, output, count, worker, workers);
+      bool done = false;
+      try {
+        done = WriteTurntableShare(renderer, output, count, worker, workers, written.Get());
+      } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "scatterview-render: out of memory\n");
+      }
       std::fflush(nullptr);
       // No destructors, no atexit handlers: the parent owns every shared resource.
       _exit(done ? 0 : 1);
@@ -101,27 +174,33 @@ bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int coun
     if (pid < 0) {
       ownShares.push_back(worker);
     } else {
-      children.push_back(pid);
+      children.push_back({worker, pid});
     }
   }
-  for (int worker : ownShares) ok = WriteTurntableShare(renderer, output, count, worker, workers) && ok;
+  for (int worker : ownShares) ok = WriteTurntableShare(renderer, output, count, worker, workers, written.Get()) && ok;
   // Waits in short steps so that a signal to this process alone still reaches every worker.
   bool forwarded = false;
-  for (pid_t child : children) {
+  for (const Child& child : children) {
     int status = 0;
+    bool known = true;
     for (;;) {
-      const pid_t done = waitpid(child, &status, WNOHANG);
-      if (done == child) break;
+      const pid_t done = waitpid(child.pid, &status, WNOHANG);
+      if (done == child.pid) break;
       if (done < 0 && errno != EINTR) {
-        status = 1;
+        known = false;
         break;
       }
       if (platform::posix::SleepUnlessTerminated(kWaitStepMs) && !forwarded) {
-        for (pid_t other : children) kill(other, SIGTERM);
+        for (const Child& other : children) kill(other.pid, SIGTERM);
         forwarded = true;
       }
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ok = false;
+    if (known && WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;
+    ok = false;
+    // A worker stopped by the end of the run said nothing wrong; one that died or failed on its own is named.
+    const bool stoppedOnRequest = known && WIFEXITED(status) && platform::posix::TerminationRequested();
+    if (known && !stoppedOnRequest)
+      ReportLostWorker(child.worker, workers, child.pid, status, output, count, written.Get());
   }
   return ok;
 }

@@ -2,6 +2,7 @@
 // processes. Paired with turntable.cpp.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,14 @@ inline bool DrawnBy(int index, int worker, int workers) { return index % workers
 
 // Draws and writes every picture; `jobs` worker processes (forked after the data is loaded, each
 // with its own copy of the device) share them. True when every picture was written; each failure
-// is reported on stderr. On SIGINT or SIGTERM every worker stops after the picture it is writing.
+// is reported on stderr, and a worker that dies (killed, crashed) is named with the pictures it did
+// not write. On SIGINT or SIGTERM every worker stops after the picture it is writing.
 bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int count, int jobs);
 
-// Draws picture(s) for `worker` of `workers` in this process; false after the first failure.
-bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers);
+// Draws picture(s) for `worker` of `workers` in this process; false after the first failure. Each
+// picture written sets its flag in `written` (one a picture, when given).
+bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers,
+                         volatile uint8_t* written = nullptr);
 
 // The output name that means standard output.
 inline constexpr const char kStandardOutput[] = "-";

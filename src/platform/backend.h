@@ -78,6 +78,10 @@ class Backend {
                                          bool fullScreen, std::optional<uint32_t> background = std::nullopt) = 0;
   // Next pending native event as a window message (WM_KEYDOWN, WM_ACTIVATE, WM_CLOSE...); false if none.
   virtual bool NextMessage(MSG& out) = 0;
+  // Whether an end of the run waits among the events not yet taken as messages: the close button, a
+  // quit, Escape (or a key while Escape is held). The events are only looked at; NextMessage still
+  // delivers them. A frame too long for the frame rate asks now and then so it can stop early.
+  virtual bool EndWaiting() { return false; }
   virtual PresentTarget* TargetOf(WindowObject* window) = 0;
 
   // "Down now, or pressed since the previous query of that key" as a non-zero value.

@@ -65,7 +65,8 @@ int32_t ViewerScene::RunFrame() {
 
   g_graphics->SetRenderStates(false);
   g_graphics->SetupLight();
-  if (drawToggle != 0 && state == 1) Draw();
+  // A picture cut short because the run is ending is not shown: the messages that end it come next.
+  if (drawToggle != 0 && state == 1 && !Draw()) return 0;
 
   if (showFps != 0) {
     g_graphics->device->BeginScene();

@@ -1,10 +1,13 @@
 // Draw: one picture of the scatter plot from the orbit camera, in world space with the data values as
 // coordinates (up is +z). The near plane is 0, so every depth is 1.0 and later draws cover earlier
 // ones: the axes cover the origin point, the data covers the axes.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "graphics/direct_graphics.h"
+#include "platform/backend.h"
+#include "platform/posix/termination.h"
 #include "viewer/data_fit.h"
 #include "viewer/viewer_scene.h"
 
@@ -24,6 +27,27 @@ constexpr const char* kHelpLines[] = {
     "[F1]SHOW HELP / [F2]LINE<>PIXEL MODE CHANGE / [F3]AUTO ANIME / [F4]SHOW FPS",
     "[F5]SHOW AXIS",
 };
+
+// Rows drawn between two looks for an end of the run: a look costs about what a few rows do.
+constexpr size_t kRowsBetweenLooks = 4096;
+
+// Whether the run is ending (SIGINT or SIGTERM, or the close button or Escape waiting among the
+// window's events): a frame of millions of rows takes longer than a frame should, and must not hold
+// the end back until it is done.
+bool RunEnding() { return platform::posix::TerminationRequested() || platform::CurrentBackend().EndWaiting(); }
+
+// Calls draw(i) for i in [0, count), looking for an end of the run between blocks of rows; false when
+// one came and the rest was left undrawn. Inlined with its callers, so each row costs what it did in a
+// plain loop.
+template <class DrawRow>
+[[gnu::always_inline]] inline bool ForEachRow(size_t count, DrawRow draw) {
+  for (size_t from = 0; from < count; from += kRowsBetweenLooks) {
+    if (from != 0 && RunEnding()) return false;
+    const size_t to = std::min(count, from + kRowsBetweenLooks);
+    for (size_t i = from; i < to; ++i) draw(i);
+  }
+  return true;
+}
 
 // The rows as they are, in white: today's picture.
 struct RawWhiteRows {
@@ -47,33 +71,37 @@ struct FittedRows {
 
 }  // namespace
 
-// The data rows, as points or as the polyline; a segment takes the colour of its first row.
+// The data rows, as points or as the polyline; a segment takes the colour of its first row. False when
+// the run began to end before every row was drawn.
 template <class Rows>
-void ViewerScene::DrawRows(const Rows& rows, size_t n, bool hardwarePoints) {
+bool ViewerScene::DrawRows(const Rows& rows, size_t n, bool hardwarePoints) {
   DirectGraphics& graphics = *g_graphics;
   if (lineMode != 0) {
-    for (size_t i = 0; i + 2 < n; ++i)
+    return ForEachRow(n < 2 ? 0 : n - 2, [&](size_t i) __attribute__((always_inline)) {
       graphics.DrawLine(rows.X(i), rows.Y(i), rows.Z(i), rows.X(i + 1), rows.Y(i + 1), rows.Z(i + 1), rows.Colour(i));
-  } else if (hardwarePoints) {
+    });
+  }
+  if (hardwarePoints) {
     // Vertex 0 of the buffer (white, at the origin) moved onto each row by the world matrix; the vertex
     // format in force is the scene format that DrawPoint above set. The buffer's vertex is white, so
     // a coloured row takes the way of DrawPoint instead.
-    for (size_t i = 0; i + 1 < n; ++i) {
+    return ForEachRow(n < 1 ? 0 : n - 1, [&](size_t i) __attribute__((always_inline)) {
       const D3DCOLOR colour = rows.Colour(i);
       if (colour != kWhite) {
         graphics.DrawPoint(rows.X(i), rows.Y(i), rows.Z(i), colour);
-        continue;
+        return;
       }
       D3DXMatrixIdentity(&graphics.worldMatrix);
       graphics.TranslateWorld(static_cast<float>(rows.X(i)), static_cast<float>(rows.Y(i)),
                               static_cast<float>(rows.Z(i)));
       graphics.device->SetTransform(D3DTS_WORLD, &graphics.worldMatrix);
       graphics.device->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
-    }
-  } else {
-    // Also the way with HARD_TL on when the point buffer could not be made: the same picture.
-    for (size_t i = 0; i + 1 < n; ++i) graphics.DrawPoint(rows.X(i), rows.Y(i), rows.Z(i), rows.Colour(i));
+    });
   }
+  // Also the way with HARD_TL on when the point buffer could not be made: the same picture.
+  return ForEachRow(n < 1 ? 0 : n - 1, [&](size_t i) __attribute__((always_inline)) {
+    graphics.DrawPoint(rows.X(i), rows.Y(i), rows.Z(i), rows.Colour(i));
+  });
 }
 
 const viewer::RobustBox& ViewerScene::DrawnRowsBox() {
@@ -97,7 +125,7 @@ const D3DCOLOR* ViewerScene::HeightColours() {
   return heightColours_.data();
 }
 
-void ViewerScene::Draw() {
+bool ViewerScene::Draw() {
   DirectGraphics& graphics = *g_graphics;
   IDirect3DDevice8* device = graphics.device;
 
@@ -125,17 +153,18 @@ void ViewerScene::Draw() {
   const size_t n = dataX.size();
   const bool hardwarePoints = graphics.config.HARD_TL != 0 && vertexBuffer != nullptr;
   if (hardwarePoints) device->SetStreamSource(0, vertexBuffer, sizeof(SceneVertex));
+  bool whole;
   if (fitMode == 0 && colourByHeight == 0) {
-    DrawRows(RawWhiteRows{dataX.data(), dataY.data(), dataZ.data()}, n, hardwarePoints);
+    whole = DrawRows(RawWhiteRows{dataX.data(), dataY.data(), dataZ.data()}, n, hardwarePoints);
   } else {
     const viewer::RobustBox& box = DrawnRowsBox();
-    DrawRows(FittedRows{dataX.data(), dataY.data(), dataZ.data(),
-                        viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode)),
-                        colourByHeight != 0 ? HeightColours() : nullptr},
-             n, hardwarePoints);
+    whole = DrawRows(FittedRows{dataX.data(), dataY.data(), dataZ.data(),
+                                viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode)),
+                                colourByHeight != 0 ? HeightColours() : nullptr},
+                     n, hardwarePoints);
   }
 
-  if (showHint != 0) {
+  if (whole && showHint != 0) {
     char line[256];
     std::snprintf(line, sizeof line, "AXIS    X:%03d Y:%03d", axisX, axisY);
     DrawSmallText(2, 460, line, kWhite);
@@ -149,4 +178,5 @@ void ViewerScene::Draw() {
   D3DXMatrixIdentity(&graphics.worldMatrix);
   device->SetTransform(D3DTS_WORLD, &graphics.worldMatrix);
   device->EndScene();
+  return whole;
 }

@@ -58,7 +58,9 @@ class ViewerScene {
   // --- one frame of user input into the view settings (view_control.cpp)
   void UpdateControl();
   // --- one picture into the back buffer, between its own BeginScene and EndScene (scene_drawing.cpp)
-  void Draw();
+  // False when the run began to end (a termination signal, the close button or Escape waiting) before
+  // every row was drawn: the rows left and the text are not drawn, and the picture is not to be shown.
+  bool Draw();
   // --- the frame driver (frame_driver.cpp)
   // Loads the font texture (a failure shows a message and exits with status 0), starts the pacing,
   // prepares the fog, state 0.
@@ -132,7 +134,7 @@ class ViewerScene {
   // Keeps how the rows were read and says on stderr what was not read as it stands.
   void ReportReading(const viewer::DataReadResult& result);
   template <class Rows>
-  void DrawRows(const Rows& rows, size_t n, bool hardwarePoints);
+  bool DrawRows(const Rows& rows, size_t n, bool hardwarePoints);
   // The robust box of the drawn rows, worked out again only after rows were loaded.
   const viewer::RobustBox& DrawnRowsBox();
   // Every row's colour by height over that box, kept with it.

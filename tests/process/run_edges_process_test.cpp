@@ -82,7 +82,18 @@ TEST_F(RunEdges, SignalsAtAnyMomentEndTheRunWithTheSettingsWrittenWhole) {
     std::string name;
     int signal;
     std::function<void(Process&)> send;
+    std::string keys = "";  // more start-up keys
+    std::string data = "sample.csv";
+    int configMegabytes = 24;
   };
+  // More rows than MAXROWS below lets the notice of the rest tell when the first frame begins to draw.
+  constexpr int kManyRows = 3000000;
+  std::string rows;
+  rows.reserve(static_cast<size_t>(kManyRows) * 16);
+  for (int i = 0; i <= kManyRows; ++i)
+    rows += std::to_string(i % 200 - 100) + "," + std::to_string(i / 200 % 200 - 100) + "," +
+            std::to_string(i % 7 * 10) + "\n";
+  WriteFile(dir / "many.csv", rows);
   const std::vector<Case> cases = {
       // While the static objects are still being built (the scene reads the large config.ini), before
       // any library has had a chance to set up handlers of its own.
@@ -102,19 +113,27 @@ TEST_F(RunEdges, SignalsAtAnyMomentEndTheRunWithTheSettingsWrittenWhole) {
            usleep(5 * 1000);
          }
        }},
+      // A frame of millions of segments takes longer than a frame should; the end must not wait for it.
+      {"while a frame of millions of rows draws", SIGTERM,
+       [&](Process& p) {
+         ASSERT_TRUE(p.WaitForStderr("rows read", 20000)) << p.Stderr();
+         p.Signal(SIGTERM);
+       },
+       "MAXROWS=" + std::to_string(kManyRows) + "\nLINESET=1\n", "many.csv", 1},
   };
-  const std::string config = LargeConfig(24);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    const std::string config = LargeConfig(c.configMegabytes) + c.keys;
     WriteFile(dir / "config.ini", config);
     const std::string stale = dir / (".config.ini.tmp." + std::to_string(largest + 1) + ".0");
     WriteFile(stale, "left by a run that died");
-    Process p(Launch());
+    Process p(Launch({c.data}));
     c.send(p);
     ASSERT_TRUE(p.Wait(60000)) << "no end after the signal";
     EXPECT_EQ(p.ExitStatus(), 0) << p.Stderr();
     const std::string saved = ReadFile(dir / "config.ini");
-    EXPECT_EQ(saved.compare(0, config.size() - 40, config, 0, config.size() - 40), 0) << "the comments are kept";
+    const size_t kept = config.size() - 40 - c.keys.size();
+    EXPECT_EQ(saved.compare(0, kept, config, 0, kept), 0) << "the comments are kept";
     EXPECT_NE(saved.find("CAMERA_T=123\n"), std::string::npos);
     EXPECT_NE(saved.find("SHOWAXIS="), std::string::npos) << "every view key written";
     EXPECT_FALSE(testsupport::FileExists(stale)) << "a dead run's temporary file is removed";

@@ -237,5 +237,56 @@ TEST_F(SceneDrawing, TheDrawIsOneSceneFromClearToEnd) {
   EXPECT_EQ(Count("Present"), 0u) << "presenting is the frame driver's";
 }
 
+TEST_F(SceneDrawing, AnEndOfTheRunWaitingStopsALongDrawAndTheFrameIsNotShown) {
+  std::string rows;
+  for (int i = 0; i < 20000; ++i) rows += std::to_string(i % 100 - 50) + "," + std::to_string(i % 37) + ",0\n";
+  WriteData(rows);
+  struct Case {
+    const char* name;
+    int32_t hardTl, lineMode;
+    const char* rowCall;  // the device call each drawn row makes
+  };
+  const std::vector<Case> cases = {
+      {"points", 0, 0, "DrawPrimitiveUP(1, 1"},
+      {"points from the buffer", 1, 0, "DrawPrimitive(1, 0, 1)"},
+      {"polyline", 0, 1, "DrawPrimitiveUP(2, 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    Layers layers;
+    layers.hardTl = c.hardTl;
+    Open(layers, "[CONFIG]\nSHOWAXIS=0\n");
+    StartScene();
+    scene->LoadData();
+    scene->lineMode = c.lineMode;
+    graphics->SetRenderStates(false);
+    log->Clear();
+    ASSERT_TRUE(scene->Draw());
+    const size_t whole = Count(c.rowCall);
+    ASSERT_GT(whole, 19000u);
+
+    null->Close();  // the close button, waiting among the window's events
+    log->Clear();
+    EXPECT_FALSE(scene->Draw());
+    EXPECT_GT(Count(c.rowCall), 0u);
+    EXPECT_LT(Count(c.rowCall), whole / 2) << "the rest of the rows waits for no one";
+    EXPECT_EQ(Count("DrawPrimitiveUP(6"), 1u) << "no text after the rows, only the off-screen dot before them";
+    const std::vector<std::string> calls = log->Entries();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 2].rfind("SetTransform(256", 0), 0u) << "the frame ends with an identity world";
+    EXPECT_EQ(calls.back(), "EndScene()");
+
+    // A frame cut short shows nothing; the frame after the end is delivered shows again.
+    const int shown = null->MainWindow()->presentCount;
+    EXPECT_EQ(scene->RunFrame(), 0);
+    EXPECT_EQ(null->MainWindow()->presentCount, shown);
+    null->messages.clear();
+    EXPECT_EQ(scene->RunFrame(), 0);
+    EXPECT_EQ(null->MainWindow()->presentCount, shown + 1);
+  }
+}
+
 }  // namespace
 }  // namespace viewertest

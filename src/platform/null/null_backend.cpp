@@ -95,6 +95,12 @@ bool NullBackend::NextMessage(MSG& out) {
   return true;
 }
 
+bool NullBackend::EndWaiting() {
+  for (const MSG& m : messages)
+    if (m.message == WM_CLOSE || (m.message == WM_KEYDOWN && keys.IsDown(VK_ESCAPE))) return true;
+  return false;
+}
+
 PresentTarget* NullBackend::TargetOf(WindowObject* window) {
   for (auto& w : windows)
     if (w.get() == window) return w.get();

@@ -95,6 +95,7 @@ class NullBackend : public Backend {
   WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight, bool fullScreen,
                                  std::optional<uint32_t> background = std::nullopt) override;
   bool NextMessage(MSG& out) override;
+  bool EndWaiting() override;  // a queued WM_CLOSE, or a queued WM_KEYDOWN while Escape is down
   PresentTarget* TargetOf(WindowObject* window) override;
   SHORT AsyncKeyState(int vk) override { return keys.Query(vk); }
   bool AcquireMouse(WindowObject* window) override;

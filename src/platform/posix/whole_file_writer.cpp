@@ -118,8 +118,8 @@ bool ReplaceThroughTemporary(const std::string& target, std::string_view bytes, 
 }
 
 // A FIFO without a reader cannot be opened for writing yet: wait for one in short steps.
-int OpenInPlace(const std::string& target, bool truncate, std::string* error) {
-  const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | (truncate ? O_TRUNC : 0);
+int OpenInPlace(const std::string& target, std::string* error) {
+  const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC;
   for (;;) {
     const int fd = open(target.c_str(), flags);
     if (fd >= 0) return fd;
@@ -134,13 +134,69 @@ int OpenInPlace(const std::string& target, bool truncate, std::string* error) {
   }
 }
 
-bool WriteInPlace(const std::string& target, std::string_view bytes, bool regular, std::string* error) {
-  const int fd = OpenInPlace(target, regular, error);
+// A device or FIFO: its bytes go where they go, there is nothing to keep.
+bool WriteInPlace(const std::string& target, std::string_view bytes, std::string* error) {
+  const int fd = OpenInPlace(target, error);
   if (fd < 0) return false;
   bool ok = WriteToDescriptor(fd, bytes, target, error);
-  if (ok && regular && fsync(fd) != 0) ok = FailErrno(error, target, errno);
   if (close(fd) != 0 && ok) ok = FailErrno(error, target, errno);
   return ok;
+}
+
+bool ReadAll(int fd, std::string* out) {
+  out->clear();
+  char buffer[65536];
+  for (off_t at = 0;;) {
+    const ssize_t n = pread(fd, buffer, sizeof buffer, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out->append(buffer, static_cast<size_t>(n));
+    at += n;
+  }
+}
+
+bool WriteAt(int fd, std::string_view bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A plain file with more than one name cannot be replaced by a rename without parting the names, so
+// it is rewritten in place. The old contents are kept until the new ones are sure to fit: the space
+// is reserved first (a full disk refuses here, nothing overwritten yet), and should the write still
+// fail, the old bytes go back into the space they had (when the file may be read to keep them).
+bool RewriteSharedFile(const std::string& target, std::string_view bytes, std::string* error) {
+  int fd = open(target.c_str(), O_RDWR | O_CLOEXEC);
+  const bool keepsOld = fd >= 0;
+  if (fd < 0 && errno == EACCES) fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return FailErrno(error, target, errno);
+  std::string old;
+  if (keepsOld && !ReadAll(fd, &old)) {
+    const int code = errno;
+    close(fd);
+    return FailErrno(error, target, code);
+  }
+  if (!bytes.empty()) {
+    const int code = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    if (code != 0) {
+      close(fd);
+      return Fail(error, target, std::string(std::strerror(code)) + "; left as it was");
+    }
+  }
+  if (!WriteAt(fd, bytes) || ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || fsync(fd) != 0) {
+    const int code = errno;
+    const bool restored =
+        keepsOld && WriteAt(fd, old) && ftruncate(fd, static_cast<off_t>(old.size())) == 0 && fsync(fd) == 0;
+    close(fd);
+    return Fail(error, target, std::string(std::strerror(code)) + (restored ? "; left as it was" : ""));
+  }
+  if (close(fd) != 0) return FailErrno(error, target, errno);
+  return true;
 }
 
 bool IsInput(const struct stat& target, const std::vector<std::string>& inputs) {
@@ -190,8 +246,8 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes, const Whole
   if (!S_ISREG(st.st_mode) && !(special && options.allowSpecialFiles))
     return Fail(error, path, "is not a plain file; not overwritten");
   if (!WritableByModeBits(target)) return Fail(error, path, "is read-only; not overwritten");
-  if (special) return WriteInPlace(target, bytes, false, error);
-  if (st.st_nlink > 1) return WriteInPlace(target, bytes, true, error);
+  if (special) return WriteInPlace(target, bytes, error);
+  if (st.st_nlink > 1) return RewriteSharedFile(target, bytes, error);
   return ReplaceThroughTemporary(target, bytes, &st, error);
 }
 

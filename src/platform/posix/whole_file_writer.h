@@ -2,7 +2,8 @@
 // output (pictures, settings). What is at the path decides how:
 //   - nothing: a new file, written beside it under a temporary name, flushed, then renamed in place;
 //   - a plain file: replaced whole the same way, keeping its mode (one with more than one name is
-//     rewritten in place instead, so that every name keeps the new contents);
+//     rewritten in place instead, so that every name keeps the new contents; its space is reserved
+//     before any old byte is overwritten, so a full disk leaves the old contents whole);
 //   - a symbolic link (even a dangling one): the link stays and its final target is written;
 //   - a device or FIFO: written in place, never replaced (when the caller allows such files);
 //   - a folder, a socket, a file without any write permission bit (even for root) or one this

@@ -34,7 +34,12 @@ int DirectInputButton(int sdlButton) {
   }
 }
 
-constexpr int kWheelDelta = 120;  // one notch of the wheel, as DirectInput counts it
+constexpr int kWheelDelta = 120;
+
+// How often a long frame may fetch the window system's events to look for an end, and how many of
+// one kind it looks through.
+constexpr uint32_t kEndLookEveryMs = 20;
+constexpr int kEndLookEvents = 64;  // one notch of the wheel, as DirectInput counts it
 
 // A server that is there may still refuse a connection for a moment (its queue of new clients full
 // while many start at once): the connection is tried again for about two seconds before giving up.
@@ -209,6 +214,31 @@ bool SdlBackend::NextMessage(MSG& out) {
       default:
         break;
     }
+  }
+  lastLook_ = posix::MonotonicMilliseconds();
+  return false;
+}
+
+bool SdlBackend::EndWaiting() {
+  if (!ok_) return false;
+  // Fetching the window system's events costs more than drawing thousands of rows: look a few times
+  // a second at most, and not at all while the message loop itself keeps up.
+  const uint32_t now = posix::MonotonicMilliseconds();
+  if (now - lastLook_ < kEndLookEveryMs) return false;
+  lastLook_ = now;
+  SDL_PumpEvents();
+  SDL_Event e[kEndLookEvents];
+  if (SDL_PeepEvents(e, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+  int n = SDL_PeepEvents(e, kEndLookEvents, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int i = 0; i < n; ++i)
+    if (e[i].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+  // As the window procedure has it: a key that comes while Escape is down, Escape itself included.
+  bool escapeDown = keys_.IsDown(VK_ESCAPE);
+  n = SDL_PeepEvents(e, kEndLookEvents, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYUP);
+  for (int i = 0; i < n; ++i) {
+    const bool escape = VirtualKeyOfScancode(e[i].key.keysym.scancode) == VK_ESCAPE;
+    if (e[i].type == SDL_KEYDOWN && (escape || escapeDown)) return true;
+    if (escape) escapeDown = e[i].type == SDL_KEYDOWN;
   }
   return false;
 }

@@ -36,6 +36,7 @@ class SdlBackend : public Backend {
   WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight, bool fullScreen,
                                  std::optional<uint32_t> background = std::nullopt) override;
   bool NextMessage(MSG& out) override;
+  bool EndWaiting() override;
   PresentTarget* TargetOf(WindowObject* window) override;
   SHORT AsyncKeyState(int vk) override { return keys_.Query(vk); }
   bool AcquireMouse(WindowObject* window) override;
@@ -56,6 +57,7 @@ class SdlBackend : public Backend {
   SDL_Window* NativeOf(WindowObject* window) const;
 
   bool ok_ = false;
+  uint32_t lastLook_ = 0;  // when the events were last fetched from the window system
   std::string error_;
   std::unique_ptr<SdlWindow> window_;
   KeyStateTable keys_;
