@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "render_tool_fixture.h"
 
@@ -13,11 +14,12 @@ namespace testsupport {
 namespace {
 
 TEST_F(RenderTool, FifosAndMemoryLimitsKeepEveryRowThatCanBeRead) {
-  const struct Case {
+  struct Case {
     const char* what;
     std::string script;  // run by sh in the tool's folder; $TOOL is the tool with an empty config
     std::string stdoutHas, stderrHas;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"a FIFO whose writer starts first",
        "mkfifo p; cat data.csv > p & sleep 0.3; $TOOL p out.png; echo tool=$?; wait $!; echo writer=$?",
        "tool=0\nwriter=0\n", ""},
@@ -25,10 +27,14 @@ TEST_F(RenderTool, FifosAndMemoryLimitsKeepEveryRowThatCanBeRead) {
        "mkfifo p; (sleep 0.5; cat data.csv > p; echo writer=$? > writer) & $TOOL p out.png; echo tool=$?; wait; "
        "cat writer",
        "tool=0\nwriter=0\n", ""},
-      {"an endless pipe under a memory limit",
-       "ulimit -v 400000; yes 1,2,3 | $TOOL --max-rows 2000000000 - out.png; echo tool=$?",
-       "tool=0\n", "rows read, then no more memory could be had; the rest of the file was not read"},
   };
+#if defined(__SANITIZE_ADDRESS__)
+  // The address sanitizer reserves more address space than any such limit leaves.
+#else
+  cases.push_back({"an endless pipe under a memory limit",
+                   "ulimit -v 400000; yes 1,2,3 | $TOOL --max-rows 2000000000 - out.png; echo tool=$?", "tool=0\n",
+                   "rows read, then no more memory could be had; the rest of the file was not read"});
+#endif
   WriteFile(dir / "empty.ini", "");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
