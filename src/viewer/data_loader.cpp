@@ -103,9 +103,11 @@ bool CanReadDataFile(const std::string& path, std::string* why) {
   return true;
 }
 
-bool IsPlainFile(const std::string& path) {
+bool IsPlainFile(const std::string& path, off_t* bytes) {
   struct stat info {};
-  return StatusOf(path, info) && S_ISREG(info.st_mode);
+  if (!StatusOf(path, info) || !S_ISREG(info.st_mode)) return false;
+  if (bytes) *bytes = info.st_size;
+  return true;
 }
 
 std::string DescribeReading(std::string_view program, const std::string& path, const DataReadResult& result,
@@ -216,11 +218,8 @@ void ViewerScene::ReadRows(bool keepUnlessRead) {
   pendingRows_.reset();
   // A plain file is read at once, as it always was, unless a raised row limit may make that take long:
   // then it is read like a pipe, so that Escape, the close button and the signals end the run at once.
-  struct stat info {};
-  const bool plain = viewer::IsPlainFile(g_dataPath);
-  const bool quick = rowLimit <= viewer::kMaxDataRows ||
-                     (::stat(g_dataPath.c_str(), &info) == 0 && info.st_size <= kReadAtOnceBytes);
-  if (plain && quick) {
+  off_t bytes = 0;
+  if (viewer::IsPlainFile(g_dataPath, &bytes) && (rowLimit <= viewer::kMaxDataRows || bytes <= kReadAtOnceBytes)) {
     viewer::DataColumns rows;
     const viewer::DataReadResult result = viewer::ReadDataFile(g_dataPath, rowLimit, rows, readOptions);
     TakeRows(std::move(rows), result);

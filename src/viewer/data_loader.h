@@ -5,6 +5,8 @@
 // which also holds the scene's LoadData.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstddef>
 #include <string>
@@ -25,8 +27,8 @@ DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataCo
 bool CanReadDataFile(const std::string& path, std::string* why = nullptr);
 
 // Whether `path` is a plain file (after links), which is read at once; anything else may keep a
-// reader waiting on its writer.
-bool IsPlainFile(const std::string& path);
+// reader waiting on its writer. `bytes` (if given) gets its size.
+bool IsPlainFile(const std::string& path, off_t* bytes = nullptr);
 
 // What a reading of `path` did not take as it stands, in one line for stderr, or "" when nothing is
 // worth saying (a clean comma file read whole). `limitName` names the setting that raises the row
