@@ -572,9 +572,9 @@ bool IsBlankLine(std::string_view line) {
   return true;
 }
 
-DataReadResult ReferenceReadDescriptor(int fd, bool plainFile, std::size_t maxRows, const ReadOptions& options,
-                                       DataColumns& out, const StopRequest& stop) {
-  TextSource source(fd, plainFile, stop);
+DataReadResult ReferenceReadDescriptor(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
+                                       const StopRequest& stop) {
+  TextSource source(fd, false, stop);
   return ReadFromStart(source, maxRows, options, out);
 }
 

@@ -104,11 +104,11 @@ struct DataReadResult {
 // file; true ends the reading there, with the rows read so far. An empty one never stops.
 using StopRequest = std::function<bool()>;
 
-// The reference reader: appends at most `maxRows` rows to `out`. A descriptor is read from its
-// current position and left positioned after the bytes taken in (at most one 64 KiB chunk past the
-// last row stored); one that is no plain file waits for its writer in short steps, asking `stop`.
-DataReadResult ReferenceReadDescriptor(int fd, bool plainFile, std::size_t maxRows, const ReadOptions& options,
-                                       DataColumns& out, const StopRequest& stop = {});
+// The reference reader: appends at most `maxRows` rows to `out`. A descriptor (a pipe, a FIFO, a
+// device) is read from its current position, waiting for its writer in short steps and asking `stop`
+// between them.
+DataReadResult ReferenceReadDescriptor(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
+                                       const StopRequest& stop = {});
 DataReadResult ReferenceReadBuffer(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
                                    DataColumns& out);
 

@@ -74,7 +74,7 @@ DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataCo
   if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {  // a folder counts as not found
     try {
       result = S_ISREG(info.st_mode) ? ReadDataFast(fd, maxRows, options, out, {}, stop)
-                                     : ReferenceReadDescriptor(fd, false, maxRows, options, out, stop);
+                                     : ReferenceReadDescriptor(fd, maxRows, options, out, stop);
     } catch (const std::bad_alloc&) {  // the readers' own buffers could not be had
       KeepWholeRows(out);
       result.end = DataReadEnd::OutOfMemory;
