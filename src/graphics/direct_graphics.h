@@ -4,8 +4,10 @@
 // the store: texture_store.cpp; sprites, points and lines: primitives.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "graphics/far_line_clip.h"
@@ -71,6 +73,10 @@ class DirectGraphics {
   void BlitSprite(SpriteBlit blit);
   void DrawPoint(double x, double y, double z, D3DCOLOR colour);
   void DrawLine(double x1, double y1, double z1, double x2, double y2, double z2, D3DCOLOR colour);
+  // Rows [first, last) as points, and the segments from row i to row i + 1 for i in [first, last), a
+  // device call a run: the picture of DrawPoint and DrawLine row by row (row_runs.h).
+  template <class Rows> void DrawPointRun(const Rows& rows, size_t first, size_t last);
+  template <class Rows> void DrawLineRun(const Rows& rows, size_t first, size_t last);
 
   std::vector<TextureEntry> textures;
   int32_t fontSize = 0;
@@ -91,9 +97,16 @@ class DirectGraphics {
   [[gnu::noinline]] void BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
   // A segment with an end beyond kExactReach, drawn as chords at a moderate distance (far_line_clip.h).
   void DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour);
+  // The vertices a run is built in, made at the first run: a run's calls cost little beside its rows.
+  static constexpr size_t kRunVertices = 16384;
+  SceneVertex* RunVertices();
+  // One POINTLIST or LINESTRIP call of `count` vertices; `mixedColours` strips are flat-shaded, so
+  // each segment takes its first vertex's colour, as the per-row segments do.
+  void DrawVertexRun(D3DPRIMITIVETYPE type, const SceneVertex* vertices, size_t count, bool mixedColours = false);
 
   Direct3DFactory create_;
   graphics::FarLineEye farLineEye_;
+  std::unique_ptr<SceneVertex[]> runVertices_;
 };
 
 // Forgets the texture that BindTexture bound last, as at process start. For tests only: the program

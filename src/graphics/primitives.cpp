@@ -87,3 +87,23 @@ void DirectGraphics::DrawFarLine(const double a[3], const double b[3], D3DCOLOR 
     device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(SceneVertex));
   }
 }
+
+SceneVertex* DirectGraphics::RunVertices() {
+  if (!runVertices_) runVertices_.reset(new SceneVertex[kRunVertices]);
+  return runVertices_.get();
+}
+
+void DirectGraphics::DrawVertexRun(D3DPRIMITIVETYPE type, const SceneVertex* vertices, size_t count, bool mixedColours) {
+  const UINT primitives = static_cast<UINT>(type == D3DPT_LINESTRIP ? count - 1 : count);
+  device->SetVertexShader(SCENE_VERTEX_FVF);
+  BindTexture(0, nullptr, SCENE_VERTEX_FVF);
+  if (!mixedColours) {
+    device->DrawPrimitiveUP(type, primitives, vertices, sizeof(SceneVertex));
+    return;
+  }
+  DWORD shading = D3DSHADE_GOURAUD;
+  device->GetRenderState(D3DRS_SHADEMODE, &shading);
+  device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+  device->DrawPrimitiveUP(type, primitives, vertices, sizeof(SceneVertex));
+  device->SetRenderState(D3DRS_SHADEMODE, shading);
+}

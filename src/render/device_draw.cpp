@@ -197,7 +197,9 @@ void SoftwareDevice::DrawClippedPoint(const ClipVertex& v) {
 void SoftwareDevice::DrawClippedLine(const ClipVertex& a, const ClipVertex& b) {
   float t0 = 0.0f, t1 = 1.0f;
   if (!(Inside(a) && Inside(b)) && !ClipSegment(a, b, t0, t1)) return;
-  raster_.DrawLine(ToScreen(t0 > 0.0f ? Lerp(a, b, t0) : a), ToScreen(t1 < 1.0f ? Lerp(a, b, t1) : b), pixel_);
+  ClipVertex start = t0 > 0.0f ? Lerp(a, b, t0) : a;
+  if (pixel_.flatShade) start.r = a.r, start.g = a.g, start.b = a.b, start.a = a.a;  // the first vertex's, cut or not
+  raster_.DrawLine(ToScreen(start), ToScreen(t1 < 1.0f ? Lerp(a, b, t1) : b), pixel_);
 }
 
 void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) {
@@ -302,17 +304,11 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
     case D3DPT_LINELIST:
       for (uint64_t i = 0; i + 1 < vertices; i += 2) Emit({at(i), at(i + 1)});
       break;
-    case D3DPT_LINESTRIP: {
-      // Joints are drawn once: every segment but the last leaves out its end pixel.
-      const bool last = pixel_.lastPixel;
-      pixel_.lastPixel = false;
-      for (uint64_t i = 0; i + 1 < vertices; ++i) {
-        if (i + 2 == vertices) pixel_.lastPixel = last;
-        Emit({at(i), at(i + 1)});
-      }
-      pixel_.lastPixel = last;
+    case D3DPT_LINESTRIP:
+      // Each segment as the same segment of a list, its end pixel under LASTPIXEL included: a
+      // polyline drawn as one strip gives the bytes of the polyline drawn a segment a call.
+      for (uint64_t i = 0; i + 1 < vertices; ++i) Emit({at(i), at(i + 1)});
       break;
-    }
     case D3DPT_TRIANGLELIST:
       for (uint64_t i = 0; i + 2 < vertices; i += 3) Emit({at(i), at(i + 1), at(i + 2)});
       break;
@@ -358,6 +354,20 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
         DrawSceneSegment(v, v + stride);
         return D3D_OK;
       case Route::General: break;
+    }
+  }
+  if (primitiveCount > 1 && v && stride >= layout_.size && (type == D3DPT_POINTLIST || type == D3DPT_LINESTRIP)) {
+    // A run of the scene's rows: each point or segment takes the route its call of one would.
+    if (!routes_.chosen) ChooseRoutes();
+    if (type == D3DPT_POINTLIST && routes_.point == Route::BatchedPoint) {
+      if (!DrawPointsInBands(v, primitiveCount, stride))
+        for (UINT i = 0; i < primitiveCount; ++i, v += stride) WaitPoint(v);
+      return D3D_OK;
+    }
+    if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {
+      if (!DrawStripInBands(v, primitiveCount, stride))
+        for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
+      return D3D_OK;
     }
   }
   EndBatch();

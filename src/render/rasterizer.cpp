@@ -354,10 +354,21 @@ void Rasterizer::ForEachLinePixel(const LineSteps& s, F&& f) const {
   }
 }
 
-void Rasterizer::PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
+void Rasterizer::PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel, int top,
+                         int bottom) {
   LineSteps steps;
-  if (PlanLine(x0, y0, x1, y1, lastPixel, steps))
-    ForEachLinePixel(steps, [&](int x, int y, auto) { colour_[static_cast<size_t>(y) * width_ + x] = colour; });
+  if (!PlanLine(x0, y0, x1, y1, lastPixel, steps)) return;
+  ForEachLinePixel(steps, [&](int x, int y, auto) {
+    if (y >= top && y < bottom) colour_[static_cast<size_t>(y) * width_ + x] = colour;
+  });
+}
+
+void Rasterizer::PutPixelsInRows(const SettledPixel* pixels, size_t count, int top, int bottom) {
+  const uint32_t low = static_cast<uint32_t>(top) * static_cast<uint32_t>(width_);
+  const uint32_t span = static_cast<uint32_t>(bottom - top) * static_cast<uint32_t>(width_);
+  uint32_t* const colour = colour_.data();
+  for (size_t i = 0; i < count; ++i)
+    if (pixels[i].index - low < span) colour[pixels[i].index] = pixels[i].colour;  // kNoPixel never is
 }
 
 void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {

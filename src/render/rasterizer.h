@@ -73,6 +73,18 @@ struct PixelState {
   uint32_t plainAlpha = 0;
 };
 
+// What a run drawn in bands of rows writes (SoftwareDevice's runs): settled pixels and lines, whose
+// depth every pixel already holds and passes, so only their colours (results as written) are put.
+struct SettledPixel {
+  static constexpr uint32_t kNoPixel = UINT32_MAX;  // a point not drawn
+  uint32_t index;  // y × width + x, or kNoPixel
+  uint32_t colour;
+};
+struct SettledSegment {
+  float x0, y0, x1, y1;  // screen ends; y0 NaN for a segment not drawn
+  uint32_t colour;
+};
+
 class Rasterizer {
  public:
   // Sizes are validated by the device (1..16384 each side).
@@ -105,6 +117,10 @@ class Rasterizer {
   // passes (SettledDepth) and their colour opaque or blending off. The pixels of DrawPlainLine.
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
+  // Of the settled pixels and segments given, in their order, the pixels on rows [top, bottom): two
+  // threads writing two such bands of one run write what one thread writes for all of it.
+  void PutPixelsInRows(const SettledPixel* pixels, size_t count, int top, int bottom);
+  void WalkSettledLinesInRows(const SettledSegment* segments, size_t count, bool lastPixel, int top, int bottom);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
@@ -134,6 +150,9 @@ class Rasterizer {
     PlotPlainAnyDepth(x, y, z, colour, ps);
   }
 
+  // Blending off, or an opaque result under it (PixelState::plainWrite): the colour is written as it is.
+  static bool WrittenAsIs(uint32_t result, const PixelState& ps) { return !ps.blend || (result >> 24) == 0xFF; }
+
   static uint16_t DepthToBits(float z) {
     if (!(z > 0.0f)) return 0;
     if (z >= 1.0f) return 0xFFFF;
@@ -156,8 +175,6 @@ class Rasterizer {
   // Makes the stored colours of [x1, x2] × [y1, y2] (inside the target) what the format holds, so that
   // a primitive that writes each of its pixels once may read them back directly.
   void HoldArea(int x1, int y1, int x2, int y2);
-  // Blending off, or an opaque result under it (PixelState::plainWrite): the colour is written as it is.
-  static bool WrittenAsIs(uint32_t result, const PixelState& ps) { return !ps.blend || (result >> 24) == 0xFF; }
 
   // Depth is kept per 8 × 8 tile as "uniform" (every pixel holds uniformDepth_, the memory is stale)
   // until a different value is written into it. A full clear only marks the tiles, and the scene, whose
@@ -197,9 +214,9 @@ class Rasterizer {
   void ForEachLinePixel(const LineSteps& s, F&& f) const;
   // WalkSettledLines' body, built for several instruction sets.
   void WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                               const uint32_t colour[8], const Int8& lastPixel, int n);
-  // A line's pixels given `colour`, and nothing else done: a settled line, one at a time.
-  void PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel);
+                               const uint32_t colour[8], const Int8& lastPixel, int n, int top, int bottom);
+  // A line's pixels on rows [top, bottom) given `colour`, and nothing else done: a settled line, one at a time.
+  void PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel, int top, int bottom);
   // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).
   struct Triangle;
 

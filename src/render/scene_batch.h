@@ -42,6 +42,15 @@ SV_LANES_INLINE bool SamePosition(const uint8_t* a, const uint8_t* b) {
          PositionWord(a, 2) == PositionWord(b, 2);
 }
 
+// Rasterizer::DepthToBits lane by lane.
+SV_LANES_INLINE Int8 DepthBits(Float8 z) {
+  const Float8 zero{}, one = Filled<Float8>(1.0f);
+  const Int8 between = (z > zero) & (z < one);
+  const Int8 bits =
+      __builtin_convertvector((between ? z : zero) * Filled<Float8>(65535.0f) + Filled<Float8>(0.5f), Int8);
+  return between ? bits : (z >= one ? Int8{} + 0xFFFF : Int8{});
+}
+
 // Eight positions in clip space and on screen, a position a lane.
 struct ClipLanes {
   Float8 x, y, z, w;

@@ -11,15 +11,6 @@
 namespace render {
 namespace {
 
-// Rasterizer::DepthToBits lane by lane.
-SV_LANES_INLINE Int8 DepthBits(Float8 z) {
-  const Float8 zero{}, one = Filled<Float8>(1.0f);
-  const Int8 between = (z > zero) & (z < one);
-  const Int8 bits =
-      __builtin_convertvector((between ? z : zero) * Filled<Float8>(65535.0f) + Filled<Float8>(0.5f), Int8);
-  return between ? bits : (z >= one ? Int8{} + 0xFFFF : Int8{});
-}
-
 // Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
 SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
   return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
@@ -37,8 +28,9 @@ inline void SoftwareDevice::KeepLineEnd(Float4 clip, bool inside, bool onScreen,
 void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   EndBatch();
   const uint32_t colourA = layout_.DiffuseAt(a);
-  // Both ends of one colour: then every interpolated colour, a clipped end's included, is that colour.
-  if (colourA != layout_.DiffuseAt(b)) return Emit({a, b});
+  // Both ends of one colour (or flat shading): then every interpolated colour, a clipped end's
+  // included, is that colour.
+  if (!OneColour(colourA, b)) return Emit({a, b});
   // The start as a segment's end off screen: its screen position is worked out where it is needed.
   const Float4 clipA = ClipOf(a);
   KeepLineEnd(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});

@@ -25,14 +25,6 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes() {
   }
 }
 
-void SoftwareDevice::ReplayBatch(void* device, BatchJoin join, const BatchRecord* records, int count) {
-  auto& d = *static_cast<SoftwareDevice*>(device);
-  if (join == BatchJoin::Point)
-    for (int i = 0; i < count; ++i) d.JoinPoint(records[i].position, records[i].colour);
-  else
-    for (int i = 0; i < count; ++i) d.JoinSegmentEnd(records[i].position, records[i].colour);
-}
-
 void SoftwareDevice::DrawWaitingPoints() { DrawWaitingPointsInLanes(); }
 
 }  // namespace render

@@ -2,6 +2,7 @@
 // The scene's segments are a pixel or three long, so a segment costs its set-up: that is worked out
 // for eight lines at once in vector lanes, with PlanLine's and the scalar walk's operations in their
 // order (so the same bits), and then each line's pixels are written in the order the lines came.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -27,7 +28,8 @@ struct EightLines {
 };
 
 SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                               const Int8& lastPixel, int n, Float4 endHigh, const Int8& width, const Int8& height) {
+                               const Int8& lastPixel, int n, Float4 endHigh, const Int8& width, const Int8& top,
+                               const Int8& bottom) {
   const Float8 dx = x1 - x0, dy = y1 - y0;
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
@@ -57,11 +59,12 @@ SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0
     return LaneCentreIndex(minor0 + (__builtin_convertvector(major, Float8) - major0) * slope);
   };
   const Int8 firstMinor = minorOf(start), lastMinor = minorOf(last);
-  // Both ends on the target: the minor index never decreases (or never increases) along a walk, so
-  // then all its pixels are, and those between go unchecked.
-  const Int8 majorLimit = xMajor ? width : height, minorLimit = xMajor ? height : width;
+  // Both ends on the target's rows [top, bottom): the minor index never decreases (or never
+  // increases) along a walk, so then all its pixels are, and those between go unchecked.
+  const Int8 majorLow = xMajor ? Int8{} : top, majorLimit = xMajor ? width : bottom;
+  const Int8 minorLow = xMajor ? top : Int8{}, minorLimit = xMajor ? bottom : width;
   auto onTarget = [&](Int8 major, Int8 minor) SV_LAMBDA_INLINE {
-    return (major >= 0) & (major < majorLimit) & (minor >= 0) & (minor < minorLimit);
+    return (major >= majorLow) & (major < majorLimit) & (minor >= minorLow) & (minor < minorLimit);
   };
   // In unsigned lanes: lanes off the target or not walked hold anything, and their products must not
   // overflow (their indices go unused).
@@ -80,9 +83,9 @@ SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0
 
 SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1,
                                                          const Float8& y1, const uint32_t colour[8],
-                                                         const Int8& lastPixel, int n) {
+                                                         const Int8& lastPixel, int n, int top, int bottom) {
   EightLines p;
-  PlanEight(p, x0, y0, x1, y1, lastPixel, n, endHigh_, widthLanes_, heightLanes_);
+  PlanEight(p, x0, y0, x1, y1, lastPixel, n, endHigh_, widthLanes_, Int8{} + top, Int8{} + bottom);
   uint32_t* const pixels = colour_.data();
   auto putFour = [&](int i) SV_LAMBDA_INLINE {
     pixels[p.firstIndex[i]] = pixels[p.secondIndex[i]] = pixels[p.thirdIndex[i]] = pixels[p.lastIndex[i]] = colour[i];
@@ -98,7 +101,7 @@ SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const 
   // arithmetic a pixel at a time; one that leaves it takes the scalar walk.
   for (int i = 0; i < n; ++i) {
     if (!(p.clear >> i & 1)) {
-      if (p.walked >> i & 1) PutLine(x0[i], y0[i], x1[i], y1[i], colour[i], lastPixel[i] != 0);
+      if (p.walked >> i & 1) PutLine(x0[i], y0[i], x1[i], y1[i], colour[i], lastPixel[i] != 0, top, bottom);
       continue;
     }
     putFour(i);
@@ -116,7 +119,30 @@ SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const 
 
 void Rasterizer::WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                                   const uint32_t colour[8], const Int8& lastPixel, int n) {
-  WalkSettledLinesInLanes(x0, y0, x1, y1, colour, lastPixel, n);
+  WalkSettledLinesInLanes(x0, y0, x1, y1, colour, lastPixel, n, 0, height_);
+}
+
+void Rasterizer::WalkSettledLinesInRows(const SettledSegment* segments, size_t count, bool lastPixel, int top,
+                                        int bottom) {
+  alignas(32) float x0[8], y0[8], x1[8], y1[8];
+  alignas(32) uint32_t colour[8];
+  const Int8 last = Int8{} + (lastPixel ? 1 : 0);
+  int n = 0;
+  auto walk = [&] {
+    WalkSettledLinesInLanes(LoadBytes<Float8>(x0), LoadBytes<Float8>(y0), LoadBytes<Float8>(x1),
+                            LoadBytes<Float8>(y1), colour, last, n, top, bottom);
+    n = 0;
+  };
+  for (size_t i = 0; i < count; ++i) {
+    const SettledSegment& s = segments[i];
+    // A walk strays from the ends' rows by less than two (a column centre half a pixel past an end,
+    // then the rounding); a segment not drawn holds NaN, outside every band.
+    const float low = std::min(s.y0, s.y1), high = std::max(s.y0, s.y1);
+    if (!(high + 2.0f >= static_cast<float>(top) && low - 2.0f < static_cast<float>(bottom))) continue;
+    x0[n] = s.x0, y0[n] = s.y0, x1[n] = s.x1, y1[n] = s.y1, colour[n] = s.colour;
+    if (++n == 8) walk();
+  }
+  if (n != 0) walk();
 }
 
 }  // namespace render

@@ -40,7 +40,7 @@ HRESULT SoftwareDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& pp, Sof
   SoftwareDevice* device = new (std::nothrow) SoftwareDevice();
   if (!device) return E_OUTOFMEMORY;
   device->window_ = pp.hDeviceWindow ? pp.hDeviceWindow : window;
-  if (platform::WorkThreads() > 1) device->feed_ = std::make_unique<BatchFeed>(&ReplayBatch, device);
+  if (platform::WorkThreads() > 1) device->worker_ = std::make_unique<platform::Worker>(2);
   HRESULT hr = device->ApplyPresentParameters(pp);
   if (FAILED(hr)) {
     device->Release();

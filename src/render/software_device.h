@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
-#include "render/batch_feed.h"
+#include "platform/worker.h"
 #include "render/vector_lanes.h"
 #include "render/rasterizer.h"
 #include "render/scene_batch.h"
@@ -104,12 +105,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void PlotBufferPoint(const uint8_t* p);
   // A point in a plain-write state (the scene's every point): it waits for seven more, to be
   // transformed with them (scene_points.cpp); past the start of a long batch, on the worker.
-  void WaitPoint(const uint8_t* p) {
-    const uint32_t colour = layout_.DiffuseAt(p);
-    if (feed_ && feed_->Takes()) feed_->Record(BatchJoin::Point, p, colour);
-    else JoinPoint(p, colour);
-  }
-  // What joins the batch, on whichever thread draws it: a point, or a segment's end.
+  void WaitPoint(const uint8_t* p) { JoinPoint(p, layout_.DiffuseAt(p)); }
+  // What joins the batch: a point, or a segment's end.
   void JoinPoint(const uint8_t* p, uint32_t colour) {
     if (batch_.segments.count != 0) DrawWaitingSegments();
     if (batch_.points.Add(p, colour)) DrawWaitingPoints();
@@ -118,33 +115,35 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     if (batch_.points.count != 0) DrawWaitingPoints();
     if (batch_.segments.Add(b, colour)) DrawWaitingSegments();
   }
-  static void ReplayBatch(void* device, BatchJoin join, const BatchRecord* records, int count);
   [[gnu::noinline]] void DrawWaitingPoints();
   void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
   // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
   void RenewWvpLanes();
   // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
   // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
+  // A strip's segments come here one by one too, each as the same segment of a list.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
-    const uint32_t colour = layout_.DiffuseAt(b);
-    if (chain_.valid && (layout_.diffuse < 0 || LoadBytes<uint32_t>(a + layout_.diffuse) == colour) &&
-        SamePosition(a, chain_.key)) {
+    const uint32_t colour = layout_.DiffuseAt(a);
+    if (chain_.valid && OneColour(colour, b) && SamePosition(a, chain_.key)) {
       WaitSegment(b, colour);
       return;
     }
     DrawSegmentAlone(a, b);
   }
+  // Whether a segment from an end of `colourA` to the vertex at `b` has that one colour throughout:
+  // flat shading takes the first end's colour for the whole line.
+  bool OneColour(uint32_t colourA, const uint8_t* b) const {
+    return layout_.diffuse < 0 || pixel_.flatShade || LoadBytes<uint32_t>(b + layout_.diffuse) == colourA;
+  }
   // scene_lines.cpp: two colours take the general path, one colour is clipped on positions only.
   [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
   void WaitSegment(const uint8_t* b, uint32_t colour) {
     CopyPosition(chain_.key, b);
-    if (feed_ && feed_->Takes()) feed_->Record(BatchJoin::SegmentEnd, chain_.key, colour);
-    else JoinSegmentEnd(b, colour);
+    JoinSegmentEnd(b, colour);
   }
   // The one entry to what waits: draws the batch under the states it was given in and forgets the
   // chosen routes. Every device call but the draws that join the batch starts here.
   void EndBatch() {
-    if (feed_) feed_->Finish();
     if (!batch_.Empty()) DrawBatch();
     routes_.chosen = false;
   }
@@ -174,6 +173,17 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
     return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
+  // scene_runs.cpp: a run of many points, or of strip segments, on the scene routes drawn by two
+  // threads at once (placed in two halves, written in two bands of rows); false when the run is not
+  // for them (one thread, a short run, pixels that are not all settled) and is still to be drawn.
+  bool DrawPointsInBands(const uint8_t* v, UINT count, UINT stride);
+  bool DrawStripInBands(const uint8_t* v, UINT segments, UINT stride);
+  // Shorter runs gain less than the hand-overs cost.
+  static constexpr UINT kRunInBandsFrom = 2048;
+  bool TakesRunInBands(UINT primitives);
+  int BandSplit() const;  // the first row of the second band
+  void PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, bool& unsettled);
+  void PlaceSegments(const uint8_t* v, UINT stride, UINT first, UINT last, bool& unsettled);
   // Remembers a scene line's end for the next segment, which usually starts there.
   void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
@@ -238,8 +248,11 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     uint8_t key[12];
     bool valid;
   } chain_{};
-  // The batch's second thread, when there may be one; made last, so it is gone first.
-  std::unique_ptr<BatchFeed> feed_;
+  // What runs drawn in bands place before they write (scene_runs.cpp), kept between runs.
+  std::vector<SettledPixel> runPoints_;
+  std::vector<SettledSegment> runSegments_;
+  // The second drawing thread, when there may be one; made last, so it is gone first.
+  std::unique_ptr<platform::Worker> worker_;
 };
 
 }  // namespace render

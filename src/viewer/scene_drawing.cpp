@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "graphics/direct_graphics.h"
+#include "graphics/row_runs.h"
 #include "platform/backend.h"
 #include "platform/posix/termination.h"
 #include "viewer/data_fit.h"
@@ -30,6 +31,8 @@ constexpr const char* kHelpLines[] = {
 
 // Rows drawn between two looks for an end of the run: a look costs about what a few rows do.
 constexpr size_t kRowsBetweenLooks = 4096;
+// Rows a run: a look for an end of the run between runs, and the second drawing thread kept busy.
+constexpr size_t kRunRows = 65536;
 
 // Whether the run is ending (SIGINT or SIGTERM, or the close button or Escape waiting among the
 // window's events): a frame of millions of rows takes longer than a frame should, and must not hold
@@ -76,6 +79,19 @@ struct FittedRows {
 template <class Rows>
 bool ViewerScene::DrawRows(const Rows& rows, size_t n, bool hardwarePoints) {
   DirectGraphics& graphics = *g_graphics;
+  if (n > 1 && n - 1 > perRowCallRows) {
+    // Past the default row limit, three device calls a row (DrawPoint, DrawLine, or the moved buffer
+    // point) would cost more than drawing the rows: they go in runs (row_runs.h), HARD_TL's buffer
+    // point too. Both ways give the same picture.
+    const size_t count = lineMode != 0 ? n - 2 : n - 1;
+    for (size_t from = 0; from < count; from += kRunRows) {
+      if (from != 0 && RunEnding()) return false;
+      const size_t to = std::min(count, from + kRunRows);
+      if (lineMode != 0) graphics.DrawLineRun(rows, from, to);
+      else graphics.DrawPointRun(rows, from, to);
+    }
+    return true;
+  }
   if (lineMode != 0) {
     return ForEachRow(n < 2 ? 0 : n - 2, [&](size_t i) __attribute__((always_inline)) {
       graphics.DrawLine(rows.X(i), rows.Y(i), rows.Z(i), rows.X(i + 1), rows.Y(i + 1), rows.Z(i + 1), rows.Colour(i));

@@ -100,6 +100,9 @@ class ViewerScene {
   int32_t showFps = 0;  // never written back
   std::size_t rowLimit = viewer::kMaxDataRows;  // never written back; MAXROWS or --max-rows may raise it
   std::string rowLimitName = "MAXROWS in config.ini";
+  // Drawn rows up to which each row is a device call of its own; past it (a raised row limit) the rows
+  // go to the device in runs. Both give the same picture, which tests check by raising it.
+  std::size_t perRowCallRows = 150000;
   viewer::ReadOptions readOptions;  // never written back
   viewer::DataReadResult lastReading;  // how the rows on screen were read
   // Beyond the original view keys; written back only when the file has them or they are not 0.

@@ -1,0 +1,66 @@
+// Runs of data rows, one device call a run: what the scene draws past its per-row limit (a raised
+// row limit), where three device calls a row would cost more than drawing the row. A run gives the
+// bytes the per-row DrawPoint and DrawLine give for the same rows: the same float vertices, the same
+// far-segment chords, and a segment in the colour of its first row. `Rows` gives X(i), Y(i), Z(i)
+// as doubles and Colour(i). Paired with primitives.cpp, which draws the per-row calls.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+
+#include "graphics/direct_graphics.h"
+
+template <class Rows>
+void DirectGraphics::DrawPointRun(const Rows& rows, size_t first, size_t last) {
+  SceneVertex* const v = RunVertices();
+  for (size_t from = first; from < last; from += kRunVertices) {
+    const size_t count = std::min(last - from, kRunVertices);
+    for (size_t i = 0; i < count; ++i) {
+      const size_t row = from + i;
+      v[i] = {static_cast<float>(rows.X(row)), static_cast<float>(rows.Y(row)), static_cast<float>(rows.Z(row)),
+              rows.Colour(row), 0.0f, 0.0f};
+    }
+    DrawVertexRun(D3DPT_POINTLIST, v, count);
+  }
+}
+
+// Segment i joins row i to row i + 1, for i in [first, last). A strip breaks where a segment has a
+// far end (it goes through DrawFarLine, as DrawLine sends it) and where the vertices run out; the
+// next strip starts again at the row the last one ended on.
+template <class Rows>
+void DirectGraphics::DrawLineRun(const Rows& rows, size_t first, size_t last) {
+  if (first >= last) return;
+  SceneVertex* const v = RunVertices();
+  size_t count = 0;    // vertices in the strip being built
+  bool mixed = false;  // its segments are not all of one colour
+  auto flush = [&] {
+    if (count >= 2) DrawVertexRun(D3DPT_LINESTRIP, v, count, mixed);
+    count = 0;
+    mixed = false;
+  };
+  double a[3] = {rows.X(first), rows.Y(first), rows.Z(first)};
+  for (size_t i = first; i < last; ++i) {
+    const double b[3] = {rows.X(i + 1), rows.Y(i + 1), rows.Z(i + 1)};
+    const D3DCOLOR colour = rows.Colour(i);
+    if (graphics::IsFarSegment(a, b)) [[unlikely]] {
+      flush();
+      DrawFarLine(a, b, colour);
+    } else {
+      if (count == kRunVertices) {
+        const SceneVertex end = v[count - 1];
+        flush();
+        v[count++] = end;
+      }
+      if (count == 0) {
+        v[count++] = {static_cast<float>(a[0]), static_cast<float>(a[1]), static_cast<float>(a[2]), colour, 0.0f, 1.0f};
+      } else {
+        v[count - 1].colour = colour;  // the start of this segment: its colour is the segment's
+        mixed |= colour != v[0].colour;
+      }
+      // Its colour stands until the next segment starts here; the strip's last vertex gives no colour.
+      v[count++] = {static_cast<float>(b[0]), static_cast<float>(b[1]), static_cast<float>(b[2]), colour, 1.0f, 1.0f};
+    }
+    std::copy(b, b + 3, a);
+  }
+  flush();
+}
