@@ -26,7 +26,7 @@
 #include <fast_float/fast_float.h>
 
 #include "platform/work_threads.h"
-#include "viewer/chunk_queue.h"
+#include "platform/worker.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -264,7 +264,25 @@ void DropEmptySlots(DataColumns& out, std::size_t from) {
   out.z.resize(kept);
 }
 
-constexpr unsigned kSlots = ChunkQueue::kSlots;
+// The windows in use at once: one being read while the helper converts the two before. A window's
+// text and ends are used again only once its job is done, so the caller waits for the helper only
+// when it needs that window again, not at every window: a helper descheduled in the middle of a
+// chunk holds nothing up until then.
+constexpr unsigned kSlots = 3;
+
+// One window's conversion job: its rows in chunks, each chunk a part of the worker's job.
+struct ConvertJob {
+  WindowRows rows;
+  std::size_t count;      // slots of the window
+  std::size_t chunkRows;  // rows a part converts
+  bool byLine;
+
+  static void Part(void* self, std::size_t chunk) {
+    const ConvertJob& job = *static_cast<const ConvertJob*>(self);
+    const std::size_t first = chunk * job.chunkRows, last = std::min(job.count, first + job.chunkRows);
+    job.byLine ? ConvertLineRows(job.rows, first, last) : ConvertFieldRows(job.rows, first, last);
+  }
+};
 
 // Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
 class MemoryWindows {
@@ -386,9 +404,9 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
   }
 }
 
-// The calling thread reads, scans and settles each window; its rows go to the queue as a conversion
-// job in the window's slot, which the helper works through while the caller moves on (and the caller
-// too, whenever enough is waiting). A slot's text and ends are used again only once its job is done.
+// The calling thread reads, scans and settles each window; its rows go to the worker as a conversion
+// job, which the helper works through while the caller moves on (and the caller too, when it waits
+// for the window's slot). A slot's text and ends are used again only once its job is done.
 // An allocation that fails, or a stop request between windows, ends the reading with the rows whose
 // jobs were handed out.
 template <class Windows>
@@ -399,7 +417,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   const bool byLine = !shape.FieldByField();
   const unsigned threads = tuning.threads != 0 ? tuning.threads : platform::WorkThreads();
   const std::size_t convertChunkRows =
-      std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / ChunkQueue::kMostChunks + 1});
+      std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / platform::Worker::kMostParts + 1});
   SharedUnreadRows unread;
   std::vector<double>& x = out.x;
   std::vector<double>& y = out.y;
@@ -413,13 +431,16 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
     std::unique_ptr<uint32_t[]> ends[kSlots];
     for (auto& slotEnds : ends) slotEnds.reset(new uint32_t[windowBytes + kCarryRoom]);
     bool reserved = false;
-    ChunkQueue queue(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
+    ConvertJob jobs[kSlots];
+    platform::Worker::Ticket tickets[kSlots] = {};
+    bool handed[kSlots] = {};
+    platform::Worker worker(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
     for (unsigned slot = 0;; slot = (slot + 1) % kSlots) {
       if (stop && stop()) {
         cut = DataReadEnd::Stopped;
         break;
       }
-      queue.Drain(slot);  // its text and ends are free again
+      if (handed[slot]) worker.Wait(tickets[slot]);  // its text and ends are free again
       windows.Advance(slot, consumed);
       uint32_t* const slotEnds = ends[slot].get();
       const std::size_t endCount = FindEnds(windows.Data(), 0, windows.Size(), byLine, slotEnds);
@@ -437,29 +458,27 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
         const std::size_t before = x.size();
         if (x.capacity() < before + settled.rows || y.capacity() < before + settled.rows ||
             z.capacity() < before + settled.rows) {
-          queue.DrainAll();  // the columns are about to move
+          worker.WaitAll();  // the columns are about to move
         }
         x.resize(before + settled.rows);
         y.resize(before + settled.rows);
         z.resize(before + settled.rows);
         const WindowRows rows{windows.Data(), slotEnds, x.data() + before, y.data() + before, z.data() + before,
                               shape.HeaderRows() + slotsSoFar, &shape, &unread};
+        jobs[slot] = ConvertJob{rows, settled.rows, convertChunkRows, byLine};
         const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
-        queue.Publish(slot, chunks, [rows, count = settled.rows, convertChunkRows, byLine](std::size_t chunk) {
-          const std::size_t first = chunk * convertChunkRows, last = std::min(count, first + convertChunkRows);
-          byLine ? ConvertLineRows(rows, first, last) : ConvertFieldRows(rows, first, last);
-        });
+        tickets[slot] = worker.Hand(&ConvertJob::Part, &jobs[slot], chunks);
+        handed[slot] = true;
         published = x.size();
         slotsSoFar += settled.rows;
         counted += settled.counted;
-        queue.Help(chunks / 2);  // leave the helper enough to do while the next window is read
       }
       consumed = settled.consumed;
       if (settled.handOver) break;
     }
   } catch (const std::bad_alloc&) {
     cut = DataReadEnd::OutOfMemory;
-  }  // either way every job handed out is done: the queue finished them as it went
+  }  // either way every job handed out is done: the worker's end waited for them
   DataReadResult rest;
   if (cut == DataReadEnd::Whole) {
     rest = windows.ReadOnFrom(consumed, shape, shape.HeaderRows() + slotsSoFar, maxRows - counted, out);
