@@ -63,7 +63,7 @@ struct BlockBits {
   uint64_t commas = 0, lineFeeds = 0, ctrlZs = 0;
 };
 
-BlockBits FindBlockBits(const char* text, std::size_t base, std::size_t size) {
+[[gnu::always_inline]] inline BlockBits FindBlockBits(const char* text, std::size_t base, std::size_t size) {
   BlockBits bits;
   const std::size_t count = std::min<std::size_t>(64, size - base);
 #ifdef __SSE2__
@@ -451,10 +451,20 @@ struct ConvertJob {
   }
 };
 
+// The tuning's window, smaller for a small input: about 16 windows of it (none under 64 KiB), so that
+// the helper starts converting sooner and the caller, at the end, waits for less.
+std::size_t PlanWindow(const LoaderTuning& tuning, uint64_t inputBytes) {
+  const uint64_t share = std::max<uint64_t>(inputBytes / 16, 64u << 10);
+  return static_cast<std::size_t>(std::clamp<uint64_t>(std::min<uint64_t>(tuning.windowBytes, share), 1, kLargestWindow));
+}
+
 // Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
 class MemoryWindows {
  public:
-  MemoryWindows(std::string_view bytes, std::size_t windowBytes) : bytes_(bytes), windowBytes_(windowBytes) {}
+  MemoryWindows(std::string_view bytes, const LoaderTuning& tuning)
+      : bytes_(bytes), windowBytes_(PlanWindow(tuning, bytes.size())) {}
+
+  std::size_t WindowBytes() const { return windowBytes_; }
 
   std::string_view Probe() const { return bytes_.substr(0, kShapeProbeBytes); }
   bool ProbeIsWhole() const { return bytes_.size() <= kShapeProbeBytes; }
@@ -489,18 +499,20 @@ class MemoryWindows {
 // descriptor.
 class DescriptorWindows {
  public:
-  DescriptorWindows(int fd, std::size_t windowBytes) : fd_(fd), windowBytes_(windowBytes) {
-    for (auto& buffer : buffers_) buffer.reset(new char[windowBytes + kCarryRoom]);
+  DescriptorWindows(int fd, const LoaderTuning& tuning) : fd_(fd) {
     const off_t position = ::lseek(fd, 0, SEEK_CUR);
     start_ = position > 0 ? static_cast<uint64_t>(position) : 0;
     struct stat info {};
     fileEnd_ = ::fstat(fd, &info) == 0 && static_cast<uint64_t>(info.st_size) > start_
                    ? static_cast<uint64_t>(info.st_size)
                    : start_;
+    windowBytes_ = PlanWindow(tuning, fileEnd_ - start_);
+    for (auto& buffer : buffers_) buffer.reset(new char[windowBytes_ + kCarryRoom]);
     probe_.resize(static_cast<std::size_t>(std::min<uint64_t>(kShapeProbeBytes, fileEnd_ - start_)));
     probe_.resize(ReadAt(probe_.data(), probe_.size(), start_));
   }
 
+  std::size_t WindowBytes() const { return windowBytes_; }
   std::string_view Probe() const { return probe_; }
   // A file that grows while it is read is judged by the bytes it had.
   bool ProbeIsWhole() const { return start_ + probe_.size() >= fileEnd_; }
@@ -547,7 +559,7 @@ class DescriptorWindows {
   }
 
   int fd_;
-  std::size_t windowBytes_;
+  std::size_t windowBytes_ = 0;
   std::unique_ptr<char[]> buffers_[kSlots];
   std::string probe_;
   const char* data_ = nullptr;
@@ -584,7 +596,8 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
 // jobs were handed out.
 template <class Windows>
 DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
-                           const LoaderTuning& tuning, std::size_t windowBytes, const StopRequest& stop) {
+                           const LoaderTuning& tuning, const StopRequest& stop) {
+  const std::size_t windowBytes = windows.WindowBytes();
   const DataShape shape = ShapeOf(windows.Probe(), windows.ProbeIsWhole(), options);
   windows.StartAt(shape.skipBytes);
   const bool byLine = !shape.FieldByField();
@@ -669,24 +682,18 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   return rest;
 }
 
-std::size_t WindowBytes(const LoaderTuning& tuning) {
-  return std::clamp<std::size_t>(tuning.windowBytes, 1, kLargestWindow);
-}
-
 }  // namespace
 
 DataReadResult ReadDataFast(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
                             const LoaderTuning& tuning, const StopRequest& stop) {
-  const std::size_t windowBytes = WindowBytes(tuning);
-  DescriptorWindows windows(fd, windowBytes);
-  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes, stop);
+  DescriptorWindows windows(fd, tuning);
+  return ReadWindows(windows, maxRows, options, out, tuning, stop);
 }
 
 DataReadResult ReadDataFast(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
                             DataColumns& out, const LoaderTuning& tuning, const StopRequest& stop) {
-  const std::size_t windowBytes = WindowBytes(tuning);
-  MemoryWindows windows(bytes, windowBytes);
-  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes, stop);
+  MemoryWindows windows(bytes, tuning);
+  return ReadWindows(windows, maxRows, options, out, tuning, stop);
 }
 
 }  // namespace viewer
