@@ -1,14 +1,25 @@
+// Why no part runs twice or runs a job that is gone: a part is claimed by one compare-and-swap on its
+// slot's claim word, which names the job's ticket, so a claim made from a stale look at the slot
+// fails; and the owner writes a slot again only once every part of the job it held is counted done.
 #include "platform/worker.h"
 
 #include <chrono>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace platform {
 namespace {
 
+// Longer than a hand-over takes to arrive: a thread that runs out of work spins that long before it
+// sleeps, so the jobs of a frame pass between the threads without the kernel (a wake-up through it
+// can take longer than the job), while an idle worker costs nothing.
+constexpr auto kSpinTime = std::chrono::microseconds(5);
+
+// Spins until `done()` or the spin time is over; true when done.
 template <class Done>
 bool SpinUntil(Done done) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(20);
+  const auto until = std::chrono::steady_clock::now() + kSpinTime;
   for (;;) {
     for (int i = 0; i < 32; ++i) {
       if (done()) return true;
@@ -20,60 +31,117 @@ bool SpinUntil(Done done) {
   }
 }
 
+constexpr unsigned kPartsShift = 20, kTicketShift = 40;
+constexpr uint64_t kFieldMask = (uint64_t{1} << kPartsShift) - 1;
+
+uint64_t NextOf(uint64_t word) { return word & kFieldMask; }
+uint64_t PartsOf(uint64_t word) { return (word >> kPartsShift) & kFieldMask; }
+// The ticket's low 24 bits: enough, since a slot holds one of the last kSlots tickets.
+uint64_t TicketBits(uint32_t ticket) { return ticket & ((uint64_t{1} << (64 - kTicketShift)) - 1); }
+bool Holds(uint64_t word, uint32_t ticket) { return word >> kTicketShift == TicketBits(ticket); }
+
 }  // namespace
 
-Worker::Worker(unsigned threads) {
-  if (threads < 2) return;
-  try {
-    thread_ = std::thread([this] { Loop(); });
-  } catch (const std::system_error&) {
-  }
-}
+Worker::Worker(unsigned threads, bool threadCanBeMade) : threads_(threads), threadCanBeMade_(threadCanBeMade) {}
 
 Worker::~Worker() {
-  if (!thread_.joinable()) return;
-  quit_.store(true);
-  job_.fetch_add(1);
-  job_.notify_one();
-  thread_.join();
+  WaitAll();
+  if (!helper_.joinable()) return;
+  if (owner_ != ::getpid()) {
+    helper_.detach();  // the thread of the process this one was forked from
+    return;
+  }
+  quit_.store(true, std::memory_order_release);
+  // A change the sleeping helper wakes for; the ticket it adds names no slot's job.
+  published_.fetch_add(1, std::memory_order_release);
+  published_.notify_one();
+  helper_.join();
 }
 
-bool Worker::RunOne() {
-  const std::size_t i = next_.fetch_add(1, std::memory_order_acq_rel);
-  if (i >= parts_) return false;
-  part_(context_, i);
-  done_.fetch_add(1, std::memory_order_acq_rel);
-  done_.notify_all();
+bool Worker::StartHelper(Ticket first) {
+  if (helperFailed_ || threads_ < 2) return false;
+  published_.store(first, std::memory_order_relaxed);  // the thread's start publishes it
+  try {
+    if (!threadCanBeMade_) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    helper_ = std::thread([this, first] { HelperLoop(first); });
+  } catch (const std::system_error&) {
+    helperFailed_ = true;  // a process or thread limit: the caller runs every job itself
+    return false;
+  }
+  owner_ = ::getpid();
   return true;
 }
 
-void Worker::ForEachPart(std::size_t parts, void (*part)(void*, std::size_t), void* context) {
-  part_ = part, context_ = context, parts_ = parts;
-  done_.store(0);
-  next_.store(0);
-  if (thread_.joinable()) {
-    job_.fetch_add(1, std::memory_order_release);
-    job_.notify_one();
+Worker::Ticket Worker::Hand(Task task, void* context, std::size_t parts) {
+  const Ticket ticket = handed_;
+  Slot& slot = slots_[ticket % kSlots];
+  Finish(slot, ticket - kSlots);  // the job the slot held before
+  ++handed_;
+  if (parts == 0) return ticket;
+  if (!helper_.joinable() && !StartHelper(ticket)) {
+    for (std::size_t part = 0; part != parts; ++part) task(context, part);
+    return ticket;
   }
-  while (RunOne()) {
-  }
-  if (!SpinUntil([&] { return done_.load(std::memory_order_acquire) == parts; }))
-    for (std::size_t d; (d = done_.load(std::memory_order_acquire)) != parts;) done_.wait(d);
+  slot.task = task;
+  slot.context = context;
+  slot.done.store(0, std::memory_order_relaxed);  // ordered before the claim word's release
+  slot.claim.store(TicketBits(ticket) << kTicketShift | uint64_t{parts} << kPartsShift, std::memory_order_release);
+  published_.store(handed_, std::memory_order_release);
+  published_.notify_one();
+  return ticket;
 }
 
-void Worker::Loop() {
-  unsigned seen = 0;  // the count when the thread was made
+void Worker::Wait(Ticket ticket) {
+  const Ticket age = handed_ - ticket;
+  if (age == 0 || age > kSlots) return;  // not handed over yet, or its slot was taken again: done
+  Finish(slots_[ticket % kSlots], ticket);
+}
+
+void Worker::WaitAll() {
+  for (Ticket ticket = handed_ - kSlots; ticket != handed_; ++ticket) Wait(ticket);
+}
+
+void Worker::Finish(Slot& slot, Ticket ticket) {
+  while (RunOne(slot, ticket)) {
+  }
+  const uint64_t word = slot.claim.load(std::memory_order_acquire);
+  if (!Holds(word, ticket)) return;  // a job run whole by the caller takes no slot
+  const uint32_t parts = static_cast<uint32_t>(PartsOf(word));
+  auto finished = [&] { return slot.done.load(std::memory_order_acquire) == parts; };
+  if (finished()) return;
+  // A forked child: the parts still running were taken by the parent's thread, which it lacks.
+  if (owner_ != ::getpid()) return;
+  if (SpinUntil(finished)) return;
+  for (uint32_t done; (done = slot.done.load(std::memory_order_acquire)) != parts;) {
+    slot.done.wait(done, std::memory_order_acquire);
+  }
+}
+
+bool Worker::RunOne(Slot& slot, Ticket ticket) {
+  uint64_t word = slot.claim.load(std::memory_order_acquire);
+  do {
+    if (!Holds(word, ticket) || NextOf(word) >= PartsOf(word)) return false;
+  } while (!slot.claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_acquire));
+  slot.task(slot.context, static_cast<std::size_t>(NextOf(word)));
+  if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == PartsOf(word)) slot.done.notify_all();
+  return true;
+}
+
+void Worker::HelperLoop(Ticket next) {
+  // `next` is the oldest job that may have parts left to take; a slot that holds another ticket
+  // means its job is done (the owner wrote the slot again), so it is passed over too.
   for (;;) {
-    unsigned now = seen;
-    if (!SpinUntil([&] { return (now = job_.load(std::memory_order_acquire)) != seen; })) {
-      job_.wait(seen);
-      now = job_.load(std::memory_order_acquire);
+    Ticket published = published_.load(std::memory_order_acquire);
+    if (next == published) {
+      if (quit_.load(std::memory_order_acquire)) return;
+      SpinUntil([&] { return (published = published_.load(std::memory_order_acquire)) != next; });
+      if (quit_.load(std::memory_order_acquire)) return;
+      if (next == published) {
+        published_.wait(next, std::memory_order_acquire);
+        continue;
+      }
     }
-    if (quit_.load()) return;
-    if (now == seen) continue;
-    seen = now;
-    while (RunOne()) {
-    }
+    if (!RunOne(slots_[next % kSlots], next)) ++next;
   }
 }
 

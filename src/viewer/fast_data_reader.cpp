@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -25,8 +26,9 @@
 
 #include <fast_float/fast_float.h>
 
+#include "platform/posix/huge_pages.h"
 #include "platform/work_threads.h"
-#include "viewer/chunk_queue.h"
+#include "platform/worker.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -43,40 +45,62 @@ constexpr std::size_t kCarryRoom = std::max(3 * (kMaxFieldChars + 1), kMaxLineCh
 // Window positions, carry included, fit in the 30 bits an end keeps for them.
 constexpr std::size_t kLargestWindow = std::size_t{1} << 29;
 
-// An end is its window position with its kind in the top two bits, so the pass never reads the text.
+// Line by line, an end is its window position with its kind in the top two bits, so the pass that
+// settles the lines reads the text only for their lengths.
 constexpr unsigned kKindShift = 30;
 constexpr uint32_t kPositionMask = (uint32_t{1} << kKindShift) - 1;
-constexpr uint32_t kComma = 0, kLineFeed = 1, kCtrlZEnd = 2;
+constexpr uint32_t kLineFeed = 1, kCtrlZEnd = 2;
 // A settled line end that closes a blank line: its slot is dropped with the unread rows.
 constexpr uint32_t kBlankLine = uint32_t{1} << 31;
 // The x of a slot that holds no row (a blank line, a line without three numbers). No field converts
 // to NaN, so the mark cannot be mistaken for a value.
 const double kNoRow = std::numeric_limits<double>::quiet_NaN();
 
-// Writes the ends in [begin, end) of `text`, in order, and gives their number. Line by line only LF
-// and Ctrl-Z end anything.
-std::size_t FindEnds(const char* text, std::size_t begin, std::size_t end, bool byLine, uint32_t* out) {
-  const char separator = byLine ? '\n' : ',';
-  std::size_t count = 0;
-  std::size_t i = begin;
+// One bit for each byte of the 64 from `base` (fewer where the text ends) that is a comma, an LF or a
+// Ctrl-Z: 64 bytes at a time, so that a loop over the bits leaves its block rarely (a mispredicted
+// branch each time).
+struct BlockBits {
+  uint64_t commas = 0, lineFeeds = 0, ctrlZs = 0;
+};
+
+[[gnu::always_inline]] inline BlockBits FindBlockBits(const char* text, std::size_t base, std::size_t size) {
+  BlockBits bits;
+  const std::size_t count = std::min<std::size_t>(64, size - base);
 #ifdef __SSE2__
-  const __m128i comma = _mm_set1_epi8(separator), lineFeed = _mm_set1_epi8('\n'), ctrlZ = _mm_set1_epi8(kCtrlZ);
-  for (; i + 16 <= end; i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    const unsigned commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)));
-    const unsigned lineFeeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)));
-    const unsigned ctrlZs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, ctrlZ)));
-    for (unsigned mask = commas | lineFeeds | ctrlZs; mask != 0; mask &= mask - 1) {
-      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-      const uint32_t kind = ((lineFeeds >> bit) & 1) | ((ctrlZs >> bit) & 1) << 1;
-      out[count++] = static_cast<uint32_t>(i + bit) | kind << kKindShift;
+  if (count == 64) {
+    const __m128i comma = _mm_set1_epi8(','), lineFeed = _mm_set1_epi8('\n'), ctrlZ = _mm_set1_epi8(kCtrlZ);
+    for (unsigned i = 0; i != 4; ++i) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + base + 16 * i));
+      const auto bitsOf = [&bytes](__m128i c) {
+        return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, c))));
+      };
+      bits.commas |= bitsOf(comma) << (16 * i);
+      bits.lineFeeds |= bitsOf(lineFeed) << (16 * i);
+      bits.ctrlZs |= bitsOf(ctrlZ) << (16 * i);
     }
+    return bits;
   }
 #endif
-  for (; i < end; ++i) {
-    const char c = text[i];
-    const uint32_t kind = c == '\n' ? kLineFeed : c == kCtrlZ ? kCtrlZEnd : c == separator ? kComma : 3;
-    if (kind != 3) out[count++] = static_cast<uint32_t>(i) | kind << kKindShift;
+  for (std::size_t i = 0; i != count; ++i) {
+    const char c = text[base + i];
+    bits.commas |= uint64_t{c == ','} << i;
+    bits.lineFeeds |= uint64_t{c == '\n'} << i;
+    bits.ctrlZs |= uint64_t{c == kCtrlZ} << i;
+  }
+  return bits;
+}
+
+// Line by line: writes the window positions of the LFs and Ctrl-Zs of `text`, in order, with their
+// kind, and gives their number.
+std::size_t FindLineEnds(const char* text, std::size_t size, uint32_t* out) {
+  std::size_t count = 0;
+  for (std::size_t base = 0; base < size; base += 64) {
+    const BlockBits bits = FindBlockBits(text, base, size);
+    for (uint64_t mask = bits.lineFeeds | bits.ctrlZs; mask != 0; mask &= mask - 1) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctzll(mask));
+      const uint32_t kind = (bits.ctrlZs >> bit & 1) != 0 ? kCtrlZEnd : kLineFeed;
+      out[count++] = static_cast<uint32_t>(base + bit) | kind << kKindShift;
+    }
   }
   return count;
 }
@@ -88,38 +112,47 @@ struct SettledRows {
   bool handOver = false;     // the reference reads on from `consumed`; else the rest is carried
 };
 
-// Field by field, the one sequential pass: walks the ends in order, taking for x and y the next ","
-// and for z the next LF, and writes the positions it takes over the front of the ends list (never
-// past the one it reads).
-SettledRows SettleFields(uint32_t* ends, std::size_t endCount, std::size_t size, std::size_t maxRows,
-                         bool lastWindow) {
+// Field by field, the one sequential pass: walks the text's commas and LFs in order, taking for x and
+// y the next "," and for z the next LF (a comma inside z and an LF inside x or y are passed over), and
+// writes the positions it takes to `ends`, three a row.
+SettledRows SettleFields(const char* text, std::size_t size, std::size_t maxRows, bool lastWindow, uint32_t* ends) {
   SettledRows settled;
   if (maxRows == 0) {
     settled.handOver = true;
     return settled;
   }
   std::size_t taken = 0, fieldStart = 0;
-  uint32_t field = 0;  // 0 x, 1 y, 2 z
-  for (const uint32_t* e = ends; e != ends + endCount; ++e) {
-    const uint32_t kind = *e >> kKindShift, position = *e & kPositionMask;
-    if (kind != field >> 1) {
-      if (kind != kCtrlZEnd) continue;  // a comma inside z, a line feed inside x or y
-      settled.handOver = true;
-      return settled;
-    }
-    if (position - fieldStart > kMaxFieldChars) {
-      settled.handOver = true;
-      return settled;
-    }
-    ends[taken++] = position;
-    fieldStart = position + 1;
-    if (++field == 3) {
-      field = 0;
-      settled.consumed = fieldStart;
-      settled.counted = ++settled.rows;
-      if (settled.rows == maxRows) {
-        settled.handOver = true;  // the reference says whether anything was left
+  unsigned field = 0;  // 0 x, 1 y, 2 z
+  for (std::size_t base = 0; base < size; base += 64) {
+    BlockBits bits = FindBlockBits(text, base, size);
+    for (;;) {
+      const uint64_t wanted = field == 2 ? bits.lineFeeds : bits.commas;
+      // A Ctrl-Z before the end the field waits for (or anywhere on, when none comes in this block).
+      if ((bits.ctrlZs & ((wanted & (~wanted + 1)) - 1)) != 0) {
+        settled.handOver = true;
         return settled;
+      }
+      if (wanted == 0) break;
+      const unsigned bit = static_cast<unsigned>(__builtin_ctzll(wanted));
+      const std::size_t position = base + bit;
+      if (position - fieldStart > kMaxFieldChars) {
+        settled.handOver = true;
+        return settled;
+      }
+      ends[taken++] = static_cast<uint32_t>(position);
+      fieldStart = position + 1;
+      const uint64_t after = ~uint64_t{0} << bit << 1;
+      bits.commas &= after;
+      bits.lineFeeds &= after;
+      bits.ctrlZs &= after;
+      if (++field == 3) {
+        field = 0;
+        settled.consumed = fieldStart;
+        settled.counted = ++settled.rows;
+        if (settled.rows == maxRows) {
+          settled.handOver = true;  // the reference says whether anything was left
+          return settled;
+        }
       }
     }
   }
@@ -158,11 +191,126 @@ SettledRows SettleLines(const char* text, uint32_t* ends, std::size_t endCount, 
   return settled;
 }
 
-// A field's number: the usual plain decimal through fast_float, and everything else (a "d" exponent,
-// no digits, white space after a quote, zero, a value out of range) the way ConvertDataNumber decides
-// it, so the value is always the one ConvertDataNumber gives. Decimal commas, which are rare, take
-// ConvertDataNumber's way too: fast_float then keeps the one call that is inlined here.
-double ConvertField(const char* text, std::size_t length, bool& number) {
+// Powers of ten a double holds exactly.
+constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A plain decimal taken apart: its value is mantissa / 10^afterPoint, negated when `negative`.
+struct Decimal {
+  uint64_t mantissa = 0;
+  unsigned afterPoint = 0;
+  bool negative = false;
+
+  // The integer and the power of ten are both exact, so one division rounds the quotient correctly.
+  double Value() const {
+    const double value = static_cast<double>(mantissa) / kExactTens[afterPoint];
+    return std::bit_cast<double>(std::bit_cast<uint64_t>(value) | uint64_t{negative} << 63);
+  }
+};
+
+// Digits with at most one ".", and no exponent: most numbers of a data file ("-18.2213"). `p` is at
+// the first digit or the point; true with `value` (unsigned) when the number ends at `end` or at a
+// byte that is no digit, point or exponent letter, and is exact in a double: at most 19 digits whose
+// integer is below 2^53, and at most 22 after the point. That integer and that power of ten are then
+// both exact, and one division rounds their quotient correctly, as from_chars does.
+bool ConvertPlainDecimal(const char* p, const char* end, double& value) {
+  uint64_t mantissa = 0;
+  int digits = 0, afterPoint = -1;  // -1: no point yet
+  for (; p != end; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit < 10) {
+      mantissa = mantissa * 10 + digit;
+      ++digits;
+      afterPoint += afterPoint >= 0;
+    } else if (*p == '.' && afterPoint < 0) {
+      afterPoint = 0;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > 19 || mantissa > (uint64_t{1} << 53) || afterPoint > 22) return false;
+  if (p != end && ((*p | 0x20) == 'e' || (*p | 0x20) == 'd' || *p == '.')) return false;
+  value = Decimal{mantissa, static_cast<unsigned>(afterPoint < 0 ? 0 : afterPoint)}.Value();
+  return true;
+}
+
+#ifdef __SSE2__
+// Eight digit values (0-9), the first (lowest byte) the most significant, as one number: each step
+// multiplies a pair of neighbours by (10^k << width) + 1, leaving 10^k * first + second in the upper
+// half of each pair.
+uint64_t EightDigits(uint64_t digits) {
+  digits = (digits * ((10 << 8) + 1)) >> 8 & 0x00FF00FF00FF00FF;                      // pairs
+  digits = (digits * ((100 << 16) + 1)) >> 16 & 0x0000FFFF0000FFFF;                   // fours
+  return (digits * ((uint64_t{10000} << 32) + 1)) >> 32;                               // eight
+}
+
+// kLanesFrom[i]: the bytes i..15 of 16 set.
+struct LaneMasks {
+  alignas(16) uint8_t from[17][16];
+  constexpr LaneMasks() : from() {
+    for (int i = 0; i <= 16; ++i) {
+      for (int lane = 0; lane < 16; ++lane) from[i][lane] = lane >= i ? 0xFF : 0;
+    }
+  }
+};
+constexpr LaneMasks kLanes;
+
+__m128i LanesFrom(unsigned first) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kLanes.from[first])); }
+
+// The commonest field, without a loop over its characters: an optional sign, then digits with at
+// most one "." and nothing else but a last CR (of a CR LF), at most 15 digits (below 2^53) in at most
+// 16 bytes. The 16 bytes before the digits' end are read at once, so they must all be readable (from
+// `readable` on); those before the field are not looked at. The number is ConvertPlainDecimal's.
+[[gnu::always_inline]] inline bool ShortDecimal(const char* field, std::size_t length, const char* readable,
+                                                Decimal& out) {
+  if (length == 0) return false;
+  const bool negative = field[0] == '-', sign = negative || field[0] == '+';
+  const char* const digitsEnd = field + length - (field[length - 1] == '\r');
+  length = static_cast<std::size_t>(digitsEnd - field) - sign;
+  if (length == 0 || length > 16 || digitsEnd - readable < 16) return false;
+  // The digits end at byte 15: the field is bytes 16 - length .. 15.
+  const unsigned first = 16 - static_cast<unsigned>(length), inField = 0xFFFFu << first & 0xFFFFu;
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(digitsEnd - 16));
+  const __m128i values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  // A byte is a digit when its value, unsigned, is below 10: compared signed with the top bit flipped.
+  const unsigned digitBits = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_cmplt_epi8(_mm_xor_si128(values, _mm_set1_epi8(-128)), _mm_set1_epi8(static_cast<char>(10 - 128)))));
+  const unsigned pointBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')))) & inField;
+  if (((digitBits | pointBits) & inField) != inField || (pointBits & (pointBits - 1)) != 0 ||
+      length - (pointBits != 0) - 1 >= 15) {  // no digit, or more than 15
+    return false;
+  }
+  __m128i digits = _mm_and_si128(values, LanesFrom(first));
+  out.afterPoint = 0;
+  if (pointBits != 0) {
+    // The digits before the point move up one byte into its place (a zero comes in below them).
+    const unsigned point = static_cast<unsigned>(__builtin_ctz(pointBits));
+    const __m128i above = LanesFrom(point + 1);
+    digits = _mm_or_si128(_mm_and_si128(above, digits), _mm_andnot_si128(above, _mm_slli_si128(digits, 1)));
+    out.afterPoint = 15 - point;
+  }
+  const uint64_t high = static_cast<uint64_t>(_mm_cvtsi128_si64(digits));
+  const uint64_t low = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(digits, digits)));
+  out.mantissa = EightDigits(high) * 100000000 + EightDigits(low);
+  out.negative = negative;
+  return true;
+}
+#endif
+
+// A field's number: plain decimals exactly (ShortDecimal, else ConvertPlainDecimal), others through
+// fast_float, and everything else (a "d" exponent, no digits, white space after a quote, zero, a value
+// out of range) the way ConvertDataNumber decides it, so the value is always the one
+// ConvertDataNumber gives. Decimal commas, which are rare, take ConvertDataNumber's way too.
+// `readable` is the start of the memory that may be read, at or before the field.
+double ConvertField(const char* text, std::size_t length, const char* readable, bool& number) {
+#ifdef __SSE2__
+  if (Decimal decimal; ShortDecimal(text, length, readable, decimal)) {
+    number = true;
+    return decimal.Value();
+  }
+#else
+  (void)readable;
+#endif
   const char* p = text;
   const char* const end = text + length;
   while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;  // space, TAB, LF, VT, FF, CR
@@ -171,6 +319,10 @@ double ConvertField(const char* text, std::size_t length, bool& number) {
   if (p != end && (*p == '-' || *p == '+')) ++p;
   if (p != end && ((*p >= '0' && *p <= '9') || *p == '.')) {
     double value = 0.0;
+    if (ConvertPlainDecimal(p, end, value)) {
+      number = true;
+      return negative ? -value : value;
+    }
     const auto result = fast_float::from_chars(p, end, value);
     if (result.ec == std::errc() && (result.ptr == end || (*result.ptr | 0x20) != 'd') && std::isnormal(value)) {
       number = true;
@@ -180,8 +332,9 @@ double ConvertField(const char* text, std::size_t length, bool& number) {
   return ConvertDataNumber({text, length}, false, &number);
 }
 
-double ConvertField(std::string_view field, bool decimalComma, bool& number) {
-  return decimalComma ? ConvertDataNumber(field, true, &number) : ConvertField(field.data(), field.size(), number);
+double ConvertField(std::string_view field, bool decimalComma, const char* readable, bool& number) {
+  return decimalComma ? ConvertDataNumber(field, true, &number)
+                      : ConvertField(field.data(), field.size(), readable, number);
 }
 
 // The unread rows the conversion jobs note, gathered from both threads.
@@ -198,6 +351,7 @@ struct SharedUnreadRows {
 // What one window's conversion job needs; the slots of rows [first, last) of the window are filled.
 struct WindowRows {
   const char* text;
+  const char* readable;  // the start of the memory that may be read, at or before the text
   const uint32_t* ends;  // as the settling pass left them
   double *x, *y, *z;     // the window's first slot
   std::size_t rowsBefore;  // the row number before the window's first row
@@ -212,10 +366,23 @@ void ConvertFieldRows(const WindowRows& w, std::size_t first, std::size_t last) 
   std::size_t start = first == 0 ? 0 : w.ends[3 * first - 1] + 1;
   for (std::size_t row = first; row != last; ++row) {
     const uint32_t* end = w.ends + 3 * row;
+#ifdef __SSE2__
+    // The three numbers taken apart first, so that their divisions overlap.
+    Decimal decimals[3];
+    if (ShortDecimal(text + start, end[0] - start, w.readable, decimals[0]) &&
+        ShortDecimal(text + end[0] + 1, end[1] - end[0] - 1, w.readable, decimals[1]) &&
+        ShortDecimal(text + end[1] + 1, end[2] - end[1] - 1, w.readable, decimals[2])) [[likely]] {
+      x[row] = decimals[0].Value();
+      y[row] = decimals[1].Value();
+      z[row] = decimals[2].Value();
+      start = end[2] + 1;
+      continue;
+    }
+#endif
     bool number[3];
-    x[row] = ConvertField(text + start, end[0] - start, number[0]);
-    y[row] = ConvertField(text + end[0] + 1, end[1] - end[0] - 1, number[1]);
-    z[row] = ConvertField(text + end[1] + 1, end[2] - end[1] - 1, number[2]);
+    x[row] = ConvertField(text + start, end[0] - start, w.readable, number[0]);
+    y[row] = ConvertField(text + end[0] + 1, end[1] - end[0] - 1, w.readable, number[1]);
+    z[row] = ConvertField(text + end[1] + 1, end[2] - end[1] - 1, w.readable, number[2]);
     if (!(number[0] && number[1] && number[2])) [[unlikely]] {
       std::string_view rowText(text + start, end[2] - start);
       if (!rowText.empty() && rowText.back() == '\r') rowText.remove_suffix(1);  // of the CR LF ending z
@@ -239,9 +406,9 @@ void ConvertLineRows(const WindowRows& w, std::size_t first, std::size_t last) {
     std::string_view fields[3];
     bool number[3] = {};
     if (SplitLine(line, *w.shape, fields)) {
-      const double x = ConvertField(fields[0], w.shape->decimalComma, number[0]);
-      w.y[row] = ConvertField(fields[1], w.shape->decimalComma, number[1]);
-      w.z[row] = ConvertField(fields[2], w.shape->decimalComma, number[2]);
+      const double x = ConvertField(fields[0], w.shape->decimalComma, w.readable, number[0]);
+      w.y[row] = ConvertField(fields[1], w.shape->decimalComma, w.readable, number[1]);
+      w.z[row] = ConvertField(fields[2], w.shape->decimalComma, w.readable, number[2]);
       if (number[0] && number[1] && number[2]) w.x[row] = x;
     }
     if (std::isnan(w.x[row])) unread.Note(w.rowsBefore + row + 1, line);
@@ -264,12 +431,40 @@ void DropEmptySlots(DataColumns& out, std::size_t from) {
   out.z.resize(kept);
 }
 
-constexpr unsigned kSlots = ChunkQueue::kSlots;
+// The windows in use at once: one being read while the helper converts the two before. A window's
+// text and ends are used again only once its job is done, so the caller waits for the helper only
+// when it needs that window again, not at every window: a helper descheduled in the middle of a
+// chunk holds nothing up until then.
+constexpr unsigned kSlots = 3;
+
+// One window's conversion job: its rows in chunks, each chunk a part of the worker's job.
+struct ConvertJob {
+  WindowRows rows;
+  std::size_t count;      // slots of the window
+  std::size_t chunkRows;  // rows a part converts
+  bool byLine;
+
+  static void Part(void* self, std::size_t chunk) {
+    const ConvertJob& job = *static_cast<const ConvertJob*>(self);
+    const std::size_t first = chunk * job.chunkRows, last = std::min(job.count, first + job.chunkRows);
+    job.byLine ? ConvertLineRows(job.rows, first, last) : ConvertFieldRows(job.rows, first, last);
+  }
+};
+
+// The tuning's window, smaller for a small input: about 16 windows of it (none under 64 KiB), so that
+// the helper starts converting sooner and the caller, at the end, waits for less.
+std::size_t PlanWindow(const LoaderTuning& tuning, uint64_t inputBytes) {
+  const uint64_t share = std::max<uint64_t>(inputBytes / 16, 64u << 10);
+  return static_cast<std::size_t>(std::clamp<uint64_t>(std::min<uint64_t>(tuning.windowBytes, share), 1, kLargestWindow));
+}
 
 // Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
 class MemoryWindows {
  public:
-  MemoryWindows(std::string_view bytes, std::size_t windowBytes) : bytes_(bytes), windowBytes_(windowBytes) {}
+  MemoryWindows(std::string_view bytes, const LoaderTuning& tuning)
+      : bytes_(bytes), windowBytes_(PlanWindow(tuning, bytes.size())) {}
+
+  std::size_t WindowBytes() const { return windowBytes_; }
 
   std::string_view Probe() const { return bytes_.substr(0, kShapeProbeBytes); }
   bool ProbeIsWhole() const { return bytes_.size() <= kShapeProbeBytes; }
@@ -284,6 +479,7 @@ class MemoryWindows {
 
   const char* Data() const { return bytes_.data() + offset_; }
   std::size_t Size() const { return size_; }
+  const char* Readable() const { return bytes_.data(); }
   bool Last() const { return offset_ + size_ == bytes_.size(); }
 
   DataReadResult ReadOnFrom(std::size_t position, const DataShape& shape, std::size_t rowsBefore,
@@ -303,18 +499,20 @@ class MemoryWindows {
 // descriptor.
 class DescriptorWindows {
  public:
-  DescriptorWindows(int fd, std::size_t windowBytes) : fd_(fd), windowBytes_(windowBytes) {
-    for (auto& buffer : buffers_) buffer.reset(new char[windowBytes + kCarryRoom]);
+  DescriptorWindows(int fd, const LoaderTuning& tuning) : fd_(fd) {
     const off_t position = ::lseek(fd, 0, SEEK_CUR);
     start_ = position > 0 ? static_cast<uint64_t>(position) : 0;
     struct stat info {};
     fileEnd_ = ::fstat(fd, &info) == 0 && static_cast<uint64_t>(info.st_size) > start_
                    ? static_cast<uint64_t>(info.st_size)
                    : start_;
+    windowBytes_ = PlanWindow(tuning, fileEnd_ - start_);
+    for (auto& buffer : buffers_) buffer.reset(new char[windowBytes_ + kCarryRoom]);
     probe_.resize(static_cast<std::size_t>(std::min<uint64_t>(kShapeProbeBytes, fileEnd_ - start_)));
     probe_.resize(ReadAt(probe_.data(), probe_.size(), start_));
   }
 
+  std::size_t WindowBytes() const { return windowBytes_; }
   std::string_view Probe() const { return probe_; }
   // A file that grows while it is read is judged by the bytes it had.
   bool ProbeIsWhole() const { return start_ + probe_.size() >= fileEnd_; }
@@ -337,6 +535,7 @@ class DescriptorWindows {
 
   const char* Data() const { return data_; }
   std::size_t Size() const { return size_; }
+  const char* Readable() const { return data_; }
   bool Last() const { return short_ || start_ + offset_ + size_ >= fileEnd_; }
 
   DataReadResult ReadOnFrom(std::size_t position, const DataShape& shape, std::size_t rowsBefore,
@@ -360,7 +559,7 @@ class DescriptorWindows {
   }
 
   int fd_;
-  std::size_t windowBytes_;
+  std::size_t windowBytes_ = 0;
   std::unique_ptr<char[]> buffers_[kSlots];
   std::string probe_;
   const char* data_ = nullptr;
@@ -382,24 +581,29 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
   try {
     column.reserve(column.size() + std::min(expected - 1, maxRows - rowsNow) + 1);
   } catch (const std::bad_alloc&) {
+    return;
   } catch (const std::length_error&) {
+    return;
   }
+  // The room not yet written, on huge pages: it is first touched a window at a time on the caller.
+  platform::posix::AdviseHugePages(column.data() + column.size(), (column.capacity() - column.size()) * sizeof(double));
 }
 
-// The calling thread reads, scans and settles each window; its rows go to the queue as a conversion
-// job in the window's slot, which the helper works through while the caller moves on (and the caller
-// too, whenever enough is waiting). A slot's text and ends are used again only once its job is done.
+// The calling thread reads, scans and settles each window; its rows go to the worker as a conversion
+// job, which the helper works through while the caller moves on (and the caller too, when it waits
+// for the window's slot). A slot's text and ends are used again only once its job is done.
 // An allocation that fails, or a stop request between windows, ends the reading with the rows whose
 // jobs were handed out.
 template <class Windows>
 DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
-                           const LoaderTuning& tuning, std::size_t windowBytes, const StopRequest& stop) {
+                           const LoaderTuning& tuning, const StopRequest& stop) {
+  const std::size_t windowBytes = windows.WindowBytes();
   const DataShape shape = ShapeOf(windows.Probe(), windows.ProbeIsWhole(), options);
   windows.StartAt(shape.skipBytes);
   const bool byLine = !shape.FieldByField();
   const unsigned threads = tuning.threads != 0 ? tuning.threads : platform::WorkThreads();
   const std::size_t convertChunkRows =
-      std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / ChunkQueue::kMostChunks + 1});
+      std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / platform::Worker::kMostParts + 1});
   SharedUnreadRows unread;
   std::vector<double>& x = out.x;
   std::vector<double>& y = out.y;
@@ -413,19 +617,22 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
     std::unique_ptr<uint32_t[]> ends[kSlots];
     for (auto& slotEnds : ends) slotEnds.reset(new uint32_t[windowBytes + kCarryRoom]);
     bool reserved = false;
-    ChunkQueue queue(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
+    ConvertJob jobs[kSlots];
+    platform::Worker::Ticket tickets[kSlots] = {};
+    bool handed[kSlots] = {};
+    platform::Worker worker(windows.InputBytes() >= tuning.helperFromBytes ? threads : 1);
     for (unsigned slot = 0;; slot = (slot + 1) % kSlots) {
       if (stop && stop()) {
         cut = DataReadEnd::Stopped;
         break;
       }
-      queue.Drain(slot);  // its text and ends are free again
+      if (handed[slot]) worker.Wait(tickets[slot]);  // its text and ends are free again
       windows.Advance(slot, consumed);
       uint32_t* const slotEnds = ends[slot].get();
-      const std::size_t endCount = FindEnds(windows.Data(), 0, windows.Size(), byLine, slotEnds);
       const SettledRows settled =
-          byLine ? SettleLines(windows.Data(), slotEnds, endCount, windows.Size(), maxRows - counted, windows.Last())
-                 : SettleFields(slotEnds, endCount, windows.Size(), maxRows - counted, windows.Last());
+          byLine ? SettleLines(windows.Data(), slotEnds, FindLineEnds(windows.Data(), windows.Size(), slotEnds),
+                               windows.Size(), maxRows - counted, windows.Last())
+                 : SettleFields(windows.Data(), windows.Size(), maxRows - counted, windows.Last(), slotEnds);
       if (settled.rows != 0) {
         if (!reserved) {
           for (std::vector<double>* column : {&x, &y, &z}) {
@@ -437,29 +644,27 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
         const std::size_t before = x.size();
         if (x.capacity() < before + settled.rows || y.capacity() < before + settled.rows ||
             z.capacity() < before + settled.rows) {
-          queue.DrainAll();  // the columns are about to move
+          worker.WaitAll();  // the columns are about to move
         }
         x.resize(before + settled.rows);
         y.resize(before + settled.rows);
         z.resize(before + settled.rows);
-        const WindowRows rows{windows.Data(), slotEnds, x.data() + before, y.data() + before, z.data() + before,
+        const WindowRows rows{windows.Data(), windows.Readable(), slotEnds, x.data() + before, y.data() + before, z.data() + before,
                               shape.HeaderRows() + slotsSoFar, &shape, &unread};
+        jobs[slot] = ConvertJob{rows, settled.rows, convertChunkRows, byLine};
         const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
-        queue.Publish(slot, chunks, [rows, count = settled.rows, convertChunkRows, byLine](std::size_t chunk) {
-          const std::size_t first = chunk * convertChunkRows, last = std::min(count, first + convertChunkRows);
-          byLine ? ConvertLineRows(rows, first, last) : ConvertFieldRows(rows, first, last);
-        });
+        tickets[slot] = worker.Hand(&ConvertJob::Part, &jobs[slot], chunks);
+        handed[slot] = true;
         published = x.size();
         slotsSoFar += settled.rows;
         counted += settled.counted;
-        queue.Help(chunks / 2);  // leave the helper enough to do while the next window is read
       }
       consumed = settled.consumed;
       if (settled.handOver) break;
     }
   } catch (const std::bad_alloc&) {
     cut = DataReadEnd::OutOfMemory;
-  }  // either way every job handed out is done: the queue finished them as it went
+  }  // either way every job handed out is done: the worker's end waited for them
   DataReadResult rest;
   if (cut == DataReadEnd::Whole) {
     rest = windows.ReadOnFrom(consumed, shape, shape.HeaderRows() + slotsSoFar, maxRows - counted, out);
@@ -477,24 +682,18 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   return rest;
 }
 
-std::size_t WindowBytes(const LoaderTuning& tuning) {
-  return std::clamp<std::size_t>(tuning.windowBytes, 1, kLargestWindow);
-}
-
 }  // namespace
 
 DataReadResult ReadDataFast(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
                             const LoaderTuning& tuning, const StopRequest& stop) {
-  const std::size_t windowBytes = WindowBytes(tuning);
-  DescriptorWindows windows(fd, windowBytes);
-  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes, stop);
+  DescriptorWindows windows(fd, tuning);
+  return ReadWindows(windows, maxRows, options, out, tuning, stop);
 }
 
 DataReadResult ReadDataFast(std::string_view bytes, std::size_t maxRows, const ReadOptions& options,
                             DataColumns& out, const LoaderTuning& tuning, const StopRequest& stop) {
-  const std::size_t windowBytes = WindowBytes(tuning);
-  MemoryWindows windows(bytes, windowBytes);
-  return ReadWindows(windows, maxRows, options, out, tuning, windowBytes, stop);
+  MemoryWindows windows(bytes, tuning);
+  return ReadWindows(windows, maxRows, options, out, tuning, stop);
 }
 
 }  // namespace viewer

@@ -17,7 +17,8 @@ namespace viewer {
 
 struct LoaderTuning {
   unsigned threads = 0;                     // 0: platform::WorkThreads()
-  std::size_t windowBytes = 1u << 20;       // bytes read per window (three windows are in use at once)
+  std::size_t windowBytes = 1u << 20;       // the most bytes read per window (three are in use at once);
+                                            // a small input is read in about 16 windows of at least 64 KiB
   std::size_t helperFromBytes = 512u << 10; // smaller inputs are read without a helper thread
   std::size_t convertChunkRows = 2048;      // the share of a window's rows the threads take turns at
 };
