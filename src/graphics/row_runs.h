@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 #include "graphics/direct_graphics.h"
@@ -38,11 +39,18 @@ void DirectGraphics::DrawLineRun(const Rows& rows, size_t first, size_t last) {
     count = 0;
     mixed = false;
   };
+  // IsFarSegment(a, b) is "a or b is far": each row is looked at once, without a branch.
+  auto near = [](const double p[3]) {
+    return (std::fabs(p[0]) <= graphics::kExactReach) & (std::fabs(p[1]) <= graphics::kExactReach) &
+           (std::fabs(p[2]) <= graphics::kExactReach);
+  };
   double a[3] = {rows.X(first), rows.Y(first), rows.Z(first)};
+  bool aNear = near(a);
   for (size_t i = first; i < last; ++i) {
     const double b[3] = {rows.X(i + 1), rows.Y(i + 1), rows.Z(i + 1)};
+    const bool bNear = near(b);
     const D3DCOLOR colour = rows.Colour(i);
-    if (graphics::IsFarSegment(a, b)) [[unlikely]] {
+    if (!(aNear & bNear)) [[unlikely]] {
       flush();
       DrawFarLine(a, b, colour);
     } else {
@@ -61,6 +69,7 @@ void DirectGraphics::DrawLineRun(const Rows& rows, size_t first, size_t last) {
       v[count++] = {static_cast<float>(b[0]), static_cast<float>(b[1]), static_cast<float>(b[2]), colour, 1.0f, 1.0f};
     }
     std::copy(b, b + 3, a);
+    aNear = bNear;
   }
   flush();
 }

@@ -80,9 +80,11 @@ struct SettledPixel {
   uint32_t index;  // y × width + x, or kNoPixel
   uint32_t colour;
 };
-struct SettledSegment {
-  float x0, y0, x1, y1;  // screen ends; y0 NaN for a segment not drawn
-  uint32_t colour;
+// Eight segments in lanes, `n` of them used: screen ends (y0 NaN for a segment not drawn) and colours.
+struct SettledEight {
+  alignas(32) float x0[8], y0[8], x1[8], y1[8];
+  uint32_t colour[8];
+  int n;
 };
 
 class Rasterizer {
@@ -120,7 +122,7 @@ class Rasterizer {
   // Of the settled pixels and segments given, in their order, the pixels on rows [top, bottom): two
   // threads writing two such bands of one run write what one thread writes for all of it.
   void PutPixelsInRows(const SettledPixel* pixels, size_t count, int top, int bottom);
-  void WalkSettledLinesInRows(const SettledSegment* segments, size_t count, bool lastPixel, int top, int bottom);
+  void WalkSettledEightsInRows(const SettledEight* eights, size_t count, bool lastPixel, int top, int bottom);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
@@ -214,7 +216,8 @@ class Rasterizer {
   void ForEachLinePixel(const LineSteps& s, F&& f) const;
   // WalkSettledLines' body, built for several instruction sets.
   void WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                               const uint32_t colour[8], const Int8& lastPixel, int n, int top, int bottom);
+                               const uint32_t colour[8], const Int8& lastPixel, const Int8& used, int top,
+                               int bottom);
   // A line's pixels on rows [top, bottom) given `colour`, and nothing else done: a settled line, one at a time.
   void PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel, int top, int bottom);
   // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).

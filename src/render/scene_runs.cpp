@@ -7,6 +7,7 @@
 // thread only, in the order one thread writes it, so the bytes are the one-thread bytes. A run that
 // is not wholly settled is drawn by the one-thread routes instead.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/worker.h"
 #include "render/clip_volume.h"
@@ -37,8 +38,8 @@ int SoftwareDevice::BandSplit() const {
 }
 
 SV_LANE_CLONES void SoftwareDevice::PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last,
-                                                       bool& unsettled) {
-  SettledPixel* const out = runPoints_.data();
+                                                       SettledPixel* out, bool& unsettledOut) {
+  bool unsettled = false;  // kept here: the other thread writes the flag beside the caller's
   const int settled = raster_.SettledDepth(pixel_);
   const uint32_t width = static_cast<uint32_t>(raster_.Width());
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
@@ -69,6 +70,7 @@ SV_LANE_CLONES void SoftwareDevice::PlacePointsInLanes(const uint8_t* v, UINT st
       unsettled |= depth[j] != settled || !Rasterizer::WrittenAsIs(result, pixel_);
     }
   }
+  unsettledOut = unsettled;
 }
 
 bool SoftwareDevice::DrawPointsInBands(const uint8_t* v, UINT count, UINT stride) {
@@ -76,9 +78,9 @@ bool SoftwareDevice::DrawPointsInBands(const uint8_t* v, UINT count, UINT stride
   RenewWvpLanes();
   if (runPoints_.size() < count) runPoints_.resize(count);
   bool unsettled[2] = {false, false};
-  const UINT half = count / 2;
+  const UINT half = count / 2 / kBatchLanes * kBatchLanes;
   auto place = [&](int part) {
-    PlacePointsInLanes(v, stride, part == 0 ? 0 : half, part == 0 ? half : count, unsettled[part]);
+    PlacePointsInLanes(v, stride, part == 0 ? 0 : half, part == 0 ? half : count, runPoints_.data(), unsettled[part]);
   };
   InTwoParts(*worker_, place);
   if (unsettled[0] || unsettled[1]) return false;
@@ -90,51 +92,96 @@ bool SoftwareDevice::DrawPointsInBands(const uint8_t* v, UINT count, UINT stride
   return true;
 }
 
-void SoftwareDevice::PlaceSegments(const uint8_t* v, UINT stride, UINT first, UINT last, bool& unsettled) {
-  SettledSegment* const out = runSegments_.data();
+SV_LANE_CLONES void SoftwareDevice::PlaceSegmentsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last,
+                                                         SettledEight* out, bool& unsettledOut) {
   const int settled = raster_.SettledDepth(pixel_);
-  const uint8_t* a = v + static_cast<size_t>(first) * stride;
-  Float4 clipA = ClipOf(a), screenA = ScreenOf(clipA);
-  bool insideA = Inside(LoadBytes<ClipPosition>(&clipA));
-  for (UINT i = first; i < last; ++i, a += stride) {
-    const uint8_t* b = a + stride;
-    const uint32_t colour = layout_.DiffuseAt(a);
-    const Float4 clipB = ClipOf(b), screenB = ScreenOf(clipB);
-    const bool insideB = Inside(LoadBytes<ClipPosition>(&clipB));
-    SettledSegment& segment = out[i];
-    segment.y0 = __builtin_nanf("");  // nothing to draw, unless placed below
-    // A segment of two colours interpolates them: the general route's.
-    unsettled |= !OneColour(colour, b);
-    // DrawClippedSceneLine's clipping and placing, term for term.
-    float t0 = 0.0f, t1 = 1.0f;
-    const auto pa = LoadBytes<ClipPosition>(&clipA), pb = LoadBytes<ClipPosition>(&clipB);
-    if ((insideA && insideB) || ClipSegment(pa, pb, t0, t1)) {
-      auto at = [&](float t) { return clipA + (clipB - clipA) * Splat(t); };
-      const Float4 from = t0 > 0.0f ? ScreenOf(at(t0)) : screenA, to = t1 < 1.0f ? ScreenOf(at(t1)) : screenB;
-      const uint32_t result = colour | pixel_.plainAlpha;
-      segment = {from[0], from[1], to[0], to[1], result};
-      unsettled |= !Rasterizer::WrittenAsIs(result, pixel_) || !Rasterizer::SameDepthBits(from[2], to[2]) ||
-                   Rasterizer::DepthToBits(from[2]) != settled;
+  bool unsettled = false;  // kept here: the other thread writes the flag beside the caller's
+  // The start of the next segment: its clip and screen positions, and whether it is inside the volume.
+  const Float4 clip0 = ClipOf(v + static_cast<size_t>(first) * stride);
+  ClipPosition clipA = LoadBytes<ClipPosition>(&clip0);
+  Float4 screenA = ScreenOf(clip0);
+  bool insideA = Inside(clipA);
+  WaitingPositions w;
+  for (UINT s = first; s < last; s += kBatchLanes) {
+    // Segments s .. s + n - 1: their ends are the next n vertices, in lanes; each takes its start's colour.
+    const int n = static_cast<int>(std::min<UINT>(kBatchLanes, last - s));
+    for (int j = 0; j < n; ++j) {
+      const uint8_t* a = v + static_cast<size_t>(s + j) * stride;
+      const uint32_t colour = layout_.DiffuseAt(a);
+      unsettled |= !OneColour(colour, a + stride);  // two colours interpolate: the general route's
+      w.Add(a + stride, colour);
     }
-    clipA = clipB, screenA = screenB, insideA = insideB;
+    // DrawWaitingSegmentsInLanes' transform, test and placing, lane for lane.
+    int taken = 0;
+    const ClipLanes c = w.Take(wvpLanes_, taken);
+    const Float8 zero{};
+    const int inside = LaneBits((c.w >= Filled<Float8>(kMinW)) & (c.x >= -c.w) & (c.x <= c.w) & (c.y >= -c.w) &
+                                (c.y <= c.w) & (c.z >= zero) & (c.z <= c.w));
+    const ScreenLanes screen = ScreenOfLanes(c);
+    SettledEight& e = out[s / kBatchLanes];
+    e.n = n;
+    const int lanes = (1 << n) - 1;
+    if (insideA && (inside & lanes) == lanes) {
+      // Nothing to clip: each segment runs from the end before it to its own.
+      const Float8 x0 = ShiftUpOneLane(screenA[0], screen.x), y0 = ShiftUpOneLane(screenA[1], screen.y);
+      const Float8 z0 = ShiftUpOneLane(screenA[2], screen.z), dz = screen.z - z0;
+      const Int8 bits = DepthBits(z0);
+      const Int8 sameBits = (z0 == screen.z) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
+                                                (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
+      Int8 result;
+      for (int j = 0; j < kBatchLanes; ++j) result[j] = static_cast<int>(w.colour[j] | pixel_.plainAlpha);
+      const Int8 asIs = pixel_.blend ? (result >> 24) == Int8{} - 1 : Int8{} - 1;  // alpha 0xFF, shifted in
+      unsettled |= (LaneBits(sameBits & (bits == settled) & asIs) & lanes) != lanes;
+      std::memcpy(e.x0, &x0, sizeof e.x0), std::memcpy(e.y0, &y0, sizeof e.y0);
+      std::memcpy(e.x1, &screen.x, sizeof e.x1), std::memcpy(e.y1, &screen.y, sizeof e.y1);
+      std::memcpy(e.colour, &result, sizeof e.colour);
+    } else {
+      // One at a time, clipped as DrawClippedSceneLine clips them, term for term.
+      for (int j = 0; j < n; ++j) {
+        const ClipPosition clipB{c.x[j], c.y[j], c.z[j], c.w[j]};
+        const Float4 screenB{screen.x[j], screen.y[j], screen.z[j], 0.0f};
+        const bool insideB = inside >> j & 1;
+        float t0 = 0.0f, t1 = 1.0f;
+        e.y0[j] = __builtin_nanf("");  // nothing to draw, unless placed below
+        if ((insideA && insideB) || ClipSegment(clipA, clipB, t0, t1)) {
+          const Float4 a = LoadBytes<Float4>(&clipA), b = LoadBytes<Float4>(&clipB);
+          auto at = [&](float t) { return a + (b - a) * Splat(t); };
+          const Float4 from = t0 > 0.0f ? ScreenOf(at(t0)) : screenA, to = t1 < 1.0f ? ScreenOf(at(t1)) : screenB;
+          const uint32_t result = w.colour[j] | pixel_.plainAlpha;
+          e.x0[j] = from[0], e.y0[j] = from[1], e.x1[j] = to[0], e.y1[j] = to[1], e.colour[j] = result;
+          unsettled |= !Rasterizer::WrittenAsIs(result, pixel_) || !Rasterizer::SameDepthBits(from[2], to[2]) ||
+                       Rasterizer::DepthToBits(from[2]) != settled;
+        }
+        clipA = clipB, screenA = screenB, insideA = insideB;
+      }
+      continue;
+    }
+    const int j = n - 1;
+    clipA = {c.x[j], c.y[j], c.z[j], c.w[j]};
+    screenA = Float4{screen.x[j], screen.y[j], screen.z[j], 0.0f};
+    insideA = inside >> j & 1;
   }
+  unsettledOut = unsettled;
 }
 
 bool SoftwareDevice::DrawStripInBands(const uint8_t* v, UINT segments, UINT stride) {
   if (!TakesRunInBands(segments)) return false;
-  if (runSegments_.size() < segments) runSegments_.resize(segments);
+  RenewWvpLanes();
+  const size_t eights = (segments + kBatchLanes - 1) / kBatchLanes;
+  if (runEights_.size() < eights) runEights_.resize(eights);
   bool unsettled[2] = {false, false};
-  const UINT half = segments / 2;
+  const UINT half = segments / 2 / kBatchLanes * kBatchLanes;  // each half's eights whole
   auto place = [&](int part) {
-    PlaceSegments(v, stride, part == 0 ? 0 : half, part == 0 ? half : segments, unsettled[part]);
+    PlaceSegmentsInLanes(v, stride, part == 0 ? 0 : half, part == 0 ? half : segments, runEights_.data(),
+                         unsettled[part]);
   };
   InTwoParts(*worker_, place);
   if (unsettled[0] || unsettled[1]) return false;
   const int split = BandSplit();
   const bool lastPixel = pixel_.lastPixel;
   auto write = [&](int band) {
-    raster_.WalkSettledLinesInRows(runSegments_.data(), segments, lastPixel, band == 0 ? 0 : split,
-                                   band == 0 ? split : raster_.Height());
+    raster_.WalkSettledEightsInRows(runEights_.data(), eights, lastPixel, band == 0 ? 0 : split,
+                                    band == 0 ? split : raster_.Height());
   };
   InTwoParts(*worker_, write);
   chain_.valid = false;  // the next segment starts afresh: lastEnd_ is not this run's end

@@ -28,13 +28,12 @@ struct EightLines {
 };
 
 SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                               const Int8& lastPixel, int n, Float4 endHigh, const Int8& width, const Int8& top,
-                               const Int8& bottom) {
+                               const Int8& lastPixel, const Int8& used, Float4 endHigh, const Int8& width,
+                               const Int8& top, const Int8& bottom) {
   const Float8 dx = x1 - x0, dy = y1 - y0;
-  const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
   // that no conversion below meets them.
-  const Int8 usable = (Abs(dx) < 1e7f) & (Abs(dy) < 1e7f) & (lane < n);
+  const Int8 usable = (Abs(dx) < 1e7f) & (Abs(dy) < 1e7f) & used;
   auto keep = [usable](Float8 v) SV_LAMBDA_INLINE { return usable ? v : Float8{}; };
   const Int8 xMajor = Abs(dx) >= Abs(dy);
   const Float8 major0 = keep(xMajor ? x0 : y0), minor0 = keep(xMajor ? y0 : x0);
@@ -83,9 +82,10 @@ SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0
 
 SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1,
                                                          const Float8& y1, const uint32_t colour[8],
-                                                         const Int8& lastPixel, int n, int top, int bottom) {
+                                                         const Int8& lastPixel, const Int8& used, int top,
+                                                         int bottom) {
   EightLines p;
-  PlanEight(p, x0, y0, x1, y1, lastPixel, n, endHigh_, widthLanes_, Int8{} + top, Int8{} + bottom);
+  PlanEight(p, x0, y0, x1, y1, lastPixel, used, endHigh_, widthLanes_, Int8{} + top, Int8{} + bottom);
   uint32_t* const pixels = colour_.data();
   auto putFour = [&](int i) SV_LAMBDA_INLINE {
     pixels[p.firstIndex[i]] = pixels[p.secondIndex[i]] = pixels[p.thirdIndex[i]] = pixels[p.lastIndex[i]] = colour[i];
@@ -99,7 +99,7 @@ SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const 
   }
   // The others in turn: a line on the target goes on from its third pixel unchecked, the lanes'
   // arithmetic a pixel at a time; one that leaves it takes the scalar walk.
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < 8; ++i) {
     if (!(p.clear >> i & 1)) {
       if (p.walked >> i & 1) PutLine(x0[i], y0[i], x1[i], y1[i], colour[i], lastPixel[i] != 0, top, bottom);
       continue;
@@ -119,30 +119,23 @@ SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const 
 
 void Rasterizer::WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                                   const uint32_t colour[8], const Int8& lastPixel, int n) {
-  WalkSettledLinesInLanes(x0, y0, x1, y1, colour, lastPixel, n, 0, height_);
+  WalkSettledLinesInLanes(x0, y0, x1, y1, colour, lastPixel, Int8{0, 1, 2, 3, 4, 5, 6, 7} < n, 0, height_);
 }
 
-void Rasterizer::WalkSettledLinesInRows(const SettledSegment* segments, size_t count, bool lastPixel, int top,
-                                        int bottom) {
-  alignas(32) float x0[8], y0[8], x1[8], y1[8];
-  alignas(32) uint32_t colour[8];
-  const Int8 last = Int8{} + (lastPixel ? 1 : 0);
-  int n = 0;
-  auto walk = [&] {
-    WalkSettledLinesInLanes(LoadBytes<Float8>(x0), LoadBytes<Float8>(y0), LoadBytes<Float8>(x1),
-                            LoadBytes<Float8>(y1), colour, last, n, top, bottom);
-    n = 0;
-  };
+void Rasterizer::WalkSettledEightsInRows(const SettledEight* eights, size_t count, bool lastPixel,
+                                         int top, int bottom) {
+  const Int8 last = Int8{} + (lastPixel ? 1 : 0), lane = {0, 1, 2, 3, 4, 5, 6, 7};
+  const Float8 low = Filled<Float8>(static_cast<float>(top) - 2.0f), high = Filled<Float8>(static_cast<float>(bottom) + 2.0f);
   for (size_t i = 0; i < count; ++i) {
-    const SettledSegment& s = segments[i];
-    // A walk strays from the ends' rows by less than two (a column centre half a pixel past an end,
-    // then the rounding); a segment not drawn holds NaN, outside every band.
-    const float low = std::min(s.y0, s.y1), high = std::max(s.y0, s.y1);
-    if (!(high + 2.0f >= static_cast<float>(top) && low - 2.0f < static_cast<float>(bottom))) continue;
-    x0[n] = s.x0, y0[n] = s.y0, x1[n] = s.x1, y1[n] = s.y1, colour[n] = s.colour;
-    if (++n == 8) walk();
+    const SettledEight& e = eights[i];
+    const Float8 x0 = LoadBytes<Float8>(e.x0), y0 = LoadBytes<Float8>(e.y0);
+    const Float8 x1 = LoadBytes<Float8>(e.x1), y1 = LoadBytes<Float8>(e.y1);
+    // A walk strays from its ends' rows by less than two (a column centre half a pixel past an end,
+    // then the rounding); a segment not drawn holds NaN, which no band takes.
+    const Int8 used = (lane < e.n) & (((y0 >= low) & (y0 < high)) | ((y1 >= low) & (y1 < high)) |
+                                      ((y0 < low) & (y1 >= high)) | ((y1 < low) & (y0 >= high)));
+    if (LaneBits(used) != 0) WalkSettledLinesInLanes(x0, y0, x1, y1, e.colour, last, used, top, bottom);
   }
-  if (n != 0) walk();
 }
 
 }  // namespace render

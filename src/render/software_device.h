@@ -182,8 +182,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   static constexpr UINT kRunInBandsFrom = 2048;
   bool TakesRunInBands(UINT primitives);
   int BandSplit() const;  // the first row of the second band
-  void PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, bool& unsettled);
-  void PlaceSegments(const uint8_t* v, UINT stride, UINT first, UINT last, bool& unsettled);
+  // Points or segments [first, last) of a run placed into `out` (at their index, or their eight's);
+  // unsettled: not all their pixels are.
+  void PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, SettledPixel* out, bool& unsettled);
+  void PlaceSegmentsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, SettledEight* out, bool& unsettled);
   // Remembers a scene line's end for the next segment, which usually starts there.
   void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
@@ -250,7 +252,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   } chain_{};
   // What runs drawn in bands place before they write (scene_runs.cpp), kept between runs.
   std::vector<SettledPixel> runPoints_;
-  std::vector<SettledSegment> runSegments_;
+  std::vector<SettledEight> runEights_;
   // The second drawing thread, when there may be one; made last, so it is gone first.
   std::unique_ptr<platform::Worker> worker_;
 };
