@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that scatterview needs, and only the missing ones.
 #   scripts/install_packages.sh run    — what building and running the viewer needs
-#   scripts/install_packages.sh test   — that, plus what the tests and benchmarks need
+#   scripts/install_packages.sh test   — that, plus what the tests and benchmarks need (time: the
+#                                         peak memory of bench/png_vs_parse_floor.sh)
 #   scripts/install_packages.sh peers  — the plotting tools bench/compare_peers.sh times us against
 #   scripts/install_packages.sh package — what building and checking the Debian package needs
 #                                         (packaging/check_deb.sh: dpkg-shlibdeps, man -w)
@@ -12,7 +13,7 @@ set -euo pipefail
 want=(cmake g++ make pkg-config libsdl2-dev libstb-dev zlib1g-dev xfonts-base libfast-float-dev)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-         xvfb xdotool imagemagick x11-utils xauth)
+         xvfb xdotool imagemagick x11-utils xauth time)
 elif [ "${1:-run}" = peers ]; then
   want=(gnuplot-nox python3 python3-matplotlib)
 elif [ "${1:-run}" = package ]; then
