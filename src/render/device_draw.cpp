@@ -360,12 +360,12 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     // A run of the scene's rows: each point or segment takes the route its call of one would.
     if (!routes_.chosen) ChooseRoutes();
     if (type == D3DPT_POINTLIST && routes_.point == Route::BatchedPoint) {
-      if (!DrawPointsInBands(v, primitiveCount, stride))
+      if (!DrawPointsOnTwoThreads(v, primitiveCount, stride))
         for (UINT i = 0; i < primitiveCount; ++i, v += stride) WaitPoint(v);
       return D3D_OK;
     }
     if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {
-      if (!DrawStripInBands(v, primitiveCount, stride))
+      if (!DrawStripOnTwoThreads(v, primitiveCount, stride))
         for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
       return D3D_OK;
     }

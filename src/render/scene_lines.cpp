@@ -96,7 +96,10 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   if (keptLane != n - 1) keepLane(n - 1);
 }
 
-void SoftwareDevice::DrawWaitingSegments() { DrawWaitingSegmentsInLanes(); }
+void SoftwareDevice::DrawWaitingSegments() {
+  FinishWriting();  // a run being written comes first
+  DrawWaitingSegmentsInLanes();
+}
 
 void SoftwareDevice::RenewWvpLanes() {
   if (wvpLanesCurrent_) return;

@@ -25,6 +25,9 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes() {
   }
 }
 
-void SoftwareDevice::DrawWaitingPoints() { DrawWaitingPointsInLanes(); }
+void SoftwareDevice::DrawWaitingPoints() {
+  FinishWriting();  // a run being written comes first
+  DrawWaitingPointsInLanes();
+}
 
 }  // namespace render

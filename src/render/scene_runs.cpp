@@ -1,11 +1,12 @@
 // Runs of the scene's rows on two threads: a POINTLIST or LINESTRIP call of many vertices on the
 // scene routes (untransformed, unlit, unfogged, plain write) whose every pixel is settled (its depth
 // is the one every pixel holds and passes, so only colours are written). The run is placed in two
-// halves at once, each thread taking one: transformed, clipped and put on screen, with the arithmetic
-// of the one-thread routes. Then the picture is written in two bands of rows, each thread taking
-// every point or segment in the run's order but writing only its own rows; a pixel is written by one
-// thread only, in the order one thread writes it, so the bytes are the one-thread bytes. A run that
-// is not wholly settled is drawn by the one-thread routes instead.
+// halves at once, the caller and the worker each taking one: transformed, clipped and put on screen
+// with the arithmetic of the one-thread routes. Then the worker alone writes the placed run into the
+// picture, in the run's order, while the call returns and the caller makes the next run; the next
+// run's writing follows it, and every other call that draws or reads waits for it (EndBatch). The
+// pixels are written by one thread in one thread's order, so the bytes are the one-thread bytes. A
+// run that is not wholly settled is drawn by the one-thread routes instead.
 #include <algorithm>
 #include <cstring>
 
@@ -26,15 +27,25 @@ void InTwoParts(platform::Worker& worker, Part& part) {
 
 }  // namespace
 
-bool SoftwareDevice::TakesRunInBands(UINT primitives) {
-  if (!worker_ || primitives < kRunInBandsFrom || raster_.SettledDepth(pixel_) < 0) return false;
+bool SoftwareDevice::TakesRunOnTwoThreads(UINT primitives) {
+  if (!worker_ || primitives < kRunOnTwoThreadsFrom || raster_.SettledDepth(pixel_) < 0) return false;
   if (!batch_.Empty()) DrawBatch();  // what waits was called for first
   return true;
 }
 
-int SoftwareDevice::BandSplit() const {
-  // At a tile row, so that no 8 × 8 depth tile is shared between the bands.
-  return std::max(8, raster_.Height() / 2 / 8 * 8);
+void SoftwareDevice::WriteLater(PlacedRun run) {
+  FinishWriting();  // the run before this one first: the worker may not have taken it yet
+  placed_ = run;
+  writing_ = worker_->Hand(
+      [](void* device, std::size_t) {
+        auto& d = *static_cast<SoftwareDevice*>(device);
+        const PlacedRun& r = d.placed_;
+        if (r.points) d.raster_.PutPixelsInRows(r.points, r.count, 0, d.raster_.Height());
+        else d.raster_.WalkSettledEightsInRows(r.eights, r.count, r.lastPixel, 0, d.raster_.Height());
+      },
+      this, 1);
+  inFlight_ = true;
+  runBuffer_ ^= 1;  // the next run is placed beside this one while it is written
 }
 
 SV_LANE_CLONES void SoftwareDevice::PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last,
@@ -73,22 +84,19 @@ SV_LANE_CLONES void SoftwareDevice::PlacePointsInLanes(const uint8_t* v, UINT st
   unsettledOut = unsettled;
 }
 
-bool SoftwareDevice::DrawPointsInBands(const uint8_t* v, UINT count, UINT stride) {
-  if (!TakesRunInBands(count)) return false;
+bool SoftwareDevice::DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride) {
+  if (!TakesRunOnTwoThreads(count)) return false;
   RenewWvpLanes();
-  if (runPoints_.size() < count) runPoints_.resize(count);
+  std::vector<SettledPixel>& placed = runPoints_[runBuffer_];
+  if (placed.size() < count) placed.resize(count);
   bool unsettled[2] = {false, false};
   const UINT half = count / 2 / kBatchLanes * kBatchLanes;
   auto place = [&](int part) {
-    PlacePointsInLanes(v, stride, part == 0 ? 0 : half, part == 0 ? half : count, runPoints_.data(), unsettled[part]);
+    PlacePointsInLanes(v, stride, part == 0 ? 0 : half, part == 0 ? half : count, placed.data(), unsettled[part]);
   };
   InTwoParts(*worker_, place);
   if (unsettled[0] || unsettled[1]) return false;
-  const int split = BandSplit();
-  auto write = [&](int band) {
-    raster_.PutPixelsInRows(runPoints_.data(), count, band == 0 ? 0 : split, band == 0 ? split : raster_.Height());
-  };
-  InTwoParts(*worker_, write);
+  WriteLater({placed.data(), nullptr, count, false});
   return true;
 }
 
@@ -164,26 +172,21 @@ SV_LANE_CLONES void SoftwareDevice::PlaceSegmentsInLanes(const uint8_t* v, UINT 
   unsettledOut = unsettled;
 }
 
-bool SoftwareDevice::DrawStripInBands(const uint8_t* v, UINT segments, UINT stride) {
-  if (!TakesRunInBands(segments)) return false;
+bool SoftwareDevice::DrawStripOnTwoThreads(const uint8_t* v, UINT segments, UINT stride) {
+  if (!TakesRunOnTwoThreads(segments)) return false;
   RenewWvpLanes();
   const size_t eights = (segments + kBatchLanes - 1) / kBatchLanes;
-  if (runEights_.size() < eights) runEights_.resize(eights);
+  std::vector<SettledEight>& placed = runEights_[runBuffer_];
+  if (placed.size() < eights) placed.resize(eights);
   bool unsettled[2] = {false, false};
   const UINT half = segments / 2 / kBatchLanes * kBatchLanes;  // each half's eights whole
   auto place = [&](int part) {
-    PlaceSegmentsInLanes(v, stride, part == 0 ? 0 : half, part == 0 ? half : segments, runEights_.data(),
+    PlaceSegmentsInLanes(v, stride, part == 0 ? 0 : half, part == 0 ? half : segments, placed.data(),
                          unsettled[part]);
   };
   InTwoParts(*worker_, place);
   if (unsettled[0] || unsettled[1]) return false;
-  const int split = BandSplit();
-  const bool lastPixel = pixel_.lastPixel;
-  auto write = [&](int band) {
-    raster_.WalkSettledEightsInRows(runEights_.data(), eights, lastPixel, band == 0 ? 0 : split,
-                                    band == 0 ? split : raster_.Height());
-  };
-  InTwoParts(*worker_, write);
+  WriteLater({nullptr, placed.data(), eights, pixel_.lastPixel});
   chain_.valid = false;  // the next segment starts afresh: lastEnd_ is not this run's end
   return true;
 }

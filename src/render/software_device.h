@@ -144,6 +144,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // The one entry to what waits: draws the batch under the states it was given in and forgets the
   // chosen routes. Every device call but the draws that join the batch starts here.
   void EndBatch() {
+    FinishWriting();
     if (!batch_.Empty()) DrawBatch();
     routes_.chosen = false;
   }
@@ -173,15 +174,31 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
     return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
-  // scene_runs.cpp: a run of many points, or of strip segments, on the scene routes drawn by two
-  // threads at once (placed in two halves, written in two bands of rows); false when the run is not
-  // for them (one thread, a short run, pixels that are not all settled) and is still to be drawn.
-  bool DrawPointsInBands(const uint8_t* v, UINT count, UINT stride);
-  bool DrawStripInBands(const uint8_t* v, UINT segments, UINT stride);
+  // scene_runs.cpp: a run of many points, or of strip segments, on the scene routes placed by two
+  // threads at once and written by the worker while the caller goes on; false when the run is not for
+  // them (one thread, a short run, pixels that are not all settled) and is still to be drawn.
+  bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
+  bool DrawStripOnTwoThreads(const uint8_t* v, UINT segments, UINT stride);
   // Shorter runs gain less than the hand-overs cost.
-  static constexpr UINT kRunInBandsFrom = 2048;
-  bool TakesRunInBands(UINT primitives);
-  int BandSplit() const;  // the first row of the second band
+  static constexpr UINT kRunOnTwoThreadsFrom = 2048;
+  bool TakesRunOnTwoThreads(UINT primitives);
+  // A placed run waiting to be written: its points, or its eights of segments.
+  struct PlacedRun {
+    const SettledPixel* points;
+    const SettledEight* eights;
+    size_t count;
+    bool lastPixel;
+  };
+  // Hands the placed run's writing to the worker, after the run before it.
+  void WriteLater(PlacedRun run);
+  // Returns once the placed run handed over last is written: every draw and read of the picture
+  // starts here.
+  void FinishWriting() {
+    if (inFlight_) {
+      worker_->Wait(writing_);
+      inFlight_ = false;
+    }
+  }
   // Points or segments [first, last) of a run placed into `out` (at their index, or their eight's);
   // unsettled: not all their pixels are.
   void PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, SettledPixel* out, bool& unsettled);
@@ -251,8 +268,13 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     bool valid;
   } chain_{};
   // What runs drawn in bands place before they write (scene_runs.cpp), kept between runs.
-  std::vector<SettledPixel> runPoints_;
-  std::vector<SettledEight> runEights_;
+  // Two of each: one run is placed while the one before it is written.
+  std::vector<SettledPixel> runPoints_[2];
+  std::vector<SettledEight> runEights_[2];
+  int runBuffer_ = 0;  // the buffers the next run is placed in
+  PlacedRun placed_{};  // the run being written, read by the worker
+  platform::Worker::Ticket writing_ = 0;
+  bool inFlight_ = false;
   // The second drawing thread, when there may be one; made last, so it is gone first.
   std::unique_ptr<platform::Worker> worker_;
 };
