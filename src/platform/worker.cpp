@@ -3,6 +3,7 @@
 // fails; and the owner writes a slot again only once every part of the job it held is counted done.
 #include "platform/worker.h"
 
+#include <bit>
 #include <chrono>
 #include <system_error>
 
@@ -31,8 +32,8 @@ bool SpinUntil(Done done) {
   }
 }
 
-constexpr unsigned kPartsShift = 20, kTicketShift = 40;
-constexpr uint64_t kFieldMask = (uint64_t{1} << kPartsShift) - 1;
+constexpr uint64_t kFieldMask = Worker::kMostParts;
+constexpr unsigned kPartsShift = std::bit_width(kFieldMask), kTicketShift = 2 * kPartsShift;
 
 uint64_t NextOf(uint64_t word) { return word & kFieldMask; }
 uint64_t PartsOf(uint64_t word) { return (word >> kPartsShift) & kFieldMask; }
