@@ -79,7 +79,8 @@ Worker::Ticket Worker::Hand(Task task, void* context, std::size_t parts) {
   Finish(slot, ticket - kSlots);  // the job the slot held before
   ++handed_;
   if (parts == 0) return ticket;
-  if (!helper_.joinable() && !StartHelper(ticket)) {
+  // More parts than a claim word counts are run here, as without a helper.
+  if (parts > kMostParts || (!helper_.joinable() && !StartHelper(ticket))) {
     for (std::size_t part = 0; part != parts; ++part) task(context, part);
     return ticket;
   }

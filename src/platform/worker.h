@@ -51,7 +51,7 @@ class Worker {
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // At most kMostParts parts.
+  // A job of more than kMostParts parts runs on the caller before Hand returns.
   Ticket Hand(Task task, void* context, std::size_t parts);
   void Wait(Ticket ticket);
   void WaitAll();
