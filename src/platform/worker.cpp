@@ -3,6 +3,7 @@
 // fails; and the owner writes a slot again only once every part of the job it held is counted done.
 #include "platform/worker.h"
 
+#include <bit>
 #include <chrono>
 #include <system_error>
 
@@ -33,8 +34,8 @@ bool SpinUntil(Done done) {
   }
 }
 
-constexpr unsigned kPartsShift = 20, kTicketShift = 40;
-constexpr uint64_t kFieldMask = (uint64_t{1} << kPartsShift) - 1;
+constexpr uint64_t kFieldMask = Worker::kMostParts;
+constexpr unsigned kPartsShift = std::bit_width(kFieldMask), kTicketShift = 2 * kPartsShift;
 
 uint64_t NextOf(uint64_t word) { return word & kFieldMask; }
 uint64_t PartsOf(uint64_t word) { return (word >> kPartsShift) & kFieldMask; }
@@ -80,7 +81,8 @@ Worker::Ticket Worker::Hand(Task task, void* context, std::size_t parts) {
   Finish(slot, ticket - kSlots);  // the job the slot held before
   ++handed_;
   if (parts == 0) return ticket;
-  if (!helper_.joinable() && !StartHelper(ticket)) {
+  // More parts than a claim word counts are run here, as without a helper.
+  if (parts > kMostParts || (!helper_.joinable() && !StartHelper(ticket))) {
     for (std::size_t part = 0; part != parts; ++part) task(context, part);
     return ticket;
   }

@@ -51,7 +51,7 @@ class Worker {
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // At most kMostParts parts.
+  // A job of more than kMostParts parts runs on the caller before Hand returns.
   Ticket Hand(Task task, void* context, std::size_t parts);
   void Wait(Ticket ticket);
   void WaitAll();
@@ -59,14 +59,13 @@ class Worker {
 
  private:
   struct alignas(64) Slot {
-    // One word, so that a claim sees the job it claims from whole: the ticket's low bits, the parts,
-    // the next part to hand out (kFieldBits each, the ticket the rest).
+    // One word, so that a claim sees the job it claims from whole: the next part to hand out and the
+    // parts (20 bits each, room for kMostParts), the ticket's low bits above them.
     std::atomic<uint64_t> claim{0};
     std::atomic<uint32_t> done{0};  // parts finished
     Task task = nullptr;             // rewritten only once every part of the job before is done
     void* context = nullptr;
   };
-  static constexpr unsigned kFieldBits = 20;
 
   // Makes the helper, whose first job is `first`; false when there is to be none.
   bool StartHelper(Ticket first);

@@ -112,6 +112,44 @@ struct SettledRows {
   bool handOver = false;     // the reference reads on from `consumed`; else the rest is carried
 };
 
+// The ends of plain rows, in order: bit k is set when the k-th end after a row's field `field` is the
+// LF that ends z.
+constexpr uint64_t kLineFeedTurns[3] = {0x4924924924924924, 0x2492492492492492, 0x9249249249249249};
+
+// A block of plain rows, taken whole: every comma and LF in it is taken, in turn (two commas and an
+// LF a row, from the current field on), when it holds no Ctrl-Z, its first end is within a field's
+// length of the field's start (the others are within 64 bytes of the end before them) and the row
+// limit is not reached in it. Writes the ends as the walk below would, and false (the walk then goes
+// over the block and writes them again) when the block is not that plain.
+bool TakeWholeBlock(const BlockBits& bits, std::size_t base, std::size_t maxRows, uint32_t* ends, std::size_t& taken,
+                    std::size_t& fieldStart, unsigned& field, SettledRows& settled) {
+  const uint64_t all = bits.commas | bits.lineFeeds;
+  if (all == 0 || bits.ctrlZs != 0 || base + static_cast<unsigned>(__builtin_ctzll(all)) - fieldStart > kMaxFieldChars) {
+    return false;
+  }
+  // Which of the ends, in order, are LFs; written before it is known whether they are taken.
+  uint64_t turns = 0;
+  unsigned count = 0;
+  for (uint64_t rest = all; rest != 0; rest &= rest - 1, ++count) {
+    const unsigned bit = static_cast<unsigned>(__builtin_ctzll(rest));
+    ends[taken + count] = static_cast<uint32_t>(base + bit);
+    turns |= (bits.lineFeeds >> bit & 1) << count;
+  }
+  const uint64_t counted = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+  if (turns != (kLineFeedTurns[field] & counted)) return false;
+  const std::size_t rows = (field + count) / 3;  // the LFs among them
+  if (settled.rows + rows >= maxRows) return false;
+  taken += count;
+  field = (field + count) % 3;
+  fieldStart = base + (63 - static_cast<unsigned>(__builtin_clzll(all))) + 1;
+  if (rows != 0) {
+    settled.rows += rows;
+    settled.counted = settled.rows;
+    settled.consumed = base + (63 - static_cast<unsigned>(__builtin_clzll(bits.lineFeeds))) + 1;
+  }
+  return true;
+}
+
 // Field by field, the one sequential pass: walks the text's commas and LFs in order, taking for x and
 // y the next "," and for z the next LF (a comma inside z and an LF inside x or y are passed over), and
 // writes the positions it takes to `ends`, three a row.
@@ -125,6 +163,7 @@ SettledRows SettleFields(const char* text, std::size_t size, std::size_t maxRows
   unsigned field = 0;  // 0 x, 1 y, 2 z
   for (std::size_t base = 0; base < size; base += 64) {
     BlockBits bits = FindBlockBits(text, base, size);
+    if (TakeWholeBlock(bits, base, maxRows, ends, taken, fieldStart, field, settled)) continue;
     for (;;) {
       const uint64_t wanted = field == 2 ? bits.lineFeeds : bits.commas;
       // A Ctrl-Z before the end the field waits for (or anywhere on, when none comes in this block).
