@@ -365,8 +365,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
       return D3D_OK;
     }
     if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {
-      if (!DrawStripOnTwoThreads(v, primitiveCount, stride))
-        for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
+      for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
       return D3D_OK;
     }
   }

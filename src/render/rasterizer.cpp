@@ -354,13 +354,10 @@ void Rasterizer::ForEachLinePixel(const LineSteps& s, F&& f) const {
   }
 }
 
-void Rasterizer::PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel, int top,
-                         int bottom) {
+void Rasterizer::PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel) {
   LineSteps steps;
-  if (!PlanLine(x0, y0, x1, y1, lastPixel, steps)) return;
-  ForEachLinePixel(steps, [&](int x, int y, auto) {
-    if (y >= top && y < bottom) colour_[static_cast<size_t>(y) * width_ + x] = colour;
-  });
+  if (PlanLine(x0, y0, x1, y1, lastPixel, steps))
+    ForEachLinePixel(steps, [&](int x, int y, auto) { colour_[static_cast<size_t>(y) * width_ + x] = colour; });
 }
 
 void Rasterizer::PutPixelsInRows(const SettledPixel* pixels, size_t count, int top, int bottom) {

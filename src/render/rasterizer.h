@@ -73,18 +73,12 @@ struct PixelState {
   uint32_t plainAlpha = 0;
 };
 
-// What a run drawn in bands of rows writes (SoftwareDevice's runs): settled pixels and lines, whose
-// depth every pixel already holds and passes, so only their colours (results as written) are put.
+// What a run drawn on two threads writes (SoftwareDevice's runs): settled pixels, whose depth every
+// pixel already holds and passes, so only their colours (results as written) are put.
 struct SettledPixel {
   static constexpr uint32_t kNoPixel = UINT32_MAX;  // a point not drawn
   uint32_t index;  // y × width + x, or kNoPixel
   uint32_t colour;
-};
-// Eight segments in lanes, `n` of them used: screen ends (y0 NaN for a segment not drawn) and colours.
-struct SettledEight {
-  alignas(32) float x0[8], y0[8], x1[8], y1[8];
-  uint32_t colour[8];
-  int n;
 };
 
 class Rasterizer {
@@ -119,10 +113,8 @@ class Rasterizer {
   // passes (SettledDepth) and their colour opaque or blending off. The pixels of DrawPlainLine.
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
-  // Of the settled pixels and segments given, in their order, the pixels on rows [top, bottom): two
-  // threads writing two such bands of one run write what one thread writes for all of it.
+  // Of the settled pixels given, in their order, those on rows [top, bottom).
   void PutPixelsInRows(const SettledPixel* pixels, size_t count, int top, int bottom);
-  void WalkSettledEightsInRows(const SettledEight* eights, size_t count, bool lastPixel, int top, int bottom);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
@@ -216,10 +208,9 @@ class Rasterizer {
   void ForEachLinePixel(const LineSteps& s, F&& f) const;
   // WalkSettledLines' body, built for several instruction sets.
   void WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                               const uint32_t colour[8], const Int8& lastPixel, const Int8& used, int top,
-                               int bottom);
-  // A line's pixels on rows [top, bottom) given `colour`, and nothing else done: a settled line, one at a time.
-  void PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel, int top, int bottom);
+                               const uint32_t colour[8], const Int8& lastPixel, int n);
+  // A line's pixels given `colour`, and nothing else done: a settled line, one at a time.
+  void PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel);
   // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).
   struct Triangle;
 

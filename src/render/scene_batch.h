@@ -51,11 +51,6 @@ SV_LANES_INLINE Int8 DepthBits(Float8 z) {
   return between ? bits : (z >= one ? Int8{} + 0xFFFF : Int8{});
 }
 
-// Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
-SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
-  return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
-}
-
 // Eight positions in clip space and on screen, a position a lane.
 struct ClipLanes {
   Float8 x, y, z, w;

@@ -11,6 +11,10 @@
 namespace render {
 namespace {
 
+// Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
+SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
+  return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
+}
 
 }  // namespace
 

@@ -2,7 +2,6 @@
 // The scene's segments are a pixel or three long, so a segment costs its set-up: that is worked out
 // for eight lines at once in vector lanes, with PlanLine's and the scalar walk's operations in their
 // order (so the same bits), and then each line's pixels are written in the order the lines came.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,12 +27,12 @@ struct EightLines {
 };
 
 SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
-                               const Int8& lastPixel, const Int8& used, Float4 endHigh, const Int8& width,
-                               const Int8& top, const Int8& bottom) {
+                               const Int8& lastPixel, int n, Float4 endHigh, const Int8& width, const Int8& height) {
   const Float8 dx = x1 - x0, dy = y1 - y0;
+  const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
   // that no conversion below meets them.
-  const Int8 usable = (Abs(dx) < 1e7f) & (Abs(dy) < 1e7f) & used;
+  const Int8 usable = (Abs(dx) < 1e7f) & (Abs(dy) < 1e7f) & (lane < n);
   auto keep = [usable](Float8 v) SV_LAMBDA_INLINE { return usable ? v : Float8{}; };
   const Int8 xMajor = Abs(dx) >= Abs(dy);
   const Float8 major0 = keep(xMajor ? x0 : y0), minor0 = keep(xMajor ? y0 : x0);
@@ -58,12 +57,11 @@ SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0
     return LaneCentreIndex(minor0 + (__builtin_convertvector(major, Float8) - major0) * slope);
   };
   const Int8 firstMinor = minorOf(start), lastMinor = minorOf(last);
-  // Both ends on the target's rows [top, bottom): the minor index never decreases (or never
-  // increases) along a walk, so then all its pixels are, and those between go unchecked.
-  const Int8 majorLow = xMajor ? Int8{} : top, majorLimit = xMajor ? width : bottom;
-  const Int8 minorLow = xMajor ? top : Int8{}, minorLimit = xMajor ? bottom : width;
+  // Both ends on the target: the minor index never decreases (or never increases) along a walk, so
+  // then all its pixels are, and those between go unchecked.
+  const Int8 majorLimit = xMajor ? width : height, minorLimit = xMajor ? height : width;
   auto onTarget = [&](Int8 major, Int8 minor) SV_LAMBDA_INLINE {
-    return (major >= majorLow) & (major < majorLimit) & (minor >= minorLow) & (minor < minorLimit);
+    return (major >= 0) & (major < majorLimit) & (minor >= 0) & (minor < minorLimit);
   };
   // In unsigned lanes: lanes off the target or not walked hold anything, and their products must not
   // overflow (their indices go unused).
@@ -82,10 +80,9 @@ SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0
 
 SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1,
                                                          const Float8& y1, const uint32_t colour[8],
-                                                         const Int8& lastPixel, const Int8& used, int top,
-                                                         int bottom) {
+                                                         const Int8& lastPixel, int n) {
   EightLines p;
-  PlanEight(p, x0, y0, x1, y1, lastPixel, used, endHigh_, widthLanes_, Int8{} + top, Int8{} + bottom);
+  PlanEight(p, x0, y0, x1, y1, lastPixel, n, endHigh_, widthLanes_, heightLanes_);
   uint32_t* const pixels = colour_.data();
   auto putFour = [&](int i) SV_LAMBDA_INLINE {
     pixels[p.firstIndex[i]] = pixels[p.secondIndex[i]] = pixels[p.thirdIndex[i]] = pixels[p.lastIndex[i]] = colour[i];
@@ -99,9 +96,9 @@ SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const 
   }
   // The others in turn: a line on the target goes on from its third pixel unchecked, the lanes'
   // arithmetic a pixel at a time; one that leaves it takes the scalar walk.
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < n; ++i) {
     if (!(p.clear >> i & 1)) {
-      if (p.walked >> i & 1) PutLine(x0[i], y0[i], x1[i], y1[i], colour[i], lastPixel[i] != 0, top, bottom);
+      if (p.walked >> i & 1) PutLine(x0[i], y0[i], x1[i], y1[i], colour[i], lastPixel[i] != 0);
       continue;
     }
     putFour(i);
@@ -119,23 +116,7 @@ SV_LANE_CLONES void Rasterizer::WalkSettledLinesInLanes(const Float8& x0, const 
 
 void Rasterizer::WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                                   const uint32_t colour[8], const Int8& lastPixel, int n) {
-  WalkSettledLinesInLanes(x0, y0, x1, y1, colour, lastPixel, Int8{0, 1, 2, 3, 4, 5, 6, 7} < n, 0, height_);
-}
-
-void Rasterizer::WalkSettledEightsInRows(const SettledEight* eights, size_t count, bool lastPixel,
-                                         int top, int bottom) {
-  const Int8 last = Int8{} + (lastPixel ? 1 : 0), lane = {0, 1, 2, 3, 4, 5, 6, 7};
-  const Float8 low = Filled<Float8>(static_cast<float>(top) - 2.0f), high = Filled<Float8>(static_cast<float>(bottom) + 2.0f);
-  for (size_t i = 0; i < count; ++i) {
-    const SettledEight& e = eights[i];
-    const Float8 x0 = LoadBytes<Float8>(e.x0), y0 = LoadBytes<Float8>(e.y0);
-    const Float8 x1 = LoadBytes<Float8>(e.x1), y1 = LoadBytes<Float8>(e.y1);
-    // A walk strays from its ends' rows by less than two (a column centre half a pixel past an end,
-    // then the rounding); a segment not drawn holds NaN, which no band takes.
-    const Int8 used = (lane < e.n) & (((y0 >= low) & (y0 < high)) | ((y1 >= low) & (y1 < high)) |
-                                      ((y0 < low) & (y1 >= high)) | ((y1 < low) & (y0 >= high)));
-    if (LaneBits(used) != 0) WalkSettledLinesInLanes(x0, y0, x1, y1, e.colour, last, used, top, bottom);
-  }
+  WalkSettledLinesInLanes(x0, y0, x1, y1, colour, lastPixel, n);
 }
 
 }  // namespace render

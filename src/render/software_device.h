@@ -174,20 +174,18 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
     return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
-  // scene_runs.cpp: a run of many points, or of strip segments, on the scene routes placed by two
-  // threads at once and written by the worker while the caller goes on; false when the run is not for
-  // them (one thread, a short run, pixels that are not all settled) and is still to be drawn.
+  // scene_runs.cpp: a run of many points on the batched-point route placed by two threads at once
+  // and written by the worker while the caller goes on; false when the run is not for them (one
+  // thread, a short run, pixels that are not all settled) and is still to be drawn. (A strip's
+  // segments stay on the caller: placed apart from their walk they cost more than the walk saves.)
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
-  bool DrawStripOnTwoThreads(const uint8_t* v, UINT segments, UINT stride);
   // Shorter runs gain less than the hand-overs cost.
   static constexpr UINT kRunOnTwoThreadsFrom = 2048;
   bool TakesRunOnTwoThreads(UINT primitives);
-  // A placed run waiting to be written: its points, or its eights of segments.
+  // A placed run waiting to be written.
   struct PlacedRun {
     const SettledPixel* points;
-    const SettledEight* eights;
     size_t count;
-    bool lastPixel;
   };
   // Hands the placed run's writing to the worker, after the run before it.
   void WriteLater(PlacedRun run);
@@ -199,10 +197,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
       inFlight_ = false;
     }
   }
-  // Points or segments [first, last) of a run placed into `out` (at their index, or their eight's);
-  // unsettled: not all their pixels are.
+  // Points [first, last) of a run placed into `out` at their index; unsettled: not all their pixels are.
   void PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, SettledPixel* out, bool& unsettled);
-  void PlaceSegmentsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, SettledEight* out, bool& unsettled);
   // Remembers a scene line's end for the next segment, which usually starts there.
   void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
@@ -268,9 +264,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     bool valid;
   } chain_{};
   // What runs drawn in bands place before they write (scene_runs.cpp), kept between runs.
-  // Two of each: one run is placed while the one before it is written.
+  // Two: one run is placed while the one before it is written.
   std::vector<SettledPixel> runPoints_[2];
-  std::vector<SettledEight> runEights_[2];
   int runBuffer_ = 0;  // the buffers the next run is placed in
   PlacedRun placed_{};  // the run being written, read by the worker
   platform::Worker::Ticket writing_ = 0;
