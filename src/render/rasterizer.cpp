@@ -360,12 +360,10 @@ void Rasterizer::PutLine(float x0, float y0, float x1, float y1, uint32_t colour
     ForEachLinePixel(steps, [&](int x, int y, auto) { colour_[static_cast<size_t>(y) * width_ + x] = colour; });
 }
 
-void Rasterizer::PutPixelsInRows(const SettledPixel* pixels, size_t count, int top, int bottom) {
-  const uint32_t low = static_cast<uint32_t>(top) * static_cast<uint32_t>(width_);
-  const uint32_t span = static_cast<uint32_t>(bottom - top) * static_cast<uint32_t>(width_);
+void Rasterizer::PutSettledPixels(const SettledPixel* pixels, size_t count) {
   uint32_t* const colour = colour_.data();
   for (size_t i = 0; i < count; ++i)
-    if (pixels[i].index - low < span) colour[pixels[i].index] = pixels[i].colour;  // kNoPixel never is
+    if (pixels[i].index != SettledPixel::kNoPixel) colour[pixels[i].index] = pixels[i].colour;
 }
 
 void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {

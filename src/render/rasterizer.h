@@ -113,8 +113,8 @@ class Rasterizer {
   // passes (SettledDepth) and their colour opaque or blending off. The pixels of DrawPlainLine.
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
-  // Of the settled pixels given, in their order, those on rows [top, bottom).
-  void PutPixelsInRows(const SettledPixel* pixels, size_t count, int top, int bottom);
+  // The settled pixels given, in their order.
+  void PutSettledPixels(const SettledPixel* pixels, size_t count);
   void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }

@@ -39,7 +39,7 @@ void SoftwareDevice::WriteLater(PlacedRun run) {
       [](void* device, std::size_t) {
         auto& d = *static_cast<SoftwareDevice*>(device);
         const PlacedRun& r = d.placed_;
-        d.raster_.PutPixelsInRows(r.points, r.count, 0, d.raster_.Height());
+        d.raster_.PutSettledPixels(r.points, r.count);
       },
       this, 1);
   inFlight_ = true;

@@ -263,10 +263,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     uint8_t key[12];
     bool valid;
   } chain_{};
-  // What runs drawn in bands place before they write (scene_runs.cpp), kept between runs.
-  // Two: one run is placed while the one before it is written.
+  // Placed runs of points (scene_runs.cpp), kept between runs: one is placed while the one before it
+  // is written.
   std::vector<SettledPixel> runPoints_[2];
-  int runBuffer_ = 0;  // the buffers the next run is placed in
+  int runBuffer_ = 0;  // the one the next run is placed in
   PlacedRun placed_{};  // the run being written, read by the worker
   platform::Worker::Ticket writing_ = 0;
   bool inFlight_ = false;
