@@ -97,6 +97,8 @@ class DirectGraphics {
   [[gnu::noinline]] void BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
   // A segment with an end beyond kExactReach, drawn as chords at a moderate distance (far_line_clip.h).
   void DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour);
+  // DrawLineRun's segments [first, last) a row at a time, for a block with a far row (row_runs.h).
+  template <class Rows> void DrawLineRowByRow(const Rows& rows, size_t first, size_t last);
   // The vertices a run is built in, made at the first run: a run's calls cost little beside its rows.
   static constexpr size_t kRunVertices = 16384;
   SceneVertex* RunVertices();

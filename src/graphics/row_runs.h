@@ -11,25 +11,66 @@
 
 #include "graphics/direct_graphics.h"
 
+namespace graphics {
+
+// What RowsAsVertices found in a block of rows.
+struct RowBlock {
+  bool near;       // every coordinate is within kExactReach: no segment needs the far-line chords
+  bool oneColour;  // the rows but the last are all of the first row's colour
+};
+
+// Rows [from, from + n) of `rows` as vertices into `v`, texture coordinates (u, texV). One plain pass
+// a block, without a branch a row: the columns stream through at memory speed.
+template <class Rows>
+RowBlock RowsAsVertices(const Rows& rows, size_t from, size_t n, SceneVertex* v, float u, float texV) {
+  bool far = false, mixed = false;
+  const D3DCOLOR first = rows.Colour(from);
+  for (size_t i = 0; i < n; ++i) {
+    const double x = rows.X(from + i), y = rows.Y(from + i), z = rows.Z(from + i);
+    const D3DCOLOR colour = rows.Colour(from + i);
+    far |= !(std::fabs(x) <= kExactReach) | !(std::fabs(y) <= kExactReach) | !(std::fabs(z) <= kExactReach);
+    mixed |= (colour != first) & (i + 1 < n);
+    v[i] = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), colour, u, texV};
+  }
+  return {!far, !mixed};
+}
+
+}  // namespace graphics
+
 template <class Rows>
 void DirectGraphics::DrawPointRun(const Rows& rows, size_t first, size_t last) {
   SceneVertex* const v = RunVertices();
   for (size_t from = first; from < last; from += kRunVertices) {
     const size_t count = std::min(last - from, kRunVertices);
-    for (size_t i = 0; i < count; ++i) {
-      const size_t row = from + i;
-      v[i] = {static_cast<float>(rows.X(row)), static_cast<float>(rows.Y(row)), static_cast<float>(rows.Z(row)),
-              rows.Colour(row), 0.0f, 0.0f};
-    }
+    graphics::RowsAsVertices(rows, from, count, v, 0.0f, 0.0f);
     DrawVertexRun(D3DPT_POINTLIST, v, count);
   }
 }
 
-// Segment i joins row i to row i + 1, for i in [first, last). A strip breaks where a segment has a
-// far end (it goes through DrawFarLine, as DrawLine sends it) and where the vertices run out; the
-// next strip starts again at the row the last one ended on.
+// Segment i joins row i to row i + 1, for i in [first, last). A block of rows all within reach is one
+// strip; a block with a far row is drawn row by row (DrawLineRowByRow).
 template <class Rows>
 void DirectGraphics::DrawLineRun(const Rows& rows, size_t first, size_t last) {
+  SceneVertex* const v = RunVertices();
+  for (size_t from = first; from < last; from += kRunVertices - 1) {
+    const size_t segments = std::min(last - from, kRunVertices - 1);
+    const graphics::RowBlock block = graphics::RowsAsVertices(rows, from, segments + 1, v, 1.0f, 1.0f);
+    if (!block.near) {
+      DrawLineRowByRow(rows, from, from + segments);
+      continue;
+    }
+    v[0].u = 0.0f;
+    // A segment is in its first row's colour: the last row gives none, and takes the last segment's.
+    v[segments].colour = v[segments - 1].colour;
+    const bool mixed = !block.oneColour;
+    DrawVertexRun(D3DPT_LINESTRIP, v, segments + 1, mixed);
+  }
+}
+
+// Strips that break where a segment has a far end (it goes through DrawFarLine, as DrawLine sends it)
+// and where the vertices run out; the next strip starts again at the row the last one ended on.
+template <class Rows>
+void DirectGraphics::DrawLineRowByRow(const Rows& rows, size_t first, size_t last) {
   if (first >= last) return;
   SceneVertex* const v = RunVertices();
   size_t count = 0;    // vertices in the strip being built

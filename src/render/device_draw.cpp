@@ -326,7 +326,7 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
 }
 
 void SoftwareDevice::DrawBatch() {
-  if (batch_.segments.count != 0) DrawWaitingSegments();
+  if (batch_.segments.ends.count != 0) DrawWaitingSegments();
   if (batch_.points.count != 0) DrawWaitingPoints();
 }
 
@@ -365,6 +365,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
       return D3D_OK;
     }
     if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {
+      if (DrawStrip(v, primitiveCount, stride)) return D3D_OK;
       for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
       return D3D_OK;
     }

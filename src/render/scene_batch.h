@@ -87,12 +87,39 @@ struct WaitingPositions {
   }
 };
 
+// A position in clip space: what the scene-segment route carries instead of a whole vertex.
+struct ClipPosition {
+  float x, y, z, w;
+};
+
+// The end of the last scene line: its clip position and, when it was not clipped, its screen
+// position. The next segment of a polyline starts there.
+struct LineEnd {
+  ClipPosition clip;
+  float screen[4];        // x, y, z (and an unused fourth)
+  bool onScreen, inside;  // inside: Inside(clip)
+
+  void Keep(Float4 clipAt, bool isInside, bool isOnScreen, Float4 screenAt) {
+    std::memcpy(&clip, &clipAt, sizeof clip);
+    std::memcpy(screen, &screenAt, sizeof screen);
+    inside = isInside;
+    onScreen = isOnScreen;
+  }
+};
+
+// Segments that each start where the one before ended: the end before the first waiting one, and the
+// waiting ends. Kept by the thread that draws them.
+struct SegmentChain {
+  LineEnd end{};
+  WaitingPositions ends;
+};
+
 // Everything the scene has deferred. Segments and points never wait together: a draw of one kind
 // draws the other's first.
 struct SceneBatch {
-  WaitingPositions segments;  // ends of segments that start where the one before them ended
-  WaitingPositions points;    // points in a plain-write state
-  bool Empty() const { return (segments.count | points.count) == 0; }
+  SegmentChain segments;   // the scene's polyline
+  WaitingPositions points;  // points in a plain-write state
+  bool Empty() const { return (segments.ends.count | points.count) == 0; }
 };
 
 }  // namespace render

@@ -18,13 +18,6 @@ SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
 
 }  // namespace
 
-inline void SoftwareDevice::KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen) {
-  std::memcpy(&lastEnd_.clip, &clip, sizeof lastEnd_.clip);
-  std::memcpy(lastEnd_.screen, &screen, sizeof lastEnd_.screen);
-  lastEnd_.inside = inside;
-  lastEnd_.onScreen = onScreen;
-}
-
 void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   EndBatch();
   const uint32_t colourA = layout_.DiffuseAt(a);
@@ -32,18 +25,20 @@ void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   // included, is that colour.
   if (!OneColour(colourA, b)) return Emit({a, b});
   // The start as a segment's end off screen: its screen position is worked out where it is needed.
+  LineEnd& end = batch_.segments.end;
   const Float4 clipA = ClipOf(a);
-  KeepLineEnd(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});
-  DrawClippedSceneLine(ClipOf(b), colourA);
+  end.Keep(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});
+  DrawClippedSceneLine(end, ClipOf(b), colourA);
   CopyPosition(chain_.key, b);
   chain_.valid = true;
 }
 
-SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
+SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& chain) {
   // ClipOf, Inside and ScreenOf for the eight ends at once, an end a lane.
-  const WaitingPositions& w = batch_.segments;
+  const WaitingPositions& w = chain.ends;
+  LineEnd& lastEnd = chain.end;
   int n = 0;
-  const ClipLanes c = TakeWaiting(batch_.segments, n);
+  const ClipLanes c = chain.ends.Take(wvpLanes_, n);
   const Float8 cx = c.x, cy = c.y, cz = c.z, cw = c.w, zero{};
   const int inside = LaneBits((cw >= Filled<Float8>(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
                               (cz >= zero) & (cz <= cw));
@@ -54,8 +49,8 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
 
   // The usual eight: every end inside the volume, the first start too and on screen, and each
   // segment settled (what Rasterizer::WalkSettledLines asks, lane by lane).
-  if (n == kBatchLanes && inside == 0xFF && lastEnd_.inside && lastEnd_.onScreen) {
-    const Float8 z0 = ShiftUpOneLane(lastEnd_.screen[2], sz), dz = sz - z0;
+  if (n == kBatchLanes && inside == 0xFF && lastEnd.inside && lastEnd.onScreen) {
+    const Float8 z0 = ShiftUpOneLane(lastEnd.screen[2], sz), dz = sz - z0;
     const Int8 bits = DepthBits(z0);
     const Int8 sameBits = (z0 == sz) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
                                         (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
@@ -64,32 +59,32 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
     const Int8 opaque = (LoadBytes<Int8>(result) >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
-      const Float8 x0 = ShiftUpOneLane(lastEnd_.screen[0], sx), y0 = ShiftUpOneLane(lastEnd_.screen[1], sy);
+      const Float8 x0 = ShiftUpOneLane(lastEnd.screen[0], sx), y0 = ShiftUpOneLane(lastEnd.screen[1], sy);
       // From constants, which the walk loads whole (a vector built from the flag went through memory
       // in halves, and the load waited for them).
       static constexpr Int8 kAll = {1, 1, 1, 1, 1, 1, 1, 1}, kNone = {};
       raster_.WalkSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel ? kAll : kNone, kBatchLanes);
-      KeepLineEnd(clipOf(kBatchLanes - 1), true, true, screenOf(kBatchLanes - 1));
+      lastEnd.Keep(clipOf(kBatchLanes - 1), true, true, screenOf(kBatchLanes - 1));
       return;
     }
   }
 
-  // One at a time. Each segment starts where the one before ended: lastEnd_ for the first, then the
-  // lanes in turn; lastEnd_ is brought up to date where the clipping route needs it, and at the end.
-  bool startPlaced = lastEnd_.inside && lastEnd_.onScreen;  // inside the volume and on screen
-  float ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
-  int keptLane = -1;  // the lane lastEnd_ describes, when not the one before the first
+  // One at a time. Each segment starts where the one before ended: lastEnd for the first, then the
+  // lanes in turn; lastEnd is brought up to date where the clipping route needs it, and at the end.
+  bool startPlaced = lastEnd.inside && lastEnd.onScreen;  // inside the volume and on screen
+  float ax = lastEnd.screen[0], ay = lastEnd.screen[1], az = lastEnd.screen[2];
+  int keptLane = -1;  // the lane lastEnd describes, when not the one before the first
   auto keepLane = [&](int j) {
-    KeepLineEnd(clipOf(j), true, true, screenOf(j));
+    lastEnd.Keep(clipOf(j), true, true, screenOf(j));
     keptLane = j;
   };
   for (int j = 0; j < n; ++j) {
     if (!(startPlaced && (inside >> j & 1))) {
       if (j > 0 && keptLane != j - 1) keepLane(j - 1);
-      DrawClippedSceneLine(clipOf(j), w.colour[j]);
+      DrawClippedSceneLine(lastEnd, clipOf(j), w.colour[j]);
       keptLane = j;
-      startPlaced = lastEnd_.inside && lastEnd_.onScreen;
-      ax = lastEnd_.screen[0], ay = lastEnd_.screen[1], az = lastEnd_.screen[2];
+      startPlaced = lastEnd.inside && lastEnd.onScreen;
+      ax = lastEnd.screen[0], ay = lastEnd.screen[1], az = lastEnd.screen[2];
       continue;
     }
     // Nothing to clip, and the start is already on screen.
@@ -100,9 +95,24 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes() {
   if (keptLane != n - 1) keepLane(n - 1);
 }
 
+// Kept beside the lanes it draws with: their clones are chosen within this file.
+void SoftwareDevice::DrawStripSegments(size_t first, size_t last) {
+  const HandedStrip& s = strip_;
+  SegmentChain chain;
+  const uint8_t* a = s.vertices + first * s.stride;
+  const Float4 clipA = ClipOf(a);
+  chain.end.Keep(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});
+  for (size_t i = first; i < last; ++i, a += s.stride) {
+    const uint32_t colour = s.colourPerSegment ? layout_.DiffuseAt(a) : s.colour;
+    if (chain.ends.Add(a + s.stride, colour)) DrawWaitingSegmentsInLanes(chain);
+  }
+  if (chain.ends.count != 0) DrawWaitingSegmentsInLanes(chain);
+}
+
 void SoftwareDevice::DrawWaitingSegments() {
   FinishWriting();  // a run being written comes first
-  DrawWaitingSegmentsInLanes();
+  RenewWvpLanes();
+  DrawWaitingSegmentsInLanes(batch_.segments);
 }
 
 void SoftwareDevice::RenewWvpLanes() {
@@ -112,22 +122,22 @@ void SoftwareDevice::RenewWvpLanes() {
   wvpLanesCurrent_ = true;
 }
 
-void SoftwareDevice::DrawClippedSceneLine(Float4 clipB, uint32_t colour) {
-  // The start is lastEnd_, whose clip position (the same bits) was tested when it was kept.
-  const Float4 clipA = LoadBytes<Float4>(&lastEnd_.clip);
+void SoftwareDevice::DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour) {
+  // The start is lastEnd, whose clip position (the same bits) was tested when it was kept.
+  const Float4 clipA = LoadBytes<Float4>(&lastEnd.clip);
   const auto pa = LoadBytes<ClipPosition>(&clipA), pb = LoadBytes<ClipPosition>(&clipB);
   const bool insideB = Inside(pb);
   float t0 = 0.0f, t1 = 1.0f;
-  const bool visible = (lastEnd_.inside && insideB) || ClipSegment(pa, pb, t0, t1);
+  const bool visible = (lastEnd.inside && insideB) || ClipSegment(pa, pb, t0, t1);
   auto at = [&](float t) { return clipA + (clipB - clipA) * Splat(t); };  // the clipper's interpolation
   Float4 screenA{}, screenB{};
   if (visible) {
     if (t0 > 0.0f) screenA = ScreenOf(at(t0));
-    else if (lastEnd_.onScreen) screenA = LoadBytes<Float4>(lastEnd_.screen);
+    else if (lastEnd.onScreen) screenA = LoadBytes<Float4>(lastEnd.screen);
     else screenA = ScreenOf(clipA);
     screenB = ScreenOf(t1 < 1.0f ? at(t1) : clipB);
   }
-  KeepLineEnd(clipB, insideB, visible && !(t1 < 1.0f), screenB);
+  lastEnd.Keep(clipB, insideB, visible && !(t1 < 1.0f), screenB);
   if (visible)
     raster_.DrawPlainLine(screenA[0], screenA[1], screenA[2], screenB[0], screenB[1], screenB[2], colour, pixel_);
 }

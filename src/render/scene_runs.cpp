@@ -1,12 +1,18 @@
-// Runs of the scene's points on two threads: a POINTLIST call of many vertices on the batched-point
-// route (untransformed, unlit, unfogged, plain write) whose every pixel is settled (its depth
-// is the one every pixel holds and passes, so only colours are written). The run is placed in two
-// halves at once, the caller and the worker each taking one: transformed, clipped and put on screen
-// with the arithmetic of the one-thread routes. Then the worker alone writes the placed run into the
-// picture, in the run's order, while the call returns and the caller makes the next run; the next
-// run's writing follows it, and every other call that draws or reads waits for it (EndBatch). The
-// pixels are written by one thread in one thread's order, so the bytes are the one-thread bytes. A
-// run that is not wholly settled is drawn by the one-thread routes instead.
+// Long runs of the scene's rows on two threads.
+//
+// Points: a POINTLIST call of many vertices on the batched-point route (untransformed, unlit,
+// unfogged, plain write) whose every pixel is settled (its depth is the one every pixel holds and
+// passes, so only colours are written). The run is placed in two halves at once, the caller and the
+// worker each taking one: transformed, clipped and put on screen with the arithmetic of the one-thread
+// routes. Then the worker alone writes the placed run into the picture, in the run's order, while the
+// call returns and the caller makes the next run; the next run's writing follows it, and every other
+// call that draws or reads waits for it (EndBatch). The pixels are written by one thread in one
+// thread's order, so the bytes are the one-thread bytes. A run that is not wholly settled is drawn by
+// the one-thread routes instead.
+//
+// Strips: a LINESTRIP whose segments each have one colour is drawn as one chain of waiting ends. When
+// every pixel it can write takes one and the same colour and nothing else (OrderFree), the order of
+// its segments cannot show, and both threads draw parts of it at once.
 #include <algorithm>
 
 #include "platform/worker.h"
@@ -95,6 +101,42 @@ bool SoftwareDevice::DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT s
   InTwoParts(*worker_, place);
   if (unsettled[0] || unsettled[1]) return false;
   WriteLater({placed.data(), count});
+  return true;
+}
+
+bool SoftwareDevice::OrderFree(uint32_t colour) const {
+  // Clip z equal to clip w (a near plane at 0) puts every position, and every point the clipper cuts
+  // between two of them, at a depth within an ulp of 1.0: the bits 0xFFFF, settled after a clear.
+  const float(*m)[4] = worldViewProjection_;
+  return m[0][2] == m[0][3] && m[1][2] == m[1][3] && m[2][2] == m[2][3] && m[3][2] == m[3][3] &&
+         vpScale_[2] == 1.0f && raster_.SettledDepth(pixel_) == Rasterizer::DepthToBits(1.0f) &&
+         Rasterizer::WrittenAsIs(colour | pixel_.plainAlpha, pixel_);
+}
+
+bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
+  const uint32_t colour = layout_.DiffuseAt(v);
+  bool oneColour = true;
+  if (layout_.diffuse >= 0)
+    for (UINT i = 1; i <= count; ++i) oneColour &= LoadBytes<uint32_t>(v + size_t{i} * stride + layout_.diffuse) == colour;
+  if (!oneColour && !pixel_.flatShade) return false;  // colours that change along a segment
+  if (!batch_.Empty()) DrawBatch();  // what waits was called for first
+  FinishWriting();
+  RenewWvpLanes();
+  strip_ = {v, stride, count, colour, !oneColour};
+  if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour)) {
+    // Any segment may be drawn before any other: both threads take parts until none is left. The
+    // caller's vertices are read before the call returns, so they need no copy.
+    worker_->ForEachPart(
+        (count + kStripPartSegments - 1) / kStripPartSegments,
+        [](void* device, std::size_t part) {
+          auto& d = *static_cast<SoftwareDevice*>(device);
+          d.DrawStripSegments(part * kStripPartSegments, std::min<size_t>(d.strip_.segments, (part + 1) * kStripPartSegments));
+        },
+        this);
+  } else {
+    DrawStripSegments(0, count);
+  }
+  chain_.valid = false;  // the next segment starts afresh: this strip's last end was kept by a part
   return true;
 }
 

@@ -40,11 +40,6 @@ struct ClipVertex {
   float fog;
 };
 
-// A position in clip space: what the scene-segment route carries instead of a whole ClipVertex.
-struct ClipPosition {
-  float x, y, z, w;
-};
-
 class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
  public:
   static constexpr int kMaxSide = 16384;
@@ -108,12 +103,12 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void WaitPoint(const uint8_t* p) { JoinPoint(p, layout_.DiffuseAt(p)); }
   // What joins the batch: a point, or a segment's end.
   void JoinPoint(const uint8_t* p, uint32_t colour) {
-    if (batch_.segments.count != 0) DrawWaitingSegments();
+    if (batch_.segments.ends.count != 0) DrawWaitingSegments();
     if (batch_.points.Add(p, colour)) DrawWaitingPoints();
   }
   void JoinSegmentEnd(const uint8_t* b, uint32_t colour) {
     if (batch_.points.count != 0) DrawWaitingPoints();
-    if (batch_.segments.Add(b, colour)) DrawWaitingSegments();
+    if (batch_.segments.ends.Add(b, colour)) DrawWaitingSegments();
   }
   [[gnu::noinline]] void DrawWaitingPoints();
   void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
@@ -150,9 +145,11 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   [[gnu::noinline]] void DrawBatch();
   [[gnu::noinline]] void DrawWaitingSegments();
-  void DrawWaitingSegmentsInLanes();  // its body, built for several instruction sets
-  // A scene segment that may need clipping, from lastEnd_ to the end at `clipB`.
-  [[gnu::noinline]] void DrawClippedSceneLine(Float4 clipB, uint32_t colour);
+  // Its body, built for several instruction sets: the waiting ends of `chain` (the device's own, or
+  // a strip part's on either thread) drawn from the end before them.
+  void DrawWaitingSegmentsInLanes(SegmentChain& chain);
+  // A scene segment that may need clipping, from the chain's last end to the end at `clipB`.
+  [[gnu::noinline]] void DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour);
   Float4 ClipOf(const uint8_t* p) const {
     // World × view × projection of an FVF position: FetchVertex's arithmetic, term for term.
     const float(*m)[4] = worldViewProjection_;
@@ -176,9 +173,25 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   // scene_runs.cpp: a run of many points on the batched-point route placed by two threads at once
   // and written by the worker while the caller goes on; false when the run is not for them (one
-  // thread, a short run, pixels that are not all settled) and is still to be drawn. (A strip's
-  // segments stay on the caller: placed apart from their walk they cost more than the walk saves.)
+  // thread, a short run, pixels that are not all settled) and is still to be drawn.
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
+  // A strip on the scene-segment route whose segments are each of one colour (one colour throughout,
+  // or flat shading): drawn as a chain of segments, without the per-segment call's checks; long
+  // strips whose every pixel takes one colour at the settled depth (OrderFree) in parts by both
+  // threads at once, in any order. False when the strip is not for this route and is still to be drawn.
+  bool DrawStrip(const uint8_t* v, UINT count, UINT stride);
+  // Whether every pixel of the strip at `v` (all its vertices of `colour`) takes that colour and
+  // nothing else: written as it is, at the settled depth 1.0 (clip z is clip w).
+  bool OrderFree(uint32_t colour) const;
+  // Segments [first, last) of the strip being drawn, as a chain of their own.
+  void DrawStripSegments(size_t first, size_t last);
+  static constexpr UINT kStripPartSegments = 1024;
+  struct HandedStrip {
+    const uint8_t* vertices;
+    UINT stride, segments;
+    uint32_t colour;       // every vertex's, unless
+    bool colourPerSegment;  // flat shading: each segment takes its first vertex's
+  };
   // Shorter runs gain less than the hand-overs cost.
   static constexpr UINT kRunOnTwoThreadsFrom = 2048;
   bool TakesRunOnTwoThreads(UINT primitives);
@@ -199,8 +212,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   // Points [first, last) of a run placed into `out` at their index; unsettled: not all their pixels are.
   void PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, SettledPixel* out, bool& unsettled);
-  // Remembers a scene line's end for the next segment, which usually starts there.
-  void KeepLineEnd(Float4 clip, bool inside, bool onScreen, Float4 screen);
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   // The lit colour of the vertex at `p` into out.r, g, b and a.
   void Light(const uint8_t* p, ClipVertex& out) const;
@@ -244,21 +255,14 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   VertexBuffer* stream_ = nullptr;
   UINT streamStride_ = 0;
   PixelState pixel_{};
-  // The end of the last scene line: its clip position and, when it was not clipped, its screen
-  // position. The next segment of a polyline starts there. Kept by the thread that draws the batch.
-  struct LineEnd {
-    ClipPosition clip;
-    float screen[4];  // x, y, z (and an unused fourth)
-    bool onScreen, inside;  // inside: Inside(clip)
-  } lastEnd_{};
-  // The deferred draws. lastEnd_ describes the end before the first waiting segment.
+  // The deferred draws.
   SceneBatch batch_;
   Float8 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all eight lanes
   bool wvpLanesCurrent_ = false;
   bool lighting_ = false;
   float fogStart_ = 0, fogEnd_ = 1;
-  // The caller's side of the scene's polyline: the position bits of the last segment's end (the
-  // one lastEnd_ describes once the batch is drawn); valid while the transform and viewport last.
+  // The caller's side of the scene's polyline: the position bits of the last segment's end (the one
+  // batch_.segments.end describes once the batch is drawn); valid while the transform and viewport last.
   alignas(64) struct {
     uint8_t key[12];
     bool valid;
@@ -267,6 +271,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // is written.
   std::vector<SettledPixel> runPoints_[2];
   int runBuffer_ = 0;  // the one the next run is placed in
+  HandedStrip strip_{};  // the strip being drawn, read by both threads
   PlacedRun placed_{};  // the run being written, read by the worker
   platform::Worker::Ticket writing_ = 0;
   bool inFlight_ = false;

@@ -5,6 +5,7 @@
 // under the states where the short route applies, where it hands over, and across the near plane;
 // and segments and points that wait to be drawn together against every other call in between.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -19,9 +20,9 @@ constexpr int kWidth = 96, kHeight = 72;
 struct Device {
   IDirect3D8* d3d = nullptr;
   IDirect3DDevice8* device = nullptr;
-  Device() {
+  explicit Device(UINT width = kWidth, UINT height = kHeight) {
     d3d = Direct3DCreate8(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = Params(kWidth, kHeight);
+    D3DPRESENT_PARAMETERS pp = Params(width, height);
     d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
   }
   ~Device() {
@@ -129,6 +130,33 @@ TEST(SingleCallPaths, SegmentsOneCallEachDrawThePolylineOfOneBatchCall) {
       EXPECT_GT(lit, 500) << c.name << ": the case must draw something to compare";
       EXPECT_TRUE(single.Pixels() == expected) << c.name << (oneColourPerSegment ? ", flat segments" : ", graded segments");
     }
+  }
+}
+
+TEST(SingleCallPaths, LongStripsOnTwoThreadsDrawTheirSegmentsInOrder) {
+  // Long strips of one colour are drawn in parts on two threads; a strip of another colour over them
+  // must still cover them where they cross, and every part must meet the next.
+  for (const Case& c : kCases) {
+    setenv("SCATTERVIEW_THREADS", "2", 1);
+    Device twoThreads(640, 480);
+    unsetenv("SCATTERVIEW_THREADS");
+    Device reference(640, 480);
+    Configure(twoThreads.device, c);
+    Configure(reference.device, c);
+    for (const D3DCOLOR colour : {0xFFFFFFFFu, 0xFF30C060u, 0x80FF2010u}) {
+      auto path = Path(colour % 97, 5000, {colour});
+      for (SceneVertex& v : path) v.x += static_cast<float>(colour % 7);  // crossing the strip before
+      ASSERT_EQ(twoThreads.device->DrawPrimitiveUP(D3DPT_LINESTRIP, static_cast<UINT>(path.size() - 1), path.data(),
+                                                   sizeof(SceneVertex)),
+                D3D_OK);
+      for (size_t i = 0; i + 1 < path.size(); ++i)
+        ASSERT_EQ(reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, &path[i], sizeof(SceneVertex)), D3D_OK);
+    }
+    const auto expected = reference.Pixels();
+    int lit = 0;
+    for (uint32_t p : expected) lit += p != 0xFF140000u;
+    EXPECT_GT(lit, 20000) << c.name << ": the case must draw something to compare";
+    EXPECT_TRUE(twoThreads.Pixels() == expected) << c.name;
   }
 }
 
