@@ -360,8 +360,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     // A run of the scene's rows: each point or segment takes the route its call of one would.
     if (!routes_.chosen) ChooseRoutes();
     if (type == D3DPT_POINTLIST && routes_.point == Route::BatchedPoint) {
-      if (!DrawPointsOnTwoThreads(v, primitiveCount, stride))
-        for (UINT i = 0; i < primitiveCount; ++i, v += stride) WaitPoint(v);
+      DrawPoints(v, primitiveCount, stride);
       return D3D_OK;
     }
     if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {

@@ -97,13 +97,13 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& cha
 
 // Kept beside the lanes it draws with: their clones are chosen within this file.
 void SoftwareDevice::DrawStripSegments(size_t first, size_t last) {
-  const HandedStrip& s = strip_;
+  const HandedRun& s = run_;
   SegmentChain chain;
   const uint8_t* a = s.vertices + first * s.stride;
   const Float4 clipA = ClipOf(a);
   chain.end.Keep(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});
   for (size_t i = first; i < last; ++i, a += s.stride) {
-    const uint32_t colour = s.colourPerSegment ? layout_.DiffuseAt(a) : s.colour;
+    const uint32_t colour = s.colourPerVertex ? layout_.DiffuseAt(a) : s.colour;
     if (chain.ends.Add(a + s.stride, colour)) DrawWaitingSegmentsInLanes(chain);
   }
   if (chain.ends.count != 0) DrawWaitingSegmentsInLanes(chain);

@@ -7,10 +7,9 @@
 
 namespace render {
 
-SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes() {
-  const WaitingPositions& w = batch_.points;
+SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes(WaitingPositions& w) {
   int n = 0;
-  const ClipLanes c = TakeWaiting(batch_.points, n);
+  const ClipLanes c = w.Take(wvpLanes_, n);
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // In front of the near plane and within the depth range (a point is not clipped in x or y).
   const Int8 visible = (c.w >= Filled<Float8>(kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
@@ -27,7 +26,22 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes() {
 
 void SoftwareDevice::DrawWaitingPoints() {
   FinishWriting();  // a run being written comes first
-  DrawWaitingPointsInLanes();
+  RenewWvpLanes();
+  DrawWaitingPointsInLanes(batch_.points);
+}
+
+// Kept beside the lanes they draw with: their clones are chosen within this file.
+void SoftwareDevice::DrawRunPoints(size_t first, size_t last) {
+  WaitingPositions w;
+  for (size_t i = first; i < last; ++i)
+    if (w.Add(run_.vertices + i * run_.stride, run_.colour)) DrawWaitingPointsInLanes(w);
+  if (w.count != 0) DrawWaitingPointsInLanes(w);
+}
+
+void SoftwareDevice::DrawRunPointsInOrder() {
+  const uint8_t* p = run_.vertices;
+  for (UINT i = 0; i < run_.count; ++i, p += run_.stride)
+    if (batch_.points.Add(p, layout_.DiffuseAt(p))) DrawWaitingPointsInLanes(batch_.points);
 }
 
 }  // namespace render

@@ -113,29 +113,57 @@ bool SoftwareDevice::OrderFree(uint32_t colour) const {
          Rasterizer::WrittenAsIs(colour | pixel_.plainAlpha, pixel_);
 }
 
+bool SoftwareDevice::AllOfColour(const uint8_t* v, UINT vertices, UINT stride, uint32_t colour) const {
+  if (layout_.diffuse < 0) return true;
+  bool same = true;
+  for (UINT i = 0; i < vertices; ++i) same &= LoadBytes<uint32_t>(v + size_t{i} * stride + layout_.diffuse) == colour;
+  return same;
+}
+
+void SoftwareDevice::DrawRunInParts(void (SoftwareDevice::*part)(size_t first, size_t last)) {
+  // Any primitive may be drawn before any other: both threads take parts until none is left.
+  struct Parts {
+    SoftwareDevice* device;
+    void (SoftwareDevice::*part)(size_t, size_t);
+  } parts{this, part};
+  worker_->ForEachPart(
+      (run_.count + kRunPart - 1) / kRunPart,
+      [](void* context, std::size_t index) {
+        const Parts& p = *static_cast<Parts*>(context);
+        (p.device->*p.part)(index * kRunPart, std::min<size_t>(p.device->run_.count, (index + 1) * kRunPart));
+      },
+      &parts);
+}
+
+void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
+  const uint32_t colour = layout_.DiffuseAt(v);
+  if (worker_ && count >= kRunOnTwoThreadsFrom && OrderFree(colour) && AllOfColour(v, count, stride, colour)) {
+    if (!batch_.Empty()) DrawBatch();  // what waits was called for first
+    FinishWriting();
+    RenewWvpLanes();
+    run_ = {v, stride, count, colour, false};
+    return DrawRunInParts(&SoftwareDevice::DrawRunPoints);
+  }
+  if (DrawPointsOnTwoThreads(v, count, stride)) return;
+  if (batch_.segments.ends.count != 0) DrawWaitingSegments();
+  FinishWriting();
+  RenewWvpLanes();
+  run_ = {v, stride, count, colour, true};
+  DrawRunPointsInOrder();  // the last few points stay waiting, as points a call each would
+}
+
 bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
   const uint32_t colour = layout_.DiffuseAt(v);
-  bool oneColour = true;
-  if (layout_.diffuse >= 0)
-    for (UINT i = 1; i <= count; ++i) oneColour &= LoadBytes<uint32_t>(v + size_t{i} * stride + layout_.diffuse) == colour;
+  const bool oneColour = AllOfColour(v + stride, count, stride, colour);
   if (!oneColour && !pixel_.flatShade) return false;  // colours that change along a segment
   if (!batch_.Empty()) DrawBatch();  // what waits was called for first
   FinishWriting();
   RenewWvpLanes();
-  strip_ = {v, stride, count, colour, !oneColour};
-  if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour)) {
-    // Any segment may be drawn before any other: both threads take parts until none is left. The
-    // caller's vertices are read before the call returns, so they need no copy.
-    worker_->ForEachPart(
-        (count + kStripPartSegments - 1) / kStripPartSegments,
-        [](void* device, std::size_t part) {
-          auto& d = *static_cast<SoftwareDevice*>(device);
-          d.DrawStripSegments(part * kStripPartSegments, std::min<size_t>(d.strip_.segments, (part + 1) * kStripPartSegments));
-        },
-        this);
-  } else {
+  run_ = {v, stride, count, colour, !oneColour};
+  if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour))
+    DrawRunInParts(&SoftwareDevice::DrawStripSegments);
+  else
     DrawStripSegments(0, count);
-  }
   chain_.valid = false;  // the next segment starts afresh: this strip's last end was kept by a part
   return true;
 }

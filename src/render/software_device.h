@@ -111,7 +111,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     if (batch_.segments.ends.Add(b, colour)) DrawWaitingSegments();
   }
   [[gnu::noinline]] void DrawWaitingPoints();
-  void DrawWaitingPointsInLanes();  // its body, built for several instruction sets
+  // Its body, built for several instruction sets: the waiting points `w` (the device's own, or a
+  // run part's on either thread).
+  void DrawWaitingPointsInLanes(WaitingPositions& w);
   // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
   void RenewWvpLanes();
   // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
@@ -175,22 +177,34 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // and written by the worker while the caller goes on; false when the run is not for them (one
   // thread, a short run, pixels that are not all settled) and is still to be drawn.
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
+  // A POINTLIST of many points on the batched-point route: in parts by both threads at once when all
+  // are of one colour and order-free (OrderFree), else DrawPointsOnTwoThreads, else in order.
+  void DrawPoints(const uint8_t* v, UINT count, UINT stride);
+  // Points [first, last) of the run being drawn, through lanes of their own.
+  void DrawRunPoints(size_t first, size_t last);
+  // Points [0, count) of the run being drawn through the device's batch, in order.
+  void DrawRunPointsInOrder();
   // A strip on the scene-segment route whose segments are each of one colour (one colour throughout,
   // or flat shading): drawn as a chain of segments, without the per-segment call's checks; long
   // strips whose every pixel takes one colour at the settled depth (OrderFree) in parts by both
   // threads at once, in any order. False when the strip is not for this route and is still to be drawn.
   bool DrawStrip(const uint8_t* v, UINT count, UINT stride);
-  // Whether every pixel of the strip at `v` (all its vertices of `colour`) takes that colour and
-  // nothing else: written as it is, at the settled depth 1.0 (clip z is clip w).
+  // Whether every pixel of a run all of `colour` takes that colour and nothing else: written as it
+  // is, at the settled depth 1.0 (clip z is clip w).
   bool OrderFree(uint32_t colour) const;
+  // Whether the `vertices` vertices at `v` are all of `colour`.
+  bool AllOfColour(const uint8_t* v, UINT vertices, UINT stride, uint32_t colour) const;
+  // Both threads draw the run being drawn, part(first, last) a part of kRunPart primitives, until none is left.
+  void DrawRunInParts(void (SoftwareDevice::*part)(size_t first, size_t last));
+  static constexpr UINT kRunPart = 1024;
   // Segments [first, last) of the strip being drawn, as a chain of their own.
   void DrawStripSegments(size_t first, size_t last);
-  static constexpr UINT kStripPartSegments = 1024;
-  struct HandedStrip {
+  // The run being drawn: the caller's vertices, read by both threads before the call returns.
+  struct HandedRun {
     const uint8_t* vertices;
-    UINT stride, segments;
-    uint32_t colour;       // every vertex's, unless
-    bool colourPerSegment;  // flat shading: each segment takes its first vertex's
+    UINT stride, count;     // primitives: points, or segments
+    uint32_t colour;        // every vertex's, unless
+    bool colourPerVertex;  // each point or segment takes its (first) vertex's
   };
   // Shorter runs gain less than the hand-overs cost.
   static constexpr UINT kRunOnTwoThreadsFrom = 2048;
@@ -271,7 +285,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // is written.
   std::vector<SettledPixel> runPoints_[2];
   int runBuffer_ = 0;  // the one the next run is placed in
-  HandedStrip strip_{};  // the strip being drawn, read by both threads
+  HandedRun run_{};
   PlacedRun placed_{};  // the run being written, read by the worker
   platform::Worker::Ticket writing_ = 0;
   bool inFlight_ = false;

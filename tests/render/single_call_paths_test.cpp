@@ -133,9 +133,10 @@ TEST(SingleCallPaths, SegmentsOneCallEachDrawThePolylineOfOneBatchCall) {
   }
 }
 
-TEST(SingleCallPaths, LongStripsOnTwoThreadsDrawTheirSegmentsInOrder) {
-  // Long strips of one colour are drawn in parts on two threads; a strip of another colour over them
-  // must still cover them where they cross, and every part must meet the next.
+TEST(SingleCallPaths, LongRunsOnTwoThreadsDrawWhatCallsOfOneDraw) {
+  // Long strips and point lists of one colour are drawn in parts on two threads; a run of another
+  // colour over them must still cover them where they cross, and no primitive at a part's end may
+  // be lost.
   for (const Case& c : kCases) {
     setenv("SCATTERVIEW_THREADS", "2", 1);
     Device twoThreads(640, 480);
@@ -151,6 +152,12 @@ TEST(SingleCallPaths, LongStripsOnTwoThreadsDrawTheirSegmentsInOrder) {
                 D3D_OK);
       for (size_t i = 0; i + 1 < path.size(); ++i)
         ASSERT_EQ(reference.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, &path[i], sizeof(SceneVertex)), D3D_OK);
+      for (SceneVertex& v : path) v.y += 3.0f;  // points beside the lines
+      ASSERT_EQ(twoThreads.device->DrawPrimitiveUP(D3DPT_POINTLIST, static_cast<UINT>(path.size()), path.data(),
+                                                   sizeof(SceneVertex)),
+                D3D_OK);
+      for (const SceneVertex& v : path)
+        ASSERT_EQ(reference.device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof(SceneVertex)), D3D_OK);
     }
     const auto expected = reference.Pixels();
     int lit = 0;
