@@ -28,21 +28,87 @@ void Bounds(std::vector<double>& values, double& low, double& high) {
   high = values[highAt];
 }
 
+// Rows from which the box is found from candidates near its ends rather than from a copy of every row.
+constexpr std::size_t kCandidatesFrom = std::size_t{1} << 16;
+// Rows looked at to set the candidates' limits, at about three times the share left out, which the
+// true percentile lies well inside.
+constexpr std::size_t kSampleRows = std::size_t{1} << 15;
+constexpr double kLowLimitShare = 0.003, kHighLimitShare = 0.997;
+
+bool FiniteRow(const double* const columns[3], std::size_t i) {
+  return std::isfinite(columns[0][i]) && std::isfinite(columns[1][i]) && std::isfinite(columns[2][i]);
+}
+
+// Every finite row's value on `axis`, into `values`.
+void FiniteValues(const double* const columns[3], std::size_t n, int axis, std::vector<double>& values) {
+  values.clear();
+  for (std::size_t i = 0; i != n; ++i)
+    if (FiniteRow(columns, i)) values.push_back(columns[axis][i]);
+}
+
+// The box from a copy of every finite row, an axis at a time.
+RobustBox BoxFromEveryRow(const double* const columns[3], std::size_t n) {
+  RobustBox box;
+  std::vector<double> values;
+  for (int axis = 0; axis < 3; ++axis) {
+    FiniteValues(columns, n, axis, values);
+    if (values.empty()) return RobustBox();
+    Bounds(values, box.low[axis], box.high[axis]);
+  }
+  return box;
+}
+
 }  // namespace
 
 RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n) {
-  RobustBox box;
   // A row that read as infinity (a number too large for a double) has no place in the box.
-  const auto finite = [&](std::size_t i) { return std::isfinite(x[i]) && std::isfinite(y[i]) && std::isfinite(z[i]); };
-  std::vector<double> scratch;
-  const double* columns[3] = {x, y, z};
+  const double* const columns[3] = {x, y, z};
+  if (n < kCandidatesFrom) return BoxFromEveryRow(columns, n);
+  // Millions of rows: the values at the box's ends are among the few beyond limits set from a sample,
+  // found in one pass over the rows, and picked from those alone. Where the sample misled (a count of
+  // candidates too small to hold the end, or too large to be few), that axis takes every row.
+  std::vector<double> sample[3];
+  for (std::size_t i = 0; i < n; i += n / kSampleRows)
+    if (FiniteRow(columns, i))
+      for (int axis = 0; axis < 3; ++axis) sample[axis].push_back(columns[axis][i]);
+  if (sample[0].size() < kSampleRows / 2) return BoxFromEveryRow(columns, n);
+  double lowLimit[3], highLimit[3];
   for (int axis = 0; axis < 3; ++axis) {
-    scratch.clear();
-    for (std::size_t i = 0; i != n; ++i) {
-      if (finite(i)) scratch.push_back(columns[axis][i]);
+    std::vector<double>& s = sample[axis];
+    std::sort(s.begin(), s.end());
+    lowLimit[axis] = s[static_cast<std::size_t>(kLowLimitShare * static_cast<double>(s.size() - 1))];
+    highLimit[axis] = s[static_cast<std::size_t>(std::ceil(kHighLimitShare * static_cast<double>(s.size() - 1)))];
+  }
+  const std::size_t most = n / 64;
+  std::vector<double> lows[3], highs[3];
+  std::size_t finite = 0;
+  for (std::size_t i = 0; i != n; ++i) {
+    if (!FiniteRow(columns, i)) continue;
+    ++finite;
+    for (int axis = 0; axis < 3; ++axis) {
+      const double v = columns[axis][i];
+      if (v <= lowLimit[axis] && lows[axis].size() <= most) lows[axis].push_back(v);
+      if (v >= highLimit[axis] && highs[axis].size() <= most) highs[axis].push_back(v);
     }
-    if (scratch.empty()) return RobustBox();
-    Bounds(scratch, box.low[axis], box.high[axis]);
+  }
+  const std::size_t lowAt = static_cast<std::size_t>(std::floor(kLowShare * static_cast<double>(finite - 1)));
+  const std::size_t highAt = static_cast<std::size_t>(std::ceil(kHighShare * static_cast<double>(finite - 1)));
+  const std::size_t aboveHigh = finite - 1 - highAt;  // finite rows after the high end in order
+  RobustBox box;
+  std::vector<double> every;
+  for (int axis = 0; axis < 3; ++axis) {
+    std::vector<double>&low = lows[axis], &high = highs[axis];
+    if (low.size() > most || high.size() > most || low.size() <= lowAt || high.size() <= aboveHigh) {
+      FiniteValues(columns, n, axis, every);
+      Bounds(every, box.low[axis], box.high[axis]);
+      continue;
+    }
+    // Every row below the limit is a candidate, so the low end's place among them is its place among all.
+    std::nth_element(low.begin(), low.begin() + static_cast<std::ptrdiff_t>(lowAt), low.end());
+    box.low[axis] = low[lowAt];
+    const std::size_t highIndex = high.size() - 1 - aboveHigh;
+    std::nth_element(high.begin(), high.begin() + static_cast<std::ptrdiff_t>(highIndex), high.end());
+    box.high[axis] = high[highIndex];
   }
   return box;
 }

@@ -46,6 +46,55 @@ TEST(DataFit, TheBoxLeavesOutAHeaderRowAndAFewStrayPoints) {
   EXPECT_EQ(box.high[2], 809);
 }
 
+TEST(DataFit, TheBoxOfMillionsOfRowsIsTheBoxOfEveryRowSorted) {
+  // Past a few tens of thousands of rows the box's ends are picked from candidates beyond limits
+  // that a sample sets; whatever the rows hold, the box is the one every row sorted gives.
+  constexpr std::size_t kRows = 150000;
+  constexpr double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  struct Shape {
+    const char* name;
+    double (*value)(std::size_t i, int axis);
+  };
+  const Shape shapes[] = {
+      {"scattered", [](std::size_t i, int axis) { return std::sin(static_cast<double>(i) * (0.7 + axis)) * 1e3 * (axis + 1); }},
+      {"rising", [](std::size_t i, int axis) { return static_cast<double>(i) * (axis - 1); }},
+      {"two values", [](std::size_t i, int axis) { return (i + axis) % 3 == 0 ? -1.0 : 7.0; }},
+      // The rows a sample looks at (every fourth) spread far wider than all others: the limits it sets
+      // hold too few rows to reach the box's ends.
+      {"sampled rows apart", [](std::size_t i, int axis) {
+         return i % 4 == 0 ? (static_cast<double>(i) - 75000.0) * (axis + 1) : std::sin(static_cast<double>(i));
+       }},
+      {"one value", [](std::size_t, int) { return 42.0; }},
+      {"strays and non-finite rows", [](std::size_t i, int axis) {
+         if (i % 997 == 0) return axis == 1 ? inf : 1.0;
+         if (i % 1009 == 0) return axis == 2 ? nan : 1.0;
+         if (i % 211 == 0) return axis == 0 ? 1e300 : -1e300;
+         return static_cast<double>((i * 7919) % 100003) - 50000.0;
+       }},
+  };
+  for (const Shape& shape : shapes) {
+    Columns rows;
+    for (std::size_t i = 0; i < kRows; ++i) rows.Add(shape.value(i, 0), shape.value(i, 1), shape.value(i, 2));
+    // The box from every finite row sorted.
+    RobustBox expected;
+    for (int axis = 0; axis < 3; ++axis) {
+      std::vector<double> sorted;
+      for (std::size_t i = 0; i < kRows; ++i)
+        if (std::isfinite(rows.x[i]) && std::isfinite(rows.y[i]) && std::isfinite(rows.z[i]))
+          sorted.push_back((axis == 0 ? rows.x : axis == 1 ? rows.y : rows.z)[i]);
+      std::sort(sorted.begin(), sorted.end());
+      const double last = static_cast<double>(sorted.size() - 1);
+      expected.low[axis] = sorted[static_cast<std::size_t>(std::floor(0.001 * last))];
+      expected.high[axis] = sorted[static_cast<std::size_t>(std::ceil(0.999 * last))];
+    }
+    const RobustBox box = rows.Box();
+    for (int axis = 0; axis < 3; ++axis) {
+      EXPECT_EQ(box.low[axis], expected.low[axis]) << shape.name << ", axis " << axis;
+      EXPECT_EQ(box.high[axis], expected.high[axis]) << shape.name << ", axis " << axis;
+    }
+  }
+}
+
 TEST(DataFit, FitsCentreTheBoxAndScaleItToTheFramedSpan) {
   RobustBox box;
   box.low[0] = 4000, box.high[0] = 6000;  // side 2000
