@@ -59,6 +59,9 @@ class DirectGraphics {
   void SetFog(bool enable, float start, float end, D3DCOLOR colour);  // no call at all when FOG is 0
   void Clear(DWORD flags, D3DCOLOR colour);
   void Present(RECT source, RECT destination);  // one Reset after a failed present
+  // Whether each present waits for the display's retrace, which then paces the frames: full-screen
+  // with VSYNC_WAIT, where presenting to the window really waits for it.
+  bool RetracePacesPresents() const;
   void SetupLight();
 
   // --- texture store (texture_store.cpp) ---

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "graphics/direct_graphics.h"
+#include "platform/backend.h"
 
 namespace {
 
@@ -125,6 +126,10 @@ void DirectGraphics::Clear(DWORD flags, D3DCOLOR colour) { device->Clear(0, null
 void DirectGraphics::Present(RECT source, RECT destination) {
   // A lost device is reset once; this frame is not shown again, the next one presents anew.
   if (FAILED(device->Present(&source, &destination, nullptr, nullptr))) device->Reset(&presentParams);
+}
+
+bool DirectGraphics::RetracePacesPresents() const {
+  return config.FullScreen != 0 && config.VSYNC_WAIT != 0 && platform::CurrentBackend().PresentWaitsForRetrace(window);
 }
 
 void DirectGraphics::SetupLight() {

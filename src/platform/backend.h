@@ -101,11 +101,18 @@ class Backend {
   virtual bool JoystickCapabilities(unsigned id, JoystickCaps& out) = 0;
   virtual bool ReadJoystick(unsigned id, JoystickPosition& out) = 0;
 
-  // Display refresh handling (full-screen with vertical sync): current rate (0 = unknown),
-  // whether a mode of `hz` exists at the current size, and switching the full-screen window to it.
+  // Display refresh handling (full-screen with vertical sync): the current rate (0 = unknown);
+  // whether the display can run at `hz` in the mode the window uses full-screen; and running it at
+  // `hz` when the window is next made full-screen.
   virtual int CurrentRefreshRate(WindowObject* window) = 0;
   virtual bool TestRefreshRate(WindowObject* window, int hz) = 0;
   virtual bool SetRefreshRate(WindowObject* window, int hz) = 0;
+  // Whether presenting to the window waits for the display's vertical retrace. Where it does not, a
+  // frame loop has to pace itself.
+  virtual bool PresentWaitsForRetrace(WindowObject* window) {
+    (void)window;
+    return false;
+  }
 
   // Shows a modal box when a display exists (MessageBoxA has already written it on stderr).
   virtual void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) = 0;
@@ -121,7 +128,10 @@ class Backend {
     return true;
   }
 
-  // Full-screen on or off for the window (the graphics layer's full-screen device). False on failure.
+  // Full-screen on or off for the window (a full-screen device takes the screen while it exists): the
+  // window covers the whole display, in a mode of its client size where the display offers one, else
+  // in the desktop's mode with the client area scaled to fill it; off, the desktop's mode comes back.
+  // False on failure.
   virtual bool SetFullScreen(WindowObject* window, bool fullScreen) {
     (void)window;
     (void)fullScreen;

@@ -196,7 +196,7 @@ void Rasterizer::Resize(int width, int height) {
 void Rasterizer::PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps) {
   const uint32_t result = colour | ps.plainAlpha;
   if (!WrittenAsIs(result, ps)) return Fragment(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
-  PutTested(x, y, DepthToBits(z), result, RulesOf(ps));
+  PutTested(x, y, DepthToBits(z), result, RulesOf(ps), ps.dither);
 }
 
 inline bool Rasterizer::DepthPasses(const DepthRules& d, size_t index, size_t tile, uint16_t depth) const {
@@ -205,10 +205,10 @@ inline bool Rasterizer::DepthPasses(const DepthRules& d, size_t index, size_t ti
   return d.lessEqual ? depth <= stored : Compare(d.func, depth, stored);
 }
 
-inline void Rasterizer::PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d) {
+inline void Rasterizer::PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d, bool dither) {
   const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
   if (!DepthPasses(d, index, tile, depth)) return;
-  colour_[index] = result;
+  colour_[index] = dither ? stored_.Dithered(result, x, y) : result;
   if (d.write) WriteDepth(index, tile, depth);
 }
 
@@ -276,10 +276,10 @@ void Rasterizer::Fragment(int x, int y, float z, uint32_t diffusePacked, float u
     s = {Op(ps.colorOp, c1.r, c2.r, diffuse.r), Op(ps.colorOp, c1.g, c2.g, diffuse.g),
          Op(ps.colorOp, c1.b, c2.b, diffuse.b), Op(alphaOp, a1.a, a2.a, diffuse.a)};
   }
-  BlendAndWrite(index, tile, depth, s, fog, ps);
+  BlendAndWrite(x, y, index, tile, depth, s, fog, ps);
 }
 
-inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog,
+inline void Rasterizer::BlendAndWrite(int x, int y, size_t index, size_t tile, uint16_t depth, Rgba s, float fog,
                                       const PixelState& ps) {
   if (ps.fog) {
     const Rgba fc = Unpack(ps.fogColor);
@@ -299,7 +299,7 @@ inline void Rasterizer::BlendAndWrite(size_t index, size_t tile, uint16_t depth,
     s = alphaOver ? (s.a == 0 ? d : OverDestination(s, d))
                   : Rgba{mix(s.r, d.r), mix(s.g, d.g), mix(s.b, d.b), mix(s.a, d.a)};
   }
-  dst = Pack(s);
+  dst = ps.dither ? stored_.Dithered(Pack(s), x, y) : Pack(s);
   if (ps.depthTest && ps.depthWrite) WriteDepth(index, tile, depth);
 }
 
@@ -400,7 +400,7 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
     // Every pixel that passes the depth test takes `result`: the depth bits are worked out once.
     const uint16_t depth = DepthToBits(z0);
     const DepthRules rules = RulesOf(ps);
-    return ForEachLinePixel(steps, [&](int x, int y, auto) { PutTested(x, y, depth, result, rules); });
+    return ForEachLinePixel(steps, [&](int x, int y, auto) { PutTested(x, y, depth, result, rules, ps.dither); });
   }
   const bool flatDepth = z0 == z1;
   ForEachLinePixel(steps, [&](int x, int y, auto along) {
@@ -521,7 +521,7 @@ struct Rasterizer::Triangle : TriangleLanes {
   struct TextFragment : PixelWork {
     PointSampler sampler;
     Rgba diffuse;
-    bool white, over;
+    bool white, over, dither;
     DepthRules rules;
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
       const size_t index = static_cast<size_t>(y) * r.width_ + x, tile = r.TileOf(x, y);
@@ -529,8 +529,10 @@ struct Rasterizer::Triangle : TriangleLanes {
       if (!r.DepthPasses(rules, index, tile, depth)) return;
       const Rgba s = Modulate(Unpack(sampler.At(t.U(k), t.V(k))), diffuse, white);
       uint32_t& dst = r.colour_[index];
-      if (!over || s.a == 255) dst = Pack(s);
-      else if (s.a != 0) dst = Pack(OverDestination(s, Unpack(dst)));
+      // A transparent texel leaves the pixel as it is, dithered too (it holds a held colour).
+      auto written = [&](uint32_t c) { return dither ? r.stored_.Dithered(c, x, y) : c; };
+      if (!over || s.a == 255) dst = written(Pack(s));
+      else if (s.a != 0) dst = written(Pack(OverDestination(s, Unpack(dst))));
       if (rules.write) r.WriteDepth(index, tile, depth);
     }
   };
@@ -547,7 +549,7 @@ void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, cons
   if (ps.blend && !stored_.Exact())
     HoldArea(static_cast<int>(t.minX), static_cast<int>(t.minY), static_cast<int>(t.maxX), static_cast<int>(t.maxY));
   t.Scan(Triangle::TextFragment{work, PointSampler(*ps.texture, t.level, ps.addressU, ps.addressV), Unpack(t.packed),
-                                t.packed == 0xFFFFFFFFu, ps.blend, RulesOf(ps)});
+                                t.packed == 0xFFFFFFFFu, ps.blend, ps.dither, RulesOf(ps)});
 }
 
 }  // namespace render

@@ -64,10 +64,13 @@ struct PixelState {
   bool flatShade = false;
   DWORD cullMode = D3DCULL_CCW;
   bool lastPixel = true;
+  // DITHERENABLE on a buffer of fewer than eight bits a channel: each colour written is dithered to
+  // the buffer's levels by the pixel's place in a 4 × 4 ordered pattern (no pixel is then settled).
+  bool dither = false;
   // Derived by Rasterizer::DeriveFlags. diffuseOnly: the stage result is the diffuse colour itself.
   // plainWrite: it is the diffuse colour (alpha 255 when plainAlpha is 0xFF000000) and blending is off
   // or SRCALPHA / INVSRCALPHA, so a fragment of alpha 255, or any with blending off, writes it
-  // unchanged (PlotPlain). textureModulate: colour and alpha are texture times diffuse.
+  // unchanged (PlotPlain; dithered under `dither`). textureModulate: colour and alpha are texture times diffuse.
   // sameDepthPasses: a fragment passes the depth test against its own depth.
   bool diffuseOnly = false, plainWrite = false, textureModulate = false, sameDepthPasses = true;
   uint32_t plainAlpha = 0;
@@ -90,6 +93,8 @@ class Rasterizer {
   // The format the colour buffer stands for (A8R8G8B8 until set): the colours read back from it are
   // the ones a buffer of that format holds.
   void SetFormat(D3DFORMAT format) { stored_ = StoredColour(format); }
+  // Whether the format holds every colour as it is (nothing to dither).
+  bool HoldsEveryColour() const { return stored_.Exact(); }
   // The colour buffer, each colour as the format holds it.
   uint32_t* Colour() {
     if (!stored_.Exact()) stored_.Hold(colour_.data(), colour_.size());
@@ -128,7 +133,10 @@ class Rasterizer {
   }
   // The depth bits every pixel holds (the scene's 1.0 after a clear), when a fragment of that depth
   // passes: it passes everywhere, and writing its depth changes nothing. Else -1.
-  int SettledDepth(const PixelState& ps) const { return allUniform_ && ps.sameDepthPasses ? uniformDepth_ : -1; }
+  // (Also -1 under dithering: the settled routes put their colours as they are.)
+  int SettledDepth(const PixelState& ps) const {
+    return allUniform_ && ps.sameDepthPasses && !ps.dither ? uniformDepth_ : -1;
+  }
 
   // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
   // `colour` and depth `z`, for a state with ps.plainWrite set (so texture coordinates and fog do not
@@ -161,9 +169,9 @@ class Rasterizer {
   // mip level sampled.
   void Fragment(int x, int y, float z, uint32_t diffuse, float u, float v, float fog, unsigned level,
                 const PixelState& ps);
-  // The fragment stages after the texture stage (and the depth test): fog, blending and
-  // the colour and depth writes of the stage's result `s`.
-  void BlendAndWrite(size_t index, size_t tile, uint16_t depth, Rgba s, float fog, const PixelState& ps);
+  // The fragment stages after the texture stage (and the depth test) at pixel (x, y): fog, blending,
+  // dithering and the colour and depth writes of the stage's result `s`.
+  void BlendAndWrite(int x, int y, size_t index, size_t tile, uint16_t depth, Rgba s, float fog, const PixelState& ps);
   // A stored colour as the blender reads it: what the format holds.
   uint32_t ReadBack(uint32_t colour) const { return stored_.Exact() ? colour : stored_.Held(colour); }
   // Makes the stored colours of [x1, x2] × [y1, y2] (inside the target) what the format holds, so that
@@ -190,8 +198,9 @@ class Rasterizer {
     return {ps.depthTest, ps.depthFunc == D3DCMP_LESSEQUAL, ps.depthTest && ps.depthWrite, ps.depthFunc};
   }
   bool DepthPasses(const DepthRules& d, size_t index, size_t tile, uint16_t depth) const;
-  // A colour written as it is at (x, y) where the fragment of depth bits `depth` passes, and its depth.
-  void PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d);
+  // A colour written as it is (or dithered) at (x, y) where the fragment of depth bits `depth` passes,
+  // and its depth.
+  void PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d, bool dither);
   [[gnu::noinline]] void PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps);
   // The pixels of a diamond-exit line from its screen ends: one per step of the major axis, from
   // `start` by `step` (±1), `count` of them (0 or less: none). The pixel at major index m lies at minor

@@ -42,6 +42,13 @@ HRESULT SoftwareDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& pp, Sof
   device->window_ = pp.hDeviceWindow ? pp.hDeviceWindow : window;
   if (platform::WorkThreads() > 1) device->worker_ = std::make_unique<platform::Worker>(2);
   HRESULT hr = device->ApplyPresentParameters(pp);
+  // A full-screen device takes the whole screen while it exists.
+  if (SUCCEEDED(hr) && !pp.Windowed && device->window_) {
+    if (platform::CurrentBackend().SetFullScreen(device->window_, true))
+      device->tookScreen_ = true;
+    else
+      hr = D3DERR_NOTAVAILABLE;
+  }
   if (FAILED(hr)) {
     device->Release();
     return hr;
@@ -50,7 +57,10 @@ HRESULT SoftwareDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& pp, Sof
   return D3D_OK;
 }
 
-SoftwareDevice::~SoftwareDevice() { ReleaseBindings(); }
+SoftwareDevice::~SoftwareDevice() {
+  ReleaseBindings();
+  if (tookScreen_) platform::CurrentBackend().SetFullScreen(window_, false);  // the desktop's mode comes back
+}
 
 HRESULT SoftwareDevice::ApplyPresentParameters(const D3DPRESENT_PARAMETERS& pp) {
   if (!BackBufferFormatSupported(pp.BackBufferFormat) || pp.BackBufferCount > 1 ||

@@ -238,6 +238,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   [[gnu::noinline]] void Emit(std::initializer_list<const uint8_t*> corners);
 
   HWND window_ = nullptr;
+  bool tookScreen_ = false;  // made full-screen: the window covers the display until the device goes
   D3DPRESENT_PARAMETERS params_{};
   Rasterizer raster_;
   bool inScene_ = false;

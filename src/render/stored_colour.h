@@ -3,7 +3,8 @@
 // fill eight). The colour buffer itself stays at eight bits a channel for every format; a format of
 // fewer bits is honoured wherever a stored colour is read (blending, presenting, reading the picture
 // back), which gives exactly what a buffer of that format would hold, since holding a held colour
-// changes nothing. Paired with stored_colour.cpp.
+// changes nothing. A dithered write (DITHERENABLE) stores a held colour at once, chosen by the pixel's
+// place. Paired with stored_colour.cpp.
 #pragma once
 
 #include <array>
@@ -32,9 +33,22 @@ class StoredColour {
   // Held for `count` colours, in place.
   void Hold(uint32_t* colours, size_t count) const;
 
+  // What a buffer of this format holds after `colour` was written to pixel (x, y) with dithering: each
+  // colour channel takes the held value just below or just above it, above where the pixel's threshold
+  // in a 4 × 4 ordered (Bayer) pattern is under the channel's fraction of the way between them, so an
+  // area of one colour averages to it. A held value stays as it is (blending over a dithered picture
+  // adds no noise); alpha is held as without dithering. A format that holds every colour keeps it.
+  uint32_t Dithered(uint32_t colour, int x, int y) const;
+
+  // The held values around each eight-bit value of one channel.
+  struct Between {
+    uint8_t below, above;
+  };
+
  private:
   bool exact_ = true;
   std::array<uint8_t, 256> r_{}, g_{}, b_{}, a_{};
+  std::array<Between, 256> rBetween_{}, gBetween_{}, bBetween_{};
 };
 
 }  // namespace render

@@ -86,8 +86,9 @@ int32_t ViewerScene::RunFrame() {
     if (measuredFps <= kSlowSecond) RestartPacing(targetFps);
   }
 
-  // Full-screen with VSYNC_WAIT: the 60 Hz retrace paces the presents.
-  if (!(config.VSYNC_WAIT != 0 && config.FullScreen != 0)) g_frameTimer->WaitFrame(targetFps);
+  // Full-screen with VSYNC_WAIT, the 60 Hz retrace paces the presents; where presenting does not wait
+  // for it, the frame timer stands in, so that no setting leaves the frames unpaced.
+  if (!g_graphics->RetracePacesPresents()) g_frameTimer->WaitFrame(targetFps);
 
   g_graphics->Present(kPictureRect, kPictureRect);
   return 0;

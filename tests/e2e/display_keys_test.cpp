@@ -66,7 +66,8 @@ TEST_F(DisplayKeys, FullScreenDepthSixteenShowsOnlyFiveSixFiveLevelsAndThirtyTwo
   // levels 32 of 63 and 8 of 31 (read as 130 and 66).
   for (const Case& c : {Case{0, 0x100000, 0x008242}, Case{1, kBackground, kAxisGreen}}) {
     SCOPED_TRACE(c.bit);
-    viewer_ = std::make_unique<ViewerUnderX>();
+    // A screen of the picture's size: full-screen shows the picture one to one.
+    viewer_ = std::make_unique<ViewerUnderX>(640, 480);
     ASSERT_TRUE(viewer_->XOk());
     viewer_->WriteData(SampleData());
     viewer_->WriteConfig("[CONFIG]\nFullScreen=1\nVSYNC_WAIT=0\nFPS=1\nBIT=" + std::to_string(c.bit) + "\n");

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "program_folder.h"
 #include "temp_dir.h"
@@ -24,6 +27,16 @@ class GraphicsSetupRun : public ::testing::Test {
   RunResult RunWithConfig(const std::string& config) {
     WriteFile(dir / "config.ini", config);
     return RunProcess(testsupport::HeadlessRun(program, dir.Path()));
+  }
+  // Starts a run with `config` and returns once it is up (holds its instance lock) or has ended.
+  std::unique_ptr<Process> StartWithConfig(const std::string& config) {
+    WriteFile(dir / "config.ini", config);
+    auto p = std::make_unique<Process>(testsupport::HeadlessRun(program, dir.Path()));
+    EXPECT_TRUE(p->Started());
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&] { return testsupport::HoldsFlock(p->Pid(), testsupport::InstanceLockFile(dir.Path())) || !p->Running(); },
+        20000));
+    return p;
   }
 
   testsupport::TempDir dir;
@@ -51,17 +64,34 @@ TEST_F(GraphicsSetupRun, EveryDeviceChoiceThatExistsRunsUntilStopped) {
   for (const char* config : {"[CONFIG]\nHARD_TL=0\n", "[CONFIG]\nHARD_TL=1\n", "[CONFIG]\nHARD_TL=2\n",
                              "[CONFIG]\nFullScreen=1\nVSYNC_WAIT=0\nBIT=1\n"}) {
     SCOPED_TRACE(config);
-    WriteFile(dir / "config.ini", config);
-    Process p(testsupport::HeadlessRun(program, dir.Path()));
-    ASSERT_TRUE(p.Started());
-    ASSERT_TRUE(testsupport::WaitUntil(
-        [&] { return testsupport::HoldsFlock(p.Pid(), testsupport::InstanceLockFile(dir.Path())) || !p.Running(); },
-        20000));
-    p.Signal(SIGTERM);
-    ASSERT_TRUE(p.Wait(20000));
+    const std::unique_ptr<Process> p = StartWithConfig(config);
+    p->Signal(SIGTERM);
+    ASSERT_TRUE(p->Wait(20000));
     // A failed set-up would have ended on its own with 255 and a message.
-    EXPECT_EQ(p.ExitStatus(), 0);
-    EXPECT_EQ(p.Stderr(), "");
+    EXPECT_EQ(p->ExitStatus(), 0);
+    EXPECT_EQ(p->Stderr(), "");
+  }
+}
+
+TEST_F(GraphicsSetupRun, NoSettingOfFullScreenAndVsyncLeavesTheFramesUnpaced) {
+  // A headless display has no retrace to wait for, so the frame timer paces every run that starts
+  // (full-screen with VSYNC_WAIT needs a 60 Hz display, which a headless one is not: see above). A loop
+  // that never waits would take a whole processor.
+  for (const char* config : {"[CONFIG]\nFullScreen=0\nVSYNC_WAIT=0\n", "[CONFIG]\nFullScreen=0\nVSYNC_WAIT=1\n",
+                             "[CONFIG]\nFullScreen=1\nVSYNC_WAIT=0\n"}) {
+    SCOPED_TRACE(config);
+    const std::unique_ptr<Process> p = StartWithConfig(config);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the loading frame
+    const double before = p->CpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const double share =
+        (p->CpuSeconds() - before) / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(p->Running());
+    EXPECT_LT(share, 0.6);
+    p->Signal(SIGTERM);
+    ASSERT_TRUE(p->Wait(20000));
+    EXPECT_EQ(p->ExitStatus(), 0);
   }
 }
 

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -85,6 +87,24 @@ Process::~Process() {
     kill(pid_, SIGKILL);
     Wait(5000);
   }
+}
+
+double Process::CpuSeconds() const {
+  // /proc/PID/stat: fields 14 and 15 are the user and system time in clock ticks; the name (field 2)
+  // is in parentheses and may hold spaces, so the counting starts after its closing one.
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string line;
+  if (pid_ <= 0 || !std::getline(stat, line)) return -1;
+  const size_t close = line.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(line.substr(close + 2));
+  std::string field;
+  long long user = 0, system = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) user = std::atoll(field.c_str());
+    if (i == 15) system = std::atoll(field.c_str());
+  }
+  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 bool Process::Running() {

@@ -50,6 +50,9 @@ class Process {
   std::string Stderr() const;
   // Waits until stderr contains `text` (true) or the time is up or the process ended without it.
   bool WaitForStderr(const std::string& text, int timeoutMs);
+  // The processor time it has used so far (user and system, all its threads), in seconds; -1 when it
+  // cannot be read (ended).
+  double CpuSeconds() const;
 
  private:
   TempDir outputDir_;

@@ -95,18 +95,30 @@ TEST_F(FrameDriver, DrawLevelDrawsEverySecondFrameButPresentsEveryFrame) {
   EXPECT_EQ(Count("SetRenderState(137, 0)"), 6u) << "the render states are set every frame";
 }
 
-TEST_F(FrameDriver, FullScreenWithVsyncNeverWaitsAndWindowedDoes) {
-  Open(Layers{.fullScreen = 1, .vsyncWait = 1});
-  StartScene();
-  for (int i = 0; i < 5; ++i) scene->RunFrame();
-  EXPECT_TRUE(null->waits.empty());
-  graphics->config.FullScreen = 0;  // windowed with VSYNC_WAIT 1 waits on the timer
-  scene->RunFrame();
-  EXPECT_EQ(null->waits.size(), 1u);
-  graphics->config.FullScreen = 1;
-  graphics->config.VSYNC_WAIT = 0;
-  scene->RunFrame();
-  EXPECT_EQ(null->waits.size(), 2u);
+TEST_F(FrameDriver, OnlyARetraceThatPresentsWaitForSparesTheTimerWait) {
+  // The timer waits unless full-screen with VSYNC_WAIT presents to a window whose presents wait for
+  // the retrace; windowed runs wait on the timer even where the display could pace them.
+  struct Case {
+    int32_t fullScreen, vsyncWait;
+    bool retraceWait;
+    size_t waits;
+  };
+  for (const Case& c : {Case{1, 1, true, 0}, Case{1, 1, false, 5}, Case{0, 1, true, 5}, Case{1, 0, true, 5},
+                        Case{0, 0, false, 5}}) {
+    SCOPED_TRACE(::testing::Message() << "FullScreen=" << c.fullScreen << " VSYNC_WAIT=" << c.vsyncWait
+                                      << " retrace wait " << c.retraceWait);
+    scene.reset();  // each case with layers of its own
+    graphics.reset();
+    ResetTextureBindingCache();
+    Open(Layers{.fullScreen = c.fullScreen, .vsyncWait = c.vsyncWait});
+    null->retraceWait = c.retraceWait;
+    StartScene();
+    null->waits.clear();
+    log->Clear();
+    for (int i = 0; i < 5; ++i) scene->RunFrame();
+    EXPECT_EQ(null->waits.size(), c.waits);
+    EXPECT_EQ(Count("Present("), 5u);
+  }
 }
 
 TEST_F(FrameDriver, PacedFramesRunAtSixtyAFrameAndTheReadoutCountsThem) {

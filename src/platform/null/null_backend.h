@@ -78,6 +78,7 @@ class NullBackend : public Backend {
   int refreshRate = 0;               // 0 = unknown
   std::vector<int> availableRates{60};
   bool failSetRefreshRate = false;
+  bool retraceWait = false;          // PresentWaitsForRetrace
   std::vector<int> refreshRateChanges;
   std::vector<bool> fullScreenChanges;
 
@@ -111,6 +112,7 @@ class NullBackend : public Backend {
   bool SetRefreshRate(WindowObject* window, int hz) override;
   void ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) override;
   bool SetFullScreen(WindowObject* window, bool fullScreen) override;
+  bool PresentWaitsForRetrace(WindowObject*) override { return retraceWait; }
 };
 
 // Installs a fresh NullBackend for a scope and uninstalls it at the end.

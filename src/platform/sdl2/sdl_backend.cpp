@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <vector>
 
+#include "platform/display_modes.h"
 #include "platform/posix/auto_reset_event.h"
 #include "platform/posix/clock.h"
 #include "platform/posix/dialog_process.h"
@@ -51,6 +54,35 @@ std::string UnreachableDisplay() {
 }
 
 bool InitSdl() { return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) == 0 || SDL_Init(SDL_INIT_VIDEO) == 0; }
+
+// The mode a full-screen window of a `width` × `height` picture runs the display in at `hz` (0: any
+// rate); pictureSized: one of the picture's own size, to switch to, else the desktop's, kept. None
+// when `hz` cannot be had.
+struct ScreenMode {
+  SDL_DisplayMode mode;
+  bool pictureSized;
+};
+
+std::optional<ScreenMode> FullScreenMode(SDL_Window* native, int width, int height, int hz) {
+  const int display = native ? SDL_GetWindowDisplayIndex(native) : -1;
+  SDL_DisplayMode desktop;
+  if (display < 0 || SDL_GetDesktopDisplayMode(display, &desktop) != 0) return std::nullopt;
+  std::vector<SDL_DisplayMode> offered;
+  std::vector<DisplayMode> sizes;
+  for (int i = 0, n = SDL_GetNumDisplayModes(display); i < n; ++i) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
+    offered.push_back(mode);
+    sizes.push_back(DisplayMode{mode.w, mode.h, mode.refresh_rate});
+  }
+  const std::optional<DisplayMode> chosen =
+      ChooseFullScreenMode(sizes, DisplayMode{desktop.w, desktop.h, desktop.refresh_rate}, width, height, hz);
+  if (!chosen) return std::nullopt;
+  const auto it = std::find(sizes.begin(), sizes.end(), *chosen);
+  if (chosen->width == width && chosen->height == height && it != sizes.end())
+    return ScreenMode{offered[static_cast<size_t>(it - sizes.begin())], true};
+  return ScreenMode{desktop, false};
+}
 
 }  // namespace
 
@@ -109,7 +141,7 @@ bool SdlBackend::HasDisplay() {
 WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
                                            bool fullScreen, std::optional<uint32_t> background) {
   if (!ok_ || window_) return nullptr;  // one main window per process
-  Uint32 flags = SDL_WINDOW_SHOWN | (fullScreen ? SDL_WINDOW_FULLSCREEN : 0);
+  const Uint32 flags = SDL_WINDOW_SHOWN;
   // A full-screen window takes the display's own mode; only a window grows by the picture scale.
   // (A picture already too large for any screen is not made larger.)
   const int scale = fullScreen || clientWidth > 8192 || clientHeight > 8192 ? 1 : ChosenScale();
@@ -120,9 +152,12 @@ WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientW
   window_->title = title;
   window_->clientWidth = clientWidth;
   window_->clientHeight = clientHeight;
-  window_->fullScreen = fullScreen;
   window_->Repaint();
   focused_ = true;
+  if (fullScreen && !SetFullScreen(window_.get(), true)) {
+    window_.reset();
+    return nullptr;
+  }
   return window_.get();
 }
 
@@ -306,27 +341,13 @@ int SdlBackend::CurrentRefreshRate(WindowObject* window) {
 
 bool SdlBackend::TestRefreshRate(WindowObject* window, int hz) {
   SDL_Window* native = NativeOf(window);
-  if (!native) return false;
-  int display = SDL_GetWindowDisplayIndex(native);
-  int w = 0, h = 0;
-  SDL_GetWindowSize(native, &w, &h);
-  for (int i = 0, n = SDL_GetNumDisplayModes(display); i < n; ++i) {
-    SDL_DisplayMode mode;
-    if (SDL_GetDisplayMode(display, i, &mode) == 0 && mode.w == w && mode.h == h && mode.refresh_rate == hz)
-      return true;
-  }
-  return false;
+  return native && FullScreenMode(native, window->clientWidth, window->clientHeight, hz).has_value();
 }
 
 bool SdlBackend::SetRefreshRate(WindowObject* window, int hz) {
-  SDL_Window* native = NativeOf(window);
-  if (!native || !TestRefreshRate(window, hz)) return false;
-  int w = 0, h = 0;
-  SDL_GetWindowSize(native, &w, &h);
-  SDL_DisplayMode wanted{0, w, h, hz, nullptr};
-  SDL_DisplayMode closest;
-  if (!SDL_GetClosestDisplayMode(SDL_GetWindowDisplayIndex(native), &wanted, &closest)) return false;
-  return SDL_SetWindowDisplayMode(native, &closest) == 0;
+  if (!TestRefreshRate(window, hz)) return false;
+  fullScreenHz_ = hz;
+  return true;
 }
 
 void SdlBackend::ShowMessageBox(WindowObject* owner, const std::string& text, const std::string& caption) {
@@ -361,8 +382,31 @@ bool SdlBackend::SetWindowTitle(WindowObject* window, const std::string& title) 
 bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {
   SDL_Window* native = NativeOf(window);
   if (!native) return false;
-  if (SDL_SetWindowFullscreen(native, fullScreen ? SDL_WINDOW_FULLSCREEN : 0) != 0) return false;
+  if (fullScreen == window->fullScreen) return true;
+  if (fullScreen) {
+    // A rate that cannot be had (it was tested before) leaves the choice to the sizes alone.
+    std::optional<ScreenMode> mode = FullScreenMode(native, window->clientWidth, window->clientHeight, fullScreenHz_);
+    if (!mode) mode = FullScreenMode(native, window->clientWidth, window->clientHeight, 0);
+    SDL_Rect screen;
+    if (!mode || SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(native), &screen) != 0) return false;
+    // A mode of the picture's size is switched to; else the desktop's own is kept, the picture scaled.
+    if (mode->pictureSized && SDL_SetWindowDisplayMode(native, &mode->mode) != 0) return false;
+    // The window is laid over the screen first: a window manager would do it for a full-screen window,
+    // but a bare X server has none.
+    SDL_GetWindowPosition(native, &windowed_[0], &windowed_[1]);
+    SDL_GetWindowSize(native, &windowed_[2], &windowed_[3]);
+    SDL_SetWindowPosition(native, screen.x, screen.y);
+    SDL_SetWindowSize(native, mode->mode.w, mode->mode.h);
+    if (SDL_SetWindowFullscreen(native, mode->pictureSized ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+      return false;
+  } else {
+    if (SDL_SetWindowFullscreen(native, 0) != 0) return false;  // the desktop's own mode comes back
+    SDL_SetWindowSize(native, windowed_[2], windowed_[3]);
+    SDL_SetWindowPosition(native, windowed_[0], windowed_[1]);
+  }
+  window_->FillScreen(fullScreen);
   window->fullScreen = fullScreen;
+  window_->Repaint();
   return true;
 }
 

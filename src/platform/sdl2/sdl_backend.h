@@ -65,6 +65,8 @@ class SdlBackend : public Backend {
   bool terminationDelivered_ = false;  // SIGINT or SIGTERM has been handed out as WM_CLOSE
   bool mouseAcquired_ = false;
   int pictureScale_ = 1;       // as SetPictureScale gave it
+  int fullScreenHz_ = 0;       // the rate full-screen runs the display at, as SetRefreshRate gave it (0: any)
+  int windowed_[4] = {};       // x, y, width, height of the window before it was made full-screen
   DroppedFiles dropped_;       // the files of the last drop, until DragFinish
   MouseState mouse_;           // movement summed since the last read; buttons as they are now
   _SDL_Joystick* joystick_ = nullptr;
