@@ -30,14 +30,7 @@ void SoftwareDevice::DrawWaitingPoints() {
   DrawWaitingPointsInLanes(batch_.points);
 }
 
-// Kept beside the lanes they draw with: their clones are chosen within this file.
-void SoftwareDevice::DrawRunPoints(size_t first, size_t last) {
-  WaitingPositions w;
-  for (size_t i = first; i < last; ++i)
-    if (w.Add(run_.vertices + i * run_.stride, run_.colour)) DrawWaitingPointsInLanes(w);
-  if (w.count != 0) DrawWaitingPointsInLanes(w);
-}
-
+// Kept beside the lanes it draws with: their clones are chosen within this file.
 void SoftwareDevice::DrawRunPointsInOrder() {
   const uint8_t* p = run_.vertices;
   for (UINT i = 0; i < run_.count; ++i, p += run_.stride)

@@ -136,19 +136,11 @@ void SoftwareDevice::DrawRunInParts(void (SoftwareDevice::*part)(size_t first, s
 }
 
 void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
-  const uint32_t colour = layout_.DiffuseAt(v);
-  if (worker_ && count >= kRunOnTwoThreadsFrom && OrderFree(colour) && AllOfColour(v, count, stride, colour)) {
-    if (!batch_.Empty()) DrawBatch();  // what waits was called for first
-    FinishWriting();
-    RenewWvpLanes();
-    run_ = {v, stride, count, colour, false};
-    return DrawRunInParts(&SoftwareDevice::DrawRunPoints);
-  }
   if (DrawPointsOnTwoThreads(v, count, stride)) return;
   if (batch_.segments.ends.count != 0) DrawWaitingSegments();
   FinishWriting();
   RenewWvpLanes();
-  run_ = {v, stride, count, colour, true};
+  run_ = {v, stride, count, 0, true};
   DrawRunPointsInOrder();  // the last few points stay waiting, as points a call each would
 }
 

@@ -177,11 +177,10 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // and written by the worker while the caller goes on; false when the run is not for them (one
   // thread, a short run, pixels that are not all settled) and is still to be drawn.
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
-  // A POINTLIST of many points on the batched-point route: in parts by both threads at once when all
-  // are of one colour and order-free (OrderFree), else DrawPointsOnTwoThreads, else in order.
+  // A POINTLIST of many points on the batched-point route: DrawPointsOnTwoThreads, else in order
+  // through the batch without a call's checks a point. (Drawn by both threads at once, points of one
+  // colour cost more than placed apart: the threads take each other's lines of the picture.)
   void DrawPoints(const uint8_t* v, UINT count, UINT stride);
-  // Points [first, last) of the run being drawn, through lanes of their own.
-  void DrawRunPoints(size_t first, size_t last);
   // Points [0, count) of the run being drawn through the device's batch, in order.
   void DrawRunPointsInOrder();
   // A strip on the scene-segment route whose segments are each of one colour (one colour throughout,
