@@ -135,12 +135,15 @@ void ViewerScene::SaveSettings() {
   for (const auto& [key, value] : keys)
     if (key) edits.push_back({key, value, settingsRead_ ? When::Always : When::IfMissing});
   // The newer keys appear only once they mean something, so files of before stay as they were.
-  const auto addNewer = [&](const char* key, int32_t value, bool runOnly) {
-    if (settingsRead_ && !runOnly) edits.push_back({key, std::to_string(value), value == 0 ? When::IfPresent : When::Always});
+  // The edits refer to their values: these outlive them.
+  const std::string fit = std::to_string(fitMode), colourMap = std::to_string(colourByHeight),
+                    ranges = std::to_string(showRanges);
+  const auto addNewer = [&](const char* key, const std::string& value, bool zero, bool runOnly) {
+    if (settingsRead_ && !runOnly) edits.push_back({key, value, zero ? When::IfPresent : When::Always});
   };
-  addNewer("FIT", fitMode, runOnly_.fitMode);
-  addNewer("COLORMAP", colourByHeight, runOnly_.colourByHeight);
-  addNewer("RANGES", showRanges, runOnly_.showRanges);
+  addNewer("FIT", fit, fitMode == 0, runOnly_.fitMode);
+  addNewer("COLORMAP", colourMap, colourByHeight == 0, runOnly_.colourByHeight);
+  addNewer("RANGES", ranges, showRanges == 0, runOnly_.showRanges);
   text = platform::ini::SetValues(text, kSection, edits);
   // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.
   (void)platform::ReplaceProfileFile(path, text);
