@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times scatterview-render against gnuplot (pngcairo) and matplotlib (Agg, mplot3d) as whole
 # processes, each drawing the same 150 000-row file to a 640 x 480 PNG: the Lorenz trajectory and
-# random points in a cube of side 200, as points and as lines, and a 36-picture turntable of points
-# (ours: --turntable 36; gnuplot and matplotlib: the 36 views in one process of their own); then
+# random points in a cube of side 200, as points and as lines, a 36-picture turntable of points
+# (ours: --turntable 36; gnuplot and matplotlib: the 36 views in one process of their own), and the
+# same turntable as one looping GIF at 20 frames a second (ours: to spin.gif; gnuplot: its
+# `gif animate` terminal; matplotlib: FuncAnimation saved with Pillow); then
 # Lorenz trajectories of 1 000 000 and 10 000 000 rows as points and lines (ours with --max-rows).
 # Prints the median wall-clock time of RUNS runs of each, and how many times slower each peer is.
 # At a million rows and more each peer runs once, ended after PEER_LIMIT seconds (120 unless set) and
@@ -12,7 +14,7 @@
 #   bench/compare_peers.sh [BUILD_DIR] [RUNS]      (defaults: build, 3)
 #
 # Targets: one picture at least 10 x faster than gnuplot (both modes, both data sets); the turntable
-# at least 50 x faster than gnuplot's. Installs the peers it needs (scripts/install_packages.sh
+# at least 50 x faster than gnuplot's; the animated one at least 10 x. Installs the peers it needs (scripts/install_packages.sh
 # peers). Not part of ctest.
 set -euo pipefail
 if [[ $# -gt 2 || ${1:-} = -h || ${1:-} = --help ]]; then
@@ -46,18 +48,30 @@ set output OUT
 set datafile separator ','
 splot DATA with @STYLE notitle
 GP
-cat >"$work/turn.gp" <<'GP'
-set terminal pngcairo size 640,480
+# The 36 views of a turntable, from the rows read once into a table: as 36 PNG files (turn.gp) or
+# as the frames of one GIF (anim.gp). FRAME sets the output of view i, when the terminal needs it.
+cat >"$work/views.gp" <<'GP'
 set datafile separator ','
 set table $rows
 plot DATA using 1:2:3 with table
 unset table
 set datafile separator whitespace
 do for [i=0:35] {
-  set output sprintf('%s-%03d.png', OUT, i)
+  @FRAME
   set view 60, (45 + 10 * i) % 360
   splot $rows using 1:2:3 with dots notitle
 }
+GP
+cat >"$work/turn.gp" <<'GP'
+set terminal pngcairo size 640,480
+FRAME = "set output sprintf('%s-%03d.png', OUT, i)"
+load VIEWS
+GP
+cat >"$work/anim.gp" <<'GP'
+set terminal gif animate delay 5 loop 0 size 640,480
+set output OUT
+FRAME = ""
+load VIEWS
 GP
 cat >"$work/plot.py" <<'PY'
 import sys
@@ -77,6 +91,10 @@ if mode == "turntable":
     for i in range(36):
         ax.view_init(elev=30, azim=45 + 10 * i)
         fig.savefig("%s-%03d.png" % (out, i))
+elif mode == "animated":
+    from matplotlib.animation import FuncAnimation, PillowWriter
+    turn = lambda i: ax.view_init(elev=30, azim=45 + 10 * i)
+    FuncAnimation(fig, turn, frames=36).save(out, writer=PillowWriter(fps=20))
 else:
     fig.savefig(out)
 PY
@@ -96,7 +114,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 
 printf '%-7s %-10s %10s %10s %12s %9s %12s\n' data mode ours gnuplot matplotlib "gp/ours" "mpl/ours"
 for data in lorenz cube; do
-  for mode in points lines turntable; do
+  for mode in points lines turntable animated; do
     file="$work/$data.csv"
     case $mode in
       points)
@@ -107,9 +125,13 @@ for data in lorenz cube; do
         gp=$(median gnuplot -e "DATA='$file'; OUT='$work/gp.png'; STYLE='lines'" "$work/one.gp") ;;
       turntable)
         ours=$(median "$build/scatterview-render" --config "$work/empty.ini" --turntable 36 "$file" "$work/ours.png")
-        gp=$(median gnuplot -e "DATA='$file'; OUT='$work/gp'" "$work/turn.gp") ;;
+        gp=$(median gnuplot -e "DATA='$file'; OUT='$work/gp'; VIEWS='$work/views.gp'" "$work/turn.gp") ;;
+      animated)
+        ours=$(median "$build/scatterview-render" --config "$work/empty.ini" --turntable 36 "$file" "$work/ours.gif")
+        gp=$(median gnuplot -e "DATA='$file'; OUT='$work/gp.gif'; VIEWS='$work/views.gp'" "$work/anim.gp") ;;
     esac
-    mpl=$(median "$python" "$work/plot.py" "$file" "$work/mpl.png" "$mode")
+    mpl_out=$([ "$mode" = animated ] && echo "$work/mpl.gif" || echo "$work/mpl.png")
+    mpl=$(median "$python" "$work/plot.py" "$file" "$mpl_out" "$mode")
     printf '%-7s %-10s %9ss %9ss %11ss %8s× %11s×\n' "$data" "$mode" "$ours" "$gp" "$mpl" \
       "$(ratio "$gp" "$ours")" "$(ratio "$mpl" "$ours")"
   done
@@ -146,5 +168,5 @@ for n in "${large[@]}"; do
       "$(ratio_or_over "$gp" "$ours")" "$(ratio_or_over "$mpl" "$ours")"
   done
 done
-echo "targets: gp/ours >= 10 for points and lines, >= 50 for the turntable; peers limited to $peer_limit s from 1M rows on"
+echo "targets: gp/ours >= 10 for points and lines, >= 50 for the turntable, >= 10 animated; peers limited to $peer_limit s from 1M rows on"
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u +%Y-%m-%d)"

@@ -10,11 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "batch/animation_output.h"
 #include "batch/render_options.h"
 #include "batch/scene_renderer.h"
 #include "batch/turntable.h"
 #include "platform/null/null_backend.h"
 #include "platform/posix/termination.h"
+
+#ifndef SV_VERSION
+#define SV_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -46,6 +51,10 @@ int main(int argc, char** argv) {
     std::fputs(batch::RenderUsage().c_str(), stdout);
     return 0;
   }
+  if (parsed.status == batch::ParseStatus::Version) {
+    std::printf("scatterview-render %s\n", SV_VERSION);
+    return 0;
+  }
   if (parsed.status == batch::ParseStatus::Error) {
     std::fprintf(stderr, "scatterview-render: %s\nTry 'scatterview-render --help'.\n", parsed.error.c_str());
     return kExitUsage;
@@ -64,12 +73,12 @@ int main(int argc, char** argv) {
     }
     bool ok;
     if (options.turntable > 0) {
-      ok = batch::WriteTurntable(renderer, options.outputPath, options.turntable,
-                                 options.jobs > 0 ? options.jobs : Processors());
+      const batch::TurntablePlan plan{options.outputPath, options.turntable, options.format, options.fps};
+      ok = batch::WriteTurntable(renderer, plan, options.jobs > 0 ? options.jobs : Processors());
     } else {
       const batch::Picture picture = renderer.Render(renderer.StartTheta());
       ok = !platform::posix::TerminationRequested() &&
-           batch::WritePicture(picture, options.outputPath, nullptr, renderer.InputFiles());
+           batch::WriteStill(picture, options.outputPath, options.format, renderer.InputFiles());
     }
     if (platform::posix::TerminationRequested()) return Interrupted();
     return ok ? 0 : kExitFailure;

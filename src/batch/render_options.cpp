@@ -1,5 +1,7 @@
 #include "batch/render_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -10,6 +12,26 @@ namespace {
 
 constexpr int kMaxTurntable = 36000;
 constexpr int kMaxJobs = 256;
+constexpr int kSmallestSide = 16, kLargestSide = 8192;
+// GIF delays are whole hundredths of a second: 50 frames a second is the most that keeps them apart.
+constexpr double kLowestFps = 0.1, kHighestFps = 50.0;
+constexpr char kFormats[] = "PNG (.png), GIF (.gif) or WebP (.webp)";
+
+// "1920x1080": two whole numbers within the sides' range.
+bool ParseSize(const std::string& text, PictureSize& out) {
+  const size_t by = text.find('x');
+  int64_t width = 0, height = 0;
+  if (by == std::string::npos) return false;
+  const auto side = [](const std::string& part, int64_t& value) {
+    value = 0;
+    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return !part.empty() && ec == std::errc() && ptr == part.data() + part.size() && value >= kSmallestSide &&
+           value <= kLargestSide;
+  };
+  if (!side(text.substr(0, by), width) || !side(text.substr(by + 1), height)) return false;
+  out = PictureSize{static_cast<int>(width), static_cast<int>(height)};
+  return true;
+}
 
 bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t& out) {
   int64_t value = 0;
@@ -35,7 +57,7 @@ bool ParseDouble(const std::string& text, double& out) {
 bool TakesValue(const std::string& name) {
   if (viewer::KindOfViewOption(name) == viewer::ViewOptionKind::TakesValue) return true;
   for (const char* n : {"--config", "--theta", "--r", "--z", "--axis-x", "--axis-y", "--hard-tl", "--turntable",
-                        "--jobs"})
+                        "--jobs", "--size", "--fps"})
     if (name == n) return true;
   return false;
 }
@@ -71,6 +93,16 @@ std::string ApplyValue(const std::string& name, const std::string& value, Render
     if (!ParseInt(value, 1, kMaxJobs, whole))
       return "--jobs needs a count from 1 to " + std::to_string(kMaxJobs) + ", not '" + value + "'";
     o.jobs = static_cast<int>(whole);
+  } else if (name == "--size") {
+    PictureSize size;
+    if (!ParseSize(value, size))
+      return "--size needs WIDTHxHEIGHT, each from " + std::to_string(kSmallestSide) + " to " +
+             std::to_string(kLargestSide) + " pixels, not '" + value + "'";
+    o.size = size;
+  } else if (name == "--fps") {
+    if (!ParseDouble(value, real) || real < kLowestFps || real > kHighestFps)
+      return "--fps needs a number of frames a second from 0.1 to 50, not '" + value + "'";
+    o.fps = real;
   }
   return "";
 }
@@ -107,6 +139,10 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
       result.status = ParseStatus::Help;
       return result;
     }
+    if (arg == "--version") {
+      result.status = ParseStatus::Version;
+      return result;
+    }
     std::string name = arg, value;
     const size_t equals = arg.find('=');
     const bool inlineValue = equals != std::string::npos;
@@ -141,17 +177,45 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
     return result;
   }
   if (o.outputPath == "-" && o.turntable > 0) {
-    result.error = "a turntable writes files: its output cannot be '-' (standard output)";
+    result.error = std::string("a turntable writes files: its output cannot be '-' (standard output); name a ") +
+                   kFormats + " file";
+    return result;
+  }
+  if (o.outputPath != "-" && !OutputFormatOf(o.outputPath, &o.format)) {
+    result.error = "cannot write '" + o.outputPath + "': the output's name must end in the extension of " +
+                   kFormats;
     return result;
   }
   result.status = ParseStatus::Run;
   return result;
 }
 
+bool OutputFormatOf(const std::string& path, OutputFormat* format) {
+  const size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  // No extension (a dot only at the start of a hidden file's name is none): PNG, as ever.
+  if (dot == std::string::npos || dot == 0) {
+    *format = OutputFormat::Png;
+    return true;
+  }
+  std::string extension = name.substr(dot + 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == "png") *format = OutputFormat::Png;
+  else if (extension == "gif") *format = OutputFormat::Gif;
+  else if (extension == "webp") *format = OutputFormat::Webp;
+  else return false;
+  return true;
+}
+
 std::string RenderUsage() {
-  return "Usage: scatterview-render [options] DATA OUT.png\n"
+  return "Usage: scatterview-render [options] DATA OUT.png|OUT.gif|OUT.webp\n"
+         "       scatterview-render -h | --help | --version\n"
          "Draws the picture the viewer shows first for DATA, as a 640 x 480 PNG, without a window.\n"
-         "DATA '-' reads standard input; OUT.png '-' writes the PNG to standard output.\n"
+         "DATA '-' reads standard input; OUT.png '-' writes the PNG to standard output. The output's\n"
+         "extension picks the format: .png (or none) PNG, .gif GIF, .webp lossless WebP; a turntable\n"
+         "to a .gif or .webp is one animated file.\n"
          "The view comes from config.ini (beside the program unless --config says otherwise; never\n"
          "written), with these overrides:\n"
          "  --config FILE       read the view keys from FILE\n"
@@ -169,7 +233,14 @@ std::string RenderUsage() {
          "                      as they are (FIT 1, 2, 0)\n"
          "  --colour-by-height | --white\n"
          "                      rows coloured by their height, or white (COLORMAP)\n"
-         "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each\n"
+         "  --ranges | --no-ranges\n"
+         "                      the rows' box with its values at the ends of three edges, and with\n"
+         "                      colour by height a colour bar with the lowest and highest heights (RANGES)\n"
+         "  --size WxH          the whole picture at W x H pixels (16 to 8192 each), aspect W/H\n"
+         "                      (default: Width x Height, of which the top-left 640 x 480 is drawn)\n"
+         "  --turntable N       N pictures OUT-000.png, OUT-001.png, ... turning THETA by 360/N each;\n"
+         "                      to OUT.gif or OUT.webp one looping animation of the N frames\n"
+         "  --fps F             frames a second of an animation, 0.1 to 50 (default 20)\n"
          "  --jobs N            worker processes for a turntable (default: one per processor)\n"
          "  --max-rows N        read at most N rows of DATA (MAXROWS; default 150000)\n"
          "  --delimiter C       the separator of DATA: one character, 'tab' or 'space' (runs of\n"
@@ -177,6 +248,7 @@ std::string RenderUsage() {
          "                      holds none)\n"
          "  --columns I,J,K     x, y and z from columns I, J and K of DATA, counted from 1 (COLUMNS)\n"
          "  -h, --help          this text\n"
+         "  --version           the version\n"
          "Exit status: 0 written, 1 a file could not be read or written, 2 bad options,\n"
          "128 + the signal's number when interrupted by SIGINT (130) or SIGTERM (143).\n";
 }

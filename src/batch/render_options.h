@@ -12,6 +12,15 @@
 
 namespace batch {
 
+// What the output's name ends in says what is written: ".png" (or no extension at all) PNG pictures,
+// ".gif" and ".webp" one animated file of a turntable (a still picture without one).
+enum class OutputFormat { Png, Gif, Webp };
+
+// The picture's size asked with --size: the whole back buffer, W / H its aspect ratio.
+struct PictureSize {
+  int width = 0, height = 0;
+};
+
 struct RenderOptions {
   std::string dataPath;
   std::string outputPath;
@@ -28,11 +37,15 @@ struct RenderOptions {
   std::optional<int32_t> hardTl;  // HARD_TL: 0, 1 or 2
   viewer::ViewOptions view;       // LINESET, FIT, COLORMAP, MAXROWS: as the viewer takes them
 
+  std::optional<PictureSize> size;  // --size WxH; unset: Width and Height, the window's 640 x 480 corner
+
   int turntable = 0;  // 0: one picture; N: N pictures, THETA turned by 360 / N each
   int jobs = 0;       // worker processes for a turntable; 0 = one per processor
+  OutputFormat format = OutputFormat::Png;  // from the output's extension
+  double fps = 20.0;  // frames a second of an animated turntable
 };
 
-enum class ParseStatus { Run, Help, Error };
+enum class ParseStatus { Run, Help, Version, Error };
 
 struct ParseResult {
   ParseStatus status = ParseStatus::Error;
@@ -45,5 +58,8 @@ struct ParseResult {
 ParseResult ParseRenderOptions(const std::vector<std::string>& args);
 
 std::string RenderUsage();
+
+// The format the output's name asks for; false for an extension that is none of them ("out.jpg").
+bool OutputFormatOf(const std::string& path, OutputFormat* format);
 
 }  // namespace batch

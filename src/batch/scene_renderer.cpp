@@ -20,7 +20,8 @@
 namespace batch {
 namespace {
 
-// The picture is always this corner of the back buffer, whatever Width and Height say.
+// Without --size the picture is this corner of the back buffer, whatever Width and Height say: the
+// part the viewer's window shows.
 constexpr int kPictureWidth = 640;
 constexpr int kPictureHeight = 480;
 constexpr char kSection[] = "CONFIG";
@@ -157,8 +158,13 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   // display's refresh rate is no business of a program without a window.
   g_graphics = new DirectGraphics();
   graphicsOwned_ = true;
-  const int32_t result = g_graphics->Init(nullptr, 0, keys.width, keys.height, 0, 0, 0, hardTl, keys.fog,
-                                          keys.d3dxSprite, 0);
+  // --size asks for the whole back buffer at that size, so the labels are kept on all of it too.
+  wholeBackBuffer_ = options.size.has_value();
+  const int32_t width = wholeBackBuffer_ ? options.size->width : keys.width;
+  const int32_t height = wholeBackBuffer_ ? options.size->height : keys.height;
+  if (wholeBackBuffer_) scene.SetPictureSize(width, height);
+  const int32_t result =
+      g_graphics->Init(nullptr, 0, width, height, 0, 0, 0, hardTl, keys.fog, keys.d3dxSprite, 0);
   if (result != GRAPHICS_OK) {
     *error = GraphicsFailure(result);
     return false;
@@ -184,6 +190,12 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   return true;
 }
 
+PictureSize SceneRenderer::Size() const {
+  const GraphicsConfig& config = g_graphics->config;
+  if (wholeBackBuffer_) return PictureSize{config.Width, config.Height};
+  return PictureSize{std::min(config.Width, kPictureWidth), std::min(config.Height, kPictureHeight)};
+}
+
 double SceneRenderer::StartTheta() const { return scene_ ? scene_->cameraTheta : 0.0; }
 
 Picture SceneRenderer::Render(double theta) {
@@ -196,7 +208,8 @@ Picture SceneRenderer::Render(double theta) {
 
   int width = 0, height = 0;
   const uint32_t* pixels = g_graphics->device->BackBufferPixels(&width, &height);
-  return Picture{pixels, std::min(width, kPictureWidth), std::min(height, kPictureHeight), width};
+  const PictureSize size = Size();
+  return Picture{pixels, size.width, size.height, width};
 }
 
 }  // namespace batch

@@ -21,7 +21,8 @@ class ViewerScene;
 namespace batch {
 
 // The picture as the viewer presents it: the top-left 640 × 480 of the back buffer (less when the
-// configured size is smaller). Points into the device's back buffer; valid until the next Render.
+// configured size is smaller), or with --size the whole back buffer. Points into the device's back
+// buffer; valid until the next Render.
 struct Picture {
   const uint32_t* pixels = nullptr;
   int width = 0, height = 0;
@@ -43,6 +44,13 @@ class SceneRenderer {
   // The files this run reads (data, config, font): no picture may be written over them.
   const std::vector<std::string>& InputFiles() const { return inputs_; }
 
+  // The run's private folder (removed with the renderer): a turntable's frames wait there for the
+  // animation they make.
+  const std::string& TemporaryFolder() const { return settingsFolder_; }
+
+  // The size of every picture Render hands out.
+  PictureSize Size() const;
+
   // THETA after the config file and the overrides.
   double StartTheta() const;
   // Draws the scene with THETA `theta` (everything else as opened).
@@ -52,6 +60,7 @@ class SceneRenderer {
   std::string settingsFolder_;  // the private copy of the config file the scene reads and saves into
   std::unique_ptr<ViewerScene> scene_;
   bool graphicsOwned_ = false;
+  bool wholeBackBuffer_ = false;
   std::vector<std::string> inputs_;
 };
 

@@ -15,6 +15,7 @@
 #include <new>
 #include <vector>
 
+#include "batch/animation_output.h"
 #include "platform/posix/termination.h"
 #include "platform/posix/whole_file_writer.h"
 
@@ -23,6 +24,54 @@ namespace batch {
 namespace {
 
 constexpr int kWaitStepMs = 10;
+
+// Where frame `index` of an animation waits for the others.
+std::string FramePath(const SceneRenderer& renderer, int index) {
+  return renderer.TemporaryFolder() + "/frame-" + std::to_string(index);
+}
+
+// How a picture of the turntable is named to the user: its file, or its frame of the animation.
+std::string PictureName(const TurntablePlan& plan, int index) {
+  if (plan.format == OutputFormat::Png) return TurntableFileName(plan.output, index, plan.count);
+  return "frame " + std::to_string(index) + " of " + plan.output;
+}
+
+// Encodes the picture as frame `index` and leaves it in the temporary folder: a plain write, as
+// nothing else ever reads the folder and it goes with the run.
+bool KeepFrame(const SceneRenderer& renderer, const TurntablePlan& plan, const Picture& picture, int index) {
+  std::string frame, error;
+  bool ok = EncodeFrame(plan.format, picture, index, plan.fps, frame, &error);
+  if (ok) {
+    const std::string path = FramePath(renderer, index);
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ok = out && std::fwrite(frame.data(), 1, frame.size(), out) == frame.size();
+    ok = out && std::fclose(out) == 0 && ok;
+    if (!ok) error = "cannot keep it in " + renderer.TemporaryFolder() + ": " + std::strerror(errno);
+  }
+  if (!ok) std::fprintf(stderr, "scatterview-render: %s: %s\n", PictureName(plan, index).c_str(), error.c_str());
+  return ok;
+}
+
+// The animation from the frames the workers left, in order.
+bool WriteAnimation(const SceneRenderer& renderer, const TurntablePlan& plan) {
+  std::vector<std::string> frames(static_cast<size_t>(plan.count));
+  std::string file, error;
+  bool ok = true;
+  for (int i = 0; ok && i < plan.count; ++i) {
+    std::FILE* in = std::fopen(FramePath(renderer, i).c_str(), "rb");
+    ok = in != nullptr;
+    char buffer[65536];
+    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) frames[static_cast<size_t>(i)].append(buffer, n);
+    if (in) ok = !std::ferror(in) && std::fclose(in) == 0;
+    if (!ok) error = "cannot read back " + PictureName(plan, i) + " from " + renderer.TemporaryFolder();
+  }
+  platform::posix::WholeFileOptions options;
+  options.inputs = renderer.InputFiles();
+  ok = ok && AssembleAnimation(plan.format, frames, renderer.Size(), plan.fps, file, &error) &&
+       platform::posix::WriteWholeFile(plan.output, file, options, &error);
+  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
+  return ok;
+}
 
 }  // namespace
 
@@ -68,18 +117,22 @@ bool WritePicture(const Picture& picture, const std::string& path, render::PngEn
   return ok;
 }
 
-bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers,
+bool WriteTurntableShare(SceneRenderer& renderer, const TurntablePlan& plan, int worker, int workers,
                          volatile uint8_t* written) {
   const double start = renderer.StartTheta();
   render::PngEncoder encoder;
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < plan.count; ++i) {
     if (!DrawnBy(i, worker, workers)) continue;
     // A picture under way is finished (or its temporary file removed); the next one is not begun.
     if (platform::posix::TerminationRequested()) return false;
-    const Picture picture = renderer.Render(TurntableTheta(start, i, count));
+    const Picture picture = renderer.Render(TurntableTheta(start, i, plan.count));
     // A signal during the drawing may have cut it short: that picture is not written.
     if (platform::posix::TerminationRequested()) return false;
-    if (!WritePicture(picture, TurntableFileName(output, i, count), &encoder, renderer.InputFiles())) return false;
+    const bool ok = plan.format == OutputFormat::Png
+                        ? WritePicture(picture, TurntableFileName(plan.output, i, plan.count), &encoder,
+                                       renderer.InputFiles())
+                        : KeepFrame(renderer, plan, picture, i);
+    if (!ok) return false;
     if (written) written[i] = 1;
   }
   return true;
@@ -107,7 +160,7 @@ class WrittenFlags {
 };
 
 // A worker that ended without doing its share, named with the pictures it left unwritten.
-void ReportLostWorker(int worker, int workers, pid_t pid, int status, const std::string& output, int count,
+void ReportLostWorker(int worker, int workers, pid_t pid, int status, const TurntablePlan& plan,
                       const uint8_t* written) {
   // Appended piece by piece: GCC 12 warns falsely (-Wstringop-overflow) about chains of operator+.
   std::string line = "scatterview-render: turntable worker ";
@@ -129,10 +182,10 @@ void ReportLostWorker(int worker, int workers, pid_t pid, int status, const std:
     line += ")";
   }
   int missing = 0;
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < plan.count; ++i) {
     if (!DrawnBy(i, worker, workers) || (written && written[i])) continue;
     line += missing++ ? ", " : "; not written: ";
-    line += TurntableFileName(output, i, count);
+    line += PictureName(plan, i);
   }
   if (missing == 0) line += "; its pictures were all written";
   line += "\n";
@@ -141,10 +194,10 @@ void ReportLostWorker(int worker, int workers, pid_t pid, int status, const std:
 
 }  // namespace
 
-bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int count, int jobs) {
-  const int workers = std::clamp(jobs, 1, count);
+bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs) {
+  const int workers = std::clamp(jobs, 1, plan.count);
   // Without the shared flags a lost worker's pictures are all named as unwritten.
-  const WrittenFlags written(count);
+  const WrittenFlags written(plan.count);
   std::fflush(nullptr);  // nothing buffered is written twice by the children
   struct Child {
     int worker;
@@ -163,7 +216,7 @@ bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int coun
       if (getppid() != parent) _exit(1);
       bool done = false;
       try {
-        done = WriteTurntableShare(renderer, output, count, worker, workers, written.Get());
+        done = WriteTurntableShare(renderer, plan, worker, workers, written.Get());
       } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "scatterview-render: out of memory\n");
       }
@@ -177,7 +230,7 @@ bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int coun
       children.push_back({worker, pid});
     }
   }
-  for (int worker : ownShares) ok = WriteTurntableShare(renderer, output, count, worker, workers, written.Get()) && ok;
+  for (int worker : ownShares) ok = WriteTurntableShare(renderer, plan, worker, workers, written.Get()) && ok;
   // Waits in short steps so that a signal to this process alone still reaches every worker.
   bool forwarded = false;
   for (const Child& child : children) {
@@ -200,9 +253,10 @@ bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int coun
     // A worker stopped by the end of the run said nothing wrong; one that died or failed on its own is named.
     const bool stoppedOnRequest = known && WIFEXITED(status) && platform::posix::TerminationRequested();
     if (known && !stoppedOnRequest)
-      ReportLostWorker(child.worker, workers, child.pid, status, output, count, written.Get());
+      ReportLostWorker(child.worker, workers, child.pid, status, plan, written.Get());
   }
-  return ok;
+  if (!ok || plan.format == OutputFormat::Png || platform::posix::TerminationRequested()) return ok;
+  return WriteAnimation(renderer, plan);
 }
 
 }  // namespace batch

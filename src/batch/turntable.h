@@ -1,11 +1,13 @@
-// The pictures of a turntable: their names and angles, and how they are shared out among worker
-// processes. Paired with turntable.cpp.
+// The pictures of a turntable: their names and angles, how they are shared out among worker
+// processes, and what becomes of them: PNG files of their own, or the frames of one animated file.
+// Paired with turntable.cpp.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "batch/render_options.h"
 #include "batch/scene_renderer.h"
 #include "render/png_file.h"
 
@@ -22,15 +24,26 @@ double TurntableTheta(double start, int index, int count);
 // Picture `index` is drawn by worker index % workers.
 inline bool DrawnBy(int index, int worker, int workers) { return index % workers == worker; }
 
+// What a turntable makes: `count` pictures from `output`, PNG files of their own or, for a GIF or WebP
+// output, the frames of one animation at `fps`.
+struct TurntablePlan {
+  std::string output;
+  int count = 0;
+  OutputFormat format = OutputFormat::Png;
+  double fps = 20.0;
+};
+
 // Draws and writes every picture; `jobs` worker processes (forked after the data is loaded, each
-// with its own copy of the device) share them. True when every picture was written; each failure
-// is reported on stderr, and a worker that dies (killed, crashed) is named with the pictures it did
-// not write. On SIGINT or SIGTERM every worker stops after the picture it is writing.
-bool WriteTurntable(SceneRenderer& renderer, const std::string& output, int count, int jobs);
+// with its own copy of the device) share them. An animation's frames are encoded by the worker that
+// draws them and wait in the renderer's temporary folder until this process writes the file from
+// them. True when everything was written; each failure is reported on stderr, and a worker that dies
+// (killed, crashed) is named with the pictures it did not write. On SIGINT or SIGTERM every worker
+// stops after the picture it is writing, and no animation is written.
+bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs);
 
 // Draws picture(s) for `worker` of `workers` in this process; false after the first failure. Each
 // picture written sets its flag in `written` (one a picture, when given).
-bool WriteTurntableShare(SceneRenderer& renderer, const std::string& output, int count, int worker, int workers,
+bool WriteTurntableShare(SceneRenderer& renderer, const TurntablePlan& plan, int worker, int workers,
                          volatile uint8_t* written = nullptr);
 
 // The output name that means standard output.

@@ -74,6 +74,11 @@ class DirectGraphics {
 
   // --- primitives (primitives.cpp) ---
   void BlitSprite(SpriteBlit blit);
+  // BlitSprite on a picture of `screenWidth` × `screenHeight` instead of the fixed 640 × 480: text the
+  // scene places on a larger picture than the window shows (the render tool's --size).
+  void BlitSpriteWithin(SpriteBlit blit, int32_t screenWidth, int32_t screenHeight);
+  // The screen pixels [left, right) × [top, bottom) in one opaque colour, untextured.
+  void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, D3DCOLOR colour);
   void DrawPoint(double x, double y, double z, D3DCOLOR colour);
   void DrawLine(double x1, double y1, double z1, double x2, double y2, double z2, D3DCOLOR colour);
   // Rows [first, last) as points, and the segments from row i to row i + 1 for i in [first, last), a

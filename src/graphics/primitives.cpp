@@ -11,7 +11,9 @@ constexpr int32_t kScreenHeight = 480;
 
 }  // namespace
 
-void DirectGraphics::BlitSprite(SpriteBlit blit) {
+void DirectGraphics::BlitSprite(SpriteBlit blit) { BlitSpriteWithin(blit, kScreenWidth, kScreenHeight); }
+
+void DirectGraphics::BlitSpriteWithin(SpriteBlit blit, int32_t screenWidth, int32_t screenHeight) {
   if (!blit.texture) return;  // nothing to cut the rectangle from
   D3DSURFACE_DESC desc{};
   blit.texture->GetLevelDesc(0, &desc);
@@ -20,8 +22,8 @@ void DirectGraphics::BlitSprite(SpriteBlit blit) {
 
   // The whole texture's size decides visibility, not the source rectangle's: a rectangle starting at
   // x = 640 or y = 480 still counts as visible.
-  if (static_cast<float>(blit.x) + textureWidth < 0.0f || blit.x > kScreenWidth ||
-      static_cast<float>(blit.y) + textureHeight < 0.0f || blit.y > kScreenHeight)
+  if (static_cast<float>(blit.x) + textureWidth < 0.0f || blit.x > screenWidth ||
+      static_cast<float>(blit.y) + textureHeight < 0.0f || blit.y > screenHeight)
     return;
 
   const RECT& s = blit.source;
@@ -43,6 +45,22 @@ void DirectGraphics::BlitSprite(SpriteBlit blit) {
     sprite->Draw(blit.texture, &blit.source, nullptr, nullptr, 0.0f, &translation, blit.colour);
     return;
   }
+  device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(ScreenVertex));
+}
+
+void DirectGraphics::FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, D3DCOLOR colour) {
+  if (right <= left || bottom <= top) return;
+  const float l = static_cast<float>(left), t = static_cast<float>(top);
+  const float r = static_cast<float>(right), b = static_cast<float>(bottom);
+  // With no texture bound the texture reads as opaque white, so the quad takes the colour as it is.
+  const ScreenVertex quad[4] = {
+      {l, t, 0.0f, 1.0f, colour, 0.0f, 0.0f},
+      {r, t, 0.0f, 1.0f, colour, 0.0f, 0.0f},
+      {r, b, 0.0f, 1.0f, colour, 0.0f, 0.0f},
+      {l, b, 0.0f, 1.0f, colour, 0.0f, 0.0f},
+  };
+  device->SetVertexShader(SCREEN_VERTEX_FVF);
+  BindTexture(0, nullptr, SCREEN_VERTEX_FVF);
   device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(ScreenVertex));
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "render/colour_palette.h"
+
 namespace render {
 namespace {
 
@@ -45,36 +47,11 @@ PngEncoder::PngEncoder() : compressor_(std::make_unique<Compressor>()) {}
 PngEncoder::~PngEncoder() = default;
 
 bool PngEncoder::BuildPalettedRows(const uint32_t* pixels, int width, int height, int pitch) {
-  palette_.clear();
   const size_t rowBytes = 1 + static_cast<size_t>(width);
   rows_.resize(rowBytes * static_cast<size_t>(height));
-  // Runs of one colour are the rule, so the last colour seen answers most lookups; a small table
-  // indexed by a hash of the colour answers the rest.
-  int16_t slots[1024];
-  std::memset(slots, 0xFF, sizeof slots);
-  uint32_t lastColour = 0xFFFFFFFFu;  // no pixel has this value once alpha is masked off
-  uint8_t lastIndex = 0;
-  for (int y = 0; y < height; ++y) {
-    uint8_t* row = rows_.data() + rowBytes * static_cast<size_t>(y);
-    const uint32_t* source = pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch);
-    *row++ = 0;  // filter: none
-    for (int x = 0; x < width; ++x) {
-      const uint32_t colour = source[x] & 0x00FFFFFFu;
-      if (colour != lastColour) {
-        uint32_t slot = (colour * 2654435761u) >> 22;
-        while (slots[slot] >= 0 && palette_[static_cast<size_t>(slots[slot])] != colour) slot = (slot + 1) & 1023;
-        if (slots[slot] < 0) {
-          if (palette_.size() == 256) return false;
-          slots[slot] = static_cast<int16_t>(palette_.size());
-          palette_.push_back(colour);
-        }
-        lastColour = colour;
-        lastIndex = static_cast<uint8_t>(slots[slot]);
-      }
-      row[x] = lastIndex;
-    }
-  }
-  return true;
+  // Each row's first byte is its filter, none.
+  for (int y = 0; y < height; ++y) rows_[rowBytes * static_cast<size_t>(y)] = 0;
+  return IndexByExactPalette(pixels, width, height, pitch, rows_.data() + 1, rowBytes, palette_);
 }
 
 void PngEncoder::BuildRgbRows(const uint32_t* pixels, int width, int height, int pitch) {

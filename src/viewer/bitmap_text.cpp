@@ -7,7 +7,14 @@
 
 namespace {
 
-void DrawGlyphs(int32_t x, int32_t y, const char* text, D3DCOLOR colour, viewer::GlyphSize size, int32_t advance) {
+// The picture sprites are tested against: the window's fixed 640 × 480, or the scene's picture.
+struct Screen {
+  int32_t width, height;
+};
+constexpr Screen kWindowScreen{640, 480};
+
+void DrawGlyphs(int32_t x, int32_t y, const char* text, D3DCOLOR colour, viewer::GlyphSize size, int32_t advance,
+                Screen screen = kWindowScreen) {
   for (int32_t i = 0; text[i] != '\0'; ++i) {
     SpriteBlit blit;
     blit.x = x + advance * i;
@@ -16,8 +23,18 @@ void DrawGlyphs(int32_t x, int32_t y, const char* text, D3DCOLOR colour, viewer:
     blit.texture = g_graphics->GetTexture(kFontTextureName);
     blit.colour = colour;
     blit.noSprite = false;
-    g_graphics->BlitSprite(blit);
+    g_graphics->BlitSpriteWithin(blit, screen.width, screen.height);
   }
+}
+
+// The sprite object batches its draws between Begin and End; with D3DX_SPRITE other than 1 the blit
+// draws quads itself, but the bracket is kept for any non-zero setting.
+template <class Draw>
+void InSpriteBracket(Draw draw) {
+  const bool useSprite = g_graphics->config.D3DX_SPRITE != 0 && g_graphics->sprite;
+  if (useSprite) g_graphics->sprite->Begin();
+  draw();
+  if (useSprite) g_graphics->sprite->End();
 }
 
 }  // namespace
@@ -27,10 +44,12 @@ void ViewerScene::DrawLargeText(int32_t x, int32_t y, const char* text, D3DCOLOR
 }
 
 void ViewerScene::DrawSmallText(int32_t x, int32_t y, const char* text, D3DCOLOR colour) {
-  // The sprite object batches its draws between Begin and End; with D3DX_SPRITE other than 1 the blit
-  // draws quads itself, but the bracket is kept for any non-zero setting.
-  const bool useSprite = g_graphics->config.D3DX_SPRITE != 0 && g_graphics->sprite;
-  if (useSprite) g_graphics->sprite->Begin();
-  DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Small, viewer::kSmallGlyphPixels);
-  if (useSprite) g_graphics->sprite->End();
+  InSpriteBracket([&] { DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Small, viewer::kSmallGlyphPixels); });
+}
+
+void ViewerScene::DrawPictureText(int32_t x, int32_t y, const char* text, D3DCOLOR colour) {
+  Screen screen{};
+  PictureSize(&screen.width, &screen.height);
+  InSpriteBracket(
+      [&] { DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Small, viewer::kSmallGlyphPixels, screen); });
 }

@@ -133,7 +133,10 @@ FitTransform FitOf(const RobustBox& box, FitMode mode) {
 
 uint32_t HeightColour(const RobustBox& box, double z) {
   const double range = box.high[2] - box.low[2];
-  double t = range > 0.0 ? (z - box.low[2]) / range : 0.5;
+  return MapColour(range > 0.0 ? (z - box.low[2]) / range : 0.5);
+}
+
+uint32_t MapColour(double t) {
   if (!(t >= 0.0)) t = 0.0;  // NaN too
   if (t > 1.0) t = 1.0;
   const double at = t * kLastStop;

@@ -39,5 +39,8 @@ FitTransform FitOf(const RobustBox& box, FitMode mode);
 // colour at least 3 : 1 against the background) over the box's z range; values outside it take the
 // end colours. Opaque A8R8G8B8.
 uint32_t HeightColour(const RobustBox& box, double z);
+// The map's colour at `t` from 0 (the low end) to 1 (the high end), clamped: HeightColour's colours, by
+// position on the map (the colour bar's rows).
+uint32_t MapColour(double t);
 
 }  // namespace viewer

@@ -167,6 +167,9 @@ bool ViewerScene::Draw() {
   // The last stored row is never drawn: for a file ending in a line end it is the (0, 0, 0) row the
   // reader adds after it.
   const size_t n = dataX.size();
+  // The ranges of the rows drawn, when there are any: the box under the rows, the labels over them.
+  const bool ranges = showRanges != 0 && n > 1;
+  if (ranges) DrawRangeBox();
   const bool hardwarePoints = graphics.config.HARD_TL != 0 && vertexBuffer != nullptr;
   if (hardwarePoints) device->SetStreamSource(0, vertexBuffer, sizeof(SceneVertex));
   bool whole;
@@ -180,6 +183,7 @@ bool ViewerScene::Draw() {
                      n, hardwarePoints);
   }
 
+  if (whole && ranges) DrawRangeLabels();
   if (whole && showHint != 0) {
     char line[256];
     std::snprintf(line, sizeof line, "AXIS    X:%03d Y:%03d", axisX, axisY);

@@ -1,6 +1,8 @@
 // UpdateControl: one frame of user input into the view settings. The order of the steps matters: the
 // resets come after the mouse steps (so Z while dragging ends at the reset values), and the radius
 // floor comes last.
+#include <iterator>
+
 #include "input/input_manager.h"
 #include "viewer/viewer_scene.h"
 
@@ -8,7 +10,7 @@ namespace {
 
 // The function keys are read through the key state directly, not through the input layer, so they
 // are not subject to its window-active gate.
-constexpr int kFunctionKeys[] = {VK_F1, VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7};
+constexpr int kFunctionKeys[] = {VK_F1, VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7, VK_F8};
 
 int32_t Toggled(int32_t value) { return value == 0 ? 1 : 0; }
 
@@ -29,11 +31,14 @@ void Add(int32_t& field, int32_t amount) {
 void ViewerScene::UpdateControl() {
   // One shared latch: at most one mode changes per frame, and none again until every function key has
   // been seen up.
-  int32_t* const fields[] = {&showHint, &lineMode, &autoAnime, &showFps, &showAxis, &fitMode, &colourByHeight};
+  int32_t* const fields[] = {&showHint, &lineMode, &autoAnime, &showFps,
+                             &showAxis, &fitMode,  &colourByHeight, &showRanges};
   // A setting the user changes is the user's again, to be saved, even where the command line set it.
   bool* const runOnly[] = {nullptr, &runOnly_.lineMode, nullptr, nullptr, nullptr, &runOnly_.fitMode,
-                           &runOnly_.colourByHeight};
-  for (int i = 0; i < 7; ++i) {
+                           &runOnly_.colourByHeight, &runOnly_.showRanges};
+  static_assert(sizeof fields / sizeof *fields == std::size(kFunctionKeys) &&
+                sizeof runOnly / sizeof *runOnly == std::size(kFunctionKeys));
+  for (size_t i = 0; i < std::size(kFunctionKeys); ++i) {
     if (GetAsyncKeyState(kFunctionKeys[i]) != 0 && hotkeyLatch == 0) {
       hotkeyLatch = 1;
       *fields[i] = kFunctionKeys[i] == VK_F6 ? NextFitMode(*fields[i]) : Toggled(*fields[i]);

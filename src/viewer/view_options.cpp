@@ -19,7 +19,8 @@ bool ParseCount(std::string_view text, int64_t& out) {
 }  // namespace
 
 ViewOptionKind KindOfViewOption(std::string_view name) {
-  for (std::string_view s : {"--lines", "--points", "--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white"})
+  for (std::string_view s : {"--lines", "--points", "--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white",
+                             "--ranges", "--no-ranges"})
     if (name == s) return ViewOptionKind::Switch;
   if (name == "--max-rows" || name == "--delimiter" || name == "--columns") return ViewOptionKind::TakesValue;
   return ViewOptionKind::NotOne;
@@ -33,6 +34,8 @@ std::string SetViewOption(std::string_view name, std::string_view value, ViewOpt
   else if (name == "--fit-axes") o.fit = 2;
   else if (name == "--colour-by-height") o.byHeight = true;
   else if (name == "--white") o.byHeight = false;
+  else if (name == "--ranges") o.ranges = true;
+  else if (name == "--no-ranges") o.ranges = false;
   else if (name == "--max-rows") {
     int64_t rows = 0;
     if (!ParseCount(value, rows)) return "--max-rows needs a count of at least 1, not '" + std::string(value) + "'";

@@ -18,6 +18,7 @@ struct ViewOptions {
   std::optional<bool> lines;       // --lines / --points (LINESET)
   std::optional<int32_t> fit;      // --no-fit / --fit / --fit-axes (FIT 0, 1, 2)
   std::optional<bool> byHeight;    // --colour-by-height / --white (COLORMAP)
+  std::optional<bool> ranges;      // --ranges / --no-ranges (RANGES)
   std::optional<int64_t> maxRows;  // --max-rows N, at least 1 (MAXROWS)
   std::optional<char> delimiter;   // --delimiter C (DELIMITER): as ParseDelimiter reads it
   std::optional<std::array<int, 3>> columns;  // --columns I,J,K (COLUMNS): 1-based

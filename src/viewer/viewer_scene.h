@@ -85,6 +85,17 @@ class ViewerScene {
   // --- text from the font texture (bitmap_text.cpp); (x, y) is the top-left of the first glyph.
   void DrawLargeText(int32_t x, int32_t y, const char* text, D3DCOLOR colour);  // 16 x 16 glyphs
   void DrawSmallText(int32_t x, int32_t y, const char* text, D3DCOLOR colour);  // 8 x 8 glyphs
+  // 8 x 8 glyphs anywhere on the picture (SetPictureSize), not only on the window's 640 x 480: the
+  // range labels.
+  void DrawPictureText(int32_t x, int32_t y, const char* text, D3DCOLOR colour);
+
+  // The part of the back buffer that is shown, where the range labels and the colour bar are kept:
+  // by default the window's 640 x 480 corner (less when the back buffer is smaller); the render tool's
+  // --size shows the whole back buffer.
+  void SetPictureSize(int32_t width, int32_t height) {
+    pictureWidth_ = width;
+    pictureHeight_ = height;
+  }
 
   // View settings, in their declaration order; the defaults are those of the keys. Switches: 0 is off.
   double cameraTheta = 45.0;  // orbit angle, degrees
@@ -108,6 +119,7 @@ class ViewerScene {
   // Beyond the original view keys; written back only when the file has them or they are not 0.
   int32_t fitMode = 0;         // F6, key FIT: 0 raw values, 1 fitted, 2 each axis fitted (viewer::FitMode)
   int32_t colourByHeight = 0;  // F7, key COLORMAP: rows coloured by z instead of white
+  int32_t showRanges = 0;      // F8, key RANGES: the drawn rows' box with its values, the colour bar
 
   // The stored rows, all three always of the same length (at most rowLimit).
   std::vector<double> dataX, dataY, dataZ;
@@ -142,12 +154,18 @@ class ViewerScene {
   const viewer::RobustBox& DrawnRowsBox();
   // Every row's colour by height over that box, kept with it.
   const D3DCOLOR* HeightColours();
+  // The ranges (scene_ranges.cpp): the box in world space, drawn before the rows so that they cover
+  // it; the labels and the colour bar on top of everything drawn, placed on the picture.
+  void DrawRangeBox();
+  void DrawRangeLabels();
+  void PictureSize(int32_t* width, int32_t* height) const;
 
   // The settings the command line set for this run and the user has not changed since: SaveSettings
   // leaves their keys (LINESET, FIT, COLORMAP) in the file as they are.
   struct RunOnly {
-    bool lineMode = false, fitMode = false, colourByHeight = false;
+    bool lineMode = false, fitMode = false, colourByHeight = false, showRanges = false;
   } runOnly_;
+  int32_t pictureWidth_ = 0, pictureHeight_ = 0;  // 0: the window's corner (PictureSize)
   std::string configPath_;
   std::string programFolder_;  // set when the settings file is the program's own (prepared at the save)
   bool settingsRead_ = false;  // false when a termination request cut the reading short (see SaveSettings)

@@ -66,6 +66,7 @@ void ViewerScene::LoadSettings() {
   fitMode = file.Int32(kSection, "FIT", 0);
   if (fitMode < 0 || fitMode > 2) fitMode = 0;
   colourByHeight = file.Int32(kSection, "COLORMAP", 0) != 0 ? 1 : 0;
+  showRanges = file.Int32(kSection, "RANGES", 0) != 0 ? 1 : 0;
   settingsRead_ = file.Complete();
 }
 
@@ -81,6 +82,10 @@ void ViewerScene::OverrideForThisRun(const viewer::ViewOptions& options) {
   if (options.byHeight) {
     colourByHeight = *options.byHeight ? 1 : 0;
     runOnly_.colourByHeight = true;
+  }
+  if (options.ranges) {
+    showRanges = *options.ranges ? 1 : 0;
+    runOnly_.showRanges = true;
   }
 }
 
@@ -130,10 +135,15 @@ void ViewerScene::SaveSettings() {
   for (const auto& [key, value] : keys)
     if (key) edits.push_back({key, value, settingsRead_ ? When::Always : When::IfMissing});
   // The newer keys appear only once they mean something, so files of before stay as they were.
-  const std::string fit = std::to_string(fitMode), colourMap = std::to_string(colourByHeight);
-  if (settingsRead_ && !runOnly_.fitMode) edits.push_back({"FIT", fit, fitMode == 0 ? When::IfPresent : When::Always});
-  if (settingsRead_ && !runOnly_.colourByHeight)
-    edits.push_back({"COLORMAP", colourMap, colourByHeight == 0 ? When::IfPresent : When::Always});
+  // The edits refer to their values: these outlive them.
+  const std::string fit = std::to_string(fitMode), colourMap = std::to_string(colourByHeight),
+                    ranges = std::to_string(showRanges);
+  const auto addNewer = [&](const char* key, const std::string& value, bool zero, bool runOnly) {
+    if (settingsRead_ && !runOnly) edits.push_back({key, value, zero ? When::IfPresent : When::Always});
+  };
+  addNewer("FIT", fit, fitMode == 0, runOnly_.fitMode);
+  addNewer("COLORMAP", colourMap, colourByHeight == 0, runOnly_.colourByHeight);
+  addNewer("RANGES", ranges, showRanges == 0, runOnly_.showRanges);
   text = platform::ini::SetValues(text, kSection, edits);
   // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.
   (void)platform::ReplaceProfileFile(path, text);

@@ -86,18 +86,20 @@ TEST(CommandLine, OptionsComeFirstAndTheRestIsTheDataPath) {
 }
 
 TEST(CommandLine, ViewOptionsTakeTheirValueEitherWayAndTheLastOneWins) {
-  app::CommandLine line = Parse({"--lines", "--points", "--fit-axes", "--colour-by-height", "--max-rows=7",
+  app::CommandLine line = Parse({"--lines", "--points", "--fit-axes", "--colour-by-height", "--ranges", "--max-rows=7",
                                  "--max-rows", "+12", "--delimiter=tab", "--columns", "3,1,2", "d.csv"});
   ASSERT_EQ(line.action, app::CommandLineAction::Run) << line.error;
   EXPECT_EQ(line.options.lines, false);
   EXPECT_EQ(line.options.fit, 2);
   EXPECT_EQ(line.options.byHeight, true);
+  EXPECT_EQ(line.options.ranges, true);
   EXPECT_EQ(line.options.maxRows, 12);
   EXPECT_EQ(line.options.delimiter, '\t');
   EXPECT_EQ(line.options.columns, (std::array<int, 3>{3, 1, 2}));
-  line = Parse({"--no-fit", "--white", "d.csv"});
+  line = Parse({"--no-fit", "--white", "--no-ranges", "d.csv"});
   EXPECT_EQ(line.options.fit, 0);
   EXPECT_EQ(line.options.byHeight, false);
+  EXPECT_EQ(line.options.ranges, false);
   EXPECT_FALSE(line.options.lines.has_value()) << "an option not given leaves its key in force";
   EXPECT_FALSE(line.options.maxRows.has_value());
 
@@ -119,7 +121,7 @@ TEST(CommandLine, TheUsageTextNamesTheOptionsKeysAndTheSettingsFile) {
   const std::string usage = app::UsageText("/home/u/.config/scatterview/config.ini");
   EXPECT_EQ(usage.rfind("Usage: scatterview", 0), 0u);
   for (const char* part : {"--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white", "--lines", "--points",
-                           "--max-rows N", "--delimiter C", "--columns I,J,K", "F6", "F7", "F9", "F12", "MAXROWS",
+                           "--max-rows N", "--delimiter C", "--columns I,J,K", "F6", "F7", "F8", "F9", "F12", "MAXROWS", "--ranges", "RANGES",
                            "DELIMITER", "COLUMNS", "Exit status", "'-'", "'--'"})
     EXPECT_NE(usage.find(part), std::string::npos) << part;
   EXPECT_NE(usage.find("in use: /home/u/.config/scatterview/config.ini\n"), std::string::npos) << usage;

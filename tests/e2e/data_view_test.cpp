@@ -1,5 +1,5 @@
 // Real data in the viewer's window: F6 fits rows of any place and scale to the view, F7 colours them
-// by height, and the keys are saved.
+// by height, F8 shows their ranges, and the keys are saved.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -59,7 +59,24 @@ std::string Helix() {
   return text;
 }
 
-class DataView : public ViewerTest {};
+class DataView : public ViewerTest {
+ protected:
+  // How many pixels of `shot` differ from the picture the render tool draws with the viewer's
+  // config.ini and data and `option` (every pixel when it draws none).
+  long PixelsApartFromTheRenderTool(const testsupport::Screenshot& shot, const std::string& option) {
+    const std::string png = Viewer().Folder() + "/tool.png";
+    const std::string tool = testsupport::BuildDir() + "/scatterview-render";
+    std::filesystem::remove(png);
+    const int status = std::system((tool + " --config " + Viewer().ConfigPath() + " " + option + " " +
+                                    Viewer().Folder() + "/data.csv " + png + " >/dev/null 2>&1").c_str());
+    const testsupport::RgbImage picture = testsupport::ReadPng(png);
+    if (status != 0 || picture.width != 640 || picture.height != 480) return 640L * 480;
+    long differ = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) differ += picture.Pixel(x, y) != shot.Pixel(x, y);
+    return differ;
+  }
+};
 
 TEST_F(DataView, F6FitsFarDataToTheViewAndTheRenderToolDrawsTheSame) {
   Viewer().WriteData(FarData());
@@ -72,16 +89,7 @@ TEST_F(DataView, F6FitsFarDataToTheViewAndTheRenderToolDrawsTheSame) {
       [](const testsupport::Screenshot& s) { auto [l, r] = Spread(s, kWhite); return r - l >= 256; }, 5000, &held);
   EXPECT_TRUE(held) << "after F6 the rows spread over at least 40 % of the width";
 
-  // The render tool with --fit draws that very picture.
-  const std::string png = Viewer().Folder() + "/fit.png";
-  const std::string tool = testsupport::BuildDir() + "/scatterview-render";
-  ASSERT_EQ(std::system((tool + " --config " + Viewer().ConfigPath() + " --fit " + Viewer().Folder() +
-                         "/data.csv " + png + " >/dev/null 2>&1").c_str()), 0);
-  const testsupport::RgbImage picture = testsupport::ReadPng(png);
-  long differ = 0;
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x) differ += picture.pixels[static_cast<size_t>(y) * 640 + x] != shot.Pixel(x, y);
-  EXPECT_EQ(differ, 0);
+  EXPECT_EQ(PixelsApartFromTheRenderTool(shot, "--fit"), 0) << "the render tool with --fit draws that very picture";
 
   Viewer().Key("Escape");
   EXPECT_EQ(Viewer().WaitExit(10000), 0);
@@ -145,6 +153,31 @@ TEST_F(DataView, F7ColoursTheRowsByHeight) {
   Viewer().Key("Escape");
   EXPECT_EQ(Viewer().WaitExit(10000), 0);
   EXPECT_NE(testsupport::ReadFile(Viewer().ConfigPath()).find("COLORMAP=1\n"), std::string::npos);
+}
+
+TEST_F(DataView, F8ShowsTheRangesTheRenderToolDrawsAndIsSaved) {
+  Viewer().WriteData(Helix());
+  Viewer().WriteConfig("[CONFIG]\nSHOWHINT=0\nCOLORMAP=1\n");
+  ASSERT_TRUE(Viewer().Start()) << Viewer().Failure();
+  Viewer().Key("F8");
+  // The grey box and, at the right edge, the colour bar's yellow top.
+  bool held = false;
+  const testsupport::Screenshot shot = Viewer().CaptureUntil([](const testsupport::Screenshot& s) {
+    long grey = 0, barTop = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        grey += s.Pixel(x, y) == 0x808080u;
+        barTop += x >= 600 && s.Pixel(x, y) == 0xFDE725u;
+      }
+    return grey > 200 && barTop > 0;
+  }, 5000, &held);
+  EXPECT_TRUE(held) << "the box and the colour bar after F8";
+
+  EXPECT_EQ(PixelsApartFromTheRenderTool(shot, "--ranges"), 0) << "the window shows the render tool's picture";
+
+  Viewer().Key("Escape");
+  EXPECT_EQ(Viewer().WaitExit(10000), 0);
+  EXPECT_NE(testsupport::ReadFile(Viewer().ConfigPath()).find("RANGES=1\n"), std::string::npos);
 }
 
 TEST_F(DataView, F9ReadsTheRewrittenFileAndKeepsTheRowsWhenItIsGone) {

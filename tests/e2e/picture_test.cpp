@@ -11,6 +11,9 @@
 namespace e2e {
 namespace {
 
+using testsupport::OrbitView;
+using testsupport::Project;
+using testsupport::ScreenPoint;
 using testsupport::Screenshot;
 
 constexpr int kHelpBottom = 40;    // the four help lines take the rows above this

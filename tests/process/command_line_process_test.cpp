@@ -42,7 +42,7 @@ const Row kRowsTable[] = {
     {"OptionsComeBeforeThePath", {"--fit", "data.csv"}, Input::None, "", true, 0, "", ""},
     // Shown for this run only: what the file had stays, and a key it lacked stays absent.
     {"ViewOptionsAreNotWrittenBack",
-     {"--points", "--fit-axes", "--colour-by-height", "data.csv"}, Input::None,
+     {"--points", "--fit-axes", "--colour-by-height", "--ranges", "data.csv"}, Input::None,
      "[CONFIG]\nLINESET=1\nCOLORMAP=0\n", true, 0, "", "LINESET=1\nCOLORMAP=0\n"},
     {"ANoFitOptionLeavesTheFitKey", {"--no-fit", "--white", "--lines", "data.csv"}, Input::None,
      "[CONFIG]\nFIT=2\n", true, 0, "", "FIT=2\nLINESET=<absent>\n"},

@@ -218,11 +218,12 @@ TEST_F(RenderTool, ADashReadsTheDataFromStandardInputAsFromTheFile) {
     EXPECT_TRUE((c.args.back() == "-" ? r.out : testsupport::ReadFile(dir / "out.png")) == fromTheFile);
   }
   // The file standard input reads is one of the run's inputs: never the output.
-  testsupport::ProcessLaunch launch = Launch({"-", "data.csv"});
+  std::filesystem::create_symlink("data.csv", dir / "data-link.png");
+  testsupport::ProcessLaunch launch = Launch({"-", "data-link.png"});
   launch.stdinFile = dir / "data.csv";
   const testsupport::RunResult r = testsupport::RunProcess(launch);
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("data.csv: is a file this run reads"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("data-link.png: is a file this run reads"), std::string::npos) << r.err;
   EXPECT_EQ(testsupport::ReadFile(dir / "data.csv"), testsupport::HelixData());
 }
 
@@ -263,32 +264,62 @@ TEST_F(RenderTool, DelimiterAndColumnsReadOtherLayoutsAndTheOptionsWinOverTheKey
   }
 }
 
-TEST_F(RenderTool, HelpGoesToStdoutWithStatus0) {
+TEST_F(RenderTool, HelpAndTheVersionGoToStdoutWithStatus0) {
   testsupport::RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Usage: scatterview-render [options] DATA OUT.png"), std::string::npos) << r.out;
   EXPECT_EQ(Run({"-h"}).out, r.out);
+  // The version the viewer gives, named for this program.
+  r = Run({"data.csv", "--version", "out.png"});
+  EXPECT_EQ(r.status, 0);
+  testsupport::ProcessLaunch version;
+  version.program = testsupport::BuildDir() + "/scatterview";
+  version.args = {"--version"};
+  const testsupport::RunResult viewer = testsupport::RunProcess(version);
+  ASSERT_EQ(viewer.out.rfind("scatterview ", 0), 0u) << viewer.out;
+  EXPECT_EQ(r.out, "scatterview-render " + viewer.out.substr(12));
+  EXPECT_FALSE(testsupport::FileExists(dir / "out.png"));
 }
 
 TEST_F(RenderTool, BadOptionsEndWithStatus2AndTheReason) {
-  const std::vector<std::vector<std::string>> cases = {
-      {"data.csv"},
-      {"--theta", "north", "data.csv", "out.png"},
-      {"--r", "0", "data.csv", "out.png"},
-      {"--turntable", "0", "data.csv", "out.png"},
-      {"--max-rows", "0", "data.csv", "out.png"},
-      {"--delimiter", "ab", "data.csv", "out.png"},
-      {"--columns", "1,2", "data.csv", "out.png"},
-      {"--hard-tl", "3", "data.csv", "out.png"},
-      {"--sideways", "data.csv", "out.png"},
-      {"data.csv", "out.png", "extra.png"},
+  struct Case {
+    std::vector<std::string> args;
+    std::string reason;
   };
-  for (const auto& args : cases) {
-    testsupport::RunResult r = Run(args);
-    EXPECT_EQ(r.status, 2) << args[0];
-    EXPECT_NE(r.err.find("scatterview-render: "), std::string::npos) << r.err;
+  const std::string formats = "PNG (.png), GIF (.gif) or WebP (.webp)";
+  const Case cases[] = {
+      {{"data.csv"}, "needs a data file and an output"},
+      {{"--theta", "north", "data.csv", "out.png"}, "--theta needs a number"},
+      {{"--r", "0", "data.csv", "out.png"}, "--r needs a number of at least 1"},
+      {{"--turntable", "0", "data.csv", "out.png"}, "--turntable needs a count"},
+      {{"--max-rows", "0", "data.csv", "out.png"}, "--max-rows needs a count"},
+      {{"--delimiter", "ab", "data.csv", "out.png"}, "--delimiter needs one character"},
+      {{"--columns", "1,2", "data.csv", "out.png"}, "--columns needs three column numbers"},
+      {{"--hard-tl", "3", "data.csv", "out.png"}, "--hard-tl needs 0, 1 or 2"},
+      {{"--sideways", "data.csv", "out.png"}, "unknown option '--sideways'"},
+      {{"--ranges=1", "data.csv", "out.png"}, "unknown option '--ranges=1'"},
+      {{"data.csv", "out.png", "extra.png"}, "too many file names"},
+      {{"data.csv", "out.jpg"}, "cannot write 'out.jpg': the output's name must end in the extension of " + formats},
+      {{"--turntable", "3", "data.csv", "spin.mp4"}, "cannot write 'spin.mp4'"},
+      {{"--turntable", "3", "data.csv", "-"},
+       "a turntable writes files: its output cannot be '-' (standard output); name a " + formats},
+      {{"--size", "15x100", "data.csv", "out.png"}, "--size needs WIDTHxHEIGHT, each from 16 to 8192 pixels"},
+      {{"--size", "640x8193", "data.csv", "out.png"}, "--size needs WIDTHxHEIGHT"},
+      {{"--size", "640", "data.csv", "out.png"}, "--size needs WIDTHxHEIGHT"},
+      {{"--size=x480", "data.csv", "out.png"}, "--size needs WIDTHxHEIGHT"},
+      {{"--fps", "0", "--turntable", "3", "data.csv", "spin.gif"}, "--fps needs a number of frames a second"},
+      {{"--fps", "60", "--turntable", "3", "data.csv", "spin.gif"}, "--fps needs a number of frames a second from 0.1 to 50, not '60'"},
+  };
+  for (const Case& c : cases) {
+    testsupport::RunResult r = Run(c.args);
+    EXPECT_EQ(r.status, 2) << c.reason;
+    EXPECT_NE(r.err.find("scatterview-render: " + c.reason), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Try 'scatterview-render --help'."), std::string::npos) << r.err;
-    EXPECT_FALSE(testsupport::FileExists(dir / "out.png"));
+  }
+  // Nothing written by any of them.
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "scatterview-render" || name == "data" || name == "data.csv") << name;
   }
 }
 

@@ -86,8 +86,9 @@ TEST_F(ViewControl, EachFunctionKeyTogglesItsSwitchToZeroOrOne) {
 }
 
 TEST_F(ViewControl, ASettingTheCommandLineGaveIsSavedOnlyOnceItsKeyChangedIt) {
-  // The file says lines, each axis fitted, no colour key; this run: points, no fit, white. Each key
-  // press lands on a value the file does not have, so a save shows which keys were written.
+  // The file says lines, each axis fitted, no colour or ranges key; this run: points, no fit, white,
+  // no ranges. Each key press lands on a value the file does not have, so a save shows which keys
+  // were written.
   const std::string before = "[CONFIG]\nLINESET=5\nFIT=2\n";
   struct Case {
     int vk;  // 0: no key pressed
@@ -98,11 +99,13 @@ TEST_F(ViewControl, ASettingTheCommandLineGaveIsSavedOnlyOnceItsKeyChangedIt) {
       {VK_F2, {{"LINESET", "1"}, {"FIT", "2"}}},
       {VK_F6, {{"LINESET", "5"}, {"FIT", "1"}}},
       {VK_F7, {{"LINESET", "5"}, {"FIT", "2"}, {"COLORMAP", "1"}}},
+      {VK_F8, {{"LINESET", "5"}, {"FIT", "2"}, {"RANGES", "1"}}},
   };
   viewer::ViewOptions options;
   options.lines = false;
   options.fit = 0;
   options.byHeight = false;
+  options.ranges = false;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.vk);
     scene.reset();  // the scene before saves first
@@ -119,7 +122,7 @@ TEST_F(ViewControl, ASettingTheCommandLineGaveIsSavedOnlyOnceItsKeyChangedIt) {
     std::map<std::string, std::string> saved =
         testsupport::IniSection(testsupport::ReadFile(dir / "config.ini"), "CONFIG");
     std::erase_if(saved, [](const auto& key) {
-      return key.first != "LINESET" && key.first != "FIT" && key.first != "COLORMAP";
+      return key.first != "LINESET" && key.first != "FIT" && key.first != "COLORMAP" && key.first != "RANGES";
     });
     EXPECT_EQ(saved, c.after);
   }

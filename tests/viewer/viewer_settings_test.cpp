@@ -194,19 +194,19 @@ TEST(ViewerSettingsTruncation, KeepsTheLowThirtyTwoBitsAndNeverOverflows) {
   EXPECT_EQ(viewer::TruncateToInt32(std::nan("")), 0);
 }
 
-TEST_F(ViewerSettings, FitAndColourMapAreWrittenOnlyOnceTheyMeanSomething) {
+TEST_F(ViewerSettings, FitColourMapAndRangesAreWrittenOnlyOnceTheyMeanSomething) {
   struct Case {
-    std::string file;                  // config.ini before the run
-    int fit, colour;                   // set during the run (-1: left as read)
-    std::string fitAfter, colourAfter;  // the keys afterwards
+    std::string file;                               // config.ini before the run
+    int fit, colour, ranges;                        // set during the run (-1: left as read)
+    std::string fitAfter, colourAfter, rangesAfter;  // the keys afterwards
   };
   const Case cases[] = {
-      {"", -1, -1, "<missing>", "<missing>"},
-      {"[CONFIG]\nFIT=0\n", -1, -1, "0", "<missing>"},
-      {"[CONFIG]\nFIT=2\nCOLORMAP=7\n", -1, -1, "2", "1"},
-      {"[CONFIG]\nFIT=9\n", -1, -1, "0", "<missing>"},  // no such state: off
-      {"", 1, 1, "1", "1"},
-      {"[CONFIG]\nFIT=1\nCOLORMAP=1\n", 0, 0, "0", "0"},
+      {"", -1, -1, -1, "<missing>", "<missing>", "<missing>"},
+      {"[CONFIG]\nFIT=0\nRANGES=0\n", -1, -1, -1, "0", "<missing>", "0"},
+      {"[CONFIG]\nFIT=2\nCOLORMAP=7\nRANGES=3\n", -1, -1, -1, "2", "1", "1"},
+      {"[CONFIG]\nFIT=9\n", -1, -1, -1, "0", "<missing>", "<missing>"},  // no such state: off
+      {"", 1, 1, 1, "1", "1", "1"},
+      {"[CONFIG]\nFIT=1\nCOLORMAP=1\nRANGES=1\n", 0, 0, 0, "0", "0", "0"},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(Path());
@@ -214,9 +214,11 @@ TEST_F(ViewerSettings, FitAndColourMapAreWrittenOnlyOnceTheyMeanSomething) {
     const std::string text = RoundTrip([&](ViewerScene& scene) {
       if (c.fit >= 0) scene.fitMode = c.fit;
       if (c.colour >= 0) scene.colourByHeight = c.colour;
+      if (c.ranges >= 0) scene.showRanges = c.ranges;
     });
     EXPECT_EQ(Value(text, "FIT"), c.fitAfter) << c.file;
     EXPECT_EQ(Value(text, "COLORMAP"), c.colourAfter) << c.file;
+    EXPECT_EQ(Value(text, "RANGES"), c.rangesAfter) << c.file;
   }
 }
 

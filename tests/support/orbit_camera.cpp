@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace e2e {
+namespace testsupport {
 
 namespace {
 
@@ -40,13 +40,14 @@ ScreenPoint Project(const OrbitView& view, double x, double y, double z) {
   V3 up = Cross(back, right);
   V3 d = Sub({x, y, z}, eye);
   double vx = Dot(d, right), vy = Dot(d, up), vz = Dot(d, back);
-  double h = 1.0 / std::tan(static_cast<float>(1.0471976) / 2), w = h / (640.0 / 480.0);
+  double h = 1.0 / std::tan(static_cast<float>(1.0471976) / 2),
+         w = h / (static_cast<double>(view.width) / view.height);
   double clipW = -vz;  // with the near plane at 0 every depth is 1; only w matters
   ScreenPoint p;
   p.inFront = clipW > 0;
-  p.x = (1 + vx * w / clipW) * 320;
-  p.y = (1 - vy * h / clipW) * 240;
+  p.x = (1 + vx * w / clipW) * view.width / 2;
+  p.y = (1 - vy * h / clipW) * view.height / 2;
   return p;
 }
 
-}  // namespace e2e
+}  // namespace testsupport

@@ -1,14 +1,16 @@
-// Where the viewer's orbit camera puts a world point on the 640 x 480 picture, worked out
-// independently of the program: eye (R cos t, R sin t, Z) with t = THETA x 3.141592 / 180, looking at
-// (AXIS_X, 0, AXIS_Y) with +z up, a right-handed look-at and perspective (60 degrees vertical, aspect
-// 4/3, near 0, far 1000), viewport x = (1 + x/w) 320, y = (1 - y/w) 240, pixel = ceil(v - 0.5).
+// Where the viewer's orbit camera puts a world point on a picture of W x H (640 x 480 unless the view
+// says otherwise), worked out independently of the program: eye (R cos t, R sin t, Z) with
+// t = THETA x 3.141592 / 180, looking at (AXIS_X, 0, AXIS_Y) with +z up, a right-handed look-at and
+// perspective (60 degrees vertical, aspect W/H, near 0, far 1000), viewport x = (1 + x/w) W/2,
+// y = (1 - y/w) H/2, pixel = ceil(v - 0.5).
 #pragma once
 
-namespace e2e {
+namespace testsupport {
 
 struct OrbitView {
   double theta = 45, r = 250;
   int z = 150, axisX = 0, axisY = 0;
+  int width = 640, height = 480;  // the picture, and so the aspect
 };
 
 struct ScreenPoint {
@@ -23,4 +25,4 @@ struct ScreenPoint {
 
 ScreenPoint Project(const OrbitView& view, double x, double y, double z);
 
-}  // namespace e2e
+}  // namespace testsupport
