@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <vector>
 
@@ -159,9 +161,18 @@ class WrittenFlags {
   uint8_t* flags_;
 };
 
+// Whether the picture at `path` was put in place at or after `start` (CLOCK_REALTIME_COARSE, the clock
+// file times are taken from): a worker killed between putting a picture in place and flagging it
+// still wrote it, while a picture of an earlier run is older.
+bool PutInPlaceSince(const std::string& path, const timespec& start) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return false;
+  return st.st_mtim.tv_sec > start.tv_sec || (st.st_mtim.tv_sec == start.tv_sec && st.st_mtim.tv_nsec >= start.tv_nsec);
+}
+
 // A worker that ended without doing its share, named with the pictures it left unwritten.
 void ReportLostWorker(int worker, int workers, pid_t pid, int status, const TurntablePlan& plan,
-                      const uint8_t* written) {
+                      const uint8_t* written, const timespec& start) {
   // Appended piece by piece: GCC 12 warns falsely (-Wstringop-overflow) about chains of operator+.
   std::string line = "scatterview-render: turntable worker ";
   line += std::to_string(worker + 1);
@@ -184,6 +195,8 @@ void ReportLostWorker(int worker, int workers, pid_t pid, int status, const Turn
   int missing = 0;
   for (int i = 0; i < plan.count; ++i) {
     if (!DrawnBy(i, worker, workers) || (written && written[i])) continue;
+    if (plan.format == OutputFormat::Png && PutInPlaceSince(TurntableFileName(plan.output, i, plan.count), start))
+      continue;
     line += missing++ ? ", " : "; not written: ";
     line += PictureName(plan, i);
   }
@@ -198,6 +211,8 @@ bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs
   const int workers = std::clamp(jobs, 1, plan.count);
   // Without the shared flags a lost worker's pictures are all named as unwritten.
   const WrittenFlags written(plan.count);
+  timespec start{};
+  clock_gettime(CLOCK_REALTIME_COARSE, &start);
   std::fflush(nullptr);  // nothing buffered is written twice by the children
   struct Child {
     int worker;
@@ -253,7 +268,7 @@ bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs
     // A worker stopped by the end of the run said nothing wrong; one that died or failed on its own is named.
     const bool stoppedOnRequest = known && WIFEXITED(status) && platform::posix::TerminationRequested();
     if (known && !stoppedOnRequest)
-      ReportLostWorker(child.worker, workers, child.pid, status, plan, written.Get());
+      ReportLostWorker(child.worker, workers, child.pid, status, plan, written.Get(), start);
   }
   if (!ok || plan.format == OutputFormat::Png || platform::posix::TerminationRequested()) return ok;
   return WriteAnimation(renderer, plan);
