@@ -14,6 +14,7 @@
 // every pixel it can write takes one and the same colour and nothing else (OrderFree), the order of
 // its segments cannot show, and both threads draw parts of it at once.
 #include <algorithm>
+#include <chrono>
 
 #include "platform/worker.h"
 #include "render/clip_volume.h"
@@ -28,6 +29,11 @@ template <class Part>
 void InTwoParts(platform::Worker& worker, Part& part) {
   worker.ForEachPart(2, [](void* context, std::size_t index) { (*static_cast<Part*>(context))(static_cast<int>(index)); },
                      &part);
+}
+
+uint64_t NanosecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
 }  // namespace
@@ -136,7 +142,18 @@ void SoftwareDevice::DrawRunInParts(void (SoftwareDevice::*part)(size_t first, s
 }
 
 void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
-  if (DrawPointsOnTwoThreads(v, count, stride)) return;
+  if (worker_ && count >= kRunOnTwoThreadsFrom) {
+    const bool two = pointRunThreads_.TwoNext();
+    const auto start = std::chrono::steady_clock::now();
+    if (two && !DrawPointsOnTwoThreads(v, count, stride)) return DrawPointsInOrder(v, count, stride);  // unsettled
+    if (!two) DrawPointsInOrder(v, count, stride);
+    pointRunThreads_.Took(two, NanosecondsSince(start), count);
+    return;
+  }
+  DrawPointsInOrder(v, count, stride);
+}
+
+void SoftwareDevice::DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride) {
   if (batch_.segments.ends.count != 0) DrawWaitingSegments();
   FinishWriting();
   RenewWvpLanes();
@@ -152,10 +169,15 @@ bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
   FinishWriting();
   RenewWvpLanes();
   run_ = {v, stride, count, colour, !oneColour};
-  if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour))
-    DrawRunInParts(&SoftwareDevice::DrawStripSegments);
-  else
+  if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour)) {
+    const bool two = stripThreads_.TwoNext();
+    const auto start = std::chrono::steady_clock::now();
+    if (two) DrawRunInParts(&SoftwareDevice::DrawStripSegments);
+    else DrawStripSegments(0, count);
+    stripThreads_.Took(two, NanosecondsSince(start), count);
+  } else {
     DrawStripSegments(0, count);
+  }
   chain_.valid = false;  // the next segment starts afresh: this strip's last end was kept by a part
   return true;
 }

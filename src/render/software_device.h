@@ -12,6 +12,7 @@
 #include "platform/worker.h"
 #include "render/vector_lanes.h"
 #include "render/rasterizer.h"
+#include "render/run_threads.h"
 #include "render/scene_batch.h"
 #include "render/ref_counted.h"
 
@@ -177,16 +178,18 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // and written by the worker while the caller goes on; false when the run is not for them (one
   // thread, a short run, pixels that are not all settled) and is still to be drawn.
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
-  // A POINTLIST of many points on the batched-point route: DrawPointsOnTwoThreads, else in order
-  // through the batch without a call's checks a point. (Drawn by both threads at once, points of one
-  // colour cost more than placed apart: the threads take each other's lines of the picture.)
+  // A POINTLIST of many points on the batched-point route: DrawPointsOnTwoThreads when two threads
+  // have been the faster way lately (pointRunThreads_), else in order through the batch without a
+  // call's checks a point. (Drawn by both threads at once, points of one colour cost more than placed
+  // apart: the threads take each other's lines of the picture.)
   void DrawPoints(const uint8_t* v, UINT count, UINT stride);
+  void DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride);
   // Points [0, count) of the run being drawn through the device's batch, in order.
   void DrawRunPointsInOrder();
   // A strip on the scene-segment route whose segments are each of one colour (one colour throughout,
   // or flat shading): drawn as a chain of segments, without the per-segment call's checks; long
   // strips whose every pixel takes one colour at the settled depth (OrderFree) in parts by both
-  // threads at once, in any order. False when the strip is not for this route and is still to be drawn.
+  // threads at once, in any order, when that has been the faster way lately (stripThreads_). False when the strip is not for this route and is still to be drawn.
   bool DrawStrip(const uint8_t* v, UINT count, UINT stride);
   // Whether every pixel of a run all of `colour` takes that colour and nothing else: written as it
   // is, at the settled depth 1.0 (clip z is clip w).
@@ -286,6 +289,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   std::vector<SettledPixel> runPoints_[2];
   int runBuffer_ = 0;  // the one the next run is placed in
   HandedRun run_{};
+  RunThreads pointRunThreads_, stripThreads_;  // one thread or two for the next long run
   PlacedRun placed_{};  // the run being written, read by the worker
   platform::Worker::Ticket writing_ = 0;
   bool inFlight_ = false;
