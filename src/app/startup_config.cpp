@@ -7,23 +7,30 @@
 
 namespace app {
 
+namespace {
+
+// The twelve number keys of the thirteen, in their order; NAME, a string, follows them.
+struct IntKey {
+  const char* name;
+  int StartupConfig::*field;
+};
+constexpr IntKey kIntKeys[] = {
+    {"Width", &StartupConfig::width},          {"Height", &StartupConfig::height},
+    {"FullScreen", &StartupConfig::fullScreen}, {"VSYNC_WAIT", &StartupConfig::vsyncWait},
+    {"D3DX_SPRITE", &StartupConfig::d3dxSprite}, {"DRAWLEVEL", &StartupConfig::drawLevel},
+    {"NOBACKDRAW", &StartupConfig::noBackDraw}, {"HARD_TL", &StartupConfig::hardTL},
+    {"FOG", &StartupConfig::fog},              {"BIT", &StartupConfig::bit},
+    {"FPS", &StartupConfig::fps},              {"SCALE", &StartupConfig::scale},
+};
+
+}  // namespace
+
 StartupConfig ReadStartupConfig(const std::string& configPath) {
   // One reading of the file for all the keys; each 32-bit key out of its range keeps its default.
   const platform::ProfileReader file(configPath);
   constexpr char kSection[] = "CONFIG";
   StartupConfig c;
-  c.width = file.Int32(kSection, "Width", c.width);
-  c.height = file.Int32(kSection, "Height", c.height);
-  c.fullScreen = file.Int32(kSection, "FullScreen", c.fullScreen);
-  c.vsyncWait = file.Int32(kSection, "VSYNC_WAIT", c.vsyncWait);
-  c.d3dxSprite = file.Int32(kSection, "D3DX_SPRITE", c.d3dxSprite);
-  c.drawLevel = file.Int32(kSection, "DRAWLEVEL", c.drawLevel);
-  c.noBackDraw = file.Int32(kSection, "NOBACKDRAW", c.noBackDraw);
-  c.hardTL = file.Int32(kSection, "HARD_TL", c.hardTL);
-  c.fog = file.Int32(kSection, "FOG", c.fog);
-  c.bit = file.Int32(kSection, "BIT", c.bit);
-  c.fps = file.Int32(kSection, "FPS", c.fps);
-  c.scale = file.Int32(kSection, "SCALE", c.scale);
+  for (const IntKey& key : kIntKeys) c.*key.field = file.Int32(kSection, key.name, c.*key.field);
   c.name = file.String(kSection, "NAME", c.name);
   // A row limit as large as --max-rows takes; only a number past 64 bits is out of range.
   c.maxRows = file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows), std::numeric_limits<int64_t>::min(),

@@ -3,6 +3,7 @@
 #include "graphics/direct_graphics.h"
 
 #include "platform/backend.h"
+#include "render/safe_release.h"
 
 DirectGraphics* g_graphics = nullptr;
 
@@ -115,10 +116,7 @@ int32_t DirectGraphics::Init(HWND window, int32_t fullScreen, int32_t width, int
 }
 
 void DirectGraphics::SelectFont(uint32_t size) {
-  if (font) {
-    font->Release();
-    font = nullptr;
-  }
+  SafeRelease(font);
   int index = 1;  // any size not in the list becomes 16
   switch (size) {
     case 8: index = 0; break;
@@ -148,20 +146,8 @@ DirectGraphics::~DirectGraphics() {
       backend.SetRefreshRate(window, config.savedRefreshRate);
   }
 
-  if (font) {
-    font->Release();
-    font = nullptr;
-  }
-  if (sprite) {
-    sprite->Release();
-    sprite = nullptr;
-  }
-  if (device) {
-    device->Release();
-    device = nullptr;
-  }
-  if (direct3d) {
-    direct3d->Release();
-    direct3d = nullptr;
-  }
+  SafeRelease(font);
+  SafeRelease(sprite);
+  SafeRelease(device);
+  SafeRelease(direct3d);
 }

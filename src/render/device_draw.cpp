@@ -295,7 +295,12 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
     default: return D3DERR_INVALIDCALL;
   }
   if (count == 0) return D3D_OK;
-  if ((vertices - 1) * stride + layout_.size > available) return D3DERR_INVALIDCALL;
+  // The last vertex's end must lie inside the buffer; a product or sum that does not fit in 64 bits
+  // would wrap to a small number and let a huge count read far past the end.
+  uint64_t lastStart = 0, end = 0;
+  if (__builtin_mul_overflow(vertices - 1, uint64_t{stride}, &lastStart) ||
+      __builtin_add_overflow(lastStart, uint64_t{layout_.size}, &end) || end > available)
+    return D3DERR_INVALIDCALL;
   PrepareDraw();
   auto at = [&](uint64_t i) { return data + i * stride; };
   switch (type) {

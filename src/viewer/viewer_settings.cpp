@@ -12,6 +12,7 @@
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
 #include "platform/profile_text.h"
+#include "render/safe_release.h"
 #include "viewer/data_loader.h"
 #include "viewer/viewer_scene.h"
 
@@ -90,10 +91,7 @@ void ViewerScene::OverrideForThisRun(const viewer::ViewOptions& options) {
 }
 
 void ViewerScene::ReleaseDeviceResources() {
-  if (vertexBuffer) {
-    vertexBuffer->Release();
-    vertexBuffer = nullptr;
-  }
+  SafeRelease(vertexBuffer);
 }
 
 void ViewerScene::SaveSettings() {

@@ -95,6 +95,29 @@ TEST_F(Drawing, VertexFormatsAreReadWhereTheyLieOrRefused) {
   EXPECT_EQ(inForce, kScreenFvf);
 }
 
+TEST_F(Drawing, CountsThatReachPastTheVerticesAreRefusedEvenWhereTheirSizeWouldWrap) {
+  // 2 863 311 531 triangles are 2^33 + 1 vertices: at a stride of 2^31 the last one starts 2^64 bytes
+  // in, which wraps to 0 in 64 bits. Both calls must be refused without reading, whatever lies after.
+  ScreenVertex three[3] = {{1, 1, 0, 1, kWhite, 0, 0}, {6, 1, 0, 1, kWhite, 0, 0}, {1, 3, 0, 1, kWhite, 0, 0}};
+  const UINT kTriangles = 2863311531u, kStride = 0x80000000u;
+  IDirect3DVertexBuffer8* vb = nullptr;
+  ASSERT_EQ(device->CreateVertexBuffer(sizeof three, 0, kScreenFvf, D3DPOOL_MANAGED, &vb), D3D_OK);
+  BYTE* bytes = nullptr;
+  ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), D3D_OK);
+  std::memcpy(bytes, three, sizeof three);
+  vb->Unlock();
+  device->SetVertexShader(kScreenFvf);
+  device->SetStreamSource(0, vb, kStride);
+  EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, kTriangles), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, kTriangles, three, kStride), D3DERR_INVALIDCALL);
+  // The same buffer at its own stride still draws.
+  device->SetStreamSource(0, vb, sizeof(ScreenVertex));
+  EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+  EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL);
+  device->SetStreamSource(0, nullptr, 0);
+  vb->Release();
+}
+
 TEST_F(Drawing, SpriteDrawsTheSourceRectangleAtTheTranslationAndRestoresStates) {
   // A 4×1 texture; the sprite draws texels 1..2 at x = 5.
   IDirect3DTexture8* t = MakeTexture(4, 1, {0xFF111111, 0xFF222222, 0xFF333333, 0xFF444444});

@@ -7,6 +7,7 @@
 
 #include "viewer/data_loader.h"
 #include "viewer/fast_data_reader.h"
+#include "temp_dir.h"
 
 #include <array>
 #include <bit>
@@ -15,8 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <string>
@@ -30,23 +29,13 @@ using viewer::DataColumns;
 using viewer::kMaxDataRows;
 using Row = std::array<double, 3>;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sv_reader_XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string file = (path_ / name).string();
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
-  }
-  const std::filesystem::path& path() const { return path_; }
+using testsupport::TempDir;
 
- private:
-  std::filesystem::path path_;
-};
+// Writes the bytes as the file `name` in the folder and gives its path.
+std::string Written(const TempDir& dir, const std::string& name, const std::string& bytes) {
+  testsupport::WriteFile(dir / name, bytes);
+  return dir / name;
+}
 
 std::vector<Row> RowsOf(const DataColumns& d) {
   EXPECT_EQ(d.x.size(), d.y.size());
@@ -65,7 +54,7 @@ std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows, c
   TempDir dir;
   DataColumns fromFile;
   const viewer::DataReadResult result =
-      viewer::ReadDataFile(dir.Write("data.csv", bytes), maxRows, fromFile, options);
+      viewer::ReadDataFile(Written(dir, "data.csv", bytes), maxRows, fromFile, options);
   EXPECT_EQ(result.rows, fromFile.x.size());
   const std::vector<Row> rows = RowsOf(fromFile);
   DataColumns reference;
@@ -215,7 +204,7 @@ TEST(DataFileReader, SaysWhetherRowsWereLeftOut) {
     EXPECT_EQ(EndOf(c.bytes, c.maxRows), c.end) << c.bytes << " with " << c.maxRows;
     TempDir dir;
     DataColumns fromFile;
-    EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", c.bytes), c.maxRows, fromFile).end, c.end) << c.bytes;
+    EXPECT_EQ(viewer::ReadDataFile(Written(dir, "d.csv", c.bytes), c.maxRows, fromFile).end, c.end) << c.bytes;
   }
 }
 
@@ -224,7 +213,7 @@ TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
   const std::string rows = NumberedRows(kMaxDataRows);
   std::string bytes = rows;
   while (bytes.size() < rows.size() + 20'000'000) bytes += "1,2,3\n";
-  const int fd = ::open(dir.Write("big.csv", bytes).c_str(), O_RDONLY);
+  const int fd = ::open(Written(dir, "big.csv", bytes).c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   DataColumns out;
   EXPECT_EQ(viewer::ReadDataFast(fd, kMaxDataRows, {}, out).rows, kMaxDataRows);
@@ -303,8 +292,8 @@ TEST(DataFileReader, PathsThatDoNotOpenGiveNoRows) {
   out.x = {9};
   out.y = {9};
   out.z = {9};
-  EXPECT_EQ(viewer::ReadDataFile((dir.path() / "missing.csv").string(), kMaxDataRows, out).rows, 0u);
-  EXPECT_EQ(viewer::ReadDataFile(dir.path().string(), kMaxDataRows, out).rows, 0u);
+  EXPECT_EQ(viewer::ReadDataFile(dir / "missing.csv", kMaxDataRows, out).rows, 0u);
+  EXPECT_EQ(viewer::ReadDataFile(dir.Path(), kMaxDataRows, out).rows, 0u);
   EXPECT_EQ(viewer::ReadDataFile("", kMaxDataRows, out).rows, 0u);
   EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 9, 9}}));
 }
@@ -315,7 +304,7 @@ TEST(DataFileReader, RowsAreAppendedAfterWhatIsThere) {
   out.x = {9};
   out.y = {8};
   out.z = {7};
-  EXPECT_EQ(viewer::ReadDataFile(dir.Write("d.csv", "1,2,3"), kMaxDataRows, out).rows, 2u);
+  EXPECT_EQ(viewer::ReadDataFile(Written(dir, "d.csv", "1,2,3"), kMaxDataRows, out).rows, 2u);
   EXPECT_EQ(RowsOf(out), (std::vector<Row>{{9, 8, 7}, {1, 2, 3}, {0, 0, 0}}));
 }
 
