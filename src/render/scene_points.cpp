@@ -31,9 +31,8 @@ void SoftwareDevice::DrawWaitingPoints() {
 }
 
 // Kept beside the lanes it draws with: their clones are chosen within this file.
-void SoftwareDevice::DrawRunPointsInOrder() {
-  const uint8_t* p = run_.vertices;
-  for (UINT i = 0; i < run_.count; ++i, p += run_.stride)
+void SoftwareDevice::JoinPointsInOrder(const uint8_t* p, UINT count, UINT stride) {
+  for (UINT i = 0; i < count; ++i, p += stride)
     if (batch_.points.Add(p, layout_.DiffuseAt(p))) DrawWaitingPointsInLanes(batch_.points);
 }
 

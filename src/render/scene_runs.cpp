@@ -31,9 +31,14 @@ void InTwoParts(platform::Worker& worker, Part& part) {
                      &part);
 }
 
-uint64_t NanosecondsSince(std::chrono::steady_clock::time_point start) {
-  return static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
+// Draws a run of `primitives` by draw(two), on the way `choice` picks, and tells it what that took.
+template <class Draw>
+void TimedRun(RunThreads& choice, std::size_t primitives, Draw draw) {
+  const bool two = choice.TwoNext();
+  const auto start = std::chrono::steady_clock::now();
+  draw(two);
+  const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+  choice.Took(two, static_cast<uint64_t>(took.count()), primitives);
 }
 
 }  // namespace
@@ -143,11 +148,12 @@ void SoftwareDevice::DrawRunInParts(void (SoftwareDevice::*part)(size_t first, s
 
 void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
   if (worker_ && count >= kRunOnTwoThreadsFrom) {
-    const bool two = pointRunThreads_.TwoNext();
-    const auto start = std::chrono::steady_clock::now();
-    if (two && !DrawPointsOnTwoThreads(v, count, stride)) return DrawPointsInOrder(v, count, stride);  // unsettled
-    if (!two) DrawPointsInOrder(v, count, stride);
-    pointRunThreads_.Took(two, NanosecondsSince(start), count);
+    bool settled = true;
+    TimedRun(pointRunThreads_, count, [&](bool two) {
+      if (two) settled = DrawPointsOnTwoThreads(v, count, stride);
+      else DrawPointsInOrder(v, count, stride);
+    });
+    if (!settled) DrawPointsInOrder(v, count, stride);
     return;
   }
   DrawPointsInOrder(v, count, stride);
@@ -157,8 +163,7 @@ void SoftwareDevice::DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride
   if (batch_.segments.ends.count != 0) DrawWaitingSegments();
   FinishWriting();
   RenewWvpLanes();
-  run_ = {v, stride, count, 0, true};
-  DrawRunPointsInOrder();  // the last few points stay waiting, as points a call each would
+  JoinPointsInOrder(v, count, stride);  // the last few points stay waiting, as points a call each would
 }
 
 bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
@@ -170,11 +175,10 @@ bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
   RenewWvpLanes();
   run_ = {v, stride, count, colour, !oneColour};
   if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour)) {
-    const bool two = stripThreads_.TwoNext();
-    const auto start = std::chrono::steady_clock::now();
-    if (two) DrawRunInParts(&SoftwareDevice::DrawStripSegments);
-    else DrawStripSegments(0, count);
-    stripThreads_.Took(two, NanosecondsSince(start), count);
+    TimedRun(stripThreads_, count, [&](bool two) {
+      if (two) DrawRunInParts(&SoftwareDevice::DrawStripSegments);
+      else DrawStripSegments(0, count);
+    });
   } else {
     DrawStripSegments(0, count);
   }

@@ -184,8 +184,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // apart: the threads take each other's lines of the picture.)
   void DrawPoints(const uint8_t* v, UINT count, UINT stride);
   void DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride);
-  // Points [0, count) of the run being drawn through the device's batch, in order.
-  void DrawRunPointsInOrder();
+  // The `count` points at `p` through the device's batch, in order.
+  void JoinPointsInOrder(const uint8_t* p, UINT count, UINT stride);
   // A strip on the scene-segment route whose segments are each of one colour (one colour throughout,
   // or flat shading): drawn as a chain of segments, without the per-segment call's checks; long
   // strips whose every pixel takes one colour at the settled depth (OrderFree) in parts by both
