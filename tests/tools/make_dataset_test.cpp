@@ -2,6 +2,8 @@
 // viewer's format that fill the default view (within about ±100 of the origin).
 #include <gtest/gtest.h>
 
+#include "temp_dir.h"
+
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -21,12 +23,6 @@ namespace fs = std::filesystem;
 
 class MakeDataset : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sv_dataset_XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs the built tool; returns its exit status, and its standard error in `err`.
   int Run(const std::string& args, std::string* err = nullptr) {
     const fs::path errFile = dir_ / "stderr.txt";
@@ -44,7 +40,8 @@ class MakeDataset : public ::testing::Test {
 
   std::string Out(const std::string& name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  testsupport::TempDir tmp_;
+  fs::path dir_{tmp_.Path()};
 };
 
 // Consumes a run of one or more digits from the front of `s`.

@@ -1,6 +1,8 @@
 // The font tool run as a program: it writes the same texture every time, and refuses bad use.
 #include <gtest/gtest.h>
 
+#include "temp_dir.h"
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -27,12 +29,6 @@ std::string Quoted(const fs::path& path) {
 
 class MakeFont : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sv_font_XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   int Run(const std::string& args) {
     const std::string command =
         std::string(SV_BUILD_DIR) + "/make_font " + args + " 2>'" + (dir_ / "err.txt").string() + "'";
@@ -41,7 +37,8 @@ class MakeFont : public ::testing::Test {
   }
   std::string Err() const { return Slurp(dir_ / "err.txt"); }
 
-  fs::path dir_;
+  testsupport::TempDir tmp_;
+  fs::path dir_{tmp_.Path()};
 };
 
 TEST_F(MakeFont, WritesTheBuildsTextureIntoANewFolder) {
