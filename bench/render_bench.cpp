@@ -190,7 +190,8 @@ void BM_DrawLineCalls(benchmark::State& state) {
   for (auto _ : state) {
     d.BeginFrame();
     const size_t before = g_allocations;
-    for (size_t i = 0; i + 1 < curve.size(); ++i) d.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, &curve[i], sizeof curve[i]);
+    for (size_t i = 0; i + 1 < curve.size(); ++i)
+      d.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, &curve[i], sizeof curve[i]);
     allocations += g_allocations - before;
     d.device->EndScene();
   }

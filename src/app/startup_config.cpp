@@ -33,8 +33,8 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   for (const IntKey& key : kIntKeys) c.*key.field = file.Int32(kSection, key.name, c.*key.field);
   c.name = file.String(kSection, "NAME", c.name);
   // A row limit as large as --max-rows takes; only a number past 64 bits is out of range.
-  c.maxRows = file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows), std::numeric_limits<int64_t>::min(),
-                           std::numeric_limits<int64_t>::max());
+  c.maxRows = file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows),
+                           std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
   c.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""));
   return c;
 }

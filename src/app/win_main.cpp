@@ -57,7 +57,8 @@ void Shutdown(const StartupHooks& hooks) {
 // Said once at start, so that a view lost at the end is no surprise.
 void ReportUnsavedSettings(const std::string& programFolder, const std::string& configPath) {
   if (platform::ProfileTooLarge(configPath)) {
-    std::fprintf(stderr, "scatterview: %s is larger than %lld MiB: its settings are not read and the view is not saved\n",
+    std::fprintf(stderr,
+                 "scatterview: %s is larger than %lld MiB: its settings are not read and the view is not saved\n",
                  configPath.c_str(), platform::kLargestProfileBytes >> 20);
     return;
   }

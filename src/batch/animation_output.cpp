@@ -36,7 +36,8 @@ bool AssembleAnimation(OutputFormat format, const std::vector<std::string>& fram
     return true;
   }
   std::vector<int> durations(frames.size());
-  for (size_t i = 0; i < frames.size(); ++i) durations[i] = FrameDuration(static_cast<int>(i), fps, kWebpUnitsPerSecond);
+  for (size_t i = 0; i < frames.size(); ++i)
+    durations[i] = FrameDuration(static_cast<int>(i), fps, kWebpUnitsPerSecond);
   return AssembleWebp(frames, durations, size.width, size.height, file, error);
 }
 

@@ -22,7 +22,9 @@ constexpr int kRedLevels = 6, kGreenLevels = 7, kBlueLevels = 6;
 constexpr int kFixedColours = 3 + kRedLevels * kGreenLevels * kBlueLevels;  // 255
 
 int Level(uint32_t channel, int levels) { return static_cast<int>((channel * (levels - 1) + 127) / 255); }
-uint32_t Channel(int level, int levels) { return static_cast<uint32_t>((level * 255 + (levels - 1) / 2) / (levels - 1)); }
+uint32_t Channel(int level, int levels) {
+  return static_cast<uint32_t>((level * 255 + (levels - 1) / 2) / (levels - 1));
+}
 
 uint8_t FixedIndex(uint32_t colour) {
   for (uint8_t i = 0; i < 3; ++i)

@@ -63,7 +63,8 @@ bool WriteAnimation(const SceneRenderer& renderer, const TurntablePlan& plan) {
     std::FILE* in = std::fopen(FramePath(renderer, i).c_str(), "rb");
     ok = in != nullptr;
     char buffer[65536];
-    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) frames[static_cast<size_t>(i)].append(buffer, n);
+    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+      frames[static_cast<size_t>(i)].append(buffer, n);
     if (in) ok = !std::ferror(in) && std::fclose(in) == 0;
     if (!ok) error = "cannot read back " + PictureName(plan, i) + " from " + renderer.TemporaryFolder();
   }

@@ -143,8 +143,9 @@ std::string DescribeReading(std::string_view program, const std::string& path, c
 
 BackgroundDataRead::BackgroundDataRead(std::string path, std::size_t maxRows, const ReadOptions& options) {
   thread_ = std::thread([this, path = std::move(path), maxRows, options] {
-    result_ = ReadDataFile(path, maxRows, rows_, options,
-                           [this] { return stop_.load(std::memory_order_relaxed) || platform::posix::TerminationRequested(); });
+    result_ = ReadDataFile(path, maxRows, rows_, options, [this] {
+      return stop_.load(std::memory_order_relaxed) || platform::posix::TerminationRequested();
+    });
     done_.store(true, std::memory_order_release);
   });
 }

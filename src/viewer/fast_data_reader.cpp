@@ -124,7 +124,8 @@ constexpr uint64_t kLineFeedTurns[3] = {0x4924924924924924, 0x2492492492492492, 
 bool TakeWholeBlock(const BlockBits& bits, std::size_t base, std::size_t maxRows, uint32_t* ends, std::size_t& taken,
                     std::size_t& fieldStart, unsigned& field, SettledRows& settled) {
   const uint64_t all = bits.commas | bits.lineFeeds;
-  if (all == 0 || bits.ctrlZs != 0 || base + static_cast<unsigned>(__builtin_ctzll(all)) - fieldStart > kMaxFieldChars) {
+  if (all == 0 || bits.ctrlZs != 0 ||
+      base + static_cast<unsigned>(__builtin_ctzll(all)) - fieldStart > kMaxFieldChars) {
     return false;
   }
   // Which of the ends, in order, are LFs; written before it is known whether they are taken.
@@ -314,7 +315,8 @@ __m128i LanesFrom(unsigned first) { return _mm_load_si128(reinterpret_cast<const
   // A byte is a digit when its value, unsigned, is below 10: compared signed with the top bit flipped.
   const unsigned digitBits = static_cast<unsigned>(_mm_movemask_epi8(
       _mm_cmplt_epi8(_mm_xor_si128(values, _mm_set1_epi8(-128)), _mm_set1_epi8(static_cast<char>(10 - 128)))));
-  const unsigned pointBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')))) & inField;
+  const unsigned pointBits =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')))) & inField;
   if (((digitBits | pointBits) & inField) != inField || (pointBits & (pointBits - 1)) != 0 ||
       length - (pointBits != 0) - 1 >= 15) {  // no digit, or more than 15
     return false;
@@ -494,7 +496,8 @@ struct ConvertJob {
 // the helper starts converting sooner and the caller, at the end, waits for less.
 std::size_t PlanWindow(const LoaderTuning& tuning, uint64_t inputBytes) {
   const uint64_t share = std::max<uint64_t>(inputBytes / 16, 64u << 10);
-  return static_cast<std::size_t>(std::clamp<uint64_t>(std::min<uint64_t>(tuning.windowBytes, share), 1, kLargestWindow));
+  return static_cast<std::size_t>(
+      std::clamp<uint64_t>(std::min<uint64_t>(tuning.windowBytes, share), 1, kLargestWindow));
 }
 
 // Windows over bytes in memory: each a view, starting at the unfinished row of the one before.
@@ -641,8 +644,8 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   windows.StartAt(shape.skipBytes);
   const bool byLine = !shape.FieldByField();
   const unsigned threads = tuning.threads != 0 ? tuning.threads : platform::WorkThreads();
-  const std::size_t convertChunkRows =
-      std::max({std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / platform::Worker::kMostParts + 1});
+  const std::size_t convertChunkRows = std::max(
+      {std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / platform::Worker::kMostParts + 1});
   SharedUnreadRows unread;
   std::vector<double>& x = out.x;
   std::vector<double>& y = out.y;
@@ -688,8 +691,8 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
         x.resize(before + settled.rows);
         y.resize(before + settled.rows);
         z.resize(before + settled.rows);
-        const WindowRows rows{windows.Data(), windows.Readable(), slotEnds, x.data() + before, y.data() + before, z.data() + before,
-                              shape.HeaderRows() + slotsSoFar, &shape, &unread};
+        const WindowRows rows{windows.Data(), windows.Readable(), slotEnds, x.data() + before, y.data() + before,
+                              z.data() + before, shape.HeaderRows() + slotsSoFar, &shape, &unread};
         jobs[slot] = ConvertJob{rows, settled.rows, convertChunkRows, byLine};
         const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
         tickets[slot] = worker.Hand(&ConvertJob::Part, &jobs[slot], chunks);

@@ -121,8 +121,8 @@ TEST(CommandLine, TheUsageTextNamesTheOptionsKeysAndTheSettingsFile) {
   const std::string usage = app::UsageText("/home/u/.config/scatterview/config.ini");
   EXPECT_EQ(usage.rfind("Usage: scatterview", 0), 0u);
   for (const char* part : {"--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white", "--lines", "--points",
-                           "--max-rows N", "--delimiter C", "--columns I,J,K", "F6", "F7", "F8", "F9", "F12", "MAXROWS", "--ranges", "RANGES",
-                           "DELIMITER", "COLUMNS", "Exit status", "'-'", "'--'"})
+                           "--max-rows N", "--delimiter C", "--columns I,J,K", "F6", "F7", "F8", "F9", "F12", "MAXROWS",
+                           "--ranges", "RANGES", "DELIMITER", "COLUMNS", "Exit status", "'-'", "'--'"})
     EXPECT_NE(usage.find(part), std::string::npos) << part;
   EXPECT_NE(usage.find("in use: /home/u/.config/scatterview/config.ini\n"), std::string::npos) << usage;
 }

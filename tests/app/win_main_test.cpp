@@ -147,7 +147,8 @@ TEST_F(WinMainTest, EachGraphicsFailureHasItsOwnMessage) {
     graphicsResult = c.result;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(Run(dataFile), -1);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string(c.caption) + ": " + c.text + " (" + c.gloss + ")\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              std::string(c.caption) + ": " + c.text + " (" + c.gloss + ")\n");
     ASSERT_EQ(null->boxes.size(), 1u);
     EXPECT_EQ(null->boxes[0].text, c.text);
     EXPECT_EQ(null->boxes[0].caption, c.caption);

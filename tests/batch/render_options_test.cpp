@@ -28,8 +28,8 @@ TEST(RenderOptions, TakesTheDataFileAndTheOutputWhereverTheOptionsStand) {
 
 TEST(RenderOptions, ReadsEveryOverrideInBothSpellings) {
   auto r = ParseRenderOptions({"--config=my.ini", "--theta=-12.5", "--r", "180", "--z=-40", "--axis-x", "7",
-                               "--axis-y=-3", "--hard-tl", "2", "--turntable=36", "--jobs", "3", "--max-rows=2000000", "--points",
-                               "--hint", "--axes", "d", "o"});
+                               "--axis-y=-3", "--hard-tl", "2", "--turntable=36", "--jobs", "3", "--max-rows=2000000",
+                               "--points", "--hint", "--axes", "d", "o"});
   ASSERT_EQ(r.status, ParseStatus::Run) << r.error;
   const batch::RenderOptions& o = r.options;
   EXPECT_EQ(o.configPath, "my.ini");

@@ -27,7 +27,8 @@ std::string FarData() {
     return static_cast<double>((seed >> 8) % 40001) / 10.0 - 2000.0;
   };
   for (int i = 0; i < 10000; ++i)
-    text += std::to_string(5000 + next()) + "," + std::to_string(-3000 + next()) + "," + std::to_string(800 + next()) + "\n";
+    text += std::to_string(5000 + next()) + "," + std::to_string(-3000 + next()) + "," +
+            std::to_string(800 + next()) + "\n";
   return text;
 }
 
@@ -213,8 +214,9 @@ TEST_F(DataView, Scale2ShowsEveryPicturePixelAsATwoByTwoBlock) {
   const std::string config = "[CONFIG]\nSCALE=2\n";
   viewer.WriteConfig(config);
   ASSERT_TRUE(viewer.Start()) << viewer.Failure();
-  const std::string size = testsupport::RunWithDisplay(
-      viewer.Display(), "xwininfo -id " + viewer.Window() + " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w \"x\" h}'");
+  const std::string size =
+      testsupport::RunWithDisplay(viewer.Display(), "xwininfo -id " + viewer.Window() +
+                                                        " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w \"x\" h}'");
   EXPECT_EQ(size, "1280x960");
 
   // The picture of the same view without a window, at one pixel a pixel.
@@ -230,7 +232,8 @@ TEST_F(DataView, Scale2ShowsEveryPicturePixelAsATwoByTwoBlock) {
     differ = 0;
     if (s.width < 1280 || s.height < 960) return false;
     for (int y = 0; y < 960; ++y)
-      for (int x = 0; x < 1280; ++x) differ += s.Pixel(x, y) != picture.pixels[static_cast<size_t>(y / 2) * 640 + x / 2];
+      for (int x = 0; x < 1280; ++x)
+        differ += s.Pixel(x, y) != picture.pixels[static_cast<size_t>(y / 2) * 640 + x / 2];
     return differ == 0;
   }, 5000, &held);
   EXPECT_EQ(differ, 0) << "pixels unlike their picture pixel";

@@ -51,8 +51,8 @@ TEST_F(DisplayKeys, AClientAreaLargerThanThePictureIsWhiteAroundIt) {
   // The X server forgets the window's pixels while it is hidden; shown again, the white comes back.
   ASSERT_TRUE(Viewer().Remap());
   bool shown = false;
-  Screenshot again = Viewer().CaptureUntil([](const Screenshot& s) { return s.width == 800 && s.Pixel(799, 599) == kWhite; },
-                                           3000, &shown);
+  Screenshot again = Viewer().CaptureUntil(
+      [](const Screenshot& s) { return s.width == 800 && s.Pixel(799, 599) == kWhite; }, 3000, &shown);
   EXPECT_TRUE(shown);
   check(again);
 }

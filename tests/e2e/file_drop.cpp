@@ -71,7 +71,8 @@ bool DropFileOnWindow(const std::string& display, const std::string& windowId, c
   int x = 0, y = 0;
   Window child = 0;
   XTranslateCoordinates(d, target, root, 20, 20, &x, &y, &child);
-  Send(d, target, atoms.enter, static_cast<long>(source), kProtocolVersion << 24, static_cast<long>(atoms.uriList), 0, 0);
+  Send(d, target, atoms.enter, static_cast<long>(source), kProtocolVersion << 24,
+       static_cast<long>(atoms.uriList), 0, 0);
   Send(d, target, atoms.position, static_cast<long>(source), 0, (static_cast<long>(x) << 16) | y, CurrentTime,
        static_cast<long>(atoms.copy));
   Send(d, target, atoms.drop, static_cast<long>(source), 0, CurrentTime, 0, 0);

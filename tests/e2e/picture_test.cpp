@@ -69,7 +69,8 @@ TEST_F(ViewerPicture, ShowsOneWhitePixelPerRowWhereTheCameraPutsIt) {
     expected.emplace_back(p.PixelX(), p.PixelY());
   }
   std::vector<std::pair<int, int>> white = WhiteInTheMiddle(shot);
-  std::sort(expected.begin(), expected.end(), [](auto a, auto b) { return a.second != b.second ? a.second < b.second : a.first < b.first; });
+  std::sort(expected.begin(), expected.end(),
+            [](auto a, auto b) { return a.second != b.second ? a.second < b.second : a.first < b.first; });
   EXPECT_EQ(white, expected) << "the four rows should be exactly four single white pixels";
 }
 

@@ -56,7 +56,8 @@ TEST_F(ProgramUnderX, TheWindowIsTitledWithTheDataPathAndEscapeEndsTheRun) {
   std::vector<std::string> windows = WindowsNamed("sample.csv");
   ASSERT_EQ(windows.size(), 1u) << p.Stderr();
   std::string id = windows[0];
-  std::string size = RunWithDisplay(x.Display(), "xwininfo -id " + id + " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w \"x\" h}'");
+  std::string size =
+      RunWithDisplay(x.Display(), "xwininfo -id " + id + " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w \"x\" h}'");
   EXPECT_EQ(size, "640x480") << "the client area is Width x Height";
   Press(id, "Escape");
   ASSERT_TRUE(p.Wait(20000)) << "Escape ends the run";

@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto old = FindValue(text, section, key);
   const std::string oldLine = old ? " " + *old : std::string();  // the blanks after '=' come first
   bool hadComment = false;
-  for (const char* mark : {" ;", "\t;", " #", "\t#"}) hadComment = hadComment || oldLine.find(mark) != std::string::npos;
+  for (const char* mark : {" ;", "\t;", " #", "\t#"})
+    hadComment = hadComment || oldLine.find(mark) != std::string::npos;
   if (hadComment) {
     Check(edited.find(AsRead(value)) != std::string::npos);
   } else {

@@ -76,7 +76,8 @@ TEST_F(ProfileTest, WriteCreatesTheFileAndSection) {
 
 TEST_F(ProfileTest, WriteKeepsCommentsOtherKeysAndOtherSections) {
   const std::string before =
-      "; written by hand\r\n[First]\r\nx=1\r\n\r\n[CONFIG]\r\n# comment\r\nWidth=640\r\nName=a\r\n\r\n[Last]\r\ny=2\r\n";
+      "; written by hand\r\n[First]\r\nx=1\r\n\r\n"
+      "[CONFIG]\r\n# comment\r\nWidth=640\r\nName=a\r\n\r\n[Last]\r\ny=2\r\n";
   WriteFile(ini, before);
   ASSERT_TRUE(WritePrivateProfileStringA("config", "width", "800", ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("CONFIG", "FOG", "0", ini.c_str()));

@@ -206,7 +206,8 @@ TEST_F(HostileInputRun, AnUnreachableDisplayIsReportedInsteadOfRunningInvisibly)
   RunResult r = RunProcess(launch, 20000);
   EXPECT_FALSE(r.timedOut) << "it ran on without a window";
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("no display could be opened (DISPLAY=" + launch.env["DISPLAY"] + ")"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no display could be opened (DISPLAY=" + launch.env["DISPLAY"] + ")"), std::string::npos)
+      << r.err;
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ class Installed : public ::testing::Test {
  protected:
   void SetUp() override {
     prefix = dir / "pre fix";  // a space, as users' folders have
-    testsupport::ProcessLaunch launch = Command("/usr/bin/env", {"cmake", "--install", testsupport::BuildDir(), "--prefix", prefix});
+    testsupport::ProcessLaunch launch =
+        Command("/usr/bin/env", {"cmake", "--install", testsupport::BuildDir(), "--prefix", prefix});
     testsupport::RunResult r = testsupport::RunProcess(launch, 60000);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     testsupport::WriteFile(dir / "data.csv", "40,-20,30\n-30,50,-20\n20,60,40\n60,20,-40\n");
@@ -49,7 +50,8 @@ TEST_F(Installed, PutsTheProgramsAndFontTogetherAndLinksThemFromBin) {
     EXPECT_EQ(fs::read_symlink(link), fs::path("../lib/scatterview") / program) << "relative, so the tree can move";
     EXPECT_TRUE(fs::equivalent(link, lib + "/" + program));
   }
-  EXPECT_EQ(testsupport::ReadFile(lib + "/data/font.dds"), testsupport::ReadFile(testsupport::BuildDir() + "/data/font.dds"));
+  EXPECT_EQ(testsupport::ReadFile(lib + "/data/font.dds"),
+            testsupport::ReadFile(testsupport::BuildDir() + "/data/font.dds"));
 }
 
 TEST_F(Installed, StartsFromReadOnlySettingsThatFitTheDataAndRaiseTheRowLimit) {
@@ -80,7 +82,8 @@ TEST_F(Installed, ManualPagesCarryTheVersionAndTheDateOfTheBuild) {
     std::string title;
   } pages[] = {{"scatterview.1.gz", ".TH SCATTERVIEW 1 "}, {"scatterview-render.1.gz", ".TH SCATTERVIEW\\-RENDER 1 "}};
   for (const auto& page : pages) {
-    testsupport::RunResult r = testsupport::RunProcess(Command("/usr/bin/env", {"zcat", prefix + "/share/man/man1/" + page.file}));
+    testsupport::RunResult r =
+        testsupport::RunProcess(Command("/usr/bin/env", {"zcat", prefix + "/share/man/man1/" + page.file}));
     ASSERT_EQ(r.status, 0) << page.file << r.err;
     const std::string first = r.out.substr(0, r.out.find('\n'));
     ASSERT_EQ(first.rfind(page.title, 0), 0u) << first;
@@ -99,7 +102,8 @@ TEST_F(Installed, HasADesktopEntryThatOpensCsvFilesWithTheViewer) {
 }
 
 TEST_F(Installed, TheInstalledRenderToolDrawsWhatTheBuiltOneDraws) {
-  testsupport::ProcessLaunch installed = Command(prefix + "/bin/scatterview-render", {"--no-axes", "data.csv", "installed.png"});
+  testsupport::ProcessLaunch installed =
+      Command(prefix + "/bin/scatterview-render", {"--no-axes", "data.csv", "installed.png"});
   installed.cwd = dir.Path();
   installed.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY"};
   // A user without a config.ini of their own: the installed one is read, never the tester's.
@@ -117,8 +121,9 @@ TEST_F(Installed, TheInstalledRenderToolDrawsWhatTheBuiltOneDraws) {
   built.cwd = dir.Path();
   ASSERT_EQ(testsupport::RunProcess(built).status, 0);
   ASSERT_EQ(testsupport::RunProcess(installed).status, 0);
-  EXPECT_EQ(testsupport::CompareImages(testsupport::ReadPng(dir / "installed.png"), testsupport::ReadPng(dir / "built.png")),
-            "");
+  EXPECT_EQ(
+      testsupport::CompareImages(testsupport::ReadPng(dir / "installed.png"), testsupport::ReadPng(dir / "built.png")),
+      "");
 }
 
 TEST_F(Installed, TheInstalledViewerRunsHeadlessAndKeepsItsViewInTheUsersFolder) {

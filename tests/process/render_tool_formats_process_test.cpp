@@ -133,9 +133,11 @@ TEST_F(RenderTool, SizeDrawsTheWholePictureWithItsAspect) {
   const std::vector<std::array<double, 3>> rows = {
       {50, 0, 0}, {0, 80, 0}, {-60, -60, 40}, {70, -30, -50}, {0, 0, 90}, {-90, 120, -25}, {120, -110, 12}};
   std::string data;
-  for (const auto& r : rows) data += std::to_string(r[0]) + "," + std::to_string(r[1]) + "," + std::to_string(r[2]) + "\n";
+  for (const auto& r : rows)
+    data += std::to_string(r[0]) + "," + std::to_string(r[1]) + "," + std::to_string(r[2]) + "\n";
   testsupport::WriteFile(dir / "data.csv", data);
-  const RgbImage image = Picture("[CONFIG]\nWidth=320\nHeight=240\n", {"--size", "1920x1080", "--no-axes", "--no-hint"});
+  const RgbImage image =
+      Picture("[CONFIG]\nWidth=320\nHeight=240\n", {"--size", "1920x1080", "--no-axes", "--no-hint"});
   ASSERT_EQ(image.width, 1920);
   ASSERT_EQ(image.height, 1080);
   EXPECT_EQ(testsupport::Count(image, kWhite), static_cast<long>(rows.size()));
@@ -193,7 +195,8 @@ TEST_F(RenderTool, AnAnimatedTurntableHoldsThePngTurntablesFramesInOrder) {
       total += d;
     }
     EXPECT_EQ(total, std::lround(4 * 100 / fps)) << "the frames keep their pace";
-    EXPECT_NE(testsupport::ReadFile(dir / "spin.gif").find(std::string("NETSCAPE2.0\x03\x01\0\0", 15)), std::string::npos)
+    EXPECT_NE(testsupport::ReadFile(dir / "spin.gif").find(std::string("NETSCAPE2.0\x03\x01\0\0", 15)),
+              std::string::npos)
         << "loops endlessly";
     for (int i = 0; i < 2; ++i) {
       const RgbImage& frame = gif.frames[static_cast<size_t>(2 * i)];

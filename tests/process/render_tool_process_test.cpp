@@ -146,8 +146,9 @@ TEST_F(RenderTool, MaxRowsLimitsTheRowsOfEveryPictureAndSaysSo) {
 
   testsupport::RunResult limited = Run({"--max-rows", "301", "--turntable", "2", "data.csv", "cut.png"});
   ASSERT_EQ(limited.status, 0) << limited.err;
-  EXPECT_EQ(limited.err,
-            "scatterview-render: data.csv: 301 rows read, the rest of the file was not (--max-rows raises the limit)\n");
+  EXPECT_EQ(
+      limited.err,
+      "scatterview-render: data.csv: 301 rows read, the rest of the file was not (--max-rows raises the limit)\n");
   for (const char* n : {"000", "001"}) {
     EXPECT_EQ(CompareImages(ReadPng(dir / ("cut-" + std::string(n) + ".png")),
                             ReadPng(dir / ("whole-" + std::string(n) + ".png"))),
@@ -308,7 +309,8 @@ TEST_F(RenderTool, BadOptionsEndWithStatus2AndTheReason) {
       {{"--size", "640", "data.csv", "out.png"}, "--size needs WIDTHxHEIGHT"},
       {{"--size=x480", "data.csv", "out.png"}, "--size needs WIDTHxHEIGHT"},
       {{"--fps", "0", "--turntable", "3", "data.csv", "spin.gif"}, "--fps needs a number of frames a second"},
-      {{"--fps", "60", "--turntable", "3", "data.csv", "spin.gif"}, "--fps needs a number of frames a second from 0.1 to 50, not '60'"},
+      {{"--fps", "60", "--turntable", "3", "data.csv", "spin.gif"},
+       "--fps needs a number of frames a second from 0.1 to 50, not '60'"},
   };
   for (const Case& c : cases) {
     testsupport::RunResult r = Run(c.args);

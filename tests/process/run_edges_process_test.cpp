@@ -186,7 +186,8 @@ TEST_F(RunEdges, ADanglingConfigLinkStaysALinkAndItsTargetIsWritten) {
   ASSERT_TRUE(p.Wait(20000));
   EXPECT_EQ(p.ExitStatus(), 0);
   EXPECT_TRUE(fs::is_symlink(dir / "config.ini"));
-  EXPECT_NE(ReadFile(dir / "settings/view.ini").find("SHOWHINT="), std::string::npos) << "the link's target holds the view";
+  EXPECT_NE(ReadFile(dir / "settings/view.ini").find("SHOWHINT="), std::string::npos)
+      << "the link's target holds the view";
 }
 
 TEST_F(RunEdges, ClosedStandardDescriptorsNeverLetAMessageIntoAnotherFile) {
@@ -215,7 +216,8 @@ TEST_F(RunEdges, AnUnusableRuntimeFolderFallsBackToTheTemporaryFolderForTheLock)
   };
   if (getuid() == 0) {  // only root can give a folder to another user
     fs::create_directory(dir / "someone-else");
-    if (chown((dir / "someone-else").c_str(), 65534, 65534) == 0) cases.push_back({"another user's", dir / "someone-else"});
+    if (chown((dir / "someone-else").c_str(), 65534, 65534) == 0)
+      cases.push_back({"another user's", dir / "someone-else"});
   }
   const std::string lock = temporary / ("scatterview.single-instance-" + std::to_string(getuid()) + ".lock");
   for (const Case& c : cases) {

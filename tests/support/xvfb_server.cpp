@@ -94,7 +94,8 @@ uint32_t Screenshot::Pixel(int x, int y) const {
 Screenshot CaptureWindow(const std::string& display, const std::string& windowId) {
   Screenshot shot;
   int status = 0;
-  std::string size = RunWithDisplay(display, "xwininfo -id " + windowId + " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w, h}'", &status);
+  std::string size = RunWithDisplay(
+      display, "xwininfo -id " + windowId + " | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w, h}'", &status);
   std::istringstream(size) >> shot.width >> shot.height;
   if (shot.width <= 0 || shot.height <= 0) return Screenshot{};
   shot.rgb = RunRaw(display, "import -window " + windowId + " -depth 8 rgb:- 2>/dev/null", &status);

@@ -56,16 +56,19 @@ TEST(DataFit, TheBoxOfMillionsOfRowsIsTheBoxOfEveryRowSorted) {
     double (*value)(std::size_t i, int axis);
   };
   const Shape shapes[] = {
-      {"scattered", [](std::size_t i, int axis) { return std::sin(static_cast<double>(i) * (0.7 + axis)) * 1e3 * (axis + 1); }},
+      {"scattered",
+       [](std::size_t i, int axis) { return std::sin(static_cast<double>(i) * (0.7 + axis)) * 1e3 * (axis + 1); }},
       {"rising", [](std::size_t i, int axis) { return static_cast<double>(i) * (axis - 1); }},
       {"two values", [](std::size_t i, int axis) { return (i + axis) % 3 == 0 ? -1.0 : 7.0; }},
       // The rows a sample looks at (every fourth) spread far wider than all others: the limits it sets
       // hold too few rows to reach the box's ends.
-      {"sampled rows apart", [](std::size_t i, int axis) {
+      {"sampled rows apart",
+       [](std::size_t i, int axis) {
          return i % 4 == 0 ? (static_cast<double>(i) - 75000.0) * (axis + 1) : std::sin(static_cast<double>(i));
        }},
       {"one value", [](std::size_t, int) { return 42.0; }},
-      {"strays and non-finite rows", [](std::size_t i, int axis) {
+      {"strays and non-finite rows",
+       [](std::size_t i, int axis) {
          if (i % 997 == 0) return axis == 1 ? inf : 1.0;
          if (i % 1009 == 0) return axis == 2 ? nan : 1.0;
          if (i % 211 == 0) return axis == 0 ? 1e300 : -1e300;

@@ -235,7 +235,8 @@ TEST(DataFileReader, AStopRequestEndsTheReadingBetweenWindowsWithTheRowsReadSoFa
     ASSERT_LT(result.rows, 20000u);
     const std::vector<Row> rows = RowsOf(out);
     ASSERT_EQ(rows.size(), result.rows);
-    EXPECT_EQ(rows.back(), (Row{double(rows.size()), rows.size() + 0.5, -double(rows.size())})) << "whole rows, in order";
+    EXPECT_EQ(rows.back(), (Row{double(rows.size()), rows.size() + 0.5, -double(rows.size())}))
+        << "whole rows, in order";
   }
 }
 
@@ -325,7 +326,8 @@ TEST(DataFileShapes, RealFileShapesReadAsTheirRows) {
   } cases[] = {
       {"byte order mark", "\xEF\xBB\xBF" "1,2,3\n4,5,6\n", {}, {{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "", ',', 0, 0, ""},
       {"header", "x,y,z\n1,2,3\n", {}, {{1, 2, 3}, {0, 0, 0}}, "x,y,z", ',', 0, 0, ""},
-      {"mark, header, CR LF", "\xEF\xBB\xBFlon,lat,h\r\n1,2,3\r\n", {}, {{1, 2, 3}, {0, 0, 0}}, "lon,lat,h", ',', 0, 0, ""},
+      {"mark, header, CR LF", "\xEF\xBB\xBFlon,lat,h\r\n1,2,3\r\n", {}, {{1, 2, 3}, {0, 0, 0}}, "lon,lat,h", ',',
+       0, 0, ""},
       {"header only", "x,y,z", {}, {{0, 0, 0}}, "x,y,z", ',', 0, 0, ""},
       {"row names", "\"\",\"x\",\"y\",\"z\",\"s\"\n\"1\",1.5,2,3,\"a\"\n\"2\",4,5,6,\"b\"\n", {},
        {{1.5, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "\"\",\"x\",\"y\",\"z\",\"s\"", ',', 0, 0, ""},
@@ -334,16 +336,19 @@ TEST(DataFileShapes, RealFileShapesReadAsTheirRows) {
       {"tabs, no final line end", "1\t2\t3\n4\t5\t6", {}, {{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "", '\t', 0, 0, ""},
       {"semicolons, decimal commas", "\"\";\"x\";\"y\";\"z\"\n\"1\";8,05;-21,97;7,88\n\"2\";1.5;2;3\n", {},
        {{8.05, -21.97, 7.88}, {1.5, 2, 3}, {0, 0, 0}}, "\"\";\"x\";\"y\";\"z\"", ';', 0, 0, ""},
-      {"decimal commas and no header: commas win", "8,05;-21,97;7,88\n", {}, {{8, 5, 97}, {0, 0, 0}}, "", ',', 0, 0, ""},
+      {"decimal commas and no header: commas win", "8,05;-21,97;7,88\n", {}, {{8, 5, 97}, {0, 0, 0}}, "", ',', 0, 0,
+       ""},
       {"spaces, blank line, short row", "  1.5 2.5  3.5\n4 5 6 7\n\n8 9\n10 11 12\n", {},
        {{1.5, 2.5, 3.5}, {4, 5, 6}, {10, 11, 12}, {0, 0, 0}}, "", ' ', 1, 4, "8 9"},
       {"header in spaces, a word", "x y z\n1 2 3\nNA 2 3\n", {}, {{1, 2, 3}, {0, 0, 0}}, "x y z", ' ', 1, 3, "NA 2 3"},
       {"a line too long", "1\t2\t3\n" + longLine + "\n4\t5\t6\n", {}, {{1, 2, 3}, {4, 5, 6}, {0, 0, 0}}, "", '\t', 1, 2,
        longLine.substr(0, 60)},
       {"columns asked for", "1,2,3,4\n5,6,7,8\n", {0, {3, 1, 2}}, {{3, 1, 2}, {7, 5, 6}, {0, 0, 0}}, "", ',', 0, 0, ""},
-      {"a column that is not there", "1,2,3\n5,6,7,8\n", {0, {4, 1, 2}}, {{8, 5, 6}, {0, 0, 0}}, "", ',', 1, 1, "1,2,3"},
+      {"a column that is not there", "1,2,3\n5,6,7,8\n", {0, {4, 1, 2}}, {{8, 5, 6}, {0, 0, 0}}, "", ',', 1, 1,
+       "1,2,3"},
       {"delimiter asked for", "1|2|3\n", {'|', {}}, {{1, 2, 3}, {0, 0, 0}}, "", '|', 0, 0, ""},
-      {"a number too large", "1,2,3\n1e400,2,3\n", {}, {{1, 2, 3}, {kInf, 2, 3}, {0, 0, 0}}, "", ',', 1, 2, "1e400,2,3"},
+      {"a number too large", "1,2,3\n1e400,2,3\n", {}, {{1, 2, 3}, {kInf, 2, 3}, {0, 0, 0}}, "", ',', 1, 2,
+       "1e400,2,3"},
       {"a number too large, by line", "1 2 3\n1 -1e999 3\n", {}, {{1, 2, 3}, {0, 0, 0}}, "", ' ', 1, 2, "1 -1e999 3"},
       {"comma asked for", "1;2;3\n", {',', {}}, {{1, 0, 0}}, "", ',', 1, 1, "1;2;3\n,,"},
   };
@@ -370,8 +375,9 @@ TEST(DataFileShapes, OneLineSaysWhatWasNotReadAsItStands) {
       {"\"\",\"a\",\"b\",\"c\"\n\"1\",1,2,3\n", kMaxDataRows, {"first column names the rows"}},
       {"1\t2\t3\n", kMaxDataRows, {"fields separated by tabs"}},
       {"1;2;3\n", kMaxDataRows, {"separated by \";\", with decimal commas"}},
-      {"1,2,3\n4,\x01x,6\n", kMaxDataRows, {"1 row could not be read as three numbers and read as 0 where a number is "
-                                            "missing, as infinity where it is too large (the first, row 2: \"4, x,6\")"}},
+      {"1,2,3\n4,\x01x,6\n", kMaxDataRows,
+       {"1 row could not be read as three numbers and read as 0 where a number is "
+        "missing, as infinity where it is too large (the first, row 2: \"4, x,6\")"}},
       {"1 2 3\n4 x 6\n4 y 6\n", kMaxDataRows, {"2 rows could not be read as three numbers and were left out"}},
       {"1,2,3\n4,5,6\n", 1, {"1 rows read, the rest of the file was not (LIMIT raises the limit)"}},
   };
@@ -395,7 +401,8 @@ TEST(DataFileShapes, OptionsParseOrAreRefused) {
     EXPECT_TRUE(viewer::ParseDelimiter(text, delimiter)) << text;
     EXPECT_EQ(delimiter, expected) << text;
   }
-  for (const char* bad : {"", ",,", "1", ".", "-", "\"", "\n", "ab"}) EXPECT_FALSE(viewer::ParseDelimiter(bad, delimiter)) << bad;
+  for (const char* bad : {"", ",,", "1", ".", "-", "\"", "\n", "ab"})
+    EXPECT_FALSE(viewer::ParseDelimiter(bad, delimiter)) << bad;
   std::array<int, 3> columns{};
   EXPECT_TRUE(viewer::ParseColumns("2,3,4", columns));
   EXPECT_EQ(columns, (std::array<int, 3>{2, 3, 4}));

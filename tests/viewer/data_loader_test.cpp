@@ -60,7 +60,9 @@ TEST_F(DataLoader, HardwareTransformFillsTheOnePointBuffer) {
     log->Clear();
     scene->LoadData();
     ASSERT_NE(scene->vertexBuffer, nullptr);
-    EXPECT_EQ(log->EntriesStartingWith("CreateVertexBuffer").at(0).rfind("CreateVertexBuffer(48, 0, 0x00000142, 1) -> vb", 0), 0u);
+    EXPECT_EQ(
+        log->EntriesStartingWith("CreateVertexBuffer").at(0).rfind("CreateVertexBuffer(48, 0, 0x00000142, 1) -> vb", 0),
+        0u);
     const SceneVertex expected[2] = {{0, 0, 0, 0xFFFFFFFFu, 0, 1}, {1, 0, 0, 0xFFFFFFFFu, 0, 0}};
     EXPECT_EQ(std::memcmp(scene->pointVertices, expected, sizeof expected), 0);
     const std::vector<uint8_t> bytes = BufferBytes();
@@ -166,7 +168,8 @@ TEST_F(DataLoader, AReloadReplacesTheRowsOrKeepsThemWhenTheFileCannotBeRead) {
     ASSERT_EQ(::write(fd, "9,9,9\n", 6), 6);
     ::close(fd);
   });
-  for (int i = 0; i < 500 && !scene->CollectPendingRows(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 500 && !scene->CollectPendingRows(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   writer.join();
   EXPECT_EQ(scene->dataX, (std::vector<double>{9, 0}));
 }

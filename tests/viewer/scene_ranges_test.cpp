@@ -37,7 +37,8 @@ class SceneRanges : public SceneTest {
                                                                        viewer::GlyphSize::Small),
                                                 viewer::GlyphSize::Small);
       std::vector<bool> mask(64);
-      for (int i = 0; i < 64; ++i) mask[static_cast<size_t>(i)] = FontTexel(cell.left + i % 8, cell.top + i / 8) >> 24 != 0;
+      for (int i = 0; i < 64; ++i)
+        mask[static_cast<size_t>(i)] = FontTexel(cell.left + i % 8, cell.top + i / 8) >> 24 != 0;
       lit.push_back(mask);
     }
     int w = 0, h = 0;
@@ -50,7 +51,8 @@ class SceneRanges : public SceneTest {
         for (int i = 0; match && i < 8 * textWidth; ++i) {
           const int u = i % textWidth, v = i / textWidth;
           const uint32_t shown = p[static_cast<size_t>(y + v) * w + x + u] & 0xFFFFFFu;
-          match = shown == (lit[static_cast<size_t>(u / 8)][static_cast<size_t>(v * 8 + u % 8)] ? 0xFFFFFFu : 0x140000u);
+          match =
+              shown == (lit[static_cast<size_t>(u / 8)][static_cast<size_t>(v * 8 + u % 8)] ? 0xFFFFFFu : 0x140000u);
         }
         if (match) found.emplace_back(x, y);
       }
@@ -107,7 +109,8 @@ TEST_F(SceneRanges, TheColourBarRunsFromTheHighestHeightsColourToTheLowestsWithB
   // The heights at its ends: 1020 just above the top, 980 just below the bottom.
   const auto near = [&](const std::string& text, int lowestTop, int highestTop) {
     for (auto [lx, ly] : Find(text))
-      if (ly >= lowestTop && ly <= highestTop && lx + 8 * static_cast<int>(text.size()) <= w && lx > w - 60) return true;
+      if (ly >= lowestTop && ly <= highestTop && lx + 8 * static_cast<int>(text.size()) <= w && lx > w - 60)
+        return true;
     return false;
   };
   EXPECT_TRUE(near("1020", top - 14, top - 8)) << "the high end's value";

@@ -397,8 +397,8 @@ bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {
     SDL_GetWindowSize(native, &windowed_[2], &windowed_[3]);
     SDL_SetWindowPosition(native, screen.x, screen.y);
     SDL_SetWindowSize(native, mode->mode.w, mode->mode.h);
-    if (SDL_SetWindowFullscreen(native, mode->pictureSized ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
-      return false;
+    const Uint32 flags = mode->pictureSized ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (SDL_SetWindowFullscreen(native, flags) != 0) return false;
   } else {
     if (SDL_SetWindowFullscreen(native, 0) != 0) return false;  // the desktop's own mode comes back
     SDL_SetWindowSize(native, windowed_[2], windowed_[3]);

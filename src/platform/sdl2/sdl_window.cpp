@@ -66,7 +66,8 @@ bool SdlWindow::PresentPixels(const uint32_t* pixels, int pitch, const RECT& sou
   if (x1 <= x0 || y1 <= y0) return true;
   const int w = x1 - x0, h = y1 - y0;
   // Client pixel (x, y) of the presented rectangle is pixels[y * pitch + x] from here.
-  const ptrdiff_t originOffset = static_cast<ptrdiff_t>(source.top - destination.top) * pitch + (source.left - destination.left);
+  const ptrdiff_t originOffset =
+      static_cast<ptrdiff_t>(source.top - destination.top) * pitch + (source.left - destination.left);
   auto clientPixel = [&](int x, int y) { return pixels + (originOffset + static_cast<ptrdiff_t>(y) * pitch + x); };
   if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
   uint8_t* to = static_cast<uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(fit_.Top() + y0) * surface->pitch +
@@ -98,7 +99,8 @@ bool SdlWindow::PresentPixels(const uint32_t* pixels, int pitch, const RECT& sou
       if (sameFormat)
         std::memcpy(out, stretched_.data(), static_cast<size_t>(w) * 4);
       else
-        ok = SDL_ConvertPixels(w, 1, SDL_PIXELFORMAT_ARGB8888, stretched_.data(), w * 4, format, out, surface->pitch) == 0;
+        ok = SDL_ConvertPixels(w, 1, SDL_PIXELFORMAT_ARGB8888, stretched_.data(), w * 4, format, out,
+                               surface->pitch) == 0;
     }
   }
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
