@@ -1,5 +1,5 @@
 // The call log and the recording wrappers of the device and the Direct3D object.
-#include "render/recording_device.h"
+#include "recording_device.h"
 
 #include <cstdio>
 #include <cstring>
@@ -290,8 +290,6 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, cons
 const uint32_t* RecordingDevice::BackBufferPixels(int* width, int* height) {
   return inner_->BackBufferPixels(width, height);
 }
-
-void RecordingDevice::NoteCall(const char* entry) { log_->Append(entry ? entry : ""); }
 
 #undef SV_RECORD
 
