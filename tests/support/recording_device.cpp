@@ -151,7 +151,8 @@ HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWO
     return failure;
   }
   HRESULT hr = inner_->CreateTexture(width, height, levels, usage, format, pool, texture);
-  log_->Append("CreateTexture(" + args + ") -> " + (SUCCEEDED(hr) && texture ? log_->NameOf(*texture, "tex") : "failed"));
+  const bool made = SUCCEEDED(hr) && texture;
+  log_->Append("CreateTexture(" + args + ") -> " + (made ? log_->NameOf(*texture, "tex") : "failed"));
   return hr;
 }
 
