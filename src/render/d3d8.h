@@ -1,7 +1,6 @@
 // The Direct3D-8-like interface the program draws through: value types, constants with their Direct3D 8
 // values, and the abstract interfaces IDirect3D8, IDirect3DDevice8, IDirect3DTexture8 and
-// IDirect3DVertexBuffer8. The software device behind them lives in software_device.{h,cpp};
-// recording_device.h wraps any device with a call log for tests.
+// IDirect3DVertexBuffer8. The software device behind them lives in software_device.{h,cpp}.
 #pragma once
 
 #include <cstdint>
@@ -483,11 +482,6 @@ class IDirect3DDevice8 : public IUnknown {
   // --- Our own extensions (not part of Direct3D 8) ---
   // Read access to the back buffer (A8R8G8B8, rows `width` pixels apart) for tests and screenshots.
   virtual const uint32_t* BackBufferPixels(int* width, int* height) = 0;
-  // The device that really draws: this one, or the one a wrapper forwards to. Helper objects (the
-  // sprite) draw through it so that a wrapper's call log holds only the program's own calls.
-  virtual IDirect3DDevice8* DrawingDevice() { return this; }
-  // Lets helper objects note their own operations (e.g. "Sprite.Draw(...)") in a wrapper's call log.
-  virtual void NoteCall(const char* entry) { (void)entry; }
 };
 
 class IDirect3D8 : public IUnknown {

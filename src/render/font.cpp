@@ -1,6 +1,4 @@
 // The D3DX font object: it keeps the device and the GDI font it was made from; nothing draws with it.
-#include <string>
-
 #include "render/d3dx8.h"
 #include "render/ref_counted.h"
 
@@ -33,7 +31,6 @@ HRESULT D3DXCreateFont(IDirect3DDevice8* device, HFONT font, ID3DXFont** result)
   if (!result) return D3DERR_INVALIDCALL;
   *result = nullptr;
   if (!device || !font) return D3DERR_INVALIDCALL;
-  device->NoteCall(("D3DXCreateFont(height " + std::to_string(font->height) + ")").c_str());
   *result = new render::Font(device, font);
   return D3D_OK;
 }

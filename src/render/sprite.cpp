@@ -3,7 +3,6 @@
 // changed; a Draw outside the pair puts back its own changes at once. What the caller sets in between
 // (its own texture for quads of its own, say) stays the caller's.
 #include <cmath>
-#include <cstdio>
 
 #include "render/d3dx8.h"
 #include "render/ref_counted.h"
@@ -50,7 +49,6 @@ class Sprite final : public RefCounted<ID3DXSprite> {
   // Sets the states sprites draw with, keeping the caller's values for End.
   HRESULT Begin() override {
     if (begun_) return D3DERR_INVALIDCALL;
-    device_->NoteCall("Sprite.Begin()");
     SetDrawingStates();
     begun_ = true;
     return D3D_OK;
@@ -59,7 +57,6 @@ class Sprite final : public RefCounted<ID3DXSprite> {
   // Puts back every state the sprite changed since Begin, and nothing else.
   HRESULT End() override {
     if (!begun_) return D3DERR_INVALIDCALL;
-    device_->NoteCall("Sprite.End()");
     PutBack();
     begun_ = false;
     return D3D_OK;
@@ -73,11 +70,6 @@ class Sprite final : public RefCounted<ID3DXSprite> {
     if (FAILED(texture->GetLevelDesc(0, &desc))) return D3DERR_INVALIDCALL;
     const RECT src = srcRect ? *srcRect : RECT{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
     const D3DXVECTOR2 t = translation ? *translation : D3DXVECTOR2(0, 0);
-    char note[160];
-    std::snprintf(note, sizeof note, "Sprite.Draw((%d,%d,%d,%d), (%g,%g), 0x%08x)", src.left, src.top, src.right,
-                  src.bottom, static_cast<double>(t.x), static_cast<double>(t.y), colour);
-    device_->NoteCall(note);
-
     const float w = static_cast<float>(src.right - src.left), h = static_cast<float>(src.bottom - src.top);
     const float tw = static_cast<float>(desc.Width), th = static_cast<float>(desc.Height);
     const D3DXVECTOR2 s = scaling ? *scaling : D3DXVECTOR2(1, 1);
@@ -93,15 +85,14 @@ class Sprite final : public RefCounted<ID3DXSprite> {
         place(w, h, src.right / tw, src.bottom / th), place(0, h, src.left / tw, src.bottom / th)};
 
     // The caller may have changed the drawing states since Begin: set them again for each sprite.
-    IDirect3DDevice8* d = device_->DrawingDevice();
     SetTexture(texture);
     if (!changed_.fvf) {
       changed_.fvf = true;
-      d->GetVertexShader(&changed_.oldFvf);
+      device_->GetVertexShader(&changed_.oldFvf);
     }
-    d->SetVertexShader(kQuadFvf);
+    device_->SetVertexShader(kQuadFvf);
     SetDrawingStates();
-    HRESULT hr = d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(QuadVertex));
+    HRESULT hr = device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(QuadVertex));
     if (!begun_) PutBack();
     return hr;
   }
@@ -116,43 +107,40 @@ class Sprite final : public RefCounted<ID3DXSprite> {
   }
 
   void SetTexture(IDirect3DTexture8* texture) {
-    IDirect3DDevice8* d = device_->DrawingDevice();
     if (!changed_.texture) {
       changed_.texture = true;
-      d->GetTexture(0, &changed_.oldTexture);  // holds a reference until PutBack
+      device_->GetTexture(0, &changed_.oldTexture);  // holds a reference until PutBack
     }
-    d->SetTexture(0, texture);
+    device_->SetTexture(0, texture);
   }
 
   void SetDrawingStates() {
-    IDirect3DDevice8* d = device_->DrawingDevice();
     for (int i = 0; i < 6; ++i) {
       if (!changed_.rs[i]) {
         changed_.rs[i] = true;
-        d->GetRenderState(kRenderStates[i], &changed_.oldRs[i]);
+        device_->GetRenderState(kRenderStates[i], &changed_.oldRs[i]);
       }
-      d->SetRenderState(kRenderStates[i], kRenderValues[i]);
+      device_->SetRenderState(kRenderStates[i], kRenderValues[i]);
     }
     for (int i = 0; i < 6; ++i) {
       if (!changed_.ts[i]) {
         changed_.ts[i] = true;
-        d->GetTextureStageState(0, kStageStates[i], &changed_.oldTs[i]);
+        device_->GetTextureStageState(0, kStageStates[i], &changed_.oldTs[i]);
       }
-      d->SetTextureStageState(0, kStageStates[i], kStageValues[i]);
+      device_->SetTextureStageState(0, kStageStates[i], kStageValues[i]);
     }
   }
 
   void PutBack() {
-    IDirect3DDevice8* d = device_->DrawingDevice();
     if (changed_.texture) {
-      d->SetTexture(0, changed_.oldTexture);
+      device_->SetTexture(0, changed_.oldTexture);
       if (changed_.oldTexture) changed_.oldTexture->Release();
     }
-    if (changed_.fvf && changed_.oldFvf) d->SetVertexShader(changed_.oldFvf);
+    if (changed_.fvf && changed_.oldFvf) device_->SetVertexShader(changed_.oldFvf);
     for (int i = 0; i < 6; ++i)
-      if (changed_.rs[i]) d->SetRenderState(kRenderStates[i], changed_.oldRs[i]);
+      if (changed_.rs[i]) device_->SetRenderState(kRenderStates[i], changed_.oldRs[i]);
     for (int i = 0; i < 6; ++i)
-      if (changed_.ts[i]) d->SetTextureStageState(0, kStageStates[i], changed_.oldTs[i]);
+      if (changed_.ts[i]) device_->SetTextureStageState(0, kStageStates[i], changed_.oldTs[i]);
     changed_ = ChangedStates{};
   }
 

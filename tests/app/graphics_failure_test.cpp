@@ -11,7 +11,7 @@
 #include "app/win_main.h"
 #include "graphics/direct_graphics.h"
 #include "platform/null/null_backend.h"
-#include "render/recording_device.h"
+#include "recording_device.h"
 #include "temp_dir.h"
 
 namespace {

@@ -26,45 +26,47 @@ class ViewerControls : public ViewerTest {
   }
 };
 
-TEST_F(ViewerControls, MovingTheMouseRightTurnsThetaByOneDegreePerEightCounts) {
-  Viewer().MoveMouse(80, 0);
-  ExpectReadout("CAMERA  R:250 THETA:055 Z:150", "AXIS    X:000 Y:000");
-  Viewer().MoveMouse(-160, 0);
-  ExpectReadout("CAMERA  R:250 THETA:035 Z:150", "AXIS    X:000 Y:000");
-}
-
-TEST_F(ViewerControls, MovingTheMouseDownRaisesTheCameraHeight) {
-  Viewer().MoveMouse(0, 80);
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:160", "AXIS    X:000 Y:000");
-  Viewer().MoveMouse(0, -240);
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:130", "AXIS    X:000 Y:000");
-}
-
-TEST_F(ViewerControls, DraggingWithTheLeftButtonChangesTheRadiusInsteadOfTheHeight) {
-  Viewer().MouseDown(1);
-  Viewer().MoveMouse(0, 80);
-  ExpectReadout("CAMERA  R:260 THETA:045 Z:150", "AXIS    X:000 Y:000");
-  Viewer().MoveMouse(0, -400);
-  ExpectReadout("CAMERA  R:210 THETA:045 Z:150", "AXIS    X:000 Y:000");
-  Viewer().MouseUp(1);
-  Viewer().MoveMouse(0, 16);
-  ExpectReadout("CAMERA  R:210 THETA:045 Z:152", "AXIS    X:000 Y:000");
-}
-
-TEST_F(ViewerControls, ArrowKeysMoveTheAxisReadoutOneStepPerPress) {
-  // Each press waits for its step: two presses within one frame count once, as a key state does.
-  Viewer().Key("Up");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:-01");
-  Viewer().Key("Left");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:-01");
-  Viewer().Key("Left");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:002 Y:-01");
-  Viewer().Key("Right");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:-01");
-  Viewer().Key("Down");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:000");
-  Viewer().Key("Down");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:001");
+TEST_F(ViewerControls, MouseArrowsZAndXMoveTheReadoutsStepByStep) {
+  // One viewer for the whole table, each step read from the screen; Z and X put the view back between
+  // groups. Each key press waits for its step: two presses within one frame count once, as a key state does.
+  const struct {
+    const char* input;  // "mouse", "press", "release" (the left button) or a key
+    int dx, dy;
+    const char *camera, *axis;
+  } steps[] = {
+      {"mouse", 80, 0, "CAMERA  R:250 THETA:055 Z:150", "AXIS    X:000 Y:000"},  // right: a degree per 8 counts
+      {"mouse", -160, 0, "CAMERA  R:250 THETA:035 Z:150", "AXIS    X:000 Y:000"},
+      {"z", 0, 0, "CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000"},
+      {"mouse", 0, 80, "CAMERA  R:250 THETA:045 Z:160", "AXIS    X:000 Y:000"},  // down raises the camera
+      {"mouse", 0, -240, "CAMERA  R:250 THETA:045 Z:130", "AXIS    X:000 Y:000"},
+      {"z", 0, 0, "CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000"},
+      {"press", 0, 0, "CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000"},  // dragging changes the radius
+      {"mouse", 0, 80, "CAMERA  R:260 THETA:045 Z:150", "AXIS    X:000 Y:000"},
+      {"mouse", 0, -400, "CAMERA  R:210 THETA:045 Z:150", "AXIS    X:000 Y:000"},
+      {"release", 0, 0, "CAMERA  R:210 THETA:045 Z:150", "AXIS    X:000 Y:000"},
+      {"mouse", 0, 16, "CAMERA  R:210 THETA:045 Z:152", "AXIS    X:000 Y:000"},
+      {"Up", 0, 0, "CAMERA  R:210 THETA:045 Z:152", "AXIS    X:000 Y:-01"},
+      {"Left", 0, 0, "CAMERA  R:210 THETA:045 Z:152", "AXIS    X:001 Y:-01"},
+      {"Left", 0, 0, "CAMERA  R:210 THETA:045 Z:152", "AXIS    X:002 Y:-01"},
+      {"Right", 0, 0, "CAMERA  R:210 THETA:045 Z:152", "AXIS    X:001 Y:-01"},
+      {"Down", 0, 0, "CAMERA  R:210 THETA:045 Z:152", "AXIS    X:001 Y:000"},
+      {"Down", 0, 0, "CAMERA  R:210 THETA:045 Z:152", "AXIS    X:001 Y:001"},
+      {"z", 0, 0, "CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:001"},  // the camera alone
+      {"x", 0, 0, "CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000"},  // the axes alone
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(::testing::Message() << step.input << " " << step.dx << "," << step.dy);
+    const std::string input = step.input;
+    if (input == "mouse")
+      Viewer().MoveMouse(step.dx, step.dy);
+    else if (input == "press")
+      Viewer().MouseDown(1);
+    else if (input == "release")
+      Viewer().MouseUp(1);
+    else
+      Viewer().Key(input);
+    ExpectReadout(step.camera, step.axis);
+  }
 }
 
 TEST_F(ViewerControls, AHeldArrowKeyMovesOneStepEveryFrame) {
@@ -77,18 +79,6 @@ TEST_F(ViewerControls, AHeldArrowKeyMovesOneStepEveryFrame) {
   // Half a second at 60 frames a second.
   EXPECT_GE(x, 20);
   EXPECT_LE(x, 40);
-}
-
-TEST_F(ViewerControls, ZResetsTheCameraAndXResetsTheAxes) {
-  Viewer().MoveMouse(80, 40);
-  Viewer().Key("Left");
-  ExpectReadout("CAMERA  R:250 THETA:055 Z:155", "AXIS    X:001 Y:000");
-  Viewer().Key("Up");
-  ExpectReadout("CAMERA  R:250 THETA:055 Z:155", "AXIS    X:001 Y:-01");
-  Viewer().Key("z");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:001 Y:-01");
-  Viewer().Key("x");
-  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000");
 }
 
 TEST_F(ViewerControls, F3TurnsTheCameraByItselfUntilPressedAgain) {

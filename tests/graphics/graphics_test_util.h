@@ -13,7 +13,7 @@
 
 #include "graphics/direct_graphics.h"
 #include "platform/null/null_backend.h"
-#include "render/recording_device.h"
+#include "recording_device.h"
 
 namespace graphicstest {
 

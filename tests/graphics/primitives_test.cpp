@@ -1,10 +1,13 @@
-// Sprites, points and lines: what reaches the device (recording device) and where the pixels land
-// (the real software device).
+// Sprites, points and lines: the vertices that reach the device (recording device), the states it is
+// left in and where the pixels land (the real software device).
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <functional>
+#include <iterator>
+#include <utility>
 
 #include "graphics_test_util.h"
 
@@ -12,7 +15,6 @@ namespace {
 
 using graphicstest::RecordedGraphicsTest;
 using graphicstest::Settings;
-using ::testing::ElementsAre;
 
 SpriteBlit Blit(IDirect3DTexture8* texture, int32_t x, int32_t y, RECT source, D3DCOLOR colour = 0xFFFFFFFF,
                 bool noSprite = false) {
@@ -49,8 +51,25 @@ class PrimitiveCallsTest : public RecordedGraphicsTest {
     texture = MakeTexture(256, 128);
     log->Clear();
   }
-  size_t Submitted() const {
-    return log->CountStartingWith("DrawPrimitiveUP(") + log->CountStartingWith("Sprite.Draw(");
+  // The format and texture bound; once a texture has been bound, stage 0 as texture times diffuse, point-sampled.
+  void ExpectDrawingState(DWORD fvf, IDirect3DBaseTexture8* bound, bool stageSet = true) {
+    IDirect3DDevice8* d = graphics->device;
+    DWORD value = 0;
+    d->GetVertexShader(&value);
+    EXPECT_EQ(value, fvf);
+    IDirect3DBaseTexture8* t = nullptr;
+    d->GetTexture(0, &t);
+    EXPECT_EQ(t, bound);
+    if (t) t->Release();
+    const std::pair<D3DTEXTURESTAGESTATETYPE, DWORD> stageStates[] = {
+        {D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG1, D3DTA_TEXTURE}, {D3DTSS_COLORARG2, D3DTA_DIFFUSE},
+        {D3DTSS_ALPHAOP, D3DTOP_MODULATE}, {D3DTSS_ALPHAARG1, D3DTA_TEXTURE}, {D3DTSS_ALPHAARG2, D3DTA_DIFFUSE},
+        {D3DTSS_MAGFILTER, D3DTEXF_POINT}, {D3DTSS_MINFILTER, D3DTEXF_POINT}, {D3DTSS_MIPFILTER, D3DTEXF_POINT}};
+    if (!stageSet) return;
+    for (const auto& [state, want] : stageStates) {
+      d->GetTextureStageState(0, state, &value);
+      EXPECT_EQ(value, want) << "stage state " << state;
+    }
   }
   IDirect3DTexture8* texture = nullptr;
 };
@@ -60,12 +79,8 @@ class PrimitiveCallsTest : public RecordedGraphicsTest {
 TEST_F(PrimitiveCallsTest, QuadPathDrawsAFanOfFourScreenVerticesWithoutHalfPixelOffsets) {
   OpenWithSprite(0);
   graphics->BlitSprite(Blit(texture, 100, 50, RECT{16, 32, 24, 48}, 0x80FF8040));
-  EXPECT_THAT(Calls(), ElementsAre("SetTexture(0, tex1)", "SetVertexShader(0x00000144)",
-                                   "SetTextureStageState(0, 4, 4)", "SetTextureStageState(0, 5, 2)",
-                                   "SetTextureStageState(0, 6, 0)", "SetTextureStageState(0, 1, 4)",
-                                   "SetTextureStageState(0, 2, 2)", "SetTextureStageState(0, 3, 0)",
-                                   "SetTextureStageState(0, 18, 1)", "SetTextureStageState(0, 16, 1)",
-                                   "SetTextureStageState(0, 17, 1)", "DrawPrimitiveUP(6, 2, 28)"));
+  ExpectDrawingState(SCREEN_VERTEX_FVF, texture);
+  ASSERT_EQ(log->CountStartingWith("DrawPrimitiveUP(6, 2, 28)"), 1u);
   const auto quad = VerticesOf<ScreenVertex>(*LastDraw(*log));
   ASSERT_EQ(quad.size(), 4u);
   const float expected[4][4] = {{100, 50, 16 / 256.0f, 32 / 128.0f},
@@ -84,34 +99,38 @@ TEST_F(PrimitiveCallsTest, QuadPathDrawsAFanOfFourScreenVerticesWithoutHalfPixel
   }
 }
 
-TEST_F(PrimitiveCallsTest, SpritePathWithD3dxSpriteOneSkipsTheQuad) {
-  OpenWithSprite(1);
-  graphics->BlitSprite(Blit(texture, 30, 40, RECT{0, 0, 8, 16}, 0xFF00FF00));
-  EXPECT_EQ(log->CountStartingWith("SetTexture(0, tex1)"), 1u);  // still bound through the cache
-  EXPECT_THAT(log->EntriesStartingWith("Sprite.Draw("), ElementsAre("Sprite.Draw((0,0,8,16), (30,40), 0xff00ff00)"));
-  EXPECT_EQ(log->CountStartingWith("DrawPrimitiveUP("), 0u);
-}
-
-TEST_F(PrimitiveCallsTest, NoSpriteOrAnyOtherSpriteSettingTakesTheQuadPath) {
-  OpenWithSprite(1);
-  graphics->BlitSprite(Blit(texture, 30, 40, RECT{0, 0, 8, 16}, 0xFFFFFFFF, /*noSprite=*/true));
-  EXPECT_EQ(log->CountStartingWith("Sprite.Draw("), 0u);
-  EXPECT_EQ(log->CountStartingWith("DrawPrimitiveUP(6, 2, 28)"), 1u);
-  graphics.reset();
-  log->Clear();
-  ResetTextureBindingCache();
-
-  OpenWithSprite(2);
-  graphics->BlitSprite(Blit(texture, 30, 40, RECT{0, 0, 8, 16}));
-  EXPECT_EQ(log->CountStartingWith("Sprite.Draw("), 0u);
-  EXPECT_EQ(log->CountStartingWith("DrawPrimitiveUP(6, 2, 28)"), 1u);
+TEST_F(PrimitiveCallsTest, OnlyD3dxSpriteOneWithoutNoSpriteBlendsThroughTheSpriteObject) {
+  // With blending off on the device, the quad writes its half-transparent red as it is; the sprite
+  // object blends it over the black background, whatever the device was set to.
+  const struct {
+    int32_t setting;
+    bool noSprite, throughSprite;
+  } cases[] = {{0, false, false}, {1, false, true}, {1, true, false}, {2, false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "D3DX_SPRITE " << c.setting << ", noSprite " << c.noSprite);
+    graphics.reset();
+    ResetTextureBindingCache();
+    OpenWithSprite(c.setting);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 128; ++y)
+      std::fill_n(reinterpret_cast<uint32_t*>(static_cast<char*>(locked.pBits) + y * locked.Pitch), 256, 0xFFFFFFFFu);
+    texture->UnlockRect(0);
+    graphics->device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    graphics->Clear(D3DCLEAR_TARGET, 0xFF000000);
+    graphics->device->BeginScene();
+    graphics->BlitSprite(Blit(texture, 30, 40, RECT{0, 0, 8, 16}, 0x80FF0000, c.noSprite));
+    graphics->device->EndScene();
+    const uint32_t red = (graphicstest::PixelAt(graphics->device, 33, 45) >> 16) & 0xFF;
+    EXPECT_EQ(red, c.throughSprite ? 0x80u : 0xFFu);
+    EXPECT_EQ(graphicstest::PixelAt(graphics->device, 38, 45) & 0xFFFFFF, 0u) << "eight pixels wide";
+  }
 }
 
 TEST_F(PrimitiveCallsTest, ConsecutiveSpritesOfOneTextureBindItOnce) {
   OpenWithSprite(0);
   for (int i = 0; i < 5; ++i) graphics->BlitSprite(Blit(texture, i * 8, 0, RECT{0, 0, 8, 8}));
   EXPECT_EQ(log->CountStartingWith("SetTexture("), 1u);
-  EXPECT_EQ(log->CountStartingWith("SetTextureStageState("), 9u);
   EXPECT_EQ(log->CountStartingWith("DrawPrimitiveUP("), 5u);
 }
 
@@ -137,7 +156,7 @@ TEST_F(PrimitiveCallsTest, VisibilityUsesTheWholeTextureSizeAndTheFixedScreen) {
     log->Clear();
     // The source rectangle is small and far from the edge: only the texture size counts.
     graphics->BlitSprite(Blit(texture, c.x, c.y, RECT{0, 0, 8, 8}));
-    EXPECT_EQ(Submitted(), c.submitted ? 1u : 0u) << "at (" << c.x << ", " << c.y << ")";
+    EXPECT_EQ(log->CountStartingWith("DrawPrimitiveUP("), c.submitted ? 1u : 0u) << "at (" << c.x << ", " << c.y << ")";
   }
 }
 
@@ -161,58 +180,34 @@ TEST_F(RecordedGraphicsTest, SpritesBeyond640AreDroppedEvenOnALargerBackBuffer) 
 
 // --- points and lines
 
-TEST_F(PrimitiveCallsTest, DrawPointAfterBlitSpriteUnbindsTheTextureAndSetsTheSceneFormat) {
+TEST_F(PrimitiveCallsTest, APointDrawsUntexturedInTheSceneFormatWhateverWasDrawnBefore) {
   OpenWithSprite(0);
-  graphics->BlitSprite(Blit(texture, 0, 0, RECT{0, 0, 8, 8}));
-  log->Clear();
-  graphics->DrawPoint(1.5, -2.25, 3.0, 0xFFFFFFFF);
-  EXPECT_THAT(Calls(), ElementsAre("SetVertexShader(0x00000142)", "SetTexture(0, null)",
-                                   "SetVertexShader(0x00000142)", "SetTextureStageState(0, 4, 4)",
-                                   "SetTextureStageState(0, 5, 2)", "SetTextureStageState(0, 6, 0)",
-                                   "SetTextureStageState(0, 1, 4)", "SetTextureStageState(0, 2, 2)",
-                                   "SetTextureStageState(0, 3, 0)", "SetTextureStageState(0, 18, 1)",
-                                   "SetTextureStageState(0, 16, 1)", "SetTextureStageState(0, 17, 1)",
-                                   "DrawPrimitiveUP(1, 1, 24)"));
-  const auto point = VerticesOf<SceneVertex>(*LastDraw(*log));
-  ASSERT_EQ(point.size(), 1u);
-  EXPECT_EQ(point[0].x, 1.5f);
-  EXPECT_EQ(point[0].y, -2.25f);
-  EXPECT_EQ(point[0].z, 3.0f);
-  EXPECT_EQ(point[0].colour, 0xFFFFFFFFu);
-  EXPECT_EQ(point[0].u, 0.0f);
-  EXPECT_EQ(point[0].v, 0.0f);
-}
-
-TEST_F(PrimitiveCallsTest, DrawPointTwiceSetsTheFormatTwiceAndLeavesTheBindingAlone) {
-  OpenWithSprite(0);
-  graphics->DrawPoint(0, 0, 0, 0xFFFFFFFF);
-  graphics->DrawPoint(0.1, 1e10, -7, 0xFF123456);
-  EXPECT_THAT(Calls(), ElementsAre("SetVertexShader(0x00000142)", "DrawPrimitiveUP(1, 1, 24)",
-                                   "SetVertexShader(0x00000142)", "DrawPrimitiveUP(1, 1, 24)"));
-  const auto point = VerticesOf<SceneVertex>(*LastDraw(*log));
-  ASSERT_EQ(point.size(), 1u);
-  EXPECT_EQ(point[0].x, 0.1f);  // narrowed from double
-  EXPECT_EQ(point[0].y, 1e10f);
-  EXPECT_EQ(point[0].colour, 0xFF123456u);
+  const std::function<void()> before[] = {
+      [] {}, [&] { graphics->BlitSprite(Blit(texture, 0, 0, RECT{0, 0, 8, 8})); },
+      [&] { graphics->FillRect(0, 0, 4, 4, 0xFF102030); }, [&] { graphics->DrawPoint(0, 0, 0, 0xFFFFFFFF); }};
+  for (size_t i = 0; i < std::size(before); ++i) {
+    SCOPED_TRACE(i);
+    before[i]();
+    log->Clear();
+    graphics->DrawPoint(0.1, 1e10, -7, 0xFF123456);
+    ExpectDrawingState(SCENE_VERTEX_FVF, nullptr, /*stageSet=*/i > 0);  // the blit's texture came and went
+    const auto point = VerticesOf<SceneVertex>(*LastDraw(*log));
+    ASSERT_EQ(point.size(), 1u);
+    const SceneVertex want{0.1f, 1e10f, -7.0f, 0xFF123456, 0.0f, 0.0f};  // narrowed from double
+    EXPECT_EQ(std::memcmp(&point[0], &want, sizeof want), 0);
+  }
 }
 
 TEST_F(PrimitiveCallsTest, DrawLineDrawsOneSegmentWithItsTextureCoordinates) {
   OpenWithSprite(0);
+  graphics->BlitSprite(Blit(texture, 0, 0, RECT{0, 0, 8, 8}));
   graphics->DrawLine(1, 2, 3, -4, -5, -6, 0xFFFF0000);
-  EXPECT_THAT(Calls(), ElementsAre("SetVertexShader(0x00000142)", "DrawPrimitiveUP(2, 1, 24)"));
+  ExpectDrawingState(SCENE_VERTEX_FVF, nullptr);
+  ASSERT_EQ(log->CountStartingWith("DrawPrimitiveUP(2, 1, 24)"), 1u);
   const auto line = VerticesOf<SceneVertex>(*LastDraw(*log));
   ASSERT_EQ(line.size(), 2u);
-  EXPECT_EQ(line[0].x, 1.0f);
-  EXPECT_EQ(line[0].z, 3.0f);
-  EXPECT_EQ(line[0].u, 0.0f);
-  EXPECT_EQ(line[0].v, 1.0f);
-  EXPECT_EQ(line[1].x, -4.0f);
-  EXPECT_EQ(line[1].y, -5.0f);
-  EXPECT_EQ(line[1].z, -6.0f);
-  EXPECT_EQ(line[1].u, 1.0f);
-  EXPECT_EQ(line[1].v, 1.0f);
-  EXPECT_EQ(line[0].colour, 0xFFFF0000u);
-  EXPECT_EQ(line[1].colour, 0xFFFF0000u);
+  const SceneVertex want[2] = {{1, 2, 3, 0xFFFF0000, 0, 1}, {-4, -5, -6, 0xFFFF0000, 1, 1}};
+  EXPECT_EQ(std::memcmp(line.data(), want, sizeof want), 0);
 }
 
 }  // namespace

@@ -77,24 +77,24 @@ TEST_F(RenderStatesTest, LitAndUnlitStatesLeaveTheDeviceInTheirStates) {
   BOOL enabled = FALSE;
   graphics->device->GetLight(0, &light);
   graphics->device->GetLightEnable(0, &enabled);
-  EXPECT_TRUE(enabled && light.Type == D3DLIGHT_DIRECTIONAL && light.Diffuse.r == 1.5f);
+  // Of the light the device reads the ambient colour alone (the vertices have no normals).
+  EXPECT_TRUE(enabled && light.Type == D3DLIGHT_DIRECTIONAL);
+  EXPECT_EQ(light.Ambient.r + light.Ambient.g + light.Ambient.b, 3.0f);
 }
 
-TEST_F(RenderStatesTest, SetupLightFillsADirectionalLightOfUnitLength) {
-  graphics->light.Range = 99.0f;  // cleared first
+TEST_F(RenderStatesTest, LitPointsComeOutBlackAndUnlitOnesInTheirOwnColour) {
+  // With the default material and no normals, lighting leaves the ambient terms alone: black.
   graphics->SetupLight();
-  const D3DLIGHT8& l = graphics->light;
-  EXPECT_EQ(l.Type, D3DLIGHT_DIRECTIONAL);
-  EXPECT_FLOAT_EQ(l.Diffuse.r, 1.5f);
-  EXPECT_FLOAT_EQ(l.Diffuse.a, 0.0f);
-  EXPECT_FLOAT_EQ(l.Ambient.g, 1.0f);
-  EXPECT_FLOAT_EQ(l.Specular.b, 0.0f);
-  const float d = -1.0f / std::sqrt(3.0f);
-  EXPECT_NEAR(l.Direction.x, d, 1e-6);
-  EXPECT_NEAR(l.Direction.y, d, 1e-6);
-  EXPECT_NEAR(l.Direction.z, d, 1e-6);
-  EXPECT_EQ(l.Range, 0.0f);
-  EXPECT_EQ(l.Position.x, 0.0f);
+  for (bool lit : {false, true}) {
+    SCOPED_TRACE(lit);
+    graphics->SetRenderStates(lit);
+    graphics->SetCamera(0, -10, 0, 0, 0, 0, 0, 0, 1, 1, 100, false);
+    graphics->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF204060);
+    graphics->device->BeginScene();
+    graphics->DrawPoint(0, 0, 0, 0xFFFFC080);
+    graphics->device->EndScene();
+    EXPECT_EQ(graphicstest::PixelAt(graphics->device, 320, 240) & 0xFFFFFF, lit ? 0u : 0xFFC080u);
+  }
 }
 
 TEST_F(RenderStatesTest, SetBlendFuncSetsBothFactors) {

@@ -1,5 +1,5 @@
 // The recording wrapper: readable call entries in order, real pixels underneath, injected failures.
-#include "render/recording_device.h"
+#include "recording_device.h"
 #include "render_test_util.h"
 
 namespace rendertest {
@@ -92,26 +92,6 @@ TEST_F(Recording, InjectedCreateDeviceFailureGivesNoDevice) {
   EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &second), D3D_OK);
   ASSERT_NE(second, nullptr);
   second->Release();
-}
-
-TEST_F(Recording, SpriteNotesItsOwnCallsButNotTheDeviceCallsItMakes) {
-  IDirect3DTexture8* t = nullptr;
-  device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t);
-  ID3DXSprite* sprite = nullptr;
-  ASSERT_EQ(D3DXCreateSprite(device, &sprite), D3D_OK);
-  device->BeginScene();
-  d3d->Log().Clear();
-  sprite->Begin();
-  const RECT src{0, 0, 2, 2};
-  const D3DXVECTOR2 at(3, 1);
-  sprite->Draw(t, &src, nullptr, nullptr, 0, &at, 0xFFFFFFFF);
-  sprite->End();
-  const std::vector<std::string> want = {"Sprite.Begin()", "Sprite.Draw((0,0,2,2), (3,1), 0xffffffff)",
-                                         "Sprite.End()"};
-  EXPECT_EQ(d3d->Log().Entries(), want);
-  device->EndScene();
-  sprite->Release();
-  t->Release();
 }
 
 }  // namespace

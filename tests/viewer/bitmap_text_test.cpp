@@ -57,7 +57,6 @@ TEST_F(BitmapText, TheFpsTextTakesSixSmallCellsEightPixelsApart) {
     const int r = cells[i][0], k = cells[i][1];
     ExpectQuad(quads[i], 580.0f + 8 * i, 470.0f, 9 * k, 64 + 9 * r, 9 * k + 8, 64 + 9 * r + 8);
   }
-  EXPECT_EQ(log->CountStartingWith("Sprite."), 0u) << "no sprite bracket with D3DX_SPRITE 0";
 }
 
 TEST_F(BitmapText, LargeGlyphsAreSixteenPixelsOnTheSeventeenPixelGrid) {
@@ -85,24 +84,25 @@ TEST_F(BitmapText, CharactersWithoutAGlyphShowTheGlyphOfA) {
   ExpectQuad(quads[6], 16, 200, 0, 0, 16, 16);
 }
 
-TEST_F(BitmapText, SmallTextIsBracketedBySpriteBeginAndEndWhenTheSpriteIsOn) {
-  for (int32_t setting : {1, 2}) {
+TEST_F(BitmapText, SmallTextIsBracketedByTheSpriteWhenItIsOnAndLeavesTheStatesAsTheyWere) {
+  // The bracket shows as the sprite's own states (no culling) in force around the glyphs.
+  for (int32_t setting : {0, 1, 2}) {
     SCOPED_TRACE(setting);
     TearDown();
     SetUp();
     Open(Layers{.d3dxSprite = setting});
     StartScene();
-    log->Clear();
-    scene->DrawSmallText(0, 0, "", kWhite);
-    EXPECT_EQ(log->Entries(), (std::vector<std::string>{"Sprite.Begin()", "Sprite.End()"})) << "an empty text";
-    log->Clear();
-    scene->DrawSmallText(0, 0, "Ab", kWhite);
-    const auto entries = log->Entries();
-    ASSERT_GE(entries.size(), 2u);
-    EXPECT_EQ(entries.front(), "Sprite.Begin()");
-    EXPECT_EQ(entries.back(), "Sprite.End()");
-    // Setting 2 keeps the bracket but the blit draws quads itself.
-    EXPECT_EQ(Quads().size(), setting == 2 ? 2u : 0u);
+    IDirect3DDevice8* device = graphics->device;
+    DWORD cullBefore = 0, cullAfter = 0;
+    device->GetRenderState(D3DRS_CULLMODE, &cullBefore);
+    for (const char* text : {"", "Ab"}) {
+      log->Clear();
+      scene->DrawSmallText(0, 0, text, kWhite);
+      EXPECT_EQ(log->CountStartingWith("SetRenderState(22, 1)") > 0, setting != 0) << '"' << text << '"';
+      EXPECT_EQ(Quads().size(), std::strlen(text));
+    }
+    device->GetRenderState(D3DRS_CULLMODE, &cullAfter);
+    EXPECT_EQ(cullAfter, cullBefore);
   }
 }
 

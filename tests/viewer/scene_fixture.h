@@ -4,6 +4,7 @@
 // gets its own config.ini and data file in a temporary folder and a fresh ViewerScene.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,7 +16,7 @@
 #include "input/input_manager.h"
 #include "platform/frame_timer.h"
 #include "platform/null/null_backend.h"
-#include "render/recording_device.h"
+#include "recording_device.h"
 #include "temp_dir.h"
 #include "viewer/viewer_scene.h"
 

@@ -1,5 +1,5 @@
 // The call log and the recording wrappers of the device and the Direct3D object.
-#include "render/recording_device.h"
+#include "recording_device.h"
 
 #include <cstdio>
 #include <cstring>
@@ -151,7 +151,8 @@ HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWO
     return failure;
   }
   HRESULT hr = inner_->CreateTexture(width, height, levels, usage, format, pool, texture);
-  log_->Append("CreateTexture(" + args + ") -> " + (SUCCEEDED(hr) && texture ? log_->NameOf(*texture, "tex") : "failed"));
+  const bool made = SUCCEEDED(hr) && texture;
+  log_->Append("CreateTexture(" + args + ") -> " + (made ? log_->NameOf(*texture, "tex") : "failed"));
   return hr;
 }
 
@@ -290,8 +291,6 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, cons
 const uint32_t* RecordingDevice::BackBufferPixels(int* width, int* height) {
   return inner_->BackBufferPixels(width, height);
 }
-
-void RecordingDevice::NoteCall(const char* entry) { log_->Append(entry ? entry : ""); }
 
 #undef SV_RECORD
 

@@ -91,8 +91,6 @@ class RecordingDevice final : public IDirect3DDevice8 {
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
   HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) override;
   const uint32_t* BackBufferPixels(int* width, int* height) override;
-  IDirect3DDevice8* DrawingDevice() override { return inner_->DrawingDevice(); }
-  void NoteCall(const char* entry) override;
 
  private:
   ~RecordingDevice() override;
