@@ -250,7 +250,8 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
   const Float4 screen = ScreenOf(clip);
   if (pixel_.plainWrite) {
     // A plain-write state needs no texture coordinates or fog.
-    const Int4 pixel = LaneCentreIndex(screen);
+    Int4 pixel;
+    LaneCentreIndex(screen, pixel);
     if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
         static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
       raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);

@@ -325,7 +325,8 @@ bool Rasterizer::PlanLine(float x0, float y0, float x1, float y1, bool lastPixel
   Float4 ends = {x0, y0, x1, y1};
   ends = ends < endLow_ ? endLow_ : ends;
   ends = ends > endHigh_ ? endHigh_ : ends;
-  const Int4 index = LaneCentreIndexNear(ends);
+  Int4 index;
+  LaneCentreIndexNear(ends, index);
   s.xMajor = std::fabs(dx) >= std::fabs(dy);
   s.major0 = s.xMajor ? x0 : y0;
   s.minor0 = s.xMajor ? y0 : x0;

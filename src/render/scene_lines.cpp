@@ -11,9 +11,9 @@
 namespace render {
 namespace {
 
-// Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
-SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
-  return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
+// Lanes 0-6 of `v` moved up one into `out`, `first` in lane 0: the starts of eight segments from their ends.
+SV_LANES_INLINE void ShiftUpOneLane(float first, const Float8& v, Float8& out) {
+  out = __builtin_shufflevector(Float8{} + first, v, 0, 8, 9, 10, 11, 12, 13, 14);
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& cha
   int n = 0;
   const ClipLanes c = chain.ends.Take(wvpLanes_, n);
   const Float8 cx = c.x, cy = c.y, cz = c.z, cw = c.w, zero{};
-  const int inside = LaneBits((cw >= Filled<Float8>(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
+  const int inside = LaneBits((cw >= (Float8{} + kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
                               (cz >= zero) & (cz <= cw));
   const ScreenLanes screen = ScreenOfLanes(c);
   const Float8 sx = screen.x, sy = screen.y, sz = screen.z;
@@ -50,16 +50,23 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& cha
   // The usual eight: every end inside the volume, the first start too and on screen, and each
   // segment settled (what Rasterizer::WalkSettledLines asks, lane by lane).
   if (n == kBatchLanes && inside == 0xFF && lastEnd.inside && lastEnd.onScreen) {
-    const Float8 z0 = ShiftUpOneLane(lastEnd.screen[2], sz), dz = sz - z0;
-    const Int8 bits = DepthBits(z0);
-    const Int8 sameBits = (z0 == sz) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
-                                        (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
+    Float8 z0;
+    ShiftUpOneLane(lastEnd.screen[2], sz, z0);
+    const Float8 dz = sz - z0;
+    Int8 bits, endBits;
+    DepthBits(z0, bits);
+    DepthBits(z0 + dz, endBits);
+    const Int8 sameBits = (z0 == sz) | ((dz >= (Float8{} + -3.4028235e38f)) & (dz <= (Float8{} + 3.4028235e38f)) &
+                                        (bits == endBits));
     alignas(32) uint32_t result[kBatchLanes];
     for (int j = 0; j < kBatchLanes; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
-    const Int8 opaque = (LoadBytes<Int8>(result) >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
+    Int8 resultLanes;
+    std::memcpy(&resultLanes, result, sizeof resultLanes);
+    const Int8 opaque = (resultLanes >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
     if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
-      const Float8 x0 = ShiftUpOneLane(lastEnd.screen[0], sx), y0 = ShiftUpOneLane(lastEnd.screen[1], sy);
+      Float8 x0, y0;
+      ShiftUpOneLane(lastEnd.screen[0], sx, x0), ShiftUpOneLane(lastEnd.screen[1], sy, y0);
       // From constants, which the walk loads whole (a vector built from the flag went through memory
       // in halves, and the load waited for them).
       static constexpr Int8 kAll = {1, 1, 1, 1, 1, 1, 1, 1}, kNone = {};
@@ -118,7 +125,7 @@ void SoftwareDevice::DrawWaitingSegments() {
 void SoftwareDevice::RenewWvpLanes() {
   if (wvpLanesCurrent_) return;
   for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Filled<Float8>(worldViewProjection_[i][j]);
+    for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Float8{} + worldViewProjection_[i][j];
   wvpLanesCurrent_ = true;
 }
 

@@ -79,13 +79,15 @@ SV_LANE_CLONES void SoftwareDevice::PlacePointsInLanes(const uint8_t* v, UINT st
     // DrawWaitingPointsInLanes' placing, lane for lane.
     int taken = 0;
     const ClipLanes c = w.Take(wvpLanes_, taken);
-    const Int8 visible = (c.w >= Filled<Float8>(kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
+    const Int8 visible = (c.w >= (Float8{} + kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
     const ScreenLanes s = ScreenOfLanes(c);
-    const Int8 px = LaneCentreIndex(s.x), py = LaneCentreIndex(s.y);
+    Int8 px, py;
+    LaneCentreIndex(s.x, px), LaneCentreIndex(s.y, py);
     const Int8 onTarget = (reinterpret_cast<UInt8>(px) < static_cast<unsigned>(raster_.Width())) &
                           (reinterpret_cast<UInt8>(py) < static_cast<unsigned>(raster_.Height()));
     const int plotted = LaneBits(visible & onTarget);
-    const Int8 depth = DepthBits(s.z);
+    Int8 depth;
+    DepthBits(s.z, depth);
     for (int j = 0; j < n; ++j) {
       const uint32_t result = w.colour[j] | pixel_.plainAlpha;
       SettledPixel& point = out[i + j];

@@ -171,7 +171,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     return w.Take(wvpLanes_, n);
   }
   SV_LANES_INLINE ScreenLanes ScreenOfLanes(const ClipLanes& c) const {
-    const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
+    const Float8 one = Float8{} + 1.0f, rhw = one / c.w;
     return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
   // scene_runs.cpp: a run of many points on the batched-point route placed by two threads at once
