@@ -360,7 +360,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
       case Route::SceneSegment:
         DrawSceneSegment(v, v + stride);
         return D3D_OK;
-      case Route::General: break;
+      default: break;  // General: ChooseRoutes picks no other
     }
   }
   if (primitiveCount > 1 && v && stride >= layout_.size && (type == D3DPT_POINTLIST || type == D3DPT_LINESTRIP)) {
@@ -371,8 +371,10 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
       return D3D_OK;
     }
     if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {
-      if (DrawStrip(v, primitiveCount, stride)) return D3D_OK;
-      for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
+      const uint32_t colour = layout_.DiffuseAt(v);
+      const bool oneColour = AllOfColour(v + stride, primitiveCount, stride, colour);
+      if (StripRoute(oneColour) == Route::Strip) DrawStrip(v, primitiveCount, stride, colour, oneColour);
+      else for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
       return D3D_OK;
     }
   }
@@ -380,22 +382,27 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
   return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
+inline Route SoftwareDevice::BufferedCallRoute(D3DPRIMITIVETYPE type, UINT primitiveCount, uint64_t available) {
+  // One buffered point (the scene with HARD_TL on): Draw's checks, made at every call, since the scene
+  // changes the world matrix before each one.
+  if (type != D3DPT_POINTLIST || primitiveCount != 1 || !inScene_ || !layout_.valid || streamStride_ < layout_.size ||
+      layout_.size > available)
+    return Route::General;
+  PrepareDraw();
+  return !layout_.transformed && !lighting_ && !pixel_.fog ? Route::BufferPoint : Route::General;
+}
+
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   EndBatch();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;
-  if (type == D3DPT_POINTLIST && primitiveCount == 1 && inScene_ && layout_.valid && streamStride_ >= layout_.size &&
-      layout_.size <= stream_->Length() - offset) {
-    // One buffered point (the scene with HARD_TL on): Draw's checks, then the pixel. Tested at every
-    // call: the scene changes the world matrix before each one.
-    PrepareDraw();
-    if (!layout_.transformed && !lighting_ && !pixel_.fog) {
-      PlotBufferPoint(stream_->Bytes() + offset);
-      return D3D_OK;
-    }
+  const uint64_t available = stream_->Length() - offset;
+  if (BufferedCallRoute(type, primitiveCount, available) == Route::BufferPoint) {
+    PlotBufferPoint(stream_->Bytes() + offset);
+    return D3D_OK;
   }
-  return Draw(type, primitiveCount, stream_->Bytes() + offset, streamStride_, stream_->Length() - offset);
+  return Draw(type, primitiveCount, stream_->Bytes() + offset, streamStride_, available);
 }
 
 }  // namespace render

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/route.h"
 #include "render/texture.h"
 #include "render/texture_sampler.h"
 #include "render/triangle_weights.h"
@@ -419,7 +420,8 @@ struct Rasterizer::Triangle : TriangleLanes {
   int64_t ex[3], ey[3];
   int64_t minX, minY, maxX, maxY;  // the pixel centres of its box inside the target
   unsigned level;                  // the mip level sampled
-  bool constantColour, inLanes;
+  bool constantColour;
+  Route scan;  // TriangleLanes or General, the scalar scan
   uint32_t packed;  // the corners' colour, when constant
 
   // False when the triangle draws nothing.
@@ -446,26 +448,32 @@ struct Rasterizer::Triangle : TriangleLanes {
     constantColour = ConstantColour(v, ps);
     packed = Pack(v[0]->r, v[0]->g, v[0]->b, v[0]->a);
     inv = 1.0f / static_cast<float>(std::abs(area));
-    // Small triangles (the text's) are scanned eight pixels at a time when their edge values fit 32
-    // bits over the box widened by eight pixels to the right: being linear, they peak at its corners.
+    scan = ScanRoute(r);
+    if (scan == Route::TriangleLanes)
+      for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * kSubpixelSteps);
+    return true;
+  }
+
+  // Small triangles (the text's) are scanned eight pixels at a time when their edge values fit 32
+  // bits over the box widened by eight pixels to the right: being linear, they peak at its corners.
+  Route ScanRoute(const Rasterizer& r) const {
+    if (!r.laneScan_ || maxX - minX >= 64) return Route::General;
     const int64_t sub = kSubpixelSteps;
-    inLanes = r.laneScan_ && maxX - minX < 64;
-    for (int i = 0; i < 3 && inLanes; ++i)
+    for (int i = 0; i < 3; ++i)
       for (int64_t cy : {minY, maxY})
         for (int64_t cx : {minX, maxX + 8}) {
           const int64_t corner = EdgeAt(i, cx * sub, cy * sub);
-          inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
+          if (!(corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30))) return Route::General;
         }
-    for (int i = 0; i < 3 && inLanes; ++i)
-      for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
-    return true;
+    return Route::TriangleLanes;
   }
 
   // Calls `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
   template <class Policy>
   void Scan(Policy fragment) const {
     const int64_t sub = kSubpixelSteps;
-    if (inLanes) {
+    if (scan == Route::TriangleLanes) {
       RowWeights w;
       for (int64_t py = minY; py <= maxY; ++py)
         for (int64_t px = minX; px <= maxX; px += 8) {

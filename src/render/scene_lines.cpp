@@ -64,7 +64,10 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& cha
     std::memcpy(&resultLanes, result, sizeof resultLanes);
     const Int8 opaque = (resultLanes >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
-    if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
+    const Route eight = LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF
+                            ? Route::SettledLineWalk
+                            : Route::SceneSegment;
+    if (eight == Route::SettledLineWalk) {
       Float8 x0, y0;
       ShiftUpOneLane(lastEnd.screen[0], sx, x0), ShiftUpOneLane(lastEnd.screen[1], sy, y0);
       // From constants, which the walk loads whole (a vector built from the flag went through memory

@@ -149,7 +149,7 @@ void SoftwareDevice::DrawRunInParts(void (SoftwareDevice::*part)(size_t first, s
 }
 
 void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
-  if (worker_ && count >= kRunOnTwoThreadsFrom) {
+  if (PointRunRoute(count) == Route::RunOnTwoThreads) {
     bool settled = true;
     TimedRun(pointRunThreads_, count, [&](bool two) {
       if (two) settled = DrawPointsOnTwoThreads(v, count, stride);
@@ -168,10 +168,7 @@ void SoftwareDevice::DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride
   JoinPointsInOrder(v, count, stride);  // the last few points stay waiting, as points a call each would
 }
 
-bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
-  const uint32_t colour = layout_.DiffuseAt(v);
-  const bool oneColour = AllOfColour(v + stride, count, stride, colour);
-  if (!oneColour && !pixel_.flatShade) return false;  // colours that change along a segment
+void SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride, uint32_t colour, bool oneColour) {
   if (!batch_.Empty()) DrawBatch();  // what waits was called for first
   FinishWriting();
   RenewWvpLanes();
@@ -185,7 +182,6 @@ bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
     DrawStripSegments(0, count);
   }
   chain_.valid = false;  // the next segment starts afresh: this strip's last end was kept by a part
-  return true;
 }
 
 }  // namespace render

@@ -12,6 +12,7 @@
 #include "platform/worker.h"
 #include "render/vector_lanes.h"
 #include "render/rasterizer.h"
+#include "render/route.h"
 #include "render/run_threads.h"
 #include "render/scene_batch.h"
 #include "render/ref_counted.h"
@@ -97,6 +98,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void RenewTransforms();   // view × projection and world × view × projection
   void DerivePixelState();  // pixel_, lighting and fog from the render and stage states
   void ChooseRoutes();
+  // BufferPoint for one point of DrawPrimitive that may take it (`available` bytes of the buffer from
+  // its vertex on), else General.
+  Route BufferedCallRoute(D3DPRIMITIVETYPE type, UINT primitiveCount, uint64_t available);
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
   // A point in a plain-write state (the scene's every point): it waits for seven more, to be
@@ -178,19 +182,28 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // and written by the worker while the caller goes on; false when the run is not for them (one
   // thread, a short run, pixels that are not all settled) and is still to be drawn.
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
-  // A POINTLIST of many points on the batched-point route: DrawPointsOnTwoThreads when two threads
-  // have been the faster way lately (pointRunThreads_), else in order through the batch without a
-  // call's checks a point. (Drawn by both threads at once, points of one colour cost more than placed
-  // apart: the threads take each other's lines of the picture.)
+  // A POINTLIST of many points on the batched-point route: on the RunOnTwoThreads route
+  // (DrawPointsOnTwoThreads) when the run may take it and two threads have been the faster way lately
+  // (pointRunThreads_), else in order through the batch without a call's checks a point. (Drawn by
+  // both threads at once, points of one colour cost more than placed apart: the threads take each
+  // other's lines of the picture.)
   void DrawPoints(const uint8_t* v, UINT count, UINT stride);
+  // RunOnTwoThreads for a run of `count` points long enough for two threads (it still takes the
+  // batched-point route when a pixel is not settled), else BatchedPoint.
+  Route PointRunRoute(UINT count) const {
+    return worker_ && count >= kRunOnTwoThreadsFrom ? Route::RunOnTwoThreads : Route::BatchedPoint;
+  }
   void DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride);
   // The `count` points at `p` through the device's batch, in order.
   void JoinPointsInOrder(const uint8_t* p, UINT count, UINT stride);
-  // A strip on the scene-segment route whose segments are each of one colour (one colour throughout,
-  // or flat shading): drawn as a chain of segments, without the per-segment call's checks; long
-  // strips whose every pixel takes one colour at the settled depth (OrderFree) in parts by both
-  // threads at once, in any order, when that has been the faster way lately (stripThreads_). False when the strip is not for this route and is still to be drawn.
-  bool DrawStrip(const uint8_t* v, UINT count, UINT stride);
+  // The route of a LINESTRIP on the scene-segment route: Strip when each of its segments has one
+  // colour (`oneColour` throughout, or flat shading), else SceneSegment, a segment at a time.
+  Route StripRoute(bool oneColour) const { return oneColour || pixel_.flatShade ? Route::Strip : Route::SceneSegment; }
+  // A strip on the Strip route, its first vertex of `colour`: drawn as a chain of segments, without
+  // the per-segment call's checks; long strips whose every pixel takes one colour at the settled depth
+  // (OrderFree) in parts by both threads at once, in any order, when that has been the faster way
+  // lately (stripThreads_).
+  void DrawStrip(const uint8_t* v, UINT count, UINT stride, uint32_t colour, bool oneColour);
   // Whether every pixel of a run all of `colour` takes that colour and nothing else: written as it
   // is, at the settled depth 1.0 (clip z is clip w).
   bool OrderFree(uint32_t colour) const;
@@ -253,9 +266,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   alignas(16) D3DMATRIX world_{}, view_{}, projection_{};
   alignas(16) float viewProjection_[4][4] = {}, worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
-  // The route a call of one point or one segment takes (src/render/README.md lists them), chosen by
-  // ChooseRoutes at the first such call after the batch ended; EndBatch forgets it.
-  enum class Route : uint8_t { General, BatchedPoint, SceneSegment };
+  // The routes calls of one point and of one segment take (General, BatchedPoint, SceneSegment),
+  // chosen by ChooseRoutes at the first such call after the batch ended; EndBatch forgets them.
   struct Routes {
     bool chosen = false;
     Route point = Route::General, segment = Route::General;
