@@ -333,8 +333,8 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
 }
 
 void SoftwareDevice::DrawBatch() {
-  if (batch_.segments.ends.count != 0) DrawWaitingSegments();
-  if (batch_.points.count != 0) DrawWaitingPoints();
+  if (batch_.segments.ends.count != 0) DrawPendingSegments();
+  if (batch_.points.count != 0) DrawPendingPoints();
 }
 
 void SoftwareDevice::ChooseRoutes() {
@@ -355,7 +355,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     if (!routes_.chosen) ChooseRoutes();
     switch (type == D3DPT_POINTLIST ? routes_.point : type == D3DPT_LINELIST ? routes_.segment : Route::General) {
       case Route::BatchedPoint:
-        WaitPoint(v);
+        DrawBatchedPoint(v);
         return D3D_OK;
       case Route::SceneSegment:
         DrawSceneSegment(v, v + stride);

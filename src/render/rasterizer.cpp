@@ -214,7 +214,8 @@ inline void Rasterizer::PutTested(int x, int y, uint16_t depth, uint32_t result,
 }
 
 void Rasterizer::MaterialiseTile(size_t tile) {
-  const int tx = static_cast<int>(tile % tilesPerRow_) << kTileShift, ty = static_cast<int>(tile / tilesPerRow_) << kTileShift;
+  const int tx = static_cast<int>(tile % tilesPerRow_) << kTileShift;
+  const int ty = static_cast<int>(tile / tilesPerRow_) << kTileShift;
   const int x2 = std::min(tx + (1 << kTileShift), width_), y2 = std::min(ty + (1 << kTileShift), height_);
   for (int y = ty; y < y2; ++y) {
     const size_t row = static_cast<size_t>(y) * width_;

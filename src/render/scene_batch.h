@@ -1,4 +1,4 @@
-// The scene's deferred draws: positions waiting to be transformed eight at a time in vector lanes
+// The scene's pending draws: positions held back to be transformed eight at a time in vector lanes
 // (points, and the ends of segments that chain), drawn before any other device call
 // (SoftwareDevice::EndBatch). The device's side is scene_points.cpp and scene_lines.cpp.
 #pragma once
@@ -10,7 +10,7 @@
 
 namespace render {
 
-// How many draws wait before they are done together: a vector lane each.
+// How many draws are pending before they are done together: a vector lane each.
 constexpr int kBatchLanes = 8;
 
 // A field read by itself. Left alone, the compiler reads neighbouring fields that were just stored
@@ -58,8 +58,8 @@ struct ScreenLanes {
   Float8 x, y, z;
 };
 
-// World-space positions waiting for the lane transform: x, y, z as given and a colour each.
-struct WaitingPositions {
+// World-space positions pending the lane transform: x, y, z as given and a colour each.
+struct PendingPositions {
   float x[kBatchLanes] = {}, y[kBatchLanes] = {}, z[kBatchLanes] = {};
   uint32_t colour[kBatchLanes] = {};
   int count = 0;
@@ -71,7 +71,7 @@ struct WaitingPositions {
     colour[i] = c;
     return ++count == kBatchLanes;
   }
-  // Takes the `n` waiting positions (lanes past n hold old ones, left unused) through `m`, world ×
+  // Takes the `n` pending positions (lanes past n hold old ones, left unused) through `m`, world ×
   // view × projection an element to all lanes: FetchVertex's arithmetic, term for term.
   SV_LANES_INLINE ClipLanes Take(const Float8 (&m)[4][4], int& n) {
     n = count;
@@ -107,18 +107,18 @@ struct LineEnd {
   }
 };
 
-// Segments that each start where the one before ended: the end before the first waiting one, and the
-// waiting ends. Kept by the thread that draws them.
+// Segments that each start where the one before ended: the end before the first pending one, and the
+// pending ends. Kept by the thread that draws them.
 struct SegmentChain {
   LineEnd end{};
-  WaitingPositions ends;
+  PendingPositions ends;
 };
 
-// Everything the scene has deferred. Segments and points never wait together: a draw of one kind
+// Everything pending. Segments and points are never pending together: a draw of one kind
 // draws the other's first.
 struct SceneBatch {
   SegmentChain segments;   // the scene's polyline
-  WaitingPositions points;  // points in a plain-write state
+  PendingPositions points;  // points in a plain-write state
   bool Empty() const { return (segments.ends.count | points.count) == 0; }
 };
 

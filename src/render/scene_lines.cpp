@@ -1,6 +1,6 @@
 // The scene's polyline, a segment a call: unlit, unfogged world-space segments of one flat colour in a
 // plain-write state, clipped and placed on screen as DrawClippedLine and ToScreen do, on positions
-// only. A segment usually starts where the last one ended: its end joins the batch, to be transformed
+// only. A segment usually starts where the last one ended: its end is added to the batch, pending, to be transformed
 // with seven more in vector lanes, and is kept for the next segment.
 #include <cstring>
 
@@ -33,9 +33,9 @@ void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   chain_.valid = true;
 }
 
-SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& chain) {
+SV_LANE_CLONES void SoftwareDevice::DrawPendingSegmentsInLanes(SegmentChain& chain) {
   // ClipOf, Inside and ScreenOf for the eight ends at once, an end a lane.
-  const WaitingPositions& w = chain.ends;
+  const PendingPositions& w = chain.ends;
   LineEnd& lastEnd = chain.end;
   int n = 0;
   const ClipLanes c = chain.ends.Take(wvpLanes_, n);
@@ -114,15 +114,15 @@ void SoftwareDevice::DrawStripSegments(size_t first, size_t last) {
   chain.end.Keep(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});
   for (size_t i = first; i < last; ++i, a += s.stride) {
     const uint32_t colour = s.colourPerVertex ? layout_.DiffuseAt(a) : s.colour;
-    if (chain.ends.Add(a + s.stride, colour)) DrawWaitingSegmentsInLanes(chain);
+    if (chain.ends.Add(a + s.stride, colour)) DrawPendingSegmentsInLanes(chain);
   }
-  if (chain.ends.count != 0) DrawWaitingSegmentsInLanes(chain);
+  if (chain.ends.count != 0) DrawPendingSegmentsInLanes(chain);
 }
 
-void SoftwareDevice::DrawWaitingSegments() {
-  FinishWriting();  // a run being written comes first
+void SoftwareDevice::DrawPendingSegments() {
+  WaitForPendingWriting();  // a run being written comes first
   RenewWvpLanes();
-  DrawWaitingSegmentsInLanes(batch_.segments);
+  DrawPendingSegmentsInLanes(batch_.segments);
 }
 
 void SoftwareDevice::RenewWvpLanes() {

@@ -7,7 +7,7 @@
 
 namespace render {
 
-SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes(WaitingPositions& w) {
+SV_LANE_CLONES void SoftwareDevice::DrawPendingPointsInLanes(PendingPositions& w) {
   int n = 0;
   const ClipLanes c = w.Take(wvpLanes_, n);
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
@@ -25,16 +25,16 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes(WaitingPositions& w
   }
 }
 
-void SoftwareDevice::DrawWaitingPoints() {
-  FinishWriting();  // a run being written comes first
+void SoftwareDevice::DrawPendingPoints() {
+  WaitForPendingWriting();  // a run being written comes first
   RenewWvpLanes();
-  DrawWaitingPointsInLanes(batch_.points);
+  DrawPendingPointsInLanes(batch_.points);
 }
 
 // Kept beside the lanes it draws with: their clones are chosen within this file.
-void SoftwareDevice::JoinPointsInOrder(const uint8_t* p, UINT count, UINT stride) {
+void SoftwareDevice::AddPendingPoints(const uint8_t* p, UINT count, UINT stride) {
   for (UINT i = 0; i < count; ++i, p += stride)
-    if (batch_.points.Add(p, layout_.DiffuseAt(p))) DrawWaitingPointsInLanes(batch_.points);
+    if (batch_.points.Add(p, layout_.DiffuseAt(p))) DrawPendingPointsInLanes(batch_.points);
 }
 
 }  // namespace render

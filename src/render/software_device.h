@@ -103,31 +103,31 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   Route BufferedCallRoute(D3DPRIMITIVETYPE type, UINT primitiveCount, uint64_t available);
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
-  // A point in a plain-write state (the scene's every point): it waits for seven more, to be
+  // A point on the batched-point route (the scene's every point): pending until seven more come, to be
   // transformed with them (scene_points.cpp); past the start of a long batch, on the worker.
-  void WaitPoint(const uint8_t* p) { JoinPoint(p, layout_.DiffuseAt(p)); }
-  // What joins the batch: a point, or a segment's end.
-  void JoinPoint(const uint8_t* p, uint32_t colour) {
-    if (batch_.segments.ends.count != 0) DrawWaitingSegments();
-    if (batch_.points.Add(p, colour)) DrawWaitingPoints();
+  void DrawBatchedPoint(const uint8_t* p) { AddPendingPoint(p, layout_.DiffuseAt(p)); }
+  // What is added to the batch: a point, or a segment's end.
+  void AddPendingPoint(const uint8_t* p, uint32_t colour) {
+    if (batch_.segments.ends.count != 0) DrawPendingSegments();
+    if (batch_.points.Add(p, colour)) DrawPendingPoints();
   }
-  void JoinSegmentEnd(const uint8_t* b, uint32_t colour) {
-    if (batch_.points.count != 0) DrawWaitingPoints();
-    if (batch_.segments.ends.Add(b, colour)) DrawWaitingSegments();
+  void AddPendingSegmentEnd(const uint8_t* b, uint32_t colour) {
+    if (batch_.points.count != 0) DrawPendingPoints();
+    if (batch_.segments.ends.Add(b, colour)) DrawPendingSegments();
   }
-  [[gnu::noinline]] void DrawWaitingPoints();
-  // Its body, built for several instruction sets: the waiting points `w` (the device's own, or a
+  [[gnu::noinline]] void DrawPendingPoints();
+  // Its body, built for several instruction sets: the pending points `w` (the device's own, or a
   // run part's on either thread).
-  void DrawWaitingPointsInLanes(WaitingPositions& w);
+  void DrawPendingPointsInLanes(PendingPositions& w);
   // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
   void RenewWvpLanes();
   // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
-  // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
+  // one colour and from where the last one ended, its end is added to the batch; else DrawSegmentAlone.
   // A strip's segments come here one by one too, each as the same segment of a list.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
     const uint32_t colour = layout_.DiffuseAt(a);
     if (chain_.valid && OneColour(colour, b) && SamePosition(a, chain_.key)) {
-      WaitSegment(b, colour);
+      AddPendingSegment(b, colour);
       return;
     }
     DrawSegmentAlone(a, b);
@@ -139,28 +139,29 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   // scene_lines.cpp: two colours take the general path, one colour is clipped on positions only.
   [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
-  void WaitSegment(const uint8_t* b, uint32_t colour) {
+  void AddPendingSegment(const uint8_t* b, uint32_t colour) {
     CopyPosition(chain_.key, b);
-    JoinSegmentEnd(b, colour);
+    AddPendingSegmentEnd(b, colour);
   }
-  // The one entry to what waits: draws the batch under the states it was given in and forgets the
-  // chosen routes. Every device call but the draws that join the batch starts here.
+  // The one end of what is pending: draws the batch under the states it was given in and forgets the
+  // chosen routes. Every device call but the draws added to the batch starts here.
   void EndBatch() {
-    FinishWriting();
+    WaitForPendingWriting();
     if (!batch_.Empty()) DrawBatch();
     routes_.chosen = false;
   }
   [[gnu::noinline]] void DrawBatch();
-  [[gnu::noinline]] void DrawWaitingSegments();
-  // Its body, built for several instruction sets: the waiting ends of `chain` (the device's own, or
+  [[gnu::noinline]] void DrawPendingSegments();
+  // Its body, built for several instruction sets: the pending ends of `chain` (the device's own, or
   // a strip part's on either thread) drawn from the end before them.
-  void DrawWaitingSegmentsInLanes(SegmentChain& chain);
+  void DrawPendingSegmentsInLanes(SegmentChain& chain);
   // A scene segment that may need clipping, from the chain's last end to the end at `clipB`.
   [[gnu::noinline]] void DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour);
   Float4 ClipOf(const uint8_t* p) const {
     // World × view × projection of an FVF position: FetchVertex's arithmetic, term for term.
     const float(*m)[4] = worldViewProjection_;
-    return Splat(LoadBytes<float>(p)) * LoadBytes<Float4>(m[0]) + Splat(LoadBytes<float>(p + 4)) * LoadBytes<Float4>(m[1]) +
+    return Splat(LoadBytes<float>(p)) * LoadBytes<Float4>(m[0]) +
+           Splat(LoadBytes<float>(p + 4)) * LoadBytes<Float4>(m[1]) +
            Splat(LoadBytes<float>(p + 8)) * LoadBytes<Float4>(m[2]) + LoadBytes<Float4>(m[3]);
   }
   Float4 ScreenOf(Float4 clip) const {
@@ -169,8 +170,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const float rhw = 1.0f / clip[3];
     return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_;
   }
-  // The waiting positions `w` (n of them) in clip space, through world × view × projection in lanes.
-  SV_LANES_INLINE ClipLanes TakeWaiting(WaitingPositions& w, int& n) {
+  // The pending positions `w` (n of them) in clip space, through world × view × projection in lanes.
+  SV_LANES_INLINE ClipLanes TakePending(PendingPositions& w, int& n) {
     RenewWvpLanes();
     return w.Take(wvpLanes_, n);
   }
@@ -195,7 +196,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   void DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride);
   // The `count` points at `p` through the device's batch, in order.
-  void JoinPointsInOrder(const uint8_t* p, UINT count, UINT stride);
+  void AddPendingPoints(const uint8_t* p, UINT count, UINT stride);
   // The route of a LINESTRIP on the scene-segment route: Strip when each of its segments has one
   // colour (`oneColour` throughout, or flat shading), else SceneSegment, a segment at a time.
   Route StripRoute(bool oneColour) const { return oneColour || pixel_.flatShade ? Route::Strip : Route::SceneSegment; }
@@ -224,19 +225,19 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // Shorter runs gain less than the hand-overs cost.
   static constexpr UINT kRunOnTwoThreadsFrom = 2048;
   bool TakesRunOnTwoThreads(UINT primitives);
-  // A placed run waiting to be written.
+  // A placed run whose writing is pending.
   struct PlacedRun {
     const SettledPixel* points;
     size_t count;
   };
   // Hands the placed run's writing to the worker, after the run before it.
-  void WriteLater(PlacedRun run);
+  void WriteOnWorker(PlacedRun run);
   // Returns once the placed run handed over last is written: every draw and read of the picture
   // starts here.
-  void FinishWriting() {
-    if (inFlight_) {
+  void WaitForPendingWriting() {
+    if (writingPending_) {
       worker_->Wait(writing_);
-      inFlight_ = false;
+      writingPending_ = false;
     }
   }
   // Points [first, last) of a run placed into `out` at their index; unsettled: not all their pixels are.
@@ -304,7 +305,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   RunThreads pointRunThreads_, stripThreads_;  // one thread or two for the next long run
   PlacedRun placed_{};  // the run being written, read by the worker
   platform::Worker::Ticket writing_ = 0;
-  bool inFlight_ = false;
+  bool writingPending_ = false;
   // The second drawing thread, when there may be one; made last, so it is gone first.
   std::unique_ptr<platform::Worker> worker_;
 };
