@@ -183,7 +183,7 @@ void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
   }
 }
 
-ScreenVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
+RasterVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
   // z == w gives exactly 1.0, the cleared depth, so LESSEQUAL keeps passing for the far plane.
   const Float4 screen = ScreenOf(Float4{c.x, c.y, c.z, c.w});
   return {screen[0], screen[1], screen[2], 1.0f / c.w, c.r, c.g, c.b, c.a, c.u, c.v, c.fog};
@@ -229,10 +229,10 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
     n = std::min(m, 3 + kPlanes);
   }
   if (n < 3) return;
-  const ScreenVertex first = ToScreen(in[0]);
-  ScreenVertex prev = ToScreen(in[1]);
+  const RasterVertex first = ToScreen(in[0]);
+  RasterVertex prev = ToScreen(in[1]);
   for (int i = 2; i < n; ++i) {
-    const ScreenVertex cur = ToScreen(in[i]);
+    const RasterVertex cur = ToScreen(in[i]);
     raster_.DrawTriangle(first, prev, cur, pixel_);
     prev = cur;
   }
@@ -257,7 +257,7 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
       raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);
     return;
   }
-  ScreenVertex s{screen[0], screen[1], screen[2], 1.0f, 0, 0, 0, 0, 0, 0, 1.0f};
+  RasterVertex s{screen[0], screen[1], screen[2], 1.0f, 0, 0, 0, 0, 0, 0, 1.0f};
   ReadAttributes(p, layout_, s);  // its colour and texture coordinates
   raster_.DrawPoint(s, pixel_);
 }
@@ -265,7 +265,7 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
 void SoftwareDevice::Emit(std::initializer_list<const uint8_t*> corners) {
   const int n = static_cast<int>(corners.size());
   if (layout_.transformed) {
-    ScreenVertex s[3];
+    RasterVertex s[3];
     for (int i = 0; i < n; ++i) {
       const uint8_t* p = corners.begin()[i];
       s[i] = {ReadFloat(p), ReadFloat(p + 4), ReadFloat(p + 8), ReadFloat(p + 12), 0, 0, 0, 0, 0, 0, 1};

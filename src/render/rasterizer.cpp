@@ -117,18 +117,18 @@ void CentreSpan(const int64_t c[3], int64_t limit, int64_t& lo, int64_t& hi) {
 }
 
 // Mip level from the texel footprint of one pixel step (constant over the triangle; honoured simply).
-unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const PixelState& ps) {
+unsigned TriangleMipLevel(const RasterVertex* const v[3], int64_t area, const PixelState& ps) {
   if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || ps.texture->LevelCount() <= 1) return 0;
   const float fa = static_cast<float>(area) / (kSubpixel * kSubpixel);
   const float x0 = v[0]->x, y0 = v[0]->y, x1 = v[1]->x, y1 = v[1]->y, x2 = v[2]->x, y2 = v[2]->y;
-  auto grad = [&](float scale, float ScreenVertex::*q, float& ddx, float& ddy) {
+  auto grad = [&](float scale, float RasterVertex::*q, float& ddx, float& ddy) {
     const float q0 = v[0]->*q * scale, q1 = v[1]->*q * scale, q2 = v[2]->*q * scale;
     ddx = ((q1 - q0) * (y2 - y0) - (q2 - q0) * (y1 - y0)) / fa;
     ddy = ((q2 - q0) * (x1 - x0) - (q1 - q0) * (x2 - x0)) / fa;
   };
   float dudx, dudy, dvdx, dvdy;
-  grad(static_cast<float>(ps.texture->LevelAt(0).width), &ScreenVertex::u, dudx, dudy);
-  grad(static_cast<float>(ps.texture->LevelAt(0).height), &ScreenVertex::v, dvdx, dvdy);
+  grad(static_cast<float>(ps.texture->LevelAt(0).width), &RasterVertex::u, dudx, dudy);
+  grad(static_cast<float>(ps.texture->LevelAt(0).height), &RasterVertex::v, dvdx, dvdy);
   const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
   const float lod = rho > 0.0f ? std::log2(rho) : 0.0f, level = std::floor(lod + 0.5f);
   const unsigned last = ps.texture->LevelCount() - 1;
@@ -138,10 +138,10 @@ unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const Pi
 // One colour for the whole triangle when shading is flat, or when the corners share one whole-number
 // colour and one positive rhw (the program's screen quads): the weights then sum to 1 within a few
 // ulps, so the channels round back to it. Texture coordinates and fog still interpolate.
-bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
-  const ScreenVertex& f = *v[0];
+bool ConstantColour(const RasterVertex* const v[3], const PixelState& ps) {
+  const RasterVertex& f = *v[0];
   auto whole = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
-  auto same = [&f](const ScreenVertex& q) {
+  auto same = [&f](const RasterVertex& q) {
     return f.r == q.r && f.g == q.g && f.b == q.b && f.a == q.a && f.rhw == q.rhw;
   };
   return ps.flatShade || (same(*v[1]) && same(*v[2]) && f.rhw > 1e-30f && f.rhw < 1e30f && whole(f.r) &&
@@ -313,7 +313,7 @@ inline void Rasterizer::WriteDepth(size_t index, size_t tile, uint16_t depth) {
   depth_[index] = depth;
 }
 
-void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
+void Rasterizer::DrawPoint(const RasterVertex& v, const PixelState& ps) {
   const int x = CentreIndex(v.x), y = CentreIndex(v.y);
   if (x >= 0 && y >= 0 && x < width_ && y < height_)
     Fragment(x, y, v.z, Pack(v.r, v.g, v.b, v.a), v.u, v.v, v.fog, 0, ps);
@@ -369,7 +369,7 @@ void Rasterizer::PutSettledPixels(const SettledPixel* pixels, size_t count) {
     if (pixels[i].index != SettledPixel::kNoPixel) colour[pixels[i].index] = pixels[i].colour;
 }
 
-void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {
+void Rasterizer::DrawLine(const RasterVertex& v0, const RasterVertex& v1, const PixelState& ps) {
   // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
   // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are
   // ceil(y - 0.5) of the line at each column centre, so halfway cases go up (left for y-major lines).
@@ -413,7 +413,7 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
 
 // A triangle set up for its scan: everything that holds for all of its pixels.
 struct Rasterizer::Triangle : TriangleLanes {
-  const ScreenVertex* v[3];  // clockwise on screen
+  const RasterVertex* v[3];  // clockwise on screen
   int64_t X[3], Y[3];        // in 1/256 pixels
   // Edge i runs from corner i+1 to i+2 (opposite corner i); a pixel is inside where every E + bias >= 0
   // (bias 0 on top and left edges, -1 elsewhere). TriangleLanes holds bias, 1 / twice the area, the
@@ -426,7 +426,7 @@ struct Rasterizer::Triangle : TriangleLanes {
   uint32_t packed;  // the corners' colour, when constant
 
   // False when the triangle draws nothing.
-  bool SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+  bool SetUp(const Rasterizer& r, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
              const PixelState& ps) {
     v[0] = &a, v[1] = &b, v[2] = &c;
     for (int i = 0; i < 3; ++i) X[i] = Snap(v[i]->x), Y[i] = Snap(v[i]->y);
@@ -508,12 +508,12 @@ struct Rasterizer::Triangle : TriangleLanes {
     return ex[i] * (py - Y[(i + 1) % 3]) - ey[i] * (px - X[(i + 1) % 3]);
   }
   // Attributes at the corners' weights k.
-  float At(const float k[3], float ScreenVertex::*attribute) const {
+  float At(const float k[3], float RasterVertex::*attribute) const {
     return k[0] * (v[0]->*attribute) + k[1] * (v[1]->*attribute) + k[2] * (v[2]->*attribute);
   }
-  float U(const float k[3]) const { return At(k, &ScreenVertex::u); }
-  float V(const float k[3]) const { return At(k, &ScreenVertex::v); }
-  float FogAt(const float k[3], const PixelState& ps) const { return ps.fog ? At(k, &ScreenVertex::fog) : 1.0f; }
+  float U(const float k[3]) const { return At(k, &RasterVertex::u); }
+  float V(const float k[3]) const { return At(k, &RasterVertex::v); }
+  float FogAt(const float k[3], const PixelState& ps) const { return ps.fog ? At(k, &RasterVertex::fog) : 1.0f; }
 
   // What a triangle does at each pixel it covers (Scan's fragment), picked once for the triangle.
   struct PixelWork { Rasterizer& r; const Triangle& t; const PixelState& ps; };
@@ -521,8 +521,8 @@ struct Rasterizer::Triangle : TriangleLanes {
   template <bool OneColour>
   struct GeneralFragment : PixelWork {
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-      const uint32_t colour = OneColour ? t.packed : Pack(t.At(k, &ScreenVertex::r), t.At(k, &ScreenVertex::g),
-                                                          t.At(k, &ScreenVertex::b), t.At(k, &ScreenVertex::a));
+      const uint32_t colour = OneColour ? t.packed : Pack(t.At(k, &RasterVertex::r), t.At(k, &RasterVertex::g),
+                                                          t.At(k, &RasterVertex::b), t.At(k, &RasterVertex::a));
       r.Fragment(x, y, z, colour, t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
     }
   };
@@ -548,7 +548,7 @@ struct Rasterizer::Triangle : TriangleLanes {
   };
 };
 
-void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
                               const PixelState& ps) {
   Triangle t;
   if (!t.SetUp(*this, a, b, c, ps)) return;

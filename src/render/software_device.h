@@ -245,7 +245,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   // The lit colour of the vertex at `p` into out.r, g, b and a.
   void Light(const uint8_t* p, ClipVertex& out) const;
-  ScreenVertex ToScreen(const ClipVertex& c) const;
+  RasterVertex ToScreen(const ClipVertex& c) const;
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
