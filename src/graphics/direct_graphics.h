@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/far_line_clip.h"
 #include "graphics/texture_store.h"
 #include "graphics/vertex_types.h"
+#include "render/clip_far_segments.h"
 #include "render/d3d8.h"
 #include "render/d3dx8.h"
 #include "render/gdi_font.h"
@@ -103,7 +103,8 @@ class DirectGraphics {
 
  private:
   [[gnu::noinline]] void BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
-  // A segment with an end beyond kExactReach, drawn as chords at a moderate distance (far_line_clip.h).
+  // A segment with an end beyond kExactReach, drawn as chords at a moderate distance
+  // (render/clip_far_segments.h).
   void DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour);
   // DrawLineRun's segments [first, last) a row at a time, for a block with a far row (row_runs.h).
   template <class Rows> void DrawLineRowByRow(const Rows& rows, size_t first, size_t last);
@@ -115,7 +116,7 @@ class DirectGraphics {
   void DrawVertexRun(D3DPRIMITIVETYPE type, const SceneVertex* vertices, size_t count, bool mixedColours = false);
 
   Direct3DFactory create_;
-  graphics::FarLineEye farLineEye_;
+  render::FarLineEye farLineEye_;
   std::unique_ptr<SceneVertex[]> runVertices_;
 };
 

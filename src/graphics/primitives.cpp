@@ -1,7 +1,7 @@
 // The smallest drawing operations: a textured screen rectangle (every character of the bitmap text),
 // and single world-space points and lines (every data row of the scene). All draw from the stack.
 #include "graphics/direct_graphics.h"
-#include "graphics/far_line_clip.h"
+#include "render/clip_far_segments.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ void DirectGraphics::DrawPoint(double x, double y, double z, D3DCOLOR colour) {
 
 void DirectGraphics::DrawLine(double x1, double y1, double z1, double x2, double y2, double z2, D3DCOLOR colour) {
   const double a[3] = {x1, y1, z1}, b[3] = {x2, y2, z2};
-  if (graphics::IsFarSegment(a, b)) [[unlikely]] {
+  if (render::IsFarSegment(a, b)) [[unlikely]] {
     DrawFarLine(a, b, colour);
     return;
   }
@@ -92,7 +92,7 @@ void DirectGraphics::DrawLine(double x1, double y1, double z1, double x2, double
 
 void DirectGraphics::DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour) {
   double points[3][3] = {{a[0], a[1], a[2]}, {b[0], b[1], b[2]}}, eye[3];
-  const int pieces = farLineEye_.Of(*device, eye) ? graphics::NearChords(eye, a, b, points) : 1;
+  const int pieces = farLineEye_.Of(*device, eye) ? render::NearChords(eye, a, b, points) : 1;
   device->SetVertexShader(SCENE_VERTEX_FVF);
   BindTexture(0, nullptr, SCENE_VERTEX_FVF);
   for (int i = 0; i < pieces; ++i) {

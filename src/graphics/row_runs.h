@@ -23,6 +23,7 @@ struct RowBlock {
 // a block, without a branch a row: the columns stream through at memory speed.
 template <class Rows>
 RowBlock RowsAsVertices(const Rows& rows, size_t from, size_t n, SceneVertex* v, float u, float texV) {
+  using render::kExactReach;
   bool far = false, mixed = false;
   const D3DCOLOR first = rows.Colour(from);
   for (size_t i = 0; i < n; ++i) {
@@ -82,8 +83,8 @@ void DirectGraphics::DrawLineRowByRow(const Rows& rows, size_t first, size_t las
   };
   // IsFarSegment(a, b) is "a or b is far": each row is looked at once, without a branch.
   auto near = [](const double p[3]) {
-    return (std::fabs(p[0]) <= graphics::kExactReach) & (std::fabs(p[1]) <= graphics::kExactReach) &
-           (std::fabs(p[2]) <= graphics::kExactReach);
+    return (std::fabs(p[0]) <= render::kExactReach) & (std::fabs(p[1]) <= render::kExactReach) &
+           (std::fabs(p[2]) <= render::kExactReach);
   };
   double a[3] = {rows.X(first), rows.Y(first), rows.Z(first)};
   bool aNear = near(a);

@@ -1,5 +1,6 @@
 // The clip volume of the software device: -w <= x <= w, -w <= y <= w, 0 <= z <= w, and w at least
-// kMinW, tested before the divide on clip positions (ClipVertex or ClipPosition).
+// kMinW, tested before the divide on clip positions (ClipVertex or ClipPosition). Segments too far out
+// for float are first replaced by near chords in world space (clip_far_segments.h).
 #pragma once
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // Our own DDS reader. Every field is read with bounded little-endian loads; every size is computed
 // in 64 bits and checked against the caps and the file length before anything is allocated.
+#include <algorithm>
 #include <bit>
 #include <new>
 
@@ -175,9 +176,24 @@ void DecodeBlockLevel(const uint8_t* p, D3DFORMAT format, ImageLevel& level) {
   }
 }
 
-}  // namespace
+// What the header says about the image: its size, its levels and how their texels are stored.
+struct DdsLayout {
+  uint32_t width = 0, height = 0, levels = 0;
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  bool blocks = false;  // DXT blocks, else texels described by masks
+  MaskFormat mask;
+};
 
-bool DecodeDds(const uint8_t* data, size_t size, DecodedImage& out, std::string& error) {
+// The bytes of one level of `w` × `h` texels.
+uint64_t LevelBytes(const DdsLayout& dds, uint32_t w, uint32_t h) {
+  return dds.blocks ? uint64_t{(w + 3) / 4} * ((h + 3) / 4) * (dds.format == D3DFMT_DXT1 ? 8 : 16)
+                    : uint64_t{w} * h * (dds.mask.bitCount / 8);
+}
+
+uint32_t NextLevelSide(uint32_t side) { return side > 1 ? side / 2 : 1; }
+
+// The magic, the header's own sizes, the image's size and its mip levels.
+bool ReadImageSize(const uint8_t* data, size_t size, DdsLayout& dds, std::string& error) {
   if (!data || size < kDataOffset) {
     error = "file too short for a DDS header";
     return false;
@@ -192,9 +208,6 @@ bool DecodeDds(const uint8_t* data, size_t size, DecodedImage& out, std::string&
     return false;
   }
   const uint32_t height = Read32(h + 8), width = Read32(h + 12);
-  uint32_t mipCount = Read32(h + 24);
-  const uint32_t pfFlags = Read32(h + 76), fourCC = Read32(h + 80), bitCount = Read32(h + 84);
-  const uint32_t caps2 = Read32(h + 108);
   if (width == 0 || height == 0) {
     error = "DDS image has no size";
     return false;
@@ -203,74 +216,75 @@ bool DecodeDds(const uint8_t* data, size_t size, DecodedImage& out, std::string&
     error = "DDS image is too large";
     return false;
   }
-  if (caps2 & (DDSCAPS2_CUBEMAP | DDSCAPS2_VOLUME)) {
+  if (Read32(h + 108) & (DDSCAPS2_CUBEMAP | DDSCAPS2_VOLUME)) {
     error = "cube and volume DDS files are not supported";
     return false;
   }
   uint32_t fullChain = 1;
-  for (uint32_t w = width, hh = height; w > 1 || hh > 1; w = w > 1 ? w / 2 : 1, hh = hh > 1 ? hh / 2 : 1) ++fullChain;
-  if (mipCount == 0) mipCount = 1;
-  if (mipCount > fullChain) {
+  for (uint32_t w = width, hh = height; w > 1 || hh > 1; w = NextLevelSide(w), hh = NextLevelSide(hh)) ++fullChain;
+  const uint32_t levels = std::max(Read32(h + 24), 1u);
+  if (levels > fullChain) {
     error = "DDS claims more mip levels than its size allows";
     return false;
   }
+  dds.width = width, dds.height = height, dds.levels = levels;
+  return true;
+}
 
-  D3DFORMAT format = D3DFMT_UNKNOWN;
-  MaskFormat mask;
-  if (pfFlags & DDPF_FOURCC) {
-    if (fourCC != D3DFMT_DXT1 && fourCC != D3DFMT_DXT2 && fourCC != D3DFMT_DXT3 && fourCC != D3DFMT_DXT4 &&
-        fourCC != D3DFMT_DXT5) {
-      error = "unsupported DDS compression";
-      return false;
-    }
-    format = fourCC;
-  } else if (!ParseMaskFormat(pfFlags, bitCount, Read32(h + 88), Read32(h + 92), Read32(h + 96), Read32(h + 100),
-                              mask, format, error)) {
+// The pixel format: a DXT compression, or masks.
+bool ReadPixelFormat(const uint8_t* h, DdsLayout& dds, std::string& error) {
+  const uint32_t pfFlags = Read32(h + 76), fourCC = Read32(h + 80);
+  dds.blocks = (pfFlags & DDPF_FOURCC) != 0;
+  if (!dds.blocks)
+    return ParseMaskFormat(pfFlags, Read32(h + 84), Read32(h + 88), Read32(h + 92), Read32(h + 96), Read32(h + 100),
+                           dds.mask, dds.format, error);
+  if (fourCC != D3DFMT_DXT1 && fourCC != D3DFMT_DXT2 && fourCC != D3DFMT_DXT3 && fourCC != D3DFMT_DXT4 &&
+      fourCC != D3DFMT_DXT5) {
+    error = "unsupported DDS compression";
     return false;
   }
-  const bool blocks = (pfFlags & DDPF_FOURCC) != 0;
+  dds.format = fourCC;
+  return true;
+}
 
-  // Check that every claimed level is present before allocating anything.
-  uint64_t offset = kDataOffset;
-  {
-    uint32_t w = width, hh = height;
-    for (uint32_t i = 0; i < mipCount; ++i) {
-      const uint64_t bytes = blocks ? uint64_t{(w + 3) / 4} * ((hh + 3) / 4) * (format == D3DFMT_DXT1 ? 8 : 16)
-                                    : uint64_t{w} * hh * (mask.bitCount / 8);
-      offset += bytes;
-      w = w > 1 ? w / 2 : 1;
-      hh = hh > 1 ? hh / 2 : 1;
-    }
+// Whether every claimed level is present: checked before anything is allocated.
+bool HoldsEveryLevel(const DdsLayout& dds, size_t size) {
+  uint64_t end = kDataOffset;
+  for (uint32_t i = 0, w = dds.width, h = dds.height; i < dds.levels; ++i, w = NextLevelSide(w), h = NextLevelSide(h))
+    end += LevelBytes(dds, w, h);
+  return end <= size;
+}
+
+void DecodeLevels(const uint8_t* data, const DdsLayout& dds, DecodedImage& out) {
+  out.levels.assign(dds.levels, ImageLevel{});
+  const uint8_t* p = data + kDataOffset;
+  for (uint32_t i = 0, w = dds.width, h = dds.height; i < dds.levels; ++i, w = NextLevelSide(w), h = NextLevelSide(h)) {
+    ImageLevel& level = out.levels[i];
+    level.width = w;
+    level.height = h;
+    level.texels.assign(static_cast<size_t>(w) * h, 0);
+    if (dds.blocks) DecodeBlockLevel(p, dds.format, level);
+    else DecodeMaskLevel(p, dds.mask, level);
+    p += static_cast<size_t>(LevelBytes(dds, w, h));
   }
-  if (offset > size) {
+}
+
+}  // namespace
+
+bool DecodeDds(const uint8_t* data, size_t size, DecodedImage& out, std::string& error) {
+  DdsLayout dds;
+  if (!ReadImageSize(data, size, dds, error) || !ReadPixelFormat(data + 4, dds, error)) return false;
+  if (!HoldsEveryLevel(dds, size)) {
     error = "DDS file is truncated";
     return false;
   }
-
   try {
-    out.levels.assign(mipCount, ImageLevel{});
-    const uint8_t* p = data + kDataOffset;
-    uint32_t w = width, hh = height;
-    for (uint32_t i = 0; i < mipCount; ++i) {
-      ImageLevel& level = out.levels[i];
-      level.width = w;
-      level.height = hh;
-      level.texels.assign(static_cast<size_t>(w) * hh, 0);
-      if (blocks) {
-        DecodeBlockLevel(p, format, level);
-        p += static_cast<size_t>((w + 3) / 4) * ((hh + 3) / 4) * (format == D3DFMT_DXT1 ? 8 : 16);
-      } else {
-        DecodeMaskLevel(p, mask, level);
-        p += static_cast<size_t>(w) * hh * (mask.bitCount / 8);
-      }
-      w = w > 1 ? w / 2 : 1;
-      hh = hh > 1 ? hh / 2 : 1;
-    }
+    DecodeLevels(data, dds, out);
   } catch (const std::bad_alloc&) {
     error = "out of memory";
     return false;
   }
-  out.fileFormat = format;
+  out.fileFormat = dds.format;
   out.fileType = 4;  // D3DXIFF_DDS
   return true;
 }

@@ -183,7 +183,7 @@ void SoftwareDevice::FetchVertex(const uint8_t* p, ClipVertex& out) const {
   }
 }
 
-ScreenVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
+RasterVertex SoftwareDevice::ToScreen(const ClipVertex& c) const {
   // z == w gives exactly 1.0, the cleared depth, so LESSEQUAL keeps passing for the far plane.
   const Float4 screen = ScreenOf(Float4{c.x, c.y, c.z, c.w});
   return {screen[0], screen[1], screen[2], 1.0f / c.w, c.r, c.g, c.b, c.a, c.u, c.v, c.fog};
@@ -229,10 +229,10 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
     n = std::min(m, 3 + kPlanes);
   }
   if (n < 3) return;
-  const ScreenVertex first = ToScreen(in[0]);
-  ScreenVertex prev = ToScreen(in[1]);
+  const RasterVertex first = ToScreen(in[0]);
+  RasterVertex prev = ToScreen(in[1]);
   for (int i = 2; i < n; ++i) {
-    const ScreenVertex cur = ToScreen(in[i]);
+    const RasterVertex cur = ToScreen(in[i]);
     raster_.DrawTriangle(first, prev, cur, pixel_);
     prev = cur;
   }
@@ -250,13 +250,14 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
   const Float4 screen = ScreenOf(clip);
   if (pixel_.plainWrite) {
     // A plain-write state needs no texture coordinates or fog.
-    const Int4 pixel = LaneCentreIndex(screen);
+    Int4 pixel;
+    LaneCentreIndex(screen, pixel);
     if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
         static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
       raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);
     return;
   }
-  ScreenVertex s{screen[0], screen[1], screen[2], 1.0f, 0, 0, 0, 0, 0, 0, 1.0f};
+  RasterVertex s{screen[0], screen[1], screen[2], 1.0f, 0, 0, 0, 0, 0, 0, 1.0f};
   ReadAttributes(p, layout_, s);  // its colour and texture coordinates
   raster_.DrawPoint(s, pixel_);
 }
@@ -264,7 +265,7 @@ inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
 void SoftwareDevice::Emit(std::initializer_list<const uint8_t*> corners) {
   const int n = static_cast<int>(corners.size());
   if (layout_.transformed) {
-    ScreenVertex s[3];
+    RasterVertex s[3];
     for (int i = 0; i < n; ++i) {
       const uint8_t* p = corners.begin()[i];
       s[i] = {ReadFloat(p), ReadFloat(p + 4), ReadFloat(p + 8), ReadFloat(p + 12), 0, 0, 0, 0, 0, 0, 1};
@@ -332,8 +333,8 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
 }
 
 void SoftwareDevice::DrawBatch() {
-  if (batch_.segments.ends.count != 0) DrawWaitingSegments();
-  if (batch_.points.count != 0) DrawWaitingPoints();
+  if (batch_.segments.ends.count != 0) DrawPendingSegments();
+  if (batch_.points.count != 0) DrawPendingPoints();
 }
 
 void SoftwareDevice::ChooseRoutes() {
@@ -354,12 +355,12 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
     if (!routes_.chosen) ChooseRoutes();
     switch (type == D3DPT_POINTLIST ? routes_.point : type == D3DPT_LINELIST ? routes_.segment : Route::General) {
       case Route::BatchedPoint:
-        WaitPoint(v);
+        DrawBatchedPoint(v);
         return D3D_OK;
       case Route::SceneSegment:
         DrawSceneSegment(v, v + stride);
         return D3D_OK;
-      case Route::General: break;
+      default: break;  // General: ChooseRoutes picks no other
     }
   }
   if (primitiveCount > 1 && v && stride >= layout_.size && (type == D3DPT_POINTLIST || type == D3DPT_LINESTRIP)) {
@@ -370,8 +371,10 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
       return D3D_OK;
     }
     if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {
-      if (DrawStrip(v, primitiveCount, stride)) return D3D_OK;
-      for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
+      const uint32_t colour = layout_.DiffuseAt(v);
+      const bool oneColour = AllOfColour(v + stride, primitiveCount, stride, colour);
+      if (StripRoute(oneColour) == Route::Strip) DrawStrip(v, primitiveCount, stride, colour, oneColour);
+      else for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
       return D3D_OK;
     }
   }
@@ -379,22 +382,27 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCou
   return Draw(type, primitiveCount, v, stride, UINT64_MAX);
 }
 
+inline Route SoftwareDevice::BufferedCallRoute(D3DPRIMITIVETYPE type, UINT primitiveCount, uint64_t available) {
+  // One buffered point (the scene with HARD_TL on): Draw's checks, made at every call, since the scene
+  // changes the world matrix before each one.
+  if (type != D3DPT_POINTLIST || primitiveCount != 1 || !inScene_ || !layout_.valid || streamStride_ < layout_.size ||
+      layout_.size > available)
+    return Route::General;
+  PrepareDraw();
+  return !layout_.transformed && !lighting_ && !pixel_.fog ? Route::BufferPoint : Route::General;
+}
+
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   EndBatch();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;
-  if (type == D3DPT_POINTLIST && primitiveCount == 1 && inScene_ && layout_.valid && streamStride_ >= layout_.size &&
-      layout_.size <= stream_->Length() - offset) {
-    // One buffered point (the scene with HARD_TL on): Draw's checks, then the pixel. Tested at every
-    // call: the scene changes the world matrix before each one.
-    PrepareDraw();
-    if (!layout_.transformed && !lighting_ && !pixel_.fog) {
-      PlotBufferPoint(stream_->Bytes() + offset);
-      return D3D_OK;
-    }
+  const uint64_t available = stream_->Length() - offset;
+  if (BufferedCallRoute(type, primitiveCount, available) == Route::BufferPoint) {
+    PlotBufferPoint(stream_->Bytes() + offset);
+    return D3D_OK;
   }
-  return Draw(type, primitiveCount, stream_->Bytes() + offset, streamStride_, stream_->Length() - offset);
+  return Draw(type, primitiveCount, stream_->Bytes() + offset, streamStride_, available);
 }
 
 }  // namespace render

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/route.h"
 #include "render/texture.h"
 #include "render/texture_sampler.h"
 #include "render/triangle_weights.h"
@@ -116,18 +117,18 @@ void CentreSpan(const int64_t c[3], int64_t limit, int64_t& lo, int64_t& hi) {
 }
 
 // Mip level from the texel footprint of one pixel step (constant over the triangle; honoured simply).
-unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const PixelState& ps) {
+unsigned TriangleMipLevel(const RasterVertex* const v[3], int64_t area, const PixelState& ps) {
   if (!ps.texture || ps.mipFilter == D3DTEXF_NONE || ps.texture->LevelCount() <= 1) return 0;
   const float fa = static_cast<float>(area) / (kSubpixel * kSubpixel);
   const float x0 = v[0]->x, y0 = v[0]->y, x1 = v[1]->x, y1 = v[1]->y, x2 = v[2]->x, y2 = v[2]->y;
-  auto grad = [&](float scale, float ScreenVertex::*q, float& ddx, float& ddy) {
+  auto grad = [&](float scale, float RasterVertex::*q, float& ddx, float& ddy) {
     const float q0 = v[0]->*q * scale, q1 = v[1]->*q * scale, q2 = v[2]->*q * scale;
     ddx = ((q1 - q0) * (y2 - y0) - (q2 - q0) * (y1 - y0)) / fa;
     ddy = ((q2 - q0) * (x1 - x0) - (q1 - q0) * (x2 - x0)) / fa;
   };
   float dudx, dudy, dvdx, dvdy;
-  grad(static_cast<float>(ps.texture->LevelAt(0).width), &ScreenVertex::u, dudx, dudy);
-  grad(static_cast<float>(ps.texture->LevelAt(0).height), &ScreenVertex::v, dvdx, dvdy);
+  grad(static_cast<float>(ps.texture->LevelAt(0).width), &RasterVertex::u, dudx, dudy);
+  grad(static_cast<float>(ps.texture->LevelAt(0).height), &RasterVertex::v, dvdx, dvdy);
   const float rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
   const float lod = rho > 0.0f ? std::log2(rho) : 0.0f, level = std::floor(lod + 0.5f);
   const unsigned last = ps.texture->LevelCount() - 1;
@@ -137,10 +138,10 @@ unsigned TriangleMipLevel(const ScreenVertex* const v[3], int64_t area, const Pi
 // One colour for the whole triangle when shading is flat, or when the corners share one whole-number
 // colour and one positive rhw (the program's screen quads): the weights then sum to 1 within a few
 // ulps, so the channels round back to it. Texture coordinates and fog still interpolate.
-bool ConstantColour(const ScreenVertex* const v[3], const PixelState& ps) {
-  const ScreenVertex& f = *v[0];
+bool ConstantColour(const RasterVertex* const v[3], const PixelState& ps) {
+  const RasterVertex& f = *v[0];
   auto whole = [](float c) { return c >= 0.0f && c <= 255.0f && static_cast<float>(static_cast<int>(c)) == c; };
-  auto same = [&f](const ScreenVertex& q) {
+  auto same = [&f](const RasterVertex& q) {
     return f.r == q.r && f.g == q.g && f.b == q.b && f.a == q.a && f.rhw == q.rhw;
   };
   return ps.flatShade || (same(*v[1]) && same(*v[2]) && f.rhw > 1e-30f && f.rhw < 1e30f && whole(f.r) &&
@@ -213,7 +214,8 @@ inline void Rasterizer::PutTested(int x, int y, uint16_t depth, uint32_t result,
 }
 
 void Rasterizer::MaterialiseTile(size_t tile) {
-  const int tx = static_cast<int>(tile % tilesPerRow_) << kTileShift, ty = static_cast<int>(tile / tilesPerRow_) << kTileShift;
+  const int tx = static_cast<int>(tile % tilesPerRow_) << kTileShift;
+  const int ty = static_cast<int>(tile / tilesPerRow_) << kTileShift;
   const int x2 = std::min(tx + (1 << kTileShift), width_), y2 = std::min(ty + (1 << kTileShift), height_);
   for (int y = ty; y < y2; ++y) {
     const size_t row = static_cast<size_t>(y) * width_;
@@ -311,7 +313,7 @@ inline void Rasterizer::WriteDepth(size_t index, size_t tile, uint16_t depth) {
   depth_[index] = depth;
 }
 
-void Rasterizer::DrawPoint(const ScreenVertex& v, const PixelState& ps) {
+void Rasterizer::DrawPoint(const RasterVertex& v, const PixelState& ps) {
   const int x = CentreIndex(v.x), y = CentreIndex(v.y);
   if (x >= 0 && y >= 0 && x < width_ && y < height_)
     Fragment(x, y, v.z, Pack(v.r, v.g, v.b, v.a), v.u, v.v, v.fog, 0, ps);
@@ -325,7 +327,8 @@ bool Rasterizer::PlanLine(float x0, float y0, float x1, float y1, bool lastPixel
   Float4 ends = {x0, y0, x1, y1};
   ends = ends < endLow_ ? endLow_ : ends;
   ends = ends > endHigh_ ? endHigh_ : ends;
-  const Int4 index = LaneCentreIndexNear(ends);
+  Int4 index;
+  LaneCentreIndexNear(ends, index);
   s.xMajor = std::fabs(dx) >= std::fabs(dy);
   s.major0 = s.xMajor ? x0 : y0;
   s.minor0 = s.xMajor ? y0 : x0;
@@ -366,7 +369,7 @@ void Rasterizer::PutSettledPixels(const SettledPixel* pixels, size_t count) {
     if (pixels[i].index != SettledPixel::kNoPixel) colour[pixels[i].index] = pixels[i].colour;
 }
 
-void Rasterizer::DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps) {
+void Rasterizer::DrawLine(const RasterVertex& v0, const RasterVertex& v1, const PixelState& ps) {
   // Diamond exit: an x-major line lights one pixel per column, from the column whose diamond holds the
   // start up to (not including) the one that holds the end; LASTPIXEL adds the end pixel. Rows are
   // ceil(y - 0.5) of the line at each column centre, so halfway cases go up (left for y-major lines).
@@ -410,7 +413,7 @@ void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1,
 
 // A triangle set up for its scan: everything that holds for all of its pixels.
 struct Rasterizer::Triangle : TriangleLanes {
-  const ScreenVertex* v[3];  // clockwise on screen
+  const RasterVertex* v[3];  // clockwise on screen
   int64_t X[3], Y[3];        // in 1/256 pixels
   // Edge i runs from corner i+1 to i+2 (opposite corner i); a pixel is inside where every E + bias >= 0
   // (bias 0 on top and left edges, -1 elsewhere). TriangleLanes holds bias, 1 / twice the area, the
@@ -418,11 +421,12 @@ struct Rasterizer::Triangle : TriangleLanes {
   int64_t ex[3], ey[3];
   int64_t minX, minY, maxX, maxY;  // the pixel centres of its box inside the target
   unsigned level;                  // the mip level sampled
-  bool constantColour, inLanes;
+  bool constantColour;
+  Route scan;  // TriangleLanes or General, the scalar scan
   uint32_t packed;  // the corners' colour, when constant
 
   // False when the triangle draws nothing.
-  bool SetUp(const Rasterizer& r, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+  bool SetUp(const Rasterizer& r, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
              const PixelState& ps) {
     v[0] = &a, v[1] = &b, v[2] = &c;
     for (int i = 0; i < 3; ++i) X[i] = Snap(v[i]->x), Y[i] = Snap(v[i]->y);
@@ -445,26 +449,32 @@ struct Rasterizer::Triangle : TriangleLanes {
     constantColour = ConstantColour(v, ps);
     packed = Pack(v[0]->r, v[0]->g, v[0]->b, v[0]->a);
     inv = 1.0f / static_cast<float>(std::abs(area));
-    // Small triangles (the text's) are scanned eight pixels at a time when their edge values fit 32
-    // bits over the box widened by eight pixels to the right: being linear, they peak at its corners.
+    scan = ScanRoute(r);
+    if (scan == Route::TriangleLanes)
+      for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * kSubpixelSteps);
+    return true;
+  }
+
+  // Small triangles (the text's) are scanned eight pixels at a time when their edge values fit 32
+  // bits over the box widened by eight pixels to the right: being linear, they peak at its corners.
+  Route ScanRoute(const Rasterizer& r) const {
+    if (!r.laneScan_ || maxX - minX >= 64) return Route::General;
     const int64_t sub = kSubpixelSteps;
-    inLanes = r.laneScan_ && maxX - minX < 64;
-    for (int i = 0; i < 3 && inLanes; ++i)
+    for (int i = 0; i < 3; ++i)
       for (int64_t cy : {minY, maxY})
         for (int64_t cx : {minX, maxX + 8}) {
           const int64_t corner = EdgeAt(i, cx * sub, cy * sub);
-          inLanes = inLanes && corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30);
+          if (!(corner > -(int64_t{1} << 30) && corner < (int64_t{1} << 30))) return Route::General;
         }
-    for (int i = 0; i < 3 && inLanes; ++i)
-      for (int j = 0; j < 8; ++j) laneStep[i][j] = static_cast<int32_t>(j * ey[i] * sub);
-    return true;
+    return Route::TriangleLanes;
   }
 
   // Calls `fragment(x, y, z, k)` for every covered pixel, k the perspective-correct weights of the corners.
   template <class Policy>
   void Scan(Policy fragment) const {
     const int64_t sub = kSubpixelSteps;
-    if (inLanes) {
+    if (scan == Route::TriangleLanes) {
       RowWeights w;
       for (int64_t py = minY; py <= maxY; ++py)
         for (int64_t px = minX; px <= maxX; px += 8) {
@@ -498,12 +508,12 @@ struct Rasterizer::Triangle : TriangleLanes {
     return ex[i] * (py - Y[(i + 1) % 3]) - ey[i] * (px - X[(i + 1) % 3]);
   }
   // Attributes at the corners' weights k.
-  float At(const float k[3], float ScreenVertex::*attribute) const {
+  float At(const float k[3], float RasterVertex::*attribute) const {
     return k[0] * (v[0]->*attribute) + k[1] * (v[1]->*attribute) + k[2] * (v[2]->*attribute);
   }
-  float U(const float k[3]) const { return At(k, &ScreenVertex::u); }
-  float V(const float k[3]) const { return At(k, &ScreenVertex::v); }
-  float FogAt(const float k[3], const PixelState& ps) const { return ps.fog ? At(k, &ScreenVertex::fog) : 1.0f; }
+  float U(const float k[3]) const { return At(k, &RasterVertex::u); }
+  float V(const float k[3]) const { return At(k, &RasterVertex::v); }
+  float FogAt(const float k[3], const PixelState& ps) const { return ps.fog ? At(k, &RasterVertex::fog) : 1.0f; }
 
   // What a triangle does at each pixel it covers (Scan's fragment), picked once for the triangle.
   struct PixelWork { Rasterizer& r; const Triangle& t; const PixelState& ps; };
@@ -511,8 +521,8 @@ struct Rasterizer::Triangle : TriangleLanes {
   template <bool OneColour>
   struct GeneralFragment : PixelWork {
     SV_LAMBDA_INLINE void operator()(int x, int y, float z, const float k[3]) const {
-      const uint32_t colour = OneColour ? t.packed : Pack(t.At(k, &ScreenVertex::r), t.At(k, &ScreenVertex::g),
-                                                          t.At(k, &ScreenVertex::b), t.At(k, &ScreenVertex::a));
+      const uint32_t colour = OneColour ? t.packed : Pack(t.At(k, &RasterVertex::r), t.At(k, &RasterVertex::g),
+                                                          t.At(k, &RasterVertex::b), t.At(k, &RasterVertex::a));
       r.Fragment(x, y, z, colour, t.U(k), t.V(k), t.FogAt(k, ps), t.level, ps);
     }
   };
@@ -538,7 +548,7 @@ struct Rasterizer::Triangle : TriangleLanes {
   };
 };
 
-void Rasterizer::DrawTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+void Rasterizer::DrawTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
                               const PixelState& ps) {
   Triangle t;
   if (!t.SetUp(*this, a, b, c, ps)) return;

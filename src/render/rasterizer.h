@@ -33,10 +33,11 @@ inline int CentreIndex(float x) {
   return CentreIndexNear(x);
 }
 
-// One vertex in screen space: x, y in pixels (centres on integers), z the depth 0..1, rhw = 1/w.
+// A vertex as the rasterizer takes it, transformed, lit and fogged by the device (not the program's
+// pre-transformed vertex format): x, y in pixels (centres on integers), z the depth 0..1, rhw = 1/w.
 // Colours are 0..255 floats so they interpolate without conversions; fog is the fog factor
 // (1 = no fog, 0 = all fog colour).
-struct ScreenVertex {
+struct RasterVertex {
   float x, y, z, rhw;
   float r, g, b, a;
   float u, v;
@@ -107,8 +108,8 @@ class Rasterizer {
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
   // A point is one pixel, the one its centre rounds to (the program draws no other size).
-  void DrawPoint(const ScreenVertex& v, const PixelState& ps);
-  void DrawLine(const ScreenVertex& v0, const ScreenVertex& v1, const PixelState& ps);
+  void DrawPoint(const RasterVertex& v, const PixelState& ps);
+  void DrawLine(const RasterVertex& v0, const RasterVertex& v1, const PixelState& ps);
   // DrawLine for a line of one flat colour in a state with ps.plainWrite set: the same pixels, without
   // the per-pixel attribute interpolation that cannot change a flat colour.
   void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
@@ -120,7 +121,7 @@ class Rasterizer {
                         const uint32_t colour[8], const Int8& lastPixel, int n);
   // The settled pixels given, in their order.
   void PutSettledPixels(const SettledPixel* pixels, size_t count);
-  void DrawTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, const PixelState& ps);
+  void DrawTriangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2, const PixelState& ps);
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
 

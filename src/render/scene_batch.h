@@ -1,4 +1,4 @@
-// The scene's deferred draws: positions waiting to be transformed eight at a time in vector lanes
+// The scene's pending draws: positions held back to be transformed eight at a time in vector lanes
 // (points, and the ends of segments that chain), drawn before any other device call
 // (SoftwareDevice::EndBatch). The device's side is scene_points.cpp and scene_lines.cpp.
 #pragma once
@@ -10,7 +10,7 @@
 
 namespace render {
 
-// How many draws wait before they are done together: a vector lane each.
+// How many draws are pending before they are done together: a vector lane each.
 constexpr int kBatchLanes = 8;
 
 // A field read by itself. Left alone, the compiler reads neighbouring fields that were just stored
@@ -42,13 +42,12 @@ SV_LANES_INLINE bool SamePosition(const uint8_t* a, const uint8_t* b) {
          PositionWord(a, 2) == PositionWord(b, 2);
 }
 
-// Rasterizer::DepthToBits lane by lane.
-SV_LANES_INLINE Int8 DepthBits(Float8 z) {
-  const Float8 zero{}, one = Filled<Float8>(1.0f);
+// Rasterizer::DepthToBits lane by lane, into `bits`.
+SV_LANES_INLINE void DepthBits(const Float8& z, Int8& bits) {
+  const Float8 zero{}, one = Float8{} + 1.0f;
   const Int8 between = (z > zero) & (z < one);
-  const Int8 bits =
-      __builtin_convertvector((between ? z : zero) * Filled<Float8>(65535.0f) + Filled<Float8>(0.5f), Int8);
-  return between ? bits : (z >= one ? Int8{} + 0xFFFF : Int8{});
+  const Int8 scaled = __builtin_convertvector((between ? z : zero) * (Float8{} + 65535.0f) + (Float8{} + 0.5f), Int8);
+  bits = between ? scaled : (z >= one ? Int8{} + 0xFFFF : Int8{});
 }
 
 // Eight positions in clip space and on screen, a position a lane.
@@ -59,8 +58,8 @@ struct ScreenLanes {
   Float8 x, y, z;
 };
 
-// World-space positions waiting for the lane transform: x, y, z as given and a colour each.
-struct WaitingPositions {
+// World-space positions pending the lane transform: x, y, z as given and a colour each.
+struct PendingPositions {
   float x[kBatchLanes] = {}, y[kBatchLanes] = {}, z[kBatchLanes] = {};
   uint32_t colour[kBatchLanes] = {};
   int count = 0;
@@ -72,16 +71,17 @@ struct WaitingPositions {
     colour[i] = c;
     return ++count == kBatchLanes;
   }
-  // Takes the `n` waiting positions (lanes past n hold old ones, left unused) through `m`, world ×
+  // Takes the `n` pending positions (lanes past n hold old ones, left unused) through `m`, world ×
   // view × projection an element to all lanes: FetchVertex's arithmetic, term for term.
   SV_LANES_INLINE ClipLanes Take(const Float8 (&m)[4][4], int& n) {
     n = count;
     count = 0;
-    auto lanes = [](const float* f) SV_LAMBDA_INLINE {
-      return Float8{ReadAlone(f[0]), ReadAlone(f[1]), ReadAlone(f[2]), ReadAlone(f[3]),
-                    ReadAlone(f[4]), ReadAlone(f[5]), ReadAlone(f[6]), ReadAlone(f[7])};
+    auto lanes = [](const float* f, Float8& out) SV_LAMBDA_INLINE {
+      out = Float8{ReadAlone(f[0]), ReadAlone(f[1]), ReadAlone(f[2]), ReadAlone(f[3]),
+                   ReadAlone(f[4]), ReadAlone(f[5]), ReadAlone(f[6]), ReadAlone(f[7])};
     };
-    const Float8 px = lanes(x), py = lanes(y), pz = lanes(z);
+    Float8 px, py, pz;
+    lanes(x, px), lanes(y, py), lanes(z, pz);
     return {px * m[0][0] + py * m[1][0] + pz * m[2][0] + m[3][0], px * m[0][1] + py * m[1][1] + pz * m[2][1] + m[3][1],
             px * m[0][2] + py * m[1][2] + pz * m[2][2] + m[3][2], px * m[0][3] + py * m[1][3] + pz * m[2][3] + m[3][3]};
   }
@@ -107,18 +107,18 @@ struct LineEnd {
   }
 };
 
-// Segments that each start where the one before ended: the end before the first waiting one, and the
-// waiting ends. Kept by the thread that draws them.
+// Segments that each start where the one before ended: the end before the first pending one, and the
+// pending ends. Kept by the thread that draws them.
 struct SegmentChain {
   LineEnd end{};
-  WaitingPositions ends;
+  PendingPositions ends;
 };
 
-// Everything the scene has deferred. Segments and points never wait together: a draw of one kind
+// Everything pending. Segments and points are never pending together: a draw of one kind
 // draws the other's first.
 struct SceneBatch {
   SegmentChain segments;   // the scene's polyline
-  WaitingPositions points;  // points in a plain-write state
+  PendingPositions points;  // points in a plain-write state
   bool Empty() const { return (segments.ends.count | points.count) == 0; }
 };
 

@@ -1,6 +1,6 @@
 // The scene's polyline, a segment a call: unlit, unfogged world-space segments of one flat colour in a
 // plain-write state, clipped and placed on screen as DrawClippedLine and ToScreen do, on positions
-// only. A segment usually starts where the last one ended: its end joins the batch, to be transformed
+// only. A segment usually starts where the last one ended: its end is added to the batch, pending, to be transformed
 // with seven more in vector lanes, and is kept for the next segment.
 #include <cstring>
 
@@ -11,9 +11,9 @@
 namespace render {
 namespace {
 
-// Lanes 0-6 of `v` moved up one, `first` in lane 0: the starts of eight segments from their ends.
-SV_LANES_INLINE Float8 ShiftUpOneLane(float first, Float8 v) {
-  return __builtin_shufflevector(Filled<Float8>(first), v, 0, 8, 9, 10, 11, 12, 13, 14);
+// Lanes 0-6 of `v` moved up one into `out`, `first` in lane 0: the starts of eight segments from their ends.
+SV_LANES_INLINE void ShiftUpOneLane(float first, const Float8& v, Float8& out) {
+  out = __builtin_shufflevector(Float8{} + first, v, 0, 8, 9, 10, 11, 12, 13, 14);
 }
 
 }  // namespace
@@ -33,14 +33,14 @@ void SoftwareDevice::DrawSegmentAlone(const uint8_t* a, const uint8_t* b) {
   chain_.valid = true;
 }
 
-SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& chain) {
+SV_LANE_CLONES void SoftwareDevice::DrawPendingSegmentsInLanes(SegmentChain& chain) {
   // ClipOf, Inside and ScreenOf for the eight ends at once, an end a lane.
-  const WaitingPositions& w = chain.ends;
+  const PendingPositions& w = chain.ends;
   LineEnd& lastEnd = chain.end;
   int n = 0;
   const ClipLanes c = chain.ends.Take(wvpLanes_, n);
   const Float8 cx = c.x, cy = c.y, cz = c.z, cw = c.w, zero{};
-  const int inside = LaneBits((cw >= Filled<Float8>(kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
+  const int inside = LaneBits((cw >= (Float8{} + kMinW)) & (cx >= -cw) & (cx <= cw) & (cy >= -cw) & (cy <= cw) &
                               (cz >= zero) & (cz <= cw));
   const ScreenLanes screen = ScreenOfLanes(c);
   const Float8 sx = screen.x, sy = screen.y, sz = screen.z;
@@ -50,16 +50,26 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingSegmentsInLanes(SegmentChain& cha
   // The usual eight: every end inside the volume, the first start too and on screen, and each
   // segment settled (what Rasterizer::WalkSettledLines asks, lane by lane).
   if (n == kBatchLanes && inside == 0xFF && lastEnd.inside && lastEnd.onScreen) {
-    const Float8 z0 = ShiftUpOneLane(lastEnd.screen[2], sz), dz = sz - z0;
-    const Int8 bits = DepthBits(z0);
-    const Int8 sameBits = (z0 == sz) | ((dz >= Filled<Float8>(-3.4028235e38f)) &
-                                        (dz <= Filled<Float8>(3.4028235e38f)) & (bits == DepthBits(z0 + dz)));
+    Float8 z0;
+    ShiftUpOneLane(lastEnd.screen[2], sz, z0);
+    const Float8 dz = sz - z0;
+    Int8 bits, endBits;
+    DepthBits(z0, bits);
+    DepthBits(z0 + dz, endBits);
+    const Int8 sameBits = (z0 == sz) | ((dz >= (Float8{} + -3.4028235e38f)) & (dz <= (Float8{} + 3.4028235e38f)) &
+                                        (bits == endBits));
     alignas(32) uint32_t result[kBatchLanes];
     for (int j = 0; j < kBatchLanes; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
-    const Int8 opaque = (LoadBytes<Int8>(result) >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
+    Int8 resultLanes;
+    std::memcpy(&resultLanes, result, sizeof resultLanes);
+    const Int8 opaque = (resultLanes >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
     const Int8 passes = pixel_.blend ? opaque : Int8{} - 1;
-    if (LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF) {
-      const Float8 x0 = ShiftUpOneLane(lastEnd.screen[0], sx), y0 = ShiftUpOneLane(lastEnd.screen[1], sy);
+    const Route eight = LaneBits(sameBits & (bits == raster_.SettledDepth(pixel_)) & passes) == 0xFF
+                            ? Route::SettledLineWalk
+                            : Route::SceneSegment;
+    if (eight == Route::SettledLineWalk) {
+      Float8 x0, y0;
+      ShiftUpOneLane(lastEnd.screen[0], sx, x0), ShiftUpOneLane(lastEnd.screen[1], sy, y0);
       // From constants, which the walk loads whole (a vector built from the flag went through memory
       // in halves, and the load waited for them).
       static constexpr Int8 kAll = {1, 1, 1, 1, 1, 1, 1, 1}, kNone = {};
@@ -104,21 +114,21 @@ void SoftwareDevice::DrawStripSegments(size_t first, size_t last) {
   chain.end.Keep(clipA, Inside(LoadBytes<ClipPosition>(&clipA)), false, Float4{});
   for (size_t i = first; i < last; ++i, a += s.stride) {
     const uint32_t colour = s.colourPerVertex ? layout_.DiffuseAt(a) : s.colour;
-    if (chain.ends.Add(a + s.stride, colour)) DrawWaitingSegmentsInLanes(chain);
+    if (chain.ends.Add(a + s.stride, colour)) DrawPendingSegmentsInLanes(chain);
   }
-  if (chain.ends.count != 0) DrawWaitingSegmentsInLanes(chain);
+  if (chain.ends.count != 0) DrawPendingSegmentsInLanes(chain);
 }
 
-void SoftwareDevice::DrawWaitingSegments() {
-  FinishWriting();  // a run being written comes first
+void SoftwareDevice::DrawPendingSegments() {
+  WaitForPendingWriting();  // a run being written comes first
   RenewWvpLanes();
-  DrawWaitingSegmentsInLanes(batch_.segments);
+  DrawPendingSegmentsInLanes(batch_.segments);
 }
 
 void SoftwareDevice::RenewWvpLanes() {
   if (wvpLanesCurrent_) return;
   for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Filled<Float8>(worldViewProjection_[i][j]);
+    for (int j = 0; j < 4; ++j) wvpLanes_[i][j] = Float8{} + worldViewProjection_[i][j];
   wvpLanesCurrent_ = true;
 }
 

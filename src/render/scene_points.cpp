@@ -7,15 +7,16 @@
 
 namespace render {
 
-SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes(WaitingPositions& w) {
+SV_LANE_CLONES void SoftwareDevice::DrawPendingPointsInLanes(PendingPositions& w) {
   int n = 0;
   const ClipLanes c = w.Take(wvpLanes_, n);
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // In front of the near plane and within the depth range (a point is not clipped in x or y).
-  const Int8 visible = (c.w >= Filled<Float8>(kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
+  const Int8 visible = (c.w >= (Float8{} + kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
   const ScreenLanes s = ScreenOfLanes(c);
   // The pixel each centre rounds to, and whether it is on the target (unsigned: negatives are far).
-  const Int8 px = LaneCentreIndex(s.x), py = LaneCentreIndex(s.y);
+  Int8 px, py;
+  LaneCentreIndex(s.x, px), LaneCentreIndex(s.y, py);
   const Int8 onTarget = (reinterpret_cast<UInt8>(px) < static_cast<unsigned>(raster_.Width())) &
                         (reinterpret_cast<UInt8>(py) < static_cast<unsigned>(raster_.Height()));
   for (int plotted = LaneBits(visible & onTarget); plotted != 0; plotted &= plotted - 1) {
@@ -24,16 +25,16 @@ SV_LANE_CLONES void SoftwareDevice::DrawWaitingPointsInLanes(WaitingPositions& w
   }
 }
 
-void SoftwareDevice::DrawWaitingPoints() {
-  FinishWriting();  // a run being written comes first
+void SoftwareDevice::DrawPendingPoints() {
+  WaitForPendingWriting();  // a run being written comes first
   RenewWvpLanes();
-  DrawWaitingPointsInLanes(batch_.points);
+  DrawPendingPointsInLanes(batch_.points);
 }
 
 // Kept beside the lanes it draws with: their clones are chosen within this file.
-void SoftwareDevice::JoinPointsInOrder(const uint8_t* p, UINT count, UINT stride) {
+void SoftwareDevice::AddPendingPoints(const uint8_t* p, UINT count, UINT stride) {
   for (UINT i = 0; i < count; ++i, p += stride)
-    if (batch_.points.Add(p, layout_.DiffuseAt(p))) DrawWaitingPointsInLanes(batch_.points);
+    if (batch_.points.Add(p, layout_.DiffuseAt(p))) DrawPendingPointsInLanes(batch_.points);
 }
 
 }  // namespace render

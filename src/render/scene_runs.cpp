@@ -4,13 +4,13 @@
 // unfogged, plain write) whose every pixel is settled (its depth is the one every pixel holds and
 // passes, so only colours are written). The run is placed in two halves at once, the caller and the
 // worker each taking one: transformed, clipped and put on screen with the arithmetic of the one-thread
-// routes. Then the worker alone writes the placed run into the picture, in the run's order, while the
-// call returns and the caller makes the next run; the next run's writing follows it, and every other
-// call that draws or reads waits for it (EndBatch). The pixels are written by one thread in one
-// thread's order, so the bytes are the one-thread bytes. A run that is not wholly settled is drawn by
-// the one-thread routes instead.
+// routes. Then its writing is pending: the worker alone writes the placed run into the picture, in the
+// run's order, while the call returns and the caller makes the next run; the next run's writing follows
+// it, and every other call that draws or reads waits for it (WaitForPendingWriting). The pixels are
+// written by one thread in one thread's order, so the bytes are the one-thread bytes. A run that is
+// not wholly settled is drawn by the one-thread routes instead.
 //
-// Strips: a LINESTRIP whose segments each have one colour is drawn as one chain of waiting ends. When
+// Strips: a LINESTRIP whose segments each have one colour is drawn as one chain of pending ends. When
 // every pixel it can write takes one and the same colour and nothing else (OrderFree), the order of
 // its segments cannot show, and both threads draw parts of it at once.
 #include <algorithm>
@@ -27,8 +27,8 @@ namespace {
 // Runs part(0) and part(1) at once, on the caller and the worker.
 template <class Part>
 void InTwoParts(platform::Worker& worker, Part& part) {
-  worker.ForEachPart(2, [](void* context, std::size_t index) { (*static_cast<Part*>(context))(static_cast<int>(index)); },
-                     &part);
+  worker.ForEachPart(
+      2, [](void* context, std::size_t index) { (*static_cast<Part*>(context))(static_cast<int>(index)); }, &part);
 }
 
 // Draws a run of `primitives` by draw(two), on the way `choice` picks, and tells it what that took.
@@ -45,12 +45,12 @@ void TimedRun(RunThreads& choice, std::size_t primitives, Draw draw) {
 
 bool SoftwareDevice::TakesRunOnTwoThreads(UINT primitives) {
   if (!worker_ || primitives < kRunOnTwoThreadsFrom || raster_.SettledDepth(pixel_) < 0) return false;
-  if (!batch_.Empty()) DrawBatch();  // what waits was called for first
+  if (!batch_.Empty()) DrawBatch();  // what is pending was called for first
   return true;
 }
 
-void SoftwareDevice::WriteLater(PlacedRun run) {
-  FinishWriting();  // the run before this one first: the worker may not have taken it yet
+void SoftwareDevice::WriteOnWorker(PlacedRun run) {
+  WaitForPendingWriting();  // the run before this one first: the worker may not have taken it yet
   placed_ = run;
   writing_ = worker_->Hand(
       [](void* device, std::size_t) {
@@ -59,7 +59,7 @@ void SoftwareDevice::WriteLater(PlacedRun run) {
         d.raster_.PutSettledPixels(r.points, r.count);
       },
       this, 1);
-  inFlight_ = true;
+  writingPending_ = true;
   runBuffer_ ^= 1;  // the next run is placed beside this one while it is written
 }
 
@@ -69,23 +69,25 @@ SV_LANE_CLONES void SoftwareDevice::PlacePointsInLanes(const uint8_t* v, UINT st
   const int settled = raster_.SettledDepth(pixel_);
   const uint32_t width = static_cast<uint32_t>(raster_.Width());
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
-  WaitingPositions w;
+  PendingPositions w;
   for (UINT i = first; i < last; i += kBatchLanes) {
     const int n = static_cast<int>(std::min<UINT>(kBatchLanes, last - i));
     for (int j = 0; j < n; ++j) {
       const uint8_t* p = v + static_cast<size_t>(i + j) * stride;
       w.Add(p, layout_.DiffuseAt(p));
     }
-    // DrawWaitingPointsInLanes' placing, lane for lane.
+    // DrawPendingPointsInLanes' placing, lane for lane.
     int taken = 0;
     const ClipLanes c = w.Take(wvpLanes_, taken);
-    const Int8 visible = (c.w >= Filled<Float8>(kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
+    const Int8 visible = (c.w >= (Float8{} + kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
     const ScreenLanes s = ScreenOfLanes(c);
-    const Int8 px = LaneCentreIndex(s.x), py = LaneCentreIndex(s.y);
+    Int8 px, py;
+    LaneCentreIndex(s.x, px), LaneCentreIndex(s.y, py);
     const Int8 onTarget = (reinterpret_cast<UInt8>(px) < static_cast<unsigned>(raster_.Width())) &
                           (reinterpret_cast<UInt8>(py) < static_cast<unsigned>(raster_.Height()));
     const int plotted = LaneBits(visible & onTarget);
-    const Int8 depth = DepthBits(s.z);
+    Int8 depth;
+    DepthBits(s.z, depth);
     for (int j = 0; j < n; ++j) {
       const uint32_t result = w.colour[j] | pixel_.plainAlpha;
       SettledPixel& point = out[i + j];
@@ -111,7 +113,7 @@ bool SoftwareDevice::DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT s
   };
   InTwoParts(*worker_, place);
   if (unsettled[0] || unsettled[1]) return false;
-  WriteLater({placed.data(), count});
+  WriteOnWorker({placed.data(), count});
   return true;
 }
 
@@ -147,7 +149,7 @@ void SoftwareDevice::DrawRunInParts(void (SoftwareDevice::*part)(size_t first, s
 }
 
 void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
-  if (worker_ && count >= kRunOnTwoThreadsFrom) {
+  if (PointRunRoute(count) == Route::RunOnTwoThreads) {
     bool settled = true;
     TimedRun(pointRunThreads_, count, [&](bool two) {
       if (two) settled = DrawPointsOnTwoThreads(v, count, stride);
@@ -160,18 +162,15 @@ void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
 }
 
 void SoftwareDevice::DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride) {
-  if (batch_.segments.ends.count != 0) DrawWaitingSegments();
-  FinishWriting();
+  if (batch_.segments.ends.count != 0) DrawPendingSegments();
+  WaitForPendingWriting();
   RenewWvpLanes();
-  JoinPointsInOrder(v, count, stride);  // the last few points stay waiting, as points a call each would
+  AddPendingPoints(v, count, stride);  // the last few stay pending, as points a call each would
 }
 
-bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
-  const uint32_t colour = layout_.DiffuseAt(v);
-  const bool oneColour = AllOfColour(v + stride, count, stride, colour);
-  if (!oneColour && !pixel_.flatShade) return false;  // colours that change along a segment
-  if (!batch_.Empty()) DrawBatch();  // what waits was called for first
-  FinishWriting();
+void SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride, uint32_t colour, bool oneColour) {
+  if (!batch_.Empty()) DrawBatch();  // what is pending was called for first
+  WaitForPendingWriting();
   RenewWvpLanes();
   run_ = {v, stride, count, colour, !oneColour};
   if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour)) {
@@ -183,7 +182,6 @@ bool SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride) {
     DrawStripSegments(0, count);
   }
   chain_.valid = false;  // the next segment starts afresh: this strip's last end was kept by a part
-  return true;
 }
 
 }  // namespace render

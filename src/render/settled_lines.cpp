@@ -10,11 +10,16 @@
 namespace render {
 namespace {
 
-SV_LANES_INLINE Float8 Abs(Float8 v) { return reinterpret_cast<Float8>(reinterpret_cast<Int8>(v) & 0x7FFFFFFF); }
+// |v| of each lane into `out`: the sign bit cleared.
+SV_LANES_INLINE void Abs(const Float8& v, Float8& out) {
+  out = reinterpret_cast<Float8>(reinterpret_cast<Int8>(v) & 0x7FFFFFFF);
+}
 
-// d · step for a step of +1 (lanes where `down` is 0) or -1 (lanes where `down` is -1), without a
-// multiply (SSE2 has no 32-bit one).
-SV_LANES_INLINE Int8 TimesStep(Int8 d, Int8 down) { return (d ^ down) - down; }
+// start + d · step into `out`, for a step of +1 (lanes where `down` is 0) or -1 (lanes where `down`
+// is -1), without a multiply (SSE2 has no 32-bit one).
+SV_LANES_INLINE void StepsFrom(const Int8& start, const Int8& d, const Int8& down, Int8& out) {
+  out = start + ((d ^ down) - down);
+}
 
 // PlanLine for eight lines, lane by lane, with the major index of each line's third pixel and where
 // its first three pixels and its last lie in the buffer (a line of fewer repeats its last: writing a
@@ -32,48 +37,53 @@ SV_LANES_INLINE void PlanEight(EightLines& p, const Float8& x0, const Float8& y0
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   // NaN or absurd coordinates draw nothing, like lanes no line was put in; their inputs are zeroed so
   // that no conversion below meets them.
-  const Int8 usable = (Abs(dx) < 1e7f) & (Abs(dy) < 1e7f) & (lane < n);
-  auto keep = [usable](Float8 v) SV_LAMBDA_INLINE { return usable ? v : Float8{}; };
-  const Int8 xMajor = Abs(dx) >= Abs(dy);
-  const Float8 major0 = keep(xMajor ? x0 : y0), minor0 = keep(xMajor ? y0 : x0);
+  Float8 absDx, absDy;
+  Abs(dx, absDx), Abs(dy, absDy);
+  const Int8 usable = (absDx < 1e7f) & (absDy < 1e7f) & (lane < n);
+  const Float8 zero{};
+  const Int8 xMajor = absDx >= absDy;
+  const Float8 major0 = usable ? (xMajor ? x0 : y0) : zero, minor0 = usable ? (xMajor ? y0 : x0) : zero;
   p.xMajor = xMajor, p.major0 = major0, p.minor0 = minor0;
-  const Float8 dMajor = keep(xMajor ? dx : dy), dMinor = keep(xMajor ? dy : dx);
-  const Float8 major1 = keep(xMajor ? x1 : y1);
-  const Float8 low = Filled<Float8>(-2.0f), high = xMajor ? Filled<Float8>(endHigh[0]) : Filled<Float8>(endHigh[1]);
-  auto pulledIn = [&](Float8 v) SV_LAMBDA_INLINE {
-    v = v < low ? low : v;
-    return v > high ? high : v;
+  const Float8 dMajor = usable ? (xMajor ? dx : dy) : zero, dMinor = usable ? (xMajor ? dy : dx) : zero;
+  const Float8 major1 = usable ? (xMajor ? x1 : y1) : zero;
+  const Float8 low = Float8{} + -2.0f, high = xMajor ? Float8{} + endHigh[0] : Float8{} + endHigh[1];
+  auto pulledIn = [&](const Float8& v, Float8& out) SV_LAMBDA_INLINE {
+    out = v < low ? low : v;
+    out = out > high ? high : out;
   };
-  const Int8 start = LaneCentreIndexNear(pulledIn(major0)), end = LaneCentreIndexNear(pulledIn(major1));
+  Float8 major0In, major1In;
+  pulledIn(major0, major0In), pulledIn(major1, major1In);
+  Int8 start, end;
+  LaneCentreIndexNear(major0In, start), LaneCentreIndexNear(major1In, end);
   const Int8 down = end < start;  // -1 where the step is -1
-  const Int8 count = TimesStep(end - start, down) + lastPixel;
-  const Float8 slope = dMajor != 0.0f ? dMinor / (dMajor != 0.0f ? dMajor : Filled<Float8>(1.0f)) : Float8{};
-  const Int8 last = start + TimesStep(count - 1, down);
-  const Int8 second = start + TimesStep(count > 1 ? Int8{} + 1 : Int8{}, down);
-  const Int8 third = start + TimesStep(count > 2 ? Int8{} + 2 : count - 1, down);
+  Int8 count, last, second, third;
+  StepsFrom(lastPixel, end - start, down, count);
+  const Float8 slope = dMajor != 0.0f ? dMinor / (dMajor != 0.0f ? dMajor : Float8{} + 1.0f) : Float8{};
+  StepsFrom(start, count - 1, down, last);
+  StepsFrom(start, count > 1 ? Int8{} + 1 : Int8{}, down, second);
+  StepsFrom(start, count > 2 ? Int8{} + 2 : count - 1, down, third);
   p.slope = slope, p.down = down, p.count = count, p.third = third;
   // Their minor indices: CentreIndex(minor0 + (m - major0) · slope).
-  auto minorOf = [&](Int8 major) SV_LAMBDA_INLINE {
-    return LaneCentreIndex(minor0 + (__builtin_convertvector(major, Float8) - major0) * slope);
+  auto minorOf = [&](const Int8& major, Int8& minor) SV_LAMBDA_INLINE {
+    LaneCentreIndex(minor0 + (__builtin_convertvector(major, Float8) - major0) * slope, minor);
   };
-  const Int8 firstMinor = minorOf(start), lastMinor = minorOf(last);
+  Int8 firstMinor, secondMinor, thirdMinor, lastMinor;
+  minorOf(start, firstMinor), minorOf(second, secondMinor), minorOf(third, thirdMinor), minorOf(last, lastMinor);
   // Both ends on the target: the minor index never decreases (or never increases) along a walk, so
   // then all its pixels are, and those between go unchecked.
   const Int8 majorLimit = xMajor ? width : height, minorLimit = xMajor ? height : width;
-  auto onTarget = [&](Int8 major, Int8 minor) SV_LAMBDA_INLINE {
-    return (major >= 0) & (major < majorLimit) & (minor >= 0) & (minor < minorLimit);
-  };
+  const Int8 walked = usable & (count > 0);
+  const Int8 clear = walked & (start >= 0) & (start < majorLimit) & (firstMinor >= 0) & (firstMinor < minorLimit) &
+                     (last >= 0) & (last < majorLimit) & (lastMinor >= 0) & (lastMinor < minorLimit);
+  p.walked = LaneBits(walked), p.clear = LaneBits(clear), p.fourOrFewer = LaneBits(clear & (count <= 4));
   // In unsigned lanes: lanes off the target or not walked hold anything, and their products must not
   // overflow (their indices go unused).
-  auto index = [&](Int8 major, Int8 minor) SV_LAMBDA_INLINE {
-    return reinterpret_cast<UInt8>(xMajor ? minor : major) * reinterpret_cast<UInt8>(width) +
-           reinterpret_cast<UInt8>(xMajor ? major : minor);
+  auto index = [&](const Int8& major, const Int8& minor, UInt8& out) SV_LAMBDA_INLINE {
+    out = reinterpret_cast<UInt8>(xMajor ? minor : major) * reinterpret_cast<UInt8>(width) +
+          reinterpret_cast<UInt8>(xMajor ? major : minor);
   };
-  const Int8 walked = usable & (count > 0);
-  const Int8 clear = walked & onTarget(start, firstMinor) & onTarget(last, lastMinor);
-  p.walked = LaneBits(walked), p.clear = LaneBits(clear), p.fourOrFewer = LaneBits(clear & (count <= 4));
-  p.firstIndex = index(start, firstMinor), p.secondIndex = index(second, minorOf(second));
-  p.thirdIndex = index(third, minorOf(third)), p.lastIndex = index(last, lastMinor);
+  index(start, firstMinor, p.firstIndex), index(second, secondMinor, p.secondIndex);
+  index(third, thirdMinor, p.thirdIndex), index(last, lastMinor, p.lastIndex);
 }
 
 }  // namespace

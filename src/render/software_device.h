@@ -12,6 +12,7 @@
 #include "platform/worker.h"
 #include "render/vector_lanes.h"
 #include "render/rasterizer.h"
+#include "render/route.h"
 #include "render/run_threads.h"
 #include "render/scene_batch.h"
 #include "render/ref_counted.h"
@@ -97,33 +98,36 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void RenewTransforms();   // view × projection and world × view × projection
   void DerivePixelState();  // pixel_, lighting and fog from the render and stage states
   void ChooseRoutes();
+  // BufferPoint for one point of DrawPrimitive that may take it (`available` bytes of the buffer from
+  // its vertex on), else General.
+  Route BufferedCallRoute(D3DPRIMITIVETYPE type, UINT primitiveCount, uint64_t available);
   // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
   void PlotBufferPoint(const uint8_t* p);
-  // A point in a plain-write state (the scene's every point): it waits for seven more, to be
+  // A point on the batched-point route (the scene's every point): pending until seven more come, to be
   // transformed with them (scene_points.cpp); past the start of a long batch, on the worker.
-  void WaitPoint(const uint8_t* p) { JoinPoint(p, layout_.DiffuseAt(p)); }
-  // What joins the batch: a point, or a segment's end.
-  void JoinPoint(const uint8_t* p, uint32_t colour) {
-    if (batch_.segments.ends.count != 0) DrawWaitingSegments();
-    if (batch_.points.Add(p, colour)) DrawWaitingPoints();
+  void DrawBatchedPoint(const uint8_t* p) { AddPendingPoint(p, layout_.DiffuseAt(p)); }
+  // What is added to the batch: a point, or a segment's end.
+  void AddPendingPoint(const uint8_t* p, uint32_t colour) {
+    if (batch_.segments.ends.count != 0) DrawPendingSegments();
+    if (batch_.points.Add(p, colour)) DrawPendingPoints();
   }
-  void JoinSegmentEnd(const uint8_t* b, uint32_t colour) {
-    if (batch_.points.count != 0) DrawWaitingPoints();
-    if (batch_.segments.ends.Add(b, colour)) DrawWaitingSegments();
+  void AddPendingSegmentEnd(const uint8_t* b, uint32_t colour) {
+    if (batch_.points.count != 0) DrawPendingPoints();
+    if (batch_.segments.ends.Add(b, colour)) DrawPendingSegments();
   }
-  [[gnu::noinline]] void DrawWaitingPoints();
-  // Its body, built for several instruction sets: the waiting points `w` (the device's own, or a
+  [[gnu::noinline]] void DrawPendingPoints();
+  // Its body, built for several instruction sets: the pending points `w` (the device's own, or a
   // run part's on either thread).
-  void DrawWaitingPointsInLanes(WaitingPositions& w);
+  void DrawPendingPointsInLanes(PendingPositions& w);
   // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
   void RenewWvpLanes();
   // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
-  // one colour and from where the last one ended, it joins the batch; else DrawSegmentAlone.
+  // one colour and from where the last one ended, its end is added to the batch; else DrawSegmentAlone.
   // A strip's segments come here one by one too, each as the same segment of a list.
   void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
     const uint32_t colour = layout_.DiffuseAt(a);
     if (chain_.valid && OneColour(colour, b) && SamePosition(a, chain_.key)) {
-      WaitSegment(b, colour);
+      AddPendingSegment(b, colour);
       return;
     }
     DrawSegmentAlone(a, b);
@@ -135,28 +139,29 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   }
   // scene_lines.cpp: two colours take the general path, one colour is clipped on positions only.
   [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
-  void WaitSegment(const uint8_t* b, uint32_t colour) {
+  void AddPendingSegment(const uint8_t* b, uint32_t colour) {
     CopyPosition(chain_.key, b);
-    JoinSegmentEnd(b, colour);
+    AddPendingSegmentEnd(b, colour);
   }
-  // The one entry to what waits: draws the batch under the states it was given in and forgets the
-  // chosen routes. Every device call but the draws that join the batch starts here.
+  // The one end of what is pending: draws the batch under the states it was given in and forgets the
+  // chosen routes. Every device call but the draws added to the batch starts here.
   void EndBatch() {
-    FinishWriting();
+    WaitForPendingWriting();
     if (!batch_.Empty()) DrawBatch();
     routes_.chosen = false;
   }
   [[gnu::noinline]] void DrawBatch();
-  [[gnu::noinline]] void DrawWaitingSegments();
-  // Its body, built for several instruction sets: the waiting ends of `chain` (the device's own, or
+  [[gnu::noinline]] void DrawPendingSegments();
+  // Its body, built for several instruction sets: the pending ends of `chain` (the device's own, or
   // a strip part's on either thread) drawn from the end before them.
-  void DrawWaitingSegmentsInLanes(SegmentChain& chain);
+  void DrawPendingSegmentsInLanes(SegmentChain& chain);
   // A scene segment that may need clipping, from the chain's last end to the end at `clipB`.
   [[gnu::noinline]] void DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour);
   Float4 ClipOf(const uint8_t* p) const {
     // World × view × projection of an FVF position: FetchVertex's arithmetic, term for term.
     const float(*m)[4] = worldViewProjection_;
-    return Splat(LoadBytes<float>(p)) * LoadBytes<Float4>(m[0]) + Splat(LoadBytes<float>(p + 4)) * LoadBytes<Float4>(m[1]) +
+    return Splat(LoadBytes<float>(p)) * LoadBytes<Float4>(m[0]) +
+           Splat(LoadBytes<float>(p + 4)) * LoadBytes<Float4>(m[1]) +
            Splat(LoadBytes<float>(p + 8)) * LoadBytes<Float4>(m[2]) + LoadBytes<Float4>(m[3]);
   }
   Float4 ScreenOf(Float4 clip) const {
@@ -165,32 +170,41 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const float rhw = 1.0f / clip[3];
     return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_;
   }
-  // The waiting positions `w` (n of them) in clip space, through world × view × projection in lanes.
-  SV_LANES_INLINE ClipLanes TakeWaiting(WaitingPositions& w, int& n) {
+  // The pending positions `w` (n of them) in clip space, through world × view × projection in lanes.
+  SV_LANES_INLINE ClipLanes TakePending(PendingPositions& w, int& n) {
     RenewWvpLanes();
     return w.Take(wvpLanes_, n);
   }
   SV_LANES_INLINE ScreenLanes ScreenOfLanes(const ClipLanes& c) const {
-    const Float8 one = Filled<Float8>(1.0f), rhw = one / c.w;
+    const Float8 one = Float8{} + 1.0f, rhw = one / c.w;
     return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
   // scene_runs.cpp: a run of many points on the batched-point route placed by two threads at once
   // and written by the worker while the caller goes on; false when the run is not for them (one
   // thread, a short run, pixels that are not all settled) and is still to be drawn.
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
-  // A POINTLIST of many points on the batched-point route: DrawPointsOnTwoThreads when two threads
-  // have been the faster way lately (pointRunThreads_), else in order through the batch without a
-  // call's checks a point. (Drawn by both threads at once, points of one colour cost more than placed
-  // apart: the threads take each other's lines of the picture.)
+  // A POINTLIST of many points on the batched-point route: on the RunOnTwoThreads route
+  // (DrawPointsOnTwoThreads) when the run may take it and two threads have been the faster way lately
+  // (pointRunThreads_), else in order through the batch without a call's checks a point. (Drawn by
+  // both threads at once, points of one colour cost more than placed apart: the threads take each
+  // other's lines of the picture.)
   void DrawPoints(const uint8_t* v, UINT count, UINT stride);
+  // RunOnTwoThreads for a run of `count` points long enough for two threads (it still takes the
+  // batched-point route when a pixel is not settled), else BatchedPoint.
+  Route PointRunRoute(UINT count) const {
+    return worker_ && count >= kRunOnTwoThreadsFrom ? Route::RunOnTwoThreads : Route::BatchedPoint;
+  }
   void DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride);
   // The `count` points at `p` through the device's batch, in order.
-  void JoinPointsInOrder(const uint8_t* p, UINT count, UINT stride);
-  // A strip on the scene-segment route whose segments are each of one colour (one colour throughout,
-  // or flat shading): drawn as a chain of segments, without the per-segment call's checks; long
-  // strips whose every pixel takes one colour at the settled depth (OrderFree) in parts by both
-  // threads at once, in any order, when that has been the faster way lately (stripThreads_). False when the strip is not for this route and is still to be drawn.
-  bool DrawStrip(const uint8_t* v, UINT count, UINT stride);
+  void AddPendingPoints(const uint8_t* p, UINT count, UINT stride);
+  // The route of a LINESTRIP on the scene-segment route: Strip when each of its segments has one
+  // colour (`oneColour` throughout, or flat shading), else SceneSegment, a segment at a time.
+  Route StripRoute(bool oneColour) const { return oneColour || pixel_.flatShade ? Route::Strip : Route::SceneSegment; }
+  // A strip on the Strip route, its first vertex of `colour`: drawn as a chain of segments, without
+  // the per-segment call's checks; long strips whose every pixel takes one colour at the settled depth
+  // (OrderFree) in parts by both threads at once, in any order, when that has been the faster way
+  // lately (stripThreads_).
+  void DrawStrip(const uint8_t* v, UINT count, UINT stride, uint32_t colour, bool oneColour);
   // Whether every pixel of a run all of `colour` takes that colour and nothing else: written as it
   // is, at the settled depth 1.0 (clip z is clip w).
   bool OrderFree(uint32_t colour) const;
@@ -211,19 +225,19 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // Shorter runs gain less than the hand-overs cost.
   static constexpr UINT kRunOnTwoThreadsFrom = 2048;
   bool TakesRunOnTwoThreads(UINT primitives);
-  // A placed run waiting to be written.
+  // A placed run whose writing is pending.
   struct PlacedRun {
     const SettledPixel* points;
     size_t count;
   };
   // Hands the placed run's writing to the worker, after the run before it.
-  void WriteLater(PlacedRun run);
+  void WriteOnWorker(PlacedRun run);
   // Returns once the placed run handed over last is written: every draw and read of the picture
   // starts here.
-  void FinishWriting() {
-    if (inFlight_) {
+  void WaitForPendingWriting() {
+    if (writingPending_) {
       worker_->Wait(writing_);
-      inFlight_ = false;
+      writingPending_ = false;
     }
   }
   // Points [first, last) of a run placed into `out` at their index; unsettled: not all their pixels are.
@@ -231,7 +245,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   // The lit colour of the vertex at `p` into out.r, g, b and a.
   void Light(const uint8_t* p, ClipVertex& out) const;
-  ScreenVertex ToScreen(const ClipVertex& c) const;
+  RasterVertex ToScreen(const ClipVertex& c) const;
   void DrawClippedPoint(const ClipVertex& v);
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
@@ -253,9 +267,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   alignas(16) D3DMATRIX world_{}, view_{}, projection_{};
   alignas(16) float viewProjection_[4][4] = {}, worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
-  // The route a call of one point or one segment takes (src/render/README.md lists them), chosen by
-  // ChooseRoutes at the first such call after the batch ended; EndBatch forgets it.
-  enum class Route : uint8_t { General, BatchedPoint, SceneSegment };
+  // The routes calls of one point and of one segment take (General, BatchedPoint, SceneSegment),
+  // chosen by ChooseRoutes at the first such call after the batch ended; EndBatch forgets them.
   struct Routes {
     bool chosen = false;
     Route point = Route::General, segment = Route::General;
@@ -292,7 +305,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   RunThreads pointRunThreads_, stripThreads_;  // one thread or two for the next long run
   PlacedRun placed_{};  // the run being written, read by the worker
   platform::Worker::Ticket writing_ = 0;
-  bool inFlight_ = false;
+  bool writingPending_ = false;
   // The second drawing thread, when there may be one; made last, so it is gone first.
   std::unique_ptr<platform::Worker> worker_;
 };

@@ -11,11 +11,11 @@ SV_LANE_CLONES int TriangleRowWeights(const TriangleLanes& t, const int32_t e[3]
   // The scan's l0, l1, l2, its z and its weights k = p / (p0 + p1 + p2), p the l's times rhw (k = l
   // where that sum is 0).
   const Float8 l0 = __builtin_convertvector(e0, Float8) * t.inv, l1 = __builtin_convertvector(e1, Float8) * t.inv;
-  const Float8 l2 = Filled<Float8>(1.0f) - l0 - l1;
+  const Float8 l2 = (Float8{} + 1.0f) - l0 - l1;
   const Float8 z = l0 * t.z[0] + l1 * t.z[1] + l2 * t.z[2];
   const Float8 p0 = l0 * t.rhw[0], p1 = l1 * t.rhw[1], p2 = l2 * t.rhw[2], sum = p0 + p1 + p2;
   const Int8 weighted = sum != 0.0f;
-  const Float8 divisor = weighted ? sum : Filled<Float8>(1.0f);
+  const Float8 divisor = weighted ? sum : (Float8{} + 1.0f);
   const Float8 k0 = weighted ? p0 / divisor : l0, k1 = weighted ? p1 / divisor : l1, k2 = weighted ? p2 / divisor : l2;
   std::memcpy(out.z, &z, sizeof out.z);
   std::memcpy(out.k0, &k0, sizeof out.k0);

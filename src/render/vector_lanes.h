@@ -22,9 +22,10 @@
 #endif
 
 // Eight-lane values are passed in registers with AVX and in memory without, so a function built for
-// one calling a function built for the other must never pass or return them by value. Helpers that
-// take them are always inlined into their caller (even unoptimised); everything else takes them by
-// reference. (The build turns off GCC's notes about that ABI difference.)
+// one calling a function built for the other must never pass or return them by value. Nothing does:
+// every function, helper and lambda takes them by const reference and hands them back through an out
+// reference, and the build keeps GCC's -Wpsabi on to say so if one ever does. Small helpers are
+// always inlined into their caller (even unoptimised), so the references cost nothing.
 #define SV_LANES_INLINE [[gnu::always_inline]] inline
 #define SV_LAMBDA_INLINE __attribute__((always_inline))
 
@@ -45,12 +46,8 @@ SV_LANES_INLINE T LoadBytes(const void* p) {
   return v;
 }
 
+// `x` in every lane: Splat(x) of four, `Float8{} + x` of eight (+0 for a zero of either sign).
 inline Float4 Splat(float x) { return Float4{x, x, x, x}; }
-// `x` in every lane of a vector of type F.
-template <class F>
-SV_LANES_INLINE F Filled(float x) {
-  return F{} + x;
-}
 
 // Bit i set where lane i of the mask is.
 inline int LaneBits(Int4 mask) {
@@ -60,28 +57,31 @@ inline int LaneBits(Int4 mask) {
   return (mask[0] & 1) | (mask[1] & 2) | (mask[2] & 4) | (mask[3] & 8);
 #endif
 }
-SV_LANES_INLINE int LaneBits(Int8 mask) {
+SV_LANES_INLINE int LaneBits(const Int8& mask) {
   return LaneBits(Int4(__builtin_shufflevector(mask, mask, 0, 1, 2, 3))) |
          LaneBits(Int4(__builtin_shufflevector(mask, mask, 4, 5, 6, 7))) << 4;
 }
 
-// CentreIndexNear lane by lane (every lane within ±1e7). F is Float4 or Float8; the result has its
-// int lanes.
+// The int lanes of a float vector F (Float4 or Float8), as its comparisons give them.
 template <class F>
-SV_LANES_INLINE auto LaneCentreIndexNear(F x) {
-  using I = decltype(x < x);
-  const F h = x - Filled<F>(0.5f);
+using IntLanesOf = decltype(F{} < F{});
+
+// CentreIndexNear lane by lane (every lane within ±1e7), into `index`.
+template <class F>
+SV_LANES_INLINE void LaneCentreIndexNear(const F& x, IntLanesOf<F>& index) {
+  using I = IntLanesOf<F>;
+  const F h = x - (F{} + 0.5f);
   const I t = __builtin_convertvector(h, I);  // toward zero
-  return t - (__builtin_convertvector(t, F) < h);  // a true comparison is -1: one up
+  index = t - (__builtin_convertvector(t, F) < h);  // a true comparison is -1: one up
 }
 
 // CentreIndex lane by lane: ceil(x - 0.5), and -2^30 for lanes outside ±1e7 or NaN.
 template <class F>
-SV_LANES_INLINE auto LaneCentreIndex(F x) {
-  using I = decltype(x < x);
-  const I near = (x > Filled<F>(-1e7f)) & (x < Filled<F>(1e7f));
-  const I index = LaneCentreIndexNear(near ? x : F{});  // far lanes are not converted: no overflow
-  return near ? index : I{} + (-1 << 30);
+SV_LANES_INLINE void LaneCentreIndex(const F& x, IntLanesOf<F>& index) {
+  using I = IntLanesOf<F>;
+  const I near = (x > (F{} + -1e7f)) & (x < (F{} + 1e7f));
+  LaneCentreIndexNear(near ? x : F{}, index);  // far lanes are not converted: no overflow
+  index = near ? index : I{} + (-1 << 30);
 }
 
 }  // namespace render

@@ -13,7 +13,7 @@ namespace {
 
 using render::PixelState;
 using render::Rasterizer;
-using render::ScreenVertex;
+using render::RasterVertex;
 
 constexpr int kWidth = 40, kHeight = 30;
 
@@ -47,7 +47,7 @@ struct Target {
   // The general walk, with the colour on both ends and depth 1.0 (the cleared depth).
   void GeneralLine(float x0, float y0, float x1, float y1, uint32_t colour) {
     auto vertex = [colour](float x, float y) {
-      return ScreenVertex{x, y, 1.0f, 1.0f, static_cast<float>((colour >> 16) & 0xFF),
+      return RasterVertex{x, y, 1.0f, 1.0f, static_cast<float>((colour >> 16) & 0xFF),
                           static_cast<float>((colour >> 8) & 0xFF), static_cast<float>(colour & 0xFF), 255.0f,
                           0.0f, 0.0f, 1.0f};
     };

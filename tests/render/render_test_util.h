@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/vertex_types.h"  // ScreenVertex, the program's pre-transformed vertex (0x144)
 #include "render/d3d8.h"
 #include "render/d3dx8.h"
 
@@ -36,11 +37,6 @@ inline void SetBlendedModulateStates(IDirect3DDevice8* device) {
   device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
 }
 
-struct ScreenVertex {  // FVF 0x144
-  float x, y, z, rhw;
-  D3DCOLOR colour;
-  float u, v;
-};
 constexpr DWORD kSceneFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr D3DCOLOR kBlack = 0xFF000000;

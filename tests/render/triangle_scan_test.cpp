@@ -14,8 +14,8 @@
 namespace {
 
 using render::PixelState;
-using render::ScreenVertex;
-using Triangle = std::array<ScreenVertex, 3>;
+using render::RasterVertex;
+using Triangle = std::array<RasterVertex, 3>;
 constexpr int kSide = 40;  // narrower than the widest box the lanes take, so every triangle takes them
 
 // The colour buffer followed by the depth buffer, after drawing `triangles` on a cleared target.
@@ -38,12 +38,12 @@ std::vector<Triangle> RandomTriangles(std::mt19937& rng, bool oneColour) {
   for (Triangle& t : triangles) {
     // w = 0: every rhw sum is 0; grid = 1: corners on pixel centres, so edges run through centres.
     const float w = rng() % 6 == 0 ? 0.0f : rhw(rng), grid = rng() % 3 == 0 ? 1.0f : 256.0f;
-    for (ScreenVertex& v : t)
+    for (RasterVertex& v : t)
       v = {std::round(at(rng) * grid) / grid, std::round(at(rng) * grid) / grid, unit(rng),
            oneColour ? w : rhw(rng) * w, channel(rng), channel(rng), channel(rng), channel(rng), texel(rng), texel(rng),
            unit(rng)};
     if (oneColour)
-      for (ScreenVertex& v : t) v.r = std::floor(t[0].r), v.g = std::floor(t[0].g), v.b = std::floor(t[0].b), v.a = 255;
+      for (RasterVertex& v : t) v.r = std::floor(t[0].r), v.g = std::floor(t[0].g), v.b = std::floor(t[0].b), v.a = 255;
   }
   return triangles;
 }

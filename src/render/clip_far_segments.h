@@ -1,4 +1,5 @@
-// Lines with very far ends. The device works in float: a segment whose ends lie a billion units out
+// Segments with very far ends, clipped in world space before they reach the device: the device's
+// own clipping (clip_volume.h) works in float, in clip space: a segment whose ends lie a billion units out
 // and which crosses the view would be clipped with errors of many pixels, or lost, and ends beyond
 // float's range would not even reach it. Seen from the eye, though, a segment covers exactly the
 // directions between the rays through its two ends, and so does any chord between those rays. Such
@@ -8,12 +9,12 @@
 // ordinary values and lights the pixels the far segment covers. Depth along the chords differs,
 // which the scene does not see: its near plane is 0, so every depth it draws is 1.0.
 // Segments whose coordinates all stay within kExactReach go to the device untouched, as always.
-// Paired with far_line_clip.cpp.
+// Paired with clip_far_segments.cpp.
 #pragma once
 
 #include "render/d3d8.h"
 
-namespace graphics {
+namespace render {
 
 // World coordinates up to this size clip exactly enough in float (a small fraction of a pixel).
 inline constexpr double kExactReach = 1e4;
@@ -43,4 +44,4 @@ class FarLineEye {
 // through the eye). A segment with an end that is not finite or at the eye comes back as it is (1 piece).
 int NearChords(const double eye[3], const double a[3], const double b[3], double points[3][3]);
 
-}  // namespace graphics
+}  // namespace render

@@ -1,10 +1,10 @@
-#include "graphics/far_line_clip.h"
+#include "render/clip_far_segments.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace graphics {
+namespace render {
 
 namespace {
 
@@ -121,4 +121,4 @@ int NearChords(const double eye[3], const double a[3], const double b[3], double
   return 2;
 }
 
-}  // namespace graphics
+}  // namespace render
