@@ -150,12 +150,10 @@ void SoftwareDevice::DrawRunInParts(void (SoftwareDevice::*part)(size_t first, s
 
 void SoftwareDevice::DrawPoints(const uint8_t* v, UINT count, UINT stride) {
   if (PointRunRoute(count) == Route::RunOnTwoThreads) {
-    bool settled = true;
+    // A run found unsettled on two threads is drawn in order within the timing: the try is its cost.
     TimedRun(pointRunThreads_, count, [&](bool two) {
-      if (two) settled = DrawPointsOnTwoThreads(v, count, stride);
-      else DrawPointsInOrder(v, count, stride);
+      if (!two || !DrawPointsOnTwoThreads(v, count, stride)) DrawPointsInOrder(v, count, stride);
     });
-    if (!settled) DrawPointsInOrder(v, count, stride);
     return;
   }
   DrawPointsInOrder(v, count, stride);

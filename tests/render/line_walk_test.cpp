@@ -20,29 +20,29 @@ constexpr int kWidth = 40, kHeight = 30;
 struct Target {
   Rasterizer raster;
   PixelState state;
-  render::Float8 ends[4]{};  // settled lines waiting to be walked eight at a time: x0, y0, x1, y1
+  render::Float8 ends[4]{};  // settled lines pending, to be walked eight at a time: x0, y0, x1, y1
   render::Int8 lastPixels{};
   uint32_t colours[8] = {};
-  int waiting = 0;
+  int pending = 0;
   int width, height;
   explicit Target(int w = kWidth, int h = kHeight) : width(w), height(h) {
     raster.Resize(w, h);
     raster.Clear(0, 0, w, h, true, 0xFF000000u, true, 1.0f);
     Rasterizer::DeriveFlags(state);
   }
-  void WalkWaiting() {
-    raster.WalkSettledLines(ends[0], ends[1], ends[2], ends[3], colours, lastPixels, std::exchange(waiting, 0));
+  void WalkPending() {
+    raster.WalkSettledLines(ends[0], ends[1], ends[2], ends[3], colours, lastPixels, std::exchange(pending, 0));
   }
   std::vector<uint32_t> Pixels() {
-    WalkWaiting();
+    WalkPending();
     const uint32_t* p = raster.Colour();
     return std::vector<uint32_t>(p, p + static_cast<size_t>(width) * height);
   }
   void SettledLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel = true) {
     const float end[4] = {x0, y0, x1, y1};
-    for (int i = 0; i < 4; ++i) ends[i][waiting] = end[i];
-    colours[waiting] = colour, lastPixels[waiting] = lastPixel;
-    if (++waiting == 8) WalkWaiting();
+    for (int i = 0; i < 4; ++i) ends[i][pending] = end[i];
+    colours[pending] = colour, lastPixels[pending] = lastPixel;
+    if (++pending == 8) WalkPending();
   }
   // The general walk, with the colour on both ends and depth 1.0 (the cleared depth).
   void GeneralLine(float x0, float y0, float x1, float y1, uint32_t colour) {

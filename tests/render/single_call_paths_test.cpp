@@ -200,11 +200,11 @@ TEST(SingleCallPaths, ASegmentIsPlacedAfreshWhenItsStartOrTheTransformsMoved) {
 }
 
 // A device drawing a call at a time beside a reference, both set up for a case, with the calls the
-// waiting tests put between drawing calls.
-struct WaitingRun {
+// pending tests put between drawing calls.
+struct PendingRun {
   Device single, reference;
   D3DXMATRIX moved, identity, view, nudgedView;
-  explicit WaitingRun(const Case& c) {
+  explicit PendingRun(const Case& c) {
     Configure(single.device, c);
     Configure(reference.device, c);
     D3DXMatrixTranslation(&moved, 2, -3, 1);
@@ -241,7 +241,7 @@ struct WaitingRun {
   bool SamePictures() { return single.Pixels() == reference.Pixels(); }
 };
 
-TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
+TEST(SingleCallPaths, PendingSegmentsMeetEveryOtherCallInOrder) {
   // Segments drawn a call each may wait to be drawn together; every other call must find them drawn.
   // A polyline is drawn a segment a call, with state changes, other drawing, clears and reads of the
   // picture in between; the reference draws each segment alone as a LINESTRIP, which takes the general
@@ -249,7 +249,7 @@ TEST(SingleCallPaths, SegmentsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
   for (int caseIndex : {0, 1, 2}) {
     const Case& c = kCases[caseIndex];
     const auto path = Path(41, 1200, kPalette);
-    WaitingRun run(c);
+    PendingRun run(c);
     std::mt19937 rng(7 + caseIndex);
     std::uniform_int_distribution<int> pick(0, 40);
     int reads = 0;
@@ -318,13 +318,13 @@ TEST(SingleCallPaths, PointsOneCallEachDrawWhatTheGeneralPathDraws) {
   }
 }
 
-TEST(SingleCallPaths, PointsWaitingToBeDrawnMeetEveryOtherCallInOrder) {
+TEST(SingleCallPaths, PendingPointsMeetEveryOtherCallInOrder) {
   // Points drawn a call each may wait to be drawn together; every other call must find them drawn.
   // The reference's fog sends its points down the general path at once (and changes nothing).
   for (int caseIndex : {0, 1, 2}) {
     const Case& c = kCases[caseIndex];
     const auto path = Path(43, 1500, kPalette);
-    WaitingRun run(c);
+    PendingRun run(c);
     FogThatNeverArrives(run.reference.device);
     std::mt19937 rng(17 + caseIndex);
     std::uniform_int_distribution<int> pick(0, 30);
