@@ -111,7 +111,8 @@ SceneVertex* DirectGraphics::RunVertices() {
   return runVertices_.get();
 }
 
-void DirectGraphics::DrawVertexRun(D3DPRIMITIVETYPE type, const SceneVertex* vertices, size_t count, bool mixedColours) {
+void DirectGraphics::DrawVertexRun(D3DPRIMITIVETYPE type, const SceneVertex* vertices, size_t count,
+                                   bool mixedColours) {
   const UINT primitives = static_cast<UINT>(type == D3DPT_LINESTRIP ? count - 1 : count);
   device->SetVertexShader(SCENE_VERTEX_FVF);
   BindTexture(0, nullptr, SCENE_VERTEX_FVF);

@@ -125,8 +125,8 @@ bool WritePngFile(const std::string& path, const uint32_t* pixels, int width, in
     return false;
   }
 
-  return platform::posix::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                                         options, &why);
+  return platform::posix::WriteWholeFile(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), options, &why);
 }
 
 }  // namespace render

@@ -78,8 +78,8 @@ uint32_t StoredColour::Dithered(uint32_t colour, int x, int y) const {
     return static_cast<uint32_t>(32 * (static_cast<int>(v) - below) > (2 * t + 1) * (above - below) ? above : below);
   };
   const uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
-  return static_cast<uint32_t>(a_[colour >> 24]) << 24 | channel(r, rBetween_[r]) << 16 | channel(g, gBetween_[g]) << 8 |
-         channel(b, bBetween_[b]);
+  return static_cast<uint32_t>(a_[colour >> 24]) << 24 | channel(r, rBetween_[r]) << 16 |
+         channel(g, gBetween_[g]) << 8 | channel(b, bBetween_[b]);
 }
 
 void StoredColour::Hold(uint32_t* colours, size_t count) const {

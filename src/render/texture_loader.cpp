@@ -97,7 +97,8 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, const char* srcFi
     const render::ImageLevel& level = image.levels[i];
     for (UINT y = 0; y < level.height; ++y) {
       const uint32_t* from = level.texels.data() + static_cast<size_t>(y) * level.width;
-      auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch);
+      auto* to =
+          reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch);
       std::copy(from, from + level.width, to);
     }
     created->UnlockRect(i);

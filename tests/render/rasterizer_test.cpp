@@ -217,7 +217,8 @@ TEST_F(Clearing, FillsColourAndDepth) {
 TEST_F(Clearing, NearerDepthsAreKeptAndFartherOnesHidden) {
   // Depth 0.25 then 0.5 on one pixel: the farther point is hidden. A neighbour in the same 8 × 8
   // block still holds the cleared depth and accepts 0.75.
-  ScreenVertex v[3] = {{1, 0, 0.25f, 1, kWhite, 0, 0}, {1, 0, 0.5f, 1, 0xFFFF0000, 0, 0}, {2, 1, 0.75f, 1, 0xFF00FF00, 0, 0}};
+  ScreenVertex v[3] = {
+      {1, 0, 0.25f, 1, kWhite, 0, 0}, {1, 0, 0.5f, 1, 0xFFFF0000, 0, 0}, {2, 1, 0.75f, 1, 0xFF00FF00, 0, 0}};
   device->SetVertexShader(kScreenFvf);
   device->DrawPrimitiveUP(D3DPT_POINTLIST, 3, v, sizeof v[0]);
   EXPECT_EQ(Picture({{0xFF00FF00, 'g'}}), ".#..\n..g.\n");

@@ -128,7 +128,8 @@ TEST(SingleCallPaths, SegmentsOneCallEachDrawThePolylineOfOneBatchCall) {
       int lit = 0;
       for (uint32_t p : expected) lit += p != 0xFF140000u;
       EXPECT_GT(lit, 500) << c.name << ": the case must draw something to compare";
-      EXPECT_TRUE(single.Pixels() == expected) << c.name << (oneColourPerSegment ? ", flat segments" : ", graded segments");
+      EXPECT_TRUE(single.Pixels() == expected)
+          << c.name << (oneColourPerSegment ? ", flat segments" : ", graded segments");
     }
   }
 }
