@@ -43,8 +43,8 @@ void TimedRun(RunThreads& choice, std::size_t primitives, Draw draw) {
 
 }  // namespace
 
-bool SoftwareDevice::TakesRunOnTwoThreads(UINT primitives) {
-  if (!worker_ || primitives < kRunOnTwoThreadsFrom || raster_.SettledDepth(pixel_) < 0) return false;
+bool SoftwareDevice::TakesRunOnTwoThreads() {
+  if (raster_.SettledDepth(pixel_) < 0) return false;
   if (!batch_.Empty()) DrawBatch();  // what is pending was called for first
   return true;
 }
@@ -102,7 +102,7 @@ SV_LANE_CLONES void SoftwareDevice::PlacePointsInLanes(const uint8_t* v, UINT st
 }
 
 bool SoftwareDevice::DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride) {
-  if (!TakesRunOnTwoThreads(count)) return false;
+  if (!TakesRunOnTwoThreads()) return false;
   RenewWvpLanes();
   std::vector<SettledPixel>& placed = runPoints_[runBuffer_];
   if (placed.size() < count) placed.resize(count);
@@ -171,7 +171,7 @@ void SoftwareDevice::DrawStrip(const uint8_t* v, UINT count, UINT stride, uint32
   WaitForPendingWriting();
   RenewWvpLanes();
   run_ = {v, stride, count, colour, !oneColour};
-  if (worker_ && count >= kRunOnTwoThreadsFrom && oneColour && OrderFree(colour)) {
+  if (LongEnoughForTwoThreads(count) && oneColour && OrderFree(colour)) {
     TimedRun(stripThreads_, count, [&](bool two) {
       if (two) DrawRunInParts(&SoftwareDevice::DrawStripSegments);
       else DrawStripSegments(0, count);

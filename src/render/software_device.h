@@ -179,9 +179,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const Float8 one = Float8{} + 1.0f, rhw = one / c.w;
     return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
-  // scene_runs.cpp: a run of many points on the batched-point route placed by two threads at once
-  // and written by the worker while the caller goes on; false when the run is not for them (one
-  // thread, a short run, pixels that are not all settled) and is still to be drawn.
+  // scene_runs.cpp: a run on the RunOnTwoThreads route placed by two threads at once and written by
+  // the worker while the caller goes on; false when not all its pixels are settled and it is still
+  // to be drawn.
   bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
   // A POINTLIST of many points on the batched-point route: on the RunOnTwoThreads route
   // (DrawPointsOnTwoThreads) when the run may take it and two threads have been the faster way lately
@@ -192,7 +192,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // RunOnTwoThreads for a run of `count` points long enough for two threads (it still takes the
   // batched-point route when a pixel is not settled), else BatchedPoint.
   Route PointRunRoute(UINT count) const {
-    return worker_ && count >= kRunOnTwoThreadsFrom ? Route::RunOnTwoThreads : Route::BatchedPoint;
+    return LongEnoughForTwoThreads(count) ? Route::RunOnTwoThreads : Route::BatchedPoint;
   }
   void DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride);
   // The `count` points at `p` through the device's batch, in order.
@@ -224,7 +224,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   };
   // Shorter runs gain less than the hand-overs cost.
   static constexpr UINT kRunOnTwoThreadsFrom = 2048;
-  bool TakesRunOnTwoThreads(UINT primitives);
+  bool LongEnoughForTwoThreads(UINT primitives) const { return worker_ && primitives >= kRunOnTwoThreadsFrom; }
+  // Whether a point run long enough for two threads may be placed by them: every pixel settled.
+  bool TakesRunOnTwoThreads();
   // A placed run whose writing is pending.
   struct PlacedRun {
     const SettledPixel* points;
