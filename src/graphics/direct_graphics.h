@@ -12,7 +12,6 @@
 
 #include "graphics/texture_store.h"
 #include "graphics/vertex_types.h"
-#include "render/clip_far_segments.h"
 #include "render/d3d8.h"
 #include "render/d3dx8.h"
 #include "render/gdi_font.h"
@@ -81,10 +80,10 @@ class DirectGraphics {
   void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, D3DCOLOR colour);
   void DrawPoint(double x, double y, double z, D3DCOLOR colour);
   void DrawLine(double x1, double y1, double z1, double x2, double y2, double z2, D3DCOLOR colour);
-  // Rows [first, last) as points, and the segments from row i to row i + 1 for i in [first, last), a
-  // device call a run: the picture of DrawPoint and DrawLine row by row (row_runs.h).
-  template <class Rows> void DrawPointRun(const Rows& rows, size_t first, size_t last);
-  template <class Rows> void DrawLineRun(const Rows& rows, size_t first, size_t last);
+  // Primitives [first, first + count) of a vertex buffer of RowVertex: D3DPT_POINTLIST, or
+  // D3DPT_LINESTRIP flat-shaded so that each segment takes its first row's colour: the picture of
+  // DrawPoint, or DrawLine from each row to the next in that row's colour.
+  void DrawRowBuffer(IDirect3DVertexBuffer8* rows, D3DPRIMITIVETYPE type, UINT first, UINT count);
 
   std::vector<TextureEntry> textures;
   int32_t fontSize = 0;
@@ -103,21 +102,8 @@ class DirectGraphics {
 
  private:
   [[gnu::noinline]] void BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
-  // A segment with an end beyond kExactReach, drawn as chords at a moderate distance
-  // (render/clip_far_segments.h).
-  void DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour);
-  // DrawLineRun's segments [first, last) a row at a time, for a block with a far row (row_runs.h).
-  template <class Rows> void DrawLineRowByRow(const Rows& rows, size_t first, size_t last);
-  // The vertices a run is built in, made at the first run: a run's calls cost little beside its rows.
-  static constexpr size_t kRunVertices = 16384;
-  SceneVertex* RunVertices();
-  // One POINTLIST or LINESTRIP call of `count` vertices; `mixedColours` strips are flat-shaded, so
-  // each segment takes its first vertex's colour, as the per-row segments do.
-  void DrawVertexRun(D3DPRIMITIVETYPE type, const SceneVertex* vertices, size_t count, bool mixedColours = false);
 
   Direct3DFactory create_;
-  render::FarLineEye farLineEye_;
-  std::unique_ptr<SceneVertex[]> runVertices_;
 };
 
 // Forgets the texture that BindTexture bound last, as at process start. For tests only: the program

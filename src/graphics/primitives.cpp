@@ -1,7 +1,7 @@
 // The smallest drawing operations: a textured screen rectangle (every character of the bitmap text),
-// and single world-space points and lines (every data row of the scene). All draw from the stack.
+// single world-space points and lines (the origin and the axes), all drawn from the stack, and the
+// data rows from their vertex buffer.
 #include "graphics/direct_graphics.h"
-#include "render/clip_far_segments.h"
 
 namespace {
 
@@ -65,10 +65,9 @@ void DirectGraphics::FillRect(int32_t left, int32_t top, int32_t right, int32_t 
 }
 
 // DrawPoint and DrawLine act on this object; g_graphics is this very object in the program, so this
-// is the same as reaching the device through g_graphics. Both run up to 150 000 times a frame: no
-// allocation, nothing but the vertex on the stack and three device calls.
+// is the same as reaching the device through g_graphics.
 void DirectGraphics::DrawPoint(double x, double y, double z, D3DCOLOR colour) {
-  const SceneVertex vertex{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), colour, 0.0f, 0.0f};
+  const SceneVertex vertex{RowCoordinate(x), RowCoordinate(y), RowCoordinate(z), colour, 0.0f, 0.0f};
   // The format goes to the device directly: BindTexture(null) skips it when nothing is bound.
   device->SetVertexShader(SCENE_VERTEX_FVF);
   BindTexture(0, nullptr, SCENE_VERTEX_FVF);
@@ -76,53 +75,27 @@ void DirectGraphics::DrawPoint(double x, double y, double z, D3DCOLOR colour) {
 }
 
 void DirectGraphics::DrawLine(double x1, double y1, double z1, double x2, double y2, double z2, D3DCOLOR colour) {
-  const double a[3] = {x1, y1, z1}, b[3] = {x2, y2, z2};
-  if (render::IsFarSegment(a, b)) [[unlikely]] {
-    DrawFarLine(a, b, colour);
-    return;
-  }
   const SceneVertex line[2] = {
-      {static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(z1), colour, 0.0f, 1.0f},
-      {static_cast<float>(x2), static_cast<float>(y2), static_cast<float>(z2), colour, 1.0f, 1.0f},
+      {RowCoordinate(x1), RowCoordinate(y1), RowCoordinate(z1), colour, 0.0f, 1.0f},
+      {RowCoordinate(x2), RowCoordinate(y2), RowCoordinate(z2), colour, 1.0f, 1.0f},
   };
+  // The device draws a segment with a far end as chords near the eye.
   device->SetVertexShader(SCENE_VERTEX_FVF);
   BindTexture(0, nullptr, SCENE_VERTEX_FVF);
   device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(SceneVertex));
 }
 
-void DirectGraphics::DrawFarLine(const double a[3], const double b[3], D3DCOLOR colour) {
-  double points[3][3] = {{a[0], a[1], a[2]}, {b[0], b[1], b[2]}}, eye[3];
-  const int pieces = farLineEye_.Of(*device, eye) ? render::NearChords(eye, a, b, points) : 1;
-  device->SetVertexShader(SCENE_VERTEX_FVF);
-  BindTexture(0, nullptr, SCENE_VERTEX_FVF);
-  for (int i = 0; i < pieces; ++i) {
-    const double* p = points[i];
-    const double* q = points[i + 1];
-    const SceneVertex line[2] = {
-        {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]), colour, 0.0f, 1.0f},
-        {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]), colour, 1.0f, 1.0f},
-    };
-    device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(SceneVertex));
-  }
-}
-
-SceneVertex* DirectGraphics::RunVertices() {
-  if (!runVertices_) runVertices_.reset(new SceneVertex[kRunVertices]);
-  return runVertices_.get();
-}
-
-void DirectGraphics::DrawVertexRun(D3DPRIMITIVETYPE type, const SceneVertex* vertices, size_t count,
-                                   bool mixedColours) {
-  const UINT primitives = static_cast<UINT>(type == D3DPT_LINESTRIP ? count - 1 : count);
-  device->SetVertexShader(SCENE_VERTEX_FVF);
-  BindTexture(0, nullptr, SCENE_VERTEX_FVF);
-  if (!mixedColours) {
-    device->DrawPrimitiveUP(type, primitives, vertices, sizeof(SceneVertex));
+void DirectGraphics::DrawRowBuffer(IDirect3DVertexBuffer8* rows, D3DPRIMITIVETYPE type, UINT first, UINT count) {
+  device->SetVertexShader(ROW_VERTEX_FVF);
+  BindTexture(0, nullptr, ROW_VERTEX_FVF);
+  device->SetStreamSource(0, rows, sizeof(RowVertex));
+  if (type != D3DPT_LINESTRIP) {
+    device->DrawPrimitive(type, first, count);
     return;
   }
   DWORD shading = D3DSHADE_GOURAUD;
   device->GetRenderState(D3DRS_SHADEMODE, &shading);
   device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
-  device->DrawPrimitiveUP(type, primitives, vertices, sizeof(SceneVertex));
+  device->DrawPrimitive(type, first, count);
   device->SetRenderState(D3DRS_SHADEMODE, shading);
 }

@@ -12,6 +12,10 @@
 // Paired with clip_far_segments.cpp.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
 #include "render/d3d8.h"
 
 namespace render {
@@ -24,6 +28,14 @@ inline bool IsFarSegment(const double a[3], const double b[3]) {
   for (int i = 0; i < 3; ++i)
     far |= !(a[i] >= -kExactReach && a[i] <= kExactReach) | !(b[i] >= -kExactReach && b[i] <= kExactReach);
   return far;
+}
+
+// Whether every coordinate of the float position at `p` (a vertex's first 12 bytes) lies within kExactReach.
+inline bool NearPosition(const uint8_t* p) {
+  float f[3];
+  std::memcpy(f, p, sizeof f);
+  return std::fabs(f[0]) <= static_cast<float>(kExactReach) && std::fabs(f[1]) <= static_cast<float>(kExactReach) &&
+         std::fabs(f[2]) <= static_cast<float>(kExactReach);
 }
 
 // The eye of the device's current world × view × projection, worked out again only when one of the

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/clip_far_segments.h"
 #include "render/clip_volume.h"
 #include "render/vector_lanes.h"
 #include "render/software_device.h"
@@ -66,15 +67,11 @@ VertexLayout LayoutOf(DWORD fvf) {
 void SoftwareDevice::RenewTransforms() {
   if (viewProjectionDirty_) {
     Multiply(view_.m, projection_.m, viewProjection_);
-    vpTopFinite_ = true;
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 4; ++j) vpTopFinite_ = vpTopFinite_ && std::fabs(viewProjection_[i][j]) <= 3.4028235e38f;
     viewProjectionDirty_ = false;
     wvpDirty_ = true;
     wvpTopRowsCurrent_ = false;
   }
   if (wvpDirty_) {
-    chain_.valid = false;
     // The scene moves one point around with pure translations: then only row 3 changes. The usual
     // identity rows are recognised by their bits at once; other bits (-0.0, say) by value.
     static constexpr float kIdentityTop[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
@@ -89,14 +86,12 @@ void SoftwareDevice::RenewTransforms() {
         for (int i = 0; i < 3; ++i)
           for (int j = 0; j < 4; ++j) worldViewProjection_[i][j] = vp[i][j];
         wvpTopRowsCurrent_ = true;
-        wvpTopFinite_ = vpTopFinite_;
       }
       for (int j = 0; j < 4; ++j)
         worldViewProjection_[3][j] = w[3][0] * vp[0][j] + w[3][1] * vp[1][j] + w[3][2] * vp[2][j] + vp[3][j];
     } else {
       Multiply(world_.m, viewProjection_, worldViewProjection_);
       wvpTopRowsCurrent_ = false;
-      wvpTopFinite_ = false;  // not worth a look: only translated worlds take the origin route
     }
     wvpDirty_ = false;
     wvpLanesCurrent_ = false;
@@ -238,30 +233,6 @@ void SoftwareDevice::DrawClippedTriangle(const ClipVertex& a, const ClipVertex& 
   }
 }
 
-inline void SoftwareDevice::PlotBufferPoint(const uint8_t* p) {
-  // The general path's arithmetic (FetchVertex, DrawClippedPoint, ToScreen) term for term, without its
-  // records. A vertex at (+0, +0, +0) (the scene's, moved by the world matrix) is row 3 of the combined
-  // matrix: with rows 0-2 finite, adding their zero products can at most turn a -0 into +0, which
-  // gives the same depth bits and screen position (1 ± 0 is 1).
-  const bool origin = (LoadBytes<uint64_t>(p) | LoadBytes<uint32_t>(p + 8)) == 0;  // all 12 bytes
-  const Float4 clip = wvpTopFinite_ && origin ? LoadBytes<Float4>(worldViewProjection_[3]) : ClipOf(p);
-  if (!(clip[3] >= kMinW && clip[2] >= 0.0f && clip[2] <= clip[3])) return;
-  const uint32_t colour = layout_.DiffuseAt(p);
-  const Float4 screen = ScreenOf(clip);
-  if (pixel_.plainWrite) {
-    // A plain-write state needs no texture coordinates or fog.
-    Int4 pixel;
-    LaneCentreIndex(screen, pixel);
-    if (static_cast<unsigned>(pixel[0]) < static_cast<unsigned>(raster_.Width()) &&
-        static_cast<unsigned>(pixel[1]) < static_cast<unsigned>(raster_.Height()))
-      raster_.PlotPlain(pixel[0], pixel[1], screen[2], colour, pixel_);
-    return;
-  }
-  RasterVertex s{screen[0], screen[1], screen[2], 1.0f, 0, 0, 0, 0, 0, 0, 1.0f};
-  ReadAttributes(p, layout_, s);  // its colour and texture coordinates
-  raster_.DrawPoint(s, pixel_);
-}
-
 void SoftwareDevice::Emit(std::initializer_list<const uint8_t*> corners) {
   const int n = static_cast<int>(corners.size());
   if (layout_.transformed) {
@@ -283,9 +254,8 @@ void SoftwareDevice::Emit(std::initializer_list<const uint8_t*> corners) {
   else DrawClippedTriangle(c[0], c[1], c[2]);
 }
 
-HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* data, UINT stride, uint64_t available) {
-  if (!inScene_ || !layout_.valid || !data || stride < layout_.size) return D3DERR_INVALIDCALL;
-  uint64_t vertices;
+bool SoftwareDevice::CallFits(D3DPRIMITIVETYPE type, UINT count, UINT stride, uint64_t available,
+                              uint64_t& vertices) const {
   switch (type) {
     case D3DPT_POINTLIST: vertices = count; break;
     case D3DPT_LINELIST: vertices = uint64_t{count} * 2; break;
@@ -293,15 +263,31 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
     case D3DPT_TRIANGLELIST: vertices = uint64_t{count} * 3; break;
     case D3DPT_TRIANGLESTRIP:
     case D3DPT_TRIANGLEFAN: vertices = uint64_t{count} + 2; break;
-    default: return D3DERR_INVALIDCALL;
+    default: return false;
   }
-  if (count == 0) return D3D_OK;
+  if (count == 0) return true;
   // The last vertex's end must lie inside the buffer; a product or sum that does not fit in 64 bits
   // would wrap to a small number and let a huge count read far past the end.
   uint64_t lastStart = 0, end = 0;
-  if (__builtin_mul_overflow(vertices - 1, uint64_t{stride}, &lastStart) ||
-      __builtin_add_overflow(lastStart, uint64_t{layout_.size}, &end) || end > available)
-    return D3DERR_INVALIDCALL;
+  return !__builtin_mul_overflow(vertices - 1, uint64_t{stride}, &lastStart) &&
+         !__builtin_add_overflow(lastStart, uint64_t{layout_.size}, &end) && end <= available;
+}
+
+void SoftwareDevice::EmitSegment(const uint8_t* a, const uint8_t* b) {
+  // A far end is clipped in double first (clip_far_segments.h).
+  if (!layout_.transformed && !(NearPosition(a) && NearPosition(b))) [[unlikely]] {
+    farEyeKnown_ = farLineEye_.Of(*this, farEye_);
+    DrawFarSegment(a, b, nullptr);
+    return;
+  }
+  Emit({a, b});
+}
+
+HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* data, UINT stride, uint64_t available) {
+  uint64_t vertices = 0;
+  if (!inScene_ || !layout_.valid || !data || stride < layout_.size) return D3DERR_INVALIDCALL;
+  if (!CallFits(type, count, stride, available, vertices)) return D3DERR_INVALIDCALL;
+  if (count == 0) return D3D_OK;
   PrepareDraw();
   auto at = [&](uint64_t i) { return data + i * stride; };
   switch (type) {
@@ -309,12 +295,12 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
       for (uint64_t i = 0; i < vertices; ++i) Emit({at(i)});
       break;
     case D3DPT_LINELIST:
-      for (uint64_t i = 0; i + 1 < vertices; i += 2) Emit({at(i), at(i + 1)});
+      for (uint64_t i = 0; i + 1 < vertices; i += 2) EmitSegment(at(i), at(i + 1));
       break;
     case D3DPT_LINESTRIP:
       // Each segment as the same segment of a list, its end pixel under LASTPIXEL included: a
       // polyline drawn as one strip gives the bytes of the polyline drawn a segment a call.
-      for (uint64_t i = 0; i + 1 < vertices; ++i) Emit({at(i), at(i + 1)});
+      for (uint64_t i = 0; i + 1 < vertices; ++i) EmitSegment(at(i), at(i + 1));
       break;
     case D3DPT_TRIANGLELIST:
       for (uint64_t i = 0; i + 2 < vertices; i += 3) Emit({at(i), at(i + 1), at(i + 2)});
@@ -332,77 +318,32 @@ HRESULT SoftwareDevice::Draw(D3DPRIMITIVETYPE type, UINT count, const uint8_t* d
   return D3D_OK;
 }
 
-void SoftwareDevice::DrawBatch() {
-  if (batch_.segments.ends.count != 0) DrawPendingSegments();
-  if (batch_.points.count != 0) DrawPendingPoints();
-}
-
-void SoftwareDevice::ChooseRoutes() {
-  // Positions only are transformed on the scene routes: no lighting, fog or pre-transformed vertices.
-  PrepareDraw();
-  const bool scene = inScene_ && layout_.valid && !layout_.transformed && !lighting_ && !pixel_.fog;
-  routes_.point = scene && pixel_.plainWrite ? Route::BatchedPoint : Route::General;
-  // A flat colour interpolates to itself, and plain writes ignore texture coordinates and fog.
-  routes_.segment = scene && pixel_.plainWrite ? Route::SceneSegment : Route::General;
-  routes_.chosen = true;
-}
-
 HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
   // The caller's memory is trusted to hold the vertices the count implies, as on Direct3D.
-  const auto* v = static_cast<const uint8_t*>(vertices);
-  if (primitiveCount == 1 && v && stride >= layout_.size) {
-    // One point or one segment, the scene's most frequent calls.
-    if (!routes_.chosen) ChooseRoutes();
-    switch (type == D3DPT_POINTLIST ? routes_.point : type == D3DPT_LINELIST ? routes_.segment : Route::General) {
-      case Route::BatchedPoint:
-        DrawBatchedPoint(v);
-        return D3D_OK;
-      case Route::SceneSegment:
-        DrawSceneSegment(v, v + stride);
-        return D3D_OK;
-      default: break;  // General: ChooseRoutes picks no other
-    }
-  }
-  if (primitiveCount > 1 && v && stride >= layout_.size && (type == D3DPT_POINTLIST || type == D3DPT_LINESTRIP)) {
-    // A run of the scene's rows: each point or segment takes the route its call of one would.
-    if (!routes_.chosen) ChooseRoutes();
-    if (type == D3DPT_POINTLIST && routes_.point == Route::BatchedPoint) {
-      DrawPoints(v, primitiveCount, stride);
-      return D3D_OK;
-    }
-    if (type == D3DPT_LINESTRIP && routes_.segment == Route::SceneSegment) {
-      const uint32_t colour = layout_.DiffuseAt(v);
-      const bool oneColour = AllOfColour(v + stride, primitiveCount, stride, colour);
-      if (StripRoute(oneColour) == Route::Strip) DrawStrip(v, primitiveCount, stride, colour, oneColour);
-      else for (UINT i = 0; i < primitiveCount; ++i, v += stride) DrawSceneSegment(v, v + stride);
-      return D3D_OK;
-    }
-  }
-  EndBatch();
-  return Draw(type, primitiveCount, v, stride, UINT64_MAX);
-}
-
-inline Route SoftwareDevice::BufferedCallRoute(D3DPRIMITIVETYPE type, UINT primitiveCount, uint64_t available) {
-  // One buffered point (the scene with HARD_TL on): Draw's checks, made at every call, since the scene
-  // changes the world matrix before each one.
-  if (type != D3DPT_POINTLIST || primitiveCount != 1 || !inScene_ || !layout_.valid || streamStride_ < layout_.size ||
-      layout_.size > available)
-    return Route::General;
-  PrepareDraw();
-  return !layout_.transformed && !lighting_ && !pixel_.fog ? Route::BufferPoint : Route::General;
+  return Draw(type, primitiveCount, static_cast<const uint8_t*>(vertices), stride, UINT64_MAX);
 }
 
 HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  EndBatch();
   if (!stream_ || streamStride_ == 0) return D3DERR_INVALIDCALL;
   const uint64_t offset = uint64_t{startVertex} * streamStride_;
   if (offset >= stream_->Length()) return D3DERR_INVALIDCALL;
   const uint64_t available = stream_->Length() - offset;
-  if (BufferedCallRoute(type, primitiveCount, available) == Route::BufferPoint) {
-    PlotBufferPoint(stream_->Bytes() + offset);
-    return D3D_OK;
+  const uint8_t* v = stream_->Bytes() + offset;
+  uint64_t vertices = 0;
+  const bool rows = type == D3DPT_POINTLIST || type == D3DPT_LINESTRIP;
+  if (rows && primitiveCount != 0 && inScene_ && layout_.valid && streamStride_ >= layout_.size &&
+      CallFits(type, primitiveCount, streamStride_, available, vertices)) {
+    const Route route = RowsRoute(type, *stream_);
+    if (route != Route::General) {
+      // Two parts need every colour written to be opaque: the private picture's 0 means "not drawn".
+      const bool opaque = pixel_.plainAlpha == 0xFF000000u || stream_->ColoursOf(layout_.diffuse, streamStride_).opaque;
+      if (route == Route::SettledStrip) farEyeKnown_ = farLineEye_.Of(*this, farEye_);
+      DrawSettled(route == Route::SettledPoints ? &SoftwareDevice::DrawSettledPoints : &SoftwareDevice::DrawSettledStrip,
+                  v, streamStride_, primitiveCount, opaque);
+      return D3D_OK;
+    }
   }
-  return Draw(type, primitiveCount, stream_->Bytes() + offset, streamStride_, available);
+  return Draw(type, primitiveCount, v, streamStride_, available);
 }
 
 }  // namespace render

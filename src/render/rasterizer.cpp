@@ -363,10 +363,14 @@ void Rasterizer::PutLine(float x0, float y0, float x1, float y1, uint32_t colour
     ForEachLinePixel(steps, [&](int x, int y, auto) { colour_[static_cast<size_t>(y) * width_ + x] = colour; });
 }
 
-void Rasterizer::PutSettledPixels(const SettledPixel* pixels, size_t count) {
+void Rasterizer::TakeWrittenPixels(Rasterizer& part, int firstRow, int lastRow) {
+  const size_t from = static_cast<size_t>(firstRow) * width_, to = static_cast<size_t>(lastRow) * width_;
   uint32_t* const colour = colour_.data();
-  for (size_t i = 0; i < count; ++i)
-    if (pixels[i].index != SettledPixel::kNoPixel) colour[pixels[i].index] = pixels[i].colour;
+  uint32_t* const written = part.colour_.data();
+  for (size_t i = from; i < to; ++i) {
+    colour[i] = written[i] != 0 ? written[i] : colour[i];
+    written[i] = 0;
+  }
 }
 
 void Rasterizer::DrawLine(const RasterVertex& v0, const RasterVertex& v1, const PixelState& ps) {

@@ -77,14 +77,6 @@ struct PixelState {
   uint32_t plainAlpha = 0;
 };
 
-// What a run drawn on two threads writes (SoftwareDevice's runs): settled pixels, whose depth every
-// pixel already holds and passes, so only their colours (results as written) are put.
-struct SettledPixel {
-  static constexpr uint32_t kNoPixel = UINT32_MAX;  // a point not drawn
-  uint32_t index;  // y × width + x, or kNoPixel
-  uint32_t colour;
-};
-
 class Rasterizer {
  public:
   // Sizes are validated by the device (1..16384 each side).
@@ -119,8 +111,9 @@ class Rasterizer {
   // passes (SettledDepth) and their colour opaque or blending off. The pixels of DrawPlainLine.
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
-  // The settled pixels given, in their order.
-  void PutSettledPixels(const SettledPixel* pixels, size_t count);
+  // Rows [firstRow, lastRow) of `part`, a picture of this size that is 0 where nothing was drawn (every
+  // colour written into it opaque): its drawn pixels copied over this picture's, and then made 0 again.
+  void TakeWrittenPixels(Rasterizer& part, int firstRow, int lastRow);
   void DrawTriangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2, const PixelState& ps);
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }

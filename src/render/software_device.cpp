@@ -130,18 +130,15 @@ void SoftwareDevice::SetDefaultState() {
   world_ = view_ = projection_ = kIdentity;
   vpScale_ = Float4{static_cast<float>(params_.BackBufferWidth) * 0.5f,
                     static_cast<float>(params_.BackBufferHeight) * 0.5f, 1.0f, 0.0f};
-  chain_.valid = false;  // its screen position may be another size's
   for (auto& l : lights_) l = D3DLIGHT8{};
   for (auto& e : lightEnabled_) e = false;
   fvf_ = 0;
   layout_ = VertexLayout{};
   inScene_ = false;
   viewProjectionDirty_ = wvpDirty_ = pixelStateDirty_ = true;
-  routes_.chosen = false;
 }
 
 HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
-  EndBatch();
   if (!pp) return D3DERR_INVALIDCALL;
   if (pp->hDeviceWindow) window_ = pp->hDeviceWindow;
   // Textures and vertex buffers live outside the device, so every pool survives; the state returns to defaults.
@@ -150,7 +147,6 @@ HRESULT SoftwareDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
 
 HRESULT SoftwareDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                                 const RGNDATA*) {
-  EndBatch();
   if (inScene_) return D3DERR_INVALIDCALL;
   platform::PresentTarget* target = TargetOf(destWindowOverride ? destWindowOverride : window_);
   if (!target) return D3D_OK;  // headless: nothing to show, and nothing failed
@@ -191,21 +187,18 @@ HRESULT SoftwareDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, 
 }
 
 HRESULT SoftwareDevice::BeginScene() {
-  EndBatch();
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
   return D3D_OK;
 }
 
 HRESULT SoftwareDevice::EndScene() {
-  EndBatch();
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
   return D3D_OK;
 }
 
 HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD) {
-  EndBatch();
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
   if (count > 0 && !rects) return D3DERR_INVALIDCALL;
   if (!(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
@@ -222,7 +215,6 @@ HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
   if (!matrix) return D3DERR_INVALIDCALL;
   switch (state) {
     case D3DTS_WORLD:
-      EndBatch();
       // A plain copy: the D3DX helpers write matrices a row per store, so the wide loads of the copy
       // take the rows straight from those stores.
       world_ = *matrix;
@@ -230,7 +222,6 @@ HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
       return D3D_OK;
     case D3DTS_VIEW:
     case D3DTS_PROJECTION:
-      EndBatch();
       (state == D3DTS_VIEW ? view_ : projection_) = *matrix;
       viewProjectionDirty_ = wvpDirty_ = true;
       return D3D_OK;
@@ -250,7 +241,6 @@ HRESULT SoftwareDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* mat
 HRESULT SoftwareDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
   if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
   if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
-  EndBatch();
   lights_[index] = *light;
   return D3D_OK;
 }
@@ -261,7 +251,6 @@ HRESULT SoftwareDevice::GetLight(DWORD index, D3DLIGHT8* light) {
 
 HRESULT SoftwareDevice::LightEnable(DWORD index, BOOL enable) {
   if (index >= kMaxLights) return D3DERR_INVALIDCALL;
-  EndBatch();
   lightEnabled_[index] = enable != 0;  // a light never set adds nothing (lighting reads its ambient only)
   return D3D_OK;
 }
@@ -274,7 +263,6 @@ HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
   // The same value again derives the same pixel state: nothing to redo at the next draw.
   if (renderStates_[state] == value) return D3D_OK;
-  EndBatch();
   renderStates_[state] = value;
   pixelStateDirty_ = true;
   return D3D_OK;
@@ -287,7 +275,6 @@ HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
   if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
   if (textures_[stage] == texture) return D3D_OK;  // already bound: no reference change, no new state
-  EndBatch();
   if (texture) texture->AddRef();
   if (textures_[stage]) textures_[stage]->Release();
   textures_[stage] = texture;
@@ -305,7 +292,6 @@ HRESULT SoftwareDevice::GetTexture(DWORD stage, IDirect3DBaseTexture8** texture)
 HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
   if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
   if (stageStates_[stage][type] == value) return D3D_OK;
-  EndBatch();
   stageStates_[stage][type] = value;
   pixelStateDirty_ = true;
   return D3D_OK;
@@ -325,7 +311,6 @@ HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
 HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
   const VertexLayout layout = LayoutOf(handle);
   if (!layout.valid) return D3DERR_INVALIDCALL;
-  EndBatch();
   fvf_ = handle;
   layout_ = layout;
   return D3D_OK;
@@ -345,7 +330,6 @@ HRESULT SoftwareDevice::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer
 }
 
 const uint32_t* SoftwareDevice::BackBufferPixels(int* width, int* height) {
-  EndBatch();
   if (width) *width = raster_.Width();
   if (height) *height = raster_.Height();
   return raster_.Colour();

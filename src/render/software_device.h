@@ -1,7 +1,7 @@
 // The software Direct3D 8 device: fixed-function state, resources, scene drawing into a Rasterizer and
 // presenting to the platform window. State and presenting live in software_device.cpp, the draw
-// path (vertex fetch, transform, lighting, fog, clipping) in device_draw.cpp, the scene's polyline
-// segments in scene_lines.cpp.
+// path (vertex fetch, transform, lighting, fog, clipping) in device_draw.cpp, the settled routes of a
+// vertex buffer's rows in settled_rows.cpp and their two parts in settled_parts.cpp.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,8 @@
 #include "render/vector_lanes.h"
 #include "render/rasterizer.h"
 #include "render/route.h"
-#include "render/run_threads.h"
-#include "render/scene_batch.h"
+#include "render/clip_far_segments.h"
+#include "render/settled_lanes.h"
 #include "render/ref_counted.h"
 
 namespace render {
@@ -91,72 +91,23 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
 
   // device_draw.cpp
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, UINT stride, uint64_t available);
+  // Whether `count` primitives of `type` from `available` bytes at `stride` lie inside them; `vertices`
+  // receives how many vertices they take. False for a type the device does not draw.
+  bool CallFits(D3DPRIMITIVETYPE type, UINT count, UINT stride, uint64_t available, uint64_t& vertices) const;
+  // A segment through the general route; one with a far end as chords near the eye.
+  void EmitSegment(const uint8_t* a, const uint8_t* b);
   void PrepareDraw() {
     if (viewProjectionDirty_ || wvpDirty_) RenewTransforms();
     if (pixelStateDirty_) DerivePixelState();
   }
   void RenewTransforms();   // view × projection and world × view × projection
   void DerivePixelState();  // pixel_, lighting and fog from the render and stage states
-  void ChooseRoutes();
-  // BufferPoint for one point of DrawPrimitive that may take it (`available` bytes of the buffer from
-  // its vertex on), else General.
-  Route BufferedCallRoute(D3DPRIMITIVETYPE type, UINT primitiveCount, uint64_t available);
-  // An unlit, unfogged FVF point in world space from the vertex buffer: transform, depth clip, one pixel.
-  void PlotBufferPoint(const uint8_t* p);
-  // A point on the batched-point route (the scene's every point): pending until seven more come, to be
-  // transformed with them (scene_points.cpp); past the start of a long batch, on the worker.
-  void DrawBatchedPoint(const uint8_t* p) { AddPendingPoint(p, layout_.DiffuseAt(p)); }
-  // What is added to the batch: a point, or a segment's end.
-  void AddPendingPoint(const uint8_t* p, uint32_t colour) {
-    if (batch_.segments.ends.count != 0) DrawPendingSegments();
-    if (batch_.points.Add(p, colour)) DrawPendingPoints();
-  }
-  void AddPendingSegmentEnd(const uint8_t* b, uint32_t colour) {
-    if (batch_.points.count != 0) DrawPendingPoints();
-    if (batch_.segments.ends.Add(b, colour)) DrawPendingSegments();
-  }
-  [[gnu::noinline]] void DrawPendingPoints();
-  // Its body, built for several instruction sets: the pending points `w` (the device's own, or a
-  // run part's on either thread).
-  void DrawPendingPointsInLanes(PendingPositions& w);
-  // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
-  void RenewWvpLanes();
-  // A segment on the scene-segment route (one LINELIST segment per call, the scene's polyline): of
-  // one colour and from where the last one ended, its end is added to the batch; else DrawSegmentAlone.
-  // A strip's segments come here one by one too, each as the same segment of a list.
-  void DrawSceneSegment(const uint8_t* a, const uint8_t* b) {
-    const uint32_t colour = layout_.DiffuseAt(a);
-    if (chain_.valid && OneColour(colour, b) && SamePosition(a, chain_.key)) {
-      AddPendingSegment(b, colour);
-      return;
-    }
-    DrawSegmentAlone(a, b);
-  }
-  // Whether a segment from an end of `colourA` to the vertex at `b` has that one colour throughout:
-  // flat shading takes the first end's colour for the whole line.
-  bool OneColour(uint32_t colourA, const uint8_t* b) const {
-    return layout_.diffuse < 0 || pixel_.flatShade || LoadBytes<uint32_t>(b + layout_.diffuse) == colourA;
-  }
-  // scene_lines.cpp: two colours take the general path, one colour is clipped on positions only.
-  [[gnu::noinline]] void DrawSegmentAlone(const uint8_t* a, const uint8_t* b);
-  void AddPendingSegment(const uint8_t* b, uint32_t colour) {
-    CopyPosition(chain_.key, b);
-    AddPendingSegmentEnd(b, colour);
-  }
-  // The one end of what is pending: draws the batch under the states it was given in and forgets the
-  // chosen routes. Every device call but the draws added to the batch starts here.
-  void EndBatch() {
-    WaitForPendingWriting();
-    if (!batch_.Empty()) DrawBatch();
-    routes_.chosen = false;
-  }
-  [[gnu::noinline]] void DrawBatch();
-  [[gnu::noinline]] void DrawPendingSegments();
-  // Its body, built for several instruction sets: the pending ends of `chain` (the device's own, or
-  // a strip part's on either thread) drawn from the end before them.
-  void DrawPendingSegmentsInLanes(SegmentChain& chain);
-  // A scene segment that may need clipping, from the chain's last end to the end at `clipB`.
-  [[gnu::noinline]] void DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour);
+  // The route of a POINTLIST or LINESTRIP of `buffer`'s vertices: SettledPoints or SettledStrip when
+  // every pixel it can write takes its vertex's colour as it is at the settled depth, else General.
+  Route RowsRoute(D3DPRIMITIVETYPE type, const VertexBuffer& buffer);
+  // Whether every depth drawn is the settled 1.0: clip z equal to clip w (a near plane at 0) puts every
+  // position, and every point the clipper cuts between two, within an ulp of it (the bits 0xFFFF).
+  bool DepthSettledAtOne() const;
   Float4 ClipOf(const uint8_t* p) const {
     // World × view × projection of an FVF position: FetchVertex's arithmetic, term for term.
     const float(*m)[4] = worldViewProjection_;
@@ -170,80 +121,37 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
     const float rhw = 1.0f / clip[3];
     return (Float4{1, 1, 0, 0} + clip * Splat(rhw) * Float4{1, -1, 1, 0}) * vpScale_;
   }
-  // The pending positions `w` (n of them) in clip space, through world × view × projection in lanes.
-  SV_LANES_INLINE ClipLanes TakePending(PendingPositions& w, int& n) {
-    RenewWvpLanes();
-    return w.Take(wvpLanes_, n);
-  }
   SV_LANES_INLINE ScreenLanes ScreenOfLanes(const ClipLanes& c) const {
     const Float8 one = Float8{} + 1.0f, rhw = one / c.w;
     return {(one + c.x * rhw) * vpScale_[0], (one - c.y * rhw) * vpScale_[1], c.z * rhw * vpScale_[2]};
   }
-  // scene_runs.cpp: a run on the RunOnTwoThreads route placed by two threads at once and written by
-  // the worker while the caller goes on; false when not all its pixels are settled and it is still
-  // to be drawn.
-  bool DrawPointsOnTwoThreads(const uint8_t* v, UINT count, UINT stride);
-  // A POINTLIST of many points on the batched-point route: on the RunOnTwoThreads route
-  // (DrawPointsOnTwoThreads) when the run may take it and two threads have been the faster way lately
-  // (pointRunThreads_), else in order through the batch without a call's checks a point. (Drawn by
-  // both threads at once, points of one colour cost more than placed apart: the threads take each
-  // other's lines of the picture.)
-  void DrawPoints(const uint8_t* v, UINT count, UINT stride);
-  // RunOnTwoThreads for a run of `count` points long enough for two threads (it still takes the
-  // batched-point route when a pixel is not settled), else BatchedPoint.
-  Route PointRunRoute(UINT count) const {
-    return LongEnoughForTwoThreads(count) ? Route::RunOnTwoThreads : Route::BatchedPoint;
-  }
-  void DrawPointsInOrder(const uint8_t* v, UINT count, UINT stride);
-  // The `count` points at `p` through the device's batch, in order.
-  void AddPendingPoints(const uint8_t* p, UINT count, UINT stride);
-  // The route of a LINESTRIP on the scene-segment route: Strip when each of its segments has one
-  // colour (`oneColour` throughout, or flat shading), else SceneSegment, a segment at a time.
-  Route StripRoute(bool oneColour) const { return oneColour || pixel_.flatShade ? Route::Strip : Route::SceneSegment; }
-  // A strip on the Strip route, its first vertex of `colour`: drawn as a chain of segments, without
-  // the per-segment call's checks; long strips whose every pixel takes one colour at the settled depth
-  // (OrderFree) in parts by both threads at once, in any order, when that has been the faster way
-  // lately (stripThreads_).
-  void DrawStrip(const uint8_t* v, UINT count, UINT stride, uint32_t colour, bool oneColour);
-  // Whether every pixel of a run all of `colour` takes that colour and nothing else: written as it
-  // is, at the settled depth 1.0 (clip z is clip w).
-  bool OrderFree(uint32_t colour) const;
-  // Whether the `vertices` vertices at `v` are all of `colour`.
-  bool AllOfColour(const uint8_t* v, UINT vertices, UINT stride, uint32_t colour) const;
-  // Both threads draw the run being drawn, part(first, last) a part of kRunPart primitives, until none is left.
-  void DrawRunInParts(void (SoftwareDevice::*part)(size_t first, size_t last));
-  static constexpr UINT kRunPart = 1024;
-  // Segments [first, last) of the strip being drawn, as a chain of their own.
-  void DrawStripSegments(size_t first, size_t last);
-  // The run being drawn: the caller's vertices, read by both threads before the call returns.
-  struct HandedRun {
-    const uint8_t* vertices;
-    UINT stride, count;     // primitives: points, or segments
-    uint32_t colour;        // every vertex's, unless
-    bool colourPerVertex;  // each point or segment takes its (first) vertex's
-  };
-  // Shorter runs gain less than the hand-overs cost.
-  static constexpr UINT kRunOnTwoThreadsFrom = 2048;
-  bool LongEnoughForTwoThreads(UINT primitives) const { return worker_ && primitives >= kRunOnTwoThreadsFrom; }
-  // Whether a point run long enough for two threads may be placed by them: every pixel settled.
-  bool TakesRunOnTwoThreads();
-  // A placed run whose writing is pending.
-  struct PlacedRun {
-    const SettledPixel* points;
-    size_t count;
-  };
-  // Hands the placed run's writing to the worker, after the run before it.
-  void WriteOnWorker(PlacedRun run);
-  // Returns once the placed run handed over last is written: every draw and read of the picture
-  // starts here.
-  void WaitForPendingWriting() {
-    if (writingPending_) {
-      worker_->Wait(writing_);
-      writingPending_ = false;
-    }
-  }
-  // Points [first, last) of a run placed into `out` at their index; unsettled: not all their pixels are.
-  void PlacePointsInLanes(const uint8_t* v, UINT stride, UINT first, UINT last, SettledPixel* out, bool& unsettled);
+  // Fills wvpLanes_ from worldViewProjection_ when it has changed since.
+  void RenewWvpLanes();
+
+  // settled_rows.cpp: the two settled routes, drawn into `target` (the back buffer, or the private
+  // picture of a second part). Points [first, last) of the rows at `v`:
+  void DrawSettledPoints(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
+  // Segments [first, last) of the strip at `v` (segment i joins vertex i to i + 1), each in its first
+  // vertex's colour; segments with a far end as chords near the eye (clip_far_segments.h).
+  void DrawSettledStrip(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
+  // Their lane bodies, built for several instruction sets.
+  void DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
+  void DrawSegmentEndsInLanes(SegmentChain& chain, Rasterizer& target);
+  // A scene segment that may need clipping, from the chain's last end to the end at `clipB`.
+  void DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour, Rasterizer& target);
+  // The segment a–b with a far end as chords near the eye, in a's colour: settled into
+  // `settledTarget`, or through the general route when it is null.
+  void DrawFarSegment(const uint8_t* a, const uint8_t* b, Rasterizer* settledTarget);
+
+  // settled_parts.cpp: a settled call of `primitives` on one thread, or in two parts at once: the first
+  // into the back buffer, the second into a private picture then copied over it, so that the second
+  // part's pixels win as they would drawn after the first. draw(first, last, target) draws a part.
+  using PartDraw = void (SoftwareDevice::*)(const uint8_t* v, UINT stride, size_t first, size_t last,
+                                            Rasterizer& target);
+  void DrawSettled(PartDraw draw, const uint8_t* v, UINT stride, size_t primitives, bool inTwoParts);
+  // Shorter calls gain less than the hand-over and the copy cost.
+  static constexpr size_t kTwoPartsFrom = 16384;
+
   void FetchVertex(const uint8_t* p, ClipVertex& out) const;
   // The lit colour of the vertex at `p` into out.r, g, b and a.
   void Light(const uint8_t* p, ClipVertex& out) const;
@@ -269,15 +177,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   alignas(16) D3DMATRIX world_{}, view_{}, projection_{};
   alignas(16) float viewProjection_[4][4] = {}, worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
-  // The routes calls of one point and of one segment take (General, BatchedPoint, SceneSegment),
-  // chosen by ChooseRoutes at the first such call after the batch ended; EndBatch forgets them.
-  struct Routes {
-    bool chosen = false;
-    Route point = Route::General, segment = Route::General;
-  } routes_;
   bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
-  bool vpTopFinite_ = false;        // rows 0-2 of viewProjection_ hold no infinity or NaN
-  bool wvpTopFinite_ = false;       // likewise for worldViewProjection_ (false when unknown)
   // The viewport transform's terms for x, y and z: the viewport is the whole back buffer, depths 0..1.
   Float4 vpScale_ = {0, 0, 1, 0};
   D3DLIGHT8 lights_[kMaxLights] = {};
@@ -287,27 +187,17 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   VertexBuffer* stream_ = nullptr;
   UINT streamStride_ = 0;
   PixelState pixel_{};
-  // The deferred draws.
-  SceneBatch batch_;
   Float8 wvpLanes_[4][4] = {};  // each element of worldViewProjection_ in all eight lanes
   bool wvpLanesCurrent_ = false;
   bool lighting_ = false;
   float fogStart_ = 0, fogEnd_ = 1;
-  // The caller's side of the scene's polyline: the position bits of the last segment's end (the one
-  // batch_.segments.end describes once the batch is drawn); valid while the transform and viewport last.
-  alignas(64) struct {
-    uint8_t key[12];
-    bool valid;
-  } chain_{};
-  // Placed runs of points (scene_runs.cpp), kept between runs: one is placed while the one before it
-  // is written.
-  std::vector<SettledPixel> runPoints_[2];
-  int runBuffer_ = 0;  // the one the next run is placed in
-  HandedRun run_{};
-  RunThreads pointRunThreads_, stripThreads_;  // one thread or two for the next long run
-  PlacedRun placed_{};  // the run being written, read by the worker
-  platform::Worker::Ticket writing_ = 0;
-  bool writingPending_ = false;
+  // The eye far segments are seen from, worked out before a call's parts are drawn (both read it).
+  FarLineEye farLineEye_;
+  double farEye_[3] = {};
+  bool farEyeKnown_ = false;  // false: no eye (a parallel projection), far segments drawn as they are
+  // The second part's picture, made at the first call drawn in two parts: 0 where nothing was drawn
+  // (every colour a settled part writes is opaque), the back buffer's size.
+  Rasterizer secondPart_;
   // The second drawing thread, when there may be one; made last, so it is gone first.
   std::unique_ptr<platform::Worker> worker_;
 };

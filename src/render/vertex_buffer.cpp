@@ -1,6 +1,7 @@
 // Vertex buffers in plain memory.
 #include "render/vertex_buffer.h"
 
+#include <cstring>
 #include <new>
 
 namespace render {
@@ -30,8 +31,30 @@ HRESULT VertexBuffer::Lock(UINT offsetToLock, UINT sizeToLock, BYTE** data, DWOR
     return D3DERR_INVALIDCALL;
   }
   ++locks_;
+  colours_.known = false;  // the caller may write any colour
   *data = bytes_.data() + offsetToLock;
   return D3D_OK;
+}
+
+VertexBuffer::Colours VertexBuffer::ColoursOf(int diffuse, UINT stride) const {
+  if (diffuse < 0) return {true, true};
+  if (colours_.known && colours_.diffuse == diffuse && colours_.stride == stride) return colours_.colours;
+  Colours c{true, true};
+  const size_t end = static_cast<size_t>(diffuse) + 4;
+  if (stride != 0 && end <= bytes_.size()) {
+    uint32_t first, all = 0xFFFFFFFFu;
+    std::memcpy(&first, bytes_.data() + diffuse, 4);
+    bool same = true;
+    for (size_t at = static_cast<size_t>(diffuse); at + 4 <= bytes_.size(); at += stride) {
+      uint32_t colour;
+      std::memcpy(&colour, bytes_.data() + at, 4);
+      all &= colour;
+      same &= colour == first;
+    }
+    c = {(all >> 24) == 0xFF, same};
+  }
+  colours_ = {true, diffuse, stride, c};
+  return c;
 }
 
 HRESULT VertexBuffer::Unlock() {

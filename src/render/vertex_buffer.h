@@ -10,8 +10,8 @@ namespace render {
 
 class VertexBuffer final : public RefCounted<IDirect3DVertexBuffer8> {
  public:
-  static constexpr UINT kMaxLength = 256u << 20;
-  // Null for a zero or oversized length.
+  static constexpr UINT kMaxLength = 0xFFFFFFFFu;
+  // Null for a zero length, or when the memory cannot be had.
   static VertexBuffer* Create(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
 
   HRESULT Lock(UINT offsetToLock, UINT sizeToLock, BYTE** data, DWORD flags) override;
@@ -21,12 +21,27 @@ class VertexBuffer final : public RefCounted<IDirect3DVertexBuffer8> {
   const uint8_t* Bytes() const { return bytes_.data(); }
   UINT Length() const { return static_cast<UINT>(bytes_.size()); }
 
+  // What the diffuse colours (at byte `diffuse` of each `stride`-byte vertex, or none when -1: opaque
+  // white) of the whole buffer are: every one opaque, and all one colour. Worked out at the first
+  // question after a Lock and kept: a vertex buffer is static geometry, written rarely and drawn often.
+  struct Colours {
+    bool opaque, oneColour;
+  };
+  Colours ColoursOf(int diffuse, UINT stride) const;
+
  private:
   VertexBuffer() = default;
   std::vector<uint8_t> bytes_;
   DWORD usage_ = 0, fvf_ = 0;
   D3DPOOL pool_ = D3DPOOL_MANAGED;
   int locks_ = 0;
+  // The last answer of ColoursOf and what it was asked; forgotten at every Lock.
+  mutable struct {
+    bool known = false;
+    int diffuse = 0;
+    UINT stride = 0;
+    Colours colours{};
+  } colours_;
 };
 
 }  // namespace render

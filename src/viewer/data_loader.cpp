@@ -240,7 +240,8 @@ void ViewerScene::TakeRows(viewer::DataColumns rows, const viewer::DataReadResul
   dataX = std::move(rows.x);
   dataY = std::move(rows.y);
   dataZ = std::move(rows.z);
-  drawnBoxRows_ = SIZE_MAX;  // new rows: the fit and the colours are worked out again
+  drawnBoxRows_ = SIZE_MAX;  // new rows: the fit, the colours and the row buffer are made again
+  rowBuffer_.made = false;
 }
 
 bool ViewerScene::ReloadData() {

@@ -21,6 +21,9 @@
 namespace viewer {
 class BackgroundDataRead;
 }
+namespace platform {
+class Worker;
+}
 
 class ViewerScene {
  public:
@@ -111,9 +114,6 @@ class ViewerScene {
   int32_t showFps = 0;  // never written back
   std::size_t rowLimit = viewer::kMaxDataRows;  // never written back; MAXROWS or --max-rows may raise it
   std::string rowLimitName = "MAXROWS in config.ini";
-  // Drawn rows up to which each row is a device call of its own; past it (a raised row limit) the rows
-  // go to the device in runs. Both give the same picture, which tests check by raising it.
-  std::size_t perRowCallRows = 150000;
   viewer::ReadOptions readOptions;  // never written back
   viewer::DataReadResult lastReading;  // how the rows on screen were read
   // Beyond the original view keys; written back only when the file has them or they are not 0.
@@ -148,12 +148,17 @@ class ViewerScene {
   void TakeRows(viewer::DataColumns rows, const viewer::DataReadResult& result);
   // Keeps how the rows were read and says on stderr what was not read as it stands.
   void ReportReading(const viewer::DataReadResult& result);
-  template <class Rows>
-  bool DrawRows(const Rows& rows, size_t n, bool hardwarePoints);
+  // The rows drawn (all but the last stored one), as points or as the polyline, from the row buffer
+  // in chunks; false when the run began to end before every chunk was drawn.
+  bool DrawDataRows();
+  // row_buffer.cpp: the vertex buffer of the drawn rows, fitted and coloured as the view asks; made
+  // again only when the rows, the fit or the colours changed since. Null when there is nothing to draw
+  // (or no memory for it, said on stderr).
+  IDirect3DVertexBuffer8* RowBuffer();
+  // How many rows it holds.
+  std::size_t BufferedRows() const;
   // The robust box of the drawn rows, worked out again only after rows were loaded.
   const viewer::RobustBox& DrawnRowsBox();
-  // Every row's colour by height over that box, kept with it.
-  const D3DCOLOR* HeightColours();
   // The ranges (scene_ranges.cpp): the box in world space, drawn before the rows so that they cover
   // it; the labels and the colour bar on top of everything drawn, placed on the picture.
   void DrawRangeBox();
@@ -174,7 +179,13 @@ class ViewerScene {
   bool keepUnlessRead_ = false;  // the reading under way replaces the rows only if it has rows to draw
   viewer::RobustBox drawnBox_;
   size_t drawnBoxRows_ = SIZE_MAX;  // the row count drawnBox_ is of; SIZE_MAX: none yet
-  std::vector<D3DCOLOR> heightColours_;
+  // The row buffer and what it was made for; `made` false: to be made at the next frame.
+  struct {
+    IDirect3DVertexBuffer8* buffer = nullptr;  // owned
+    bool made = false;
+    int32_t fitMode = 0, colourByHeight = 0;
+  } rowBuffer_;
+  std::unique_ptr<platform::Worker> rowFiller_;  // fills the row buffer a half on each core
   std::unique_ptr<viewer::BackgroundDataRead> pendingRows_;
 };
 

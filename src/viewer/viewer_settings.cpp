@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/frame_timer.h"
+#include "platform/worker.h"
 #include "platform/posix/settings_path.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
@@ -92,11 +93,12 @@ void ViewerScene::OverrideForThisRun(const viewer::ViewOptions& options) {
 
 void ViewerScene::ReleaseDeviceResources() {
   SafeRelease(vertexBuffer);
+  SafeRelease(rowBuffer_.buffer);
+  rowBuffer_.made = false;
 }
 
 void ViewerScene::SaveSettings() {
-  // The buffer only ever exists with HARD_TL on, so that setting (whose owner may be gone by now) need
-  // not be asked. At a normal end the entry point has released it already.
+  // At a normal end the entry point has released the buffers already.
   ReleaseDeviceResources();
   // The program's own file: its folder made and a missing file started from the one beside the
   // program only now, when there is something to keep.

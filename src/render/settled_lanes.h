@@ -1,6 +1,6 @@
-// The scene's pending draws: positions held back to be transformed eight at a time in vector lanes
-// (points, and the ends of segments that chain), drawn before any other device call
-// (SoftwareDevice::EndBatch). The device's side is scene_points.cpp and scene_lines.cpp.
+// Eight vertices at a time: the values the settled routes carry in vector lanes (positions in clip
+// space and on screen, depth bits), and the ends of a strip's segments gathered eight at a time.
+// The device's side is settled_rows.cpp.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 namespace render {
 
-// How many draws are pending before they are done together: a vector lane each.
+// Vertices transformed together: a vector lane each.
 constexpr int kBatchLanes = 8;
 
 // A field read by itself. Left alone, the compiler reads neighbouring fields that were just stored
@@ -20,26 +20,6 @@ SV_LANES_INLINE float ReadAlone(float f) {
   __asm__("" : "+x"(f));
 #endif
   return f;
-}
-SV_LANES_INLINE uint32_t ReadAlone(uint32_t word) {
-#if defined(__GNUC__)
-  __asm__("" : "+r"(word));
-#endif
-  return word;
-}
-
-// A vertex position's 12 bytes copied and compared a 32-bit word at a time (the caller has just
-// written its vertices a field at a time).
-SV_LANES_INLINE uint32_t PositionWord(const uint8_t* p, int i) { return ReadAlone(LoadBytes<uint32_t>(p + 4 * i)); }
-SV_LANES_INLINE void CopyPosition(uint8_t* to, const uint8_t* from) {
-  for (int i = 0; i < 3; ++i) {
-    const uint32_t word = PositionWord(from, i);
-    std::memcpy(to + 4 * i, &word, 4);
-  }
-}
-SV_LANES_INLINE bool SamePosition(const uint8_t* a, const uint8_t* b) {
-  return PositionWord(a, 0) == PositionWord(b, 0) && PositionWord(a, 1) == PositionWord(b, 1) &&
-         PositionWord(a, 2) == PositionWord(b, 2);
 }
 
 // Rasterizer::DepthToBits lane by lane, into `bits`.
@@ -58,8 +38,8 @@ struct ScreenLanes {
   Float8 x, y, z;
 };
 
-// World-space positions pending the lane transform: x, y, z as given and a colour each.
-struct PendingPositions {
+// World-space positions gathered for the lane transform: x, y, z as given and a colour each.
+struct GatheredEnds {
   float x[kBatchLanes] = {}, y[kBatchLanes] = {}, z[kBatchLanes] = {};
   uint32_t colour[kBatchLanes] = {};
   int count = 0;
@@ -71,7 +51,7 @@ struct PendingPositions {
     colour[i] = c;
     return ++count == kBatchLanes;
   }
-  // Takes the `n` pending positions (lanes past n hold old ones, left unused) through `m`, world ×
+  // Takes the `n` gathered positions (lanes past n hold old ones, left unused) through `m`, world ×
   // view × projection an element to all lanes: FetchVertex's arithmetic, term for term.
   SV_LANES_INLINE ClipLanes Take(const Float8 (&m)[4][4], int& n) {
     n = count;
@@ -87,12 +67,12 @@ struct PendingPositions {
   }
 };
 
-// A position in clip space: what the scene-segment route carries instead of a whole vertex.
+// A position in clip space: what the settled strip carries instead of a whole vertex.
 struct ClipPosition {
   float x, y, z, w;
 };
 
-// The end of the last scene line: its clip position and, when it was not clipped, its screen
+// The end of the last segment of a strip: its clip position and, when it was not clipped, its screen
 // position. The next segment of a polyline starts there.
 struct LineEnd {
   ClipPosition clip;
@@ -107,19 +87,11 @@ struct LineEnd {
   }
 };
 
-// Segments that each start where the one before ended: the end before the first pending one, and the
-// pending ends. Kept by the thread that draws them.
+// Segments that each start where the one before ended: the end before the first gathered one, and the
+// gathered ends. Kept by the thread that draws them.
 struct SegmentChain {
   LineEnd end{};
-  PendingPositions ends;
-};
-
-// Everything pending. Segments and points are never pending together: a draw of one kind
-// draws the other's first.
-struct SceneBatch {
-  SegmentChain segments;   // the scene's polyline
-  PendingPositions points;  // points in a plain-write state
-  bool Empty() const { return (segments.ends.count | points.count) == 0; }
+  GatheredEnds ends;
 };
 
 }  // namespace render

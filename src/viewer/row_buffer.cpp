@@ -1,0 +1,111 @@
+// The data rows as a vertex buffer: made when the rows, the fit (F6) or the colours (F7) change, never
+// per frame, and drawn whole every frame. It holds exactly the float vertices that DrawPoint and
+// DrawLine would hand the device for each row (the polyline's segments take their first row's colour
+// under flat shading), so the picture is the one of a device call a row. It is filled a half on each
+// core.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <errno.h>
+
+#include "graphics/direct_graphics.h"
+#include "platform/worker.h"
+#include "render/safe_release.h"
+#include "viewer/data_fit.h"
+#include "viewer/viewer_scene.h"
+
+namespace {
+
+constexpr D3DCOLOR kWhite = 0xFFFFFFFFu;
+// The most rows one buffer holds: its length is a UINT of bytes.
+constexpr size_t kMostBufferRows = UINT{0xFFFFFFFFu} / sizeof(RowVertex);
+
+// The rows as they are, in white.
+struct RawWhiteRows {
+  const double *x, *y, *z;
+  RowVertex operator()(size_t i) const {
+    return {RowCoordinate(x[i]), RowCoordinate(y[i]), RowCoordinate(z[i]), kWhite};
+  }
+};
+
+// The rows fitted to the view (F6) and, when asked, coloured by their height (F7) over the box.
+struct FittedRows {
+  const double *x, *y, *z;
+  viewer::FitTransform fit;
+  const viewer::RobustBox* colourBox;  // null: white
+  RowVertex operator()(size_t i) const {
+    return {RowCoordinate(fit.Apply(0, x[i])), RowCoordinate(fit.Apply(1, y[i])), RowCoordinate(fit.Apply(2, z[i])),
+            colourBox ? viewer::HeightColour(*colourBox, z[i]) : kWhite};
+  }
+};
+
+// Fills rows [0, rows) into `buffer` through two locks, a half on each core (or both on this one).
+template <class Rows>
+bool FillOnBothCores(platform::Worker& worker, IDirect3DVertexBuffer8* buffer, const Rows& rowOf, size_t rows) {
+  struct Fill {
+    IDirect3DVertexBuffer8* buffer;
+    const Rows* rowOf;
+    size_t rows;
+    bool failed[2];
+  } fill{buffer, &rowOf, rows, {false, false}};
+  worker.ForEachPart(
+      2,
+      [](void* context, std::size_t part) {
+        Fill& f = *static_cast<Fill*>(context);
+        const size_t from = part == 0 ? 0 : f.rows / 2, to = part == 0 ? f.rows / 2 : f.rows;
+        BYTE* bytes = nullptr;
+        if (to == from) return;
+        if (FAILED(f.buffer->Lock(static_cast<UINT>(from * sizeof(RowVertex)),
+                                  static_cast<UINT>((to - from) * sizeof(RowVertex)), &bytes, 0)) || !bytes) {
+          f.failed[part] = true;
+          return;
+        }
+        auto* out = reinterpret_cast<RowVertex*>(bytes);
+        for (size_t i = from; i < to; ++i) out[i - from] = (*f.rowOf)(i);
+        f.buffer->Unlock();
+      },
+      &fill);
+  return !fill.failed[0] && !fill.failed[1];
+}
+
+}  // namespace
+
+size_t ViewerScene::BufferedRows() const {
+  // The last stored row is never drawn: for a file ending in a line end it is the (0, 0, 0) row the
+  // reader adds after it.
+  return std::min(dataX.empty() ? 0 : dataX.size() - 1, kMostBufferRows);
+}
+
+IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
+  if (rowBuffer_.made && rowBuffer_.fitMode == fitMode && rowBuffer_.colourByHeight == colourByHeight)
+    return rowBuffer_.buffer;
+  SafeRelease(rowBuffer_.buffer);  // first: its memory may be needed for the new one
+  rowBuffer_ = {nullptr, true, fitMode, colourByHeight};
+  const size_t rows = BufferedRows();
+  if (rows == 0) return nullptr;
+  IDirect3DVertexBuffer8* buffer = nullptr;
+  if (FAILED(g_graphics->device->CreateVertexBuffer(static_cast<UINT>(rows * sizeof(RowVertex)), D3DUSAGE_WRITEONLY,
+                                                    ROW_VERTEX_FVF, D3DPOOL_MANAGED, &buffer)) ||
+      !buffer) {
+    std::fprintf(stderr, "%s: %zu rows do not fit in memory to be drawn\n", program_invocation_short_name, rows);
+    return nullptr;
+  }
+  if (!rowFiller_) rowFiller_ = std::make_unique<platform::Worker>();
+  bool filled;
+  if (fitMode == 0 && colourByHeight == 0) {
+    filled = FillOnBothCores(*rowFiller_, buffer, RawWhiteRows{dataX.data(), dataY.data(), dataZ.data()}, rows);
+  } else {
+    const viewer::RobustBox& box = DrawnRowsBox();
+    filled = FillOnBothCores(*rowFiller_, buffer,
+                             FittedRows{dataX.data(), dataY.data(), dataZ.data(),
+                                        viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode)),
+                                        colourByHeight != 0 ? &box : nullptr},
+                             rows);
+  }
+  if (!filled) {
+    buffer->Release();  // a buffer we could not fill would draw garbage
+    return nullptr;
+  }
+  rowBuffer_.buffer = buffer;
+  return buffer;
+}
