@@ -146,6 +146,10 @@ class Rasterizer {
     PlotPlainAnyDepth(x, y, z, colour, ps);
   }
 
+  // A settled fragment's result at pixel `index` (y × width + x, on the target): written as it is
+  // (WrittenAsIs) at the depth every pixel holds and passes, so the colour store is all there is.
+  void PutSettled(uint32_t index, uint32_t result) { colour_[index] = result; }
+
   // Blending off, or an opaque result under it (PixelState::plainWrite): the colour is written as it is.
   static bool WrittenAsIs(uint32_t result, const PixelState& ps) { return !ps.blend || (result >> 24) == 0xFF; }
 

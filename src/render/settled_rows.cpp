@@ -20,6 +20,24 @@ SV_LANES_INLINE void ShiftUpOneLane(float first, const Float8& v, Float8& out) {
   out = __builtin_shufflevector(Float8{} + first, v, 0, 8, 9, 10, 11, 12, 13, 14);
 }
 
+// Eight 16-byte vertices of position and colour at `p`, transposed into lanes, their positions through
+// `m` (world × view × projection an element to all lanes): GatheredEnds::Take's arithmetic, term for term.
+SV_LANES_INLINE void EightRows(const uint8_t* p, const Float8 (&m)[4][4], ClipLanes& c, Int8& colour) {
+  Float8 v01, v23, v45, v67;  // copied in place: an eight-lane value never crosses a call
+  std::memcpy(&v01, p, 32), std::memcpy(&v23, p + 32, 32), std::memcpy(&v45, p + 64, 32), std::memcpy(&v67, p + 96, 32);
+  // x0-x3 y0-y3, z0-z3 c0-c3, and the same for vertices 4-7.
+  const Float8 xy03 = __builtin_shufflevector(v01, v23, 0, 4, 8, 12, 1, 5, 9, 13);
+  const Float8 zc03 = __builtin_shufflevector(v01, v23, 2, 6, 10, 14, 3, 7, 11, 15);
+  const Float8 xy47 = __builtin_shufflevector(v45, v67, 0, 4, 8, 12, 1, 5, 9, 13);
+  const Float8 zc47 = __builtin_shufflevector(v45, v67, 2, 6, 10, 14, 3, 7, 11, 15);
+  const Float8 px = __builtin_shufflevector(xy03, xy47, 0, 1, 2, 3, 8, 9, 10, 11);
+  const Float8 py = __builtin_shufflevector(xy03, xy47, 4, 5, 6, 7, 12, 13, 14, 15);
+  const Float8 pz = __builtin_shufflevector(zc03, zc47, 0, 1, 2, 3, 8, 9, 10, 11);
+  colour = reinterpret_cast<Int8>(__builtin_shufflevector(zc03, zc47, 4, 5, 6, 7, 12, 13, 14, 15));
+  c = {px * m[0][0] + py * m[1][0] + pz * m[2][0] + m[3][0], px * m[0][1] + py * m[1][1] + pz * m[2][1] + m[3][1],
+       px * m[0][2] + py * m[1][2] + pz * m[2][2] + m[3][2], px * m[0][3] + py * m[1][3] + pz * m[2][3] + m[3][3]};
+}
+
 }  // namespace
 
 void SoftwareDevice::RenewWvpLanes() {
@@ -37,15 +55,25 @@ SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT str
                                                      Rasterizer& target) {
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   const unsigned width = static_cast<unsigned>(target.Width()), height = static_cast<unsigned>(target.Height());
+  // The data rows' own layout (position, then colour, 16 bytes) is read eight vertices at a time.
+  const bool rowLayout = stride == 16 && layout_.diffuse == 12;
+  const Int8 alphaForced = Int8{} + static_cast<int>(pixel_.plainAlpha);
   GatheredEnds w;
   for (size_t i = first; i < last; i += kBatchLanes) {
     const int n = static_cast<int>(std::min<size_t>(kBatchLanes, last - i));
-    for (int j = 0; j < n; ++j) {
-      const uint8_t* p = v + (i + static_cast<size_t>(j)) * stride;
-      w.Add(p, layout_.DiffuseAt(p));
+    ClipLanes c;
+    Int8 colour;
+    if (rowLayout && n == kBatchLanes) {
+      EightRows(v + i * 16, wvpLanes_, c, colour);
+    } else {
+      for (int j = 0; j < n; ++j) {
+        const uint8_t* p = v + (i + static_cast<size_t>(j)) * stride;
+        w.Add(p, layout_.DiffuseAt(p));
+      }
+      int taken = 0;
+      c = w.Take(wvpLanes_, taken);
+      std::memcpy(&colour, w.colour, sizeof colour);
     }
-    int taken = 0;
-    const ClipLanes c = w.Take(wvpLanes_, taken);
     // In front of the near plane and within the depth range (a point is not clipped in x or y).
     const Int8 visible = (c.w >= (Float8{} + kMinW)) & (c.z >= Float8{}) & (c.z <= c.w) & (lane < n);
     const ScreenLanes s = ScreenOfLanes(c);
@@ -53,9 +81,21 @@ SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT str
     Int8 px, py;
     LaneCentreIndex(s.x, px), LaneCentreIndex(s.y, py);
     const Int8 onTarget = (reinterpret_cast<UInt8>(px) < width) & (reinterpret_cast<UInt8>(py) < height);
-    for (int plotted = LaneBits(visible & onTarget); plotted != 0; plotted &= plotted - 1) {
-      const int j = __builtin_ctz(static_cast<unsigned>(plotted));
-      target.PlotPlain(px[j], py[j], s.z[j], w.colour[j], pixel_);
+    const Int8 result = colour | alphaForced;
+    // Every depth is the settled one: a result written as it is needs a colour store and nothing else.
+    const Int8 asIs = pixel_.blend ? (result >> 24) == Int8{} - 1 : Int8{} - 1;
+    const int plotted = LaneBits(visible & onTarget);
+    if ((plotted & ~LaneBits(asIs)) == 0) {
+      const UInt8 index = reinterpret_cast<UInt8>(py) * width + reinterpret_cast<UInt8>(px);
+      for (int bits = plotted; bits != 0; bits &= bits - 1) {
+        const int j = __builtin_ctz(static_cast<unsigned>(bits));
+        target.PutSettled(index[j], static_cast<uint32_t>(result[j]));
+      }
+      continue;
+    }
+    for (int bits = plotted; bits != 0; bits &= bits - 1) {
+      const int j = __builtin_ctz(static_cast<unsigned>(bits));
+      target.PlotPlain(px[j], py[j], s.z[j], static_cast<uint32_t>(colour[j]), pixel_);
     }
   }
 }

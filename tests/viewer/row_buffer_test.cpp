@@ -120,7 +120,8 @@ TEST_P(RowBuffer, TheRowBufferDrawsTheBytesOfACallPerRowAndFollowsTheView) {
     ExpectThePerRowPicture(v.name);
   }
   // Other rows read again (F9, a dropped file) replace the buffer's.
-  WriteData("5,5,5\n-40,30,20\n" + ScatteredRows().substr(0, 2000000));
+  const std::string rows = ScatteredRows();
+  WriteData("5,5,5\n-40,30,20\n" + rows.substr(0, rows.find('\n', 2000000) + 1));
   ASSERT_TRUE(scene->ReloadData());
   ASSERT_EQ(scene->dataX[1], -40);
   ExpectThePerRowPicture("rows read again");
