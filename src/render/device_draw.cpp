@@ -69,30 +69,9 @@ void SoftwareDevice::RenewTransforms() {
     Multiply(view_.m, projection_.m, viewProjection_);
     viewProjectionDirty_ = false;
     wvpDirty_ = true;
-    wvpTopRowsCurrent_ = false;
   }
   if (wvpDirty_) {
-    // The scene moves one point around with pure translations: then only row 3 changes. The usual
-    // identity rows are recognised by their bits at once; other bits (-0.0, say) by value.
-    static constexpr float kIdentityTop[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-    const float(*w)[4] = world_.m;
-    const bool translation =
-        (std::memcmp(w, kIdentityTop, 12 * sizeof(float)) == 0 && w[3][3] == 1) ||
-        (w[0][0] == 1 && w[0][1] == 0 && w[0][2] == 0 && w[0][3] == 0 && w[1][0] == 0 && w[1][1] == 1 &&
-         w[1][2] == 0 && w[1][3] == 0 && w[2][0] == 0 && w[2][1] == 0 && w[2][2] == 1 && w[2][3] == 0 && w[3][3] == 1);
-    if (translation) {
-      const float(*vp)[4] = viewProjection_;
-      if (!wvpTopRowsCurrent_) {  // rows 0-2 are those of view × projection until it changes
-        for (int i = 0; i < 3; ++i)
-          for (int j = 0; j < 4; ++j) worldViewProjection_[i][j] = vp[i][j];
-        wvpTopRowsCurrent_ = true;
-      }
-      for (int j = 0; j < 4; ++j)
-        worldViewProjection_[3][j] = w[3][0] * vp[0][j] + w[3][1] * vp[1][j] + w[3][2] * vp[2][j] + vp[3][j];
-    } else {
-      Multiply(world_.m, viewProjection_, worldViewProjection_);
-      wvpTopRowsCurrent_ = false;
-    }
+    Multiply(world_.m, viewProjection_, worldViewProjection_);
     wvpDirty_ = false;
     wvpLanesCurrent_ = false;
   }

@@ -177,7 +177,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   alignas(16) D3DMATRIX world_{}, view_{}, projection_{};
   alignas(16) float viewProjection_[4][4] = {}, worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;
-  bool wvpTopRowsCurrent_ = false;  // rows 0-2 of worldViewProjection_ hold those of viewProjection_
   // The viewport transform's terms for x, y and z: the viewport is the whole back buffer, depths 0..1.
   Float4 vpScale_ = {0, 0, 1, 0};
   D3DLIGHT8 lights_[kMaxLights] = {};
