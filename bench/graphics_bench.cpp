@@ -1,5 +1,6 @@
-// The graphics layer's per-frame hot paths: a frame of 150 000 DrawPoint calls (the scene's pixel mode),
-// a frame of 150 000 DrawLine calls (line mode), and a screenful of bitmap-text sprites.
+// The graphics layer's calls: a frame of 150 000 DrawPoint calls and one of 150 000 DrawLine calls (a
+// call a row on the general route: the picture the scene's row buffer is held to, not its way to
+// draw), and a screenful of bitmap-text sprites.
 #include <benchmark/benchmark.h>
 
 #include <cmath>

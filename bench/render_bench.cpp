@@ -1,8 +1,7 @@
 // The software device's hot paths against the floor of a bare transform-and-plot loop:
 //   BM_IdealPointKernel     one loop: 150 000 points × fixed world·view·projection, one pixel each;
-//   BM_DrawPointCalls       the same points as 150 000 single-point DrawPrimitiveUP calls (FVF 0x142);
-//   BM_DrawPointWorldCalls  per point a world-translation SetTransform + DrawPrimitive of a 1-point buffer;
-//   BM_DrawLineCalls        150 000 DrawPrimitiveUP line segments along a Lorenz trajectory;
+//   BM_DrawPointBuffer      the same points as one DrawPrimitive of a vertex buffer of 16-byte rows (0x042);
+//   BM_DrawStripBuffer      a Lorenz trajectory of 150 000 rows as one flat-shaded LINESTRIP of such a buffer;
 //   BM_DrawText             a screen of 16 × 16 glyph quads (textured, MODULATE, alpha blended, as the text).
 // Each reports `allocs`: heap allocations per iteration inside the timed draw loop (must be 0).
 // bench/README.md explains the ratios to watch.
@@ -10,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <random>
 #include <vector>
@@ -136,69 +136,52 @@ void BM_IdealPointKernel(benchmark::State& state) {
 }
 BENCHMARK(BM_IdealPointKernel)->Arg(150000)->Unit(benchmark::kMillisecond);
 
-void BM_DrawPointCalls(benchmark::State& state) {
-  const auto points = CloudPoints(static_cast<size_t>(state.range(0)));
-  Device d;
-  size_t allocations = 0;
-  for (auto _ : state) {
-    d.BeginFrame();
-    const size_t before = g_allocations;
-    for (const SceneVertex& p : points) d.device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &p, sizeof p);
-    allocations += g_allocations - before;
-    d.device->EndScene();
-  }
-  state.counters["allocs"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
-  state.SetItemsProcessed(state.iterations() * state.range(0));
-}
-BENCHMARK(BM_DrawPointCalls)->Arg(150000)->Unit(benchmark::kMillisecond);
-
-void BM_DrawPointWorldCalls(benchmark::State& state) {
-  const auto points = CloudPoints(static_cast<size_t>(state.range(0)));
-  Device d;
+// The vertices as the scene's rows (16 bytes: position and colour) in a write-only vertex buffer, set
+// as the stream of `d`.
+void SetRowStream(Device& d, const std::vector<SceneVertex>& vertices) {
   IDirect3DVertexBuffer8* vb = nullptr;
-  d.device->CreateVertexBuffer(48, 0, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, D3DPOOL_MANAGED, &vb);
+  const UINT bytes = static_cast<UINT>(vertices.size() * 16);
+  d.device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPOOL_MANAGED, &vb);
   BYTE* data = nullptr;
   vb->Lock(0, 0, &data, 0);
-  const SceneVertex origin[2] = {{0, 0, 0, 0xFFFFFFFF, 0, 0}, {0, 0, 0, 0xFFFFFFFF, 0, 0}};
-  std::copy(reinterpret_cast<const BYTE*>(origin), reinterpret_cast<const BYTE*>(origin) + sizeof origin, data);
+  for (size_t i = 0; i < vertices.size(); ++i) std::memcpy(data + i * 16, &vertices[i], 16);
   vb->Unlock();
-  d.device->SetStreamSource(0, vb, sizeof(SceneVertex));
-  size_t allocations = 0;
-  for (auto _ : state) {
-    d.BeginFrame();
-    const size_t before = g_allocations;
-    for (const SceneVertex& p : points) {
-      D3DXMATRIX world;
-      D3DXMatrixTranslation(&world, p.x, p.y, p.z);
-      d.device->SetTransform(D3DTS_WORLD, &world);
-      d.device->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
-    }
-    allocations += g_allocations - before;
-    d.device->EndScene();
-  }
-  d.device->SetStreamSource(0, nullptr, 0);
-  vb->Release();
-  state.counters["allocs"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+  d.device->SetStreamSource(0, vb, 16);
+  d.device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  vb->Release();  // the stream keeps it
 }
-BENCHMARK(BM_DrawPointWorldCalls)->Arg(150000)->Unit(benchmark::kMillisecond);
 
-void BM_DrawLineCalls(benchmark::State& state) {
-  const auto curve = LorenzCurve(static_cast<size_t>(state.range(0)));
+// One DrawPrimitive of the whole buffer a frame, as the scene draws its rows (`type`: points, or the
+// polyline flat-shaded); the first frame, which makes the second part's picture, is not timed.
+void DrawBufferFrames(benchmark::State& state, const std::vector<SceneVertex>& vertices, D3DPRIMITIVETYPE type) {
   Device d;
+  SetRowStream(d, vertices);
+  d.device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+  const UINT primitives = static_cast<UINT>(type == D3DPT_POINTLIST ? vertices.size() : vertices.size() - 1);
+  d.BeginFrame();
+  d.device->DrawPrimitive(type, 0, primitives);
+  d.device->EndScene();
   size_t allocations = 0;
   for (auto _ : state) {
     d.BeginFrame();
     const size_t before = g_allocations;
-    for (size_t i = 0; i + 1 < curve.size(); ++i)
-      d.device->DrawPrimitiveUP(D3DPT_LINELIST, 1, &curve[i], sizeof curve[i]);
+    d.device->DrawPrimitive(type, 0, primitives);
     allocations += g_allocations - before;
     d.device->EndScene();
   }
   state.counters["allocs"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_DrawLineCalls)->Arg(150000)->Unit(benchmark::kMillisecond);
+
+void BM_DrawPointBuffer(benchmark::State& state) {
+  DrawBufferFrames(state, CloudPoints(static_cast<size_t>(state.range(0))), D3DPT_POINTLIST);
+}
+BENCHMARK(BM_DrawPointBuffer)->Arg(150000)->Unit(benchmark::kMillisecond);
+
+void BM_DrawStripBuffer(benchmark::State& state) {
+  DrawBufferFrames(state, LorenzCurve(static_cast<size_t>(state.range(0))), D3DPT_LINESTRIP);
+}
+BENCHMARK(BM_DrawStripBuffer)->Arg(150000)->Unit(benchmark::kMillisecond);
 
 // A font-like texture: 16 × 16 cells of opaque, clear and half-covered texels.
 IDirect3DTexture8* FontTexture(IDirect3DDevice8* device) {
