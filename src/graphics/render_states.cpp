@@ -55,7 +55,6 @@ void DirectGraphics::SetBlendFunc(int32_t sourceBlend, int32_t destinationBlend)
 
 void DirectGraphics::BindTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat) {
   // A repeated texture skips the vertex format too: untextured drawing sets its format itself first.
-  // Kept this small so that it is inlined into the scene's per-row calls.
   if (texture != lastBoundTexture) BindNewTexture(stage, texture, vertexFormat);
 }
 

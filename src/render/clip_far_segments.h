@@ -39,7 +39,7 @@ inline bool NearPosition(const uint8_t* p) {
 }
 
 // The eye of the device's current world × view × projection, worked out again only when one of the
-// three transforms has changed since the last far segment: a scene of far rows asks for it per row.
+// three transforms has changed since the last call that met a far segment.
 class FarLineEye {
  public:
   // False under a projection without an eye (a parallel projection): segments are then left as they are.

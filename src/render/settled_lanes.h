@@ -1,5 +1,5 @@
 // Eight vertices at a time: the values the settled routes carry in vector lanes (positions in clip
-// space and on screen, depth bits), and the ends of a strip's segments gathered eight at a time.
+// space and on screen), and the ends of a strip's segments gathered eight at a time.
 // The device's side is settled_rows.cpp.
 #pragma once
 
@@ -20,14 +20,6 @@ SV_LANES_INLINE float ReadAlone(float f) {
   __asm__("" : "+x"(f));
 #endif
   return f;
-}
-
-// Rasterizer::DepthToBits lane by lane, into `bits`.
-SV_LANES_INLINE void DepthBits(const Float8& z, Int8& bits) {
-  const Float8 zero{}, one = Float8{} + 1.0f;
-  const Int8 between = (z > zero) & (z < one);
-  const Int8 scaled = __builtin_convertvector((between ? z : zero) * (Float8{} + 65535.0f) + (Float8{} + 0.5f), Int8);
-  bits = between ? scaled : (z >= one ? Int8{} + 0xFFFF : Int8{});
 }
 
 // Eight positions in clip space and on screen, a position a lane.

@@ -5,6 +5,8 @@
 // buffer. A settled pixel takes its colour as it is and nothing else, so the last writer wins, and the
 // second part is the later writer either way: the bytes are the one-thread bytes. The cut depends
 // only on the call's length and whether there are two threads.
+#include <new>
+
 #include "render/software_device.h"
 #include "render/vertex_buffer.h"
 
@@ -33,7 +35,13 @@ void SoftwareDevice::DrawSettled(PartDraw draw, const uint8_t* v, UINT stride, s
     return;
   }
   if (secondPart_.Width() != raster_.Width() || secondPart_.Height() != raster_.Height()) {
-    secondPart_.Resize(raster_.Width(), raster_.Height());
+    try {
+      secondPart_.Resize(raster_.Width(), raster_.Height());
+    } catch (const std::bad_alloc&) {
+      secondPart_.Resize(0, 0);
+      (this->*draw)(v, stride, 0, primitives, raster_);  // no memory for a second picture: one thread
+      return;
+    }
     secondPart_.Clear(0, 0, raster_.Width(), raster_.Height(), true, 0, false, 1.0f);
   }
   struct Parts {

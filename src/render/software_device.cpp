@@ -303,12 +303,7 @@ HRESULT SoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 }
 
 HRESULT SoftwareDevice::SetVertexShader(DWORD handle) {
-  // The format in force, set again, needs no decoding: the scene does this once per point.
-  if (handle == fvf_ && layout_.valid) return D3D_OK;
-  return ChangeVertexFormat(handle);
-}
-
-HRESULT SoftwareDevice::ChangeVertexFormat(DWORD handle) {
+  if (handle == fvf_ && layout_.valid) return D3D_OK;  // the format in force needs no decoding
   const VertexLayout layout = LayoutOf(handle);
   if (!layout.valid) return D3DERR_INVALIDCALL;
   fvf_ = handle;

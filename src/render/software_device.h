@@ -86,8 +86,6 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   HRESULT ApplyPresentParameters(const D3DPRESENT_PARAMETERS& pp);
   void SetDefaultState();
   void ReleaseBindings();
-  // SetVertexShader of a new format, apart so that the scene's same format again costs a comparison.
-  [[gnu::noinline]] HRESULT ChangeVertexFormat(DWORD handle);
 
   // device_draw.cpp
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* vertices, UINT stride, uint64_t available);
@@ -160,8 +158,8 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   void DrawClippedLine(const ClipVertex& a, const ClipVertex& b);
   void DrawClippedTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c);
   // Fetches a point's, line's or triangle's corners and draws it: screen vertices straight into the
-  // rasterizer, others through the clipper. Out of line, not to weigh on DrawPrimitiveUP's one point.
-  [[gnu::noinline]] void Emit(std::initializer_list<const uint8_t*> corners);
+  // rasterizer, others through the clipper.
+  void Emit(std::initializer_list<const uint8_t*> corners);
 
   HWND window_ = nullptr;
   bool tookScreen_ = false;  // made full-screen: the window covers the display until the device goes
@@ -172,8 +170,7 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   DWORD renderStates_[D3DRS_COUNT] = {};
   DWORD stageStates_[D3DMAXTEXTURESTAGES][D3DTSS_COUNT] = {};
   IDirect3DBaseTexture8* textures_[D3DMAXTEXTURESTAGES] = {};
-  // Rows on 16-byte boundaries: a row stored whole never straddles two cache lines, where the loads
-  // that follow the scene's per-point world change would wait for it.
+  // Rows on 16-byte boundaries: a row stored whole never straddles two cache lines.
   alignas(16) D3DMATRIX world_{}, view_{}, projection_{};
   alignas(16) float viewProjection_[4][4] = {}, worldViewProjection_[4][4] = {};
   bool viewProjectionDirty_ = true, wvpDirty_ = true, pixelStateDirty_ = true;

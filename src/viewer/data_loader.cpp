@@ -184,7 +184,7 @@ void ViewerScene::LoadData() {
   targetFps = 60;
 
   if (g_graphics->config.HARD_TL != 0 && !vertexBuffer) {
-    // Vertex 0, white at the origin, is the one drawn: the world matrix moves it onto each row.
+    // Vertex 0, white at the origin, and vertex 1 at (1, 0, 0).
     pointVertices[0] = SceneVertex{0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.0f, 1.0f};
     pointVertices[1] = SceneVertex{1.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.0f, 0.0f};
     IDirect3DVertexBuffer8* buffer = nullptr;
@@ -197,7 +197,7 @@ void ViewerScene::LoadData() {
         buffer->Unlock();
         vertexBuffer = buffer;
       } else {
-        // A buffer we cannot fill would draw garbage; without one, Draw falls back to DrawPoint.
+        // A buffer we cannot fill is not kept.
         buffer->Release();
       }
     }

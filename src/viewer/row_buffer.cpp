@@ -39,33 +39,26 @@ struct FittedRows {
   }
 };
 
-// Fills rows [0, rows) into `buffer` through two locks, a half on each core (or both on this one).
+// Fills rows [0, rows) into `buffer` through one Lock, a half on each core (or both on this one).
 template <class Rows>
 bool FillOnBothCores(platform::Worker& worker, IDirect3DVertexBuffer8* buffer, const Rows& rowOf, size_t rows) {
+  BYTE* bytes = nullptr;
+  if (FAILED(buffer->Lock(0, 0, &bytes, 0)) || !bytes) return false;
   struct Fill {
-    IDirect3DVertexBuffer8* buffer;
+    RowVertex* out;
     const Rows* rowOf;
     size_t rows;
-    bool failed[2];
-  } fill{buffer, &rowOf, rows, {false, false}};
+  } fill{reinterpret_cast<RowVertex*>(bytes), &rowOf, rows};
   worker.ForEachPart(
       2,
       [](void* context, std::size_t part) {
-        Fill& f = *static_cast<Fill*>(context);
+        const Fill& f = *static_cast<const Fill*>(context);
         const size_t from = part == 0 ? 0 : f.rows / 2, to = part == 0 ? f.rows / 2 : f.rows;
-        BYTE* bytes = nullptr;
-        if (to == from) return;
-        if (FAILED(f.buffer->Lock(static_cast<UINT>(from * sizeof(RowVertex)),
-                                  static_cast<UINT>((to - from) * sizeof(RowVertex)), &bytes, 0)) || !bytes) {
-          f.failed[part] = true;
-          return;
-        }
-        auto* out = reinterpret_cast<RowVertex*>(bytes);
-        for (size_t i = from; i < to; ++i) out[i - from] = (*f.rowOf)(i);
-        f.buffer->Unlock();
+        for (size_t i = from; i < to; ++i) f.out[i] = (*f.rowOf)(i);
       },
       &fill);
-  return !fill.failed[0] && !fill.failed[1];
+  buffer->Unlock();
+  return true;
 }
 
 }  // namespace

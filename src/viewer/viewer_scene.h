@@ -123,7 +123,8 @@ class ViewerScene {
 
   // The stored rows, all three always of the same length (at most rowLimit).
   std::vector<double> dataX, dataY, dataZ;
-  // The scene's copy of the one-point vertex buffer's contents; only vertex 0 is drawn.
+  // The one-point vertex buffer made with HARD_TL on, and the scene's copy of its contents. Nothing
+  // draws from it: every row comes from the row buffer, whatever HARD_TL says.
   SceneVertex pointVertices[2] = {};
   IDirect3DVertexBuffer8* vertexBuffer = nullptr;  // owned; only with HARD_TL on
 
