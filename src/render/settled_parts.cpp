@@ -14,8 +14,8 @@ namespace render {
 
 bool SoftwareDevice::DepthSettledAtOne() const {
   const float(*m)[4] = worldViewProjection_;
-  return m[0][2] == m[0][3] && m[1][2] == m[1][3] && m[2][2] == m[2][3] && m[3][2] == m[3][3] &&
-         vpScale_[2] == 1.0f && raster_.SettledDepth(pixel_) == Rasterizer::DepthToBits(1.0f);
+  return m[0][2] == m[0][3] && m[1][2] == m[1][3] && m[2][2] == m[2][3] && m[3][2] == m[3][3] && vpScale_[2] == 1.0f &&
+         raster_.SettledDepth(pixel_) == Rasterizer::DepthToBits(1.0f);
 }
 
 Route SoftwareDevice::RowsRoute(D3DPRIMITIVETYPE type, const VertexBuffer& buffer) {

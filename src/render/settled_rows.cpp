@@ -52,7 +52,7 @@ void SoftwareDevice::DrawSettledPoints(const uint8_t* v, UINT stride, size_t fir
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
-                                                     Rasterizer& target) {
+                                                      Rasterizer& target) {
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   const unsigned width = static_cast<unsigned>(target.Width()), height = static_cast<unsigned>(target.Height());
   // The data rows' own layout (position, then colour, 16 bytes) is read eight vertices at a time.

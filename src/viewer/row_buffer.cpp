@@ -89,11 +89,11 @@ IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
     filled = FillOnBothCores(*rowFiller_, buffer, RawWhiteRows{dataX.data(), dataY.data(), dataZ.data()}, rows);
   } else {
     const viewer::RobustBox& box = DrawnRowsBox();
-    filled = FillOnBothCores(*rowFiller_, buffer,
-                             FittedRows{dataX.data(), dataY.data(), dataZ.data(),
-                                        viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode)),
-                                        colourByHeight != 0 ? &box : nullptr},
-                             rows);
+    filled = FillOnBothCores(
+        *rowFiller_, buffer,
+        FittedRows{dataX.data(), dataY.data(), dataZ.data(), viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode)),
+                   colourByHeight != 0 ? &box : nullptr},
+        rows);
   }
   if (!filled) {
     buffer->Release();  // a buffer we could not fill would draw garbage

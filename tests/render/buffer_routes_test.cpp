@@ -155,9 +155,8 @@ TEST(BufferRoutes, RowsOfOneCallDrawWhatACallPerRowDraws) {
           int lit = 0;
           for (uint32_t p : expected) lit += p != 0xFF140000u;
           EXPECT_GT(lit, 5000) << c.name << ": the case must draw something to compare";
-          EXPECT_TRUE(buffer.Pixels() == expected)
-              << c.name << (type == D3DPT_POINTLIST ? ", points" : ", strip") << ", colours " << palette->size()
-              << ", threads " << threads;
+          EXPECT_TRUE(buffer.Pixels() == expected) << c.name << (type == D3DPT_POINTLIST ? ", points" : ", strip")
+                                                   << ", colours " << palette->size() << ", threads " << threads;
         }
       }
     }

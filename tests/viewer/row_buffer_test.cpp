@@ -55,8 +55,9 @@ class RowBuffer : public SceneTest, public ::testing::WithParamInterface<int> {
     graphics->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground);
     graphics->device->BeginScene();
     const double angle = s.cameraTheta * 3.141592 / 180.0;
-    graphics->SetCamera(static_cast<float>(std::cos(angle) * s.cameraR), static_cast<float>(std::sin(angle) * s.cameraR),
-                        static_cast<float>(s.cameraZ), 0, 0, 0, 0, 0, 1, 0, 1000, false);
+    graphics->SetCamera(static_cast<float>(std::cos(angle) * s.cameraR),
+                        static_cast<float>(std::sin(angle) * s.cameraR), static_cast<float>(s.cameraZ), 0, 0, 0, 0, 0,
+                        1, 0, 1000, false);
     graphics->DrawPoint(0, 0, 0, kBlack);
     auto at = [&](size_t i, int axis) {
       const double* column[3] = {s.dataX.data(), s.dataY.data(), s.dataZ.data()};
@@ -64,7 +65,8 @@ class RowBuffer : public SceneTest, public ::testing::WithParamInterface<int> {
     };
     for (size_t i = 0; i + (s.lineMode != 0) < drawn; ++i) {
       const uint32_t colour = s.colourByHeight != 0 ? viewer::HeightColour(box, s.dataZ[i]) : kWhite;
-      if (s.lineMode != 0) graphics->DrawLine(at(i, 0), at(i, 1), at(i, 2), at(i + 1, 0), at(i + 1, 1), at(i + 1, 2), colour);
+      if (s.lineMode != 0)
+        graphics->DrawLine(at(i, 0), at(i, 1), at(i, 2), at(i + 1, 0), at(i + 1, 1), at(i + 1, 2), colour);
       else graphics->DrawPoint(at(i, 0), at(i, 1), at(i, 2), colour);
     }
     graphics->device->EndScene();
