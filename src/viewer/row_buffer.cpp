@@ -76,6 +76,9 @@ IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
   rowBuffer_ = {nullptr, true, fitMode, colourByHeight};
   const size_t rows = BufferedRows();
   if (rows == 0) return nullptr;
+  if (rows < dataX.size() - 1)
+    std::fprintf(stderr, "%s: only the first %zu rows are drawn: one vertex buffer holds no more\n",
+                 program_invocation_short_name, rows);
   IDirect3DVertexBuffer8* buffer = nullptr;
   if (FAILED(g_graphics->device->CreateVertexBuffer(static_cast<UINT>(rows * sizeof(RowVertex)), D3DUSAGE_WRITEONLY,
                                                     ROW_VERTEX_FVF, D3DPOOL_MANAGED, &buffer)) ||
