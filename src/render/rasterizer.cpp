@@ -194,23 +194,10 @@ void Rasterizer::Resize(int width, int height) {
   allUniform_ = true;
 }
 
-void Rasterizer::PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps) {
-  const uint32_t result = colour | ps.plainAlpha;
-  if (!WrittenAsIs(result, ps)) return Fragment(x, y, z, colour, 0.0f, 0.0f, 1.0f, 0, ps);
-  PutTested(x, y, DepthToBits(z), result, RulesOf(ps), ps.dither);
-}
-
 inline bool Rasterizer::DepthPasses(const DepthRules& d, size_t index, size_t tile, uint16_t depth) const {
   if (!d.test) return true;
   const uint16_t stored = tileUniform_[tile] ? uniformDepth_ : depth_[index];
   return d.lessEqual ? depth <= stored : Compare(d.func, depth, stored);
-}
-
-inline void Rasterizer::PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d, bool dither) {
-  const size_t index = static_cast<size_t>(y) * width_ + x, tile = TileOf(x, y);
-  if (!DepthPasses(d, index, tile, depth)) return;
-  colour_[index] = dither ? stored_.Dithered(result, x, y) : result;
-  if (d.write) WriteDepth(index, tile, depth);
 }
 
 void Rasterizer::MaterialiseTile(size_t tile) {
@@ -391,27 +378,6 @@ void Rasterizer::DrawLine(const RasterVertex& v0, const RasterVertex& v1, const 
     for (int j = 0; j < 4; ++j) c[j] = ps.flatShade ? color0[j] : color0[j] * k0 + color1[j] * k1;
     Fragment(x, y, z, Pack(c[0], c[1], c[2], c[3]), v0.u * k0 + v1.u * k1, v0.v * k0 + v1.v * k1,
              v0.fog * k0 + v1.fog * k1, 0, ps);
-  });
-}
-
-void Rasterizer::DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
-                               const PixelState& ps) {
-  // DrawLine's pixel walk term for term. Its colour is c0 k0 + c1 k1 with k0 + k1 within a few ulps of
-  // 1, which ToByte rounds back to c0 when c0 = c1 (and flat shading takes c0 as it is), so the flat
-  // colour goes to the fragment directly. Depth: with z0 = z1 the interpolated z0 + 0 t is z0 (or +0
-  // for -0, the same depth bits), so t is only needed for sloping depths.
-  LineSteps steps;
-  if (!PlanLine(x0, y0, x1, y1, ps.lastPixel, steps)) return;
-  const uint32_t result = colour | ps.plainAlpha;
-  if (WrittenAsIs(result, ps) && SameDepthBits(z0, z1)) {
-    // Every pixel that passes the depth test takes `result`: the depth bits are worked out once.
-    const uint16_t depth = DepthToBits(z0);
-    const DepthRules rules = RulesOf(ps);
-    return ForEachLinePixel(steps, [&](int x, int y, auto) { PutTested(x, y, depth, result, rules, ps.dither); });
-  }
-  const bool flatDepth = z0 == z1;
-  ForEachLinePixel(steps, [&](int x, int y, auto along) {
-    PlotPlain(x, y, flatDepth ? z0 : z0 + (z1 - z0) * along(), colour, ps);
   });
 }
 

@@ -71,7 +71,7 @@ struct PixelState {
   // Derived by Rasterizer::DeriveFlags. diffuseOnly: the stage result is the diffuse colour itself.
   // plainWrite: it is the diffuse colour (alpha 255 when plainAlpha is 0xFF000000) and blending is off
   // or SRCALPHA / INVSRCALPHA, so a fragment of alpha 255, or any with blending off, writes it
-  // unchanged (PlotPlain; dithered under `dither`). textureModulate: colour and alpha are texture times diffuse.
+  // unchanged (dithered under `dither`). textureModulate: colour and alpha are texture times diffuse.
   // sameDepthPasses: a fragment passes the depth test against its own depth.
   bool diffuseOnly = false, plainWrite = false, textureModulate = false, sameDepthPasses = true;
   uint32_t plainAlpha = 0;
@@ -102,13 +102,9 @@ class Rasterizer {
   // A point is one pixel, the one its centre rounds to (the program draws no other size).
   void DrawPoint(const RasterVertex& v, const PixelState& ps);
   void DrawLine(const RasterVertex& v0, const RasterVertex& v1, const PixelState& ps);
-  // DrawLine for a line of one flat colour in a state with ps.plainWrite set: the same pixels, without
-  // the per-pixel attribute interpolation that cannot change a flat colour.
-  void DrawPlainLine(float x0, float y0, float z0, float x1, float y1, float z1, uint32_t colour,
-                     const PixelState& ps);
-  // Settled lines 0 to n - 1 of the lanes, in their order (settled_lines.cpp): plain lines whose
-  // pixels only take the packed result colour[i], their depth being the one every pixel holds and
-  // passes (SettledDepth) and their colour opaque or blending off. The pixels of DrawPlainLine.
+  // Settled lines 0 to n - 1 of the lanes, in their order (settled_lines.cpp): lines whose pixels
+  // only take the packed result colour[i], written as it is, their depth being the one every pixel
+  // holds and passes (SettledDepth). The pixels of DrawLine.
   void WalkSettledLines(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                         const uint32_t colour[8], const Int8& lastPixel, int n);
   // Rows [firstRow, lastRow) of `part`, a picture of this size that is 0 where nothing was drawn (every
@@ -118,13 +114,6 @@ class Rasterizer {
   // Whether small triangles may be scanned eight at a time (the default); tests hold the lanes to the scalar scan.
   void ScanTrianglesInLanes(bool on) { laneScan_ = on; }
 
-  // Whether a line from depth z0 to z1 has the same depth bits all along: z0 + (z1 - z0) t stays
-  // between its ends for a finite slope, and DepthToBits never decreases. (A clipped end of the
-  // scene's depth-1.0 lines slopes by an ulp or so.)
-  static bool SameDepthBits(float z0, float z1) {
-    const float dz = z1 - z0;
-    return z0 == z1 || (std::fabs(dz) <= 3.4028235e38f && DepthToBits(z0) == DepthToBits(z0 + dz));
-  }
   // The depth bits every pixel holds (the scene's 1.0 after a clear), when a fragment of that depth
   // passes: it passes everywhere, and writing its depth changes nothing. Else -1.
   // (Also -1 under dithering: the settled routes put their colours as they are.)
@@ -132,26 +121,12 @@ class Rasterizer {
     return allUniform_ && ps.sameDepthPasses && !ps.dither ? uniformDepth_ : -1;
   }
 
-  // One fragment at pixel (x, y), known to be inside the target, with the flat A8R8G8B8 colour
-  // `colour` and depth `z`, for a state with ps.plainWrite set (so texture coordinates and fog do not
-  // matter): the same result as the general fragment path, without its combiner and blender.
-  void PlotPlain(int x, int y, float z, uint32_t colour, const PixelState& ps) {
-    const uint32_t result = colour | ps.plainAlpha;
-    if (WrittenAsIs(result, ps) && DepthToBits(z) == SettledDepth(ps)) {
-      // The stored depth is this depth, it passes, and writing it back changes nothing. (The scene's
-      // every point; the rest is kept out of line so that this costs no saved registers.)
-      colour_[static_cast<size_t>(y) * width_ + x] = result;
-      return;
-    }
-    PlotPlainAnyDepth(x, y, z, colour, ps);
-  }
-
-  // A settled fragment's result at pixel `index` (y × width + x, on the target): written as it is
-  // (WrittenAsIs) at the depth every pixel holds and passes, so the colour store is all there is.
+  // A settled fragment's result at pixel `index` (y × width + x, on the target), written as it is
+  // (blending off, or an opaque result under it) at the depth every pixel holds and passes: the
+  // colour store is all there is.
   void PutSettled(uint32_t index, uint32_t result) { colour_[index] = result; }
-
-  // Blending off, or an opaque result under it (PixelState::plainWrite): the colour is written as it is.
-  static bool WrittenAsIs(uint32_t result, const PixelState& ps) { return !ps.blend || (result >> 24) == 0xFF; }
+  // A settled line's pixels (DrawLine's walk from its screen ends) given `result`, one at a time.
+  void PutLine(float x0, float y0, float x1, float y1, uint32_t result, bool lastPixel);
 
   static uint16_t DepthToBits(float z) {
     if (!(z > 0.0f)) return 0;
@@ -196,10 +171,6 @@ class Rasterizer {
     return {ps.depthTest, ps.depthFunc == D3DCMP_LESSEQUAL, ps.depthTest && ps.depthWrite, ps.depthFunc};
   }
   bool DepthPasses(const DepthRules& d, size_t index, size_t tile, uint16_t depth) const;
-  // A colour written as it is (or dithered) at (x, y) where the fragment of depth bits `depth` passes,
-  // and its depth.
-  void PutTested(int x, int y, uint16_t depth, uint32_t result, const DepthRules& d, bool dither);
-  [[gnu::noinline]] void PlotPlainAnyDepth(int x, int y, float z, uint32_t colour, const PixelState& ps);
   // The pixels of a diamond-exit line from its screen ends: one per step of the major axis, from
   // `start` by `step` (±1), `count` of them (0 or less: none). The pixel at major index m lies at minor
   // index CentreIndex(minor0 + (m - major0) · slope).
@@ -216,8 +187,6 @@ class Rasterizer {
   // WalkSettledLines' body, built for several instruction sets.
   void WalkSettledLinesInLanes(const Float8& x0, const Float8& y0, const Float8& x1, const Float8& y1,
                                const uint32_t colour[8], const Int8& lastPixel, int n);
-  // A line's pixels given `colour`, and nothing else done: a settled line, one at a time.
-  void PutLine(float x0, float y0, float x1, float y1, uint32_t colour, bool lastPixel);
   // A triangle's setup, its scan and the work at each of its pixels (rasterizer.cpp).
   struct Triangle;
 

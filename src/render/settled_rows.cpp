@@ -81,21 +81,12 @@ SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT str
     Int8 px, py;
     LaneCentreIndex(s.x, px), LaneCentreIndex(s.y, py);
     const Int8 onTarget = (reinterpret_cast<UInt8>(px) < width) & (reinterpret_cast<UInt8>(py) < height);
+    // Every depth is the settled one and every result is written as it is: a colour store is all.
     const Int8 result = colour | alphaForced;
-    // Every depth is the settled one: a result written as it is needs a colour store and nothing else.
-    const Int8 asIs = pixel_.blend ? (result >> 24) == Int8{} - 1 : Int8{} - 1;
-    const int plotted = LaneBits(visible & onTarget);
-    if ((plotted & ~LaneBits(asIs)) == 0) {
-      const UInt8 index = reinterpret_cast<UInt8>(py) * width + reinterpret_cast<UInt8>(px);
-      for (int bits = plotted; bits != 0; bits &= bits - 1) {
-        const int j = __builtin_ctz(static_cast<unsigned>(bits));
-        target.PutSettled(index[j], static_cast<uint32_t>(result[j]));
-      }
-      continue;
-    }
-    for (int bits = plotted; bits != 0; bits &= bits - 1) {
+    const UInt8 index = reinterpret_cast<UInt8>(py) * width + reinterpret_cast<UInt8>(px);
+    for (int bits = LaneBits(visible & onTarget); bits != 0; bits &= bits - 1) {
       const int j = __builtin_ctz(static_cast<unsigned>(bits));
-      target.PlotPlain(px[j], py[j], s.z[j], static_cast<uint32_t>(colour[j]), pixel_);
+      target.PutSettled(index[j], static_cast<uint32_t>(result[j]));
     }
   }
 }
@@ -139,30 +130,25 @@ SV_LANE_CLONES void SoftwareDevice::DrawSegmentEndsInLanes(SegmentChain& chain, 
   auto clipOf = [&](int j) SV_LAMBDA_INLINE { return Float4{cx[j], cy[j], cz[j], cw[j]}; };
   auto screenOf = [&](int j) SV_LAMBDA_INLINE { return Float4{sx[j], sy[j], sz[j], 0.0f}; };
 
-  // The usual eight: every end inside the volume, the first start too and on screen, and each segment
-  // written as it is (what Rasterizer::WalkSettledLines asks, lane by lane; the depth is settled).
+  // The usual eight: every end inside the volume, the first start too and on screen (every result is
+  // written as it is at the settled depth, as Rasterizer::WalkSettledLines asks).
+  alignas(32) uint32_t result[kBatchLanes];
+  for (int j = 0; j < kBatchLanes; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
   if (n == kBatchLanes && inside == 0xFF && lastEnd.inside && lastEnd.onScreen) {
-    alignas(32) uint32_t result[kBatchLanes];
-    for (int j = 0; j < kBatchLanes; ++j) result[j] = w.colour[j] | pixel_.plainAlpha;
-    Int8 resultLanes;
-    std::memcpy(&resultLanes, result, sizeof resultLanes);
-    const Int8 opaque = (resultLanes >> 24) == Int8{} - 1;  // alpha 0xFF, shifted in
-    if (!pixel_.blend || LaneBits(opaque) == 0xFF) {
-      Float8 x0, y0;
-      ShiftUpOneLane(lastEnd.screen[0], sx, x0), ShiftUpOneLane(lastEnd.screen[1], sy, y0);
-      // From constants, which the walk loads whole (a vector built from the flag went through memory
-      // in halves, and the load waited for them).
-      static constexpr Int8 kAll = {1, 1, 1, 1, 1, 1, 1, 1}, kNone = {};
-      target.WalkSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel ? kAll : kNone, kBatchLanes);
-      lastEnd.Keep(clipOf(kBatchLanes - 1), true, true, screenOf(kBatchLanes - 1));
-      return;
-    }
+    Float8 x0, y0;
+    ShiftUpOneLane(lastEnd.screen[0], sx, x0), ShiftUpOneLane(lastEnd.screen[1], sy, y0);
+    // From constants, which the walk loads whole (a vector built from the flag went through memory
+    // in halves, and the load waited for them).
+    static constexpr Int8 kAll = {1, 1, 1, 1, 1, 1, 1, 1}, kNone = {};
+    target.WalkSettledLines(x0, y0, sx, sy, result, pixel_.lastPixel ? kAll : kNone, kBatchLanes);
+    lastEnd.Keep(clipOf(kBatchLanes - 1), true, true, screenOf(kBatchLanes - 1));
+    return;
   }
 
   // One at a time. Each segment starts where the one before ended: lastEnd for the first, then the
   // lanes in turn; lastEnd is brought up to date where the clipping needs it, and at the end.
   bool startPlaced = lastEnd.inside && lastEnd.onScreen;  // inside the volume and on screen
-  float ax = lastEnd.screen[0], ay = lastEnd.screen[1], az = lastEnd.screen[2];
+  float ax = lastEnd.screen[0], ay = lastEnd.screen[1];
   int keptLane = -1;  // the lane lastEnd describes, when not the one before the first
   auto keepLane = [&](int j) {
     lastEnd.Keep(clipOf(j), true, true, screenOf(j));
@@ -171,21 +157,21 @@ SV_LANE_CLONES void SoftwareDevice::DrawSegmentEndsInLanes(SegmentChain& chain, 
   for (int j = 0; j < n; ++j) {
     if (!(startPlaced && (inside >> j & 1))) {
       if (j > 0 && keptLane != j - 1) keepLane(j - 1);
-      DrawClippedSceneLine(lastEnd, clipOf(j), w.colour[j], target);
+      DrawClippedSceneLine(lastEnd, clipOf(j), result[j], target);
       keptLane = j;
       startPlaced = lastEnd.inside && lastEnd.onScreen;
-      ax = lastEnd.screen[0], ay = lastEnd.screen[1], az = lastEnd.screen[2];
+      ax = lastEnd.screen[0], ay = lastEnd.screen[1];
       continue;
     }
     // Nothing to clip, and the start is already on screen.
-    const float bx = sx[j], by = sy[j], bz = sz[j];
-    target.DrawPlainLine(ax, ay, az, bx, by, bz, w.colour[j], pixel_);
-    ax = bx, ay = by, az = bz;
+    const float bx = sx[j], by = sy[j];
+    target.PutLine(ax, ay, bx, by, result[j], pixel_.lastPixel);
+    ax = bx, ay = by;
   }
   if (keptLane != n - 1) keepLane(n - 1);
 }
 
-void SoftwareDevice::DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour, Rasterizer& target) {
+void SoftwareDevice::DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t result, Rasterizer& target) {
   // The start is lastEnd, whose clip position (the same bits) was tested when it was kept.
   const Float4 clipA = LoadBytes<Float4>(&lastEnd.clip);
   const auto pa = LoadBytes<ClipPosition>(&clipA), pb = LoadBytes<ClipPosition>(&clipB);
@@ -201,8 +187,7 @@ void SoftwareDevice::DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32
     screenB = ScreenOf(t1 < 1.0f ? at(t1) : clipB);
   }
   lastEnd.Keep(clipB, insideB, visible && !(t1 < 1.0f), screenB);
-  if (visible)
-    target.DrawPlainLine(screenA[0], screenA[1], screenA[2], screenB[0], screenB[1], screenB[2], colour, pixel_);
+  if (visible) target.PutLine(screenA[0], screenA[1], screenB[0], screenB[1], result, pixel_.lastPixel);
 }
 
 void SoftwareDevice::DrawFarSegment(const uint8_t* a, const uint8_t* b, Rasterizer* settledTarget) {
@@ -228,7 +213,7 @@ void SoftwareDevice::DrawFarSegment(const uint8_t* a, const uint8_t* b, Rasteriz
     LineEnd start;
     const Float4 clip = ClipOf(chord[i]);
     start.Keep(clip, Inside(LoadBytes<ClipPosition>(&clip)), false, Float4{});
-    DrawClippedSceneLine(start, ClipOf(chord[i + 1]), layout_.DiffuseAt(a), *settledTarget);
+    DrawClippedSceneLine(start, ClipOf(chord[i + 1]), layout_.DiffuseAt(a) | pixel_.plainAlpha, *settledTarget);
   }
 }
 

@@ -135,8 +135,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // Their lane bodies, built for several instruction sets.
   void DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
   void DrawSegmentEndsInLanes(SegmentChain& chain, Rasterizer& target);
-  // A scene segment that may need clipping, from the chain's last end to the end at `clipB`.
-  void DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t colour, Rasterizer& target);
+  // A segment that may need clipping, from the chain's last end to the end at `clipB`, in the
+  // written colour `result`.
+  void DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t result, Rasterizer& target);
   // The segment a–b with a far end as chords near the eye, in a's colour: settled into
   // `settledTarget`, or through the general route when it is null.
   void DrawFarSegment(const uint8_t* a, const uint8_t* b, Rasterizer* settledTarget);

@@ -132,9 +132,9 @@ TEST(LineWalks, AnEndFarOffTheTargetLightsTheLinesPartOnIt) {
   Target settled(kWide, 8);
   settled.SettledLine(far, 4.0f, 200.0f, 4.0f, 0xFFFFFFFFu);
   check(settled.Pixels(), "settled walk");
-  Target plain(kWide, 8);
-  plain.raster.DrawPlainLine(far, 4.0f, 0.5f, 200.0f, 4.0f, 0.5f, 0xFFFFFFFFu, plain.state);
-  check(plain.Pixels(), "plain walk at another depth");
+  Target alone(kWide, 8);
+  alone.raster.PutLine(far, 4.0f, 200.0f, 4.0f, 0xFFFFFFFFu, true);
+  check(alone.Pixels(), "one settled line");
 }
 
 }  // namespace
