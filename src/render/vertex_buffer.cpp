@@ -10,12 +10,12 @@ VertexBuffer* VertexBuffer::Create(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
   if (length == 0 || length > kMaxLength) return nullptr;
   VertexBuffer* vb = new (std::nothrow) VertexBuffer();
   if (!vb) return nullptr;
-  try {
-    vb->bytes_.assign(length, 0);
-  } catch (const std::bad_alloc&) {
+  vb->bytes_.reset(new (std::nothrow) uint8_t[length]);
+  if (!vb->bytes_) {
     vb->Release();
     return nullptr;
   }
+  vb->length_ = length;
   vb->usage_ = usage;
   vb->fvf_ = fvf;
   vb->pool_ = pool;
@@ -25,14 +25,14 @@ VertexBuffer* VertexBuffer::Create(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
 HRESULT VertexBuffer::Lock(UINT offsetToLock, UINT sizeToLock, BYTE** data, DWORD) {
   if (!data) return D3DERR_INVALIDCALL;
   // Size 0 means "to the end"; a range past the end is refused rather than handing out a wild pointer.
-  uint64_t end = sizeToLock == 0 ? bytes_.size() : uint64_t{offsetToLock} + sizeToLock;
-  if (offsetToLock > bytes_.size() || end > bytes_.size()) {
+  const uint64_t end = sizeToLock == 0 ? uint64_t{length_} : uint64_t{offsetToLock} + sizeToLock;
+  if (offsetToLock > uint64_t{length_} || end > uint64_t{length_}) {
     *data = nullptr;
     return D3DERR_INVALIDCALL;
   }
   ++locks_;
   colours_.known = false;  // the caller may write any colour
-  *data = bytes_.data() + offsetToLock;
+  *data = bytes_.get() + offsetToLock;
   return D3D_OK;
 }
 
@@ -41,13 +41,13 @@ VertexBuffer::Colours VertexBuffer::ColoursOf(int diffuse, UINT stride) const {
   if (colours_.known && colours_.diffuse == diffuse && colours_.stride == stride) return colours_.colours;
   Colours c{true, true};
   const size_t end = static_cast<size_t>(diffuse) + 4;
-  if (stride != 0 && end <= bytes_.size()) {
+  if (stride != 0 && end <= uint64_t{length_}) {
     uint32_t first, all = 0xFFFFFFFFu;
-    std::memcpy(&first, bytes_.data() + diffuse, 4);
+    std::memcpy(&first, bytes_.get() + diffuse, 4);
     bool same = true;
-    for (size_t at = static_cast<size_t>(diffuse); at + 4 <= bytes_.size(); at += stride) {
+    for (size_t at = static_cast<size_t>(diffuse); at + 4 <= uint64_t{length_}; at += stride) {
       uint32_t colour;
-      std::memcpy(&colour, bytes_.data() + at, 4);
+      std::memcpy(&colour, bytes_.get() + at, 4);
       all &= colour;
       same &= colour == first;
     }
@@ -69,7 +69,7 @@ HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
   desc->Type = D3DRTYPE_VERTEXBUFFER;
   desc->Usage = usage_;
   desc->Pool = pool_;
-  desc->Size = static_cast<UINT>(bytes_.size());
+  desc->Size = length_;
   desc->FVF = fvf_;
   return D3D_OK;
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "render/ref_counted.h"
 
@@ -18,8 +18,8 @@ class VertexBuffer final : public RefCounted<IDirect3DVertexBuffer8> {
   HRESULT Unlock() override;
   HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
 
-  const uint8_t* Bytes() const { return bytes_.data(); }
-  UINT Length() const { return static_cast<UINT>(bytes_.size()); }
+  const uint8_t* Bytes() const { return bytes_.get(); }
+  UINT Length() const { return length_; }
 
   // What the diffuse colours (at byte `diffuse` of each `stride`-byte vertex, or none when -1: opaque
   // white) of the whole buffer are: every one opaque, and all one colour. Worked out at the first
@@ -31,7 +31,10 @@ class VertexBuffer final : public RefCounted<IDirect3DVertexBuffer8> {
 
  private:
   VertexBuffer() = default;
-  std::vector<uint8_t> bytes_;
+  // Not cleared: what a Lock gives is the caller's to fill (as on Direct3D), so ten million rows
+  // take one pass, not a clearing pass and then the filling one.
+  std::unique_ptr<uint8_t[]> bytes_;
+  UINT length_ = 0;
   DWORD usage_ = 0, fvf_ = 0;
   D3DPOOL pool_ = D3DPOOL_MANAGED;
   int locks_ = 0;
