@@ -7,7 +7,7 @@
 namespace render {
 
 VertexBuffer* VertexBuffer::Create(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) {
-  if (length == 0 || length > kMaxLength) return nullptr;
+  if (length == 0) return nullptr;
   VertexBuffer* vb = new (std::nothrow) VertexBuffer();
   if (!vb) return nullptr;
   vb->bytes_.reset(new (std::nothrow) uint8_t[length]);

@@ -10,7 +10,6 @@ namespace render {
 
 class VertexBuffer final : public RefCounted<IDirect3DVertexBuffer8> {
  public:
-  static constexpr UINT kMaxLength = 0xFFFFFFFFu;
   // Null for a zero length, or when the memory cannot be had.
   static VertexBuffer* Create(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
 
