@@ -107,7 +107,7 @@ std::string UsageText(const std::string& settingsPath) {
          "SCATTERVIEW_NO_DIALOGS=1 writes messages only to stderr (no message boxes);\n"
          "XDG_CONFIG_HOME (default ~/.config) holds the settings when the program's folder is read-only.\n"
          "\n"
-         "Exit status: 0 a normal end (Escape, the close button, Ctrl-C, SIGTERM); 1 the data file or\n"
+         "Exit status: 0 a normal end (Escape, the close button, Ctrl-C, SIGTERM, SIGHUP); 1 the data file or\n"
          "the font does not open, or there is no display; 2 bad options; 255 another copy is running,\n"
          "or the window, graphics or input set-up failed.\n"
          "\n"

@@ -250,7 +250,7 @@ std::string RenderUsage() {
          "  -h, --help          this text\n"
          "  --version           the version\n"
          "Exit status: 0 written, 1 a file could not be read or written, 2 bad options,\n"
-         "128 + the signal's number when interrupted by SIGINT (130) or SIGTERM (143).\n";
+         "128 + the signal's number when interrupted by SIGINT (130), SIGTERM (143) or SIGHUP (129).\n";
 }
 
 }  // namespace batch

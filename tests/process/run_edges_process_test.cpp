@@ -105,6 +105,11 @@ TEST_F(RunEdges, SignalsAtAnyMomentEndTheRunWithTheSettingsWrittenWhole) {
          ASSERT_TRUE(ReadingConfig(p));
          p.Signal(SIGINT);
        }},
+      // The terminal the viewer was started from closes.
+      {"a closed terminal (SIGHUP) while it runs", SIGHUP, [&](Process& p) {
+         ASSERT_TRUE(Running(p)) << p.Stderr();
+         p.Signal(SIGHUP);
+       }},
       // A second and third signal while the large file is being saved.
       {"again and again during the save", SIGTERM, [&](Process& p) {
          ASSERT_TRUE(Running(p)) << p.Stderr();

@@ -16,6 +16,8 @@ namespace {
 std::atomic<int> g_terminationSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 void NoteSignal(int signal) {
   int none = 0;
   g_terminationSignal.compare_exchange_strong(none, signal);
@@ -39,8 +41,8 @@ void PrepareProcess() {
   sigemptyset(&action.sa_mask);
   // System calls restart: every wait that must notice the signal waits in short steps instead.
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // SIGHUP: the terminal the program was started from has closed, which ends it as SIGTERM does.
+  for (int signal : kEndingSignals) sigaction(signal, &action, nullptr);
 }
 
 bool TerminationRequested() { return g_terminationSignal.load(std::memory_order_relaxed) != 0; }
@@ -48,8 +50,7 @@ bool TerminationRequested() { return g_terminationSignal.load(std::memory_order_
 int TerminationSignal() { return g_terminationSignal.load(std::memory_order_relaxed); }
 
 void RestoreDefaultSignals() {
-  signal(SIGINT, SIG_DFL);
-  signal(SIGTERM, SIG_DFL);
+  for (int ending : kEndingSignals) signal(ending, SIG_DFL);
 }
 
 bool SleepUnlessTerminated(int ms) {

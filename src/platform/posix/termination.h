@@ -1,4 +1,4 @@
-// How the programs meet SIGINT and SIGTERM: the handler only notes the signal, and the program ends
+// How the programs meet SIGINT, SIGTERM and SIGHUP: the handler only notes the signal, and the program ends
 // its run normally wherever it stands (the viewer as if its close button were pressed, the render
 // tool by stopping its workers and cleaning up). The handlers go in before anything else runs, even
 // before the static objects are built, so no early signal can kill a run half-way.
@@ -8,14 +8,14 @@
 namespace platform::posix {
 
 // Makes sure descriptors 0, 1 and 2 are open (on /dev/null when they were closed), so that no file
-// the program opens later becomes its standard error; then catches SIGINT and SIGTERM. Safe to call
+// the program opens later becomes its standard error; then catches SIGINT, SIGTERM and SIGHUP. Safe to call
 // more than once.
 void PrepareProcess();
 
-// Whether SIGINT or SIGTERM has arrived since PrepareProcess.
+// Whether SIGINT, SIGTERM or SIGHUP has arrived since PrepareProcess.
 bool TerminationRequested();
 
-// The first such signal (SIGINT or SIGTERM), or 0 when none came.
+// The first such signal, or 0 when none came.
 int TerminationSignal();
 
 // Back to the default actions (a child that must die of these signals, such as a dialog's process).

@@ -96,7 +96,7 @@ SdlBackend::SdlBackend() {
   // The window surface stays a plain software framebuffer: otherwise SDL may put a GL renderer
   // behind it and recreate the window on the first present (a new X window id under the tests).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  // SIGINT and SIGTERM are the program's own business (posix/termination): they arrive as WM_CLOSE.
+  // SIGINT, SIGTERM and SIGHUP are the program's own business (posix/termination): they arrive as WM_CLOSE.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Left to itself, SDL passes over an X server that refuses one connection and quietly picks a
   // headless driver. With only DISPLAY set, X11 is the one meant, so ask for it by name and retry.
@@ -164,7 +164,7 @@ WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientW
 bool SdlBackend::NextMessage(MSG& out) {
   if (!ok_) return false;
   if (!terminationDelivered_ && posix::TerminationRequested()) {
-    // SIGINT or SIGTERM: the same as the close button.
+    // SIGINT, SIGTERM or SIGHUP: the same as the close button.
     terminationDelivered_ = true;
     out = MSG{window_.get(), WM_CLOSE, 0, 0};
     return true;

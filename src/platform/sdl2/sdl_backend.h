@@ -62,7 +62,7 @@ class SdlBackend : public Backend {
   std::unique_ptr<SdlWindow> window_;
   KeyStateTable keys_;
   bool focused_ = true;        // a new window is shown active
-  bool terminationDelivered_ = false;  // SIGINT or SIGTERM has been handed out as WM_CLOSE
+  bool terminationDelivered_ = false;  // SIGINT, SIGTERM or SIGHUP has been handed out as WM_CLOSE
   bool mouseAcquired_ = false;
   int pictureScale_ = 1;       // as SetPictureScale gave it
   int fullScreenHz_ = 0;       // the rate full-screen runs the display at, as SetRefreshRate gave it (0: any)
