@@ -116,18 +116,25 @@ RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::si
 FitTransform FitOf(const RobustBox& box, FitMode mode) {
   FitTransform fit;
   if (mode == FitMode::Off) return fit;
-  double side[3];
+  // Halves are exact: a box from -1.7e308 to 1.7e308 has a finite half side, and a finite centre
+  // where the usual sum overflows.
+  double halfSide[3];
   for (int axis = 0; axis < 3; ++axis) {
-    fit.centre[axis] = box.low[axis] + (box.high[axis] - box.low[axis]) / 2.0;
-    side[axis] = box.high[axis] - box.low[axis];
+    const double low = box.low[axis], high = box.high[axis], centre = low + (high - low) / 2.0;
+    fit.centre[axis] = std::isfinite(centre) ? centre : low / 2.0 + high / 2.0;
+    halfSide[axis] = high / 2.0 - low / 2.0;
   }
-  if (mode == FitMode::EachAxis) {
-    for (int axis = 0; axis < 3; ++axis) fit.scale[axis] = side[axis] > 0.0 ? kFitSpan / side[axis] : 1.0;
-    return fit;
-  }
-  const double largest = std::max({side[0], side[1], side[2]});
-  const double factor = largest > 0.0 ? kFitSpan / largest : 1.0;
-  for (double& s : fit.scale) s = factor;
+  // The factor that takes a half side to half the span; for a side too small for it (1e-318), a power
+  // of two first. No extent keeps the factor 1.
+  auto setFactor = [&fit](int axis, double half) {
+    if (!(half > 0.0 && std::isfinite(half))) return;
+    fit.scale[axis] = kFitSpan / 2.0 / half;
+    if (std::isfinite(fit.scale[axis])) return;
+    fit.shift[axis] = -std::ilogb(half);
+    fit.scale[axis] = kFitSpan / 2.0 / std::ldexp(half, fit.shift[axis]);
+  };
+  const double largest = std::max({halfSide[0], halfSide[1], halfSide[2]});
+  for (int axis = 0; axis < 3; ++axis) setFactor(axis, mode == FitMode::EachAxis ? halfSide[axis] : largest);
   return fit;
 }
 

@@ -4,6 +4,7 @@
 // few stray points do not squash the picture. Paired with data_fit.cpp.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,10 +25,15 @@ struct RobustBox {
 // zero when no row is left).
 RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n);
 
-// A row's fitted position: (value - centre) × scale, per axis.
+// A row's fitted position: (value - centre) × 2^shift × scale, per axis. The shift is 0 but for
+// sides so small (1e-318) that their factor alone would overflow.
 struct FitTransform {
   double centre[3] = {0, 0, 0}, scale[3] = {1, 1, 1};
-  double Apply(int axis, double value) const { return (value - centre[axis]) * scale[axis]; }
+  int shift[3] = {0, 0, 0};
+  double Apply(int axis, double value) const {
+    const double offset = value - centre[axis];
+    return (shift[axis] == 0 ? offset : std::ldexp(offset, shift[axis])) * scale[axis];
+  }
 };
 
 // Off: the identity. Uniform: centred on the box's centre, one factor so that its largest side spans

@@ -126,6 +126,15 @@ TEST(DataFit, FitsCentreTheBoxAndScaleItToTheFramedSpan) {
   // Every side flat (a single point): nothing is scaled.
   RobustBox point;
   EXPECT_EQ(FitOf(point, FitMode::Uniform).scale[0], 1);
+  // Sides at the ends of double's range: one whose width overflows, one whose factor would.
+  RobustBox extreme;
+  extreme.low[0] = -1.7e308, extreme.high[0] = 1.7e308;
+  extreme.low[1] = 1e-318, extreme.high[1] = 3e-318;
+  const viewer::FitTransform each = FitOf(extreme, FitMode::EachAxis);
+  EXPECT_DOUBLE_EQ(each.Apply(0, 1.7e308), 100);
+  EXPECT_DOUBLE_EQ(each.Apply(0, -1.7e308), -100);
+  EXPECT_DOUBLE_EQ(each.Apply(1, 3e-318), 100);
+  EXPECT_NEAR(each.Apply(1, 2e-318), 0, 1e-2);  // the middle, to the denormals' steps
 }
 
 // Relative luminance of an sRGB colour (each channel linearised), as contrast ratios are defined.
