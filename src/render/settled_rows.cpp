@@ -2,8 +2,9 @@
 // state whose every depth is the settled 1.0 (SoftwareDevice::RowsRoute), the scene's rows. Eight
 // vertices are transformed at a time in vector lanes with FetchVertex's arithmetic term for term,
 // clipped and placed on screen as DrawClippedPoint, DrawClippedLine and ToScreen do, on positions
-// only, and written in the order they came: the general route's pixels. Every function draws into the
-// picture it is given, the back buffer or the private picture of a second part (settled_parts.cpp).
+// only, and written in the order they came: the general route's pixels. The lane bodies come before
+// their callers, whose clones are chosen within this file. Every function draws into the picture it
+// is given, the back buffer or the private picture of a second part (settled_parts.cpp).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -47,10 +48,6 @@ void SoftwareDevice::RenewWvpLanes() {
   wvpLanesCurrent_ = true;
 }
 
-void SoftwareDevice::DrawSettledPoints(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target) {
-  DrawPointsInLanes(v, stride, first, last, target);
-}
-
 SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
                                                       Rasterizer& target) {
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
@@ -91,29 +88,8 @@ SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT str
   }
 }
 
-void SoftwareDevice::DrawSettledStrip(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target) {
-  SegmentChain chain;
-  auto startAt = [&](const uint8_t* p) {
-    const Float4 clip = ClipOf(p);
-    chain.end.Keep(clip, Inside(LoadBytes<ClipPosition>(&clip)), false, Float4{});
-  };
-  const uint8_t* a = v + first * stride;
-  startAt(a);
-  bool nearA = NearPosition(a);
-  for (size_t i = first; i < last; ++i, a += stride) {
-    const uint8_t* b = a + stride;
-    const bool nearB = NearPosition(b);
-    const uint32_t colour = layout_.DiffuseAt(a);  // flat shading, or one colour throughout
-    if (!(nearA & nearB)) [[unlikely]] {
-      if (chain.ends.count != 0) DrawSegmentEndsInLanes(chain, target);
-      DrawFarSegment(a, b, &target);
-      startAt(b);
-    } else if (chain.ends.Add(b, colour)) {
-      DrawSegmentEndsInLanes(chain, target);
-    }
-    nearA = nearB;
-  }
-  if (chain.ends.count != 0) DrawSegmentEndsInLanes(chain, target);
+void SoftwareDevice::DrawSettledPoints(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target) {
+  DrawPointsInLanes(v, stride, first, last, target);
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawSegmentEndsInLanes(SegmentChain& chain, Rasterizer& target) {
@@ -169,6 +145,31 @@ SV_LANE_CLONES void SoftwareDevice::DrawSegmentEndsInLanes(SegmentChain& chain, 
     ax = bx, ay = by;
   }
   if (keptLane != n - 1) keepLane(n - 1);
+}
+
+void SoftwareDevice::DrawSettledStrip(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target) {
+  SegmentChain chain;
+  auto startAt = [&](const uint8_t* p) {
+    const Float4 clip = ClipOf(p);
+    chain.end.Keep(clip, Inside(LoadBytes<ClipPosition>(&clip)), false, Float4{});
+  };
+  const uint8_t* a = v + first * stride;
+  startAt(a);
+  bool nearA = NearPosition(a);
+  for (size_t i = first; i < last; ++i, a += stride) {
+    const uint8_t* b = a + stride;
+    const bool nearB = NearPosition(b);
+    const uint32_t colour = layout_.DiffuseAt(a);  // flat shading, or one colour throughout
+    if (!(nearA & nearB)) [[unlikely]] {
+      if (chain.ends.count != 0) DrawSegmentEndsInLanes(chain, target);
+      DrawFarSegment(a, b, &target);
+      startAt(b);
+    } else if (chain.ends.Add(b, colour)) {
+      DrawSegmentEndsInLanes(chain, target);
+    }
+    nearA = nearB;
+  }
+  if (chain.ends.count != 0) DrawSegmentEndsInLanes(chain, target);
 }
 
 void SoftwareDevice::DrawClippedSceneLine(LineEnd& lastEnd, Float4 clipB, uint32_t result, Rasterizer& target) {
