@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <vector>
 
 namespace viewer {
@@ -58,11 +59,23 @@ RobustBox BoxFromEveryRow(const double* const columns[3], std::size_t n) {
   return box;
 }
 
-}  // namespace
+// The box of every finite row, ends included: what needs no memory.
+RobustBox WholeBox(const double* const columns[3], std::size_t n) {
+  RobustBox box;
+  bool any = false;
+  for (std::size_t i = 0; i != n; ++i) {
+    if (!FiniteRow(columns, i)) continue;
+    for (int axis = 0; axis < 3; ++axis) {
+      const double v = columns[axis][i];
+      box.low[axis] = any ? std::min(box.low[axis], v) : v;
+      box.high[axis] = any ? std::max(box.high[axis], v) : v;
+    }
+    any = true;
+  }
+  return box;
+}
 
-RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n) {
-  // A row that read as infinity (a number too large for a double) has no place in the box.
-  const double* const columns[3] = {x, y, z};
+RobustBox RobustBoxFrom(const double* const columns[3], std::size_t n) {
   if (n < kCandidatesFrom) return BoxFromEveryRow(columns, n);
   // Millions of rows: the values at the box's ends are among the few beyond limits set from a sample,
   // found in one pass over the rows, and picked from those alone. Where the sample misled (a count of
@@ -111,6 +124,18 @@ RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::si
     box.high[axis] = high[highIndex];
   }
   return box;
+}
+
+}  // namespace
+
+RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n) {
+  // A row that read as infinity (a number too large for a double) has no place in the box.
+  const double* const columns[3] = {x, y, z};
+  try {
+    return RobustBoxFrom(columns, n);
+  } catch (const std::bad_alloc&) {
+    return WholeBox(columns, n);  // the rows already fill the memory: no copy of a column fits
+  }
 }
 
 FitTransform FitOf(const RobustBox& box, FitMode mode) {

@@ -22,7 +22,7 @@ struct RobustBox {
 };
 
 // The robust box of rows 0 .. n-1 of the three columns, rows with a non-finite value left out (all
-// zero when no row is left).
+// zero when no row is left); without the memory for a copy of a column, the whole box of those rows.
 RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n);
 
 // A row's fitted position: (value - centre) × 2^shift × scale, per axis. The shift is 0 but for

@@ -63,29 +63,26 @@ bool FillOnBothCores(platform::Worker& worker, IDirect3DVertexBuffer8* buffer, c
 
 }  // namespace
 
-size_t ViewerScene::BufferedRows() const {
-  // The last stored row is never drawn: for a file ending in a line end it is the (0, 0, 0) row the
-  // reader adds after it.
-  return std::min(dataX.empty() ? 0 : dataX.size() - 1, kMostBufferRows);
-}
-
 IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
   if (rowBuffer_.made && rowBuffer_.fitMode == fitMode && rowBuffer_.colourByHeight == colourByHeight)
     return rowBuffer_.buffer;
   SafeRelease(rowBuffer_.buffer);  // first: its memory may be needed for the new one
-  rowBuffer_ = {nullptr, true, fitMode, colourByHeight};
-  const size_t rows = BufferedRows();
-  if (rows == 0) return nullptr;
-  if (rows < dataX.size() - 1)
-    std::fprintf(stderr, "%s: only the first %zu rows are drawn: one vertex buffer holds no more\n",
-                 program_invocation_short_name, rows);
+  rowBuffer_ = {nullptr, 0, true, fitMode, colourByHeight};
+  // The last stored row is never drawn: for a file ending in a line end it is the (0, 0, 0) row the
+  // reader adds after it.
+  const size_t drawn = dataX.empty() ? 0 : dataX.size() - 1, most = std::min(drawn, kMostBufferRows);
+  // Without memory for every row, as many as there is memory for: the count halves until a buffer is made.
+  size_t rows = most;
   IDirect3DVertexBuffer8* buffer = nullptr;
-  if (FAILED(g_graphics->device->CreateVertexBuffer(static_cast<UINT>(rows * sizeof(RowVertex)), D3DUSAGE_WRITEONLY,
-                                                    ROW_VERTEX_FVF, D3DPOOL_MANAGED, &buffer)) ||
-      !buffer) {
-    std::fprintf(stderr, "%s: %zu rows do not fit in memory to be drawn\n", program_invocation_short_name, rows);
-    return nullptr;
-  }
+  while (rows > 0 && (FAILED(g_graphics->device->CreateVertexBuffer(static_cast<UINT>(rows * sizeof(RowVertex)),
+                                                                     D3DUSAGE_WRITEONLY, ROW_VERTEX_FVF,
+                                                                     D3DPOOL_MANAGED, &buffer)) ||
+                      !buffer))
+    rows /= 2;
+  if (rows < drawn)
+    std::fprintf(stderr, "%s: only the first %zu of %zu rows are drawn: %s\n", program_invocation_short_name, rows,
+                 drawn, rows < most ? "there is no memory for more" : "one vertex buffer holds no more");
+  if (rows == 0) return nullptr;
   if (!rowFiller_) rowFiller_ = std::make_unique<platform::Worker>();
   bool filled;
   if (fitMode == 0 && colourByHeight == 0) {
@@ -103,5 +100,6 @@ IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
     return nullptr;
   }
   rowBuffer_.buffer = buffer;
+  rowBuffer_.rows = rows;
   return buffer;
 }

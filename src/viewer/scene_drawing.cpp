@@ -42,7 +42,7 @@ bool RunEnding() { return platform::posix::TerminationRequested() || platform::C
 bool ViewerScene::DrawDataRows() {
   IDirect3DVertexBuffer8* rows = RowBuffer();
   if (!rows) return true;
-  const size_t buffered = BufferedRows();
+  const size_t buffered = rowBuffer_.rows;
   const bool strip = lineMode != 0;
   const size_t count = strip ? buffered - 1 : buffered;  // segments join each row to the next
   for (size_t from = 0; from < count; from += kRowsAChunk) {

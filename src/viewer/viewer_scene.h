@@ -154,10 +154,8 @@ class ViewerScene {
   bool DrawDataRows();
   // row_buffer.cpp: the vertex buffer of the drawn rows, fitted and coloured as the view asks; made
   // again only when the rows, the fit or the colours changed since. Null when there is nothing to draw
-  // (or no memory for it, said on stderr).
+  // (or no memory for it, said on stderr); it may hold only the first rows (said too).
   IDirect3DVertexBuffer8* RowBuffer();
-  // How many rows it holds.
-  std::size_t BufferedRows() const;
   // The robust box of the drawn rows, worked out again only after rows were loaded.
   const viewer::RobustBox& DrawnRowsBox();
   // The ranges (scene_ranges.cpp): the box in world space, drawn before the rows so that they cover
@@ -183,6 +181,7 @@ class ViewerScene {
   // The row buffer and what it was made for; `made` false: to be made at the next frame.
   struct {
     IDirect3DVertexBuffer8* buffer = nullptr;  // owned
+    std::size_t rows = 0;                      // the first rows, which it holds
     bool made = false;
     int32_t fitMode = 0, colourByHeight = 0;
   } rowBuffer_;
