@@ -60,7 +60,9 @@ int main(int argc, char** argv) {
   }
   platform::sdl2::SdlBackend backend;
   if (!backend.Ok()) {
-    std::fprintf(stderr, "scatterview: cannot open the display: %s\n", backend.Error().c_str());
+    // The reason may quote DISPLAY, which is anyone's text.
+    std::fprintf(stderr, "scatterview: cannot open the display: %s\n",
+                 platform::PrintableText(backend.Error()).c_str());
     return 1;
   }
   platform::InstallBackend(&backend);
