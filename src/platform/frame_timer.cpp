@@ -61,8 +61,10 @@ bool FrameTimer::IsAlreadyRunning(const char* name) {
   // Without any lock this copy still runs; it only cannot tell whether another one does.
   if (result == platform::posix::InstanceLock::Result::Failed) {
     const std::string lockFile = platform::PrintableText(platform::posix::InstanceLock::LockFilePath(name));
-    std::fprintf(stderr, "scatterview: warning: no single-instance lock could be made (%s); a second copy "
-                         "would not be detected\n", lockFile.c_str());
+    std::fprintf(stderr,
+                 "scatterview: warning: no single-instance lock could be made (%s); a second copy "
+                 "would not be detected\n",
+                 lockFile.c_str());
   }
   return result == platform::posix::InstanceLock::Result::HeldElsewhere;
 }
