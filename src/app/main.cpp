@@ -9,6 +9,7 @@
 #include "platform/frame_timer.h"
 #include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
+#include "platform/printable_text.h"
 #include "platform/sdl2/sdl_backend.h"
 
 #ifndef SV_VERSION
@@ -45,7 +46,8 @@ int main(int argc, char** argv) {
       std::printf("scatterview %s\n", SV_VERSION);
       EndWithoutRun(0);
     case app::CommandLineAction::UsageError:
-      std::fprintf(stderr, "scatterview: %s\nTry 'scatterview --help'.\n", line.error.c_str());
+      // The argument at fault is quoted, and it may be a data path.
+      std::fprintf(stderr, "scatterview: %s\nTry 'scatterview --help'.\n", platform::PrintableText(line.error).c_str());
       EndWithoutRun(kExitUsage);
     case app::CommandLineAction::Run:
       break;
@@ -58,7 +60,9 @@ int main(int argc, char** argv) {
   }
   platform::sdl2::SdlBackend backend;
   if (!backend.Ok()) {
-    std::fprintf(stderr, "scatterview: cannot open the display: %s\n", backend.Error().c_str());
+    // The reason may quote DISPLAY, which is anyone's text.
+    std::fprintf(stderr, "scatterview: cannot open the display: %s\n",
+                 platform::PrintableText(backend.Error()).c_str());
     return 1;
   }
   platform::InstallBackend(&backend);

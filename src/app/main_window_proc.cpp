@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "app/layer_seams.h"
 #include "app/screenshot.h"
+#include "platform/printable_text.h"
 
 #include <cstdio>
 #include <string>
@@ -46,8 +47,8 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
           ++g_dataDrops;
           SetWindowTextA(window, path.c_str());
         } else {
-          std::fprintf(stderr, "scatterview: %s cannot be read (%s); the rows on screen stay\n", path.c_str(),
-                       why.c_str());
+          std::fprintf(stderr, "scatterview: %s cannot be read (%s); the rows on screen stay\n",
+                       platform::PrintableText(path).c_str(), why.c_str());
         }
       }
       DragFinish(drop);

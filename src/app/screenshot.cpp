@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "graphics/direct_graphics.h"
+#include "platform/printable_text.h"
 #include "render/png_file.h"
 
 namespace app {
@@ -65,9 +66,10 @@ void TakeScreenshot() {
   std::string written, error;
   IDirect3DDevice8* device = g_graphics ? g_graphics->device : nullptr;
   if (SaveScreenshot(device, CurrentFolder(), std::time(nullptr), &written, &error)) {
-    std::fprintf(stderr, "scatterview: screenshot saved to %s\n", written.c_str());
+    std::fprintf(stderr, "scatterview: screenshot saved to %s\n", platform::PrintableText(written).c_str());
   } else {
-    std::fprintf(stderr, "scatterview: the screenshot could not be saved: %s\n", error.c_str());
+    std::fprintf(stderr, "scatterview: the screenshot could not be saved: %s\n",
+                 platform::PrintableText(error).c_str());
   }
 }
 

@@ -9,6 +9,7 @@
 #include "app/startup_config.h"
 #include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
+#include "platform/printable_text.h"
 #include "platform/profile.h"
 #include "viewer/data_loader.h"
 
@@ -59,11 +60,12 @@ void ReportUnsavedSettings(const std::string& programFolder, const std::string& 
   if (platform::ProfileTooLarge(configPath)) {
     std::fprintf(stderr,
                  "scatterview: %s is larger than %lld MiB: its settings are not read and the view is not saved\n",
-                 configPath.c_str(), platform::kLargestProfileBytes >> 20);
+                 platform::PrintableText(configPath).c_str(), platform::kLargestProfileBytes >> 20);
     return;
   }
   const std::string why = platform::posix::WhyTheViewIsNotSaved(programFolder, configPath);
-  if (!why.empty()) std::fprintf(stderr, "scatterview: %s: the view will not be saved\n", why.c_str());
+  if (!why.empty())
+    std::fprintf(stderr, "scatterview: %s: the view will not be saved\n", platform::PrintableText(why).c_str());
 }
 
 }  // namespace

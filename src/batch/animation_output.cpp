@@ -8,6 +8,7 @@
 #include "batch/turntable.h"
 #include "batch/webp_frames.h"
 #include "platform/posix/whole_file_writer.h"
+#include "platform/printable_text.h"
 
 namespace batch {
 namespace {
@@ -55,7 +56,7 @@ bool WriteStill(const Picture& picture, const std::string& path, OutputFormat fo
   platform::posix::WholeFileOptions options;
   options.inputs = inputs;
   ok = ok && platform::posix::WriteWholeFile(path, file, options, &error);
-  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
+  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
   return ok;
 }
 

@@ -16,6 +16,7 @@
 #include "batch/turntable.h"
 #include "platform/null/null_backend.h"
 #include "platform/posix/termination.h"
+#include "platform/printable_text.h"
 
 #ifndef SV_VERSION
 #define SV_VERSION "unknown"
@@ -56,7 +57,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (parsed.status == batch::ParseStatus::Error) {
-    std::fprintf(stderr, "scatterview-render: %s\nTry 'scatterview-render --help'.\n", parsed.error.c_str());
+    // The argument at fault is quoted, and it may be a path.
+    std::fprintf(stderr, "scatterview-render: %s\nTry 'scatterview-render --help'.\n",
+                 platform::PrintableText(parsed.error).c_str());
     return kExitUsage;
   }
   const batch::RenderOptions& options = parsed.options;
@@ -68,7 +71,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!renderer.Open(options, &error)) {
       if (platform::posix::TerminationRequested()) return Interrupted();
-      std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
+      std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
       return kExitFailure;
     }
     bool ok;
@@ -85,7 +88,7 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "scatterview-render: out of memory\n");
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "scatterview-render: %s\n", e.what());
+    std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(e.what()).c_str());
   }
   return kExitFailure;
 }

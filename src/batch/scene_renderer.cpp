@@ -12,6 +12,7 @@
 #include "graphics/direct_graphics.h"
 #include "platform/frame_timer.h"
 #include "platform/posix/settings_path.h"
+#include "platform/printable_text.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
 #include "viewer/data_loader.h"
@@ -113,7 +114,7 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   // Read as missing, as the viewer reads it; but not in silence.
   if (platform::ProfileTooLarge(configPath))
     std::fprintf(stderr, "scatterview-render: %s is larger than %lld MiB: its settings are not read\n",
-                 configPath.c_str(), platform::kLargestProfileBytes >> 20);
+                 platform::PrintableText(configPath).c_str(), platform::kLargestProfileBytes >> 20);
   if (!viewer::CanReadDataFile(options.dataPath)) {
     *error = "the data file " + options.dataPath + " cannot be read";
     return false;

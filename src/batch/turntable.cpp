@@ -19,6 +19,7 @@
 
 #include "batch/animation_output.h"
 #include "platform/posix/termination.h"
+#include "platform/printable_text.h"
 #include "platform/posix/whole_file_writer.h"
 
 namespace batch {
@@ -50,7 +51,10 @@ bool KeepFrame(const SceneRenderer& renderer, const TurntablePlan& plan, const P
     ok = out && std::fclose(out) == 0 && ok;
     if (!ok) error = "cannot keep it in " + renderer.TemporaryFolder() + ": " + std::strerror(errno);
   }
-  if (!ok) std::fprintf(stderr, "scatterview-render: %s: %s\n", PictureName(plan, index).c_str(), error.c_str());
+  if (!ok) {
+    std::fprintf(stderr, "scatterview-render: %s: %s\n", platform::PrintableText(PictureName(plan, index)).c_str(),
+                 platform::PrintableText(error).c_str());
+  }
   return ok;
 }
 
@@ -72,7 +76,7 @@ bool WriteAnimation(const SceneRenderer& renderer, const TurntablePlan& plan) {
   options.inputs = renderer.InputFiles();
   ok = ok && AssembleAnimation(plan.format, frames, renderer.Size(), plan.fps, file, &error) &&
        platform::posix::WriteWholeFile(plan.output, file, options, &error);
-  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
+  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
   return ok;
 }
 
@@ -116,7 +120,7 @@ bool WritePicture(const Picture& picture, const std::string& path, render::PngEn
     ok = render::WritePngFile(path, picture.pixels, picture.width, picture.height, picture.pitch, &error, encoder,
                               options);
   }
-  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", error.c_str());
+  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
   return ok;
 }
 
@@ -202,6 +206,7 @@ void ReportLostWorker(int worker, int workers, pid_t pid, int status, const Turn
     line += PictureName(plan, i);
   }
   if (missing == 0) line += "; its pictures were all written";
+  line = platform::PrintableText(line);  // the pictures are named by the output path
   line += "\n";
   std::fputs(line.c_str(), stderr);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/posix/module_path.h"
+#include "platform/printable_text.h"
 
 FrameTimer* g_frameTimer = nullptr;
 
@@ -58,9 +59,13 @@ bool FrameTimer::IsAlreadyRunning(const char* name) {
   if (!name) return false;
   const auto result = instanceLock_.Acquire(name);
   // Without any lock this copy still runs; it only cannot tell whether another one does.
-  if (result == platform::posix::InstanceLock::Result::Failed)
-    std::fprintf(stderr, "scatterview: warning: no single-instance lock could be made (%s); a second copy "
-                         "would not be detected\n", platform::posix::InstanceLock::LockFilePath(name).c_str());
+  if (result == platform::posix::InstanceLock::Result::Failed) {
+    const std::string lockFile = platform::PrintableText(platform::posix::InstanceLock::LockFilePath(name));
+    std::fprintf(stderr,
+                 "scatterview: warning: no single-instance lock could be made (%s); a second copy "
+                 "would not be detected\n",
+                 lockFile.c_str());
+  }
   return result == platform::posix::InstanceLock::Result::HeldElsewhere;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/posix/termination.h"
+#include "platform/printable_text.h"
 #include "platform/profile.h"
 
 namespace platform {
@@ -46,9 +47,9 @@ int64_t ProfileReader::Integer(std::string_view section, std::string_view key, i
   std::optional<int64_t> value = ini::ParseInteger64(*text);
   if (value && *value >= least && *value <= most) return *value;
   // Wrapping it into range would give a value nobody wrote (4294967297 rows read as 1).
-  std::fprintf(stderr, "%s: %.*s: %.*s=%s is out of range; %lld is used\n", program_invocation_short_name,
-               static_cast<int>(FileName(path_).size()), FileName(path_).data(), static_cast<int>(key.size()),
-               key.data(), text->c_str(), static_cast<long long>(defaultValue));
+  std::fprintf(stderr, "%s: %s: %s=%s is out of range; %lld is used\n", program_invocation_short_name,
+               PrintableText(FileName(path_)).c_str(), PrintableText(key).c_str(), PrintableText(*text).c_str(),
+               static_cast<long long>(defaultValue));
   return defaultValue;
 }
 

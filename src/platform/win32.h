@@ -132,10 +132,11 @@ constexpr int VK_F12 = 0x7B;
 // Free functions of the Win32-like API (win32_api.cpp). The frame borders measure 0 here: the window
 // manager draws them outside the window, so a window's size is its client size. CreateWindowExA makes
 // the one main window; PeekMessageA always removes (PM_REMOVE or not) and ignores the filters;
-// DefWindowProcA turns WM_CLOSE into WM_DESTROY. MessageBoxA always writes "caption: text" on stderr,
-// then shows a box when a display exists. ImmAssociateContext has no input-method editor to detach:
-// it returns null and changes nothing. GetStockObject gives the stock brushes only (NULL_BRUSH and
-// anything else: null), already typed as brushes.
+// DefWindowProcA turns WM_CLOSE into WM_DESTROY. MessageBoxA always writes "caption: text" on stderr
+// (control characters escaped: the caption is often a path), then shows a box, caption and text as they
+// are, when a display exists. ImmAssociateContext has no input-method editor to detach: it returns null
+// and changes nothing. GetStockObject gives the stock brushes only (NULL_BRUSH and anything else: null),
+// already typed as brushes.
 DWORD timeGetTime();
 SHORT GetAsyncKeyState(int vk);
 HBRUSH GetStockObject(int object);

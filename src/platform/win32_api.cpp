@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/backend.h"
+#include "platform/printable_text.h"
 #include "platform/win32.h"
 #include "platform/window_object.h"
 
@@ -90,8 +91,10 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
 int platform::MessageBoxWithGloss(HWND owner, const char* text, const char* caption, UINT, const char* gloss) {
   std::string t = text ? text : "";
   std::string c = caption ? caption : "";
-  if (gloss && *gloss) std::fprintf(stderr, "%s: %s (%s)\n", c.c_str(), t.c_str(), gloss);
-  else std::fprintf(stderr, "%s: %s\n", c.c_str(), t.c_str());
+  // The caption is often the data path: on stderr it may not drive the terminal (the box shows it as it is).
+  const std::string said = PrintableText(c) + ": " + PrintableText(t);
+  if (gloss && *gloss) std::fprintf(stderr, "%s (%s)\n", said.c_str(), gloss);
+  else std::fprintf(stderr, "%s\n", said.c_str());
   std::fflush(stderr);
   CurrentBackend().ShowMessageBox(owner, t, c);
   return IDOK;

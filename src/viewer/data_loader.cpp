@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "graphics/direct_graphics.h"
+#include "platform/printable_text.h"
 #include "platform/posix/termination.h"
 #include "viewer/fast_data_reader.h"
 #include "viewer/viewer_scene.h"
@@ -37,8 +38,8 @@ bool StatusOf(const std::string& path, struct stat& info) {
   return path == kStandardInput ? ::fstat(STDIN_FILENO, &info) == 0 : ::stat(path.c_str(), &info) == 0;
 }
 
-// A row's text as it may stand in one line of a message: control bytes as spaces, and no UTF-8
-// character cut in two where the text was shortened.
+// A row's text as it may stand in one line of a message: control characters escaped, and no UTF-8
+// character cut in two where the text was shortened (that would show as U+FFFD).
 std::string Printable(std::string text) {
   std::size_t lead = text.size();
   while (lead != 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
@@ -47,10 +48,7 @@ std::string Printable(std::string text) {
     const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
     if (text.size() - (lead - 1) < length) text.resize(lead - 1);
   }
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  }
-  return text;
+  return platform::PrintableText(text);
 }
 
 std::string SeparatorName(char separator) {
@@ -138,7 +136,7 @@ std::string DescribeReading(std::string_view program, const std::string& path, c
     say("a field of 100 or more characters in row " + std::to_string(result.rows + shape.HeaderRows()) +
         " ended the reading; the rest of the file was not read");
   }
-  return said.empty() ? said : std::string(program) + ": " + path + ": " + said + "\n";
+  return said.empty() ? said : std::string(program) + ": " + platform::PrintableText(path) + ": " + said + "\n";
 }
 
 BackgroundDataRead::BackgroundDataRead(std::string path, std::size_t maxRows, const ReadOptions& options) {
@@ -234,7 +232,7 @@ void ViewerScene::TakeRows(viewer::DataColumns rows, const viewer::DataReadResul
   // The last row read is never drawn: fewer than two rows draw nothing.
   if (keepUnlessRead_ && rows.x.size() < 2) {
     std::fprintf(stderr, "%s: %s: no rows to draw were read; the rows on screen stay\n", program_invocation_short_name,
-                 loadedPath_.c_str());
+                 platform::PrintableText(loadedPath_).c_str());
     return;
   }
   dataX = std::move(rows.x);
@@ -248,8 +246,8 @@ bool ViewerScene::ReloadData() {
   std::string why;
   if (!viewer::CanReadDataFile(g_dataPath, &why)) {
     // Unlike at the start, a file that cannot be read now is no reason to stop: the rows stay.
-    std::fprintf(stderr, "scatterview: %s cannot be read (%s); the rows on screen stay\n", g_dataPath.c_str(),
-                 why.c_str());
+    std::fprintf(stderr, "scatterview: %s cannot be read (%s); the rows on screen stay\n",
+                 platform::PrintableText(g_dataPath).c_str(), why.c_str());
     loadedPath_ = g_dataPath;
     seenDrops_ = g_dataDrops;
     return false;

@@ -74,8 +74,8 @@ TEST_F(HostileInputRun, NulBytesInsideAndBetweenRowsDoNotStopTheRun) {
   // Rows 2 and 3 begin with a NUL, which is no number; the 300 NUL bytes are one x field.
   ExpectNormalEnd(RunAWhile(),
                   "scatterview: data.csv: 2 rows could not be read as three numbers and read as 0 where a number is "
-                  "missing, as infinity where it is too large (the first, row 2: \"   ,4 ,5\"); a field of 100 or more "
-                  "characters in row 4 ended the reading; the rest of the file was not read\n");
+                  "missing, as infinity where it is too large (the first, row 2: \"\\x00\\x00\\x00,4\\x00,5\"); a "
+                  "field of 100 or more characters in row 4 ended the reading; the rest of the file was not read\n");
 }
 
 TEST_F(HostileInputRun, SeparatorOnlyFilesEndTheReadingInTheirFirstRow) {

@@ -1,7 +1,8 @@
 // Data at the edges of real use, read by the whole render tool in its own folder through a shell:
 // named FIFOs whose writer comes first or last (the writer must not lose its rows or die of SIGPIPE),
 // and sources that outgrow the memory a process may have (`ulimit -v`), where the rows read so far
-// are drawn and said, and nothing is left in TMPDIR.
+// are drawn and said, and nothing is left in TMPDIR. Text from a file name or a file's rows is said with
+// its control characters escaped.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,6 +28,10 @@ TEST_F(RenderTool, FifosAndMemoryLimitsKeepEveryRowThatCanBeRead) {
        "mkfifo p; (sleep 0.5; cat data.csv > p; echo writer=$? > writer) & $TOOL p out.png; echo tool=$?; wait; "
        "cat writer",
        "tool=0\nwriter=0\n", ""},
+      {"a name and a header row that would retitle the terminal",
+       "f=$(printf 'na\\033]0;PWNED\\007me.csv'); printf 'x\\033[m,\\233y,z\\n1,2,3\\n4,5,6\\n7,8,9\\n' > \"$f\"; "
+       "$TOOL \"$f\" out.png; echo tool=$?",
+       "tool=0\n", "na\\x1b]0;PWNED\\x07me.csv: header row (x\\x1b[m,\\x9by,z) skipped"},
   };
 #if defined(__SANITIZE_ADDRESS__)
   // The address sanitizer reserves more address space than any such limit leaves.
@@ -52,6 +57,7 @@ TEST_F(RenderTool, FifosAndMemoryLimitsKeepEveryRowThatCanBeRead) {
     if (!c.stderrHas.empty()) {
       EXPECT_NE(r.err.find(c.stderrHas), std::string::npos) << r.err;
     }
+    EXPECT_EQ(r.err.find_first_of("\x1b\x07\x9b"), std::string::npos) << "text from files drives no terminal";
     EXPECT_GT(Count(ReadPng(dir / "out.png"), 0xFFFFFF), 0) << "the rows read are drawn";
     EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp")) << "nothing is left in TMPDIR";
   }

@@ -377,7 +377,7 @@ TEST(DataFileShapes, OneLineSaysWhatWasNotReadAsItStands) {
       {"1;2;3\n", kMaxDataRows, {"separated by \";\", with decimal commas"}},
       {"1,2,3\n4,\x01x,6\n", kMaxDataRows,
        {"1 row could not be read as three numbers and read as 0 where a number is "
-        "missing, as infinity where it is too large (the first, row 2: \"4, x,6\")"}},
+        "missing, as infinity where it is too large (the first, row 2: \"4,\\x01x,6\")"}},
       {"1 2 3\n4 x 6\n4 y 6\n", kMaxDataRows, {"2 rows could not be read as three numbers and were left out"}},
       {"1,2,3\n4,5,6\n", 1, {"1 rows read, the rest of the file was not (LIMIT raises the limit)"}},
   };
