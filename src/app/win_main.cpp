@@ -70,7 +70,14 @@ void ReportUnsavedSettings(const std::string& programFolder, const std::string& 
 
 }  // namespace
 
-bool DataFileOpens(const std::string& path) { return viewer::CanReadDataFile(path); }
+bool DataFileOpens(const std::string& path) {
+  if (viewer::CanReadDataFile(path)) return true;
+  // A path that is there but no file of rows says what it is; the message that follows is the usual one.
+  const std::string why = viewer::WhyNoFileOfRows(path);
+  if (!why.empty())
+    std::fprintf(stderr, "scatterview: %s: %s\n", platform::PrintableText(path).c_str(), why.c_str());
+  return false;
+}
 
 int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHooks& hooks,
                    const viewer::ViewOptions& options) {

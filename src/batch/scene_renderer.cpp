@@ -115,8 +115,9 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   if (platform::ProfileTooLarge(configPath))
     std::fprintf(stderr, "scatterview-render: %s is larger than %lld MiB: its settings are not read\n",
                  platform::PrintableText(configPath).c_str(), platform::kLargestProfileBytes >> 20);
-  if (!viewer::CanReadDataFile(options.dataPath)) {
-    *error = "the data file " + options.dataPath + " cannot be read";
+  std::string why;
+  if (!viewer::CanReadDataFile(options.dataPath, &why)) {
+    *error = "the data file " + options.dataPath + " cannot be read (" + why + ")";
     return false;
   }
   // Data read from standard input is whatever descriptor 0 is (a file redirected in, say), not a file

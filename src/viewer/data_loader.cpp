@@ -7,6 +7,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -60,6 +62,35 @@ std::string SeparatorName(char separator) {
   }
 }
 
+// Terminals by their device numbers (the kernel's fixed assignments), since a device is not opened to
+// ask: the virtual consoles and serial ports (4), /dev/tty, the console and the pseudo-terminal
+// master (5), the old and new pseudo-terminals (3, 136-143), USB and other serial ports (166, 188, 204).
+bool IsTerminalDevice(dev_t device) {
+  const unsigned kind = major(device);
+  return kind == 3 || kind == 4 || kind == 5 || (kind >= 136 && kind <= 143) || kind == 166 || kind == 188 ||
+         kind == 204;
+}
+
+// Whether the plain file at `path` has the size it says: not an empty-looking file of /proc or /sys,
+// whose contents are made as they are read (the reader of plain files goes by the size).
+bool HasFixedSize(const std::string& path, const struct stat& info) {
+  if (info.st_size != 0) return true;
+  struct statfs system {};
+  if (::statfs(path.c_str(), &system) != 0) return true;
+  constexpr long kProc = 0x9fa0, kSysfs = 0x62656572;
+  return system.f_type != kProc && system.f_type != kSysfs;
+}
+
+// What the file of `info` is when it is there but holds no rows to read as a file: a socket, a
+// terminal, a file of no fixed size; else null.
+const char* NoFileOfRows(const std::string& path, const struct stat& info) {
+  if (S_ISSOCK(info.st_mode)) return "it is a socket, not a file of rows";
+  if (S_ISCHR(info.st_mode) && IsTerminalDevice(info.st_rdev)) return "it is a terminal, not a file of rows";
+  if (S_ISREG(info.st_mode) && !HasFixedSize(path, info))
+    return "its size is not fixed (the kernel makes its contents up as it is read)";
+  return nullptr;
+}
+
 }  // namespace
 
 DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out,
@@ -92,6 +123,7 @@ bool CanReadDataFile(const std::string& path, std::string* why) {
   if (!StatusOf(path, info)) return fail(std::strerror(errno));
   if (S_ISDIR(info.st_mode)) return fail("it is a folder");
   if (path == kStandardInput) return true;
+  if (const char* kind = NoFileOfRows(path, info)) return fail(kind);
   // A FIFO is never opened to be looked at: its waiting writer would get in, and lose its rows (or
   // die of SIGPIPE) when the look ends. Nor is a device: opening one may do something.
   if (!S_ISREG(info.st_mode)) return ::access(path.c_str(), R_OK) == 0 || fail(std::strerror(errno));
@@ -99,6 +131,13 @@ bool CanReadDataFile(const std::string& path, std::string* why) {
   if (fd < 0) return fail(std::strerror(errno));
   ::close(fd);
   return true;
+}
+
+std::string WhyNoFileOfRows(const std::string& path) {
+  struct stat info {};
+  if (path == kStandardInput || !StatusOf(path, info)) return {};
+  const char* kind = NoFileOfRows(path, info);
+  return kind ? kind : "";
 }
 
 bool IsPlainFile(const std::string& path, off_t* bytes) {

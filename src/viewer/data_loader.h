@@ -22,9 +22,13 @@ namespace viewer {
 DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataColumns& out,
                             const ReadOptions& options = {}, const StopRequest& stop = {});
 
-// Whether the data file at `path` opens for reading now (without waiting on a FIFO's writer) and is
-// no folder; when not, `why` (if given) says why in a few words.
+// Whether the data file at `path` opens for reading now (without waiting on a FIFO's writer) and can
+// be read as a file of rows (no folder, socket, terminal or file of no fixed size; "-", a pipe or a
+// FIFO can); when not, `why` (if given) says why in a few words.
 bool CanReadDataFile(const std::string& path, std::string* why = nullptr);
+// What the file at `path` is when it is there but cannot be read as a file of rows (a socket, a
+// terminal, a file of no fixed size such as those of /proc); empty otherwise, and for "-".
+std::string WhyNoFileOfRows(const std::string& path);
 
 // Whether `path` is a plain file (after links), which is read at once; anything else may keep a
 // reader waiting on its writer. `bytes` (if given) gets its size.

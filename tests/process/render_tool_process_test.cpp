@@ -2,7 +2,10 @@
 // its own config.ini): the picture, every override against its config key, the turntable, the config
 // file left alone, and the errors.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -332,9 +335,17 @@ TEST_F(RenderTool, FilesThatCannotBeReadOrWrittenEndWithStatus1AndSayWhich) {
   };
   std::filesystem::create_directory(dir / "folder.csv");
   std::filesystem::create_directory(dir / "taken.png");
+  const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (dir / "rows.sock").c_str());
+  ASSERT_EQ(bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << address.sun_path;
   const std::vector<Case> cases = {
       {{"missing.csv", "out.png"}, "the data file missing.csv cannot be read"},
       {{"folder.csv", "out.png"}, "the data file folder.csv cannot be read"},
+      {{"rows.sock", "out.png"}, "rows.sock cannot be read (it is a socket, not a file of rows)"},
+      {{"/proc/self/status", "out.png"}, "cannot be read (its size is not fixed"},
+      {{"/dev/ptmx", "out.png"}, "/dev/ptmx cannot be read (it is a terminal, not a file of rows)"},
       {{"--config", "none.ini", "data.csv", "out.png"}, "the config file none.ini cannot be read"},
       {{"data.csv", "no/such/folder/out.png"}, "no/such/folder/out.png"},
       {{"data.csv", "data.csv/out.png"}, "data.csv/out.png"},
@@ -346,6 +357,7 @@ TEST_F(RenderTool, FilesThatCannotBeReadOrWrittenEndWithStatus1AndSayWhich) {
     EXPECT_EQ(r.status, 1) << c.message;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
+  close(socketFd);
   EXPECT_FALSE(testsupport::FileExists(dir / "out.png"));
   EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.png"));
   // Nothing half-written is left anywhere in the folder.
