@@ -269,10 +269,10 @@ void ViewerScene::ReadRows(bool keepUnlessRead) {
 void ViewerScene::TakeRows(viewer::DataColumns rows, const viewer::DataReadResult& result) {
   ReportReading(result);
   // The last row read is never drawn: fewer than two rows draw nothing.
-  if (keepUnlessRead_ && rows.x.size() < 2) {
-    std::fprintf(stderr, "%s: %s: no rows to draw were read; the rows on screen stay\n", program_invocation_short_name,
-                 platform::PrintableText(loadedPath_).c_str());
-    return;
+  if (rows.x.size() < 2) {
+    std::fprintf(stderr, "%s: %s: no rows to draw were read%s\n", program_invocation_short_name,
+                 platform::PrintableText(loadedPath_).c_str(), keepUnlessRead_ ? "; the rows on screen stay" : "");
+    if (keepUnlessRead_) return;
   }
   dataX = std::move(rows.x);
   dataY = std::move(rows.y);

@@ -92,6 +92,11 @@ bool ViewerScene::Draw() {
   const bool whole = DrawDataRows();
 
   if (whole && ranges) DrawRangeLabels();
+  if (dataX.size() < 2 && !pendingRows_) {
+    // An empty plot says why, just below the middle of the window's picture (clear of the origin).
+    static constexpr char kNoRows[] = "NO ROWS TO DRAW WERE READ";
+    DrawSmallText(320 - static_cast<int32_t>(sizeof kNoRows - 1) * 4, 252, kNoRows, kWhite);
+  }
   if (whole && showHint != 0) {
     char line[256];
     std::snprintf(line, sizeof line, "AXIS    X:%03d Y:%03d", axisX, axisY);

@@ -30,6 +30,7 @@ std::string LongFieldNotice(int row) {
   return "scatterview: data.csv: a field of 100 or more characters in row " + std::to_string(row) +
          " ended the reading; the rest of the file was not read\n";
 }
+constexpr char kNoRows[] = "scatterview: data.csv: no rows to draw were read\n";
 
 class HostileInputRun : public ::testing::Test {
  protected:
@@ -66,7 +67,7 @@ TEST_F(HostileInputRun, BinaryJunkAsDataIsDrawnAsWhateverNumbersItReadsAs) {
     junk += static_cast<char>(seed >> 16);
   }
   WriteFile(dir / "data.csv", junk);
-  ExpectNormalEnd(RunAWhile(), LongFieldNotice(1));
+  ExpectNormalEnd(RunAWhile(), LongFieldNotice(1) + kNoRows);
 }
 
 TEST_F(HostileInputRun, NulBytesInsideAndBetweenRowsDoNotStopTheRun) {
@@ -82,10 +83,10 @@ TEST_F(HostileInputRun, SeparatorOnlyFilesEndTheReadingInTheirFirstRow) {
   // Commas only: x and y are empty and z runs on; line feeds only: x runs on.
   for (const std::string& data : {std::string(10000, ','), std::string(10000, '\n')}) {
     WriteFile(dir / "data.csv", data);
-    ExpectNormalEnd(RunAWhile(200), LongFieldNotice(1));
+    ExpectNormalEnd(RunAWhile(200), LongFieldNotice(1) + kNoRows);
   }
-  WriteFile(dir / "data.csv", std::string("\x1a") + "1,2,3\n");
-  ExpectNormalEnd(RunAWhile(200));
+  WriteFile(dir / "data.csv", std::string("\x1a") + "1,2,3\n");  // the end of the data, first
+  ExpectNormalEnd(RunAWhile(200), kNoRows);
 }
 
 // Rows left out are named on stderr, once: by the row limit (MAXROWS) or by a field too long to read.

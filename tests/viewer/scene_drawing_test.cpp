@@ -211,12 +211,19 @@ TEST_F(SceneDrawing, ReadoutsTruncateAndPadTheirNumbers) {
   EXPECT_EQ(SmallTextMismatches(pixels, w, 2, 470, "CAMERA  R:250 THETA:000 Z:-07", kBackground), 0);
 }
 
-TEST_F(SceneDrawing, NoTextAtAllWithTheHintSwitchOff) {
+TEST_F(SceneDrawing, NoTextAtAllWithTheHintSwitchOffButWhyAPlotIsEmpty) {
+  WriteData(Csv(kRows));
   Open(Layers(), "[CONFIG]\nSHOWAXIS=0\nSHOWHINT=0\n");
-  log->Clear();
   LoadAndDraw();
-  EXPECT_EQ(CountBack(kWhite), 0);
-  EXPECT_EQ(CountBack(kBackground), 640 * 480 - 1) << "the origin point alone";
+  EXPECT_EQ(CountBack(kWhite), static_cast<int>(kRows.size())) << "the rows alone";
+  // A file with no rows: the empty plot says so in the middle, and nothing else.
+  WriteData("x,y,z\n");
+  scene = std::make_unique<ViewerScene>(dir / "config.ini");
+  LoadAndDraw();
+  int w = 0, h = 0;
+  const uint32_t* pixels = graphics->device->BackBufferPixels(&w, &h);
+  EXPECT_EQ(SmallTextMismatches(pixels, w, 220, 252, "NO ROWS TO DRAW WERE READ", kBackground), 0);
+  EXPECT_EQ(CountBack(kBackground) + CountBack(kWhite), 640 * 480 - 1) << "the text and the origin point alone";
 }
 
 TEST_F(SceneDrawing, TheDrawIsOneSceneFromClearToEnd) {
