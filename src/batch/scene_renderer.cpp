@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 
@@ -187,6 +188,11 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   scene.LoadData();
   if (!scene.FinishLoading()) {
     *error = "interrupted while reading " + options.dataPath;
+    return false;
+  }
+  // A picture of part of the rows is no picture of the file.
+  if (scene.lastReading.end == viewer::DataReadEnd::ReadError) {
+    *error = "reading " + options.dataPath + " broke off: " + std::strerror(scene.lastReading.error);
     return false;
   }
   return true;

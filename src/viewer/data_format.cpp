@@ -58,6 +58,7 @@ class TextSource {
   bool Good() const { return !eof_ && !fail_; }
   bool Eof() const { return eof_; }
   bool Stopped() const { return stopped_; }
+  int ReadError() const { return readError_; }
   bool EndedByLongField() const { return longField_; }
 
   // Whether any byte of data is left unread (reads ahead when the chunk is used up).
@@ -183,7 +184,8 @@ class TextSource {
       got = ::read(fd_, base + keep, kChunkBytes - keep);
     } while (got < 0 && (errno == EINTR || errno == EAGAIN));
     if (got <= 0) {
-      finished_ = true;  // a read error ends the data like end of file
+      if (got < 0) readError_ = errno;
+      finished_ = true;  // a read error ends the data, and is told
       NoteLastByte();
       return false;
     }
@@ -241,6 +243,7 @@ class TextSource {
   bool fail_ = false;
   bool longField_ = false;
   bool stopped_ = false;
+  int readError_ = 0;
 };
 
 // The text of a row as noted: CR LF as LF, cut to a readable length.
@@ -338,6 +341,10 @@ DataReadResult ReadRowsInShape(TextSource& source, const DataShape& shape, std::
     result.rows = out.x.size() - before;
   }
   if (result.end == DataReadEnd::Whole && source.Stopped()) result.end = DataReadEnd::Stopped;
+  if (result.end == DataReadEnd::Whole && source.ReadError() != 0) {
+    result.end = DataReadEnd::ReadError;
+    result.error = source.ReadError();
+  }
   result.shape = shape;
   return result;
 }

@@ -79,6 +79,7 @@ enum class DataReadEnd {
   LongField,  // a field of 100 or more characters ended the reading; its row is the last stored
   OutOfMemory,  // the columns could not grow: the rows read until then are kept, the rest is not read
   Stopped,    // asked to stop (the run is ending): the rows read until then are kept
+  ReadError,  // reading the data failed (DataReadResult::error): the rows read until then are kept
 };
 
 // Rows that could not be read as three numbers (a field without digits, or a number too large for a
@@ -96,6 +97,7 @@ struct UnreadRows {
 struct DataReadResult {
   std::size_t rows = 0;  // rows appended
   DataReadEnd end = DataReadEnd::Whole;
+  int error = 0;  // the errno of a ReadError
   DataShape shape;
   UnreadRows unread;
 };

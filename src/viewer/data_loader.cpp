@@ -171,6 +171,9 @@ std::string DescribeReading(std::string_view program, const std::string& path, c
   } else if (result.end == DataReadEnd::OutOfMemory) {
     say(std::to_string(result.rows) + " rows read, then no more memory could be had; the rest of the file was not "
         "read");
+  } else if (result.end == DataReadEnd::ReadError) {
+    say(std::to_string(result.rows) + " rows read, then the reading broke off (" + std::strerror(result.error) +
+        "); the rest of the file was not read");
   } else if (result.end == DataReadEnd::LongField) {
     say("a field of 100 or more characters in row " + std::to_string(result.rows + shape.HeaderRows()) +
         " ended the reading; the rest of the file was not read");

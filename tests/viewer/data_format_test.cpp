@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <limits>
@@ -220,6 +221,23 @@ TEST(DataFileReader, ReadsNoFurtherThanTheRowsItStores) {
   const off_t position = ::lseek(fd, 0, SEEK_CUR);
   ::close(fd);
   EXPECT_LE(static_cast<size_t>(position), rows.size() + 64 * 1024);
+}
+
+TEST(DataFileReader, AReadErrorEndsTheReadingAndIsTold) {
+  TempDir dir;
+  // A descriptor open for writing only: every read of it fails (EBADF), as a failing disk's would.
+  const int fd = ::open(Written(dir, "d.csv", "1,2,3\n4,5,6\n").c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  for (bool fast : {true, false}) {
+    DataColumns out;
+    const viewer::DataReadResult r = fast ? viewer::ReadDataFast(fd, kMaxDataRows, {}, out)
+                                          : viewer::ReferenceReadDescriptor(fd, kMaxDataRows, {}, out);
+    EXPECT_EQ(r.end, viewer::DataReadEnd::ReadError) << fast;
+    EXPECT_EQ(r.error, EBADF) << fast;
+    EXPECT_NE(viewer::DescribeReading("p", "d.csv", r, "MAXROWS").find("broke off (Bad file descriptor)"),
+              std::string::npos);
+  }
+  ::close(fd);
 }
 
 TEST(DataFileReader, AStopRequestEndsTheReadingBetweenWindowsWithTheRowsReadSoFar) {
