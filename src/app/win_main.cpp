@@ -68,6 +68,26 @@ void ReportUnsavedSettings(const std::string& programFolder, const std::string& 
     std::fprintf(stderr, "scatterview: %s: the view will not be saved\n", platform::PrintableText(why).c_str());
 }
 
+// The program's window, titled with the data path, of a client area of Width x Height (or covering the
+// display); null when it cannot be made.
+HWND CreateMainWindow(HINSTANCE instance, const StartupConfig& config) {
+  // White shows wherever the picture does not reach (a client area larger than what is presented).
+  WNDCLASSA windowClass{.style = 0,
+                        .lpfnWndProc = MainWndProc,
+                        .lpszClassName = kWindowClassName,
+                        .hbrBackground = GetStockObject(WHITE_BRUSH)};
+  RegisterClassA(&windowClass);
+  platform::CurrentBackend().SetPictureScale(config.scale);
+  int width = config.width, height = config.height;
+  if (config.fullScreen == 0) {
+    // The outer size that leaves a client area of Width x Height.
+    width += 2 * GetSystemMetrics(SM_CXDLGFRAME);
+    height += 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
+  }
+  return CreateWindowExA(0, kWindowClassName, g_dataPath.c_str(), WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
+                         CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
+}
+
 }  // namespace
 
 bool DataFileOpens(const std::string& path) {
@@ -104,21 +124,7 @@ int RunApplication(HINSTANCE instance, const char* commandLine, const StartupHoo
   // A signal before the window exists ends the run here, as the close button would later.
   if (platform::posix::TerminationRequested()) return 0;
 
-  // White shows wherever the picture does not reach (a client area larger than what is presented).
-  WNDCLASSA windowClass{.style = 0,
-                        .lpfnWndProc = MainWndProc,
-                        .lpszClassName = kWindowClassName,
-                        .hbrBackground = GetStockObject(WHITE_BRUSH)};
-  RegisterClassA(&windowClass);
-  platform::CurrentBackend().SetPictureScale(config.scale);
-  int width = config.width, height = config.height;
-  if (config.fullScreen == 0) {
-    // The outer size that leaves a client area of Width x Height.
-    width += 2 * GetSystemMetrics(SM_CXDLGFRAME);
-    height += 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
-  }
-  g_mainWindow = CreateWindowExA(0, kWindowClassName, g_dataPath.c_str(), WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
+  g_mainWindow = CreateMainWindow(instance, config);
   if (g_frameTimer->IsAlreadyRunning(hooks.instanceName)) {
     platform::MessageBoxWithGloss(nullptr, kTextSecondInstance, kCaptionSecondInstance, MB_OK,
                                   GlossOf(kTextSecondInstance));

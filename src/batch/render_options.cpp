@@ -118,6 +118,22 @@ bool ApplySwitch(const std::string& name, RenderOptions& o) {
   return true;
 }
 
+// DATA and OUT from the arguments that are no options, into `o`; the error's text when they will not do.
+std::string TakeFileNames(const std::vector<std::string>& files, RenderOptions& o) {
+  if (files.size() != 2)
+    return files.size() < 2 ? "needs a data file and an output PNG file"
+                            : "too many file names (needs exactly DATA and OUT.png)";
+  o.dataPath = files[0];
+  o.outputPath = files[1];
+  if (o.dataPath.empty() || o.outputPath.empty()) return "file names must not be empty";
+  if (o.outputPath == "-" && o.turntable > 0)
+    return std::string("a turntable writes files: its output cannot be '-' (standard output); name a ") + kFormats +
+           " file";
+  if (o.outputPath != "-" && !OutputFormatOf(o.outputPath, &o.format))
+    return "cannot write '" + o.outputPath + "': the output's name must end in the extension of " + kFormats;
+  return "";
+}
+
 }  // namespace
 
 ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
@@ -165,27 +181,8 @@ ParseResult ParseRenderOptions(const std::vector<std::string>& args) {
       return result;
     }
   }
-  if (files.size() != 2) {
-    result.error = files.size() < 2 ? "needs a data file and an output PNG file"
-                                    : "too many file names (needs exactly DATA and OUT.png)";
-    return result;
-  }
-  o.dataPath = files[0];
-  o.outputPath = files[1];
-  if (o.dataPath.empty() || o.outputPath.empty()) {
-    result.error = "file names must not be empty";
-    return result;
-  }
-  if (o.outputPath == "-" && o.turntable > 0) {
-    result.error = std::string("a turntable writes files: its output cannot be '-' (standard output); name a ") +
-                   kFormats + " file";
-    return result;
-  }
-  if (o.outputPath != "-" && !OutputFormatOf(o.outputPath, &o.format)) {
-    result.error = "cannot write '" + o.outputPath + "': the output's name must end in the extension of " +
-                   kFormats;
-    return result;
-  }
+  result.error = TakeFileNames(files, o);
+  if (!result.error.empty()) return result;
   result.status = ParseStatus::Run;
   return result;
 }

@@ -20,13 +20,6 @@
 #include "viewer/viewer_scene.h"
 
 namespace batch {
-namespace {
-
-// Without --size the picture is this corner of the back buffer, whatever Width and Height say: the
-// part the viewer's window shows.
-constexpr int kPictureWidth = 640;
-constexpr int kPictureHeight = 480;
-constexpr char kSection[] = "CONFIG";
 
 // The start-up keys that decide the picture: the back buffer's size (and so the aspect ratio), the
 // point path, the text path, whether fog states may be set.
@@ -35,6 +28,14 @@ struct DisplayKeys {
   int64_t maxRows;
   viewer::ReadOptions read;  // DELIMITER, COLUMNS
 };
+
+namespace {
+
+// Without --size the picture is this corner of the back buffer, whatever Width and Height say: the
+// part the viewer's window shows.
+constexpr int kPictureWidth = 640;
+constexpr int kPictureHeight = 480;
+constexpr char kSection[] = "CONFIG";
 
 // As the viewer reads them: one reading of the file; a number out of range keeps the default.
 DisplayKeys ReadDisplayKeys(const std::string& path) {
@@ -102,10 +103,11 @@ SceneRenderer::~SceneRenderer() {
   scene_.reset();
 }
 
-bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
-  const std::string configPath =
-      options.configPath.empty() ? platform::posix::SettingsFileToRead(FrameTimer::GetModuleDirectory())
-                                : options.configPath;
+namespace {
+
+// The config file and the data file, looked at before anything is made; false, with `error`, when
+// one cannot be read.
+bool InputsReadable(const RenderOptions& options, const std::string& configPath, std::string* error) {
   // A config file named on the command line must be there; the one beside the program may be missing,
   // as it may for the viewer, and then every key has its default.
   if (!options.configPath.empty() && !IsReadableFile(configPath)) {
@@ -121,6 +123,46 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
     *error = "the data file " + options.dataPath + " cannot be read (" + why + ")";
     return false;
   }
+  return true;
+}
+
+// The command line's view over the keys the scene read.
+void OverrideView(const RenderOptions& options, ViewerScene& scene) {
+  if (options.theta) scene.cameraTheta = *options.theta;
+  if (options.radius) scene.cameraR = *options.radius;
+  if (options.cameraZ) scene.cameraZ = *options.cameraZ;
+  if (options.axisX) scene.axisX = *options.axisX;
+  if (options.axisY) scene.axisY = *options.axisY;
+  if (options.axes) scene.showAxis = *options.axes ? 1 : 0;
+  if (options.hint) scene.showHint = *options.hint ? 1 : 0;
+  scene.OverrideForThisRun(options.view);
+}
+
+// The rows, read once, here: a turntable's workers are forked after this and share them.
+bool ReadRows(const RenderOptions& options, const DisplayKeys& keys, ViewerScene& scene, std::string* error) {
+  g_dataPath = options.dataPath;
+  scene.SetRowLimit(viewer::RowLimitFromSetting(options.view.maxRows.value_or(keys.maxRows)), "--max-rows");
+  scene.SetReadOptions(viewer::WithReadOptions(keys.read, options.view));
+  scene.LoadData();
+  if (!scene.FinishLoading()) {
+    *error = "interrupted while reading " + options.dataPath;
+    return false;
+  }
+  // A picture of part of the rows is no picture of the file.
+  if (scene.lastReading.end == viewer::DataReadEnd::ReadError) {
+    *error = "reading " + options.dataPath + " broke off: " + std::strerror(scene.lastReading.error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
+  const std::string configPath =
+      options.configPath.empty() ? platform::posix::SettingsFileToRead(FrameTimer::GetModuleDirectory())
+                                : options.configPath;
+  if (!InputsReadable(options, configPath, error)) return false;
   // Data read from standard input is whatever descriptor 0 is (a file redirected in, say), not a file
   // named "-": that is the file no picture may replace.
   const std::string dataFile = options.dataPath == "-" ? "/dev/stdin" : options.dataPath;
@@ -145,18 +187,11 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   }
   scene_ = std::make_unique<ViewerScene>(copyPath);
   const DisplayKeys keys = ReadDisplayKeys(copyPath);
+  OverrideView(options, *scene_);
+  return OpenGraphics(options, keys, error) && ReadRows(options, keys, *scene_, error);
+}
 
-  ViewerScene& scene = *scene_;
-  if (options.theta) scene.cameraTheta = *options.theta;
-  if (options.radius) scene.cameraR = *options.radius;
-  if (options.cameraZ) scene.cameraZ = *options.cameraZ;
-  if (options.axisX) scene.axisX = *options.axisX;
-  if (options.axisY) scene.axisY = *options.axisY;
-  if (options.axes) scene.showAxis = *options.axes ? 1 : 0;
-  if (options.hint) scene.showHint = *options.hint ? 1 : 0;
-  scene.OverrideForThisRun(options.view);
-  const int32_t hardTl = options.hardTl.value_or(keys.hardTl);
-
+bool SceneRenderer::OpenGraphics(const RenderOptions& options, const DisplayKeys& keys, std::string* error) {
   // Windowed, whatever FullScreen says: the full-screen device draws the same picture, and the
   // display's refresh rate is no business of a program without a window.
   g_graphics = new DirectGraphics();
@@ -165,9 +200,9 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   wholeBackBuffer_ = options.size.has_value();
   const int32_t width = wholeBackBuffer_ ? options.size->width : keys.width;
   const int32_t height = wholeBackBuffer_ ? options.size->height : keys.height;
-  if (wholeBackBuffer_) scene.SetPictureSize(width, height);
-  const int32_t result =
-      g_graphics->Init(nullptr, 0, width, height, 0, 0, 0, hardTl, keys.fog, keys.d3dxSprite, 0);
+  if (wholeBackBuffer_) scene_->SetPictureSize(width, height);
+  const int32_t result = g_graphics->Init(nullptr, 0, width, height, 0, 0, 0, options.hardTl.value_or(keys.hardTl),
+                                          keys.fog, keys.d3dxSprite, 0);
   if (result != GRAPHICS_OK) {
     *error = GraphicsFailure(result);
     return false;
@@ -180,21 +215,6 @@ bool SceneRenderer::Open(const RenderOptions& options, std::string* error) {
   }
   // As the scene's Start leaves it; with FOG 0 this sets nothing at all.
   g_graphics->SetFog(false, 0.0f, 800.0f, 0xFF000000u);
-
-  g_dataPath = options.dataPath;
-  // The rows are read once, here; a turntable's workers are forked after this and share them.
-  scene.SetRowLimit(viewer::RowLimitFromSetting(options.view.maxRows.value_or(keys.maxRows)), "--max-rows");
-  scene.SetReadOptions(viewer::WithReadOptions(keys.read, options.view));
-  scene.LoadData();
-  if (!scene.FinishLoading()) {
-    *error = "interrupted while reading " + options.dataPath;
-    return false;
-  }
-  // A picture of part of the rows is no picture of the file.
-  if (scene.lastReading.end == viewer::DataReadEnd::ReadError) {
-    *error = "reading " + options.dataPath + " broke off: " + std::strerror(scene.lastReading.error);
-    return false;
-  }
   return true;
 }
 

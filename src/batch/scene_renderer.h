@@ -20,6 +20,8 @@ class ViewerScene;
 
 namespace batch {
 
+struct DisplayKeys;  // the start-up keys that decide the picture (scene_renderer.cpp)
+
 // The picture as the viewer presents it: the top-left 640 × 480 of the back buffer (less when the
 // configured size is smaller), or with --size the whole back buffer. Points into the device's back
 // buffer; valid until the next Render.
@@ -57,6 +59,9 @@ class SceneRenderer {
   Picture Render(double theta);
 
  private:
+  // The device and the font for the picture the options and keys ask; false, with `error`, when not.
+  bool OpenGraphics(const RenderOptions& options, const DisplayKeys& keys, std::string* error);
+
   std::string settingsFolder_;  // the private copy of the config file the scene reads and saves into
   std::unique_ptr<ViewerScene> scene_;
   bool graphicsOwned_ = false;

@@ -211,6 +211,24 @@ void ReportLostWorker(int worker, int workers, pid_t pid, int status, const Turn
   std::fputs(line.c_str(), stderr);
 }
 
+// A forked worker's whole life: its share of the pictures, then its end, status 0 when every one of
+// them was written.
+[[noreturn]] void RunForkedWorker(SceneRenderer& renderer, const TurntablePlan& plan, int worker, int workers,
+                                  pid_t parent, uint8_t* written) {
+  // A worker stops with the parent, however the parent ends (the signal only asks it to stop).
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) _exit(1);
+  bool done = false;
+  try {
+    done = WriteTurntableShare(renderer, plan, worker, workers, written);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "scatterview-render: out of memory\n");
+  }
+  std::fflush(nullptr);
+  // No destructors, no atexit handlers: the parent owns every shared resource.
+  _exit(done ? 0 : 1);
+}
+
 }  // namespace
 
 bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs) {
@@ -231,20 +249,7 @@ bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs
   const pid_t parent = getpid();
   for (int worker = 1; worker < workers; ++worker) {
     pid_t pid = fork();
-    if (pid == 0) {
-      // A worker stops with the parent, however the parent ends (the signal only asks it to stop).
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      if (getppid() != parent) _exit(1);
-      bool done = false;
-      try {
-        done = WriteTurntableShare(renderer, plan, worker, workers, written.Get());
-      } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "scatterview-render: out of memory\n");
-      }
-      std::fflush(nullptr);
-      // No destructors, no atexit handlers: the parent owns every shared resource.
-      _exit(done ? 0 : 1);
-    }
+    if (pid == 0) RunForkedWorker(renderer, plan, worker, workers, parent, written.Get());
     if (pid < 0) {
       ownShares.push_back(worker);
     } else {

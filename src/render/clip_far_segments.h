@@ -23,12 +23,6 @@ namespace render {
 // World coordinates up to this size clip exactly enough in float (a small fraction of a pixel).
 inline constexpr double kExactReach = 1e4;
 
-inline bool IsFarSegment(const double a[3], const double b[3]) {
-  bool far = false;
-  for (int i = 0; i < 3; ++i)
-    far |= !(a[i] >= -kExactReach && a[i] <= kExactReach) | !(b[i] >= -kExactReach && b[i] <= kExactReach);
-  return far;
-}
 
 // Whether every coordinate of the float position at `p` (a vertex's first 12 bytes) lies within kExactReach.
 inline bool NearPosition(const uint8_t* p) {

@@ -366,6 +366,45 @@ double ConvertOutOfRange(const char* begin, const char* end) {
   return strtod_l(copy.c_str(), nullptr, cLocale);
 }
 
+// Where a number that ends its digits at `p` ends: after its exponent when the exponent's letter (e, E,
+// d, D) is followed by digits ("1e" and "1e+" read as 1), with `letter` set to it; else at `p`.
+inline const char* ExponentEnd(const char* p, const char* end, const char*& letter) {
+  if (p == end || !(*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) return p;
+  const char* q = p + 1;
+  if (q != end && (*q == '+' || *q == '-')) ++q;
+  const char* const exponentDigits = q;
+  while (q != end && IsDigit(*q)) ++q;
+  if (q == exponentDigits) return p;
+  letter = p;
+  return q;
+}
+
+// The unsigned number in [first, last), whose decimal mark is `point` and exponent letter `letter`
+// (either may be null). from_chars knows only "." and "e": other marks are copied with those in their
+// place.
+inline double ParseNumberText(const char* first, const char* last, const char* point, const char* letter) {
+  const std::size_t length = static_cast<std::size_t>(last - first);
+  char shortCopy[kMaxFieldChars + 1];
+  std::string longCopy;
+  const char* text = first;
+  if ((point && *point == ',') || (letter && (*letter | 0x20) == 'd')) {
+    char* copy = shortCopy;
+    if (length > sizeof shortCopy) {
+      longCopy.assign(first, last);
+      copy = longCopy.data();
+    } else {
+      std::memcpy(copy, first, length);
+    }
+    if (point) copy[point - first] = '.';
+    if (letter) copy[letter - first] = 'e';
+    text = copy;
+  }
+  double value = 0.0;
+  const auto result = std::from_chars(text, text + length, value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) value = ConvertOutOfRange(text, text + length);
+  return value;
+}
+
 }  // namespace
 
 bool ParseDelimiter(std::string_view text, char& out) {
@@ -501,46 +540,12 @@ double ConvertDataNumber(std::string_view text, bool decimalComma, bool* number)
   }
   if (number) *number = digits != 0;
   if (digits == 0) return 0.0;
-  const auto finite = [number](double value) {
-    if (number && !std::isfinite(value)) *number = false;
-    return value;
-  };
-
-  // The exponent counts only when its letter is followed by digits ("1e" and "1e+" read as 1).
-  const char* accepted = p;
   const char* exponentLetter = nullptr;
-  if (p != end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) {
-    const char* q = p + 1;
-    if (q != end && (*q == '+' || *q == '-')) ++q;
-    const char* const exponentDigits = q;
-    while (q != end && IsDigit(*q)) ++q;
-    if (q != exponentDigits) {
-      accepted = q;
-      exponentLetter = p;
-    }
-  }
-
-  // from_chars knows only "." and "e": other marks are copied with those in their place.
-  const std::size_t length = static_cast<std::size_t>(accepted - mantissa);
-  char shortCopy[kMaxFieldChars + 1];
-  std::string longCopy;
-  const char* first = mantissa;
-  if ((point && *point == ',') || (exponentLetter && (*exponentLetter | 0x20) == 'd')) {
-    char* copy = shortCopy;
-    if (length > sizeof shortCopy) {
-      longCopy.assign(mantissa, accepted);
-      copy = longCopy.data();
-    } else {
-      std::memcpy(copy, mantissa, length);
-    }
-    if (point) copy[point - mantissa] = '.';
-    if (exponentLetter) copy[exponentLetter - mantissa] = 'e';
-    first = copy;
-  }
-  double value = 0.0;
-  const auto result = std::from_chars(first, first + length, value, std::chars_format::general);
-  if (result.ec == std::errc::result_out_of_range) value = ConvertOutOfRange(first, first + length);
-  return finite(negative ? -value : value);
+  const char* const accepted = ExponentEnd(p, end, exponentLetter);
+  const double magnitude = ParseNumberText(mantissa, accepted, point, exponentLetter);
+  const double value = negative ? -magnitude : magnitude;
+  if (number && !std::isfinite(value)) *number = false;
+  return value;
 }
 
 bool SplitLine(std::string_view line, const DataShape& shape, std::string_view fields[3]) {

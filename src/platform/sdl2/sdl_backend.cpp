@@ -173,85 +173,99 @@ bool SdlBackend::NextMessage(MSG& out) {
   // Events that are not messages (mouse, joystick) are folded into state on the way.
   while (SDL_PollEvent(&e)) {
     out = MSG{window_.get(), 0, 0, 0};
-    switch (e.type) {
-      case SDL_KEYDOWN: {
-        int vk = VirtualKeyOfScancode(e.key.keysym.scancode);
-        if (vk) keys_.Press(vk);  // a key with no code still sends WM_KEYDOWN (Escape + any key quits)
-        out.message = WM_KEYDOWN;
-        out.wParam = static_cast<WPARAM>(vk);
-        out.lParam = 1 | (e.key.repeat ? (LPARAM{1} << 30) : 0);  // repeat count; bit 30: was down
-        return true;
-      }
-      case SDL_KEYUP: {
-        int vk = VirtualKeyOfScancode(e.key.keysym.scancode);
-        if (vk) keys_.Release(vk);
-        out.message = WM_KEYUP;
-        out.wParam = static_cast<WPARAM>(vk);
-        return true;
-      }
-      case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-          focused_ = true;
-          out.message = WM_ACTIVATE;
-          out.wParam = WA_ACTIVE;
-          return true;
-        }
-        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-          // Key-up events will not reach an unfocused window; the mouse is lost as DirectInput's is.
-          focused_ = false;
-          keys_.ReleaseAll();
-          if (mouseAcquired_) SDL_SetRelativeMouseMode(SDL_FALSE);
-          mouseAcquired_ = false;
-          out.message = WM_ACTIVATE;
-          out.wParam = WA_INACTIVE;
-          return true;
-        }
-        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-          out.message = WM_CLOSE;
-          return true;
-        }
-        // The window system lost what the window showed (first mapping included): show the surface
-        // again, presented pixels and background alike. Not a message: the program paints nothing.
-        if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) window_->Repaint();
-        break;
-      case SDL_DROPFILE: {
-        // One drop, one message; a later drop before DragFinish replaces it.
-        dropped_.paths.assign(1, e.drop.file ? e.drop.file : "");
-        SDL_free(e.drop.file);
-        out.message = WM_DROPFILES;
-        out.wParam = reinterpret_cast<WPARAM>(&dropped_);
-        return true;
-      }
-      case SDL_QUIT:
-        out.message = WM_CLOSE;
-        return true;
-      case SDL_MOUSEMOTION:
-        if (mouseAcquired_) {
-          mouse_.dx += e.motion.xrel;
-          mouse_.dy += e.motion.yrel;
-        }
-        break;
-      case SDL_MOUSEWHEEL:
-        if (mouseAcquired_) mouse_.dz += e.wheel.y * kWheelDelta;
-        break;
-      case SDL_MOUSEBUTTONDOWN:
-      case SDL_MOUSEBUTTONUP: {
-        int b = DirectInputButton(e.button.button);
-        if (b >= 0) mouse_.buttons[b] = e.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
-        break;
-      }
-      case SDL_JOYDEVICEREMOVED:
-        if (joystick_ && SDL_JoystickInstanceID(joystick_) == e.jdevice.which) {
-          SDL_JoystickClose(joystick_);
-          joystick_ = nullptr;
-        }
-        break;
-      default:
-        break;
-    }
+    if (MessageOf(e, out)) return true;
   }
   lastLook_ = posix::MonotonicMilliseconds();
   return false;
+}
+
+bool SdlBackend::MessageOf(const SDL_Event& e, MSG& out) {
+  switch (e.type) {
+    case SDL_KEYDOWN: {
+      int vk = VirtualKeyOfScancode(e.key.keysym.scancode);
+      if (vk) keys_.Press(vk);  // a key with no code still sends WM_KEYDOWN (Escape + any key quits)
+      out.message = WM_KEYDOWN;
+      out.wParam = static_cast<WPARAM>(vk);
+      out.lParam = 1 | (e.key.repeat ? (LPARAM{1} << 30) : 0);  // repeat count; bit 30: was down
+      return true;
+    }
+    case SDL_KEYUP: {
+      int vk = VirtualKeyOfScancode(e.key.keysym.scancode);
+      if (vk) keys_.Release(vk);
+      out.message = WM_KEYUP;
+      out.wParam = static_cast<WPARAM>(vk);
+      return true;
+    }
+    case SDL_WINDOWEVENT: return WindowMessageOf(e, out);
+    case SDL_DROPFILE:
+      // One drop, one message; a later drop before DragFinish replaces it.
+      dropped_.paths.assign(1, e.drop.file ? e.drop.file : "");
+      SDL_free(e.drop.file);
+      out.message = WM_DROPFILES;
+      out.wParam = reinterpret_cast<WPARAM>(&dropped_);
+      return true;
+    case SDL_QUIT:
+      out.message = WM_CLOSE;
+      return true;
+    default:
+      FoldIntoState(e);
+      return false;
+  }
+}
+
+bool SdlBackend::WindowMessageOf(const SDL_Event& e, MSG& out) {
+  if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+    focused_ = true;
+    out.message = WM_ACTIVATE;
+    out.wParam = WA_ACTIVE;
+    return true;
+  }
+  if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+    // Key-up events will not reach an unfocused window; the mouse is lost as DirectInput's is.
+    focused_ = false;
+    keys_.ReleaseAll();
+    if (mouseAcquired_) SDL_SetRelativeMouseMode(SDL_FALSE);
+    mouseAcquired_ = false;
+    out.message = WM_ACTIVATE;
+    out.wParam = WA_INACTIVE;
+    return true;
+  }
+  if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+    out.message = WM_CLOSE;
+    return true;
+  }
+  // The window system lost what the window showed (first mapping included): show the surface again,
+  // presented pixels and background alike. Not a message: the program paints nothing.
+  if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) window_->Repaint();
+  return false;
+}
+
+void SdlBackend::FoldIntoState(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_MOUSEMOTION:
+      if (mouseAcquired_) {
+        mouse_.dx += e.motion.xrel;
+        mouse_.dy += e.motion.yrel;
+      }
+      break;
+    case SDL_MOUSEWHEEL:
+      if (mouseAcquired_) mouse_.dz += e.wheel.y * kWheelDelta;
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      int b = DirectInputButton(e.button.button);
+      if (b >= 0) mouse_.buttons[b] = e.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
+      break;
+    }
+    case SDL_JOYDEVICEREMOVED:
+      if (joystick_ && SDL_JoystickInstanceID(joystick_) == e.jdevice.which) {
+        SDL_JoystickClose(joystick_);
+        joystick_ = nullptr;
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 bool SdlBackend::EndWaiting() {

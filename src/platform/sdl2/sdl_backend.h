@@ -14,6 +14,7 @@
 
 struct SDL_Window;
 struct _SDL_Joystick;
+union SDL_Event;
 
 namespace platform::sdl2 {
 
@@ -52,6 +53,11 @@ class SdlBackend : public Backend {
   void SetPictureScale(int scale) override { pictureScale_ = scale; }
 
  private:
+  // NextMessage's steps: the message an event stands for (false for none), a window event's, and the
+  // mouse and joystick state the other events change.
+  bool MessageOf(const SDL_Event& e, MSG& out);
+  bool WindowMessageOf(const SDL_Event& e, MSG& out);
+  void FoldIntoState(const SDL_Event& e);
   bool OpenJoystick();
   int ChosenScale() const;  // the picture scale of the next window (1 to 4)
   SDL_Window* NativeOf(WindowObject* window) const;
