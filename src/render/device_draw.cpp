@@ -314,12 +314,10 @@ HRESULT SoftwareDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
       CallFits(type, primitiveCount, streamStride_, available, vertices)) {
     const Route route = RowsRoute(type, *stream_);
     if (route != Route::General) {
-      // Two parts need every colour written to be opaque: the private picture's 0 means "not drawn".
-      const bool opaque = pixel_.plainAlpha == 0xFF000000u || stream_->ColoursOf(layout_.diffuse, streamStride_).opaque;
       if (route == Route::SettledStrip) farEyeKnown_ = farLineEye_.Of(*this, farEye_);
       DrawSettled(
           route == Route::SettledPoints ? &SoftwareDevice::DrawSettledPoints : &SoftwareDevice::DrawSettledStrip, v,
-          streamStride_, primitiveCount, opaque);
+          streamStride_, primitiveCount, ResultsOpaque(*stream_));
       return D3D_OK;
     }
   }

@@ -23,17 +23,22 @@ Route SoftwareDevice::RowsRoute(D3DPRIMITIVETYPE type, const VertexBuffer& buffe
   if (layout_.transformed || lighting_ || pixel_.fog || !pixel_.plainWrite || !DepthSettledAtOne())
     return Route::General;
   // Every colour is written as it is: blending off, or nothing but opaque results under it.
-  const VertexBuffer::Colours colours = buffer.ColoursOf(layout_.diffuse, streamStride_);
-  if (pixel_.blend && pixel_.plainAlpha != 0xFF000000u && !colours.opaque) return Route::General;
+  if (pixel_.blend && !ResultsOpaque(buffer)) return Route::General;
   if (type == D3DPT_POINTLIST) return Route::SettledPoints;
   // A segment is of one colour when shading is flat (its first vertex's) or every vertex has the same.
-  if (!pixel_.flatShade && !colours.oneColour) return Route::General;
+  if (!pixel_.flatShade && !buffer.ColoursOf(layout_.diffuse, streamStride_).oneColour) return Route::General;
   return Route::SettledStrip;
 }
 
-void SoftwareDevice::DrawSettled(PartDraw draw, const uint8_t* v, UINT stride, size_t primitives, bool inTwoParts) {
+bool SoftwareDevice::ResultsOpaque(const VertexBuffer& buffer) const {
+  return pixel_.plainAlpha == 0xFF000000u || buffer.ColoursOf(layout_.diffuse, streamStride_).opaque;
+}
+
+void SoftwareDevice::DrawSettled(PartDraw draw, const uint8_t* v, UINT stride, size_t primitives,
+                                 bool resultsOpaque) {
   RenewWvpLanes();  // read by both threads
-  if (!inTwoParts || !worker_ || primitives < kTwoPartsFrom) {
+  // Two parts need every result opaque: the private picture's 0 means "not drawn".
+  if (!resultsOpaque || !worker_ || primitives < kTwoPartsFrom) {
     (this->*draw)(v, stride, 0, primitives, raster_);
     return;
   }

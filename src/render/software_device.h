@@ -147,7 +147,9 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // part's pixels win as they would drawn after the first. draw(first, last, target) draws a part.
   using PartDraw = void (SoftwareDevice::*)(const uint8_t* v, UINT stride, size_t first, size_t last,
                                             Rasterizer& target);
-  void DrawSettled(PartDraw draw, const uint8_t* v, UINT stride, size_t primitives, bool inTwoParts);
+  void DrawSettled(PartDraw draw, const uint8_t* v, UINT stride, size_t primitives, bool resultsOpaque);
+  // Whether every result the buffer's vertices give is opaque: alpha forced to 255, or opaque colours.
+  bool ResultsOpaque(const VertexBuffer& buffer) const;
   // Shorter calls gain less than the hand-over and the copy cost.
   static constexpr size_t kTwoPartsFrom = 16384;
 

@@ -12,14 +12,13 @@
 namespace rendertest {
 namespace {
 
-constexpr int kWidth = 96, kHeight = 72;
-
+// A 640 × 480 device; its thread count is SCATTERVIEW_THREADS's when it is made.
 struct Device {
   IDirect3D8* d3d = nullptr;
   IDirect3DDevice8* device = nullptr;
-  explicit Device(UINT width = kWidth, UINT height = kHeight) {
+  Device() {
     d3d = Direct3DCreate8(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = Params(width, height);
+    D3DPRESENT_PARAMETERS pp = Params(640, 480);
     d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
   }
   ~Device() {
@@ -45,20 +44,15 @@ struct Case {
 };
 
 void Configure(IDirect3DDevice8* d, const Case& c) {
+  // The program's stage 0 as the graphics layer sets it when it unbinds the texture; else the device's
+  // own: alpha from the (missing, so opaque) texture.
+  if (c.stage == Stage::Program) SetBlendedModulateStates(d);
   d->SetRenderState(D3DRS_LIGHTING, FALSE);
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, c.blend);
   d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
   d->SetRenderState(D3DRS_ZFUNC, c.depthFunc);
   d->SetRenderState(D3DRS_SHADEMODE, c.flatShade ? D3DSHADE_FLAT : D3DSHADE_GOURAUD);
-  if (c.stage == Stage::Program) {  // what the graphics layer sets when it unbinds the texture
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-  }  // else the device's own stage 0: alpha from the (missing, so opaque) texture
   // The viewer's kind of camera, close enough that some of the data lies behind the eye.
   D3DXVECTOR3 eye(70, 50, 40), at(0, 0, 0), up(0, 0, 1);
   D3DXMATRIX view, proj, world;
@@ -68,7 +62,7 @@ void Configure(IDirect3DDevice8* d, const Case& c) {
   d->SetTransform(D3DTS_VIEW, &view);
   d->SetTransform(D3DTS_PROJECTION, &proj);
   d->SetTransform(D3DTS_WORLD, &world);
-  d->SetVertexShader(kSceneFvf);
+  d->SetVertexShader(kSceneFvf);  // the per-row calls'; the buffer sets its own
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF140000, 1.0f, 0);
   d->BeginScene();
 }
@@ -134,9 +128,9 @@ TEST(BufferRoutes, RowsOfOneCallDrawWhatACallPerRowDraws) {
         for (D3DPRIMITIVETYPE type : {D3DPT_POINTLIST, D3DPT_LINESTRIP}) {
           const auto path = RowsWithFarOnes(c.nearPlane == 0 ? 7 : 8, 40000, *palette);
           setenv("SCATTERVIEW_THREADS", threads, 1);
-          Device buffer(640, 480);
+          Device buffer;
           unsetenv("SCATTERVIEW_THREADS");
-          Device perRow(640, 480);
+          Device perRow;
           Configure(buffer.device, c);
           Configure(perRow.device, c);
           SetRowStream(buffer.device, path);

@@ -40,11 +40,6 @@ class RowBuffer : public SceneTest, public ::testing::WithParamInterface<int> {
     SceneTest::TearDown();
     unsetenv("SCATTERVIEW_THREADS");
   }
-  std::vector<uint32_t> Pixels() {
-    int w = 0, h = 0;
-    const uint32_t* p = graphics->device->BackBufferPixels(&w, &h);
-    return std::vector<uint32_t>(p, p + w * h);
-  }
   // The scene's picture without axes, ranges or text, drawn a device call a row: the origin point, then
   // each row as a point, or a segment to the next row in the row's colour.
   std::vector<uint32_t> PerRowPicture() {
@@ -70,12 +65,12 @@ class RowBuffer : public SceneTest, public ::testing::WithParamInterface<int> {
       else graphics->DrawPoint(at(i, 0), at(i, 1), at(i, 2), colour);
     }
     graphics->device->EndScene();
-    return Pixels();
+    return BackBuffer();
   }
   // The scene's own picture and the per-row one: equal, and with rows on them.
   void ExpectThePerRowPicture(const char* name) {
     scene->Draw();
-    const std::vector<uint32_t> fromBuffer = Pixels();
+    const std::vector<uint32_t> fromBuffer = BackBuffer();
     const std::vector<uint32_t> perRow = PerRowPicture();
     size_t drawn = 0, differ = 0;
     for (size_t i = 0; i < perRow.size(); ++i) {

@@ -42,11 +42,6 @@ class SceneDrawing : public SceneTest {
     EXPECT_GT(std::abs(p.sx - std::floor(p.sx) - 0.5), 0.02) << p.sx;
     EXPECT_GT(std::abs(p.sy - std::floor(p.sy) - 0.5), 0.02) << p.sy;
   }
-  std::vector<uint32_t> BackBuffer() const {
-    int w = 0, h = 0;
-    const uint32_t* p = graphics->device->BackBufferPixels(&w, &h);
-    return std::vector<uint32_t>(p, p + w * h);
-  }
   size_t Count(const std::string& prefix) const { return log->CountStartingWith(prefix); }
 };
 

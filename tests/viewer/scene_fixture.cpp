@@ -1,5 +1,7 @@
 #include "scene_fixture.h"
 
+#include <algorithm>
+
 #include "viewer/glyph_map.h"
 
 namespace viewertest {
@@ -68,11 +70,14 @@ uint32_t SceneTest::BackPixel(int x, int y) const {
 }
 
 int SceneTest::CountBack(uint32_t colour) const {
+  const std::vector<uint32_t> pixels = BackBuffer();
+  return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
+}
+
+std::vector<uint32_t> SceneTest::BackBuffer() const {
   int w = 0, h = 0;
   const uint32_t* p = graphics->device->BackBufferPixels(&w, &h);
-  int count = 0;
-  for (int i = 0; i < w * h; ++i) count += p[i] == colour;
-  return count;
+  return std::vector<uint32_t>(p, p + w * h);
 }
 
 uint32_t SceneTest::FontTexel(int x, int y) {

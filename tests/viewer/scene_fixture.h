@@ -49,6 +49,8 @@ class SceneTest : public ::testing::Test {
   uint32_t BackPixel(int x, int y) const;
   // Pixels of the back buffer equal to `colour`.
   int CountBack(uint32_t colour) const;
+  // The whole back buffer, a copy.
+  std::vector<uint32_t> BackBuffer() const;
   // What the window shows after the last present.
   uint32_t ShownPixel(int x, int y) const { return null.backend.MainWindow()->Pixel(x, y); }
 
