@@ -5,7 +5,6 @@
 // core.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <errno.h>
 
 #include "graphics/direct_graphics.h"
