@@ -16,6 +16,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <utility>
+#include <vector>
+
 namespace viewer {
 namespace {
 
@@ -24,21 +27,21 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kChunkBytes = 64 * 1024;
 constexpr int kWaitStepMs = 50;  // how long a stop request may wait while a writer is silent
 constexpr std::size_t kNotedTextChars = 60;
-// The line end a last row without one reads as.
-constexpr char kLineFeed[] = "\n";
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsNumberSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }  // space, TAB, LF, VT, FF, CR
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view WithoutLineEnd(std::string_view line) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+// A line without the CR of a CR LF.
+std::string_view WithoutLineEnd(std::string_view line, char lineEnd) {
+  if (lineEnd == '\n' && !line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
 }
 
 // The bytes of the file as the text-mode reader sees them: a CR directly before an LF is dropped, a
-// Ctrl-Z byte ends the data, and data that does not end with an LF gets one. Holds the eof/fail
-// flags of an input stream.
+// Ctrl-Z byte ends the data, and data that does not end with a line end gets one. Lines end with LF,
+// or with CR in data that has no LF (SetLineEnd); then every byte else is an ordinary character.
+// Holds the eof/fail flags of an input stream.
 class TextSource {
  public:
   // Reads from memory; the bytes must outlive the source.
@@ -64,11 +67,10 @@ class TextSource {
   // Whether any byte of data is left unread (reads ahead when the chunk is used up).
   bool HasMore() { return pos_ != end_ || Fill(); }
 
-  // The start of the data as it stands in the file (up to a first line end, or kShapeProbeBytes);
-  // `whole` when nothing follows it. Valid until the next read.
+  // The start of the data as it stands in the file (kShapeProbeBytes, or less when the data ends
+  // first); `whole` when nothing follows it. Valid until the next read.
   std::string_view Peek(bool& whole) {
-    while (static_cast<std::size_t>(end_ - pos_) < kShapeProbeBytes &&
-           (pos_ == end_ || !std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_))) && Fill()) {
+    while (static_cast<std::size_t>(end_ - pos_) < kShapeProbeBytes && Fill()) {
     }
     const std::size_t size = std::min(static_cast<std::size_t>(end_ - pos_), kShapeProbeBytes);
     whole = finished_ && size == static_cast<std::size_t>(end_ - pos_);
@@ -76,18 +78,22 @@ class TextSource {
   }
   // Passes over bytes that Peek showed.
   void Skip(std::size_t bytes) { pos_ += bytes; }
+  void SetLineEnd(char lineEnd) { lineEnd_ = lineEnd; }
 
-  // Takes one field ended by `endChar`. Its text is either read in place (valid until the next
-  // read) or gathered into `text`, which has room for kMaxFieldChars.
-  std::string_view ReadField(char endChar, char* text) {
+  // Takes one field, ended by "," or, for the row's last (`last`), by the line end. Its text is
+  // either read in place (valid until the next read) or gathered into `text`, which has room for
+  // kMaxFieldChars. The last field's surplus (the fields after its first comma) is not held to the
+  // limit: past it, the rest of the line is passed over.
+  std::string_view ReadField(bool last, char* text) {
     if (!Good()) {
       fail_ = true;
       return {};
     }
+    const char endChar = last ? lineEnd_ : ',';
     // Most fields lie whole in the chunk with no CR in them: no copy needed.
     const std::size_t available = static_cast<std::size_t>(end_ - pos_);
     const char* const limit = pos_ + (available < kMaxFieldChars + 1 ? available : kMaxFieldChars + 1);
-    for (const char* q = pos_; q != limit && *q != '\r'; ++q) {
+    for (const char* q = pos_; q != limit && (*q != '\r' || lineEnd_ != '\n'); ++q) {
       if (*q == endChar) {
         const std::string_view field(pos_, static_cast<std::size_t>(q - pos_));
         pos_ = q + 1;
@@ -95,7 +101,7 @@ class TextSource {
       }
     }
     std::size_t stored = 0;
-    bool tookAny = false;
+    bool tookAny = false, surplus = false;
     for (int c; (c = Next()) >= 0;) {
       if (c == endChar) {
         Take();
@@ -103,10 +109,15 @@ class TextSource {
         break;
       }
       if (stored == kMaxFieldChars) {
+        if (surplus || (last && c == ',')) {
+          SkipLine();
+          break;
+        }
         fail_ = true;  // the character stays unread; nothing more is read anyway
         longField_ = true;
         break;
       }
+      surplus = surplus || (last && c == ',');
       text[stored++] = static_cast<char>(c);
       Take();
       tookAny = true;
@@ -122,15 +133,16 @@ class TextSource {
     tooLong = false;
     int c = Next();
     if (c < 0) return false;
-    for (; c >= 0 && c != '\n'; c = Next()) {
-      if (line.size() <= kMaxLineChars) {
-        line += static_cast<char>(c);
-      } else {
+    for (; c >= 0 && c != lineEnd_; c = Next()) {
+      if (line.size() > kMaxLineChars) {
         tooLong = true;
+        SkipLine();
+        return true;
       }
+      line += static_cast<char>(c);
       Take();
     }
-    if (c == '\n') Take();
+    if (c == lineEnd_) Take();
     return true;
   }
 
@@ -138,18 +150,14 @@ class TextSource {
   // The next character as the reader sees it, not yet taken; -1 at the end of the data (which also
   // marks end of file). A CR directly before an LF is skipped here.
   int Next() {
-    if (pos_ == end_ && !Fill() && !UseLineFeedAtEnd()) {
+    if (pos_ == end_ && !Fill() && !UseLineEndAtEnd()) {
       eof_ = true;
       return -1;
     }
-    if (*pos_ == '\r') {
+    if (*pos_ == '\r' && lineEnd_ == '\n') {
       if (pos_ + 1 == end_ && !Fill()) {
-        if (pendingLineFeed_) {
-          pendingLineFeed_ = false;  // the CR and the line end the data lacked read as CR LF
-          pos_ = kLineFeed;
-          end_ = kLineFeed + 1;
-        }
-        return *pos_;
+        UseLineEndAtEnd();  // the CR and the line end the data lacked read as CR LF
+        return static_cast<unsigned char>(*pos_);
       }
       if (pos_[1] == '\n') ++pos_;  // CR LF reads as LF
     }
@@ -157,19 +165,40 @@ class TextSource {
   }
   void Take() { ++pos_; }
 
-  // At the end of data whose last byte is no LF, the LF it lacks; true when that was given.
-  bool UseLineFeedAtEnd() {
-    if (!pendingLineFeed_) return false;
-    pendingLineFeed_ = false;
-    pos_ = kLineFeed;
-    end_ = kLineFeed + 1;
+  // Passes over the rest of a line and its end: a wide row's surplus, a line too long to keep.
+  void SkipLine() {
+    for (;;) {
+      if (pos_ == end_ && !Fill() && !UseLineEndAtEnd()) {
+        eof_ = true;
+        return;
+      }
+      if (const void* found = std::memchr(pos_, lineEnd_, static_cast<std::size_t>(end_ - pos_))) {
+        pos_ = static_cast<const char*>(found) + 1;
+        return;
+      }
+      pos_ = end_;
+    }
+  }
+
+  // At the end of data whose last byte is no line end, the line end it lacks, in place of what is
+  // left (a last CR); true when that was given.
+  bool UseLineEndAtEnd() {
+    if (!finished_ || lineEndGiven_ || !sawData_ || last_ == lineEnd_) return false;
+    lineEndGiven_ = true;
+    pos_ = &lineEnd_;
+    end_ = &lineEnd_ + 1;
     return true;
   }
 
   // Moves the unread bytes to the front of the chunk and reads more after them. False when no new
-  // byte arrived (end of file, a read error, or a Ctrl-Z at or before the first new byte).
+  // byte arrived (end of file, a read error, a stop request, or a Ctrl-Z at or before the first new
+  // byte).
   bool Fill() {
     if (finished_) return false;
+    if (plainFile_ && stop_ && stop_()) {
+      stopped_ = finished_ = true;
+      return false;
+    }
     std::size_t keep = static_cast<std::size_t>(end_ - pos_);
     char* base = chunk_.get();
     if (keep != 0 && pos_ != base) std::memmove(base, pos_, keep);
@@ -216,15 +245,11 @@ class TextSource {
     }
   }
 
-  // Remembers the last byte of the data so far; once the data is finished, whether it lacks an LF.
+  // Remembers the last byte of the data so far: the data that does not end with a line end gets one.
   void NoteLastByte() {
     if (pos_ != end_) {
       last_ = end_[-1];
       sawData_ = true;
-    }
-    if (finished_ && !lastSettled_) {
-      lastSettled_ = true;
-      pendingLineFeed_ = sawData_ && last_ != '\n';
     }
   }
 
@@ -237,8 +262,8 @@ class TextSource {
   bool finished_ = false;  // no more bytes will arrive
   char last_ = 0;          // the last byte of the data so far
   bool sawData_ = false;
-  bool lastSettled_ = false;
-  bool pendingLineFeed_ = false;
+  char lineEnd_ = '\n';
+  bool lineEndGiven_ = false;
   bool eof_ = false;
   bool fail_ = false;
   bool longField_ = false;
@@ -255,43 +280,60 @@ std::string NotedText(std::string_view text) {
   return out;
 }
 
-// Field by field: every pass appends all three values, even when the stream failed in between.
+void AppendRow(DataColumns& out, double x, double y, double z) {
+  out.x.push_back(x);
+  out.y.push_back(y);
+  out.z.push_back(z);
+}
+
+// Field by field: a pass takes three fields whatever lies between them. A pass that does not give
+// three numbers is left out, but counts towards the limit; the one the end of the data leaves with
+// nothing in it, and the one a long field ends, are stored. When the data ends below the limit the
+// last row stored is (0, 0, 0) or the long field's, which the scene never draws.
 DataReadResult ReadFieldRows(TextSource& source, std::size_t rowsBefore, std::size_t maxRows, DataColumns& out) {
   char text[3][kMaxFieldChars + 1];
   DataReadResult result;
-  std::size_t row = rowsBefore;
-  while (source.Good() && result.rows < maxRows) {
+  std::size_t passes = 0;
+  bool lastStored = true;
+  while (source.Good() && passes < maxRows) {
     std::string_view field[3];
     bool number[3];
-    double* const values[3] = {&out.x.emplace_back(), &out.y.emplace_back(), &out.z.emplace_back()};
+    double values[3];
     for (int i = 0; i != 3; ++i) {
-      field[i] = source.ReadField(i == 2 ? '\n' : ',', text[i]);
+      field[i] = source.ReadField(i == 2, text[i]);
       if (!field[i].empty() && field[i].data() != text[i]) {  // read in place: keep it past the next read
         std::memcpy(text[i], field[i].data(), field[i].size());
         field[i] = {text[i], field[i].size()};
       }
-      *values[i] = ConvertDataNumber(field[i], false, &number[i]);
+      values[i] = ConvertDataNumber(field[i], false, &number[i]);
     }
-    ++result.rows;
-    ++row;
+    ++passes;
     // The row the end of the data leaves with nothing in it is no row of the file's.
     const bool endRow = source.Eof() && IsBlankLine(field[0]) && IsBlankLine(field[1]) && IsBlankLine(field[2]);
-    // A row the long field ended is told of as such.
-    if (!(number[0] && number[1] && number[2]) && !endRow && !source.EndedByLongField()) {
-      result.unread.Note(row, std::string(field[0]) + ',' + std::string(field[1]) + ',' + std::string(field[2]));
+    lastStored = (number[0] && number[1] && number[2]) || endRow || source.EndedByLongField();
+    if (lastStored) {
+      AppendRow(out, values[0], values[1], values[2]);
+      ++result.rows;
+    } else {
+      result.unread.Note(rowsBefore + passes,
+                         std::string(field[0]) + ',' + std::string(field[1]) + ',' + std::string(field[2]));
     }
   }
   if (source.EndedByLongField()) {
     result.end = DataReadEnd::LongField;
   } else if (source.Good() && source.HasMore()) {
     result.end = DataReadEnd::RowLimit;
+  } else if (!lastStored && passes < maxRows) {
+    AppendRow(out, 0.0, 0.0, 0.0);
+    ++result.rows;
   }
   return result;
 }
 
-// Line by line: blank lines are passed over, a line without three numbers in its columns is left
-// out, and every other line counts towards the limit. When the data ends below the limit, one more
-// row (0, 0, 0) is stored, as after a comma file's last line end, so every row of the file is drawn.
+// Line by line: blank lines and comments are passed over, a line without three numbers in its
+// columns is left out, and every other line counts towards the limit. When the data ends below the
+// limit, one more row (0, 0, 0) is stored, as after a comma file's last line end, so every row of the
+// file is drawn.
 DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::size_t rowsBefore,
                             std::size_t maxRows, DataColumns& out) {
   DataReadResult result;
@@ -300,14 +342,14 @@ DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::siz
   std::size_t counted = 0, row = rowsBefore;
   while (counted < maxRows) {
     if (!source.ReadLine(line, tooLong)) {
-      out.x.push_back(0.0);
-      out.y.push_back(0.0);
-      out.z.push_back(0.0);
+      AppendRow(out, 0.0, 0.0, 0.0);
       ++result.rows;
       return result;
     }
     ++row;
-    if (!tooLong && IsBlankLine(line)) continue;
+    const LineKind kind = KindOfLine(line);
+    if (kind == LineKind::Comment) ++result.comments;
+    if (kind != LineKind::Row && !(tooLong && kind == LineKind::Blank)) continue;
     ++counted;
     std::string_view fields[3];
     double values[3];
@@ -316,9 +358,7 @@ DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::siz
       for (int i = 0; i != 3; ++i) values[i] = ConvertDataNumber(fields[i], shape.decimalComma, &number[i]);
     }
     if (number[0] && number[1] && number[2]) {
-      out.x.push_back(values[0]);
-      out.y.push_back(values[1]);
-      out.z.push_back(values[2]);
+      AppendRow(out, values[0], values[1], values[2]);
       ++result.rows;
     } else {
       result.unread.Note(row, line);
@@ -331,6 +371,7 @@ DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::siz
 DataReadResult ReadRowsInShape(TextSource& source, const DataShape& shape, std::size_t rowsBefore,
                                std::size_t maxRows, DataColumns& out) {
   const std::size_t before = out.x.size();
+  source.SetLineEnd(shape.lineEnd);
   DataReadResult result;
   try {
     result = shape.FieldByField() ? ReadFieldRows(source, rowsBefore, maxRows, out)
@@ -355,7 +396,7 @@ DataReadResult ReadFromStart(TextSource& source, std::size_t maxRows, const Read
   const std::string_view start = source.Peek(whole);  // before `whole` is read
   const DataShape shape = ShapeOf(start, whole, options);
   source.Skip(shape.skipBytes);
-  return ReadRowsInShape(source, shape, shape.HeaderRows(), maxRows, out);
+  return ReadRowsInShape(source, shape, shape.RowsBefore(), maxRows, out);
 }
 
 // The rare texts std::from_chars reports out of range (overflow to infinity, underflow towards
@@ -403,6 +444,101 @@ inline double ParseNumberText(const char* first, const char* last, const char* p
   const auto result = std::from_chars(text, text + length, value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) value = ConvertOutOfRange(text, text + length);
   return value;
+}
+
+bool HasDigit(std::string_view text) { return std::find_if(text.begin(), text.end(), IsDigit) != text.end(); }
+
+// Whether a line names something: a byte that is none of the separators, blanks, quotes or digits.
+bool Names(std::string_view line) {
+  return std::find_if(line.begin(), line.end(), [](char c) {
+           return std::string_view(",;\t \"").find(c) == std::string_view::npos && !IsNumberSpace(c);
+         }) != line.end();
+}
+
+// Passes over the lines before the first row that holds a digit (blank lines, titles, # comments and
+// a header: the last of them that names something), noting them in `shape`, and gives that row. Only
+// lines seen whole are passed over: the fast reader sees no more than the probe.
+std::string_view PassLead(std::string_view start, bool wholeData, DataShape& shape) {
+  std::vector<std::pair<std::string_view, bool>> said;  // the lead's lines that are not blank; naming ones
+  std::size_t pos = shape.skipBytes;
+  std::string_view row;
+  for (;; ++shape.leadRows) {
+    const std::size_t end = start.find(shape.lineEnd, pos);
+    const bool complete = end != std::string_view::npos || (wholeData && start.size() < kShapeProbeBytes);
+    row = WithoutLineEnd(start.substr(pos, end == std::string_view::npos ? end : end - pos), shape.lineEnd);
+    const LineKind kind = KindOfLine(row);
+    if (pos >= start.size() || !complete || (kind == LineKind::Row && HasDigit(row))) break;
+    if (kind != LineKind::Blank) said.emplace_back(row, kind == LineKind::Row && Names(row));
+    pos = end == std::string_view::npos ? start.size() : end + 1;
+    shape.skipBytes = pos;
+  }
+  const auto header = std::find_if(said.rbegin(), said.rend(), [](const auto& line) { return line.second; });
+  if (header != said.rend()) shape.header = header->first;
+  shape.skippedLines = said.size() - (header != said.rend());
+  for (auto line = said.begin(); shape.skippedLines != 0; ++line) {
+    if (header == said.rend() || line != header.base() - 1) {
+      shape.firstSkipped = line->first;
+      break;
+    }
+  }
+  return row;
+}
+
+// Whether every ";"-separated field of the row is a number with a decimal comma ("8,05"), or a
+// blank: a row of write.csv2 without its header.
+bool AllDecimalCommaNumbers(std::string_view row) {
+  if (row.find(';') == std::string_view::npos) return false;
+  for (std::size_t pos = 0; pos <= row.size();) {
+    const std::size_t end = std::min(row.find(';', pos), row.size());
+    std::string_view field = row.substr(pos, end - pos);
+    while (!field.empty() && (IsNumberSpace(field.front()) || field.front() == '"')) field.remove_prefix(1);
+    while (!field.empty() && (IsNumberSpace(field.back()) || field.back() == '"')) field.remove_suffix(1);
+    if (!field.empty() && (field.front() == '+' || field.front() == '-')) field.remove_prefix(1);
+    const std::size_t comma = field.find(',');
+    if (field.empty() || !std::all_of(field.begin(), field.end(), [](char c) { return IsDigit(c) || c == ','; }) ||
+        (comma != std::string_view::npos && field.find(',', comma + 1) != std::string_view::npos)) {
+      return false;
+    }
+    pos = end + 1;
+  }
+  return true;
+}
+
+// The separator asked for, or the one the first row of numbers (and the header) shows: ";" when the
+// row's ";" fields are numbers with decimal commas or the header has ";" and no comma, else the
+// comma unless the row has none, then the first of TAB, ";" or a space that it holds.
+char SeparatorOf(std::string_view row, std::string_view header, char asked) {
+  if (asked != 0) return asked;
+  const bool headerOfSemicolons = header.find(';') != std::string_view::npos && header.find(',') == std::string_view::npos;
+  if (row.find(';') != std::string_view::npos && (headerOfSemicolons || AllDecimalCommaNumbers(row))) return ';';
+  if (row.find(',') != std::string_view::npos) return ',';
+  for (const char candidate : {'\t', ';', ' '}) {
+    if (row.find(candidate) != std::string_view::npos) return candidate;
+  }
+  return row.empty() && headerOfSemicolons ? ';' : ',';
+}
+
+// The fields of a line in the shape's separator.
+std::size_t FieldCount(std::string_view line, char separator) {
+  if (separator != ' ') return static_cast<std::size_t>(std::count(line.begin(), line.end(), separator)) + 1;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i != line.size(); ++i) count += !IsBlank(line[i]) && (i == 0 || IsBlank(line[i - 1]));
+  return count;
+}
+
+// A header whose first field is empty ("","x","y"), or that has one name fewer than the rows have
+// fields (write.table), says that the rows' first column names them.
+bool NamesTheRows(std::string_view header, std::string_view row, const DataShape& shape) {
+  DataShape asHeader = shape;
+  asHeader.columns = {0, 0, 0};
+  std::string_view name[3];
+  if (SplitLine(header, asHeader, name)) {
+    std::string_view first = name[0];
+    while (!first.empty() && IsNumberSpace(first.front())) first.remove_prefix(1);
+    while (!first.empty() && IsNumberSpace(first.back())) first.remove_suffix(1);
+    if (first.empty() || first == "\"\"") return true;
+  }
+  return !row.empty() && FieldCount(header, shape.separator) + 1 == FieldCount(row, shape.separator);
 }
 
 }  // namespace
@@ -469,42 +605,12 @@ DataShape ShapeOf(std::string_view start, bool wholeData, const ReadOptions& opt
     wholeData = true;
   }
   if (start.substr(0, kByteOrderMark.size()) == kByteOrderMark) shape.skipBytes = kByteOrderMark.size();
-  const std::size_t lineEnd = start.find('\n', shape.skipBytes);
-  // Only a first row seen whole can be a header; the fast reader sees no more than the probe.
-  const bool complete =
-      lineEnd != std::string_view::npos || (wholeData && start.size() < kShapeProbeBytes);
-  const std::string_view firstRow = WithoutLineEnd(start.substr(shape.skipBytes, lineEnd - shape.skipBytes));
-
-  if (options.delimiter != 0) {
-    shape.separator = options.delimiter;
-  } else if (firstRow.find(',') == std::string_view::npos) {
-    for (const char candidate : {'\t', ';', ' '}) {
-      if (firstRow.find(candidate) != std::string_view::npos) {
-        shape.separator = candidate;
-        shape.separatorGuessed = true;
-        break;
-      }
-    }
-  }
+  if (start.find('\n') == std::string_view::npos && start.find('\r') != std::string_view::npos) shape.lineEnd = '\r';
+  const std::string_view firstRow = PassLead(start, wholeData, shape);
+  shape.separator = SeparatorOf(firstRow, shape.header, options.delimiter);
+  shape.separatorGuessed = options.delimiter == 0 && shape.separator != ',';
   shape.decimalComma = shape.separator == ';';
-
-  // A first row with no digit anywhere, but a name in it, is a header (a row of separators, blanks
-  // and quotes names nothing).
-  const auto naming = [&shape](char c) { return c != shape.separator && c != '"' && !IsNumberSpace(c); };
-  if (complete && std::find_if(firstRow.begin(), firstRow.end(), naming) != firstRow.end() &&
-      std::find_if(firstRow.begin(), firstRow.end(), IsDigit) == firstRow.end()) {
-    shape.header = firstRow;
-    shape.skipBytes = lineEnd == std::string_view::npos ? start.size() : lineEnd + 1;
-    DataShape asHeader = shape;
-    asHeader.columns = {0, 0, 0};
-    std::string_view name[3];
-    if (SplitLine(firstRow, asHeader, name)) {
-      std::string_view first = name[0];
-      while (!first.empty() && IsNumberSpace(first.front())) first.remove_prefix(1);
-      while (!first.empty() && IsNumberSpace(first.back())) first.remove_suffix(1);
-      shape.rowNames = first.empty() || first == "\"\"";
-    }
-  }
+  if (!shape.header.empty()) shape.rowNames = NamesTheRows(shape.header, firstRow, shape);
   if (options.columns[0] != 0) {
     for (int i = 0; i != 3; ++i) shape.columns[i] = options.columns[i] - 1;
   } else if (shape.rowNames) {
@@ -584,6 +690,13 @@ bool IsBlankLine(std::string_view line) {
   return true;
 }
 
+LineKind KindOfLine(std::string_view line) {
+  for (const char c : line) {
+    if (!IsNumberSpace(c)) return c == '#' ? LineKind::Comment : LineKind::Row;
+  }
+  return LineKind::Blank;
+}
+
 DataReadResult ReferenceReadDescriptor(int fd, std::size_t maxRows, const ReadOptions& options, DataColumns& out,
                                        const StopRequest& stop) {
   TextSource source(fd, false, stop);
@@ -597,8 +710,8 @@ DataReadResult ReferenceReadBuffer(std::string_view bytes, std::size_t maxRows, 
 }
 
 DataReadResult ReferenceReadOn(int fd, const DataShape& shape, std::size_t rowsBefore, std::size_t maxRows,
-                               DataColumns& out) {
-  TextSource source(fd, true, StopRequest());
+                               DataColumns& out, const StopRequest& stop) {
+  TextSource source(fd, true, stop);
   return ReadRowsInShape(source, shape, rowsBefore, maxRows, out);
 }
 

@@ -1,7 +1,8 @@
 // The data file's format and its reference reader. A comma file is read field by field with the
 // quirks the viewer has always had (see README.md beside this file); a file whose first row holds no
 // comma, or one read with another delimiter or other columns, is read line by line. Both readings
-// skip a UTF-8 byte order mark and a header row, read a last row without a line end as if it had
+// skip a UTF-8 byte order mark and the lines before the first row of numbers (titles, comments, a
+// header), leave out rows without three numbers, read a last row without a line end as if it had
 // one, and read a field in double quotes without them. The reference reader here takes one byte at a
 // time; the fast reader (fast_data_reader.h) must give the same rows, bit for bit. Paired with
 // data_format.cpp.
@@ -27,10 +28,11 @@ inline std::size_t RowLimitFromSetting(int64_t value) {
   return value > 0 ? static_cast<std::size_t>(value) : kMaxDataRows;
 }
 
-// A field read field by field keeps at most this many characters; one more ends the reading.
+// A field read field by field keeps at most this many characters; one more ends the reading. The
+// fields a wide row carries after its third are passed over and do not count.
 inline constexpr std::size_t kMaxFieldChars = 99;
-// A line read line by line that is longer than this is a row that cannot be read.
-inline constexpr std::size_t kMaxLineChars = 1024;
+// A line read line by line that is longer than this (1 MiB) is a row that cannot be read.
+inline constexpr std::size_t kMaxLineChars = std::size_t{1} << 20;
 // The first row (and a header) is looked for in this many bytes at the start of the data.
 inline constexpr std::size_t kShapeProbeBytes = 64 * 1024;
 
@@ -52,20 +54,25 @@ bool ParseDelimiter(std::string_view text, char& out);
 bool ParseColumns(std::string_view text, std::array<int, 3>& out);
 inline constexpr int kMostColumns = 1000;
 
-// How the data is laid out, judged once from its first row.
+// How the data is laid out, judged once from its first row of numbers and the lines before it.
 struct DataShape {
-  std::size_t skipBytes = 0;    // a byte order mark and a header row before the first row of data
-  std::string header;           // the header row's text ("" when there is none)
+  std::size_t skipBytes = 0;    // a byte order mark and the lines before the first row of data
+  std::size_t leadRows = 0;     // those lines, blank ones included
+  std::string header;           // the last of them that names something ("" when there is none)
+  std::size_t skippedLines = 0; // the others that are not blank: titles, # comments
+  std::string firstSkipped;     // the first of those
   char separator = ',';         // ' ': runs of spaces and tabs
-  bool separatorGuessed = false;// taken from a first row with no comma in it
+  char lineEnd = '\n';          // '\r' in data with no LF at all
+  bool separatorGuessed = false;// not the comma
   bool decimalComma = false;    // with ";", a comma inside a field is the decimal mark
-  bool rowNames = false;        // the header's first field is empty: the first column names the rows
+  bool rowNames = false;        // the header's first field is empty, or it has one name fewer than the
+                                // rows have fields: the first column names the rows
   std::array<int, 3> columns{0, 1, 2};  // 0-based
 
   // A comma file of the first three columns is read field by field, as it always was.
   bool FieldByField() const { return separator == ',' && columns == std::array<int, 3>{0, 1, 2}; }
-  // Rows are numbered from the file's first row: a header is row 1.
-  std::size_t HeaderRows() const { return header.empty() ? 0 : 1; }
+  // Rows are numbered from the file's first line: the lines before the data come first.
+  std::size_t RowsBefore() const { return leadRows; }
 };
 
 // The shape of data that starts with `start` (the first kShapeProbeBytes bytes or fewer; `wholeData`
@@ -83,8 +90,7 @@ enum class DataReadEnd {
 };
 
 // Rows that could not be read as three numbers (a field without digits, or a number too large for a
-// double). Read field by field they are stored as read (a field with no number is 0); read line by
-// line they are left out.
+// double): they are left out.
 struct UnreadRows {
   std::size_t count = 0;
   std::size_t first = 0;  // the first one's row number, counting every row of the file from 1
@@ -98,12 +104,14 @@ struct DataReadResult {
   std::size_t rows = 0;  // rows appended
   DataReadEnd end = DataReadEnd::Whole;
   int error = 0;  // the errno of a ReadError
+  std::size_t comments = 0;  // lines starting with "#" after the first row, passed over line by line
   DataShape shape;
   UnreadRows unread;
 };
 
-// Asked while a pipe, FIFO or device has nothing to read yet, and between the windows of a plain
-// file; true ends the reading there, with the rows read so far. An empty one never stops.
+// Asked while a pipe, FIFO or device has nothing to read yet, before each 64 KiB read, and between
+// the windows of a plain file; true ends the reading there, with the rows read so far. An empty one
+// never stops.
 using StopRequest = std::function<bool()>;
 
 // The reference reader: appends at most `maxRows` rows to `out`. A descriptor (a pipe, a FIFO, a
@@ -117,7 +125,7 @@ DataReadResult ReferenceReadBuffer(std::string_view bytes, std::size_t maxRows, 
 // Where the fast reader hands over: the reference reads on from the start of a row, in a data shape
 // already judged; `rowsBefore` is the row number of the row before (for UnreadRows).
 DataReadResult ReferenceReadOn(int fd, const DataShape& shape, std::size_t rowsBefore, std::size_t maxRows,
-                               DataColumns& out);
+                               DataColumns& out, const StopRequest& stop = {});
 DataReadResult ReferenceReadOn(std::string_view bytes, const DataShape& shape, std::size_t rowsBefore,
                                std::size_t maxRows, DataColumns& out);
 
@@ -135,6 +143,9 @@ bool SplitLine(std::string_view line, const DataShape& shape, std::string_view f
 
 // Whether a line holds nothing but blanks (it is skipped, not counted).
 bool IsBlankLine(std::string_view line);
+// Line by line, a blank line and a comment (its first byte past the blanks is "#") are passed over.
+enum class LineKind { Row, Blank, Comment };
+LineKind KindOfLine(std::string_view line);
 
 // After an allocation failed part way through a row: the columns cut to the rows all three hold.
 void KeepWholeRows(DataColumns& out);

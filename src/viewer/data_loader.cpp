@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 #include <utility>
@@ -51,6 +52,11 @@ std::string Printable(std::string text) {
     if (text.size() - (lead - 1) < length) text.resize(lead - 1);
   }
   return platform::PrintableText(text);
+}
+
+// "1 row", "2 rows".
+std::string Count(std::size_t count, const char* thing) {
+  return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
 
 std::string SeparatorName(char separator) {
@@ -147,22 +153,35 @@ bool IsPlainFile(const std::string& path, off_t* bytes) {
   return true;
 }
 
+// What of the file was passed over before its rows, and how its lines were split.
+void DescribeShape(const DataShape& shape, std::size_t comments, const std::function<void(const std::string&)>& say) {
+  if (shape.skippedLines != 0) {
+    say(Count(shape.skippedLines, "line") + " before the first row of numbers skipped (the first: \"" +
+        Printable(shape.firstSkipped.substr(0, 60)) + "\")");
+  }
+  if (!shape.header.empty()) {
+    say("header row (" + Printable(shape.header.substr(0, 60)) + ") skipped" +
+        (shape.rowNames ? ", its first column names the rows: columns " + std::to_string(shape.columns[0] + 1) +
+                              ", " + std::to_string(shape.columns[1] + 1) + " and " +
+                              std::to_string(shape.columns[2] + 1) + " are read"
+                        : ""));
+  }
+  if (comments != 0) say(Count(comments, "comment line") + " (starting with #) skipped");
+  if (shape.lineEnd == '\r') say("lines end with CR");
+  if (shape.separatorGuessed) say("fields separated by " + SeparatorName(shape.separator));
+}
+
 std::string DescribeReading(std::string_view program, const std::string& path, const DataReadResult& result,
                             std::string_view limitName) {
   std::string said;
-  const auto say = [&said](const std::string& part) { said += (said.empty() ? "" : "; ") + part; };
+  const std::function<void(const std::string&)> say = [&said](const std::string& part) {
+    said += (said.empty() ? "" : "; ") + part;
+  };
   const DataShape& shape = result.shape;
-  if (!shape.header.empty()) {
-    say("header row (" + Printable(shape.header.substr(0, 60)) + ") skipped" +
-        (shape.rowNames ? ", its first column names the rows and is skipped too" : ""));
-  }
-  if (shape.separatorGuessed) say("fields separated by " + SeparatorName(shape.separator));
+  DescribeShape(shape, result.comments, say);
   if (result.unread.count != 0) {
-    say(std::to_string(result.unread.count) + (result.unread.count == 1 ? " row" : " rows") +
-        " could not be read as three numbers and " +
-        (shape.FieldByField() ? "read as 0 where a number is missing, as infinity where it is too large"
-                              : result.unread.count == 1 ? "was left out" : "were left out") +
-        " (the first, row " +
+    say(Count(result.unread.count, "row") + " could not be read as three numbers and " +
+        (result.unread.count == 1 ? "was" : "were") + " left out (the first, row " +
         std::to_string(result.unread.first) + ": \"" + Printable(result.unread.text) + "\")");
   }
   if (result.end == DataReadEnd::RowLimit) {
@@ -175,7 +194,9 @@ std::string DescribeReading(std::string_view program, const std::string& path, c
     say(std::to_string(result.rows) + " rows read, then the reading broke off (" + std::strerror(result.error) +
         "); the rest of the file was not read");
   } else if (result.end == DataReadEnd::LongField) {
-    say("a field of 100 or more characters in row " + std::to_string(result.rows + shape.HeaderRows()) +
+    // Field by field every pass is a row of the file, stored or left out.
+    say("a field of 100 or more characters in row " +
+        std::to_string(result.rows + result.unread.count + shape.RowsBefore()) +
         " ended the reading; the rest of the file was not read");
   }
   return said.empty() ? said : std::string(program) + ": " + platform::PrintableText(path) + ": " + said + "\n";
@@ -262,7 +283,8 @@ void ViewerScene::ReadRows(bool keepUnlessRead) {
   off_t bytes = 0;
   if (viewer::IsPlainFile(g_dataPath, &bytes) && (rowLimit <= viewer::kMaxDataRows || bytes <= kReadAtOnceBytes)) {
     viewer::DataColumns rows;
-    const viewer::DataReadResult result = viewer::ReadDataFile(g_dataPath, rowLimit, rows, readOptions);
+    const viewer::DataReadResult result =
+        viewer::ReadDataFile(g_dataPath, rowLimit, rows, readOptions, &viewer::RunEnding);
     TakeRows(std::move(rows), result);
   } else {
     pendingRows_ = std::make_unique<viewer::BackgroundDataRead>(g_dataPath, rowLimit, readOptions);

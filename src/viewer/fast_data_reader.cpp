@@ -1,6 +1,7 @@
 // Why the rows come out the same as the reference reader's: a plain row is three fields whose end
-// bytes are all found, none of more than 99 bytes (or, line by line, a line whose end is found, of at
-// most kMaxLineChars). Such a field has at most 99 characters after the CR LF to LF change too, and
+// bytes are all found, none of more than 99 bytes (the last field's own text, before a surplus comma),
+// the whole row within kCarryRoom (or, line by line, a line whose end is found, of at most
+// kFastLineChars). Such a field has at most 99 characters after the CR LF to LF change too, and
 // converting its raw bytes gives the same number as converting the changed text, because CR and LF are
 // both white space that no number runs across. Everything else (a longer field or line, a Ctrl-Z, the
 // last row where the data ends, the row after the limit) goes to the reference reader from the start
@@ -38,10 +39,11 @@ namespace viewer {
 namespace {
 
 constexpr char kCtrlZ = '\x1a';
-// The start of an unfinished row carried into the next window: field by field, at most two whole
-// fields with their ends and a third of at most 99 bytes; line by line, a line of at most
-// kMaxLineChars with its CR. Longer ones are handed over at once.
-constexpr std::size_t kCarryRoom = std::max(3 * (kMaxFieldChars + 1), kMaxLineChars + 2);
+// The start of an unfinished row carried into the next window: field by field, two whole fields with
+// their ends and a third with its surplus; line by line, a line of at most kFastLineChars with its CR.
+// Longer ones are handed over at once.
+constexpr std::size_t kCarryRoom = 64 * 1024;
+constexpr std::size_t kFastLineChars = kCarryRoom - 2;
 // Window positions, carry included, fit in the 30 bits an end keeps for them.
 constexpr std::size_t kLargestWindow = std::size_t{1} << 29;
 
@@ -56,19 +58,20 @@ constexpr uint32_t kBlankLine = uint32_t{1} << 31;
 // to NaN, so the mark cannot be mistaken for a value.
 const double kNoRow = std::numeric_limits<double>::quiet_NaN();
 
-// One bit for each byte of the 64 from `base` (fewer where the text ends) that is a comma, an LF or a
-// Ctrl-Z: 64 bytes at a time, so that a loop over the bits leaves its block rarely (a mispredicted
+// One bit for each byte of the 64 from `base` (fewer where the text ends) that is a comma, the line end
+// (LF, or CR in data without LFs) or a Ctrl-Z: 64 bytes at a time, so that a loop over the bits leaves its block rarely (a mispredicted
 // branch each time).
 struct BlockBits {
   uint64_t commas = 0, lineFeeds = 0, ctrlZs = 0;
 };
 
-[[gnu::always_inline]] inline BlockBits FindBlockBits(const char* text, std::size_t base, std::size_t size) {
+[[gnu::always_inline]] inline BlockBits FindBlockBits(const char* text, std::size_t base, std::size_t size,
+                                                      char lineEnd) {
   BlockBits bits;
   const std::size_t count = std::min<std::size_t>(64, size - base);
 #ifdef __SSE2__
   if (count == 64) {
-    const __m128i comma = _mm_set1_epi8(','), lineFeed = _mm_set1_epi8('\n'), ctrlZ = _mm_set1_epi8(kCtrlZ);
+    const __m128i comma = _mm_set1_epi8(','), lineFeed = _mm_set1_epi8(lineEnd), ctrlZ = _mm_set1_epi8(kCtrlZ);
     for (unsigned i = 0; i != 4; ++i) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + base + 16 * i));
       const auto bitsOf = [&bytes](__m128i c) {
@@ -84,7 +87,7 @@ struct BlockBits {
   for (std::size_t i = 0; i != count; ++i) {
     const char c = text[base + i];
     bits.commas |= uint64_t{c == ','} << i;
-    bits.lineFeeds |= uint64_t{c == '\n'} << i;
+    bits.lineFeeds |= uint64_t{c == lineEnd} << i;
     bits.ctrlZs |= uint64_t{c == kCtrlZ} << i;
   }
   return bits;
@@ -92,10 +95,10 @@ struct BlockBits {
 
 // Line by line: writes the window positions of the LFs and Ctrl-Zs of `text`, in order, with their
 // kind, and gives their number.
-std::size_t FindLineEnds(const char* text, std::size_t size, uint32_t* out) {
+std::size_t FindLineEnds(const char* text, std::size_t size, char lineEnd, uint32_t* out) {
   std::size_t count = 0;
   for (std::size_t base = 0; base < size; base += 64) {
-    const BlockBits bits = FindBlockBits(text, base, size);
+    const BlockBits bits = FindBlockBits(text, base, size, lineEnd);
     for (uint64_t mask = bits.lineFeeds | bits.ctrlZs; mask != 0; mask &= mask - 1) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctzll(mask));
       const uint32_t kind = (bits.ctrlZs >> bit & 1) != 0 ? kCtrlZEnd : kLineFeed;
@@ -109,8 +112,16 @@ struct SettledRows {
   std::size_t rows = 0;      // slots: settled rows, and line by line the blank lines among them
   std::size_t counted = 0;   // rows that count towards the limit
   std::size_t consumed = 0;  // window position after the last of them
+  std::size_t comments = 0;  // line by line, the lines among them that start with "#"
   bool handOver = false;     // the reference reads on from `consumed`; else the rest is carried
 };
+
+// Whether the field from `fieldStart` to `position` is within the limit: the last field of a row
+// (field 2) only up to its first comma, when a surplus follows.
+bool FieldFits(const char* text, std::size_t fieldStart, std::size_t position, unsigned field) {
+  return position - fieldStart <= kMaxFieldChars ||
+         (field == 2 && std::memchr(text + fieldStart, ',', kMaxFieldChars + 1) != nullptr);
+}
 
 // The ends of plain rows, in order: bit k is set when the k-th end after a row's field `field` is the
 // LF that ends z.
@@ -154,7 +165,8 @@ bool TakeWholeBlock(const BlockBits& bits, std::size_t base, std::size_t maxRows
 // Field by field, the one sequential pass: walks the text's commas and LFs in order, taking for x and
 // y the next "," and for z the next LF (a comma inside z and an LF inside x or y are passed over), and
 // writes the positions it takes to `ends`, three a row.
-SettledRows SettleFields(const char* text, std::size_t size, std::size_t maxRows, bool lastWindow, uint32_t* ends) {
+SettledRows SettleFields(const char* text, std::size_t size, char lineEnd, std::size_t maxRows, bool lastWindow,
+                         uint32_t* ends) {
   SettledRows settled;
   if (maxRows == 0) {
     settled.handOver = true;
@@ -163,7 +175,7 @@ SettledRows SettleFields(const char* text, std::size_t size, std::size_t maxRows
   std::size_t taken = 0, fieldStart = 0;
   unsigned field = 0;  // 0 x, 1 y, 2 z
   for (std::size_t base = 0; base < size; base += 64) {
-    BlockBits bits = FindBlockBits(text, base, size);
+    BlockBits bits = FindBlockBits(text, base, size, lineEnd);
     if (TakeWholeBlock(bits, base, maxRows, ends, taken, fieldStart, field, settled)) continue;
     for (;;) {
       const uint64_t wanted = field == 2 ? bits.lineFeeds : bits.commas;
@@ -175,7 +187,7 @@ SettledRows SettleFields(const char* text, std::size_t size, std::size_t maxRows
       if (wanted == 0) break;
       const unsigned bit = static_cast<unsigned>(__builtin_ctzll(wanted));
       const std::size_t position = base + bit;
-      if (position - fieldStart > kMaxFieldChars) {
+      if (!FieldFits(text, fieldStart, position, field)) {
         settled.handOver = true;
         return settled;
       }
@@ -196,8 +208,9 @@ SettledRows SettleFields(const char* text, std::size_t size, std::size_t maxRows
       }
     }
   }
-  // The row goes on in the next window, unless the data ends here or its field is already too long.
-  settled.handOver = lastWindow || size - fieldStart > kMaxFieldChars;
+  // The row goes on in the next window, unless the data ends here, its field is already too long, or
+  // the row would not fit where it is carried.
+  settled.handOver = lastWindow || !FieldFits(text, fieldStart, size, field) || size - settled.consumed > kCarryRoom;
   return settled;
 }
 
@@ -214,11 +227,13 @@ SettledRows SettleLines(const char* text, uint32_t* ends, std::size_t endCount, 
     const uint32_t position = *e & kPositionMask;
     std::size_t length = position - lineStart;
     if (length != 0 && text[position - 1] == '\r') --length;  // CR LF reads as LF
-    if ((*e >> kKindShift) == kCtrlZEnd || length > kMaxLineChars) {
+    if ((*e >> kKindShift) == kCtrlZEnd || length > kFastLineChars) {
       settled.handOver = true;
       return settled;
     }
-    const bool blank = IsBlankLine({text + lineStart, length});
+    const LineKind kind = KindOfLine({text + lineStart, length});
+    const bool blank = kind != LineKind::Row;
+    settled.comments += kind == LineKind::Comment;
     ends[settled.rows++] = position | (blank ? kBlankLine : 0);
     lineStart = position + 1;
     settled.consumed = lineStart;
@@ -227,7 +242,7 @@ SettledRows SettleLines(const char* text, uint32_t* ends, std::size_t endCount, 
       return settled;
     }
   }
-  settled.handOver = lastWindow || size - lineStart > kMaxLineChars + 1;
+  settled.handOver = lastWindow || size - lineStart > kFastLineChars + 1;
   return settled;
 }
 
@@ -425,6 +440,7 @@ void ConvertFieldRows(const WindowRows& w, std::size_t first, std::size_t last) 
     y[row] = ConvertField(text + end[0] + 1, end[1] - end[0] - 1, w.readable, number[1]);
     z[row] = ConvertField(text + end[1] + 1, end[2] - end[1] - 1, w.readable, number[2]);
     if (!(number[0] && number[1] && number[2])) [[unlikely]] {
+      x[row] = kNoRow;
       std::string_view rowText(text + start, end[2] - start);
       if (!rowText.empty() && rowText.back() == '\r') rowText.remove_suffix(1);  // of the CR LF ending z
       unread.Note(w.rowsBefore + row + 1, rowText);
@@ -525,7 +541,7 @@ class MemoryWindows {
   bool Last() const { return offset_ + size_ == bytes_.size(); }
 
   DataReadResult ReadOnFrom(std::size_t position, const DataShape& shape, std::size_t rowsBefore,
-                            std::size_t maxRows, DataColumns& out) const {
+                            std::size_t maxRows, DataColumns& out, const StopRequest&) const {
     return ReferenceReadOn(bytes_.substr(offset_ + position), shape, rowsBefore, maxRows, out);
   }
 
@@ -581,9 +597,9 @@ class DescriptorWindows {
   bool Last() const { return short_ || start_ + offset_ + size_ >= fileEnd_; }
 
   DataReadResult ReadOnFrom(std::size_t position, const DataShape& shape, std::size_t rowsBefore,
-                            std::size_t maxRows, DataColumns& out) const {
+                            std::size_t maxRows, DataColumns& out, const StopRequest& stop) const {
     if (::lseek(fd_, static_cast<off_t>(start_ + offset_ + position), SEEK_SET) < 0) return {};
-    return ReferenceReadOn(fd_, shape, rowsBefore, maxRows, out);
+    return ReferenceReadOn(fd_, shape, rowsBefore, maxRows, out, stop);
   }
 
  private:
@@ -652,7 +668,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   std::vector<double>& z = out.z;
   const std::size_t startSize = x.size();
   std::size_t published = startSize;  // the slots whose conversion job has been handed out
-  std::size_t slotsSoFar = 0, counted = 0;
+  std::size_t slotsSoFar = 0, counted = 0, comments = 0;
   std::size_t consumed = 0;
   DataReadEnd cut = DataReadEnd::Whole;  // anything else: the reading ends here, not in the reference
   try {
@@ -672,9 +688,11 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
       windows.Advance(slot, consumed);
       uint32_t* const slotEnds = ends[slot].get();
       const SettledRows settled =
-          byLine ? SettleLines(windows.Data(), slotEnds, FindLineEnds(windows.Data(), windows.Size(), slotEnds),
-                               windows.Size(), maxRows - counted, windows.Last())
-                 : SettleFields(windows.Data(), windows.Size(), maxRows - counted, windows.Last(), slotEnds);
+          byLine ? SettleLines(windows.Data(), slotEnds,
+                               FindLineEnds(windows.Data(), windows.Size(), shape.lineEnd, slotEnds), windows.Size(),
+                               maxRows - counted, windows.Last())
+                 : SettleFields(windows.Data(), windows.Size(), shape.lineEnd, maxRows - counted, windows.Last(),
+                                slotEnds);
       if (settled.rows != 0) {
         if (!reserved) {
           for (std::vector<double>* column : {&x, &y, &z}) {
@@ -692,7 +710,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
         y.resize(before + settled.rows);
         z.resize(before + settled.rows);
         const WindowRows rows{windows.Data(), windows.Readable(), slotEnds, x.data() + before, y.data() + before,
-                              z.data() + before, shape.HeaderRows() + slotsSoFar, &shape, &unread};
+                              z.data() + before, shape.RowsBefore() + slotsSoFar, &shape, &unread};
         jobs[slot] = ConvertJob{rows, settled.rows, convertChunkRows, byLine};
         const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
         tickets[slot] = worker.Hand(&ConvertJob::Part, &jobs[slot], chunks);
@@ -700,6 +718,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
         published = x.size();
         slotsSoFar += settled.rows;
         counted += settled.counted;
+        comments += settled.comments;
       }
       consumed = settled.consumed;
       if (settled.handOver) break;
@@ -709,18 +728,20 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   }  // either way every job handed out is done: the worker's end waited for them
   DataReadResult rest;
   if (cut == DataReadEnd::Whole) {
-    rest = windows.ReadOnFrom(consumed, shape, shape.HeaderRows() + slotsSoFar, maxRows - counted, out);
+    rest = windows.ReadOnFrom(consumed, shape, shape.RowsBefore() + slotsSoFar, maxRows - counted, out, stop);
   } else {
     x.resize(published);  // the slots made for a job that was never handed out go
     y.resize(published);
     z.resize(published);
     rest.end = cut;
   }
-  if (byLine) DropEmptySlots(out, startSize);
+  unread.rows.Add(rest.unread);
+  // Line by line, blank lines and comments leave slots too; field by field, only the unread rows.
+  if (byLine || unread.rows.count != 0) DropEmptySlots(out, startSize);
   rest.shape = shape;
   rest.rows = x.size() - startSize;
-  unread.rows.Add(rest.unread);
   rest.unread = unread.rows;
+  rest.comments += comments;
   return rest;
 }
 

@@ -32,12 +32,11 @@ constexpr const char* kHelpLines[] = {
 // beside a chunk's rows (the device splits it between the cores).
 constexpr UINT kRowsAChunk = 1u << 20;
 
-// Whether the run is ending (SIGINT or SIGTERM, or the close button or Escape waiting among the
-// window's events): a frame of millions of rows takes longer than a frame should, and must not hold
-// the end back until it is done.
-bool RunEnding() { return platform::posix::TerminationRequested() || platform::CurrentBackend().EndWaiting(); }
-
 }  // namespace
+
+bool viewer::RunEnding() {
+  return platform::posix::TerminationRequested() || platform::CurrentBackend().EndWaiting();
+}
 
 bool ViewerScene::DrawDataRows() {
   IDirect3DVertexBuffer8* rows = RowBuffer();
@@ -46,7 +45,7 @@ bool ViewerScene::DrawDataRows() {
   const bool strip = lineMode != 0;
   const size_t count = strip ? buffered - 1 : buffered;  // segments join each row to the next
   for (size_t from = 0; from < count; from += kRowsAChunk) {
-    if (from != 0 && RunEnding()) return false;
+    if (from != 0 && viewer::RunEnding()) return false;
     const UINT chunk = static_cast<UINT>(std::min<size_t>(count - from, kRowsAChunk));
     g_graphics->DrawRowBuffer(rows, strip ? D3DPT_LINESTRIP : D3DPT_POINTLIST, static_cast<UINT>(from), chunk);
   }

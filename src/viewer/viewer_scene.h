@@ -194,6 +194,11 @@ inline constexpr const char kFontTextureName[] = "data\\font.dds";
 
 namespace viewer {
 
+// Whether the run is ending (SIGINT or SIGTERM, or the close button or Escape waiting among the
+// window's events): a frame of millions of rows, or a reading within the frame, takes longer than a
+// frame should, and must not hold the end back until it is done.
+bool RunEnding();
+
 // A double truncated toward zero to 32 bits: the low 32 bits of the 64-bit truncation, read as signed
 // (359.9 gives 359, -0.5 gives 0). NaN gives 0 and values beyond the 64-bit range saturate first, so
 // no input is undefined behaviour.

@@ -2,7 +2,8 @@
 // descriptor, in windows from one byte to many, with and without its helper thread, must give the
 // reference reader's rows bit for bit, note the same unread rows and end for the same reason, under
 // small row limits too, in every shape: field by field, and line by line with each separator and
-// with columns picked out of a wider row.
+// with columns picked out of a wider row; titles, comments and a header before the rows, and lines
+// ended by CR alone, come from the inputs.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -40,7 +41,7 @@ const viewer::ReadOptions kOptions[] = {
 };
 
 bool SameResult(const viewer::DataReadResult& a, const viewer::DataReadResult& b) {
-  return a.rows == b.rows && a.end == b.end && a.unread.count == b.unread.count &&
+  return a.rows == b.rows && a.end == b.end && a.comments == b.comments && a.unread.count == b.unread.count &&
          a.unread.first == b.unread.first && a.unread.text == b.unread.text;
 }
 

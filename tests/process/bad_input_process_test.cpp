@@ -74,19 +74,27 @@ TEST_F(HostileInputRun, NulBytesInsideAndBetweenRowsDoNotStopTheRun) {
   WriteFile(dir / "data.csv", std::string("1,2,3\n\0\0\0,4\0,5\n", 16) + "6,7,8\n" + std::string(300, '\0'));
   // Rows 2 and 3 begin with a NUL, which is no number; the 300 NUL bytes are one x field.
   ExpectNormalEnd(RunAWhile(),
-                  "scatterview: data.csv: 2 rows could not be read as three numbers and read as 0 where a number is "
-                  "missing, as infinity where it is too large (the first, row 2: \"\\x00\\x00\\x00,4\\x00,5\"); a "
-                  "field of 100 or more characters in row 4 ended the reading; the rest of the file was not read\n");
+                  "scatterview: data.csv: 2 rows could not be read as three numbers and were left out (the first, row "
+                  "2: \"\\x00\\x00\\x00,4\\x00,5\"); a field of 100 or more characters in row 4 ended the reading; "
+                  "the rest of the file was not read\n");
 }
 
-TEST_F(HostileInputRun, SeparatorOnlyFilesEndTheReadingInTheirFirstRow) {
-  // Commas only: x and y are empty and z runs on; line feeds only: x runs on.
-  for (const std::string& data : {std::string(10000, ','), std::string(10000, '\n')}) {
-    WriteFile(dir / "data.csv", data);
-    ExpectNormalEnd(RunAWhile(200), LongFieldNotice(1) + kNoRows);
+TEST_F(HostileInputRun, SeparatorOnlyFilesHoldNoRows) {
+  const std::string skipped = "scatterview: data.csv: 1 line before the first row of numbers skipped (the first: \"";
+  const struct {
+    std::string data, err;
+  } cases[] = {
+      {std::string(10000, '\n'), kNoRows},  // blank lines before a first row that never comes
+      {std::string(10000, ','), skipped + std::string(60, ',') + "\")\n" + kNoRows},
+      // Beyond the lines looked at first: a row, whose z field's surplus is passed over.
+      {std::string(70000, ','), "scatterview: data.csv: 1 row could not be read as three numbers and was left out "
+                                "(the first, row 1: \"" + std::string(60, ',') + "\")\n" + kNoRows},
+      {std::string("\x1a") + "1,2,3\n", kNoRows},           // the end of the data, first
+  };
+  for (const auto& c : cases) {
+    WriteFile(dir / "data.csv", c.data);
+    ExpectNormalEnd(RunAWhile(200), c.err);
   }
-  WriteFile(dir / "data.csv", std::string("\x1a") + "1,2,3\n");  // the end of the data, first
-  ExpectNormalEnd(RunAWhile(200), kNoRows);
 }
 
 // Rows left out are named on stderr, once: by the row limit (MAXROWS) or by a field too long to read.
