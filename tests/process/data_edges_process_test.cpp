@@ -32,6 +32,19 @@ TEST_F(RenderTool, FifosAndMemoryLimitsKeepEveryRowThatCanBeRead) {
        "f=$(printf 'na\\033]0;PWNED\\007me.csv'); printf 'x\\033[m,\\233y,z\\n1,2,3\\n4,5,6\\n7,8,9\\n' > \"$f\"; "
        "$TOOL \"$f\" out.png; echo tool=$?",
        "tool=0\n", "na\\x1b]0;PWNED\\x07me.csv: header row (x\\x1b[m,\\x9by,z) skipped"},
+      {"a 20 GB sparse file read line by line: its hole is one long line",
+       "printf '1 2 3\\n4 5 6\\n' > s.xyz; truncate -s 20G s.xyz; printf '7 8 9\\n' >> s.xyz; "
+       "$TOOL --fit s.xyz out.png; echo tool=$?",
+       "tool=0\n", "1 row could not be read as three numbers and was left out (the first, row 3: \"\\x00"},
+      {"a title, comments and write.table's header, one name short",
+       "printf 'Quakes off Fiji\\n# 1964\\nlat long depth mag\\n1 -20.42 181.62 562 4.8\\n2 -20.62 181.03 650 4.2\\n"
+       "3 -26 184.1 42 5.4\\n' > q.txt; $TOOL q.txt out.png; echo tool=$?",
+       "tool=0\n", "q.txt: 2 lines before the first row of numbers skipped (the first: \"Quakes off Fiji\"); header row "
+       "(lat long depth mag) skipped, its first column names the rows: columns 2, 3 and 4 are read"},
+      {"missing values in a comma file",
+       "printf 'Ozone,Solar.R,Wind\\n41,190,7.4\\nNA,NA,14.3\\n,,\\n12,149,12.6\\n18,313,11.5\\n' > a.csv; "
+       "$TOOL a.csv out.png; echo tool=$?",
+       "tool=0\n", "2 rows could not be read as three numbers and were left out (the first, row 3: \"NA,NA,14.3\")"},
   };
 #if defined(__SANITIZE_ADDRESS__)
   // The address sanitizer reserves more address space than any such limit leaves.
