@@ -138,6 +138,20 @@ RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::si
   }
 }
 
+RowsOutside RowsOutsideOf(const RobustBox& box, const double* x, const double* y, const double* z, std::size_t n) {
+  const double* const columns[3] = {x, y, z};
+  RowsOutside outside{0, WholeBox(columns, n)};
+  for (std::size_t i = 0; i != n; ++i) {
+    bool beyond = false;
+    for (int axis = 0; axis < 3; ++axis) {
+      const double v = columns[axis][i];
+      beyond = beyond || v < box.low[axis] || v > box.high[axis];
+    }
+    outside.count += beyond && FiniteRow(columns, i);
+  }
+  return outside;
+}
+
 FitTransform FitOf(const RobustBox& box, FitMode mode) {
   FitTransform fit;
   if (mode == FitMode::Off) return fit;

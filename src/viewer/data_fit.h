@@ -25,6 +25,14 @@ struct RobustBox {
 // zero when no row is left); without the memory for a copy of a column, the whole box of those rows.
 RobustBox RobustBoxOf(const double* x, const double* y, const double* z, std::size_t n);
 
+// The rows among 0 .. n-1 that lie outside `box` on some axis (rows with a non-finite value are not
+// counted), and the box of every finite row, ends included.
+struct RowsOutside {
+  std::size_t count = 0;
+  RobustBox whole;
+};
+RowsOutside RowsOutsideOf(const RobustBox& box, const double* x, const double* y, const double* z, std::size_t n);
+
 // A row's fitted position: (value - centre) × 2^shift × scale, per axis. The shift is 0 but for
 // sides so small (1e-318) that their factor alone would overflow.
 struct FitTransform {

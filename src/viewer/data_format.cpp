@@ -540,19 +540,16 @@ std::size_t FieldCount(std::string_view line, char separator) {
   return count;
 }
 
-// A header whose first field is empty ("","x","y"), or that has one name fewer than the rows have
-// fields (write.table), says that the rows' first column names them.
-bool NamesTheRows(std::string_view header, std::string_view row, const DataShape& shape) {
+// A header whose first field is empty ("","x","y") names the rows' first column with nothing.
+bool FirstNameEmpty(std::string_view header, const DataShape& shape) {
   DataShape asHeader = shape;
   asHeader.columns = {0, 0, 0};
   std::string_view name[3];
-  if (SplitLine(header, asHeader, name)) {
-    std::string_view first = name[0];
-    while (!first.empty() && IsNumberSpace(first.front())) first.remove_prefix(1);
-    while (!first.empty() && IsNumberSpace(first.back())) first.remove_suffix(1);
-    if (first.empty() || first == "\"\"") return true;
-  }
-  return !row.empty() && FieldCount(header, shape.separator) + 1 == FieldCount(row, shape.separator);
+  if (!SplitLine(header, asHeader, name)) return false;
+  std::string_view first = name[0];
+  while (!first.empty() && IsNumberSpace(first.front())) first.remove_prefix(1);
+  while (!first.empty() && IsNumberSpace(first.back())) first.remove_suffix(1);
+  return first.empty() || first == "\"\"";
 }
 
 }  // namespace
@@ -624,7 +621,12 @@ DataShape ShapeOf(std::string_view start, bool wholeData, const ReadOptions& opt
   shape.separator = SeparatorOf(firstRow, shape.header, options.delimiter);
   shape.separatorGuessed = options.delimiter == 0 && shape.separator != ',';
   shape.decimalComma = shape.separator == ';';
-  if (!shape.header.empty()) shape.rowNames = NamesTheRows(shape.header, firstRow, shape);
+  if (!shape.header.empty()) {
+    // write.table's header has one name fewer than the rows have fields: none for the row names.
+    shape.shortHeader = !firstRow.empty() &&
+                        FieldCount(shape.header, shape.separator) + 1 == FieldCount(firstRow, shape.separator);
+    shape.rowNames = shape.shortHeader || FirstNameEmpty(shape.header, shape);
+  }
   if (options.columns[0] != 0) {
     for (int i = 0; i != 3; ++i) shape.columns[i] = options.columns[i] - 1;
   } else if (shape.rowNames) {
@@ -688,6 +690,20 @@ bool SplitLine(std::string_view line, const DataShape& shape, std::string_view f
     pos = fieldEnd + 1;
   }
   return true;
+}
+
+std::string ColumnNameOf(const DataShape& shape, int axis) {
+  std::string_view names[3];
+  DataShape asHeader = shape;
+  for (int& column : asHeader.columns) column -= shape.shortHeader && column > 0;
+  const bool rowName = shape.shortHeader && shape.columns[axis] == 0;  // write.table names no row names
+  if (!shape.header.empty() && !rowName && SplitLine(shape.header, asHeader, names)) {
+    std::string_view name = names[axis];
+    while (!name.empty() && (IsNumberSpace(name.front()) || name.front() == '"')) name.remove_prefix(1);
+    while (!name.empty() && (IsNumberSpace(name.back()) || name.back() == '"')) name.remove_suffix(1);
+    if (!name.empty()) return std::string(name);
+  }
+  return std::string(1, static_cast<char>('x' + axis));
 }
 
 void KeepWholeRows(DataColumns& out) {

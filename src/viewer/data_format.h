@@ -66,7 +66,8 @@ struct DataShape {
   bool separatorGuessed = false;// not the comma
   bool decimalComma = false;    // with ";", a comma inside a field is the decimal mark
   bool rowNames = false;        // the header's first field is empty, or it has one name fewer than the
-                                // rows have fields: the first column names the rows
+                                // rows have fields (shortHeader): the first column names the rows
+  bool shortHeader = false;
   std::array<int, 3> columns{0, 1, 2};  // 0-based
 
   // A comma file of the first three columns is read field by field, as it always was.
@@ -128,6 +129,10 @@ DataReadResult ReferenceReadOn(int fd, const DataShape& shape, std::size_t rowsB
                                DataColumns& out, const StopRequest& stop = {});
 DataReadResult ReferenceReadOn(std::string_view bytes, const DataShape& shape, std::size_t rowsBefore,
                                std::size_t maxRows, DataColumns& out);
+
+// The name the header gives the column read as x, y or z (`axis` 0, 1 or 2), without its quotes and
+// blanks; "x", "y" or "z" when there is no header or it names none.
+std::string ColumnNameOf(const DataShape& shape, int axis);
 
 // One field's text to a number: leading white space (space, TAB, LF, VT, FF, CR) and one double
 // quote skipped, an optional sign, digits with at most one decimal mark, an optional exponent

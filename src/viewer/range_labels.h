@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,17 @@ struct RangeEndTexts {
   std::string low, high;
 };
 RangeEndTexts RangeEndTextsOf(double low, double high);
+
+// Round values to mark on a range: the multiples of a step of 1, 2 or 5 × 10^k within [low, high], 3
+// to 7 of them where the range allows (the count nearest 5 wins, ties the larger step). None when the
+// range is empty or not finite, or its values lie too far from 0 for their step to count them.
+struct RoundTicks {
+  double step = 0;
+  int64_t firstMultiple = 0;
+  int count = 0;
+  double Value(int i) const { return static_cast<double>(firstMultiple + i) * step; }
+};
+RoundTicks RoundTicksOf(double low, double high);
 
 // A rectangle on the picture in pixels, [left, right) × [top, bottom).
 struct LabelRect {
@@ -39,11 +51,15 @@ class LabelPlacer {
   // above it when `above`, else below; then moved onto the picture, and up or down in steps of its
   // height until it overlaps nothing placed so far (or stays where it was put when every step does).
   LabelRect Place(double x, double y, int32_t w, int32_t h, bool leftOf, bool above);
+  // A label beside the point as Place puts it first, kept only where it overlaps nothing placed so far:
+  // a tick's value moved away from its tick would misread.
+  std::optional<LabelRect> PlaceIfClear(double x, double y, int32_t w, int32_t h, bool leftOf, bool above);
   // Keeps `rect` clear from the labels placed after it.
   void Reserve(const LabelRect& rect) { placed_.push_back(rect); }
 
  private:
   LabelRect OnPicture(int32_t left, int32_t top, int32_t w, int32_t h) const;
+  LabelRect Beside(double x, double y, int32_t w, int32_t h, bool leftOf, bool above) const;
   bool Free(const LabelRect& rect) const;
 
   int32_t width_, height_;

@@ -15,6 +15,7 @@
 #include "graphics/vertex_types.h"
 #include "viewer/data_format.h"
 #include "viewer/data_fit.h"
+#include "viewer/range_labels.h"
 #include "viewer/view_options.h"
 #include "render/d3d8.h"
 
@@ -162,6 +163,9 @@ class ViewerScene {
   // it; the labels and the colour bar on top of everything drawn, placed on the picture.
   void DrawRangeBox();
   void DrawRangeLabels();
+  void DrawColourBar(viewer::LabelPlacer& placer, int32_t width, int32_t height);
+  void DrawRowsOutsideLine(viewer::LabelPlacer& placer, int32_t width, int32_t height);
+  void DrawLabel(const viewer::LabelRect& at, const std::string& text);
   void PictureSize(int32_t* width, int32_t* height) const;
 
   // The settings the command line set for this run and the user has not changed since: SaveSettings
@@ -177,6 +181,8 @@ class ViewerScene {
   unsigned seenDrops_ = 0;  // g_dataDrops when the rows were asked for
   bool keepUnlessRead_ = false;  // the reading under way replaces the rows only if it has rows to draw
   viewer::RobustBox drawnBox_;
+  viewer::RowsOutside rowsOutside_;  // the drawn rows beyond drawnBox_, and their whole box
+  size_t rowsOutsideRows_ = SIZE_MAX;  // the row count rowsOutside_ is of (found when the ranges show)
   size_t drawnBoxRows_ = SIZE_MAX;  // the row count drawnBox_ is of; SIZE_MAX: none yet
   // The row buffer and what it was made for; `made` false: to be made at the next frame.
   struct {

@@ -44,6 +44,13 @@ TEST(DataFit, TheBoxLeavesOutAHeaderRowAndAFewStrayPoints) {
   EXPECT_EQ(box.high[1], -3000);
   EXPECT_EQ(box.low[2], 800);
   EXPECT_EQ(box.high[2], 809);
+  // The rows it leaves out are counted (the header row and the strays, not the infinite ones), and
+  // the whole box holds them.
+  const viewer::RowsOutside outside = viewer::RowsOutsideOf(box, rows.x.data(), rows.y.data(), rows.z.data(),
+                                                            rows.x.size());
+  EXPECT_EQ(outside.count, 6u);
+  EXPECT_EQ(outside.whole.low[1], -1e9);
+  EXPECT_EQ(outside.whole.high[2], 1e12);
 }
 
 TEST(DataFit, TheBoxOfMillionsOfRowsIsTheBoxOfEveryRowSorted) {

@@ -14,10 +14,10 @@ TEST(RangeLabels, ValuesReadShortInTheDataUnits) {
     std::string text;
   };
   const Case cases[] = {
-      {-1234567, "-1.2e+06"}, {35.4123, "35.41"}, {980, "980"},       {980.04, "980"},
-      {12345.6, "12346"},     {99999.4, "99999"}, {100000, "1e+05"},  {0.0012345, "0.001234"},
-      {0.00099, "9.9e-04"},   {-0.5, "-0.5"},     {0.0, "0"},         {-0.0, "0"},
-      {999.96, "1000"},       {1.0, "1"},         {-3e-7, "-3e-07"},  {6.02e23, "6e+23"},
+      {-1234567, "-1.2e+06"}, {35.4123, "35.41"}, {980, "980"},      {980.04, "980"},
+      {12345.6, "12346"},     {99999.4, "99999"}, {100000, "1e+05"}, {0.0012345, "0.001234"},
+      {0.00099, "9.9e-04"},   {-0.5, "-0.5"},     {0.0, "0"},        {-0.0, "0"},
+      {999.96, "1000"},       {1.0, "1"},         {-3e-7, "-3e-07"}, {6.02e23, "6e+23"},
   };
   for (const Case& c : cases) EXPECT_EQ(viewer::RangeValueText(c.value), c.text) << c.value;
 }
@@ -37,6 +37,31 @@ TEST(RangeLabels, TheEndsOfAnEdgeGetTheDigitsThatTellThemApart) {
     const viewer::RangeEndTexts texts = viewer::RangeEndTextsOf(c.low, c.high);
     EXPECT_EQ(texts.low, c.lowText);
     EXPECT_EQ(texts.high, c.highText);
+  }
+}
+
+TEST(RangeLabels, RangesGetThreeToSevenTicksAtRoundSteps) {
+  struct Case {
+    double low, high, step, first;
+    int count;
+  };
+  const Case cases[] = {
+      {0, 1, 0.2, 0, 6},
+      {35.41, 47.5, 2, 36, 6},
+      {980, 1020, 10, 980, 5},
+      {-1234567, 3456789, 1e6, -1e6, 5},
+      {0.001, 0.0093, 0.002, 0.002, 4},
+      {-20.62, -10.1, 2, -20, 5},
+      {7, 7, 0, 0, 0},
+      {-1.7e308, 1.7e308, 0, 0, 0},  // no range, and one beyond the doubles
+  };
+  for (const Case& c : cases) {
+    const viewer::RoundTicks ticks = viewer::RoundTicksOf(c.low, c.high);
+    EXPECT_EQ(ticks.count, c.count) << c.low << ".." << c.high;
+    if (c.count == 0) continue;
+    EXPECT_DOUBLE_EQ(ticks.step, c.step) << c.low << ".." << c.high;
+    EXPECT_DOUBLE_EQ(ticks.Value(0), c.first) << c.low << ".." << c.high;
+    EXPECT_LE(ticks.Value(ticks.count - 1), c.high);
   }
 }
 

@@ -1,5 +1,5 @@
-// The ranges on the picture: the labels read back from the back buffer with the font's own glyphs,
-// wherever the view puts the box's corners, and the colour bar's ends.
+// The ranges on the picture: the columns' names and the ticks' values read back from the back buffer
+// with the font's own glyphs, wherever the view puts the box's corners, and the colour bar.
 #include <set>
 #include <string>
 #include <utility>
@@ -12,13 +12,17 @@
 namespace viewertest {
 namespace {
 
-// The eight corners of a box of very different scales per axis, and rows inside it. Fitted axis by
-// axis the box is a cube the default camera frames.
+// The eight corners of a box of very different scales per axis, and rows inside it, under a header.
+// Fitted axis by axis the box is a cube the default camera frames.
 constexpr char kBoxRows[] =
-    "-1234567,35.41,980\n3456789,35.41,980\n-1234567,47.5,980\n3456789,47.5,980\n"
+    "easting,lat,height\n-1234567,35.41,980\n3456789,35.41,980\n-1234567,47.5,980\n3456789,47.5,980\n"
     "-1234567,35.41,1020\n3456789,35.41,1020\n-1234567,47.5,1020\n3456789,47.5,1020\n"
     "1000000,40,1000\n2000000,45,990\n";
-const std::vector<std::string> kEdgeLabels = {"-1.2e+06", "3.5e+06", "35.41", "47.5", "980", "1020"};
+const std::vector<std::string> kNames = {"easting", "lat", "height"};
+// Each edge's round ticks (steps of 1e6, 2 and 10).
+const std::vector<std::vector<std::string>> kTicks = {{"-1e+06", "0", "1e+06", "2e+06", "3e+06"},
+                                                      {"36", "38", "40", "42", "44", "46"},
+                                                      {"980", "990", "1000", "1010", "1020"}};
 
 class SceneRanges : public SceneTest {
  protected:
@@ -77,7 +81,15 @@ TEST_F(SceneRanges, EveryEdgeLabelIsOnThePictureWhereverTheViewTurns) {
     scene->cameraZ = view.z;
     graphics->SetRenderStates(false);
     scene->Draw();
-    for (const std::string& label : kEdgeLabels) EXPECT_EQ(Find(label).size(), 1u) << label;
+    for (const std::string& name : kNames) EXPECT_EQ(Find(name).size(), 1u) << name;
+    // A tick's value stands only where it stays clear of the others: in the default view, at least two
+    // of every edge's.
+    for (const auto& ticks : kTicks) {
+      if (&view != &views[0]) break;
+      int shown = 0;
+      for (const std::string& tick : ticks) shown += !Find(tick).empty();
+      EXPECT_GE(shown, 2) << ticks.front();
+    }
   }
   // The box is drawn too: thin and grey.
   EXPECT_GT(CountBack(0xFF808080u), 200);
@@ -113,8 +125,10 @@ TEST_F(SceneRanges, TheColourBarRunsFromTheHighestHeightsColourToTheLowestsWithB
         return true;
     return false;
   };
-  EXPECT_TRUE(near("1020", top - 14, top - 8)) << "the high end's value";
-  EXPECT_TRUE(near("980", bottom + 2, bottom + 6)) << "the low end's value";
+  // The round heights at its ticks, level with them: 1020 at the top, 980 at the bottom.
+  EXPECT_TRUE(near("1020", top - 9, top - 5)) << "the high end's value";
+  EXPECT_TRUE(near("980", bottom - 10, bottom - 6)) << "the low end's value";
+  EXPECT_TRUE(near("height", top - 22, top - 16)) << "the column's name over the bar";
 }
 
 TEST_F(SceneRanges, NoRowsToDrawDrawNoRanges) {
