@@ -29,8 +29,10 @@ StartupHooks DefaultLayerHooks() {
   hooks.overrideView = [](const viewer::ViewOptions& options) { g_scene.OverrideForThisRun(options); };
   hooks.initGraphics = [](HWND window, const StartupConfig& c) {
     g_graphics = new DirectGraphics();
-    return static_cast<int>(g_graphics->Init(window, c.fullScreen, c.width, c.height, c.bit, c.vsyncWait,
-                                             c.drawLevel, c.hardTL, c.fog, c.d3dxSprite, c.noBackDraw));
+    const int32_t result = g_graphics->Init(window, c.fullScreen, c.width, c.height, c.bit, c.vsyncWait,
+                                            c.drawLevel, c.hardTL, c.fog, c.d3dxSprite, c.noBackDraw);
+    // The viewer tells a device without memory as any other device that could not be made.
+    return static_cast<int>(result == GRAPHICS_NO_MEMORY ? GRAPHICS_NO_DEVICE : result);
   };
   hooks.initInput = [](HWND window, HINSTANCE instance) {
     g_input = new InputManager();

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <string>
 
 #include "render/colour_palette.h"
 
@@ -60,9 +62,63 @@ void IndexByFixedTable(const Picture& picture, std::vector<uint8_t>& indices, st
   }
 }
 
+// The frame's bytes as giflib writes them, and whether memory for them ran out.
+struct FrameBytes {
+  std::string bytes;
+  bool outOfMemory = false;
+};
+
+// Called from C, so nothing may be thrown through it: a string that cannot grow is a short write,
+// which stops giflib.
 int AppendTo(GifFileType* gif, const GifByteType* bytes, int length) {
-  static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+  FrameBytes& frame = *static_cast<FrameBytes*>(gif->UserData);
+  try {
+    frame.bytes.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+  } catch (const std::bad_alloc&) {
+    frame.outOfMemory = true;
+    return 0;
+  }
   return length;
+}
+
+// giflib's reason, or "out of memory" when memory is what it lacked.
+std::string GifFailure(const char* what, const FrameBytes& frame, int code) {
+  if (frame.outOfMemory || code == E_GIF_ERR_NOT_ENOUGH_MEM) return std::string("out of memory to ") + what;
+  return std::string("cannot ") + what + ": " + GifErrorString(code);
+}
+
+// The frame of `indices` through giflib, without the file's header and trailer, in `frame`.
+bool WriteGifFrame(const Picture& picture, int delayCentiseconds, std::vector<uint8_t>& indices,
+                   ColorMapObject* map, std::string& frame, std::string* error) {
+  FrameBytes written;
+  int status = 0;
+  GifFileType* gif = EGifOpen(&written, AppendTo, &status);
+  if (!gif) {
+    if (error) *error = GifFailure("start a GIF frame", written, status);
+    return false;
+  }
+  EGifSetGifVersion(gif, true);
+  GraphicsControlBlock control{};
+  control.DisposalMode = DISPOSE_DO_NOT;
+  control.DelayTime = delayCentiseconds;
+  control.TransparentColor = NO_TRANSPARENT_COLOR;
+  GifByteType extension[4];
+  const size_t extensionLength = EGifGCBToExtension(&control, extension);
+  bool ok = EGifPutScreenDesc(gif, picture.width, picture.height, 8, 0, nullptr) == GIF_OK &&
+            EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extensionLength), extension) == GIF_OK &&
+            EGifPutImageDesc(gif, 0, 0, picture.width, picture.height, false, map) == GIF_OK;
+  for (int y = 0; ok && y < picture.height; ++y)
+    ok = EGifPutLine(gif, indices.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width),
+                     picture.width) == GIF_OK;
+  const int lastError = gif->Error;
+  ok = EGifCloseFile(gif, &status) == GIF_OK && ok;
+  const std::string& bytes = written.bytes;
+  if (!ok || bytes.size() < kHeaderBytes + 1 || bytes.back() != kTrailer) {
+    if (error) *error = GifFailure("encode a GIF frame", written, lastError ? lastError : status);
+    return false;
+  }
+  frame.assign(bytes, kHeaderBytes, bytes.size() - kHeaderBytes - 1);
+  return true;
 }
 
 struct ColourMapDeleter {
@@ -96,35 +152,7 @@ bool EncodeGifFrame(const Picture& picture, int delayCentiseconds, std::string& 
   for (size_t i = 0; i < palette.size(); ++i)
     map->Colors[i] = GifColorType{static_cast<GifByteType>(palette[i] >> 16), static_cast<GifByteType>(palette[i] >> 8),
                                   static_cast<GifByteType>(palette[i])};
-
-  std::string bytes;
-  int status = 0;
-  GifFileType* gif = EGifOpen(&bytes, AppendTo, &status);
-  if (!gif) {
-    if (error) *error = std::string("cannot start a GIF frame: ") + GifErrorString(status);
-    return false;
-  }
-  EGifSetGifVersion(gif, true);
-  GraphicsControlBlock control{};
-  control.DisposalMode = DISPOSE_DO_NOT;
-  control.DelayTime = delayCentiseconds;
-  control.TransparentColor = NO_TRANSPARENT_COLOR;
-  GifByteType extension[4];
-  const size_t extensionLength = EGifGCBToExtension(&control, extension);
-  bool ok = EGifPutScreenDesc(gif, picture.width, picture.height, 8, 0, nullptr) == GIF_OK &&
-            EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extensionLength), extension) == GIF_OK &&
-            EGifPutImageDesc(gif, 0, 0, picture.width, picture.height, false, map.get()) == GIF_OK;
-  for (int y = 0; ok && y < picture.height; ++y)
-    ok = EGifPutLine(gif, indices.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width),
-                     picture.width) == GIF_OK;
-  const int lastError = gif->Error;
-  ok = EGifCloseFile(gif, &status) == GIF_OK && ok;
-  if (!ok || bytes.size() < kHeaderBytes + 1 || bytes.back() != kTrailer) {
-    if (error) *error = std::string("cannot encode a GIF frame: ") + GifErrorString(lastError ? lastError : status);
-    return false;
-  }
-  frame.assign(bytes, kHeaderBytes, bytes.size() - kHeaderBytes - 1);
-  return true;
+  return WriteGifFrame(picture, delayCentiseconds, indices, map.get(), frame, error);
 }
 
 std::string AssembleGif(const std::vector<std::string>& frames, int width, int height, bool loop) {

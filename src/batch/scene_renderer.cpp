@@ -59,9 +59,13 @@ bool IsReadableFile(const std::string& path) {
 }
 
 
-// The viewer's graphics set-up failures, in its own words where it has them.
-std::string GraphicsFailure(int32_t result) {
+// The viewer's graphics set-up failures, in its own words where it has them; a picture of `width` x
+// `height` the memory cannot hold is no fault of the settings.
+std::string GraphicsFailure(int32_t result, int32_t width, int32_t height) {
   switch (result) {
+    case GRAPHICS_NO_MEMORY:
+      return "out of memory for a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+             " (the device's back and depth buffers)";
     case GRAPHICS_NO_DIRECT3D: return "the graphics set-up failed: no Direct3D object";
     case GRAPHICS_NO_DEVICE: return "the graphics set-up failed: no device (check Width, Height and HARD_TL)";
     case GRAPHICS_NO_SPRITE: return "the graphics set-up failed: no sprite (HARD_TL must be 0, 1 or 2)";
@@ -204,7 +208,7 @@ bool SceneRenderer::OpenGraphics(const RenderOptions& options, const DisplayKeys
   const int32_t result = g_graphics->Init(nullptr, 0, width, height, 0, 0, 0, options.hardTl.value_or(keys.hardTl),
                                           keys.fog, keys.d3dxSprite, 0);
   if (result != GRAPHICS_OK) {
-    *error = GraphicsFailure(result);
+    *error = GraphicsFailure(result, width, height);
     return false;
   }
   try {

@@ -211,6 +211,18 @@ void ReportLostWorker(int worker, int workers, pid_t pid, int status, const Turn
   std::fputs(line.c_str(), stderr);
 }
 
+// WriteTurntableShare, with a picture too large for the memory left told as a failure of the share:
+// the parent still waits for its workers, and a worker still ends through _exit.
+bool WriteShareWithinMemory(SceneRenderer& renderer, const TurntablePlan& plan, int worker, int workers,
+                            uint8_t* written) {
+  try {
+    return WriteTurntableShare(renderer, plan, worker, workers, written);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "scatterview-render: out of memory\n");
+    return false;
+  }
+}
+
 // A forked worker's whole life: its share of the pictures, then its end, status 0 when every one of
 // them was written.
 [[noreturn]] void RunForkedWorker(SceneRenderer& renderer, const TurntablePlan& plan, int worker, int workers,
@@ -218,12 +230,7 @@ void ReportLostWorker(int worker, int workers, pid_t pid, int status, const Turn
   // A worker stops with the parent, however the parent ends (the signal only asks it to stop).
   prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (getppid() != parent) _exit(1);
-  bool done = false;
-  try {
-    done = WriteTurntableShare(renderer, plan, worker, workers, written);
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "scatterview-render: out of memory\n");
-  }
+  const bool done = WriteShareWithinMemory(renderer, plan, worker, workers, written);
   std::fflush(nullptr);
   // No destructors, no atexit handlers: the parent owns every shared resource.
   _exit(done ? 0 : 1);
@@ -256,7 +263,7 @@ bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs
       children.push_back({worker, pid});
     }
   }
-  for (int worker : ownShares) ok = WriteTurntableShare(renderer, plan, worker, workers, written.Get()) && ok;
+  for (int worker : ownShares) ok = WriteShareWithinMemory(renderer, plan, worker, workers, written.Get()) && ok;
   // Waits in short steps so that a signal to this process alone still reaches every worker.
   bool forwarded = false;
   for (const Child& child : children) {

@@ -37,7 +37,10 @@ bool EncodeWebpFrame(const Picture& picture, std::string& frame, std::string* er
   const bool ok = WebPPictureImportBGRX(&image, reinterpret_cast<const uint8_t*>(picture.pixels),
                                         picture.pitch * static_cast<int>(sizeof(uint32_t))) &&
                   WebPEncode(&config, &image);
+  const bool noMemory = image.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ||
+                        image.error_code == VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY;
   if (ok) frame.assign(reinterpret_cast<const char*>(writer.mem), writer.size);
+  else if (error && noMemory) *error = "out of memory for a WebP frame";
   else if (error) *error = "cannot encode a WebP frame (libwebp error " + std::to_string(image.error_code) + ")";
   WebPPictureFree(&image);
   WebPMemoryWriterClear(&writer);
@@ -47,8 +50,9 @@ bool EncodeWebpFrame(const Picture& picture, std::string& frame, std::string* er
 bool AssembleWebp(const std::vector<std::string>& frames, const std::vector<int>& durationsMs, int width, int height,
                   std::string& file, std::string* error) {
   std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxNew());
-  bool ok = mux != nullptr;
-  for (size_t i = 0; ok && i < frames.size(); ++i) {
+  // No muxer at all is no memory for one; later steps say so themselves.
+  WebPMuxError result = mux ? WEBP_MUX_OK : WEBP_MUX_MEMORY_ERROR;
+  for (size_t i = 0; result == WEBP_MUX_OK && i < frames.size(); ++i) {
     WebPMuxFrameInfo info{};
     info.bitstream.bytes = reinterpret_cast<const uint8_t*>(frames[i].data());
     info.bitstream.size = frames[i].size();
@@ -57,17 +61,19 @@ bool AssembleWebp(const std::vector<std::string>& frames, const std::vector<int>
     // Every frame covers the whole canvas: nothing of the one before shows through.
     info.dispose_method = WEBP_MUX_DISPOSE_NONE;
     info.blend_method = WEBP_MUX_NO_BLEND;
-    ok = WebPMuxPushFrame(mux.get(), &info, 0) == WEBP_MUX_OK;
+    result = WebPMuxPushFrame(mux.get(), &info, 0);
   }
   WebPMuxAnimParams params{};
   params.bgcolor = 0xFF000000u;
   params.loop_count = 0;  // endless
-  ok = ok && WebPMuxSetAnimationParams(mux.get(), &params) == WEBP_MUX_OK &&
-       WebPMuxSetCanvasSize(mux.get(), width, height) == WEBP_MUX_OK;
+  if (result == WEBP_MUX_OK) result = WebPMuxSetAnimationParams(mux.get(), &params);
+  if (result == WEBP_MUX_OK) result = WebPMuxSetCanvasSize(mux.get(), width, height);
   WebPData assembled;
   WebPDataInit(&assembled);
-  ok = ok && WebPMuxAssemble(mux.get(), &assembled) == WEBP_MUX_OK;
+  if (result == WEBP_MUX_OK) result = WebPMuxAssemble(mux.get(), &assembled);
+  const bool ok = result == WEBP_MUX_OK;
   if (ok) file.assign(reinterpret_cast<const char*>(assembled.bytes), assembled.size);
+  else if (error && result == WEBP_MUX_MEMORY_ERROR) *error = "out of memory to put the WebP frames together";
   else if (error) *error = "cannot put the WebP frames together";
   WebPDataClear(&assembled);
   return ok;

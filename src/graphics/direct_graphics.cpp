@@ -93,13 +93,15 @@ int32_t DirectGraphics::Init(HWND window, int32_t fullScreen, int32_t width, int
     default: break;
   }
   if (attemptCount > 0) {
-    bool created = false;
-    for (int i = 0; i < attemptCount && !created; ++i) {
-      created = SUCCEEDED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, attempts[i].type, window,
-                                                 attempts[i].behaviour, &presentParams, &device));
-      if (!created) device = nullptr;  // never keep what a failed attempt may have left there
+    HRESULT result = D3DERR_NOTAVAILABLE;
+    for (int i = 0; i < attemptCount && FAILED(result); ++i) {
+      result = direct3d->CreateDevice(D3DADAPTER_DEFAULT, attempts[i].type, window, attempts[i].behaviour,
+                                      &presentParams, &device);
+      if (FAILED(result)) device = nullptr;  // never keep what a failed attempt may have left there
     }
-    if (!created) return GRAPHICS_NO_DEVICE;
+    // The last attempt's reason: a size the memory cannot hold is told apart from a setting refused.
+    if (result == E_OUTOFMEMORY || result == D3DERR_OUTOFVIDEOMEMORY) return GRAPHICS_NO_MEMORY;
+    if (FAILED(result)) return GRAPHICS_NO_DEVICE;
   }
 
   // The reference decides, not the call's result.

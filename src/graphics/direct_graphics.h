@@ -29,6 +29,8 @@ constexpr int32_t GRAPHICS_NO_DIRECT3D = 1;
 constexpr int32_t GRAPHICS_NO_DEVICE = 2;
 constexpr int32_t GRAPHICS_NO_SPRITE = 3;
 constexpr int32_t GRAPHICS_NO_REFRESH_RATE = 4;
+// No device for want of memory (its back and depth buffers grow with Width x Height): not a bad setting.
+constexpr int32_t GRAPHICS_NO_MEMORY = 5;
 
 // How DirectGraphics gets its Direct3D object; tests pass one that records the device calls.
 using Direct3DFactory = std::function<IDirect3D8*(UINT sdkVersion)>;
@@ -40,7 +42,8 @@ class DirectGraphics {
   DirectGraphics(const DirectGraphics&) = delete;
   DirectGraphics& operator=(const DirectGraphics&) = delete;
 
-  // 0 on success; 1 no Direct3D object, 2 no device, 3 no sprite, 4 no 60 Hz display (see GRAPHICS_*).
+  // 0 on success; 1 no Direct3D object, 2 no device, 3 no sprite, 4 no 60 Hz display, 5 no memory for the
+  // device (see GRAPHICS_*).
   // A failure returns at once and undoes nothing; the destructor still cleans up what exists.
   int32_t Init(HWND window, int32_t fullScreen, int32_t width, int32_t height, int32_t bit, int32_t vsyncWait,
                int32_t drawLevel, int32_t hardTl, int32_t fog, int32_t d3dxSprite, int32_t noBackDraw);

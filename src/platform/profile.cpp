@@ -61,7 +61,7 @@ bool ProfileTooLarge(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kLargestProfileBytes;
 }
 
-bool ReplaceProfileFile(const std::string& path, const std::string& text) {
+bool ReplaceProfileFile(const std::string& path, const std::string& text, std::string* error) {
   // A new settings file goes only into a folder with a write bit, even for root: an installed
   // program's read-only folder never gains one.
   const std::string target = posix::FinalLinkTarget(path);
@@ -69,11 +69,14 @@ bool ReplaceProfileFile(const std::string& path, const std::string& text) {
   if (stat(target.c_str(), &st) != 0) {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    if (!posix::WritableByModeBits(folder)) return false;
+    if (!posix::WritableByModeBits(folder)) {
+      if (error) *error = folder + ": no write permission";
+      return false;
+    }
   }
   posix::WholeFileOptions options;
   options.allowSpecialFiles = false;  // a settings file is a plain file or nothing
-  return posix::WriteWholeFile(path, text, options);
+  return posix::WriteWholeFile(path, text, options, error);
 }
 
 }  // namespace platform

@@ -32,8 +32,8 @@ inline constexpr long long kLargestProfileBytes = 64LL << 20;
 bool ReadProfileFile(const std::string& path, std::string& text);
 // Whether `path` is a plain file too large to be read as one (so the callers can say so).
 bool ProfileTooLarge(const std::string& path);
-// Replaces the file with `text` atomically, keeping its permissions; false on any failure. A missing
-// file is not created in a folder without any write bit, even by root.
-bool ReplaceProfileFile(const std::string& path, const std::string& text);
+// Replaces the file with `text` atomically, keeping its permissions; false on any failure, with `error`
+// (when given) saying why. A missing file is not created in a folder without any write bit, even by root.
+bool ReplaceProfileFile(const std::string& path, const std::string& text, std::string* error = nullptr);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <new>
 
 #include "render/colour_palette.h"
 
@@ -37,7 +38,11 @@ void PutChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data
 struct PngEncoder::Compressor {
   z_stream stream{};
   bool ready = false;
-  Compressor() { ready = deflateInit(&stream, Z_BEST_SPEED) == Z_OK; }
+  Compressor() {
+    const int result = deflateInit(&stream, Z_BEST_SPEED);
+    if (result == Z_MEM_ERROR) throw std::bad_alloc();  // as every other allocation of the encoder
+    ready = result == Z_OK;
+  }
   ~Compressor() {
     if (ready) deflateEnd(&stream);
   }
@@ -114,14 +119,22 @@ bool WritePngFile(const std::string& path, const uint32_t* pixels, int width, in
                   const platform::posix::WholeFileOptions& options) {
   std::string ignored;
   std::string& why = error ? *error : ignored;
+  const std::string picture = "a picture of " + std::to_string(width) + " x " + std::to_string(height) + " as PNG";
   std::unique_ptr<PngEncoder> own;
-  if (!encoder) {
-    own = std::make_unique<PngEncoder>();
-    encoder = own.get();
-  }
   std::vector<uint8_t> bytes;
-  if (!encoder->Encode(pixels, width, height, pitch, bytes)) {
-    why = "cannot encode a picture of " + std::to_string(width) + " x " + std::to_string(height) + " as PNG";
+  // The encoder's buffers grow with the picture: without memory for them the picture is not written,
+  // and the caller (the viewer's screenshot, the render tool) goes on to say so.
+  try {
+    if (!encoder) {
+      own = std::make_unique<PngEncoder>();
+      encoder = own.get();
+    }
+    if (!encoder->Encode(pixels, width, height, pitch, bytes)) {
+      why = "cannot encode " + picture;
+      return false;
+    }
+  } catch (const std::bad_alloc&) {
+    why = "out of memory to encode " + picture;
     return false;
   }
 

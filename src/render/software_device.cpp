@@ -40,8 +40,13 @@ HRESULT SoftwareDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& pp, Sof
   SoftwareDevice* device = new (std::nothrow) SoftwareDevice();
   if (!device) return E_OUTOFMEMORY;
   device->window_ = pp.hDeviceWindow ? pp.hDeviceWindow : window;
-  if (platform::WorkThreads() > 1) device->worker_ = std::make_unique<platform::Worker>(2);
-  HRESULT hr = device->ApplyPresentParameters(pp);
+  HRESULT hr = D3D_OK;
+  try {
+    if (platform::WorkThreads() > 1) device->worker_ = std::make_unique<platform::Worker>(2);
+  } catch (const std::bad_alloc&) {
+    hr = E_OUTOFMEMORY;
+  }
+  if (SUCCEEDED(hr)) hr = device->ApplyPresentParameters(pp);
   // A full-screen device takes the whole screen while it exists.
   if (SUCCEEDED(hr) && !pp.Windowed && device->window_) {
     if (platform::CurrentBackend().SetFullScreen(device->window_, true))

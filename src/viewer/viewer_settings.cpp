@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/frame_timer.h"
 #include "platform/worker.h"
 #include "platform/posix/settings_path.h"
+#include "platform/printable_text.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
 #include "platform/profile_text.h"
@@ -146,5 +148,10 @@ void ViewerScene::SaveSettings() {
   addNewer("RANGES", ranges, showRanges == 0, runOnly_.showRanges);
   text = platform::ini::SetValues(text, kSection, edits);
   // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.
-  (void)platform::ReplaceProfileFile(path, text);
+  std::string error;
+  if (platform::ReplaceProfileFile(path, text, &error) || programFolder_.empty()) return;
+  // What the start foresaw was said then (once is enough); a failure it could not foresee (a full
+  // disk, a folder changed during the run) is said now.
+  if (platform::posix::WhyTheViewIsNotSaved(programFolder_, path).empty())
+    std::fprintf(stderr, "scatterview: %s: the view was not saved\n", platform::PrintableText(error).c_str());
 }

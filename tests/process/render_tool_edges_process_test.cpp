@@ -1,6 +1,7 @@
 // scatterview-render at the edges of its world: a temporary folder it cannot use, a turntable worker
-// killed under it, a full disk under a hard-linked picture, no memory left. Each run ends with the
-// status and message it should, and leaves nothing behind in any temporary folder.
+// killed under it, a full disk under a hard-linked picture, no memory left for the rows or for the
+// picture. Each run ends with the status and message it should, and leaves nothing behind in any
+// temporary folder.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -200,6 +201,20 @@ TEST_F(RenderTool, EndsEachEdgeWithItsStatusAndLeavesNoTemporaryFolder) {
        // The rows read before the columns could grow no more are drawn, and said.
        nullptr, 0, "then no more memory could be had",
        [&](const std::string&) { EXPECT_TRUE(FileExists(picture)) << "the rows read are drawn"; }},
+      {"no memory for the picture's buffers",
+       [&](EdgeRun& run) {
+#if defined(__SANITIZE_ADDRESS__)
+         (void)run;
+         return std::string("the address sanitizer reserves more address space than the limit leaves");
+#else
+         // 384 MiB of back and depth buffer: a size the device takes, that the memory cannot hold.
+         run.args = {"--size", "8192x8192", "data.csv", "out.png"};
+         run.limitMemoryKb = "300000";
+         return std::string();
+#endif
+       },
+       nullptr, 1, "out of memory for a picture of 8192 x 8192",
+       [&](const std::string&) { EXPECT_FALSE(FileExists(picture)); }},
   };
 
   std::vector<std::string> skipped;

@@ -2,8 +2,10 @@
 
 #include <errno.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -39,9 +41,8 @@ bool MakeFolders(const std::string& folder) {
   return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace
-
-std::string SettingsFilePath(const std::string& programFolder) {
+// Whether the view is kept beside the program, the user's folder never tried.
+bool KeptBesideTheProgram(const std::string& programFolder) {
   const std::string beside = BesideTheProgram(programFolder);
   struct stat st {};
   const bool present = stat(beside.c_str(), &st) == 0;
@@ -49,10 +50,35 @@ std::string SettingsFilePath(const std::string& programFolder) {
   // there, not even root's in a folder root may write, so that removing the package leaves nothing.
   const bool startingFile = present && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
   // A folder is judged like a file: without any write bit it is read-only, even for root.
-  if (!startingFile && ((present && WritableByModeBits(beside)) || WritableByModeBits(programFolder)))
-    return beside;
+  return !startingFile && ((present && WritableByModeBits(beside)) || WritableByModeBits(programFolder));
+}
+
+// Why the save cannot put the view into `file` (as ReplaceProfileFile and the save decide it), "" when
+// it can: a new file needs a folder with a write bit; a file there must be a plain one this process may
+// read and write, and be replaced through a new file beside it unless it has more than one name.
+std::string WhyNotWritten(const std::string& file) {
+  const std::string target = FinalLinkTarget(file);
+  const std::string folder = target.substr(0, target.rfind('/'));
+  struct stat st {};
+  if (stat(target.c_str(), &st) != 0) {
+    if (errno != ENOENT) return file + ": " + std::strerror(errno);
+    return WritableByModeBits(folder) ? "" : folder + (Exists(folder) ? " is read-only" : " does not exist");
+  }
+  if (!S_ISREG(st.st_mode)) return file + " is no plain file";
+  if (!WritableByModeBits(target)) return file + " is read-only";
+  if (access(target.c_str(), R_OK) != 0) return file + " cannot be read";
+  // Whether the kernel lets this process make the new file, as root may in spite of the mode bits.
+  if (st.st_nlink == 1 && access(folder.c_str(), W_OK) != 0)
+    return folder + " is read-only, so " + file + " cannot be replaced";
+  return "";
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& programFolder) {
+  if (KeptBesideTheProgram(programFolder)) return BesideTheProgram(programFolder);
   const std::string folder = UserSettingsFolder();
-  return folder.empty() ? beside : folder + "/config.ini";
+  return folder.empty() ? BesideTheProgram(programFolder) : folder + "/config.ini";
 }
 
 std::string SettingsFileToRead(const std::string& programFolder) {
@@ -79,17 +105,13 @@ std::string PrepareSettingsFile(const std::string& programFolder) {
 }
 
 std::string WhyTheViewIsNotSaved(const std::string& programFolder, const std::string& settingsFile) {
-  // Only a folder that cannot take the file counts here: what stands at the path itself (a read-only
-  // file, a folder named config.ini) is the user's own doing and is left alone quietly.
-  struct stat st {};
-  if (lstat(settingsFile.c_str(), &st) == 0) return "";
-  const std::string folder = settingsFile.substr(0, settingsFile.rfind('/'));
-  if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && WritableByModeBits(folder)) return "";
-  if (settingsFile != BesideTheProgram(programFolder)) return folder + " is read-only";
-  // PrepareSettingsFile fell back on the program's folder: the user's could not be had.
+  const std::string why = WhyNotWritten(settingsFile);
+  const std::string beside = BesideTheProgram(programFolder);
+  if (why.empty() || settingsFile != beside || KeptBesideTheProgram(programFolder)) return why;
+  // The file beside the program stands in for the user's, which could not be had.
   const std::string user = UserSettingsFolder();
-  if (user.empty()) return "there is no home folder (HOME unset) and " + programFolder + " is read-only";
-  return user + " cannot be made and " + programFolder + " is read-only";
+  if (user.empty()) return "there is no home folder (HOME unset) and " + why;
+  return user + " cannot be made and " + why;
 }
 
 }  // namespace platform::posix

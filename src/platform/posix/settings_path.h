@@ -24,9 +24,10 @@ std::string SettingsFileToRead(const std::string& programFolder);
 // the folder cannot be made, the path beside the program (read, but not saved).
 std::string PrepareSettingsFile(const std::string& programFolder);
 
-// Why no folder can take the view when `settingsFile`, the path PrepareSettingsFile gave, does not
-// exist, in a few words naming the paths ("/home/u/.config/scatterview cannot be made and /opt/sv is
-// read-only"); "" when its folder can take it or something is at the path already.
+// Why the save will not put the view into `settingsFile`, the path PrepareSettingsFile gave, in a few
+// words naming the paths ("/home/u/.config/scatterview cannot be made and /opt/sv/config.ini is
+// read-only", "/opt/sv is read-only, so /opt/sv/config.ini cannot be replaced"); "" when it can.
+// A file over the settings size limit is the caller's to tell.
 std::string WhyTheViewIsNotSaved(const std::string& programFolder, const std::string& settingsFile);
 
 }  // namespace platform::posix
