@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
 namespace platform::sdl2 {
 
 namespace {
@@ -18,6 +20,10 @@ bool RestoreDisplayMode(const posix::KeptMode& kept) {
   // A full-screen window that loses the focus would be minimised, which also leaves its mode.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+  // A headless driver (the program's own choice, or SDL's when the display has gone) has no mode to
+  // give back.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) return true;
   const int display = kept.display < SDL_GetNumVideoDisplays() ? kept.display : 0;
   // The program gave it back itself, or the display never left it (a driver that only pretends).
   if (Shows(display, kept)) return true;
