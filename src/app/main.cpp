@@ -7,10 +7,12 @@
 #include "app/command_line.h"
 #include "app/win_main.h"
 #include "platform/frame_timer.h"
+#include "platform/posix/mode_keeper.h"
 #include "platform/posix/settings_path.h"
 #include "platform/posix/termination.h"
 #include "platform/printable_text.h"
 #include "platform/sdl2/sdl_backend.h"
+#include "platform/sdl2/sdl_mode_restore.h"
 
 #ifndef SV_VERSION
 #define SV_VERSION "unknown"
@@ -19,6 +21,13 @@
 // Before every static object: the scene reads config.ini while it is built, and a signal during that
 // read must end the run normally too; and no file it opens may become standard error.
 __attribute__((constructor(101))) static void PrepareProcessFirst() { platform::posix::PrepareProcess(); }
+
+// The display-mode keeper is this same program started with a private argument (posix/mode_keeper):
+// it becomes the keeper here, before the static scene is built, so it never reads or writes
+// config.ini. (The C library hands constructors the program's arguments as it hands them to main.)
+__attribute__((constructor(102))) static void BecomeTheModeKeeperWhenAsked(int argc, char** argv) {
+  platform::posix::RunKeeperIfAsked(argc, argv, platform::sdl2::RestoreDisplayMode);
+}
 
 namespace {
 

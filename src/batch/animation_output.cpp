@@ -7,6 +7,7 @@
 #include "batch/gif_frames.h"
 #include "batch/turntable.h"
 #include "batch/webp_frames.h"
+#include "platform/posix/termination.h"
 #include "platform/posix/whole_file_writer.h"
 #include "platform/printable_text.h"
 
@@ -44,7 +45,11 @@ bool AssembleAnimation(OutputFormat format, const std::vector<std::string>& fram
 
 bool WriteStill(const Picture& picture, const std::string& path, OutputFormat format,
                 const std::vector<std::string>& inputs) {
-  if (format == OutputFormat::Png) return WritePicture(picture, path, nullptr, inputs);
+  platform::posix::WholeFileOptions options;
+  options.inputs = inputs;
+  // The one output: a signal before it is in place leaves the old file and ends the run as interrupted.
+  options.stopOnTermination = true;
+  if (format == OutputFormat::Png) return WritePicture(picture, path, nullptr, options);
   std::string frame, file, error;
   bool ok;
   if (format == OutputFormat::Gif) {
@@ -53,10 +58,9 @@ bool WriteStill(const Picture& picture, const std::string& path, OutputFormat fo
   } else {
     ok = EncodeWebpFrame(picture, file, &error);
   }
-  platform::posix::WholeFileOptions options;
-  options.inputs = inputs;
   ok = ok && platform::posix::WriteWholeFile(path, file, options, &error);
-  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
+  if (!ok && !platform::posix::TerminationRequested())
+    std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
   return ok;
 }
 

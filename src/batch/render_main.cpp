@@ -83,8 +83,9 @@ int main(int argc, char** argv) {
       ok = !platform::posix::TerminationRequested() &&
            batch::WriteStill(picture, options.outputPath, options.format, renderer.InputFiles());
     }
-    if (platform::posix::TerminationRequested()) return Interrupted();
-    return ok ? 0 : kExitFailure;
+    // A signal that came once everything was written and in place changed nothing: the run is done.
+    if (ok) return 0;
+    return platform::posix::TerminationRequested() ? Interrupted() : kExitFailure;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "scatterview-render: out of memory\n");
   } catch (const std::exception& e) {

@@ -13,6 +13,7 @@
 #include "graphics/direct_graphics.h"
 #include "platform/frame_timer.h"
 #include "platform/posix/settings_path.h"
+#include "platform/posix/work_folder.h"
 #include "platform/printable_text.h"
 #include "platform/profile.h"
 #include "platform/profile_reader.h"
@@ -36,6 +37,7 @@ namespace {
 constexpr int kPictureWidth = 640;
 constexpr int kPictureHeight = 480;
 constexpr char kSection[] = "CONFIG";
+constexpr char kWorkFolderPrefix[] = "scatterview-render";
 
 // As the viewer reads them: one reading of the file; a number out of range keeps the default.
 DisplayKeys ReadDisplayKeys(const std::string& path) {
@@ -80,10 +82,13 @@ const char* TemporaryRoot() {
 
 // A private folder in $TMPDIR, or in /tmp when $TMPDIR is no use (missing, a file, not writable):
 // a temporary folder is a means, not something the user asked for. Empty when neither works.
+// The folders of earlier runs that were killed (SIGKILL, a power cut) go first, from both places.
 std::string MakeTemporaryFolder() {
+  for (const char* root : {TemporaryRoot(), "/tmp"})
+    platform::posix::RemoveAbandonedWorkFolders(root, kWorkFolderPrefix);
   for (const char* root : {TemporaryRoot(), "/tmp"}) {
-    std::string folder = std::string(root) + "/scatterview-render.XXXXXX";
-    if (mkdtemp(folder.data())) return folder;
+    std::string folder = platform::posix::MakeWorkFolder(root, kWorkFolderPrefix);
+    if (!folder.empty()) return folder;
   }
   return std::string();
 }

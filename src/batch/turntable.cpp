@@ -74,9 +74,13 @@ bool WriteAnimation(const SceneRenderer& renderer, const TurntablePlan& plan) {
   }
   platform::posix::WholeFileOptions options;
   options.inputs = renderer.InputFiles();
-  ok = ok && AssembleAnimation(plan.format, frames, renderer.Size(), plan.fps, file, &error) &&
+  // One file made of them all: a signal before it is in place leaves the old one, not a mix.
+  options.stopOnTermination = true;
+  ok = ok && !platform::posix::TerminationRequested() &&
+       AssembleAnimation(plan.format, frames, renderer.Size(), plan.fps, file, &error) &&
        platform::posix::WriteWholeFile(plan.output, file, options, &error);
-  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
+  if (!ok && !platform::posix::TerminationRequested())
+    std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
   return ok;
 }
 
@@ -103,7 +107,7 @@ double TurntableTheta(double start, int index, int count) {
 }
 
 bool WritePicture(const Picture& picture, const std::string& path, render::PngEncoder* encoder,
-                  const std::vector<std::string>& inputs) {
+                  const platform::posix::WholeFileOptions& options) {
   std::string error;
   bool ok;
   if (path == kStandardOutput) {
@@ -115,12 +119,11 @@ bool WritePicture(const Picture& picture, const std::string& path, render::PngEn
                    STDOUT_FILENO, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                    "standard output", &error);
   } else {
-    platform::posix::WholeFileOptions options;
-    options.inputs = inputs;
     ok = render::WritePngFile(path, picture.pixels, picture.width, picture.height, picture.pitch, &error, encoder,
                               options);
   }
-  if (!ok) std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
+  if (!ok && !platform::posix::TerminationRequested())
+    std::fprintf(stderr, "scatterview-render: %s\n", platform::PrintableText(error).c_str());
   return ok;
 }
 
@@ -128,6 +131,8 @@ bool WriteTurntableShare(SceneRenderer& renderer, const TurntablePlan& plan, int
                          volatile uint8_t* written) {
   const double start = renderer.StartTheta();
   render::PngEncoder encoder;
+  platform::posix::WholeFileOptions options;
+  options.inputs = renderer.InputFiles();
   for (int i = 0; i < plan.count; ++i) {
     if (!DrawnBy(i, worker, workers)) continue;
     // A picture under way is finished (or its temporary file removed); the next one is not begun.
@@ -136,8 +141,7 @@ bool WriteTurntableShare(SceneRenderer& renderer, const TurntablePlan& plan, int
     // A signal during the drawing may have cut it short: that picture is not written.
     if (platform::posix::TerminationRequested()) return false;
     const bool ok = plan.format == OutputFormat::Png
-                        ? WritePicture(picture, TurntableFileName(plan.output, i, plan.count), &encoder,
-                                       renderer.InputFiles())
+                        ? WritePicture(picture, TurntableFileName(plan.output, i, plan.count), &encoder, options)
                         : KeepFrame(renderer, plan, picture, i);
     if (!ok) return false;
     if (written) written[i] = 1;
@@ -288,8 +292,8 @@ bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs
     if (known && !stoppedOnRequest)
       ReportLostWorker(child.worker, workers, child.pid, status, plan, written.Get(), start);
   }
-  if (!ok || plan.format == OutputFormat::Png || platform::posix::TerminationRequested()) return ok;
-  return WriteAnimation(renderer, plan);
+  if (!ok || plan.format == OutputFormat::Png) return ok;
+  return !platform::posix::TerminationRequested() && WriteAnimation(renderer, plan);
 }
 
 }  // namespace batch

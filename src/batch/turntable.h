@@ -38,7 +38,8 @@ struct TurntablePlan {
 // draws them and wait in the renderer's temporary folder until this process writes the file from
 // them. True when everything was written; each failure is reported on stderr, and a worker that dies
 // (killed, crashed) is named with the pictures it did not write. On SIGINT or SIGTERM every worker
-// stops after the picture it is writing, and no animation is written.
+// stops after the picture it is writing, and the animation, unless already in place, is not written
+// (its old file stays).
 bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs);
 
 // Draws picture(s) for `worker` of `workers` in this process; false after the first failure. Each
@@ -49,9 +50,10 @@ bool WriteTurntableShare(SceneRenderer& renderer, const TurntablePlan& plan, int
 // The output name that means standard output.
 inline constexpr const char kStandardOutput[] = "-";
 
-// Writes one picture to `path` (standard output for "-"), never over one of `inputs`; false, with
-// the reason on stderr, when it cannot be written.
+// Writes one picture to `path` (standard output for "-") as `options` say (never over one of their
+// inputs); false, with the reason on stderr (none when a termination signal stopped it), when it
+// cannot be written.
 bool WritePicture(const Picture& picture, const std::string& path, render::PngEncoder* encoder = nullptr,
-                  const std::vector<std::string>& inputs = {});
+                  const platform::posix::WholeFileOptions& options = {});
 
 }  // namespace batch

@@ -1,10 +1,12 @@
 // scatterview-render at the edges of its world: a temporary folder it cannot use, a turntable worker
 // killed under it, a full disk under a hard-linked picture, no memory left for the rows or for the
-// picture. Each run ends with the status and message it should, and leaves nothing behind in any
-// temporary folder.
+// picture, SIGTERM while the animation is written, the folders of killed runs. Each run ends with the
+// status and message it should, and leaves nothing behind in any temporary folder.
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,20 @@ std::vector<std::string> FoldersLeftIn(const std::string& folder, const std::str
   return left;
 }
 
+// The frames of a WebP animation whose RIFF chunks run exactly to its end; -1 for a broken file.
+int WebpFrames(const std::string& file) {
+  if (file.size() < 12 || file.compare(0, 4, "RIFF") != 0 || file.compare(8, 4, "WEBP") != 0) return -1;
+  int frames = 0;
+  size_t at = 12;
+  while (at + 8 <= file.size()) {
+    size_t size = 0;
+    for (int i = 3; i >= 0; --i) size = size << 8 | static_cast<unsigned char>(file[at + 4 + i]);
+    frames += file.compare(at, 4, "ANMF") == 0;
+    at += 8 + size + size % 2;
+  }
+  return at == file.size() ? frames : -1;
+}
+
 // Small file systems mounted for a test, gone with it however it ends.
 struct Mounts {
   std::vector<std::string> points;
@@ -76,7 +93,7 @@ struct Edge {
   // Sets the run up; a reason when this machine cannot stage the case.
   std::function<std::string(EdgeRun&)> prepare;
   std::function<void(testsupport::Process&)> during;  // while it runs, when given
-  int status;
+  int status;       // -1: 143 when stderr says "interrupted", else 0
   std::string err;  // what stderr must hold
   std::function<void(const std::string& err)> check;
 };
@@ -109,6 +126,18 @@ TEST_F(RenderTool, EndsEachEdgeWithItsStatusAndLeavesNoTemporaryFolder) {
   const std::string full = dir / "full";
   Mounts mounts;
   const int turntable = 2000;
+  const std::string work = dir / "work", fifo = dir / "rows.fifo";
+  std::unique_ptr<testsupport::Process> live;
+  std::string stale, liveFolder;
+  int writer = -1;
+  // A run that waits for rows from a FIFO (held open here, never written), up to its work folder.
+  auto waitingRun = [&](size_t folders) {
+    testsupport::ProcessLaunch launch = Launch({"rows.fifo", "never.png"});
+    launch.env["TMPDIR"] = work;
+    auto p = std::make_unique<testsupport::Process>(launch);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return FoldersLeftIn(work, marker).size() == folders; }, 10000));
+    return p;
+  };
 
   const std::vector<Edge> cases = {
       badTmpdir("missing", [&] { return dir / "missing"; }),
@@ -215,6 +244,53 @@ TEST_F(RenderTool, EndsEachEdgeWithItsStatusAndLeavesNoTemporaryFolder) {
        },
        nullptr, 1, "out of memory for a picture of 8192 x 8192",
        [&](const std::string&) { EXPECT_FALSE(FileExists(picture)); }},
+      {"SIGTERM while the animation is written over an old one",
+       [&](EdgeRun& run) {
+         WriteFile(dir / "spin.webp", old);
+         run.args = {"--turntable", "200", "data.csv", "spin.webp"};
+         return std::string();
+       },
+       // The moment its temporary file appears beside the old one.
+       [&](testsupport::Process& p) {
+         const int watch = inotify_init1(IN_CLOEXEC);
+         ASSERT_GE(inotify_add_watch(watch, dir.Path().c_str(), IN_CREATE), 0);
+         pollfd created{watch, POLLIN, 0};
+         EXPECT_EQ(poll(&created, 1, 30000), 1) << "no temporary file";
+         p.Signal(SIGTERM);
+         close(watch);
+       },
+       -1, "",
+       [&](const std::string& err) {
+         const std::string now = ReadFile(dir / "spin.webp");
+         if (err.find("interrupted") != std::string::npos) EXPECT_TRUE(now == old) << "interrupted: the old file kept";
+         else EXPECT_EQ(WebpFrames(now), 200) << "not interrupted: the whole new file";
+         for (const auto& e : fs::directory_iterator(dir.Path()))
+           EXPECT_EQ(e.path().filename().string().find(".tmp."), std::string::npos) << e.path();
+       }},
+      {"the work folders of a killed run and of a running one",
+       [&](EdgeRun& run) {
+         fs::create_directory(work);
+         mkfifo(fifo.c_str(), 0600);
+         writer = open(fifo.c_str(), O_RDWR | O_CLOEXEC);  // a writer that never writes
+         // The live one first: a run removes the folders of killed runs as it starts.
+         live = waitingRun(1);
+         liveFolder = FoldersLeftIn(work, marker).at(0);
+         auto killed = waitingRun(2);
+         for (const std::string& f : FoldersLeftIn(work, marker))
+           if (f != liveFolder) stale = f;
+         killed->Signal(SIGKILL);
+         killed->Wait(5000);
+         run.env["TMPDIR"] = work;
+         run.args = {"data.csv", "out.png"};
+         return std::string();
+       },
+       nullptr, 0, "",
+       [&](const std::string&) {
+         EXPECT_FALSE(fs::exists(stale)) << "its owner is gone";
+         EXPECT_TRUE(fs::exists(liveFolder + "/config.ini")) << "its owner still runs";
+         EXPECT_TRUE(live->Running());
+         close(writer);
+       }},
   };
 
   std::vector<std::string> skipped;
@@ -239,7 +315,8 @@ TEST_F(RenderTool, EndsEachEdgeWithItsStatusAndLeavesNoTemporaryFolder) {
     if (c.during) c.during(p);
     ASSERT_TRUE(p.Wait(60000)) << "still running";
     const std::string err = p.Stderr();
-    EXPECT_EQ(p.ExitStatus(), c.status) << err;
+    EXPECT_EQ(p.ExitStatus(), c.status >= 0 ? c.status : err.find("interrupted") != std::string::npos ? 143 : 0)
+        << err;
     EXPECT_NE(err.find(c.err), std::string::npos) << err;
     c.check(err);
     emptyOfOurs("/tmp");

@@ -92,8 +92,15 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
   closedir(dir);
 }
 
+// Whether a write that may be interrupted is to stop here (with `error` saying so).
+bool Interrupted(const WholeFileOptions& options, const std::string& path, std::string* error) {
+  if (!options.stopOnTermination || !TerminationRequested()) return false;
+  Fail(error, path, "interrupted");
+  return true;
+}
+
 bool ReplaceThroughTemporary(const std::string& target, std::string_view bytes, const struct stat* existing,
-                             std::string* error) {
+                             const WholeFileOptions& options, std::string* error) {
   const std::string folder = FolderOf(target);
   // Appended piece by piece: GCC 12 at -O2 warns falsely (-Wrestrict) about "." + std::string&&.
   std::string prefix = ".";
@@ -112,6 +119,8 @@ bool ReplaceThroughTemporary(const std::string& target, std::string_view bytes, 
   if (ok && existing && fchmod(fd, existing->st_mode & 07777) != 0) ok = FailErrno(error, target, errno);
   if (ok && fsync(fd) != 0) ok = FailErrno(error, target, errno);
   if (close(fd) != 0 && ok) ok = FailErrno(error, target, errno);
+  // The last moment a signal may still keep the old file: the rename puts the new one in place whole.
+  if (ok && Interrupted(options, target, error)) ok = false;
   if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = FailErrno(error, target, errno);
   if (!ok) unlink(temporary.c_str());
   return ok;
@@ -234,11 +243,12 @@ bool WritableByModeBits(const std::string& path) {
 bool WriteWholeFile(const std::string& path, std::string_view bytes, const WholeFileOptions& options,
                     std::string* error) {
   if (path.empty()) return Fail(error, path, "no file name");
+  if (Interrupted(options, path, error)) return false;
   const std::string target = FinalLinkTarget(path);
   struct stat st {};
   if (stat(target.c_str(), &st) != 0) {
     if (errno != ENOENT) return FailErrno(error, path, errno);
-    return ReplaceThroughTemporary(target, bytes, nullptr, error);
+    return ReplaceThroughTemporary(target, bytes, nullptr, options, error);
   }
   if (IsInput(st, options.inputs)) return Fail(error, path, "is a file this run reads; not overwritten");
   if (S_ISDIR(st.st_mode)) return Fail(error, path, "is a folder");
@@ -248,7 +258,7 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes, const Whole
   if (!WritableByModeBits(target)) return Fail(error, path, "is read-only; not overwritten");
   if (special) return WriteInPlace(target, bytes, error);
   if (st.st_nlink > 1) return RewriteSharedFile(target, bytes, error);
-  return ReplaceThroughTemporary(target, bytes, &st, error);
+  return ReplaceThroughTemporary(target, bytes, &st, options, error);
 }
 
 }  // namespace platform::posix

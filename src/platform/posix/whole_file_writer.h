@@ -8,7 +8,8 @@
 //   - a device or FIFO: written in place, never replaced (when the caller allows such files);
 //   - a folder, a socket, a file without any write permission bit (even for root) or one this
 //     process may not write, and a file that is one of the run's inputs: refused, nothing touched.
-// Temporary files of runs that died before their rename are removed on the way.
+// Temporary files of runs that died before their rename are removed on the way. A write that may be
+// interrupted (WholeFileOptions::stopOnTermination) leaves the old file or the new one, whole.
 // Paired with whole_file_writer.cpp.
 #pragma once
 
@@ -23,6 +24,10 @@ struct WholeFileOptions {
   bool allowSpecialFiles = true;
   // Files the run reads: writing over any of them, through whatever path or link, is refused.
   std::vector<std::string> inputs;
+  // A termination signal (posix/termination) before the new bytes are in place drops them, leaving
+  // what was there, and the write fails as "interrupted"; one after it changes nothing. Off for the
+  // settings, whose save a signal asks for.
+  bool stopOnTermination = false;
 };
 
 // True when every byte reached the file. On failure `error` (when given) says why, with the path.

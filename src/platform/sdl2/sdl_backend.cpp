@@ -2,8 +2,9 @@
 
 #include <SDL.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -127,6 +128,7 @@ SdlBackend::~SdlBackend() {
   if (joystick_) SDL_JoystickClose(joystick_);
   window_.reset();
   if (ok_) SDL_Quit();
+  keeper_.Restored();
 }
 
 uint32_t SdlBackend::Milliseconds() { return posix::MonotonicMilliseconds(); }
@@ -393,6 +395,17 @@ bool SdlBackend::SetWindowTitle(WindowObject* window, const std::string& title) 
   return true;
 }
 
+void SdlBackend::KeepDesktopMode(SDL_Window* native) {
+  const int display = SDL_GetWindowDisplayIndex(native);
+  SDL_DisplayMode desktop;
+  if (display < 0 || SDL_GetDesktopDisplayMode(display, &desktop) != 0) return;
+  if (!keeper_.Start(posix::KeptMode{display, desktop.w, desktop.h, desktop.refresh_rate})) {
+    std::fprintf(stderr, "scatterview: no keeper for the display mode; a crash would leave the display at %d x %d\n",
+                 window_->clientWidth, window_->clientHeight);
+  }
+  keeper_.Changing();
+}
+
 bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {
   SDL_Window* native = NativeOf(window);
   if (!native) return false;
@@ -405,6 +418,7 @@ bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {
     if (!mode || SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(native), &screen) != 0) return false;
     // A mode of the picture's size is switched to; else the desktop's own is kept, the picture scaled.
     if (mode->pictureSized && SDL_SetWindowDisplayMode(native, &mode->mode) != 0) return false;
+    if (mode->pictureSized) KeepDesktopMode(native);
     // The window is laid over the screen first: a window manager would do it for a full-screen window,
     // but a bare X server has none.
     SDL_GetWindowPosition(native, &windowed_[0], &windowed_[1]);
@@ -415,6 +429,7 @@ bool SdlBackend::SetFullScreen(WindowObject* window, bool fullScreen) {
     if (SDL_SetWindowFullscreen(native, flags) != 0) return false;
   } else {
     if (SDL_SetWindowFullscreen(native, 0) != 0) return false;  // the desktop's own mode comes back
+    keeper_.Restored();
     SDL_SetWindowSize(native, windowed_[2], windowed_[3]);
     SDL_SetWindowPosition(native, windowed_[0], windowed_[1]);
   }

@@ -11,6 +11,7 @@
 
 #include "platform/backend.h"
 #include "platform/key_state.h"
+#include "platform/posix/mode_keeper.h"
 
 struct SDL_Window;
 struct _SDL_Joystick;
@@ -61,6 +62,8 @@ class SdlBackend : public Backend {
   bool OpenJoystick();
   int ChosenScale() const;  // the picture scale of the next window (1 to 4)
   SDL_Window* NativeOf(WindowObject* window) const;
+  // Before the display leaves its desktop mode: the keeper that gives it back however the run ends.
+  void KeepDesktopMode(SDL_Window* native);
 
   bool ok_ = false;
   uint32_t lastLook_ = 0;  // when the events were last fetched from the window system
@@ -76,6 +79,7 @@ class SdlBackend : public Backend {
   DroppedFiles dropped_;       // the files of the last drop, until DragFinish
   MouseState mouse_;           // movement summed since the last read; buttons as they are now
   _SDL_Joystick* joystick_ = nullptr;
+  posix::ModeKeeper keeper_;   // destroyed after SDL's end, which gives the desktop's mode back
 };
 
 }  // namespace platform::sdl2
