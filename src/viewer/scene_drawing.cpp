@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "graphics/direct_graphics.h"
 #include "platform/backend.h"
@@ -32,7 +33,21 @@ constexpr const char* kHelpLines[] = {
 // beside a chunk's rows (the device splits it between the cores).
 constexpr UINT kRowsAChunk = 1u << 20;
 
+// The fit modes as the picture names them.
+const char* FitName(int32_t fitMode) {
+  switch (static_cast<viewer::FitMode>(fitMode)) {
+    case viewer::FitMode::Off: return "OFF";
+    case viewer::FitMode::Uniform: return "ONE SCALE";
+    case viewer::FitMode::EachAxis: return "EACH AXIS";
+  }
+  return "?";
+}
+
 }  // namespace
+
+void ViewerScene::DrawCentredLine(const std::string& text) {
+  DrawSmallText(320 - static_cast<int32_t>(text.size()) * 4, 252, text.c_str(), kWhite);
+}
 
 bool viewer::RunEnding() {
   return platform::posix::TerminationRequested() || platform::CurrentBackend().EndWaiting();
@@ -93,8 +108,10 @@ bool ViewerScene::Draw() {
   if (whole && ranges) DrawRangeLabels();
   if (dataX.size() < 2 && !pendingRows_) {
     // An empty plot says why, just below the middle of the window's picture (clear of the origin).
-    static constexpr char kNoRows[] = "NO ROWS TO DRAW WERE READ";
-    DrawSmallText(320 - static_cast<int32_t>(sizeof kNoRows - 1) * 4, 252, kNoRows, kWhite);
+    DrawCentredLine("NO ROWS TO DRAW WERE READ");
+  } else if (whole && dataX.size() >= 2 && !RowsBoxInView()) {
+    // Rows far from the origin or of another scale show nothing as raw values: say so, and what helps.
+    DrawCentredLine(std::string("NO ROW IS IN VIEW: F6 FITS THEM TO IT (FIT: ") + FitName(fitMode) + ")");
   }
   if (whole && showHint != 0) {
     char line[256];
@@ -103,6 +120,8 @@ bool ViewerScene::Draw() {
     std::snprintf(line, sizeof line, "CAMERA  R:%03d THETA:%03d Z:%03d", viewer::TruncateToInt32(cameraR),
                   viewer::TruncateToInt32(cameraTheta), cameraZ);
     DrawSmallText(2, 470, line, kWhite);
+    // With the ranges or a fit on, the values drawn are not the raw ones: the fit in use is shown.
+    if (showRanges != 0 || fitMode != 0) DrawSmallText(2, 450, (std::string("FIT     ") + FitName(fitMode)).c_str(), kWhite);
     for (int i = 0; i < 4; ++i) DrawSmallText(2, 10 * i, kHelpLines[i], kWhite);
   }
 

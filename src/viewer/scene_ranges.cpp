@@ -79,6 +79,29 @@ std::string PrintableName(std::string name) {
 
 }  // namespace
 
+bool ViewerScene::RowsBoxInView() {
+  const viewer::RobustBox& box = DrawnRowsBox();
+  const viewer::FitTransform fit = viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode));
+  D3DMATRIX view{}, projection{};
+  g_graphics->device->GetTransform(D3DTS_VIEW, &view);
+  g_graphics->device->GetTransform(D3DTS_PROJECTION, &projection);
+  const D3DMATRIX viewProjection = Product(view, projection);
+  // Outside when every corner lies beyond one and the same side of the view volume (0 <= z <= w).
+  unsigned insideOf = 0;  // a bit for each side that some corner is within
+  for (int c = 0; c < kCorners; ++c) {
+    double clip[4];
+    for (int k = 0; k < 4; ++k) {
+      clip[k] = viewProjection.m[3][k];
+      for (int axis = 0; axis < 3; ++axis)
+        clip[k] += fit.Apply(axis, (c >> axis) & 1 ? box.high[axis] : box.low[axis]) * viewProjection.m[axis][k];
+    }
+    const double w = clip[3];
+    insideOf |= (clip[0] >= -w) | (clip[0] <= w) << 1 | (clip[1] >= -w) << 2 | (clip[1] <= w) << 3 |
+                (clip[2] >= 0) << 4 | (clip[2] <= w) << 5 | (w > 0) << 6;
+  }
+  return insideOf == 0x7F;
+}
+
 void ViewerScene::PictureSize(int32_t* width, int32_t* height) const {
   const GraphicsConfig& config = g_graphics->config;
   *width = pictureWidth_ > 0 ? pictureWidth_ : std::min(config.Width, 640);

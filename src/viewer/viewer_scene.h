@@ -161,7 +161,11 @@ class ViewerScene {
   const viewer::RobustBox& DrawnRowsBox();
   // The ranges (scene_ranges.cpp): the box in world space, drawn before the rows so that they cover
   // it; the labels and the colour bar on top of everything drawn, placed on the picture.
+  void DrawCentredLine(const std::string& text);  // a line of small glyphs below the picture's middle
   void DrawRangeBox();
+  // Whether the drawn rows' box may show on the picture: false when it lies wholly beyond one side of
+  // the view, so that no row (but a stray one) lands on the picture.
+  bool RowsBoxInView();
   void DrawRangeLabels();
   void DrawColourBar(viewer::LabelPlacer& placer, int32_t width, int32_t height);
   void DrawRowsOutsideLine(viewer::LabelPlacer& placer, int32_t width, int32_t height);

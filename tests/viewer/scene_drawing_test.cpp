@@ -219,6 +219,13 @@ TEST_F(SceneDrawing, NoTextAtAllWithTheHintSwitchOffButWhyAPlotIsEmpty) {
   const uint32_t* pixels = graphics->device->BackBufferPixels(&w, &h);
   EXPECT_EQ(SmallTextMismatches(pixels, w, 220, 252, "NO ROWS TO DRAW WERE READ", kBackground), 0);
   EXPECT_EQ(CountBack(kBackground) + CountBack(kWhite), 640 * 480 - 1) << "the text and the origin point alone";
+  // Rows far from the origin, raw: none lands on the picture, and the plot names the fit that would help.
+  WriteData("500000,400000,1000\n500100,400200,1100\n500200,400400,1200\n");
+  scene = std::make_unique<ViewerScene>(dir / "config.ini");
+  LoadAndDraw();
+  pixels = graphics->device->BackBufferPixels(&w, &h);
+  const std::string faraway = "NO ROW IS IN VIEW: F6 FITS THEM TO IT (FIT: OFF)";
+  EXPECT_EQ(SmallTextMismatches(pixels, w, 320 - 4 * static_cast<int>(faraway.size()), 252, faraway, kBackground), 0);
 }
 
 TEST_F(SceneDrawing, TheDrawIsOneSceneFromClearToEnd) {
