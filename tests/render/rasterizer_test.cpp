@@ -23,6 +23,33 @@ TEST_F(Points, LandOnThePixelTheyRoundToAndNowhereOffTheTarget) {
             "........\n");
 }
 
+// Sides 3 (at a corner), 2 (the extra pixel left and up), 1, 3 at depth 0.25 under 9 at 0.5 (the
+// bottom-right corner; the nearer pixels stay), 2.6 (rounds to 3) centred off the left edge, 0.4 (1).
+class SizedPoints : public DeviceFixture {
+ protected:
+  void SetUp() override { Open(16, 7); }
+};
+
+TEST_F(SizedPoints, CoverThatManyPixelsASideClippedAtTheEdgesAndDepthTested) {
+  const struct { float x, y, z, size; D3DCOLOR colour; } points[] = {
+      {0, 0, 0, 3, kWhite}, {4, 1, 0, 2, kWhite}, {7, 1, 0, 1, kWhite}, {10, 2, 0.25f, 3, kWhite},
+      {15, 6, 0.5f, 9, 0xFF00FF00}, {-1, 4, 0, 2.6f, kWhite}, {7, 4, 0, 0.4f, kWhite}};
+  device->SetVertexShader(kScreenFvf);
+  for (const auto& p : points) {
+    ScreenVertex v{p.x, p.y, p.z, 1, p.colour, 0, 0};
+    device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(p.size));
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v), D3D_OK);
+  }
+  EXPECT_EQ(Picture({{0xFF00FF00, 'g'}}),
+            "##.##...........\n"
+            "##.##..#.###....\n"
+            ".........###gggg\n"
+            "#........###gggg\n"
+            "#......#...ggggg\n"
+            "#..........ggggg\n"
+            "...........ggggg\n");
+}
+
 class Lines : public DeviceFixture {
  protected:
   void SetUp() override { Open(8, 6); }
