@@ -136,7 +136,8 @@ TEST(BufferRoutes, RowsOfOneCallDrawWhatACallPerRowDraws) {
           Device perRow;
           Configure(buffer.device, c);
           Configure(perRow.device, c);
-          for (Device* d : {&buffer, &perRow}) d->device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(pointSize));
+          for (Device* d : {&buffer, &perRow})
+            d->device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(pointSize));
           SetRowStream(buffer.device, path);
           const UINT primitives = static_cast<UINT>(type == D3DPT_POINTLIST ? path.size() : path.size() - 1);
           ASSERT_EQ(buffer.device->DrawPrimitive(type, 0, primitives), D3D_OK);
