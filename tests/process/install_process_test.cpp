@@ -63,7 +63,6 @@ TEST_F(Installed, StartsFromReadOnlySettingsThatFitTheDataAndRaiseTheRowLimit) {
   EXPECT_EQ(text, testsupport::ReadFile(testsupport::SourceDir() + "/packaging/config.ini"));
   EXPECT_NE(text.find("\nFIT=2\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nMAXROWS=10000000\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nPOINTSIZE=1\n"), std::string::npos) << text;  // so the help names the size keys
 }
 
 // Whether `text` is a date written YYYY-MM-DD.

@@ -153,8 +153,7 @@ TEST_F(RenderTool, SizeDrawsTheWholePictureWithItsAspect) {
   }
   EXPECT_TRUE(beyondTheCorner);
   // With --point-size 3 each row (all far apart, none at an edge) is a square of nine.
-  const RgbImage squares = Picture("[CONFIG]\nWidth=320\nHeight=240\n",
-                                   {"--size", "1920x1080", "--no-axes", "--no-hint", "--point-size", "3"});
+  const RgbImage squares = Picture("", {"--size", "1920x1080", "--no-axes", "--no-hint", "--point-size", "3"});
   EXPECT_EQ(testsupport::Count(squares, kWhite), 9L * static_cast<long>(rows.size()));
 
   // The colour bar stands at this picture's right edge, its values drawn beside it, far beyond 640.

@@ -155,8 +155,7 @@ TEST(BufferRoutes, RowsOfOneCallDrawWhatACallPerRowDraws) {
           for (uint32_t p : expected) lit += p != 0xFF140000u;
           EXPECT_GT(lit, 5000) << c.name << ": the case must draw something to compare";
           EXPECT_TRUE(buffer.Pixels() == expected) << c.name << (type == D3DPT_POINTLIST ? ", points" : ", strip")
-                                                   << ", colours " << palette->size() << ", threads " << threads
-                                                   << ", size " << pointSize;
+                                                   << ", colours " << palette->size() << ", threads " << threads;
         }
       }
     }

@@ -196,18 +196,18 @@ TEST(ViewerSettingsTruncation, KeepsTheLowThirtyTwoBitsAndNeverOverflows) {
 
 TEST_F(ViewerSettings, FitColourMapRangesAndPointSizeAreWrittenOnlyOnceTheyMeanSomething) {
   struct Case {
-    std::string file;                                          // config.ini before the run
-    int fit, colour, ranges, size;                             // set during the run (-1: left as read)
-    std::string fitAfter, colourAfter, rangesAfter, sizeAfter;  // the keys afterwards
+    std::string file;                               // config.ini before the run
+    int fit, colour, ranges;                        // set during the run (-1: left as read)
+    std::string fitAfter, colourAfter, rangesAfter;  // the keys afterwards
+    int size = -1; std::string sizeAfter = "<missing>";  // POINTSIZE likewise
   };
   const Case cases[] = {
-      {"", -1, -1, -1, -1, "<missing>", "<missing>", "<missing>", "<missing>"},
-      {"[CONFIG]\nFIT=0\nRANGES=0\nPOINTSIZE=1\n", -1, -1, -1, -1, "0", "<missing>", "0", "1"},
-      {"[CONFIG]\nFIT=2\nCOLORMAP=7\nRANGES=3\nPOINTSIZE=4\n", -1, -1, -1, -1, "2", "1", "1", "4"},
-      // No such fit: off; a size beyond 1 to 9: 1.
-      {"[CONFIG]\nFIT=9\nPOINTSIZE=10\n", -1, -1, -1, -1, "0", "<missing>", "<missing>", "1"},
-      {"", 1, 1, 1, 3, "1", "1", "1", "3"},
-      {"[CONFIG]\nFIT=1\nCOLORMAP=1\nRANGES=1\nPOINTSIZE=9\n", 0, 0, 0, 1, "0", "0", "0", "1"},
+      {"", -1, -1, -1, "<missing>", "<missing>", "<missing>"},
+      {"[CONFIG]\nFIT=0\nRANGES=0\n", -1, -1, -1, "0", "<missing>", "0"},
+      {"[CONFIG]\nFIT=2\nCOLORMAP=7\nRANGES=3\n", -1, -1, -1, "2", "1", "1"},
+      {"[CONFIG]\nFIT=9\n", -1, -1, -1, "0", "<missing>", "<missing>"},  // no such state: off
+      {"", 1, 1, 1, "1", "1", "1", 3, "3"},
+      {"[CONFIG]\nFIT=1\nCOLORMAP=1\nRANGES=1\nPOINTSIZE=10\n", 0, 0, 0, "0", "0", "0", -1, "1"},  // 1 to 9
   };
   for (const Case& c : cases) {
     std::filesystem::remove(Path());
