@@ -103,16 +103,22 @@ SV_LANES_INLINE void SoftwareDevice::PointsInLanes(const uint8_t* v, UINT stride
   }
 }
 
+// The one body built twice, each on its own, so the usual case's code is what it was before squares.
 SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
                                                       Rasterizer& target) {
-  // The body for the call's point size, chosen once: a pixel a point (the rows' usual case, its store
-  // one write) or a square a point.
-  if (pixel_.pointSide == 1) PointsInLanes<false>(v, stride, first, last, target);
-  else PointsInLanes<true>(v, stride, first, last, target);
+  PointsInLanes<false>(v, stride, first, last, target);
+}
+
+SV_LANE_CLONES void SoftwareDevice::DrawSquaresInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
+                                                       Rasterizer& target) {
+  PointsInLanes<true>(v, stride, first, last, target);
 }
 
 void SoftwareDevice::DrawSettledPoints(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target) {
-  DrawPointsInLanes(v, stride, first, last, target);
+  // The body for the call's point size, chosen once: a pixel a point (the rows' usual case, its store
+  // one write) or a square a point.
+  if (pixel_.pointSide == 1) DrawPointsInLanes(v, stride, first, last, target);
+  else DrawSquaresInLanes(v, stride, first, last, target);
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawSegmentEndsInLanes(SegmentChain& chain, Rasterizer& target) {
