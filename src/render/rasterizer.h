@@ -117,7 +117,7 @@ class Rasterizer {
   // Clears the part of the rectangle [x1, x2) × [y1, y2) inside the target.
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
-  // A point covers ps.pointSide × ps.pointSide pixels around the one its centre rounds to (PointSquare),
+  // A point covers ps.pointSide × ps.pointSide pixels around the one its centre rounds to (PointSquareStart),
   // each a fragment of the point's depth, colour and texture coordinates; side 1 is that pixel alone.
   void DrawPoint(const RasterVertex& v, const PixelState& ps);
   void DrawLine(const RasterVertex& v0, const RasterVertex& v1, const PixelState& ps);
