@@ -1,12 +1,14 @@
 // The software device's hot paths against the floor of a bare transform-and-plot loop:
 //   BM_IdealPointKernel     one loop: 150 000 points × fixed world·view·projection, one pixel each;
 //   BM_DrawPointBuffer      the same points as one DrawPrimitive of a vertex buffer of 16-byte rows (0x042);
+//   BM_DrawPointSquares     the same with D3DRS_POINTSIZE 3: each point a 3 × 3 square;
 //   BM_DrawStripBuffer      a Lorenz trajectory of 150 000 rows as one flat-shaded LINESTRIP of such a buffer;
 //   BM_DrawText             a screen of 16 × 16 glyph quads (textured, MODULATE, alpha blended, as the text).
 // Each reports `allocs`: heap allocations per iteration inside the timed draw loop (must be 0).
 // bench/README.md explains the ratios to watch.
 #include <benchmark/benchmark.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -152,11 +154,14 @@ void SetRowStream(Device& d, const std::vector<SceneVertex>& vertices) {
 }
 
 // One DrawPrimitive of the whole buffer a frame, as the scene draws its rows (`type`: points, or the
-// polyline flat-shaded); the first frame, which makes the second part's picture, is not timed.
-void DrawBufferFrames(benchmark::State& state, const std::vector<SceneVertex>& vertices, D3DPRIMITIVETYPE type) {
+// polyline flat-shaded) at D3DRS_POINTSIZE `pointSize`; the first frame, which makes the second part's
+// picture, is not timed.
+void DrawBufferFrames(benchmark::State& state, const std::vector<SceneVertex>& vertices, D3DPRIMITIVETYPE type,
+                      float pointSize = 1.0f) {
   Device d;
   SetRowStream(d, vertices);
   d.device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+  d.device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(pointSize));
   const UINT primitives = static_cast<UINT>(type == D3DPT_POINTLIST ? vertices.size() : vertices.size() - 1);
   d.BeginFrame();
   d.device->DrawPrimitive(type, 0, primitives);
@@ -177,6 +182,11 @@ void BM_DrawPointBuffer(benchmark::State& state) {
   DrawBufferFrames(state, CloudPoints(static_cast<size_t>(state.range(0))), D3DPT_POINTLIST);
 }
 BENCHMARK(BM_DrawPointBuffer)->Arg(150000)->Unit(benchmark::kMillisecond);
+
+void BM_DrawPointSquares(benchmark::State& state) {
+  DrawBufferFrames(state, CloudPoints(static_cast<size_t>(state.range(0))), D3DPT_POINTLIST, 3.0f);
+}
+BENCHMARK(BM_DrawPointSquares)->Arg(150000)->Unit(benchmark::kMillisecond);
 
 void BM_DrawStripBuffer(benchmark::State& state) {
   DrawBufferFrames(state, LorenzCurve(static_cast<size_t>(state.range(0))), D3DPT_LINESTRIP);

@@ -3,10 +3,11 @@
 // fast_float on one thread into the same three columns, reserved up front. The targets: LoadData (two
 // threads) within 0.6 x the floor at 10 000 000 rows, and within 1.0 x at 150 000.
 // BM_DrawScene draws one whole picture of the same rows (axes, help text, data) on a headless software
-// device, the rows from the scene's row buffer: as points (HARD_TL 0 or 1, the same path), or as the
-// polyline. The target on two threads: within 1.5 x scene_floor_bench's kernel for the same rows. With
-// paced:1 each picture is followed by 12 ms of sleep (not timed), as in the viewer at 60 frames a
-// second: caches and predictors have cooled by the next one, so it costs more than back to back.
+// device, the rows from the scene's row buffer: as points (HARD_TL 0 or 1, the same path; points_size3 at
+// POINTSIZE 3), or as the polyline. The target on two threads: within 1.5 x scene_floor_bench's kernel for
+// the same rows. With paced:1 each picture is followed by 12 ms of sleep (not timed), as in the viewer at
+// 60 frames a second: caches and predictors have cooled by the next one, so it costs more than back to
+// back.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -111,7 +112,7 @@ void BM_FastFloatFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_FastFloatFloor)->Arg(150000)->Arg(10000000)->Unit(benchmark::kMillisecond);
 
-enum class DrawMode { SoftwarePoints, HardwarePoints, Lines, ColouredPoints, ColouredLines };
+enum class DrawMode { SoftwarePoints, HardwarePoints, Lines, ColouredPoints, ColouredLines, PointsOfSize3 };
 
 void BM_DrawScene(benchmark::State& state, DrawMode mode) {
   const DataFile& file = FileOf(state.range(0));
@@ -137,6 +138,7 @@ void BM_DrawScene(benchmark::State& state, DrawMode mode) {
     ViewerScene scene(file.folder() + "/config.ini");
     scene.lineMode = mode == DrawMode::Lines || mode == DrawMode::ColouredLines ? 1 : 0;
     scene.colourByHeight = mode == DrawMode::ColouredPoints || mode == DrawMode::ColouredLines ? 1 : 0;
+    scene.pointSize = mode == DrawMode::PointsOfSize3 ? 3 : 1;
     scene.rowLimit = static_cast<size_t>(state.range(0));  // MAXROWS, for more than 150 000 rows
     scene.LoadData();
     scene.FinishLoading();  // a file past 32 MiB is read beside the frames
@@ -172,6 +174,8 @@ BENCHMARK_CAPTURE(BM_DrawScene, lines, DrawMode::Lines)->Apply(DrawSceneMillionA
 // Coloured by height (F7): within 1.5 x of the white ones.
 BENCHMARK_CAPTURE(BM_DrawScene, points_coloured, DrawMode::ColouredPoints)->Apply(DrawSceneArgs);
 BENCHMARK_CAPTURE(BM_DrawScene, lines_coloured, DrawMode::ColouredLines)->Apply(DrawSceneArgs);
+// POINTSIZE 3 (the - and + keys): each row a 3 x 3 square.
+BENCHMARK_CAPTURE(BM_DrawScene, points_size3, DrawMode::PointsOfSize3)->Apply(DrawSceneArgs);
 
 }  // namespace
 

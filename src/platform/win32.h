@@ -128,6 +128,8 @@ constexpr int VK_F9 = 0x78;
 constexpr int VK_F10 = 0x79;
 constexpr int VK_F11 = 0x7A;
 constexpr int VK_F12 = 0x7B;
+constexpr int VK_OEM_PLUS = 0xBB;   // the '=' / '+' key of a US layout
+constexpr int VK_OEM_MINUS = 0xBD;  // the '-' / '_' key
 
 // Free functions of the Win32-like API (win32_api.cpp). The frame borders measure 0 here: the window
 // manager draws them outside the window, so a window's size is its client size. CreateWindowExA makes

@@ -101,6 +101,7 @@ void SoftwareDevice::DerivePixelState() {
   p.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
   p.cullMode = rs[D3DRS_CULLMODE];
   p.lastPixel = rs[D3DRS_LASTPIXEL] != 0;
+  p.pointSide = PointSideOf(AsFloat(rs[D3DRS_POINTSIZE]));
   p.dither = rs[D3DRS_DITHERENABLE] != 0 && !raster_.HoldsEveryColour();
   lighting_ = rs[D3DRS_LIGHTING] != 0;
   // Linear fog, the one the program sets; the table's mode, or the vertices' without one.

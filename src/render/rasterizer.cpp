@@ -301,9 +301,14 @@ inline void Rasterizer::WriteDepth(size_t index, size_t tile, uint16_t depth) {
 }
 
 void Rasterizer::DrawPoint(const RasterVertex& v, const PixelState& ps) {
-  const int x = CentreIndex(v.x), y = CentreIndex(v.y);
-  if (x >= 0 && y >= 0 && x < width_ && y < height_)
-    Fragment(x, y, v.z, Pack(v.r, v.g, v.b, v.a), v.u, v.v, v.fog, 0, ps);
+  // The square's part on the target; a far centre (-2^30) leaves it empty without overflow.
+  const int side = ps.pointSide;
+  const int left = PointSquareStart(CentreIndex(v.x), side), top = PointSquareStart(CentreIndex(v.y), side);
+  const int x0 = std::max(left, 0), x1 = std::min(left + side, width_);
+  const int y0 = std::max(top, 0), y1 = std::min(top + side, height_);
+  const uint32_t diffuse = Pack(v.r, v.g, v.b, v.a);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) Fragment(x, y, v.z, diffuse, v.u, v.v, v.fog, 0, ps);
 }
 
 bool Rasterizer::PlanLine(float x0, float y0, float x1, float y1, bool lastPixel, LineSteps& s) const {

@@ -1,9 +1,10 @@
 // The software rasterizer: an A8R8G8B8 colour buffer and a 16-bit depth buffer, and the Direct3D rules
-// for filling them: pixel centres on integer coordinates, points on the one pixel they round to,
+// for filling them: pixel centres on integer coordinates, points as squares around the pixel they round to,
 // diamond-exit lines, top-left filled triangles, stage-0 texture blending, blending, depth.
 // Vertices arrive already divided and in pixels (device_draw.cpp does transform, lighting and clipping).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,21 @@ inline int CentreIndex(float x) {
   if (!(x > -1e7f && x < 1e7f)) return -1 << 30;
   return CentreIndexNear(x);
 }
+
+// The largest point side: Direct3D's default D3DRS_POINTSIZE_MAX.
+constexpr int kMostPointSide = 64;
+
+// The side in whole pixels of a point of D3DRS_POINTSIZE `size` (a float): rounded to the nearest,
+// halves up, kept within 1 to kMostPointSide; 0 (a state never set), negatives and NaN give 1.
+inline int PointSideOf(float size) {
+  if (!(size >= 1.5f)) return 1;
+  return size >= static_cast<float>(kMostPointSide) ? kMostPointSide : static_cast<int>(size + 0.5f);
+}
+
+// The first pixel of a point's square on one axis, from the pixel its centre rounds to: the square
+// reaches side / 2 pixels before that pixel and (side - 1) / 2 after it, so an even side has its
+// extra pixel on the left (or top), as exact halves round.
+inline int PointSquareStart(int centre, int side) { return centre - side / 2; }
 
 // A vertex as the rasterizer takes it, transformed, lit and fogged by the device (not the program's
 // pre-transformed vertex format): x, y in pixels (centres on integers), z the depth 0..1, rhw = 1/w.
@@ -65,6 +81,8 @@ struct PixelState {
   bool flatShade = false;
   DWORD cullMode = D3DCULL_CCW;
   bool lastPixel = true;
+  // D3DRS_POINTSIZE as a side in whole pixels (1 to kMostPointSide): a point covers side × side pixels.
+  int pointSide = 1;
   // DITHERENABLE on a buffer of fewer than eight bits a channel: each colour written is dithered to
   // the buffer's levels by the pixel's place in a 4 × 4 ordered pattern (no pixel is then settled).
   bool dither = false;
@@ -99,7 +117,8 @@ class Rasterizer {
   // Clears the part of the rectangle [x1, x2) × [y1, y2) inside the target.
   void Clear(int x1, int y1, int x2, int y2, bool target, uint32_t colour, bool depth, float z);
 
-  // A point is one pixel, the one its centre rounds to (the program draws no other size).
+  // A point covers ps.pointSide × ps.pointSide pixels around the one its centre rounds to (PointSquareStart),
+  // each a fragment of the point's depth, colour and texture coordinates; side 1 is that pixel alone.
   void DrawPoint(const RasterVertex& v, const PixelState& ps);
   void DrawLine(const RasterVertex& v0, const RasterVertex& v1, const PixelState& ps);
   // Settled lines 0 to n - 1 of the lanes, in their order (settled_lines.cpp): lines whose pixels
@@ -125,6 +144,17 @@ class Rasterizer {
   // (blending off, or an opaque result under it) at the depth every pixel holds and passes: the
   // colour store is all there is.
   void PutSettled(uint32_t index, uint32_t result) { colour_[index] = result; }
+  // The same for every pixel of the square of `side` pixels whose top-left is (left, top), on the
+  // target or not: the part on the target.
+  void PutSettledSquare(int left, int top, int side, uint32_t result) {
+    const int x0 = std::max(left, 0), x1 = std::min(left + side, width_);
+    const int y1 = std::min(top + side, height_);
+    if (x0 >= x1) return;
+    for (int y = std::max(top, 0); y < y1; ++y) {
+      uint32_t* row = colour_.data() + static_cast<size_t>(y) * width_;
+      std::fill(row + x0, row + x1, result);
+    }
+  }
   // A settled line's pixels (DrawLine's walk from its screen ends) given `result`, one at a time.
   void PutLine(float x0, float y0, float x1, float y1, uint32_t result, bool lastPixel);
 

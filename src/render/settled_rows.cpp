@@ -48,13 +48,16 @@ void SoftwareDevice::RenewWvpLanes() {
   wvpLanesCurrent_ = true;
 }
 
-SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
-                                                      Rasterizer& target) {
+template <bool kSquares>
+SV_LANES_INLINE void SoftwareDevice::PointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
+                                                   Rasterizer& target) {
   const Int8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
   const unsigned width = static_cast<unsigned>(target.Width()), height = static_cast<unsigned>(target.Height());
   // The data rows' own layout (position, then colour, 16 bytes) is read eight vertices at a time.
   const bool rowLayout = stride == 16 && layout_.diffuse == 12;
   const Int8 alphaForced = Int8{} + static_cast<int>(pixel_.plainAlpha);
+  // A square reaches `after` pixels past its centre's, right and down (read once: the stores could alias it).
+  [[maybe_unused]] const int side = pixel_.pointSide, after = side - 1 - side / 2;
   GatheredEnds w;
   for (size_t i = first; i < last; i += kBatchLanes) {
     const int n = static_cast<int>(std::min<size_t>(kBatchLanes, last - i));
@@ -77,19 +80,45 @@ SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT str
     // The pixel each centre rounds to, and whether it is on the target (unsigned: negatives are far).
     Int8 px, py;
     LaneCentreIndex(s.x, px), LaneCentreIndex(s.y, py);
-    const Int8 onTarget = (reinterpret_cast<UInt8>(px) < width) & (reinterpret_cast<UInt8>(py) < height);
     // Every depth is the settled one and every result is written as it is: a colour store is all.
     const Int8 result = colour | alphaForced;
-    const UInt8 index = reinterpret_cast<UInt8>(py) * width + reinterpret_cast<UInt8>(px);
-    for (int bits = LaneBits(visible & onTarget); bits != 0; bits &= bits - 1) {
-      const int j = __builtin_ctz(static_cast<unsigned>(bits));
-      target.PutSettled(index[j], static_cast<uint32_t>(result[j]));
+    if constexpr (kSquares) {
+      // A square is on the target when its last column (and row) lies in [0, width + side - 1): from
+      // the target's first column to side - 1 past its last one.
+      const UInt8 lastX = reinterpret_cast<UInt8>(px + after), lastY = reinterpret_cast<UInt8>(py + after);
+      const Int8 onTarget = (lastX < width + (side - 1)) & (lastY < height + (side - 1));
+      for (int bits = LaneBits(visible & onTarget); bits != 0; bits &= bits - 1) {
+        const int j = __builtin_ctz(static_cast<unsigned>(bits));
+        target.PutSettledSquare(PointSquareStart(px[j], side), PointSquareStart(py[j], side), side,
+                                static_cast<uint32_t>(result[j]));
+      }
+    } else {
+      const Int8 onTarget = (reinterpret_cast<UInt8>(px) < width) & (reinterpret_cast<UInt8>(py) < height);
+      const UInt8 index = reinterpret_cast<UInt8>(py) * width + reinterpret_cast<UInt8>(px);
+      for (int bits = LaneBits(visible & onTarget); bits != 0; bits &= bits - 1) {
+        const int j = __builtin_ctz(static_cast<unsigned>(bits));
+        target.PutSettled(index[j], static_cast<uint32_t>(result[j]));
+      }
     }
   }
 }
 
+// The one body built twice, each on its own, so the usual case's code is what it was before squares.
+SV_LANE_CLONES void SoftwareDevice::DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
+                                                      Rasterizer& target) {
+  PointsInLanes<false>(v, stride, first, last, target);
+}
+
+SV_LANE_CLONES void SoftwareDevice::DrawSquaresInLanes(const uint8_t* v, UINT stride, size_t first, size_t last,
+                                                       Rasterizer& target) {
+  PointsInLanes<true>(v, stride, first, last, target);
+}
+
 void SoftwareDevice::DrawSettledPoints(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target) {
-  DrawPointsInLanes(v, stride, first, last, target);
+  // The body for the call's point size, chosen once: a pixel a point (the rows' usual case, its store
+  // one write) or a square a point.
+  if (pixel_.pointSide == 1) DrawPointsInLanes(v, stride, first, last, target);
+  else DrawSquaresInLanes(v, stride, first, last, target);
 }
 
 SV_LANE_CLONES void SoftwareDevice::DrawSegmentEndsInLanes(SegmentChain& chain, Rasterizer& target) {

@@ -124,6 +124,7 @@ void SoftwareDevice::SetDefaultState() {
   rs[D3DRS_LIGHTING] = TRUE;
   rs[D3DRS_COLORVERTEX] = TRUE;
   rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  rs[D3DRS_POINTSIZE] = std::bit_cast<DWORD>(1.0f);
 
   for (auto& stage : stageStates_) std::fill(std::begin(stage), std::end(stage), 0u);
   DWORD* ts = stageStates_[0];  // drawing reads stage 0 only

@@ -132,8 +132,12 @@ class SoftwareDevice final : public RefCounted<IDirect3DDevice8> {
   // Segments [first, last) of the strip at `v` (segment i joins vertex i to i + 1), each in its first
   // vertex's colour; segments with a far end as chords near the eye (clip_far_segments.h).
   void DrawSettledStrip(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
-  // Their lane bodies, built for several instruction sets.
+  // Their lane bodies, built for several instruction sets. DrawSettledPoints picks one once a call:
+  // PointsInLanes' body for one pixel a point, or for a square of pixel_.pointSide (kSquares).
   void DrawPointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
+  void DrawSquaresInLanes(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
+  template <bool kSquares>
+  void PointsInLanes(const uint8_t* v, UINT stride, size_t first, size_t last, Rasterizer& target);
   void DrawSegmentEndsInLanes(SegmentChain& chain, Rasterizer& target);
   // A segment that may need clipping, from the chain's last end to the end at `clipB`, in the
   // written colour `result`.

@@ -2,6 +2,7 @@
 // coordinates (up is +z). The near plane is 0, so every depth is 1.0 and later draws cover earlier
 // ones: the axes cover the origin point, the data covers the axes.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -59,12 +60,22 @@ bool ViewerScene::DrawDataRows() {
   const size_t buffered = rowBuffer_.rows;
   const bool strip = lineMode != 0;
   const size_t count = strip ? buffered - 1 : buffered;  // segments join each row to the next
+  // The rows' points alone take the size: the origin point before them and the text after stay at 1
+  // (a float in the state's bits, as the device reads it). At size 1 no state is touched at all.
+  IDirect3DDevice8* device = g_graphics->device;
+  const bool sized = !strip && pointSize != 1;
+  if (sized) device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(static_cast<float>(pointSize)));
+  bool whole = true;
   for (size_t from = 0; from < count; from += kRowsAChunk) {
-    if (from != 0 && viewer::RunEnding()) return false;
+    if (from != 0 && viewer::RunEnding()) {
+      whole = false;
+      break;
+    }
     const UINT chunk = static_cast<UINT>(std::min<size_t>(count - from, kRowsAChunk));
     g_graphics->DrawRowBuffer(rows, strip ? D3DPT_LINESTRIP : D3DPT_POINTLIST, static_cast<UINT>(from), chunk);
   }
-  return true;
+  if (sized) device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(1.0f));
+  return whole;
 }
 
 const viewer::RobustBox& ViewerScene::DrawnRowsBox() {
@@ -123,6 +134,12 @@ bool ViewerScene::Draw() {
     // With the ranges or a fit on, the values drawn are not the raw ones: the fit in use is shown.
     if (showRanges != 0 || fitMode != 0) DrawSmallText(2, 450, (std::string("FIT     ") + FitName(fitMode)).c_str(), kWhite);
     for (int i = 0; i < 4; ++i) DrawSmallText(2, 10 * i, kHelpLines[i], kWhite);
+    // Only once the size is asked for (the key in config.ini, or a size other than 1): the picture
+    // of a config.ini without the key stays as it was.
+    if (pointSizeInFile || pointSize != 1) {
+      std::snprintf(line, sizeof line, "[-][+]POINT SIZE:%d", pointSize);
+      DrawSmallText(2, 40, line, kWhite);
+    }
   }
 
   // Every frame ends with an identity world, which the next frame's points and lines rely on.

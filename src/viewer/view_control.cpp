@@ -1,6 +1,7 @@
 // UpdateControl: one frame of user input into the view settings. The order of the steps matters: the
 // resets come after the mouse steps (so Z while dragging ends at the reset values), and the radius
 // floor comes last.
+#include <algorithm>
 #include <iterator>
 
 #include "input/input_manager.h"
@@ -27,6 +28,17 @@ void Add(int32_t& field, int32_t amount) {
 }
 
 }  // namespace
+
+void ViewerScene::StepPointSize() {
+  // A step a press (the keyboard's repeats too), not a step a frame: each query takes the key's
+  // remembered press. Both keys are asked every frame, so a press is never kept for later.
+  const bool down = (GetAsyncKeyState(VK_OEM_MINUS) & 1) | (GetAsyncKeyState(VK_SUBTRACT) & 1);
+  const bool up = (GetAsyncKeyState(VK_OEM_PLUS) & 1) | (GetAsyncKeyState(VK_ADD) & 1);
+  const int32_t size = std::clamp(pointSize - down + up, 1, viewer::kMostPointSize);
+  if (size == pointSize) return;
+  pointSize = size;
+  runOnly_.pointSize = false;
+}
 
 void ViewerScene::UpdateControl() {
   // One shared latch: at most one mode changes per frame, and none again until every function key has
@@ -60,6 +72,7 @@ void ViewerScene::UpdateControl() {
   }
   if (!anyDown) anyDown = GetAsyncKeyState(VK_F9) != 0;
   if (!anyDown) hotkeyLatch = 0;
+  StepPointSize();
 
   if (autoAnime != 0) cameraTheta -= 1.0;
   cameraTheta += Steps(g_input->GetMouseAxis(MOUSE_DX));

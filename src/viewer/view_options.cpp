@@ -22,7 +22,8 @@ ViewOptionKind KindOfViewOption(std::string_view name) {
   for (std::string_view s : {"--lines", "--points", "--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white",
                              "--ranges", "--no-ranges"})
     if (name == s) return ViewOptionKind::Switch;
-  if (name == "--max-rows" || name == "--delimiter" || name == "--columns") return ViewOptionKind::TakesValue;
+  for (std::string_view s : {"--max-rows", "--delimiter", "--columns", "--point-size"})
+    if (name == s) return ViewOptionKind::TakesValue;
   return ViewOptionKind::NotOne;
 }
 
@@ -51,6 +52,12 @@ std::string SetViewOption(std::string_view name, std::string_view value, ViewOpt
       return "--columns needs three column numbers I,J,K from 1 to " + std::to_string(kMostColumns) + ", not '" +
              std::string(value) + "'";
     o.columns = columns;
+  } else if (name == "--point-size") {
+    int64_t size = 0;
+    if (!ParseCount(value, size) || size > kMostPointSize)
+      return "--point-size needs a whole number from 1 to " + std::to_string(kMostPointSize) + ", not '" +
+             std::string(value) + "'";
+    o.pointSize = static_cast<int32_t>(size);
   } else {
     return "unknown option '" + std::string(name) + "'";
   }

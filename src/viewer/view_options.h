@@ -22,7 +22,11 @@ struct ViewOptions {
   std::optional<int64_t> maxRows;  // --max-rows N, at least 1 (MAXROWS)
   std::optional<char> delimiter;   // --delimiter C (DELIMITER): as ParseDelimiter reads it
   std::optional<std::array<int, 3>> columns;  // --columns I,J,K (COLUMNS): 1-based
+  std::optional<int32_t> pointSize;  // --point-size N, 1 to kMostPointSize (POINTSIZE)
 };
+
+// The sides in pixels a point of the rows may have (POINTSIZE, --point-size, the - and + keys).
+constexpr int32_t kMostPointSize = 9;
 
 enum class ViewOptionKind { NotOne, Switch, TakesValue };
 

@@ -81,9 +81,10 @@ class ViewerScene {
   }
   // The delimiter and columns asked for (start-up keys DELIMITER and COLUMNS, or the options).
   void SetReadOptions(const viewer::ReadOptions& options) { readOptions = options; }
-  // Shows the command line's --lines/--points, --fit/--fit-axes/--no-fit and --colour-by-height/--white
-  // for this run only: their keys stay in config.ini as they are, unless the user changes that setting
-  // with its key (F2, F6, F7) during the run, which is then saved as usual.
+  // Shows the command line's --lines/--points, --fit/--fit-axes/--no-fit, --colour-by-height/--white,
+  // --ranges/--no-ranges and --point-size for this run only: their keys stay in config.ini as they are,
+  // unless the user changes that setting with its key (F2, F6, F7, F8, - and +) during the run, which is
+  // then saved as usual.
   void OverrideForThisRun(const viewer::ViewOptions& options);
 
   // --- text from the font texture (bitmap_text.cpp); (x, y) is the top-left of the first glyph.
@@ -121,6 +122,10 @@ class ViewerScene {
   int32_t fitMode = 0;         // F6, key FIT: 0 raw values, 1 fitted, 2 each axis fitted (viewer::FitMode)
   int32_t colourByHeight = 0;  // F7, key COLORMAP: rows coloured by z instead of white
   int32_t showRanges = 0;      // F8, key RANGES: the drawn rows' box with its values, the colour bar
+  // Keys - and +, key POINTSIZE (written back only when the file has it or it is not 1): the side in
+  // pixels of each row's point, 1 to viewer::kMostPointSize; the polyline stays one pixel wide.
+  int32_t pointSize = 1;
+  bool pointSizeInFile = false;  // config.ini has POINTSIZE: the help names its keys even at size 1
 
   // The stored rows, all three always of the same length (at most rowLimit).
   std::vector<double> dataX, dataY, dataZ;
@@ -157,6 +162,8 @@ class ViewerScene {
   // again only when the rows, the fit or the colours changed since. Null when there is nothing to draw
   // (or no memory for it, said on stderr); it may hold only the first rows (said too).
   IDirect3DVertexBuffer8* RowBuffer();
+  // view_control.cpp: the - and + keys (the keypad's too) step pointSize down or up within 1 to 9.
+  void StepPointSize();
   // The robust box of the drawn rows, worked out again only after rows were loaded.
   const viewer::RobustBox& DrawnRowsBox();
   // The ranges (scene_ranges.cpp): the box in world space, drawn before the rows so that they cover
@@ -175,7 +182,7 @@ class ViewerScene {
   // The settings the command line set for this run and the user has not changed since: SaveSettings
   // leaves their keys (LINESET, FIT, COLORMAP) in the file as they are.
   struct RunOnly {
-    bool lineMode = false, fitMode = false, colourByHeight = false, showRanges = false;
+    bool lineMode = false, fitMode = false, colourByHeight = false, showRanges = false, pointSize = false;
   } runOnly_;
   int32_t pictureWidth_ = 0, pictureHeight_ = 0;  // 0: the window's corner (PictureSize)
   std::string configPath_;

@@ -1,4 +1,4 @@
-// The ten view keys of config.ini: read when the scene is constructed, written back when it is
+// The view keys of config.ini: read when the scene is constructed, written back when it is
 // destroyed. Also the scene's construction and destruction, which frame the two.
 #include <sys/stat.h>
 
@@ -71,6 +71,8 @@ void ViewerScene::LoadSettings() {
   if (fitMode < 0 || fitMode > 2) fitMode = 0;
   colourByHeight = file.Int32(kSection, "COLORMAP", 0) != 0 ? 1 : 0;
   showRanges = file.Int32(kSection, "RANGES", 0) != 0 ? 1 : 0;
+  pointSize = static_cast<int32_t>(file.Integer(kSection, "POINTSIZE", 1, 1, viewer::kMostPointSize));
+  pointSizeInFile = file.Find(kSection, "POINTSIZE").has_value();
   settingsRead_ = file.Complete();
 }
 
@@ -90,6 +92,10 @@ void ViewerScene::OverrideForThisRun(const viewer::ViewOptions& options) {
   if (options.ranges) {
     showRanges = *options.ranges ? 1 : 0;
     runOnly_.showRanges = true;
+  }
+  if (options.pointSize) {
+    pointSize = *options.pointSize;
+    runOnly_.pointSize = true;
   }
 }
 
@@ -139,13 +145,14 @@ void ViewerScene::SaveSettings() {
   // The newer keys appear only once they mean something, so files of before stay as they were.
   // The edits refer to their values: these outlive them.
   const std::string fit = std::to_string(fitMode), colourMap = std::to_string(colourByHeight),
-                    ranges = std::to_string(showRanges);
-  const auto addNewer = [&](const char* key, const std::string& value, bool zero, bool runOnly) {
-    if (settingsRead_ && !runOnly) edits.push_back({key, value, zero ? When::IfPresent : When::Always});
+                    ranges = std::to_string(showRanges), size = std::to_string(pointSize);
+  const auto addNewer = [&](const char* key, const std::string& value, bool atDefault, bool runOnly) {
+    if (settingsRead_ && !runOnly) edits.push_back({key, value, atDefault ? When::IfPresent : When::Always});
   };
   addNewer("FIT", fit, fitMode == 0, runOnly_.fitMode);
   addNewer("COLORMAP", colourMap, colourByHeight == 0, runOnly_.colourByHeight);
   addNewer("RANGES", ranges, showRanges == 0, runOnly_.showRanges);
+  addNewer("POINTSIZE", size, pointSize == 1, runOnly_.pointSize);
   text = platform::ini::SetValues(text, kSection, edits);
   // A read-only file, a folder in the way or a full disk: the old file stays; the run ends normally.
   std::string error;

@@ -153,6 +153,9 @@ TEST_F(RenderTool, SizeDrawsTheWholePictureWithItsAspect) {
     beyondTheCorner |= p.PixelX() >= 640 || p.PixelY() >= 480;
   }
   EXPECT_TRUE(beyondTheCorner);
+  // With --point-size 3 each row (all far apart, none at an edge) is a square of nine.
+  const RgbImage squares = Picture("", {"--size", "1920x1080", "--no-axes", "--no-hint", "--point-size", "3"});
+  EXPECT_EQ(testsupport::Count(squares, kWhite), 9L * static_cast<long>(rows.size()));
 
   // The colour bar stands at this picture's right edge, its values drawn beside it, far beyond 640.
   const RgbImage ranged = Picture("", {"--size", "1920x1080", "--ranges", "--colour-by-height", "--no-hint"});

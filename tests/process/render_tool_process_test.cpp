@@ -53,6 +53,7 @@ TEST_F(RenderTool, EachOverrideDrawsWhatItsConfigKeyDraws) {
       {"CAMERA_X=60", {"--z", "60"}},       {"AXIS_X=20", {"--axis-x", "20"}},
       {"AXIS_Y=-15", {"--axis-y", "-15"}},  {"LINESET=1", {"--lines"}},
       {"SHOWAXIS=0", {"--no-axes"}},        {"SHOWHINT=0", {"--no-hint"}},
+      {"POINTSIZE=3", {"--point-size", "3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
@@ -299,6 +300,7 @@ TEST_F(RenderTool, BadOptionsEndWithStatus2AndTheReason) {
       {{"--max-rows", "0", "data.csv", "out.png"}, "--max-rows needs a count"},
       {{"--delimiter", "ab", "data.csv", "out.png"}, "--delimiter needs one character"},
       {{"--columns", "1,2", "data.csv", "out.png"}, "--columns needs three column numbers"},
+      {{"--point-size", "10", "data.csv", "out.png"}, "--point-size needs a whole number from 1 to 9, not '10'"},
       {{"--hard-tl", "3", "data.csv", "out.png"}, "--hard-tl needs 0, 1 or 2"},
       {{"--sideways", "data.csv", "out.png"}, "unknown option '--sideways'"},
       {{"--ranges=1", "data.csv", "out.png"}, "unknown option '--ranges=1'"},

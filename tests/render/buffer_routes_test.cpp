@@ -1,10 +1,12 @@
 // The device draws a vertex buffer's point list and line strip (the scene's rows) by shorter routes, on
 // two threads in two parts when it has them. These tests hold them to the pixels of the general route
 // that a call per row takes, under the states where the short routes apply and where they do not.
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "render_test_util.h"
@@ -125,7 +127,8 @@ TEST(BufferRoutes, RowsOfOneCallDrawWhatACallPerRowDraws) {
   for (const char* threads : {"1", "2"}) {
     for (const Case& c : kCases) {
       for (const auto* palette : {&kOpaque, &kMixed}) {
-        for (D3DPRIMITIVETYPE type : {D3DPT_POINTLIST, D3DPT_LINESTRIP}) {
+        for (auto [type, pointSize] : {std::pair{D3DPT_POINTLIST, 1.0f}, {D3DPT_POINTLIST, 3.0f},
+                                       {D3DPT_LINESTRIP, 1.0f}}) {
           const auto path = RowsWithFarOnes(c.nearPlane == 0 ? 7 : 8, 40000, *palette);
           setenv("SCATTERVIEW_THREADS", threads, 1);
           Device buffer;
@@ -133,6 +136,8 @@ TEST(BufferRoutes, RowsOfOneCallDrawWhatACallPerRowDraws) {
           Device perRow;
           Configure(buffer.device, c);
           Configure(perRow.device, c);
+          for (Device* d : {&buffer, &perRow})
+            d->device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(pointSize));
           SetRowStream(buffer.device, path);
           const UINT primitives = static_cast<UINT>(type == D3DPT_POINTLIST ? path.size() : path.size() - 1);
           ASSERT_EQ(buffer.device->DrawPrimitive(type, 0, primitives), D3D_OK);

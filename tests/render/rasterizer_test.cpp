@@ -23,6 +23,21 @@ TEST_F(Points, LandOnThePixelTheyRoundToAndNowhereOffTheTarget) {
             "........\n");
 }
 
+// Sides 3 at a corner, 2 (the extra pixel left and up), 1, 3 at depth 0.25 under 9 at 0.5 (green; the
+// nearer pixels stay), 2.6 (3) centred off the left edge, 0.4 (1): each clipped at the edges.
+struct SizedPoints : DeviceFixture { void SetUp() override { Open(8, 5); } };
+TEST_F(SizedPoints, CoverThatManyPixelsASideAroundTheirsClippedAndDepthTested) {
+  const float points[][5] = {{0, 0, 0, 3, 1},       {4, 1, 0, 2, 1},      {6, 0, 0, 1, 1},   {5, 3, 0.25f, 3, 1},
+                             {7, 4, 0.5f, 9, 0},    {-1, 3, 0, 2.6f, 1},  {1, 4, 0, 0.4f, 1}};
+  device->SetVertexShader(kScreenFvf);
+  for (const auto& p : points) {
+    ScreenVertex v{p[0], p[1], p[2], 1, p[4] != 0 ? kWhite : 0xFF00FF00, 0, 0};
+    device->SetRenderState(D3DRS_POINTSIZE, std::bit_cast<DWORD>(p[3]));
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v), D3D_OK);
+  }
+  EXPECT_EQ(Picture({{0xFF00FF00, 'g'}}), "##.##g#g\n##.##ggg\n#..g###g\n#..g###g\n##.g###g\n");
+}
+
 class Lines : public DeviceFixture {
  protected:
   void SetUp() override { Open(8, 6); }

@@ -1,6 +1,7 @@
 // Draw on the real software device: where the rows land, points against polyline, both point paths,
 // the help text and readouts, and the fixed colours. Expected pixels come from the camera formulas,
 // worked out independently in ProjectPoint.
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -170,6 +171,7 @@ TEST_F(SceneDrawing, FewRowsDrawNothingOrOneSegment) {
 }
 
 TEST_F(SceneDrawing, HelpLinesAndReadoutsShowWithTheHintSwitchOn) {
+  WriteData(Csv(kRows));
   Open(Layers(), "[CONFIG]\nSHOWAXIS=0\n");
   LoadAndDraw();
   int w = 0, h = 0;
@@ -189,6 +191,14 @@ TEST_F(SceneDrawing, HelpLinesAndReadoutsShowWithTheHintSwitchOn) {
                                 kBackground),
             0);
   EXPECT_EQ(SmallTextMismatches(pixels, w, 2, 30, "[F5]SHOW AXIS", kBackground), 0);
+  // Asked for (a size not 1): the point size's line; the device's size is 1 again after the rows.
+  scene->pointSize = 3;
+  scene->Draw();
+  EXPECT_EQ(SmallTextMismatches(graphics->device->BackBufferPixels(&w, &h), w, 2, 40, "[-][+]POINT SIZE:3",
+                                kBackground), 0);
+  DWORD size = 0;
+  graphics->device->GetRenderState(D3DRS_POINTSIZE, &size);
+  EXPECT_EQ(size, std::bit_cast<DWORD>(1.0f));
 }
 
 TEST_F(SceneDrawing, ReadoutsTruncateAndPadTheirNumbers) {

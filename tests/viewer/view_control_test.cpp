@@ -100,12 +100,15 @@ TEST_F(ViewControl, ASettingTheCommandLineGaveIsSavedOnlyOnceItsKeyChangedIt) {
       {VK_F6, {{"LINESET", "5"}, {"FIT", "1"}}},
       {VK_F7, {{"LINESET", "5"}, {"FIT", "2"}, {"COLORMAP", "1"}}},
       {VK_F8, {{"LINESET", "5"}, {"FIT", "2"}, {"RANGES", "1"}}},
+      {VK_OEM_MINUS, {{"LINESET", "5"}, {"FIT", "2"}, {"POINTSIZE", "3"}}},  // from --point-size 4
+      {VK_ADD, {{"LINESET", "5"}, {"FIT", "2"}, {"POINTSIZE", "5"}}},
   };
   viewer::ViewOptions options;
   options.lines = false;
   options.fit = 0;
   options.byHeight = false;
   options.ranges = false;
+  options.pointSize = 4;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.vk);
     scene.reset();  // the scene before saves first
@@ -122,7 +125,8 @@ TEST_F(ViewControl, ASettingTheCommandLineGaveIsSavedOnlyOnceItsKeyChangedIt) {
     std::map<std::string, std::string> saved =
         testsupport::IniSection(testsupport::ReadFile(dir / "config.ini"), "CONFIG");
     std::erase_if(saved, [](const auto& key) {
-      return key.first != "LINESET" && key.first != "FIT" && key.first != "COLORMAP" && key.first != "RANGES";
+      return key.first != "LINESET" && key.first != "FIT" && key.first != "COLORMAP" && key.first != "RANGES" &&
+             key.first != "POINTSIZE";
     });
     EXPECT_EQ(saved, c.after);
   }

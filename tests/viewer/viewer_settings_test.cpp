@@ -194,19 +194,20 @@ TEST(ViewerSettingsTruncation, KeepsTheLowThirtyTwoBitsAndNeverOverflows) {
   EXPECT_EQ(viewer::TruncateToInt32(std::nan("")), 0);
 }
 
-TEST_F(ViewerSettings, FitColourMapAndRangesAreWrittenOnlyOnceTheyMeanSomething) {
+TEST_F(ViewerSettings, FitColourMapRangesAndPointSizeAreWrittenOnlyOnceTheyMeanSomething) {
   struct Case {
     std::string file;                               // config.ini before the run
     int fit, colour, ranges;                        // set during the run (-1: left as read)
     std::string fitAfter, colourAfter, rangesAfter;  // the keys afterwards
+    int size = -1; std::string sizeAfter = "<missing>";  // POINTSIZE likewise
   };
   const Case cases[] = {
       {"", -1, -1, -1, "<missing>", "<missing>", "<missing>"},
       {"[CONFIG]\nFIT=0\nRANGES=0\n", -1, -1, -1, "0", "<missing>", "0"},
       {"[CONFIG]\nFIT=2\nCOLORMAP=7\nRANGES=3\n", -1, -1, -1, "2", "1", "1"},
       {"[CONFIG]\nFIT=9\n", -1, -1, -1, "0", "<missing>", "<missing>"},  // no such state: off
-      {"", 1, 1, 1, "1", "1", "1"},
-      {"[CONFIG]\nFIT=1\nCOLORMAP=1\nRANGES=1\n", 0, 0, 0, "0", "0", "0"},
+      {"", 1, 1, 1, "1", "1", "1", 3, "3"},
+      {"[CONFIG]\nFIT=1\nCOLORMAP=1\nRANGES=1\nPOINTSIZE=10\n", 0, 0, 0, "0", "0", "0", -1, "1"},  // 1 to 9
   };
   for (const Case& c : cases) {
     std::filesystem::remove(Path());
@@ -215,10 +216,12 @@ TEST_F(ViewerSettings, FitColourMapAndRangesAreWrittenOnlyOnceTheyMeanSomething)
       if (c.fit >= 0) scene.fitMode = c.fit;
       if (c.colour >= 0) scene.colourByHeight = c.colour;
       if (c.ranges >= 0) scene.showRanges = c.ranges;
+      if (c.size >= 0) scene.pointSize = c.size;
     });
     EXPECT_EQ(Value(text, "FIT"), c.fitAfter) << c.file;
     EXPECT_EQ(Value(text, "COLORMAP"), c.colourAfter) << c.file;
     EXPECT_EQ(Value(text, "RANGES"), c.rangesAfter) << c.file;
+    EXPECT_EQ(Value(text, "POINTSIZE"), c.sizeAfter) << c.file;
   }
 }
 

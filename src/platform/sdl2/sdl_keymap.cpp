@@ -47,9 +47,9 @@ int VirtualKeyOfScancode(int scancode) {
     case SDL_SCANCODE_RALT: return VK_MENU;
     // The punctuation keys of a US layout, as the OEM codes.
     case SDL_SCANCODE_SEMICOLON: return 0xBA;
-    case SDL_SCANCODE_EQUALS: return 0xBB;
+    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
     case SDL_SCANCODE_COMMA: return 0xBC;
-    case SDL_SCANCODE_MINUS: return 0xBD;
+    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
     case SDL_SCANCODE_PERIOD: return 0xBE;
     case SDL_SCANCODE_SLASH: return 0xBF;
     case SDL_SCANCODE_GRAVE: return 0xC0;
