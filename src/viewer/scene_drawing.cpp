@@ -99,10 +99,10 @@ bool ViewerScene::Draw() {
   if (whole && showHint != 0) {
     char line[256];
     std::snprintf(line, sizeof line, "AXIS    X:%03d Y:%03d", axisX, axisY);
-    DrawSmallText(2, 460, line, kWhite);
+    DrawSmallText(2, ReadoutsBottom() - 20, line, kWhite);
     std::snprintf(line, sizeof line, "CAMERA  R:%03d THETA:%03d Z:%03d", viewer::TruncateToInt32(cameraR),
                   viewer::TruncateToInt32(cameraTheta), cameraZ);
-    DrawSmallText(2, 470, line, kWhite);
+    DrawSmallText(2, ReadoutsBottom() - 10, line, kWhite);
     for (int i = 0; i < 4; ++i) DrawSmallText(2, 10 * i, kHelpLines[i], kWhite);
   }
 
