@@ -25,9 +25,9 @@ int FrameDuration(int index, double fps, int unitsPerSecond) {
 }
 
 bool EncodeFrame(OutputFormat format, const Picture& picture, int index, double fps, std::string& frame,
-                 std::string* error) {
+                 std::string* error, GifQuantizer* gifPalette) {
   if (format == OutputFormat::Gif)
-    return EncodeGifFrame(picture, FrameDuration(index, fps, kGifUnitsPerSecond), frame, error);
+    return EncodeGifFrame(picture, FrameDuration(index, fps, kGifUnitsPerSecond), frame, error, gifPalette);
   return EncodeWebpFrame(picture, frame, error);
 }
 

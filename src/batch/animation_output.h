@@ -16,9 +16,12 @@ namespace batch {
 // a long animation keeps its pace (at 30 frames a second GIF's hundredths go 3, 4, 3, 3, 4, 3, ...).
 int FrameDuration(int index, double fps, int unitsPerSecond);
 
-// Frame `index` of an animation in `format` (GIF or WebP) at `fps`.
+class GifQuantizer;
+
+// Frame `index` of an animation in `format` (GIF or WebP) at `fps`; a GIF frame of more than 256
+// colours on `gifPalette`'s palette, the animation's one.
 bool EncodeFrame(OutputFormat format, const Picture& picture, int index, double fps, std::string& frame,
-                 std::string* error);
+                 std::string* error, GifQuantizer* gifPalette = nullptr);
 
 // The looping animation of `frames`, in order, each `size` pixels.
 bool AssembleAnimation(OutputFormat format, const std::vector<std::string>& frames, PictureSize size, double fps,

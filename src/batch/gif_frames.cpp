@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "batch/gif_palette.h"
 #include "render/colour_palette.h"
 
 namespace batch {
@@ -16,51 +17,6 @@ namespace {
 // colour table. A frame's bytes are what follows, up to the trailer.
 constexpr size_t kHeaderBytes = 13;
 constexpr char kTrailer = 0x3B;
-
-// The fixed table: the scene's background, axes and box grey exactly (they cover most of a picture),
-// then 6 levels of red and blue and 7 of green, to which the eye is keenest.
-constexpr uint32_t kSceneColours[] = {0x140000, 0x008040, 0x808080};
-constexpr int kRedLevels = 6, kGreenLevels = 7, kBlueLevels = 6;
-constexpr int kFixedColours = 3 + kRedLevels * kGreenLevels * kBlueLevels;  // 255
-
-int Level(uint32_t channel, int levels) { return static_cast<int>((channel * (levels - 1) + 127) / 255); }
-uint32_t Channel(int level, int levels) {
-  return static_cast<uint32_t>((level * 255 + (levels - 1) / 2) / (levels - 1));
-}
-
-uint8_t FixedIndex(uint32_t colour) {
-  for (uint8_t i = 0; i < 3; ++i)
-    if (colour == kSceneColours[i]) return i;
-  const int r = Level(colour >> 16 & 0xFF, kRedLevels), g = Level(colour >> 8 & 0xFF, kGreenLevels),
-            b = Level(colour & 0xFF, kBlueLevels);
-  return static_cast<uint8_t>(3 + (r * kGreenLevels + g) * kBlueLevels + b);
-}
-
-uint32_t FixedEntry(int index) {
-  if (index < 3) return kSceneColours[index];
-  const int cube = index - 3;
-  return Channel(cube / (kGreenLevels * kBlueLevels), kRedLevels) << 16 |
-         Channel(cube / kBlueLevels % kGreenLevels, kGreenLevels) << 8 | Channel(cube % kBlueLevels, kBlueLevels);
-}
-
-void IndexByFixedTable(const Picture& picture, std::vector<uint8_t>& indices, std::vector<uint32_t>& palette) {
-  palette.resize(kFixedColours);
-  for (int i = 0; i < kFixedColours; ++i) palette[static_cast<size_t>(i)] = FixedEntry(i);
-  uint32_t lastColour = 0xFFFFFFFFu;
-  uint8_t lastIndex = 0;
-  for (int y = 0; y < picture.height; ++y) {
-    const uint32_t* row = picture.pixels + static_cast<size_t>(y) * static_cast<size_t>(picture.pitch);
-    uint8_t* out = indices.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width);
-    for (int x = 0; x < picture.width; ++x) {
-      const uint32_t colour = row[x] & 0x00FFFFFFu;
-      if (colour != lastColour) {
-        lastColour = colour;
-        lastIndex = FixedIndex(colour);
-      }
-      out[x] = lastIndex;
-    }
-  }
-}
 
 // The frame's bytes as giflib writes them, and whether memory for them ran out.
 struct FrameBytes {
@@ -132,15 +88,24 @@ void PutLittleEndian16(std::string& out, int value) {
 
 }  // namespace
 
-uint32_t FixedGifColour(uint32_t colour) { return FixedEntry(FixedIndex(colour & 0x00FFFFFFu)); }
-
-bool EncodeGifFrame(const Picture& picture, int delayCentiseconds, std::string& frame, std::string* error) {
+bool EncodeGifFrame(const Picture& picture, int delayCentiseconds, std::string& frame, std::string* error,
+                    GifQuantizer* shared) {
   const size_t pixelCount = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
   std::vector<uint8_t> indices(pixelCount);
   std::vector<uint32_t> palette;
   if (!render::IndexByExactPalette(picture.pixels, picture.width, picture.height, picture.pitch, indices.data(),
-                                   static_cast<size_t>(picture.width), palette))
-    IndexByFixedTable(picture, indices, palette);
+                                   static_cast<size_t>(picture.width), palette)) {
+    // Too many colours for a table of their own: the animation's palette, or one made of this picture's.
+    std::unique_ptr<GifQuantizer> own;
+    if (!shared) {
+      ColourCounts counts;
+      counts.Add(picture);
+      own = std::make_unique<GifQuantizer>(MakeGifPalette(counts));
+    }
+    GifQuantizer& quantizer = shared ? *shared : *own;
+    quantizer.Index(picture, indices.data());
+    palette = quantizer.Palette();
+  }
   // A colour table has a power of two entries, at least two; fewer bits a pixel compress better.
   int bits = 1;
   while ((1u << bits) < palette.size()) ++bits;

@@ -14,10 +14,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <new>
 #include <vector>
 
 #include "batch/animation_output.h"
+#include "batch/gif_palette.h"
 #include "platform/posix/termination.h"
 #include "platform/printable_text.h"
 #include "platform/posix/whole_file_writer.h"
@@ -27,6 +29,9 @@ namespace batch {
 namespace {
 
 constexpr int kWaitStepMs = 10;
+// The pictures of a GIF turntable whose colours make its palette, spread evenly over the turn: the
+// rows keep their colours as the view turns, so a few pictures show nearly all of them.
+constexpr int kPaletteSample = 8;
 
 // Where frame `index` of an animation waits for the others.
 std::string FramePath(const SceneRenderer& renderer, int index) {
@@ -41,9 +46,10 @@ std::string PictureName(const TurntablePlan& plan, int index) {
 
 // Encodes the picture as frame `index` and leaves it in the temporary folder: a plain write, as
 // nothing else ever reads the folder and it goes with the run.
-bool KeepFrame(const SceneRenderer& renderer, const TurntablePlan& plan, const Picture& picture, int index) {
+bool KeepFrame(const SceneRenderer& renderer, const TurntablePlan& plan, const Picture& picture, int index,
+               GifQuantizer* gifPalette) {
   std::string frame, error;
-  bool ok = EncodeFrame(plan.format, picture, index, plan.fps, frame, &error);
+  bool ok = EncodeFrame(plan.format, picture, index, plan.fps, frame, &error, gifPalette);
   if (ok) {
     const std::string path = FramePath(renderer, index);
     std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -56,6 +62,17 @@ bool KeepFrame(const SceneRenderer& renderer, const TurntablePlan& plan, const P
                  platform::PrintableText(error).c_str());
   }
   return ok;
+}
+
+// The GIF's one palette, from the colours of the sampled pictures.
+std::vector<uint32_t> SampledGifPalette(SceneRenderer& renderer, const TurntablePlan& plan) {
+  const double start = renderer.StartTheta();
+  const int samples = std::min(plan.count, kPaletteSample);
+  ColourCounts counts;
+  // Picture 0 last: it leaves THETA where the view started, where the workers start from.
+  for (int k = samples - 1; k >= 0 && !platform::posix::TerminationRequested(); --k)
+    counts.Add(renderer.Render(TurntableTheta(start, k * plan.count / samples, plan.count)));
+  return MakeGifPalette(counts);
 }
 
 // The animation from the frames the workers left, in order.
@@ -133,6 +150,8 @@ bool WriteTurntableShare(SceneRenderer& renderer, const TurntablePlan& plan, int
   render::PngEncoder encoder;
   platform::posix::WholeFileOptions options;
   options.inputs = renderer.InputFiles();
+  std::unique_ptr<GifQuantizer> gifPalette;
+  if (!plan.gifPalette.empty()) gifPalette = std::make_unique<GifQuantizer>(plan.gifPalette);
   for (int i = 0; i < plan.count; ++i) {
     if (!DrawnBy(i, worker, workers)) continue;
     // A picture under way is finished (or its temporary file removed); the next one is not begun.
@@ -142,7 +161,7 @@ bool WriteTurntableShare(SceneRenderer& renderer, const TurntablePlan& plan, int
     if (platform::posix::TerminationRequested()) return false;
     const bool ok = plan.format == OutputFormat::Png
                         ? WritePicture(picture, TurntableFileName(plan.output, i, plan.count), &encoder, options)
-                        : KeepFrame(renderer, plan, picture, i);
+                        : KeepFrame(renderer, plan, picture, i, gifPalette.get());
     if (!ok) return false;
     if (written) written[i] = 1;
   }
@@ -242,7 +261,10 @@ bool WriteShareWithinMemory(SceneRenderer& renderer, const TurntablePlan& plan, 
 
 }  // namespace
 
-bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& plan, int jobs) {
+bool WriteTurntable(SceneRenderer& renderer, const TurntablePlan& asked, int jobs) {
+  TurntablePlan plan = asked;
+  // Drawn before the workers fork, so each has the palette; an empty one when interrupted meanwhile.
+  if (plan.format == OutputFormat::Gif && plan.gifPalette.empty()) plan.gifPalette = SampledGifPalette(renderer, plan);
   const int workers = std::clamp(jobs, 1, plan.count);
   // Without the shared flags a lost worker's pictures are all named as unwritten.
   const WrittenFlags written(plan.count);

@@ -31,12 +31,16 @@ struct TurntablePlan {
   int count = 0;
   OutputFormat format = OutputFormat::Png;
   double fps = 20.0;
+  // A GIF's one palette for its frames of more than 256 colours (WriteTurntable makes it from a
+  // sample of the pictures before the workers start); empty: each such frame makes its own.
+  std::vector<uint32_t> gifPalette = {};
 };
 
 // Draws and writes every picture; `jobs` worker processes (forked after the data is loaded, each
 // with its own copy of the device) share them. An animation's frames are encoded by the worker that
 // draws them and wait in the renderer's temporary folder until this process writes the file from
-// them. True when everything was written; each failure is reported on stderr, and a worker that dies
+// them; a GIF's palette is made first, from the colours of a few of the pictures spread over the turn.
+// True when everything was written; each failure is reported on stderr, and a worker that dies
 // (killed, crashed) is named with the pictures it did not write. On SIGINT or SIGTERM every worker
 // stops after the picture it is writing, and the animation, unless already in place, is not written
 // (its old file stays).

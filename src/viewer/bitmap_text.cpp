@@ -44,7 +44,11 @@ void ViewerScene::DrawLargeText(int32_t x, int32_t y, const char* text, D3DCOLOR
 }
 
 void ViewerScene::DrawSmallText(int32_t x, int32_t y, const char* text, D3DCOLOR colour) {
-  InSpriteBracket([&] { DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Small, viewer::kSmallGlyphPixels); });
+  // With a picture size set (the render tool's --size) the readouts stand at its bottom, which may lie
+  // beyond the window's 480.
+  const Screen screen = pictureWidth_ > 0 ? Screen{pictureWidth_, pictureHeight_} : kWindowScreen;
+  InSpriteBracket(
+      [&] { DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Small, viewer::kSmallGlyphPixels, screen); });
 }
 
 void ViewerScene::DrawPictureText(int32_t x, int32_t y, const char* text, D3DCOLOR colour) {

@@ -72,7 +72,7 @@ int32_t ViewerScene::RunFrame() {
     g_graphics->device->BeginScene();
     char text[32];
     std::snprintf(text, sizeof text, "FPS:%d", measuredFps);
-    DrawSmallText(580, 470, text, 0xFFFFFFFFu);
+    DrawSmallText(580, ReadoutsBottom() - 10, text, 0xFFFFFFFFu);
     g_graphics->device->EndScene();
   }
 

@@ -127,12 +127,13 @@ bool ViewerScene::Draw() {
   if (whole && showHint != 0) {
     char line[256];
     std::snprintf(line, sizeof line, "AXIS    X:%03d Y:%03d", axisX, axisY);
-    DrawSmallText(2, 460, line, kWhite);
+    DrawSmallText(2, ReadoutsBottom() - 20, line, kWhite);
     std::snprintf(line, sizeof line, "CAMERA  R:%03d THETA:%03d Z:%03d", viewer::TruncateToInt32(cameraR),
                   viewer::TruncateToInt32(cameraTheta), cameraZ);
-    DrawSmallText(2, 470, line, kWhite);
+    DrawSmallText(2, ReadoutsBottom() - 10, line, kWhite);
     // With the ranges or a fit on, the values drawn are not the raw ones: the fit in use is shown.
-    if (showRanges != 0 || fitMode != 0) DrawSmallText(2, 450, (std::string("FIT     ") + FitName(fitMode)).c_str(), kWhite);
+    if (showRanges != 0 || fitMode != 0)
+      DrawSmallText(2, ReadoutsBottom() - 30, (std::string("FIT     ") + FitName(fitMode)).c_str(), kWhite);
     for (int i = 0; i < 4; ++i) DrawSmallText(2, 10 * i, kHelpLines[i], kWhite);
     // Only once the size is asked for (the key in config.ini, or a size other than 1): the picture
     // of a config.ini without the key stays as it was.

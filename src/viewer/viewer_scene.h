@@ -101,6 +101,9 @@ class ViewerScene {
     pictureWidth_ = width;
     pictureHeight_ = height;
   }
+  // The y just below the readouts (AXIS, CAMERA, FPS): the window's 480, or the bottom of the picture
+  // set by SetPictureSize, so that they keep to its bottom-left corner.
+  int32_t ReadoutsBottom() const { return pictureHeight_ > 0 ? pictureHeight_ : 480; }
 
   // View settings, in their declaration order; the defaults are those of the keys. Switches: 0 is off.
   double cameraTheta = 45.0;  // orbit angle, degrees

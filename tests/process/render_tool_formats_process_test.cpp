@@ -168,12 +168,23 @@ TEST_F(RenderTool, SizeDrawsTheWholePictureWithItsAspect) {
   }
   EXPECT_GE(bar, 2 * 8);
   EXPECT_GT(labelWhite, 20);
+
+  // The help text stays at the top-left; the readouts keep to the bottom-left corner, not the window's.
+  const RgbImage hinted = Picture("", {"--size", "1280x720", "--colour-by-height"});
+  const int bands[3] = {0, 460, 700};  // 20 rows each: the help text's, the window's readouts', the picture's
+  long white[3] = {0, 0, 0};            // white pixels at the left of each band
+  for (int b = 0; b < 3; ++b)
+    for (int y = bands[b]; y < bands[b] + 20; ++y)
+      for (int x = 0; x < 256; ++x) white[b] += hinted.Pixel(x, y) == kWhite;
+  EXPECT_GT(white[0], 100);
+  EXPECT_EQ(white[1], 0);
+  EXPECT_GT(white[2], 100);
 }
 
 TEST_F(RenderTool, AnAnimatedTurntableHoldsThePngTurntablesFramesInOrder) {
   struct Case {
     std::vector<std::string> options;
-    bool exactColours;  // else more than 256 colours: GIF's fixed table, WebP still exact
+    bool exactColours;  // else more than 256 colours: GIF's palette of them, WebP still exact
   };
   const Case cases[] = {{{}, true}, {{"--fps", "8", "--ranges"}, true}, {{"--lines", "--colour-by-height"}, false}};
   for (const Case& c : cases) {
@@ -202,6 +213,9 @@ TEST_F(RenderTool, AnAnimatedTurntableHoldsThePngTurntablesFramesInOrder) {
     EXPECT_NE(testsupport::ReadFile(dir / "spin.gif").find(std::string("NETSCAPE2.0\x03\x01\0\0", 15)),
               std::string::npos)
         << "loops endlessly";
+    std::set<uint32_t> shown;
+    for (const RgbImage& frame : gif.frames) shown.insert(frame.pixels.begin(), frame.pixels.end());
+    EXPECT_LE(shown.size(), 256u) << "one palette for every frame";
     for (int i = 0; i < 2; ++i) {
       const RgbImage& frame = gif.frames[static_cast<size_t>(2 * i)];
       if (c.exactColours) {
@@ -209,6 +223,8 @@ TEST_F(RenderTool, AnAnimatedTurntableHoldsThePngTurntablesFramesInOrder) {
         continue;
       }
       ASSERT_EQ(frame.pixels.size(), pngs[i].pixels.size());
+      // A palette made of the frames' colours: the map keeps its shades.
+      EXPECT_GE(std::set<uint32_t>(frame.pixels.begin(), frame.pixels.end()).size(), 200u);
       for (size_t p = 0; p < frame.pixels.size(); ++p) {
         const uint32_t a = frame.pixels[p], b = pngs[i].pixels[p];
         if (b == kBackground) {
@@ -238,6 +254,17 @@ TEST_F(RenderTool, ASinglePictureTakesTheFormatOfItsName) {
   ASSERT_EQ(webp.frames.size(), 1u);
   EXPECT_EQ(CompareImages(webp.frames[0], png), "");
   EXPECT_EQ(testsupport::ReadFile(dir / "still.GIF").find("NETSCAPE2.0"), std::string::npos) << "a still, not a loop";
+  // A still of more than 256 colours gets a palette of its own colours: the colour bar keeps its shades.
+  const RgbImage mapped = Picture("", {"--colour-by-height", "--ranges"});
+  ASSERT_EQ(Run({"--colour-by-height", "--ranges", "data.csv", "mapped.gif"}).status, 0);
+  const Animation mappedGif = ReadGif(dir / "mapped.gif");
+  ASSERT_EQ(mappedGif.frames.size(), 1u);
+  EXPECT_GE(std::set<uint32_t>(mappedGif.frames[0].pixels.begin(), mappedGif.frames[0].pixels.end()).size(), 200u);
+  for (size_t p = 0; p < mapped.pixels.size(); ++p) {
+    if (mapped.pixels[p] == kBackground) {
+      ASSERT_EQ(mappedGif.frames[0].pixels[p], kBackground) << p;
+    }
+  }
 }
 
 }  // namespace
