@@ -101,7 +101,7 @@ std::string UsageText(const std::string& settingsPath) {
          "Settings keys beyond the view: FIT (0, 1, 2), COLORMAP (0, 1) and RANGES (0, 1), written back\n"
          "once used; read at start and never written: MAXROWS (the most rows read), DELIMITER and\n"
          "COLUMNS (as the options; a bad value is ignored), SCALE (1-4 pixels a side per picture pixel,\n"
-         "0 from the display).\n"
+         "0 from the display), RESIZABLE (1: a window that can be resized, the picture filling it).\n"
          "\n"
          "Environment: SDL_VIDEODRIVER=offscreen runs without a display;\n"
          "SCATTERVIEW_NO_DIALOGS=1 writes messages only to stderr (no message boxes);\n"

@@ -91,18 +91,21 @@ bool ViewerScene::Draw() {
   const bool whole = DrawDataRows();
 
   if (whole && ranges) DrawRangeLabels();
+  // The help text at the top-left corner, the readouts at the bottom-left one, the notice below the middle.
+  int32_t width = 0, height = 0;
+  TextScreen(&width, &height);
   if (dataX.size() < 2 && !pendingRows_) {
     // An empty plot says why, just below the middle of the window's picture (clear of the origin).
     static constexpr char kNoRows[] = "NO ROWS TO DRAW WERE READ";
-    DrawSmallText(320 - static_cast<int32_t>(sizeof kNoRows - 1) * 4, 252, kNoRows, kWhite);
+    DrawSmallText(width / 2 - static_cast<int32_t>(sizeof kNoRows - 1) * 4, height / 2 + 12, kNoRows, kWhite);
   }
   if (whole && showHint != 0) {
     char line[256];
     std::snprintf(line, sizeof line, "AXIS    X:%03d Y:%03d", axisX, axisY);
-    DrawSmallText(2, 460, line, kWhite);
+    DrawSmallText(2, height - 20, line, kWhite);
     std::snprintf(line, sizeof line, "CAMERA  R:%03d THETA:%03d Z:%03d", viewer::TruncateToInt32(cameraR),
                   viewer::TruncateToInt32(cameraTheta), cameraZ);
-    DrawSmallText(2, 470, line, kWhite);
+    DrawSmallText(2, height - 10, line, kWhite);
     for (int i = 0; i < 4; ++i) DrawSmallText(2, 10 * i, kHelpLines[i], kWhite);
   }
 
