@@ -96,7 +96,7 @@ class ViewerScene {
 
   // The part of the back buffer that is shown, where the range labels and the colour bar are kept:
   // by default the window's 640 x 480 corner (less when the back buffer is smaller); the render tool's
-  // --size shows the whole back buffer.
+  // --size and a resizable window (FollowWindow) show the whole back buffer.
   void SetPictureSize(int32_t width, int32_t height) {
     pictureWidth_ = width;
     pictureHeight_ = height;
