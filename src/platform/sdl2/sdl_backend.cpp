@@ -256,7 +256,7 @@ bool SdlBackend::SizeMessage(MSG& out) {
   window_->clientHeight = height;
   out.message = WM_SIZE;
   out.wParam = (SDL_GetWindowFlags(window_->Native()) & SDL_WINDOW_MAXIMIZED) ? SIZE_MAXIMIZED : SIZE_RESTORED;
-  out.lParam = static_cast<LPARAM>((width & 0xFFFF) | (height & 0xFFFF) << 16);
+  out.lParam = static_cast<LPARAM>(width & 0xFFFF) | static_cast<LPARAM>(height & 0xFFFF) << 16;
   return true;
 }
 
