@@ -31,6 +31,9 @@ StartupHooks DefaultLayerHooks() {
     g_graphics = new DirectGraphics();
     const int32_t result = g_graphics->Init(window, c.fullScreen, c.width, c.height, c.bit, c.vsyncWait,
                                             c.drawLevel, c.hardTL, c.fog, c.d3dxSprite, c.noBackDraw);
+    // A window the user may resize: the back buffer follows its client size (the window ignores
+    // RESIZABLE full-screen, and so does this).
+    if (result == GRAPHICS_OK && c.resizable != 0 && c.fullScreen == 0) g_graphics->FollowWindowSize();
     // The viewer tells a device without memory as any other device that could not be made.
     return static_cast<int>(result == GRAPHICS_NO_MEMORY ? GRAPHICS_NO_DEVICE : result);
   };

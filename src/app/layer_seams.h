@@ -44,4 +44,8 @@ StartupHooks DefaultLayerHooks();
 // writes it on WM_ACTIVATE).
 uint8_t* InputWindowActiveFlag();
 
+// A new client size of a resizable window (WM_SIZE), for the graphics layer to take at the next frame;
+// nothing while there is no graphics layer or its back buffer does not follow the window.
+void RecordWindowSize(int32_t width, int32_t height);
+
 }  // namespace app

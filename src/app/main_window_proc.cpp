@@ -32,6 +32,11 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       app::ApplyActivation(wParam, app::InputWindowActiveFlag());
       break;
+    case WM_SIZE:
+      // A resized window (RESIZABLE): the graphics layer takes the new client size at the next frame.
+      // A minimised window keeps the picture it had.
+      if (wParam != SIZE_MINIMIZED) app::RecordWindowSize(lParam & 0xFFFF, (lParam >> 16) & 0xFFFF);
+      return 0;
     case WM_DROPFILES: {
       // The first file dropped becomes the data file: the title says so, and the scene reads it at
       // its next frame, even when it is the file on screen (NAME in config.ini is not changed). A file

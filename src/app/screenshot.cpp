@@ -14,7 +14,7 @@
 namespace app {
 namespace {
 
-// The picture is always this corner of the back buffer, whatever Width and Height say.
+// The picture is this corner of the back buffer, whatever Width and Height say (unless the window is resizable).
 constexpr int kPictureWidth = 640;
 constexpr int kPictureHeight = 480;
 
@@ -47,7 +47,7 @@ std::string ScreenshotPath(const std::string& folder, std::time_t when) {
 }
 
 bool SaveScreenshot(IDirect3DDevice8* device, const std::string& folder, std::time_t when, std::string* written,
-                    std::string* error) {
+                    std::string* error, bool wholeBackBuffer) {
   int width = 0, height = 0;
   const uint32_t* pixels = device ? device->BackBufferPixels(&width, &height) : nullptr;
   if (!pixels || width <= 0 || height <= 0) {
@@ -55,8 +55,9 @@ bool SaveScreenshot(IDirect3DDevice8* device, const std::string& folder, std::ti
     return false;
   }
   const std::string path = ScreenshotPath(folder, when);
-  if (!render::WritePngFile(path, pixels, std::min(width, kPictureWidth), std::min(height, kPictureHeight), width,
-                            error))
+  const int shownWidth = wholeBackBuffer ? width : std::min(width, kPictureWidth);
+  const int shownHeight = wholeBackBuffer ? height : std::min(height, kPictureHeight);
+  if (!render::WritePngFile(path, pixels, shownWidth, shownHeight, width, error))
     return false;
   *written = path;
   return true;
@@ -65,7 +66,8 @@ bool SaveScreenshot(IDirect3DDevice8* device, const std::string& folder, std::ti
 void TakeScreenshot() {
   std::string written, error;
   IDirect3DDevice8* device = g_graphics ? g_graphics->device : nullptr;
-  if (SaveScreenshot(device, CurrentFolder(), std::time(nullptr), &written, &error)) {
+  const bool whole = g_graphics && g_graphics->FollowsWindowSize();
+  if (SaveScreenshot(device, CurrentFolder(), std::time(nullptr), &written, &error, whole)) {
     std::fprintf(stderr, "scatterview: screenshot saved to %s\n", platform::PrintableText(written).c_str());
   } else {
     std::fprintf(stderr, "scatterview: the screenshot could not be saved: %s\n",

@@ -15,10 +15,11 @@ namespace app {
 // second on, "-2", "-3", … before ".png", so a quick second press never replaces the first picture.
 std::string ScreenshotPath(const std::string& folder, std::time_t when);
 
-// Writes the top-left 640 × 480 of the device's back buffer (less when the buffer is smaller) to a
-// new screenshot file in `folder`. True with the path in `written`, or false with the reason in `error`.
+// Writes the top-left 640 × 480 of the device's back buffer (less when the buffer is smaller; all of
+// it with `wholeBackBuffer`, the picture of a resizable window) to a new screenshot file in `folder`.
+// True with the path in `written`, or false with the reason in `error`.
 bool SaveScreenshot(IDirect3DDevice8* device, const std::string& folder, std::time_t when, std::string* written,
-                    std::string* error);
+                    std::string* error, bool wholeBackBuffer = false);
 
 // F12 in the running viewer: the current picture of g_graphics' device into the current folder; the
 // path, or the failure, on stderr. The run goes on either way.

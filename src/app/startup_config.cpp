@@ -36,6 +36,7 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   c.maxRows = file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows),
                            std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
   c.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""));
+  c.resizable = file.Int32(kSection, "RESIZABLE", c.resizable);
   return c;
 }
 

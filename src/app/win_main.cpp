@@ -84,8 +84,11 @@ HWND CreateMainWindow(HINSTANCE instance, const StartupConfig& config) {
     width += 2 * GetSystemMetrics(SM_CXDLGFRAME);
     height += 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
   }
-  return CreateWindowExA(0, kWindowClassName, g_dataPath.c_str(), WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
-                         CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
+  DWORD style = WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX;
+  // RESIZABLE: a frame the user can drag and a maximise box; full-screen has neither.
+  if (config.resizable != 0 && config.fullScreen == 0) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
+  return CreateWindowExA(0, kWindowClassName, g_dataPath.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, width,
+                         height, nullptr, nullptr, instance, nullptr);
 }
 
 }  // namespace

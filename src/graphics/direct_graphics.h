@@ -1,7 +1,8 @@
 // DirectGraphics: the one object of the graphics layer. It owns the Direct3D object, the device, the
 // sprite and font objects, five GDI fonts and the texture store, and draws everything the scene shows.
 // Set-up and teardown: direct_graphics.cpp; states, camera, fog, present: render_states.cpp;
-// the store: texture_store.cpp; sprites, points and lines: primitives.cpp.
+// the store: texture_store.cpp; sprites, points and lines: primitives.cpp; the back buffer of a
+// resizable window: window_size.cpp.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,10 @@ constexpr int32_t GRAPHICS_NO_SPRITE = 3;
 constexpr int32_t GRAPHICS_NO_REFRESH_RATE = 4;
 // No device for want of memory (its back and depth buffers grow with Width x Height): not a bad setting.
 constexpr int32_t GRAPHICS_NO_MEMORY = 5;
+
+// What ApplyWindowSize did: nothing waited, the back buffer took the window's size, or it kept its size
+// because the device could not have buffers of the new one (no memory, or a size it refuses).
+enum class WindowSizeChange { Unchanged, Resized, NoMemory, Refused };
 
 // How DirectGraphics gets its Direct3D object; tests pass one that records the device calls.
 using Direct3DFactory = std::function<IDirect3D8*(UINT sdkVersion)>;
@@ -65,6 +70,20 @@ class DirectGraphics {
   // with VSYNC_WAIT, where presenting to the window really waits for it.
   bool RetracePacesPresents() const;
   void SetupLight();
+
+  // --- a window the user may resize (window_size.cpp) ---
+  // From now on the back buffer follows the window's client size (RESIZABLE): config.Width and
+  // config.Height, and with them the camera's aspect, become the window's as each change is applied.
+  // The window's size at this moment is the first one taken (a window manager may have changed it).
+  void FollowWindowSize();
+  bool FollowsWindowSize() const { return followsWindow_; }
+  // The window's new client size (WM_SIZE), kept for the next ApplyWindowSize; ignored unless the back
+  // buffer follows the window.
+  void WindowResized(int32_t width, int32_t height);
+  // At the start of a frame: the device reset (as after a failed present) to the size last reported,
+  // its back and depth buffers made anew at that size. Without them it keeps the old size whole.
+  // `width` and `height`, when given, receive the size asked for.
+  WindowSizeChange ApplyWindowSize(int32_t* width = nullptr, int32_t* height = nullptr);
 
   // --- texture store (texture_store.cpp) ---
   // Loads `name` (relative to the program's directory, '\' read as '/'); on failure throws the text
@@ -105,8 +124,12 @@ class DirectGraphics {
 
  private:
   [[gnu::noinline]] void BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
+  // The device back to presentParams: its buffers made anew, its states at their defaults.
+  HRESULT ResetDevice();
 
   Direct3DFactory create_;
+  bool followsWindow_ = false;
+  int32_t windowWidth_ = 0, windowHeight_ = 0;  // the size WM_SIZE reported last; 0: none waits
 };
 
 // Forgets the texture that BindTexture bound last, as at process start. For tests only: the program

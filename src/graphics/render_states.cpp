@@ -77,7 +77,8 @@ void DirectGraphics::BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, 
 void DirectGraphics::SetCamera(float eyeX, float eyeY, float eyeZ, float atX, float atY, float atZ, float upX,
                                float upY, float upZ, int32_t nearPlane, int32_t farPlane, bool leftHanded) {
   const D3DXVECTOR3 eye(eyeX, eyeY, eyeZ), at(atX, atY, atZ), up(upX, upY, upZ);
-  // The aspect comes from the configured size, not from the window's client area.
+  // The aspect comes from the configured size (the window's own once a resizable window's back buffer
+  // follows it), not from the client area the window happens to have.
   const float aspect = static_cast<float>(config.Width) / static_cast<float>(config.Height);
   const float zn = static_cast<float>(nearPlane), zf = static_cast<float>(farPlane);
   D3DXMATRIX view, projection;
@@ -124,8 +125,10 @@ void DirectGraphics::Clear(DWORD flags, D3DCOLOR colour) { device->Clear(0, null
 
 void DirectGraphics::Present(RECT source, RECT destination) {
   // A lost device is reset once; this frame is not shown again, the next one presents anew.
-  if (FAILED(device->Present(&source, &destination, nullptr, nullptr))) device->Reset(&presentParams);
+  if (FAILED(device->Present(&source, &destination, nullptr, nullptr))) ResetDevice();
 }
+
+HRESULT DirectGraphics::ResetDevice() { return device->Reset(&presentParams); }
 
 bool DirectGraphics::RetracePacesPresents() const {
   return config.FullScreen != 0 && config.VSYNC_WAIT != 0 && platform::CurrentBackend().PresentWaitsForRetrace(window);

@@ -73,9 +73,11 @@ class Backend {
 
   // The one main window; the size is the client size. `background` (0xRRGGBB), when given, fills the
   // client area wherever nothing has been presented, from creation on (the class's brush). Returns
-  // null on failure.
+  // null on failure. A `resizable` window may be resized and maximised; each change of its client size
+  // comes as WM_SIZE (the size in picture pixels, see SetPictureScale). Full-screen ignores it.
   virtual WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
-                                         bool fullScreen, std::optional<uint32_t> background = std::nullopt) = 0;
+                                         bool fullScreen, std::optional<uint32_t> background = std::nullopt,
+                                         bool resizable = false) = 0;
   // Next pending native event as a window message (WM_KEYDOWN, WM_ACTIVATE, WM_CLOSE...); false if none.
   virtual bool NextMessage(MSG& out) = 0;
   // Whether an end of the run waits among the events not yet taken as messages: the close button, a

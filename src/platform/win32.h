@@ -56,11 +56,18 @@ constexpr int NULL_BRUSH = 5;
 
 // Messages
 constexpr UINT WM_DESTROY = 0x0002;
+// A resizable window's client size changed: lParam = width | height << 16 (LOWORD, HIWORD), in
+// picture pixels; wParam one of SIZE_*.
+constexpr UINT WM_SIZE = 0x0005;
 constexpr UINT WM_ACTIVATE = 0x0006;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_DROPFILES = 0x0233;  // wParam: the HDROP of the files dropped on the window
+
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+constexpr WPARAM SIZE_MAXIMIZED = 2;
 
 constexpr WPARAM WA_INACTIVE = 0;
 constexpr WPARAM WA_ACTIVE = 1;
@@ -75,6 +82,8 @@ constexpr int IDOK = 1;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_SYSMENU = 0x00080000;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;  // a window the user may resize (it then hears WM_SIZE)
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
 constexpr int SM_CXDLGFRAME = 7;
 constexpr int SM_CYDLGFRAME = 8;

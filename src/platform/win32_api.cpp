@@ -53,10 +53,11 @@ HWND CreateWindowExA(DWORD, const char* className, const char* title, DWORD styl
   auto& backend = CurrentBackend();
   auto found = className ? backend.WindowClasses().find(className) : backend.WindowClasses().end();
   if (found == backend.WindowClasses().end() || width <= 0 || height <= 0) return nullptr;
-  (void)style;  // every window is the visible, captioned main window
+  // Every window is the visible, captioned main window; a thick frame makes it one the user may resize.
   const HBRUSH brush = found->second.background;
   HWND window = backend.CreateMainWindow(title ? title : "", width, height, false,
-                                         brush ? std::optional<uint32_t>(brush->colour) : std::nullopt);
+                                         brush ? std::optional<uint32_t>(brush->colour) : std::nullopt,
+                                         (style & WS_THICKFRAME) != 0);
   if (window) window->procedure = found->second.procedure;
   return window;
 }

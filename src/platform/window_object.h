@@ -22,6 +22,7 @@ struct WindowObject {
   int clientWidth = 0;
   int clientHeight = 0;
   bool fullScreen = false;
+  bool resizable = false;       // the user may resize it (WS_THICKFRAME): its size changes come as WM_SIZE
   bool destroyed = false;       // set once WM_DESTROY has been sent; the object lives until the backend goes
 };
 

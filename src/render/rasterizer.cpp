@@ -179,17 +179,23 @@ void Rasterizer::DeriveFlags(PixelState& ps) {
 }
 
 void Rasterizer::Resize(int width, int height) {
+  // Every buffer is made before any is replaced: without memory for them (std::bad_alloc) the target
+  // keeps its old size and pixels whole.
+  const size_t tilesPerRow = static_cast<size_t>((width + (1 << kTileShift) - 1) >> kTileShift);
+  const size_t tileRows = static_cast<size_t>((height + (1 << kTileShift) - 1) >> kTileShift);
+  std::vector<uint32_t> colour(static_cast<size_t>(width) * height, 0xFF000000u);
+  std::vector<uint16_t> depth(static_cast<size_t>(width) * height, 0xFFFF);
+  std::vector<uint8_t> tileUniform(tilesPerRow * tileRows, 1);
+  colour_.swap(colour);
+  depth_.swap(depth);
+  tileUniform_.swap(tileUniform);
+  tilesPerRow_ = tilesPerRow;
   width_ = width;
   height_ = height;
   const float w = static_cast<float>(width + 1), h = static_cast<float>(height + 1);
   endHigh_ = Float4{w, h, w, h};
   widthLanes_ = Int8{} + width;
   heightLanes_ = Int8{} + height;
-  colour_.assign(static_cast<size_t>(width) * height, 0xFF000000u);
-  depth_.assign(static_cast<size_t>(width) * height, 0xFFFF);
-  tilesPerRow_ = static_cast<size_t>((width + (1 << kTileShift) - 1) >> kTileShift);
-  const size_t tileRows = static_cast<size_t>((height + (1 << kTileShift) - 1) >> kTileShift);
-  tileUniform_.assign(tilesPerRow_ * tileRows, 1);
   uniformDepth_ = 0xFFFF;
   allUniform_ = true;
 }

@@ -7,14 +7,13 @@
 
 namespace {
 
-// The picture sprites are tested against: the window's fixed 640 × 480, or the scene's picture.
+// The picture sprites are tested against: the window's (TextScreen), or the scene's whole picture.
 struct Screen {
   int32_t width, height;
 };
-constexpr Screen kWindowScreen{640, 480};
 
 void DrawGlyphs(int32_t x, int32_t y, const char* text, D3DCOLOR colour, viewer::GlyphSize size, int32_t advance,
-                Screen screen = kWindowScreen) {
+                Screen screen) {
   for (int32_t i = 0; text[i] != '\0'; ++i) {
     SpriteBlit blit;
     blit.x = x + advance * i;
@@ -40,13 +39,14 @@ void InSpriteBracket(Draw draw) {
 }  // namespace
 
 void ViewerScene::DrawLargeText(int32_t x, int32_t y, const char* text, D3DCOLOR colour) {
-  DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Large, viewer::kLargeGlyphPixels);
+  Screen screen{};
+  TextScreen(&screen.width, &screen.height);
+  DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Large, viewer::kLargeGlyphPixels, screen);
 }
 
 void ViewerScene::DrawSmallText(int32_t x, int32_t y, const char* text, D3DCOLOR colour) {
-  // With a picture size set (the render tool's --size) the readouts stand at its bottom, which may lie
-  // beyond the window's 480.
-  const Screen screen = pictureWidth_ > 0 ? Screen{pictureWidth_, pictureHeight_} : kWindowScreen;
+  Screen screen{};
+  TextScreen(&screen.width, &screen.height);
   InSpriteBracket(
       [&] { DrawGlyphs(x, y, text, colour, viewer::GlyphSize::Small, viewer::kSmallGlyphPixels, screen); });
 }

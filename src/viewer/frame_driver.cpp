@@ -14,7 +14,7 @@ constexpr int32_t kStartFps = 60;
 // A second of this many frames or fewer is slow: the pacing restarts from the present moment instead
 // of catching up with a burst of frames.
 constexpr int32_t kSlowSecond = 56;
-// The picture is always 640 x 480, whatever Width and Height say.
+// The picture is 640 x 480, whatever Width and Height say, unless it follows a resizable window.
 constexpr RECT kPictureRect{0, 0, 640, 480};
 
 // A fresh schedule: the next frame is due one period from now.
@@ -36,6 +36,8 @@ void ViewerScene::Start() {
   }
   RestartPacing(kStartFps);
   g_graphics->SetFog(false, 0.0f, 800.0f, 0xFF000000u);
+  followsWindow_ = g_graphics->FollowsWindowSize();
+  if (followsWindow_) SetPictureSize(g_graphics->config.Width, g_graphics->config.Height);
   state = 0;
 }
 
@@ -63,16 +65,21 @@ int32_t ViewerScene::RunFrame() {
   const GraphicsConfig& config = g_graphics->config;
   if (config.DRAWLEVEL != 0) drawToggle ^= 1;
 
+  // A resized window's new size is taken only by a frame that draws (a reset leaves the buffer blank),
+  // and before its states are set (a reset puts them back to their defaults).
+  if (drawToggle != 0 && state == 1) FollowWindow();
   g_graphics->SetRenderStates(false);
   g_graphics->SetupLight();
   // A picture cut short because the run is ending is not shown: the messages that end it come next.
   if (drawToggle != 0 && state == 1 && !Draw()) return 0;
 
+  int32_t width = 0, height = 0;
+  TextScreen(&width, &height);
   if (showFps != 0) {
     g_graphics->device->BeginScene();
     char text[32];
     std::snprintf(text, sizeof text, "FPS:%d", measuredFps);
-    DrawSmallText(580, ReadoutsBottom() - 10, text, 0xFFFFFFFFu);
+    DrawSmallText(width - 60, height - 10, text, 0xFFFFFFFFu);
     g_graphics->device->EndScene();
   }
 
@@ -90,6 +97,7 @@ int32_t ViewerScene::RunFrame() {
   // for it, the frame timer stands in, so that no setting leaves the frames unpaced.
   if (!g_graphics->RetracePacesPresents()) g_frameTimer->WaitFrame(targetFps);
 
-  g_graphics->Present(kPictureRect, kPictureRect);
+  const RECT shown = followsWindow_ ? RECT{0, 0, width, height} : kPictureRect;
+  g_graphics->Present(shown, shown);
   return 0;
 }

@@ -47,7 +47,9 @@ const char* FitName(int32_t fitMode) {
 }  // namespace
 
 void ViewerScene::DrawCentredLine(const std::string& text) {
-  DrawSmallText(320 - static_cast<int32_t>(text.size()) * 4, 252, text.c_str(), kWhite);
+  int32_t width = 0, height = 0;
+  TextScreen(&width, &height);
+  DrawSmallText(width / 2 - static_cast<int32_t>(text.size()) * 4, height / 2 + 12, text.c_str(), kWhite);
 }
 
 bool viewer::RunEnding() {
@@ -117,6 +119,9 @@ bool ViewerScene::Draw() {
   const bool whole = DrawDataRows();
 
   if (whole && ranges) DrawRangeLabels();
+  // The help text at the top-left corner, the readouts at the bottom-left one, the notice below the middle.
+  int32_t width = 0, height = 0;
+  TextScreen(&width, &height);
   if (dataX.size() < 2 && !pendingRows_) {
     // An empty plot says why, just below the middle of the window's picture (clear of the origin).
     DrawCentredLine("NO ROWS TO DRAW WERE READ");
@@ -127,13 +132,13 @@ bool ViewerScene::Draw() {
   if (whole && showHint != 0) {
     char line[256];
     std::snprintf(line, sizeof line, "AXIS    X:%03d Y:%03d", axisX, axisY);
-    DrawSmallText(2, ReadoutsBottom() - 20, line, kWhite);
+    DrawSmallText(2, height - 20, line, kWhite);
     std::snprintf(line, sizeof line, "CAMERA  R:%03d THETA:%03d Z:%03d", viewer::TruncateToInt32(cameraR),
                   viewer::TruncateToInt32(cameraTheta), cameraZ);
-    DrawSmallText(2, ReadoutsBottom() - 10, line, kWhite);
+    DrawSmallText(2, height - 10, line, kWhite);
     // With the ranges or a fit on, the values drawn are not the raw ones: the fit in use is shown.
     if (showRanges != 0 || fitMode != 0)
-      DrawSmallText(2, ReadoutsBottom() - 30, (std::string("FIT     ") + FitName(fitMode)).c_str(), kWhite);
+      DrawSmallText(2, height - 30, (std::string("FIT     ") + FitName(fitMode)).c_str(), kWhite);
     for (int i = 0; i < 4; ++i) DrawSmallText(2, 10 * i, kHelpLines[i], kWhite);
     // Only once the size is asked for (the key in config.ini, or a size other than 1): the picture
     // of a config.ini without the key stays as it was.

@@ -1,7 +1,8 @@
 // ViewerScene: the scatter-plot scene and the one thing the main loop runs. Its operations live in one
 // file per concern: viewer_settings.cpp (config.ini keys), data_loader.cpp (LoadData), view_control.cpp
 // (UpdateControl), scene_drawing.cpp (Draw), frame_driver.cpp (Start, RunFrame), bitmap_text.cpp
-// (DrawLargeText, DrawSmallText). The one scene of the program is g_scene (scene_instance.cpp).
+// (DrawLargeText, DrawSmallText), window_picture.cpp (a resizable window's picture). The one scene of
+// the program is g_scene (scene_instance.cpp).
 #pragma once
 
 #include <cmath>
@@ -96,14 +97,11 @@ class ViewerScene {
 
   // The part of the back buffer that is shown, where the range labels and the colour bar are kept:
   // by default the window's 640 x 480 corner (less when the back buffer is smaller); the render tool's
-  // --size shows the whole back buffer.
+  // --size and a resizable window (FollowWindow) show the whole back buffer.
   void SetPictureSize(int32_t width, int32_t height) {
     pictureWidth_ = width;
     pictureHeight_ = height;
   }
-  // The y just below the readouts (AXIS, CAMERA, FPS): the window's 480, or the bottom of the picture
-  // set by SetPictureSize, so that they keep to its bottom-left corner.
-  int32_t ReadoutsBottom() const { return pictureHeight_ > 0 ? pictureHeight_ : 480; }
 
   // View settings, in their declaration order; the defaults are those of the keys. Switches: 0 is off.
   double cameraTheta = 45.0;  // orbit angle, degrees
@@ -181,6 +179,12 @@ class ViewerScene {
   void DrawRowsOutsideLine(viewer::LabelPlacer& placer, int32_t width, int32_t height);
   void DrawLabel(const viewer::LabelRect& at, const std::string& text);
   void PictureSize(int32_t* width, int32_t* height) const;
+  // The window's picture (window_picture.cpp). A resizable window's picture is the whole back buffer:
+  // FollowWindow, before a frame draws, applies the size the window last reported, and the text keeps
+  // to the picture's corners (TextScreen), as it does on the render tool's --size picture; any other
+  // window shows the fixed 640 x 480.
+  void FollowWindow();
+  void TextScreen(int32_t* width, int32_t* height) const;
 
   // The settings the command line set for this run and the user has not changed since: SaveSettings
   // leaves their keys (LINESET, FIT, COLORMAP) in the file as they are.
@@ -188,6 +192,8 @@ class ViewerScene {
     bool lineMode = false, fitMode = false, colourByHeight = false, showRanges = false, pointSize = false;
   } runOnly_;
   int32_t pictureWidth_ = 0, pictureHeight_ = 0;  // 0: the window's corner (PictureSize)
+  bool followsWindow_ = false;      // the back buffer follows a resizable window (set by Start)
+  bool resizeFailureTold_ = false;  // a failed resize was said on stderr; said again after one succeeds
   std::string configPath_;
   std::string programFolder_;  // set when the settings file is the program's own (prepared at the save)
   bool settingsRead_ = false;  // false when a termination request cut the reading short (see SaveSettings)

@@ -22,6 +22,7 @@ TEST(StartupConfig, AMissingFileGivesEveryDefault) {
   EXPECT_EQ(c.fog, 1);
   EXPECT_EQ(c.bit, 0);
   EXPECT_EQ(c.fps, 0);
+  EXPECT_EQ(c.resizable, 0);
   EXPECT_EQ(c.name, "data.csv");
 }
 
@@ -30,7 +31,7 @@ TEST(StartupConfig, EveryKeyIsReadFromTheConfigSection) {
   testsupport::WriteFile(dir / "config.ini",
                          "[CONFIG]\nWidth=800\nHeight=600\nFullScreen=1\nVSYNC_WAIT=0\nD3DX_SPRITE=1\n"
                          "DRAWLEVEL=1\nNOBACKDRAW=1\nHARD_TL=1\nFOG=0\nBIT=16\nFPS=1\nNAME=points/my data.csv\n"
-                         "[OTHER]\nWidth=1\n");
+                         "RESIZABLE=1\n[OTHER]\nWidth=1\n");
   app::StartupConfig c = app::ReadStartupConfig(dir / "config.ini");
   EXPECT_EQ(c.width, 800);
   EXPECT_EQ(c.height, 600);
@@ -43,6 +44,7 @@ TEST(StartupConfig, EveryKeyIsReadFromTheConfigSection) {
   EXPECT_EQ(c.fog, 0);
   EXPECT_EQ(c.bit, 16);
   EXPECT_EQ(c.fps, 1);
+  EXPECT_EQ(c.resizable, 1);
   EXPECT_EQ(c.name, "points/my data.csv");
 }
 

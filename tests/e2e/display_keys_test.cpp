@@ -57,6 +57,32 @@ TEST_F(DisplayKeys, AClientAreaLargerThanThePictureIsWhiteAroundIt) {
   check(again);
 }
 
+// RESIZABLE=1: the window resized, then over the whole screen, shows the scene drawn at each size,
+// the readouts at the bottom-left.
+TEST_F(DisplayKeys, AResizableWindowShowsTheWholePictureAtEachNewSize) {
+  StartOnSample("[CONFIG]\nRESIZABLE=1\n");
+  ExpectReadout("CAMERA  R:250 THETA:045 Z:150", "AXIS    X:000 Y:000");
+  for (auto [width, height] : {std::pair{800, 600}, std::pair{1024, 768}}) {
+    SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+    ASSERT_TRUE(Viewer().Resize(width, height));
+    std::string seen;
+    const Screenshot shot = WaitForText(kReadoutX, height - 10, "CAMERA  R:250 THETA:045 Z:150", &seen);
+    ASSERT_EQ(shot.width, width);
+    ASSERT_EQ(shot.height, height);
+    EXPECT_EQ(seen, "CAMERA  R:250 THETA:045 Z:150");
+    EXPECT_EQ(Text(shot, kReadoutX, height - 20, 19), "AXIS    X:000 Y:000");
+    long background = 0, axes = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if (x >= 640 || y >= 480) {
+          background += shot.Pixel(x, y) == kBackground;
+          axes += shot.Pixel(x, y) == kAxisGreen;
+        }
+    EXPECT_GT(background, (width * height - 640 * 480) * 9 / 10) << "the new area is the scene's, not white";
+    EXPECT_GT(axes, 100) << "the axes reach past 640 x 480";
+  }
+}
+
 TEST_F(DisplayKeys, FullScreenDepthSixteenShowsOnlyFiveSixFiveLevelsAndThirtyTwoTheExactColours) {
   struct Case {
     int bit;

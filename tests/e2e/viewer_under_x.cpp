@@ -132,6 +132,13 @@ bool ViewerUnderX::Remap() {
   return unmapped == 0 && mapped == 0;
 }
 
+bool ViewerUnderX::Resize(int width, int height) {
+  int moved = -1, sized = -1;
+  Xdotool("windowmove --sync " + window_ + " 0 0", &moved);
+  Xdotool("windowsize --sync " + window_ + " " + std::to_string(width) + " " + std::to_string(height), &sized);
+  return moved == 0 && sized == 0;
+}
+
 void ViewerUnderX::Key(const std::string& keys) { Xdotool("key " + keys); }
 void ViewerUnderX::KeyDown(const std::string& key) { Xdotool("keydown " + key); }
 void ViewerUnderX::KeyUp(const std::string& key) { Xdotool("keyup " + key); }

@@ -70,6 +70,9 @@ class ViewerUnderX {
   bool PressCloseButton();
   // Hides the window and shows it again: the X server forgets what it showed and asks for it anew.
   bool Remap();
+  // Moves the window to the screen's top-left corner and gives it this size, as a drag of its edge or
+  // a window manager's maximise would (Xvfb runs none, so no maximise of its own).
+  bool Resize(int width, int height);
 
   testsupport::Screenshot Capture();
   // Captures until `condition` holds for a screenshot (returned) or timeoutMs passes (the last one,

@@ -96,6 +96,39 @@ TEST_F(FrameDriver, DrawLevelDrawsEverySecondFrameButPresentsEveryFrame) {
   EXPECT_EQ(Count("SetRenderState(137, 0)"), 6u) << "the render states are set every frame";
 }
 
+// A resizable window: the frame after a new size draws and presents the whole picture at it (aspect
+// W / H, the readout at the bottom-left); a size the device refuses keeps the old one, said once.
+TEST_F(FrameDriver, AResizedWindowsNextFrameDrawsTheWholePictureAtItsSize) {
+  WriteData("1,2,3\n");
+  Open();
+  graphics->FollowWindowSize();
+  StartScene();
+  struct Case {
+    int32_t width, height, wantWidth, wantHeight;
+    bool told;
+  };
+  for (const Case& c : {Case{800, 600, 800, 600, false}, Case{20000, 300, 800, 600, true},
+                        Case{30000, 300, 800, 600, false}, Case{480, 360, 480, 360, false}}) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    graphics->WindowResized(c.width, c.height);
+    log->Clear();
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(scene->RunFrame(), 0);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("cannot be") != std::string::npos, c.told) << said;
+    int width = 0, height = 0;
+    const uint32_t* pixels = graphics->device->BackBufferPixels(&width, &height);
+    ASSERT_EQ(width, c.wantWidth);
+    ASSERT_EQ(height, c.wantHeight);
+    D3DMATRIX projection{};
+    graphics->device->GetTransform(D3DTS_PROJECTION, &projection);
+    EXPECT_NEAR(projection.m[1][1] / projection.m[0][0], static_cast<double>(width) / height, 1e-5);
+    const std::string whole = "(0,0," + std::to_string(width) + "," + std::to_string(height) + ")";
+    EXPECT_THAT(log->EntriesStartingWith("Present("), ::testing::ElementsAre("Present(" + whole + ", " + whole + ")"));
+    EXPECT_EQ(SmallTextMismatches(pixels, width, 2, height - 10, "CAMERA  R:250 THETA:045 Z:150", kBackground), 0);
+  }
+}
+
 TEST_F(FrameDriver, OnlyARetraceThatPresentsWaitForSparesTheTimerWait) {
   // The timer waits unless full-screen with VSYNC_WAIT presents to a window whose presents wait for
   // the retrace; windowed runs wait on the timer even where the display could pace them.

@@ -53,13 +53,14 @@ bool NullWindow::PresentPixels(const uint32_t* source, int pitch, const RECT& fr
 std::unique_ptr<WaitableEvent> NullBackend::CreateEvent() { return std::make_unique<NullEvent>(*this); }
 
 WindowObject* NullBackend::CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
-                                            bool fullScreen, std::optional<uint32_t> background) {
+                                            bool fullScreen, std::optional<uint32_t> background, bool resizable) {
   if (failCreateWindow || clientWidth <= 0 || clientHeight <= 0) return nullptr;
   auto window = std::make_unique<NullWindow>();
   window->title = title;
   window->clientWidth = clientWidth;
   window->clientHeight = clientHeight;
   window->fullScreen = fullScreen;
+  window->resizable = resizable;
   window->pixels.assign(static_cast<size_t>(clientWidth) * clientHeight, background ? 0xFF000000u | *background : 0u);
   windows.push_back(std::move(window));
   return windows.back().get();

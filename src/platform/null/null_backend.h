@@ -94,7 +94,7 @@ class NullBackend : public Backend {
   std::unique_ptr<WaitableEvent> CreateEvent() override;
   bool HasDisplay() override { return display; }
   WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight, bool fullScreen,
-                                 std::optional<uint32_t> background = std::nullopt) override;
+                                 std::optional<uint32_t> background = std::nullopt, bool resizable = false) override;
   bool NextMessage(MSG& out) override;
   bool EndWaiting() override;  // a queued WM_CLOSE, or a queued WM_KEYDOWN while Escape is down
   PresentTarget* TargetOf(WindowObject* window) override;

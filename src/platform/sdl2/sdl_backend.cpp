@@ -141,19 +141,24 @@ bool SdlBackend::HasDisplay() {
 }
 
 WindowObject* SdlBackend::CreateMainWindow(const std::string& title, int clientWidth, int clientHeight,
-                                           bool fullScreen, std::optional<uint32_t> background) {
+                                           bool fullScreen, std::optional<uint32_t> background,
+                                           bool resizable) {
   if (!ok_ || window_) return nullptr;  // one main window per process
-  const Uint32 flags = SDL_WINDOW_SHOWN;
+  resizable = resizable && !fullScreen;
+  // Without SDL_WINDOW_RESIZABLE the size hints hold the window at its size.
+  const Uint32 flags = SDL_WINDOW_SHOWN | (resizable ? SDL_WINDOW_RESIZABLE : 0);
   // A full-screen window takes the display's own mode; only a window grows by the picture scale.
   // (A picture already too large for any screen is not made larger.)
   const int scale = fullScreen || clientWidth > 8192 || clientHeight > 8192 ? 1 : ChosenScale();
   SDL_Window* native = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                         clientWidth * scale, clientHeight * scale, flags);
   if (!native) return nullptr;
+  if (resizable) SDL_SetWindowMinimumSize(native, kSmallestClientWidth * scale, kSmallestClientHeight * scale);
   window_ = std::make_unique<SdlWindow>(native, background, scale);
   window_->title = title;
   window_->clientWidth = clientWidth;
   window_->clientHeight = clientHeight;
+  window_->resizable = resizable;
   window_->Repaint();
   focused_ = true;
   if (fullScreen && !SetFullScreen(window_.get(), true)) {
@@ -236,10 +241,23 @@ bool SdlBackend::WindowMessageOf(const SDL_Event& e, MSG& out) {
     out.message = WM_CLOSE;
     return true;
   }
+  if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && window_ && window_->resizable) return SizeMessage(out);
   // The window system lost what the window showed (first mapping included): show the surface again,
   // presented pixels and background alike. Not a message: the program paints nothing.
   if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) window_->Repaint();
   return false;
+}
+
+bool SdlBackend::SizeMessage(MSG& out) {
+  // In picture pixels: a window of SCALE 2 that grew to 800 x 600 has a client area of 400 x 300.
+  const int width = window_->ClientWidth(), height = window_->ClientHeight();
+  if (width <= 0 || height <= 0 || (width == window_->clientWidth && height == window_->clientHeight)) return false;
+  window_->clientWidth = width;
+  window_->clientHeight = height;
+  out.message = WM_SIZE;
+  out.wParam = (SDL_GetWindowFlags(window_->Native()) & SDL_WINDOW_MAXIMIZED) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+  out.lParam = static_cast<LPARAM>(width & 0xFFFF) | static_cast<LPARAM>(height & 0xFFFF) << 16;
+  return true;
 }
 
 void SdlBackend::FoldIntoState(const SDL_Event& e) {

@@ -21,6 +21,10 @@ namespace platform::sdl2 {
 
 class SdlWindow;
 
+// The smallest client area a resizable window may be given, in picture pixels.
+constexpr int kSmallestClientWidth = 160;
+constexpr int kSmallestClientHeight = 120;
+
 class SdlBackend : public Backend {
  public:
   // Empty when a display is there or a video driver was chosen (SDL_VIDEODRIVER); otherwise the
@@ -36,7 +40,7 @@ class SdlBackend : public Backend {
   std::unique_ptr<WaitableEvent> CreateEvent() override;
   bool HasDisplay() override;
   WindowObject* CreateMainWindow(const std::string& title, int clientWidth, int clientHeight, bool fullScreen,
-                                 std::optional<uint32_t> background = std::nullopt) override;
+                                 std::optional<uint32_t> background = std::nullopt, bool resizable = false) override;
   bool NextMessage(MSG& out) override;
   bool EndWaiting() override;
   PresentTarget* TargetOf(WindowObject* window) override;
@@ -58,6 +62,8 @@ class SdlBackend : public Backend {
   // mouse and joystick state the other events change.
   bool MessageOf(const SDL_Event& e, MSG& out);
   bool WindowMessageOf(const SDL_Event& e, MSG& out);
+  // WM_SIZE for a resizable window whose client size changed (false when it did not, in picture pixels).
+  bool SizeMessage(MSG& out);
   void FoldIntoState(const SDL_Event& e);
   bool OpenJoystick();
   int ChosenScale() const;  // the picture scale of the next window (1 to 4)
