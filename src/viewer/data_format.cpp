@@ -523,7 +523,8 @@ bool AllDecimalCommaNumbers(std::string_view row) {
 // comma unless the row has none, then the first of TAB, ";" or a space that it holds.
 char SeparatorOf(std::string_view row, std::string_view header, char asked) {
   if (asked != 0) return asked;
-  const bool headerOfSemicolons = header.find(';') != std::string_view::npos && header.find(',') == std::string_view::npos;
+  const bool headerOfSemicolons =
+      header.find(';') != std::string_view::npos && header.find(',') == std::string_view::npos;
   if (row.find(';') != std::string_view::npos && (headerOfSemicolons || AllDecimalCommaNumbers(row))) return ';';
   if (row.find(',') != std::string_view::npos) return ',';
   for (const char candidate : {'\t', ';', ' '}) {

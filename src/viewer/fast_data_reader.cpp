@@ -59,8 +59,8 @@ constexpr uint32_t kBlankLine = uint32_t{1} << 31;
 const double kNoRow = std::numeric_limits<double>::quiet_NaN();
 
 // One bit for each byte of the 64 from `base` (fewer where the text ends) that is a comma, the line end
-// (LF, or CR in data without LFs) or a Ctrl-Z: 64 bytes at a time, so that a loop over the bits leaves its block rarely (a mispredicted
-// branch each time).
+// (LF, or CR in data without LFs) or a Ctrl-Z: 64 bytes at a time, so that a loop over the bits leaves
+// its block rarely (a mispredicted branch each time).
 struct BlockBits {
   uint64_t commas = 0, lineFeeds = 0, ctrlZs = 0;
 };

@@ -3,9 +3,10 @@
 // the calling thread reads a window, finds the bytes that can end a field or a line (the separator,
 // LF and Ctrl-Z) with wide compares and settles in the same pass which field or line each end closes;
 // the rows' numbers are then converted straight into the columns by the platform worker's helper
-// thread and, when it waits for a window's buffers, the caller, while the next windows are read. Rows that are not
-// plain (a field of 100 or more bytes, a row or line too long to carry into the next window, the last row at the end
-// of the data, a Ctrl-Z, the row after the limit) are left to the reference reader, which reads from there on. Paired with fast_data_reader.cpp.
+// thread and, when it waits for a window's buffers, the caller, while the next windows are read. Rows that
+// are not plain (a field of 100 or more bytes, a row or line too long to carry into the next window, the
+// last row at the end of the data, a Ctrl-Z, the row after the limit) are left to the reference reader,
+// which reads from there on. Paired with fast_data_reader.cpp.
 #pragma once
 
 #include <cstddef>

@@ -119,7 +119,17 @@ bool ViewerScene::Draw() {
   const bool whole = DrawDataRows();
 
   if (whole && ranges) DrawRangeLabels();
-  // The help text at the top-left corner, the readouts at the bottom-left one, the notice below the middle.
+  DrawTexts(whole);
+
+  // Every frame ends with an identity world, which the next frame's points and lines rely on.
+  D3DXMatrixIdentity(&graphics.worldMatrix);
+  device->SetTransform(D3DTS_WORLD, &graphics.worldMatrix);
+  device->EndScene();
+  return whole;
+}
+
+// The help text at the top-left corner, the readouts at the bottom-left one, the notice below the middle.
+void ViewerScene::DrawTexts(bool whole) {
   int32_t width = 0, height = 0;
   TextScreen(&width, &height);
   if (dataX.size() < 2 && !pendingRows_) {
@@ -147,10 +157,4 @@ bool ViewerScene::Draw() {
       DrawSmallText(2, 40, line, kWhite);
     }
   }
-
-  // Every frame ends with an identity world, which the next frame's points and lines rely on.
-  D3DXMatrixIdentity(&graphics.worldMatrix);
-  device->SetTransform(D3DTS_WORLD, &graphics.worldMatrix);
-  device->EndScene();
-  return whole;
 }

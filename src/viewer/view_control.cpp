@@ -40,7 +40,7 @@ void ViewerScene::StepPointSize() {
   runOnly_.pointSize = false;
 }
 
-void ViewerScene::UpdateControl() {
+void ViewerScene::UpdateSwitches() {
   // One shared latch: at most one mode changes per frame, and none again until every function key has
   // been seen up.
   int32_t* const fields[] = {&showHint, &lineMode, &autoAnime, &showFps,
@@ -72,6 +72,10 @@ void ViewerScene::UpdateControl() {
   }
   if (!anyDown) anyDown = GetAsyncKeyState(VK_F9) != 0;
   if (!anyDown) hotkeyLatch = 0;
+}
+
+void ViewerScene::UpdateControl() {
+  UpdateSwitches();
   StepPointSize();
 
   if (autoAnime != 0) cameraTheta -= 1.0;

@@ -169,6 +169,8 @@ class ViewerScene {
   const viewer::RobustBox& DrawnRowsBox();
   // The ranges (scene_ranges.cpp): the box in world space, drawn before the rows so that they cover
   // it; the labels and the colour bar on top of everything drawn, placed on the picture.
+  void UpdateSwitches();  // F1-F9 through the one shared latch
+  void DrawTexts(bool whole);  // the help, the readouts and why a plot shows nothing
   void DrawCentredLine(const std::string& text);  // a line of small glyphs below the picture's middle
   void DrawRangeBox();
   // Whether the drawn rows' box may show on the picture: false when it lies wholly beyond one side of

@@ -29,7 +29,8 @@ TEST(GifPalette, KeepsTheScenesColoursAndPutsEveryShadeOfTheMapNearAnEntry) {
     for (uint32_t entry : palette) {
       int d = 0;
       for (int shift : {0, 8, 16})
-        d = std::max(d, std::abs(static_cast<int>(pixels[p] >> shift & 0xFF) - static_cast<int>(entry >> shift & 0xFF)));
+        d = std::max(d,
+                     std::abs(static_cast<int>(pixels[p] >> shift & 0xFF) - static_cast<int>(entry >> shift & 0xFF)));
       nearest = std::min(nearest, d);
     }
     worst = std::max(worst, nearest);

@@ -39,7 +39,8 @@ TEST_F(RenderTool, FifosAndMemoryLimitsKeepEveryRowThatCanBeRead) {
       {"a title, comments and write.table's header, one name short",
        "printf 'Quakes off Fiji\\n# 1964\\nlat long depth mag\\n1 -20.42 181.62 562 4.8\\n2 -20.62 181.03 650 4.2\\n"
        "3 -26 184.1 42 5.4\\n' > q.txt; $TOOL q.txt out.png; echo tool=$?",
-       "tool=0\n", "q.txt: 2 lines before the first row of numbers skipped (the first: \"Quakes off Fiji\"); header row "
+       "tool=0\n",
+       "q.txt: 2 lines before the first row of numbers skipped (the first: \"Quakes off Fiji\"); header row "
        "(lat long depth mag) skipped, its first column names the rows: columns 2, 3 and 4 are read"},
       {"missing values in a comma file",
        "printf 'Ozone,Solar.R,Wind\\n41,190,7.4\\nNA,NA,14.3\\n,,\\n12,149,12.6\\n18,313,11.5\\n' > a.csv; "
