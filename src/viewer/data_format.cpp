@@ -584,6 +584,27 @@ bool ParseColumns(std::string_view text, std::array<int, 3>& out) {
   return true;
 }
 
+std::size_t RowNumbers::FileRow(std::size_t row) const {
+  const auto after =
+      std::upper_bound(passedOver.begin(), passedOver.end(), row,
+                       [](std::size_t r, const std::pair<std::size_t, std::size_t>& p) { return r < p.first; });
+  return rowsBefore + row + 1 + (after == passedOver.begin() ? 0 : std::prev(after)->second);
+}
+
+void RowNumbers::Note(std::size_t row, std::size_t passed) {
+  const std::size_t before = passedOver.empty() ? 0 : passedOver.back().second;
+  if (passed == before) return;
+  try {
+    if (!passedOver.empty() && passedOver.back().first == row) {
+      passedOver.back().second = passed;
+    } else {
+      passedOver.emplace_back(row, passed);
+    }
+  } catch (const std::bad_alloc&) {
+    // Numbers past here read a few rows early: the rows themselves are what must not be lost.
+  }
+}
+
 void UnreadRows::Note(std::size_t row, std::string_view rowText) {
   if (count++ == 0 || row < first) {
     first = row;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace viewer {
@@ -101,8 +102,23 @@ struct UnreadRows {
   void Add(const UnreadRows& later);
 };
 
+// Where the rows a reading appended stand in the file. Row i of them (counting from 0) is the file's
+// row FileRow(i), counting every line (or, field by field, every pass) from 1, the lines before the
+// data included: rows left out, blank lines and comments move the rows after them.
+struct RowNumbers {
+  std::size_t rowsBefore = 0;  // the lines before the data
+  // (row, rows of the file passed over before it in all), in order, one where that count changes.
+  std::vector<std::pair<std::size_t, std::size_t>> passedOver;
+
+  std::size_t FileRow(std::size_t row) const;
+  // Notes that `row` comes after `passed` rows of the file passed over in all (kept only if new).
+  void Note(std::size_t row, std::size_t passed);
+  bool operator==(const RowNumbers&) const = default;
+};
+
 struct DataReadResult {
   std::size_t rows = 0;  // rows appended
+  RowNumbers numbers;    // where they stand in the file
   DataReadEnd end = DataReadEnd::Whole;
   int error = 0;  // the errno of a ReadError
   std::size_t comments = 0;  // lines starting with "#" after the first row, passed over line by line
