@@ -76,8 +76,12 @@ class TextSource {
     whole = finished_ && size == static_cast<std::size_t>(end_ - pos_);
     return {pos_, size};
   }
-  // Passes over bytes that Peek showed.
-  void Skip(std::size_t bytes) { pos_ += bytes; }
+  // Passes over bytes that Peek showed. When they were all the data (the lines before a first row that
+  // never comes), no line end is owed to the last of them: they are not read as lines.
+  void Skip(std::size_t bytes) {
+    pos_ += bytes;
+    if (bytes != 0 && pos_ == end_ && finished_) lineEndGiven_ = true;
+  }
   void SetLineEnd(char lineEnd) { lineEnd_ = lineEnd; }
 
   // Takes one field, ended by "," or, for the row's last (`last`), by the line end. Its text is
@@ -286,10 +290,10 @@ class TextSource {
 };
 
 // The text of a row as noted: CR LF as LF, cut to a readable length.
-std::string NotedText(std::string_view text) {
+std::string NotedText(std::string_view text, bool asInFile) {
   std::string out;
   for (std::size_t i = 0; i < text.size() && out.size() < kNotedTextChars; ++i) {
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    if (!(asInFile && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
   }
   return out;
 }
@@ -307,6 +311,7 @@ void AppendRow(DataColumns& out, double x, double y, double z) {
 DataReadResult ReadFieldRows(TextSource& source, std::size_t rowsBefore, std::size_t maxRows, DataColumns& out) {
   char text[3][kMaxFieldChars + 1];
   DataReadResult result;
+  result.numbers.rowsBefore = rowsBefore;
   std::size_t passes = 0;
   bool lastStored = true;
   while (source.Good() && passes < maxRows) {
@@ -326,11 +331,13 @@ DataReadResult ReadFieldRows(TextSource& source, std::size_t rowsBefore, std::si
     const bool endRow = source.Eof() && IsBlankLine(field[0]) && IsBlankLine(field[1]) && IsBlankLine(field[2]);
     lastStored = (number[0] && number[1] && number[2]) || endRow || source.EndedByLongField();
     if (lastStored) {
+      result.numbers.Note(result.rows, passes - 1 - result.rows);
       AppendRow(out, values[0], values[1], values[2]);
       ++result.rows;
     } else {
+      // The fields as read: a CR LF in them already reads as LF.
       result.unread.Note(rowsBefore + passes,
-                         std::string(field[0]) + ',' + std::string(field[1]) + ',' + std::string(field[2]));
+                         std::string(field[0]) + ',' + std::string(field[1]) + ',' + std::string(field[2]), false);
     }
   }
   if (source.EndedByLongField()) {
@@ -338,6 +345,7 @@ DataReadResult ReadFieldRows(TextSource& source, std::size_t rowsBefore, std::si
   } else if (source.Good() && source.HasMore()) {
     result.end = DataReadEnd::RowLimit;
   } else if (!lastStored && passes < maxRows) {
+    result.numbers.Note(result.rows, passes - result.rows);  // as the pass after the last
     AppendRow(out, 0.0, 0.0, 0.0);
     ++result.rows;
   }
@@ -351,11 +359,13 @@ DataReadResult ReadFieldRows(TextSource& source, std::size_t rowsBefore, std::si
 DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::size_t rowsBefore,
                             std::size_t maxRows, DataColumns& out) {
   DataReadResult result;
+  result.numbers.rowsBefore = rowsBefore;
   std::string line;
   bool tooLong = false;
   std::size_t counted = 0, row = rowsBefore;
   while (counted < maxRows) {
     if (!source.ReadLine(line, tooLong)) {
+      result.numbers.Note(result.rows, row - rowsBefore - result.rows);  // as the line after the last
       AppendRow(out, 0.0, 0.0, 0.0);
       ++result.rows;
       return result;
@@ -372,6 +382,7 @@ DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::siz
       for (int i = 0; i != 3; ++i) values[i] = ConvertDataNumber(fields[i], shape.decimalComma, &number[i]);
     }
     if (number[0] && number[1] && number[2]) {
+      result.numbers.Note(result.rows, row - rowsBefore - 1 - result.rows);
       AppendRow(out, values[0], values[1], values[2]);
       ++result.rows;
     } else {
@@ -394,6 +405,7 @@ DataReadResult ReadRowsInShape(TextSource& source, const DataShape& shape, std::
     KeepWholeRows(out);
     result.end = DataReadEnd::OutOfMemory;
     result.rows = out.x.size() - before;
+    result.numbers.rowsBefore = rowsBefore;
   }
   if (result.end == DataReadEnd::Whole && source.Stopped()) result.end = DataReadEnd::Stopped;
   if (result.end == DataReadEnd::Whole && source.ReadError() != 0) {
@@ -605,11 +617,11 @@ void RowNumbers::Note(std::size_t row, std::size_t passed) {
   }
 }
 
-void UnreadRows::Note(std::size_t row, std::string_view rowText) {
+void UnreadRows::Note(std::size_t row, std::string_view rowText, bool asInFile) {
   if (count++ == 0 || row < first) {
     first = row;
     try {
-      text = NotedText(rowText);
+      text = NotedText(rowText, asInFile);
     } catch (const std::bad_alloc&) {
       text.clear();  // the count and the row number still tell; the conversion jobs must not throw
     }

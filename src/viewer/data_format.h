@@ -98,7 +98,8 @@ struct UnreadRows {
   std::size_t first = 0;  // the first one's row number, counting every row of the file from 1
   std::string text;       // and its text, cut to a readable length
 
-  void Note(std::size_t row, std::string_view rowText);
+  // `asInFile`: the row's bytes as the file has them, whose CR LF reads as LF; else as read already.
+  void Note(std::size_t row, std::string_view rowText, bool asInFile = true);
   void Add(const UnreadRows& later);
 };
 

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include <fast_float/fast_float.h>
 
@@ -473,11 +474,17 @@ void ConvertLineRows(const WindowRows& w, std::size_t first, std::size_t last) {
   w.unread->Add(unread);
 }
 
-// Line by line, the slots that hold no row go once the reading is done.
-void DropEmptySlots(DataColumns& out, std::size_t from) {
-  std::size_t kept = from;
+// The slots that hold no row go once the reading is done (line by line blank lines and comments,
+// and the rows without three numbers), from `from` on; the slots before `slotsEnd` are the windows'
+// (the reference's rows follow them), whose rows passed over `numbers` notes. Gives the slots kept.
+std::size_t DropEmptySlots(DataColumns& out, std::size_t from, std::size_t slotsEnd, RowNumbers& numbers) {
+  std::size_t kept = from, keptSlots = 0;
   for (std::size_t i = from; i != out.x.size(); ++i) {
     if (std::isnan(out.x[i])) continue;
+    if (i < slotsEnd) {
+      numbers.Note(kept - from, i - kept);
+      ++keptSlots;
+    }
     out.x[kept] = out.x[i];
     out.y[kept] = out.y[i];
     out.z[kept] = out.z[i];
@@ -486,6 +493,7 @@ void DropEmptySlots(DataColumns& out, std::size_t from) {
   out.x.resize(kept);
   out.y.resize(kept);
   out.z.resize(kept);
+  return keptSlots;
 }
 
 // The windows in use at once: one being read while the helper converts the two before. A window's
@@ -737,7 +745,14 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   }
   unread.rows.Add(rest.unread);
   // Line by line, blank lines and comments leave slots too; field by field, only the unread rows.
-  if (byLine || unread.rows.count != 0) DropEmptySlots(out, startSize);
+  RowNumbers numbers{shape.RowsBefore(), {}};
+  const std::size_t keptSlots =
+      byLine || unread.rows.count != 0 ? DropEmptySlots(out, startSize, startSize + slotsSoFar, numbers) : slotsSoFar;
+  // The reference's rows, if any, come after the slots kept, and after every slot passed over.
+  if (x.size() > startSize + keptSlots) numbers.Note(keptSlots, slotsSoFar - keptSlots);
+  for (const auto& [row, passed] : rest.numbers.passedOver)
+    numbers.Note(keptSlots + row, slotsSoFar - keptSlots + passed);
+  rest.numbers = std::move(numbers);
   rest.shape = shape;
   rest.rows = x.size() - startSize;
   rest.unread = unread.rows;

@@ -41,7 +41,8 @@ const viewer::ReadOptions kOptions[] = {
 };
 
 bool SameResult(const viewer::DataReadResult& a, const viewer::DataReadResult& b) {
-  return a.rows == b.rows && a.end == b.end && a.comments == b.comments && a.unread.count == b.unread.count &&
+  return a.rows == b.rows && a.end == b.end && a.comments == b.comments && a.numbers == b.numbers &&
+         a.unread.count == b.unread.count &&
          a.unread.first == b.unread.first && a.unread.text == b.unread.text;
 }
 

@@ -65,12 +65,15 @@ std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows, c
   EXPECT_EQ(result.unread.count, expected.unread.count);
   EXPECT_EQ(result.unread.first, expected.unread.first);
   EXPECT_EQ(result.unread.text, expected.unread.text);
+  EXPECT_TRUE(result.numbers == expected.numbers) << "the rows' places in the file";
   const bool small = bytes.size() < 100000;
   const std::size_t window = small ? 13 : 65536, convertChunk = small ? 2 : 512;
   for (const viewer::LoaderTuning tuning :
        {viewer::LoaderTuning{1, window, 0, convertChunk}, viewer::LoaderTuning{2, window, 0, convertChunk}}) {
     DataColumns windowed;
-    EXPECT_EQ(viewer::ReadDataFast(bytes, maxRows, options, windowed, tuning).rows, expected.rows);
+    const viewer::DataReadResult fast = viewer::ReadDataFast(bytes, maxRows, options, windowed, tuning);
+    EXPECT_EQ(fast.rows, expected.rows);
+    EXPECT_TRUE(fast.numbers == expected.numbers) << "the rows' places in the file, in windows";
     EXPECT_EQ(RowsOf(windowed), rows) << tuning.threads << " threads in windows of " << window << " bytes disagree";
   }
   if (got) *got = result;
@@ -401,6 +404,24 @@ TEST(DataFileShapes, RealFileShapesReadAsTheirRows) {
     EXPECT_EQ(result.unread.count, c.unread);
     EXPECT_EQ(result.unread.first, c.firstUnread);
     EXPECT_EQ(result.unread.text, c.unreadText);
+  }
+}
+
+TEST(DataFileShapes, EveryRowKnowsItsPlaceInTheFile) {
+  const struct {
+    std::string bytes;
+    std::vector<size_t> fileRows;  // of the stored rows but the last
+  } cases[] = {
+      {"1,2,3\n4,5,6\n", {1, 2}},
+      {"x,y,z\n1,2,3\nNA,5,6\n,,\n7,8,9\n", {2, 5}},
+      {"# a\nTitle\n\nx y z\n1 2 3\n\n# b\nNA 1 2\n4 5 6\n", {5, 9}},
+      {NumberedRows(3) + "x,y,z\n" + NumberedRows(2), {1, 2, 3, 5, 6}},
+  };
+  for (const auto& c : cases) {
+    viewer::DataReadResult result;
+    const std::vector<Row> rows = Read(c.bytes, kMaxDataRows, {}, &result);
+    ASSERT_EQ(rows.size(), c.fileRows.size() + 1) << c.bytes;
+    for (size_t i = 0; i != c.fileRows.size(); ++i) EXPECT_EQ(result.numbers.FileRow(i), c.fileRows[i]) << c.bytes;
   }
 }
 
