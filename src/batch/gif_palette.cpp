@@ -5,13 +5,18 @@
 #include <cstring>
 #include <utility>
 
+#include "viewer/scene_colours.h"
+
 namespace batch {
 namespace {
 
 constexpr size_t kMaxColours = 256;
 // The scene's own colours, kept exactly: the background, the origin point, the axes, the range box,
 // and the text's white. They cover most of a picture, and a shade of them would show at once.
-constexpr uint32_t kSceneColours[] = {0x140000, 0x000000, 0x008040, 0x808080, 0xFFFFFF};
+constexpr uint32_t kRgb = 0xFFFFFF;  // a GIF's colours have no alpha
+constexpr uint32_t kSceneColours[] = {viewer::kBackgroundColour & kRgb, viewer::kOriginColour & kRgb,
+                                      viewer::kAxesColour & kRgb, viewer::kBoxColour & kRgb,
+                                      viewer::kWhiteColour & kRgb};
 
 // The palette's colours in an open-addressed table four times its largest size, so probes stay short.
 constexpr size_t kSlots = 1024;

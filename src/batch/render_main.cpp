@@ -16,6 +16,7 @@
 #include "batch/turntable.h"
 #include "platform/null/null_backend.h"
 #include "platform/posix/termination.h"
+#include "platform/work_threads.h"
 #include "platform/printable_text.h"
 
 #ifndef SV_VERSION
@@ -28,11 +29,6 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 // Ended by a signal: the shell's way of saying so, 128 + the signal's number (130, 143).
 constexpr int kExitSignalBase = 128;
-
-int Processors() {
-  long n = sysconf(_SC_NPROCESSORS_ONLN);
-  return n > 0 ? static_cast<int>(n) : 1;
-}
 
 int Interrupted() {
   std::fprintf(stderr, "scatterview-render: interrupted\n");
@@ -77,7 +73,7 @@ int main(int argc, char** argv) {
     bool ok;
     if (options.turntable > 0) {
       const batch::TurntablePlan plan{options.outputPath, options.turntable, options.format, options.fps};
-      ok = batch::WriteTurntable(renderer, plan, options.jobs > 0 ? options.jobs : Processors());
+      ok = batch::WriteTurntable(renderer, plan, options.jobs > 0 ? options.jobs : static_cast<int>(platform::Processors()));
     } else {
       const batch::Picture picture = renderer.Render(renderer.StartTheta());
       ok = !platform::posix::TerminationRequested() &&

@@ -21,6 +21,9 @@ struct PictureSize {
   int width = 0, height = 0;
 };
 
+// An animated turntable's frames a second unless --fps says otherwise.
+inline constexpr double kTurntableFps = 20.0;
+
 struct RenderOptions {
   std::string dataPath;
   std::string outputPath;
@@ -42,7 +45,7 @@ struct RenderOptions {
   int turntable = 0;  // 0: one picture; N: N pictures, THETA turned by 360 / N each
   int jobs = 0;       // worker processes for a turntable; 0 = one per processor
   OutputFormat format = OutputFormat::Png;  // from the output's extension
-  double fps = 20.0;  // frames a second of an animated turntable
+  double fps = kTurntableFps;  // frames a second of an animated turntable
 };
 
 enum class ParseStatus { Run, Help, Version, Error };

@@ -30,7 +30,7 @@ struct TurntablePlan {
   std::string output;
   int count = 0;
   OutputFormat format = OutputFormat::Png;
-  double fps = 20.0;
+  double fps = kTurntableFps;
   // A GIF's one palette for its frames of more than 256 colours (WriteTurntable makes it from a
   // sample of the pictures before the workers start); empty: each such frame makes its own.
   std::vector<uint32_t> gifPalette = {};

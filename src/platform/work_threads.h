@@ -3,6 +3,9 @@
 
 namespace platform {
 
+// The processors there are (at least 1).
+unsigned Processors();
+
 // SCATTERVIEW_THREADS when it is a positive number, else the processors there are; at most two.
 unsigned WorkThreads();
 

@@ -11,11 +11,12 @@
 #include "platform/worker.h"
 #include "render/safe_release.h"
 #include "viewer/data_fit.h"
+#include "viewer/scene_colours.h"
 #include "viewer/viewer_scene.h"
 
 namespace {
 
-constexpr D3DCOLOR kWhite = 0xFFFFFFFFu;
+constexpr D3DCOLOR kWhite = viewer::kWhiteColour;
 // The most rows one buffer holds: its length is a UINT of bytes.
 constexpr size_t kMostBufferRows = UINT{0xFFFFFFFFu} / sizeof(RowVertex);
 

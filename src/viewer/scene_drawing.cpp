@@ -11,14 +11,15 @@
 #include "platform/backend.h"
 #include "platform/posix/termination.h"
 #include "viewer/data_fit.h"
+#include "viewer/scene_colours.h"
 #include "viewer/viewer_scene.h"
 
 namespace {
 
-constexpr D3DCOLOR kBackground = 0xFF140000u;
-constexpr D3DCOLOR kOrigin = 0xFF000000u;
-constexpr D3DCOLOR kAxes = 0xFF008040u;
-constexpr D3DCOLOR kWhite = 0xFFFFFFFFu;
+constexpr D3DCOLOR kBackground = viewer::kBackgroundColour;
+constexpr D3DCOLOR kOrigin = viewer::kOriginColour;
+constexpr D3DCOLOR kAxes = viewer::kAxesColour;
+constexpr D3DCOLOR kWhite = viewer::kWhiteColour;
 // The camera's angle uses this value of pi, not a more exact one.
 constexpr double kPi = 3.141592;
 constexpr double kAxisReach = 999.0;

@@ -12,14 +12,15 @@
 
 #include "graphics/direct_graphics.h"
 #include "viewer/range_labels.h"
+#include "viewer/scene_colours.h"
 #include "viewer/viewer_scene.h"
 
 namespace {
 
-constexpr D3DCOLOR kBoxColour = 0xFF808080u;
-constexpr D3DCOLOR kLabelColour = 0xFFFFFFFFu;
+constexpr D3DCOLOR kBoxColour = viewer::kBoxColour;
+constexpr D3DCOLOR kLabelColour = viewer::kWhiteColour;
 // A label stands on the background's colour, so the rows behind it do not mix with its glyphs.
-constexpr D3DCOLOR kLabelBacking = 0xFF140000u;
+constexpr D3DCOLOR kLabelBacking = viewer::kBackgroundColour;
 constexpr int32_t kGlyphPixels = 8;
 constexpr int32_t kLabelHeight = kGlyphPixels + 2;  // a pixel of backing above and below
 // The colour bar: its width and its distance from the picture's right edge, in pixels; its ends keep
