@@ -100,5 +100,6 @@ IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
   }
   rowBuffer_.buffer = buffer;
   rowBuffer_.rows = rows;
+  ++rowBuffersMade_;
   return buffer;
 }
