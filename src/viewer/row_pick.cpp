@@ -134,9 +134,10 @@ RowPicker::~RowPicker() = default;
 
 const RowPick& RowPicker::Find(const PickQuery& query) {
   const bool same = known_ && query.rows == last_.rows && query.count == last_.count &&
-                    query.rowsMade == last_.rowsMade && query.width == last_.width && query.height == last_.height &&
-                    query.pointerX == last_.pointerX && query.pointerY == last_.pointerY &&
-                    query.radius == last_.radius && std::memcmp(&query.combined, &last_.combined, sizeof(D3DMATRIX)) == 0;
+                    query.rowsMade == last_.rowsMade && query.width == last_.width &&
+                    query.height == last_.height && query.pointerX == last_.pointerX &&
+                    query.pointerY == last_.pointerY && query.radius == last_.radius &&
+                    std::memcmp(&query.combined, &last_.combined, sizeof(D3DMATRIX)) == 0;
   if (same) return answer_;
   if (!worker_) worker_ = std::make_unique<platform::Worker>();
   answer_ = NearestRow(query, worker_.get());

@@ -355,7 +355,12 @@ bool SdlBackend::PointerPosition(int* x, int* y) {
 }
 
 bool SdlBackend::SetClipboardText(const std::string& text) {
-  return ok_ && SDL_SetClipboardText(text.c_str()) == 0;
+  if (!ok_ || SDL_SetClipboardText(text.c_str()) != 0) return false;
+  // Under X11 the selection is taken by a request that waits in the display connection's buffer until
+  // the next events are fetched (the next frame): pumping now sends it, so a reader asking at once
+  // finds the text.
+  SDL_PumpEvents();
+  return true;
 }
 
 bool SdlBackend::OpenJoystick() {
