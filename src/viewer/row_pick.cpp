@@ -1,3 +1,4 @@
+// NearestRow and RowPicker (row_pick.h): the free pointer's search over the row buffer's vertices.
 #include "viewer/row_pick.h"
 
 #include <algorithm>
