@@ -11,13 +11,14 @@ set -euo pipefail
 # xfonts-base: the X core fonts an X server needs to draw the program's message boxes.
 # libfast-float-dev: the header-only number conversion of the two-thread data reader.
 # libxrandr-dev (tests): the end-to-end tests give their X server display modes of a known refresh rate.
+# xclip (tests): the end-to-end tests read the clipboard the viewer wrote.
 # libgif-dev, libwebp-dev: the render tool's animated turntables (GIF, lossless WebP); the tests decode
 # them with the same libraries.
 want=(cmake g++ make pkg-config libsdl2-dev libstb-dev zlib1g-dev xfonts-base libfast-float-dev libgif-dev
       libwebp-dev)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-         xvfb xdotool imagemagick x11-utils xauth time libxrandr-dev)
+         xvfb xdotool imagemagick x11-utils xauth time libxrandr-dev xclip)
 elif [ "${1:-run}" = peers ]; then
   want=(gnuplot-nox python3 python3-matplotlib)
 elif [ "${1:-run}" = package ]; then

@@ -99,6 +99,26 @@ class Backend {
     return true;
   }
 
+  // The pointer given to the user rather than the camera: while free, the system cursor shows and
+  // moves over the window (ReadMouse goes on reporting movement and buttons; the caller ignores the
+  // movement); not free, the relative mouse comes back. False when the backend cannot show a cursor.
+  virtual bool SetPointerFree(bool free) {
+    (void)free;
+    return false;
+  }
+  // Where the free pointer is over the main window, in client (picture) pixels: the screen position
+  // through the picture scale or the full-screen fit. False when it is not over the picture.
+  virtual bool PointerPosition(int* x, int* y) {
+    (void)x;
+    (void)y;
+    return false;
+  }
+  // Puts UTF-8 text on the system clipboard; false when there is none to put it on.
+  virtual bool SetClipboardText(const std::string& text) {
+    (void)text;
+    return false;
+  }
+
   // Joystick `id`; false when it is not there.
   virtual bool JoystickCapabilities(unsigned id, JoystickCaps& out) = 0;
   virtual bool ReadJoystick(unsigned id, JoystickPosition& out) = 0;

@@ -101,5 +101,6 @@ IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
   }
   rowBuffer_.buffer = buffer;
   rowBuffer_.rows = rows;
+  ++rowBuffersMade_;
   return buffer;
 }

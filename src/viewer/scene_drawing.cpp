@@ -30,6 +30,7 @@ constexpr const char* kHelpLines[] = {
     "[F1]SHOW HELP / [F2]LINE<>PIXEL MODE CHANGE / [F3]AUTO ANIME / [F4]SHOW FPS",
     "[F5]SHOW AXIS",
 };
+constexpr const char kPointerHelp[] = "[P]MOUSE BACK TO THE CAMERA / [LEFT CLICK]COPY THE RINGED ROW";
 
 // Rows a device call: a long frame looks for an end of the run between calls, and a call costs little
 // beside a chunk's rows (the device splits it between the cores).
@@ -118,9 +119,12 @@ bool ViewerScene::Draw() {
   const bool ranges = showRanges != 0 && dataX.size() > 1;
   if (ranges) DrawRangeBox();
   const bool whole = DrawDataRows();
+  // The row under a free pointer, through the transforms the rows were just drawn with.
+  if (whole && pointer_.free) FindPickedRow();
 
   if (whole && ranges) DrawRangeLabels();
   DrawTexts(whole);
+  if (whole && pointer_.free) DrawPickedRow();
 
   // Every frame ends with an identity world, which the next frame's points and lines rely on.
   D3DXMatrixIdentity(&graphics.worldMatrix);
@@ -153,9 +157,12 @@ void ViewerScene::DrawTexts(bool whole) {
     for (int i = 0; i < 4; ++i) DrawSmallText(2, 10 * i, kHelpLines[i], kWhite);
     // Only once the size is asked for (the key in config.ini, or a size other than 1): the picture
     // of a config.ini without the key stays as it was.
-    if (pointSizeInFile || pointSize != 1) {
+    const bool sizeLine = pointSizeInFile || pointSize != 1;
+    if (sizeLine) {
       std::snprintf(line, sizeof line, "[-][+]POINT SIZE:%d", pointSize);
       DrawSmallText(2, 40, line, kWhite);
     }
+    // Only while the pointer is free, so a picture where P was never pressed stays as it was.
+    if (pointer_.free) DrawSmallText(2, sizeLine ? 50 : 40, kPointerHelp, kWhite);
   }
 }

@@ -77,14 +77,17 @@ void ViewerScene::UpdateSwitches() {
 void ViewerScene::UpdateControl() {
   UpdateSwitches();
   StepPointSize();
+  UpdatePointer();
+  // A free pointer moves over the picture, not the camera: its movement and its button are not the view's.
+  const bool camera = !pointer_.free;
 
   if (autoAnime != 0) cameraTheta -= 1.0;
-  cameraTheta += Steps(g_input->GetMouseAxis(MOUSE_DX));
+  if (camera) cameraTheta += Steps(g_input->GetMouseAxis(MOUSE_DX));
   // One step each way: exactly 0 and exactly 360 stay.
   if (cameraTheta < 0.0) cameraTheta += 360.0;
   if (cameraTheta > 360.0) cameraTheta -= 360.0;
 
-  const int32_t vertical = Steps(g_input->GetMouseAxis(MOUSE_DY));
+  const int32_t vertical = camera ? Steps(g_input->GetMouseAxis(MOUSE_DY)) : 0;
   if (g_input->GetMouseAxis(MOUSE_BUTTON_0) != 0) {
     cameraR += vertical;
   } else {

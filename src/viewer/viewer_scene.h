@@ -17,6 +17,7 @@
 #include "viewer/data_format.h"
 #include "viewer/data_fit.h"
 #include "viewer/range_labels.h"
+#include "viewer/row_pick.h"
 #include "viewer/view_options.h"
 #include "render/d3d8.h"
 
@@ -165,6 +166,15 @@ class ViewerScene {
   IDirect3DVertexBuffer8* RowBuffer();
   // view_control.cpp: the - and + keys (the keypad's too) step pointSize down or up within 1 to 9.
   void StepPointSize();
+  // The free pointer (pointer_pick.cpp). UpdatePointer: P frees the pointer from the camera and gives
+  // it back; while free a left click copies the ringed row. FindPickedRow (after the rows are drawn,
+  // through the transforms they were drawn with) finds the row under it; DrawPickedRow rings it and
+  // writes its readout, or says that none is near.
+  void UpdatePointer();
+  void FindPickedRow();
+  void DrawPickedRow();
+  void CopyPickedRow();
+  std::string PickedRowValues(std::size_t row) const;  // "x,y,z" as shortest round-trip text
   // The robust box of the drawn rows, worked out again only after rows were loaded.
   const viewer::RobustBox& DrawnRowsBox();
   // The ranges (scene_ranges.cpp): the box in world space, drawn before the rows so that they cover
@@ -214,6 +224,16 @@ class ViewerScene {
     int32_t fitMode = 0, colourByHeight = 0;
   } rowBuffer_;
   std::unique_ptr<platform::Worker> rowFiller_;  // fills the row buffer a half on each core
+  uint64_t rowBuffersMade_ = 0;  // counts the row buffers made, so a pick knows when the rows changed
+  // The free pointer (key P): the camera no longer follows the mouse, the row under it is found.
+  struct {
+    bool free = false;
+    uint8_t keyLatch = 0;     // 1 from a toggle until P is seen up
+    bool buttonDown = false;  // the left button as the last frame saw it: a click is its press
+    bool over = false;        // the pointer is over the picture
+    viewer::RowPick row;      // the row ringed on the last picture
+    viewer::RowPicker picker;
+  } pointer_;
   std::unique_ptr<viewer::BackgroundDataRead> pendingRows_;
 };
 

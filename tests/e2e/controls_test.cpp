@@ -1,7 +1,9 @@
 // The controls as a user works them: the mouse orbits the camera, the arrows move the look-at point,
 // Z and X reset, F3 turns the camera by itself; the readout lines show the result.
+#include <cstdlib>
 #include <string>
 
+#include "orbit_camera.h"
 #include "viewer_fixture.h"
 
 namespace e2e {
@@ -103,6 +105,28 @@ TEST_F(ViewerControls, F3TurnsTheCameraByItselfUntilPressedAgain) {
   }, 3000)) << "the camera keeps turning after the second F3";
   Pause(300);
   EXPECT_EQ(Theta(), stopped);
+}
+
+TEST_F(ViewerControls, PFreesThePointerToReadTheRowUnderItAndAClickCopiesIt) {
+  if (system("command -v xclip >/dev/null 2>&1") != 0) GTEST_SKIP() << "not installed: xclip";
+  Viewer().Key("p");
+  const double* third = kSampleRows[2];
+  const testsupport::ScreenPoint row = testsupport::Project({}, third[0], third[1], third[2]);
+  Viewer().MovePointerTo(row.PixelX() + 2, row.PixelY());
+  const std::string readout = "ROW 3  x 20  y 60  z 40";
+  std::string seen;
+  WaitForText(kReadoutX, 480 - 42, readout, &seen);
+  EXPECT_EQ(seen, readout);
+  Viewer().MouseDown(1);
+  Pause(100);  // the button is read as a state once a frame: a click as short as xdotool's could fall between
+  Viewer().MouseUp(1);
+  EXPECT_TRUE(Viewer().Proc().WaitForStderr("copied row 3 to the clipboard: 20,60,40", 3000))
+      << Viewer().Proc().Stderr();
+  EXPECT_EQ(Viewer().Clipboard(), "20,60,40");
+  // The camera has the mouse again after a second P: movement turns it.
+  Viewer().Key("p");
+  Viewer().MoveMouse(80, 0);
+  ExpectReadout("CAMERA  R:250 THETA:055 Z:150", "AXIS    X:000 Y:000");
 }
 
 }  // namespace

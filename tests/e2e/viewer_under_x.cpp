@@ -148,6 +148,14 @@ void ViewerUnderX::MoveMouse(int dx, int dy) {
 void ViewerUnderX::MouseDown(int button) { Xdotool("mousedown " + std::to_string(button)); }
 void ViewerUnderX::MouseUp(int button) { Xdotool("mouseup " + std::to_string(button)); }
 
+void ViewerUnderX::MovePointerTo(int x, int y) {
+  Xdotool("mousemove --window " + window_ + " " + std::to_string(x) + " " + std::to_string(y));
+}
+std::string ViewerUnderX::Clipboard() {
+  // SDL offers the text as UTF8_STRING only (not xclip's default STRING).
+  return testsupport::RunWithDisplay(x_.Display(), "timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null");
+}
+
 bool ViewerUnderX::PressCloseButton() {
   // xdotool of this generation can only destroy a window, which no real close button does; a window
   // manager asks the client instead, with a WM_PROTOCOLS message naming WM_DELETE_WINDOW.

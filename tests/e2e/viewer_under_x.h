@@ -66,6 +66,10 @@ class ViewerUnderX {
   void MoveMouse(int dx, int dy);  // one relative motion
   void MouseDown(int button);
   void MouseUp(int button);
+  // The pointer to (x, y) of the window's client area, as a real pointer moves; the clipboard's text
+  // (xclip), "" when it has none or xclip is missing.
+  void MovePointerTo(int x, int y);
+  std::string Clipboard();
   // What a window manager sends when the window's close button is pressed (WM_DELETE_WINDOW).
   bool PressCloseButton();
   // Hides the window and shows it again: the X server forgets what it showed and asks for it anew.

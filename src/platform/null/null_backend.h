@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/backend.h"
@@ -68,6 +69,24 @@ class NullBackend : public Backend {
   void LoseMouse() { mouseAcquired = false; }
   std::optional<MouseSetupStep> failMouseSetup;  // the set-up step to refuse
   std::vector<MouseSetupStep> mouseSetupSteps;   // every step asked for, in order
+
+  // --- the free pointer and the clipboard
+  bool pointerFree = false;          // as SetPointerFree left it
+  std::optional<std::pair<int, int>> pointer;  // PointerPosition's answer; nullopt: not over the picture
+  std::string clipboard;             // the last SetClipboardText
+  bool SetPointerFree(bool free) override {
+    pointerFree = free;
+    return true;
+  }
+  bool PointerPosition(int* x, int* y) override {
+    if (!pointer) return false;
+    *x = pointer->first, *y = pointer->second;
+    return true;
+  }
+  bool SetClipboardText(const std::string& text) override {
+    clipboard = text;
+    return true;
+  }
 
   // --- joystick 0
   std::optional<JoystickCaps> joystick;  // nullopt: no joystick

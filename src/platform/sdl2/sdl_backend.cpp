@@ -324,7 +324,7 @@ bool SdlBackend::AcquireMouse(WindowObject* window) {
   if (!NativeOf(window) || !focused_) return false;
   // Relative mode hides and holds the cursor. Without it (the offscreen driver) the mouse is still
   // "acquired" and simply reads as still.
-  bool relative = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+  bool relative = SDL_SetRelativeMouseMode(pointerFree_ ? SDL_FALSE : SDL_TRUE) == 0;
   mouseAcquired_ = true;
   mouse_.dx = mouse_.dy = mouse_.dz = 0;
   (void)relative;
@@ -335,6 +335,31 @@ bool SdlBackend::ReadMouse(MouseState& out) {
   if (!mouseAcquired_) return false;
   out = mouse_;
   mouse_.dx = mouse_.dy = mouse_.dz = 0;
+  return true;
+}
+
+bool SdlBackend::SetPointerFree(bool free) {
+  if (!ok_) return false;
+  pointerFree_ = free;
+  // Held by relative mode only while the window has the mouse; a focus regained acquires it again.
+  if (mouseAcquired_) SDL_SetRelativeMouseMode(free ? SDL_FALSE : SDL_TRUE);
+  if (free) SDL_ShowCursor(SDL_ENABLE);  // relative mode hides it again by itself
+  return true;
+}
+
+bool SdlBackend::PointerPosition(int* x, int* y) {
+  if (!ok_ || !window_ || !pointerFree_ || SDL_GetMouseFocus() != window_->Native()) return false;
+  int screenX = 0, screenY = 0;
+  SDL_GetMouseState(&screenX, &screenY);
+  return window_->PicturePointOf(screenX, screenY, x, y);
+}
+
+bool SdlBackend::SetClipboardText(const std::string& text) {
+  if (!ok_ || SDL_SetClipboardText(text.c_str()) != 0) return false;
+  // Under X11 the selection is taken by a request that waits in the display connection's buffer until
+  // the next events are fetched (the next frame): pumping now sends it, so a reader asking at once
+  // finds the text.
+  SDL_PumpEvents();
   return true;
 }
 

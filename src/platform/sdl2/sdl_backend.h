@@ -47,6 +47,9 @@ class SdlBackend : public Backend {
   SHORT AsyncKeyState(int vk) override { return keys_.Query(vk); }
   bool AcquireMouse(WindowObject* window) override;
   bool ReadMouse(MouseState& out) override;
+  bool SetPointerFree(bool free) override;
+  bool PointerPosition(int* x, int* y) override;
+  bool SetClipboardText(const std::string& text) override;
   bool JoystickCapabilities(unsigned id, JoystickCaps& out) override;
   bool ReadJoystick(unsigned id, JoystickPosition& out) override;
   int CurrentRefreshRate(WindowObject* window) override;
@@ -79,6 +82,7 @@ class SdlBackend : public Backend {
   bool focused_ = true;        // a new window is shown active
   bool terminationDelivered_ = false;  // SIGINT, SIGTERM or SIGHUP has been handed out as WM_CLOSE
   bool mouseAcquired_ = false;
+  bool pointerFree_ = false;   // the system cursor shows; relative mode stays off while acquired
   int pictureScale_ = 1;       // as SetPictureScale gave it
   int fullScreenHz_ = 0;       // the rate full-screen runs the display at, as SetRefreshRate gave it (0: any)
   int windowed_[4] = {};       // x, y, width, height of the window before it was made full-screen

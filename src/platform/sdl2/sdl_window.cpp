@@ -47,6 +47,16 @@ SDL_Surface* SdlWindow::Surface() {
   return surface;
 }
 
+bool SdlWindow::PicturePointOf(int x, int y, int* pictureX, int* pictureY) {
+  if (!Surface()) return false;
+  // Window coordinates are surface pixels here: the window has no high-density backing.
+  const int column = x - fit_.Left(), row = y - fit_.Top();
+  if (column < 0 || row < 0 || column >= fit_.Width() || row >= fit_.Height()) return false;
+  *pictureX = fit_.ColumnSource(column);
+  *pictureY = fit_.RowSource(row);
+  return true;
+}
+
 void SdlWindow::Repaint() {
   if (Surface()) SDL_UpdateWindowSurface(native_);
 }

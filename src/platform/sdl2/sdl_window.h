@@ -37,6 +37,10 @@ class SdlWindow : public WindowObject, public PresentTarget {
   // window showed (an expose).
   void Repaint();
 
+  // The picture pixel that window point (x, y) (SDL's window coordinates) shows; false outside the
+  // picture. It follows the present's placement: a whole scale a side, or the full-screen fit.
+  bool PicturePointOf(int x, int y, int* pictureX, int* pictureY);
+
   // Full-screen: the client area (clientWidth × clientHeight) fills the screen as far as its aspect
   // ratio allows, each screen pixel showing the nearest client pixel; the rest is black.
   void FillScreen(bool on);
