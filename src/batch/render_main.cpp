@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
     bool ok;
     if (options.turntable > 0) {
       const batch::TurntablePlan plan{options.outputPath, options.turntable, options.format, options.fps};
-      ok = batch::WriteTurntable(renderer, plan, options.jobs > 0 ? options.jobs : static_cast<int>(platform::Processors()));
+      ok = batch::WriteTurntable(renderer, plan,
+                                 options.jobs > 0 ? options.jobs : static_cast<int>(platform::Processors()));
     } else {
       const batch::Picture picture = renderer.Render(renderer.StartTheta());
       ok = !platform::posix::TerminationRequested() &&

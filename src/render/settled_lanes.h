@@ -30,6 +30,25 @@ struct ScreenLanes {
   Float8 x, y, z;
 };
 
+// Eight 16-byte vertices of position and colour at `p`, transposed into lanes, their positions through
+// `m` (world × view × projection an element to all lanes): GatheredEnds::Take's arithmetic, term for term.
+// The row picker of the viewer projects the row buffer with it too, so a row is found where it is drawn.
+SV_LANES_INLINE void EightRows(const uint8_t* p, const Float8 (&m)[4][4], ClipLanes& c, Int8& colour) {
+  Float8 v01, v23, v45, v67;  // copied in place: an eight-lane value never crosses a call
+  std::memcpy(&v01, p, 32), std::memcpy(&v23, p + 32, 32), std::memcpy(&v45, p + 64, 32), std::memcpy(&v67, p + 96, 32);
+  // x0-x3 y0-y3, z0-z3 c0-c3, and the same for vertices 4-7.
+  const Float8 xy03 = __builtin_shufflevector(v01, v23, 0, 4, 8, 12, 1, 5, 9, 13);
+  const Float8 zc03 = __builtin_shufflevector(v01, v23, 2, 6, 10, 14, 3, 7, 11, 15);
+  const Float8 xy47 = __builtin_shufflevector(v45, v67, 0, 4, 8, 12, 1, 5, 9, 13);
+  const Float8 zc47 = __builtin_shufflevector(v45, v67, 2, 6, 10, 14, 3, 7, 11, 15);
+  const Float8 px = __builtin_shufflevector(xy03, xy47, 0, 1, 2, 3, 8, 9, 10, 11);
+  const Float8 py = __builtin_shufflevector(xy03, xy47, 4, 5, 6, 7, 12, 13, 14, 15);
+  const Float8 pz = __builtin_shufflevector(zc03, zc47, 0, 1, 2, 3, 8, 9, 10, 11);
+  colour = reinterpret_cast<Int8>(__builtin_shufflevector(zc03, zc47, 4, 5, 6, 7, 12, 13, 14, 15));
+  c = {px * m[0][0] + py * m[1][0] + pz * m[2][0] + m[3][0], px * m[0][1] + py * m[1][1] + pz * m[2][1] + m[3][1],
+       px * m[0][2] + py * m[1][2] + pz * m[2][2] + m[3][2], px * m[0][3] + py * m[1][3] + pz * m[2][3] + m[3][3]};
+}
+
 // World-space positions gathered for the lane transform: x, y, z as given and a colour each.
 struct GatheredEnds {
   float x[kBatchLanes] = {}, y[kBatchLanes] = {}, z[kBatchLanes] = {};

@@ -13,6 +13,7 @@
 #include "input/input_manager.h"
 #include "platform/backend.h"
 #include "render/vertex_buffer.h"
+#include "viewer/scene_colours.h"
 #include "viewer/viewer_scene.h"
 
 namespace {
@@ -22,19 +23,11 @@ constexpr float kPickRadius = 8.0f;
 constexpr D3DCOLOR kRing = 0xFFFF8000u;
 constexpr D3DCOLOR kReadout = 0xFFFFFFFFu;
 // The readout stands on the background's colour, so the rows behind it do not mix with its glyphs.
-constexpr D3DCOLOR kBacking = 0xFF140000u;
+constexpr D3DCOLOR kBacking = viewer::kBackgroundColour;
 constexpr int32_t kRingRadius = 6;
 constexpr int32_t kGlyph = 8;
 // Above the readouts at the bottom-left (AXIS, CAMERA, and FIT at 30 pixels up).
 constexpr int32_t kReadoutRise = 42;
-
-D3DMATRIX Product(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX product{};
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c)
-      for (int k = 0; k < 4; ++k) product.m[r][c] += a.m[r][k] * b.m[k][c];
-  return product;
-}
 
 // The shortest text that reads back as the same double: a value read from "-20.42" shows as -20.42.
 std::string ShortestText(double value) {
@@ -113,7 +106,7 @@ void ViewerScene::FindPickedRow() {
   device->GetTransform(D3DTS_WORLD, &world);
   device->GetTransform(D3DTS_VIEW, &view);
   device->GetTransform(D3DTS_PROJECTION, &projection);
-  query.combined = Product(Product(world, view), projection);
+  query.combined = viewer::Product(viewer::Product(world, view), projection);
   query.width = g_graphics->config.Width;
   query.height = g_graphics->config.Height;
   query.pointerX = x;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/worker.h"
+#include "render/settled_lanes.h"
 #include "render/vector_lanes.h"
 
 namespace viewer {
@@ -56,22 +57,11 @@ SV_LANE_CLONES Nearest ScanRows(const RowVertex* rows, std::size_t from, std::si
   Int8 bestRow = Int8{} - 1, row = Int8{0, 1, 2, 3, 4, 5, 6, 7} + static_cast<int>(from);
   std::size_t i = from;
   for (; i + 8 <= to; i += 8, row += 8) {
-    // Eight 16-byte rows transposed into lanes of x, y and z (the colour left out).
-    Float8 v01, v23, v45, v67;
-    const auto* p = reinterpret_cast<const uint8_t*>(rows + i);
-    std::memcpy(&v01, p, 32), std::memcpy(&v23, p + 32, 32), std::memcpy(&v45, p + 64, 32);
-    std::memcpy(&v67, p + 96, 32);
-    const Float8 xy03 = __builtin_shufflevector(v01, v23, 0, 4, 8, 12, 1, 5, 9, 13);
-    const Float8 zc03 = __builtin_shufflevector(v01, v23, 2, 6, 10, 14, 3, 7, 11, 15);
-    const Float8 xy47 = __builtin_shufflevector(v45, v67, 0, 4, 8, 12, 1, 5, 9, 13);
-    const Float8 zc47 = __builtin_shufflevector(v45, v67, 2, 6, 10, 14, 3, 7, 11, 15);
-    const Float8 x = __builtin_shufflevector(xy03, xy47, 0, 1, 2, 3, 8, 9, 10, 11);
-    const Float8 y = __builtin_shufflevector(xy03, xy47, 4, 5, 6, 7, 12, 13, 14, 15);
-    const Float8 z = __builtin_shufflevector(zc03, zc47, 0, 1, 2, 3, 8, 9, 10, 11);
-    const Float8 cx = x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0];
-    const Float8 cy = x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1];
-    const Float8 cz = x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2];
-    const Float8 w = x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3];
+    // Eight 16-byte rows transposed into lanes and through the matrix, as the device draws them.
+    render::ClipLanes c;
+    Int8 colour;
+    render::EightRows(reinterpret_cast<const uint8_t*>(rows + i), m, c, colour);
+    const Float8 cx = c.x, cy = c.y, cz = c.z, w = c.w;
     const Int8 inside = (w > zero) & (cx >= -w) & (cx <= w) & (cy >= -w) & (cy <= w) & (cz >= zero) & (cz <= w);
     const Float8 sx = (one + cx / w) * f.halfWidth, sy = (one - cy / w) * f.halfHeight;
     const Float8 dx = sx - f.pointerX, dy = sy - f.pointerY;

@@ -56,14 +56,6 @@ Spot OnScreen(const D3DMATRIX& viewProjection, const double world[3], int32_t wi
   return Spot{(1.0 + clip[0] / w) * width / 2.0, (1.0 - clip[1] / w) * height / 2.0};
 }
 
-D3DMATRIX Product(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX product{};
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c)
-      for (int k = 0; k < 4; ++k) product.m[r][c] += a.m[r][k] * b.m[k][c];
-  return product;
-}
-
 int32_t TextWidth(const std::string& text) { return static_cast<int32_t>(text.size()) * kGlyphPixels; }
 
 // A column's name as the small glyphs show it: bytes the font lacks as "?", at most 16 of them.
@@ -86,7 +78,7 @@ bool ViewerScene::RowsBoxInView() {
   D3DMATRIX view{}, projection{};
   g_graphics->device->GetTransform(D3DTS_VIEW, &view);
   g_graphics->device->GetTransform(D3DTS_PROJECTION, &projection);
-  const D3DMATRIX viewProjection = Product(view, projection);
+  const D3DMATRIX viewProjection = viewer::Product(view, projection);
   // Outside when every corner lies beyond one and the same side of the view volume (0 <= z <= w).
   unsigned insideOf = 0;  // a bit for each side that some corner is within
   for (int c = 0; c < kCorners; ++c) {
@@ -185,7 +177,7 @@ void ViewerScene::DrawRangeLabels() {
   D3DMATRIX view{}, projection{};
   graphics.device->GetTransform(D3DTS_VIEW, &view);
   graphics.device->GetTransform(D3DTS_PROJECTION, &projection);
-  const D3DMATRIX viewProjection = Product(view, projection);
+  const D3DMATRIX viewProjection = viewer::Product(view, projection);
   const viewer::FitTransform fit = viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode));
   const auto spotOf = [&](int corner, int axis, double value) {
     double world[3];

@@ -20,6 +20,7 @@
 #include "viewer/row_pick.h"
 #include "viewer/view_options.h"
 #include "render/d3d8.h"
+#include "render/d3dx8.h"
 
 namespace viewer {
 class BackgroundDataRead;
@@ -246,6 +247,14 @@ namespace viewer {
 // window's events): a frame of millions of rows, or a reading within the frame, takes longer than a
 // frame should, and must not hold the end back until it is done.
 bool RunEnding();
+
+// a × b, as the device combines its transforms (a row vector times a, then b).
+inline D3DMATRIX Product(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DXMATRIX product;
+  const D3DXMATRIX first(a), second(b);
+  D3DXMatrixMultiply(&product, &first, &second);
+  return product;
+}
 
 // A double truncated toward zero to 32 bits: the low 32 bits of the 64-bit truncation, read as signed
 // (359.9 gives 359, -0.5 gives 0). NaN gives 0 and values beyond the 64-bit range saturate first, so

@@ -153,7 +153,8 @@ void ViewerUnderX::MovePointerTo(int x, int y) {
 }
 std::string ViewerUnderX::Clipboard() {
   // SDL offers the text as UTF8_STRING only (not xclip's default STRING).
-  return testsupport::RunWithDisplay(x_.Display(), "timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null");
+  return testsupport::RunWithDisplay(x_.Display(),
+                                     "timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null");
 }
 
 bool ViewerUnderX::PressCloseButton() {
