@@ -90,6 +90,8 @@ std::string UsageText(const std::string& settingsPath) {
          "  --columns I,J,K      x, y and z from columns I, J and K, counted from 1 (COLUMNS)\n"
          "  --point-size N       each row's point N x N pixels, N from 1 to 9 (POINTSIZE; default 1;\n"
          "                       keys - and +)\n"
+         "  --colour-column K    colour the rows by column K's values, with its name on the colour\n"
+         "                       bar (COLOUR_COLUMN; rows with no number there are left out)\n"
          "  -h, --help           this text\n"
          "  --version            the version\n"
          "A setting changed with its key during the run is written back as usual.\n"

@@ -35,7 +35,8 @@ StartupConfig ReadStartupConfig(const std::string& configPath) {
   // A row limit as large as --max-rows takes; only a number past 64 bits is out of range.
   c.maxRows = file.Integer(kSection, "MAXROWS", static_cast<int64_t>(viewer::kMaxDataRows),
                            std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
-  c.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""));
+  c.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""),
+                                       file.String(kSection, "COLOUR_COLUMN", ""));
   c.resizable = file.Int32(kSection, "RESIZABLE", c.resizable);
   return c;
 }

@@ -245,6 +245,7 @@ std::string RenderUsage() {
          "                      holds none)\n"
          "  --columns I,J,K     x, y and z from columns I, J and K of DATA, counted from 1 (COLUMNS)\n"
          "  --point-size N      each row's point N x N pixels, N from 1 to 9 (POINTSIZE; default 1)\n"
+         "  --colour-column K   colour the rows by column K's values (COLOUR_COLUMN)\n"
          "  -h, --help          this text\n"
          "  --version           the version\n"
          "Exit status: 0 written, 1 a file could not be read or written, 2 bad options,\n"

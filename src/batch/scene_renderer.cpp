@@ -51,7 +51,8 @@ DisplayKeys ReadDisplayKeys(const std::string& path) {
                                 std::numeric_limits<int64_t>::min(),
                                 std::numeric_limits<int64_t>::max()),
                    {}};
-  keys.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""));
+  keys.read = viewer::ReadOptionsFromKeys(file.String(kSection, "DELIMITER", ""), file.String(kSection, "COLUMNS", ""),
+                                          file.String(kSection, "COLOUR_COLUMN", ""));
   return keys;
 }
 

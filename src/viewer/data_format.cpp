@@ -298,10 +298,12 @@ std::string NotedText(std::string_view text, bool asInFile) {
   return out;
 }
 
-void AppendRow(DataColumns& out, double x, double y, double z) {
+// A row, and its colour value when the reading has a colour column.
+void AppendRow(DataColumns& out, double x, double y, double z, const double* colour = nullptr) {
   out.x.push_back(x);
   out.y.push_back(y);
   out.z.push_back(z);
+  if (colour) out.colour.push_back(*colour);
 }
 
 // Field by field: a pass takes three fields whatever lies between them. A pass that does not give
@@ -366,7 +368,8 @@ DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::siz
   while (counted < maxRows) {
     if (!source.ReadLine(line, tooLong)) {
       result.numbers.Note(result.rows, row - rowsBefore - result.rows);  // as the line after the last
-      AppendRow(out, 0.0, 0.0, 0.0);
+      const double noColour = 0.0;
+      AppendRow(out, 0.0, 0.0, 0.0, shape.colourColumn >= 0 ? &noColour : nullptr);
       ++result.rows;
       return result;
     }
@@ -375,15 +378,16 @@ DataReadResult ReadLineRows(TextSource& source, const DataShape& shape, std::siz
     if (kind == LineKind::Comment) ++result.comments;
     if (kind != LineKind::Row && !(tooLong && kind == LineKind::Blank)) continue;
     ++counted;
-    std::string_view fields[3];
-    double values[3];
-    bool number[3] = {};
-    if (!tooLong && SplitLine(line, shape, fields)) {
-      for (int i = 0; i != 3; ++i) values[i] = ConvertDataNumber(fields[i], shape.decimalComma, &number[i]);
+    std::string_view fields[4];
+    double values[4];
+    bool number[4] = {false, false, false, shape.colourColumn < 0};
+    if (!tooLong && SplitLine(line, shape, fields, shape.colourColumn >= 0 ? &fields[3] : nullptr)) {
+      for (int i = 0; i != (shape.colourColumn >= 0 ? 4 : 3); ++i)
+        values[i] = ConvertDataNumber(fields[i], shape.decimalComma, &number[i]);
     }
-    if (number[0] && number[1] && number[2]) {
+    if (number[0] && number[1] && number[2] && number[3]) {
       result.numbers.Note(result.rows, row - rowsBefore - 1 - result.rows);
-      AppendRow(out, values[0], values[1], values[2]);
+      AppendRow(out, values[0], values[1], values[2], shape.colourColumn >= 0 ? &values[3] : nullptr);
       ++result.rows;
     } else {
       result.unread.Note(row, line);
@@ -402,7 +406,7 @@ DataReadResult ReadRowsInShape(TextSource& source, const DataShape& shape, std::
     result = shape.FieldByField() ? ReadFieldRows(source, rowsBefore, maxRows, out)
                                   : ReadLineRows(source, shape, rowsBefore, maxRows, out);
   } catch (const std::bad_alloc&) {
-    KeepWholeRows(out);
+    KeepWholeRows(out, shape.colourColumn >= 0);
     result.end = DataReadEnd::OutOfMemory;
     result.rows = out.x.size() - before;
     result.numbers.rowsBefore = rowsBefore;
@@ -661,6 +665,7 @@ DataShape ShapeOf(std::string_view start, bool wholeData, const ReadOptions& opt
                         FieldCount(shape.header, shape.separator) + 1 == FieldCount(firstRow, shape.separator);
     shape.rowNames = shape.shortHeader || FirstNameEmpty(shape.header, shape);
   }
+  if (options.colourColumn > 0) shape.colourColumn = options.colourColumn - 1;
   if (options.columns[0] != 0) {
     for (int i = 0; i != 3; ++i) shape.columns[i] = options.columns[i] - 1;
   } else if (shape.rowNames) {
@@ -704,8 +709,9 @@ double ConvertDataNumber(std::string_view text, bool decimalComma, bool* number)
   return value;
 }
 
-bool SplitLine(std::string_view line, const DataShape& shape, std::string_view fields[3]) {
-  const int needed = std::max({shape.columns[0], shape.columns[1], shape.columns[2]});
+bool SplitLine(std::string_view line, const DataShape& shape, std::string_view fields[3],
+               std::string_view* colour) {
+  const int needed = std::max({shape.columns[0], shape.columns[1], shape.columns[2], colour ? shape.colourColumn : 0});
   std::size_t pos = 0;
   for (int column = 0; column <= needed; ++column) {
     std::size_t fieldEnd;
@@ -721,30 +727,35 @@ bool SplitLine(std::string_view line, const DataShape& shape, std::string_view f
     for (int i = 0; i != 3; ++i) {
       if (shape.columns[i] == column) fields[i] = line.substr(pos, fieldEnd - pos);
     }
+    if (colour && shape.colourColumn == column) *colour = line.substr(pos, fieldEnd - pos);
     pos = fieldEnd + 1;
   }
   return true;
 }
 
 std::string ColumnNameOf(const DataShape& shape, int axis) {
-  std::string_view names[3];
+  std::string_view names[4];
   DataShape asHeader = shape;
   for (int& column : asHeader.columns) column -= shape.shortHeader && column > 0;
-  const bool rowName = shape.shortHeader && shape.columns[axis] == 0;  // write.table names no row names
-  if (!shape.header.empty() && !rowName && SplitLine(shape.header, asHeader, names)) {
+  asHeader.colourColumn -= shape.shortHeader && asHeader.colourColumn > 0;
+  const int column = axis == 3 ? shape.colourColumn : shape.columns[axis];
+  const bool rowName = shape.shortHeader && column == 0;  // write.table names no row names
+  if (!shape.header.empty() && !rowName && column >= 0 && SplitLine(shape.header, asHeader, names, &names[3])) {
     std::string_view name = names[axis];
     while (!name.empty() && (IsNumberSpace(name.front()) || name.front() == '"')) name.remove_prefix(1);
     while (!name.empty() && (IsNumberSpace(name.back()) || name.back() == '"')) name.remove_suffix(1);
     if (!name.empty()) return std::string(name);
   }
-  return std::string(1, static_cast<char>('x' + axis));
+  return axis == 3 ? "column " + std::to_string(shape.colourColumn + 1) : std::string(1, static_cast<char>('x' + axis));
 }
 
-void KeepWholeRows(DataColumns& out) {
-  const std::size_t rows = std::min({out.x.size(), out.y.size(), out.z.size()});
+void KeepWholeRows(DataColumns& out, bool colour) {
+  const std::size_t rows =
+      std::min({out.x.size(), out.y.size(), out.z.size(), colour ? out.colour.size() : out.x.size()});
   out.x.resize(rows);
   out.y.resize(rows);
   out.z.resize(rows);
+  if (colour) out.colour.resize(rows);
 }
 
 bool IsBlankLine(std::string_view line) {

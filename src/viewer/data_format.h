@@ -37,15 +37,18 @@ inline constexpr std::size_t kMaxLineChars = std::size_t{1} << 20;
 // The first row (and a header) is looked for in this many bytes at the start of the data.
 inline constexpr std::size_t kShapeProbeBytes = 64 * 1024;
 
-// The three coordinate sequences; entry i of each belongs to stored row i, in file order.
+// The three coordinate sequences; entry i of each belongs to stored row i, in file order. `colour`
+// holds a fourth column's values when the reading was asked for one (ReadOptions::colourColumn), else
+// it stays empty.
 struct DataColumns {
-  std::vector<double> x, y, z;
+  std::vector<double> x, y, z, colour;
 };
 
 // What the user asked of the reading (DELIMITER and COLUMNS, --delimiter and --columns).
 struct ReadOptions {
   char delimiter = 0;             // 0: a comma unless the first row holds none; ' ': runs of blanks
   std::array<int, 3> columns{};   // 1-based columns for x, y and z; all 0: the first three
+  int colourColumn = 0;           // 1-based column whose values colour the rows; 0: none
   bool operator==(const ReadOptions&) const = default;
 };
 
@@ -70,9 +73,12 @@ struct DataShape {
                                 // rows have fields (shortHeader): the first column names the rows
   bool shortHeader = false;
   std::array<int, 3> columns{0, 1, 2};  // 0-based
+  int colourColumn = -1;                // 0-based; -1: none
 
-  // A comma file of the first three columns is read field by field, as it always was.
-  bool FieldByField() const { return separator == ',' && columns == std::array<int, 3>{0, 1, 2}; }
+  // A comma file of the first three columns alone is read field by field, as it always was.
+  bool FieldByField() const {
+    return separator == ',' && columns == std::array<int, 3>{0, 1, 2} && colourColumn < 0;
+  }
   // Rows are numbered from the file's first line: the lines before the data come first.
   std::size_t RowsBefore() const { return leadRows; }
 };
@@ -147,8 +153,8 @@ DataReadResult ReferenceReadOn(int fd, const DataShape& shape, std::size_t rowsB
 DataReadResult ReferenceReadOn(std::string_view bytes, const DataShape& shape, std::size_t rowsBefore,
                                std::size_t maxRows, DataColumns& out);
 
-// The name the header gives the column read as x, y or z (`axis` 0, 1 or 2), without its quotes and
-// blanks; "x", "y" or "z" when there is no header or it names none.
+// The name the header gives the column read as x, y or z (`axis` 0, 1 or 2) or the colour column (3),
+// without its quotes and blanks; "x", "y", "z" or "column K" when there is no header or it names none.
 std::string ColumnNameOf(const DataShape& shape, int axis);
 
 // One field's text to a number: leading white space (space, TAB, LF, VT, FF, CR) and one double
@@ -159,9 +165,10 @@ std::string ColumnNameOf(const DataShape& shape, int axis);
 // double holds: without a digit the value is 0.0; beyond the doubles' range it is infinite.
 double ConvertDataNumber(std::string_view text, bool decimalComma = false, bool* number = nullptr);
 
-// The three chosen fields of one line (without its line end) in `shape`; false when the line has
-// fewer fields than the columns need.
-bool SplitLine(std::string_view line, const DataShape& shape, std::string_view fields[3]);
+// The three chosen fields of one line (without its line end) in `shape`, and with `colour` given the
+// colour column's; false when the line has fewer fields than the columns need.
+bool SplitLine(std::string_view line, const DataShape& shape, std::string_view fields[3],
+               std::string_view* colour = nullptr);
 
 // Whether a line holds nothing but blanks (it is skipped, not counted).
 bool IsBlankLine(std::string_view line);
@@ -169,7 +176,8 @@ bool IsBlankLine(std::string_view line);
 enum class LineKind { Row, Blank, Comment };
 LineKind KindOfLine(std::string_view line);
 
-// After an allocation failed part way through a row: the columns cut to the rows all three hold.
-void KeepWholeRows(DataColumns& out);
+// After an allocation failed part way through a row: the columns cut to the rows all of them hold
+// (the colour column too, when `colour`).
+void KeepWholeRows(DataColumns& out, bool colour);
 
 }  // namespace viewer

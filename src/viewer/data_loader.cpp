@@ -111,7 +111,7 @@ DataReadResult ReadDataFile(const std::string& path, std::size_t maxRows, DataCo
       result = S_ISREG(info.st_mode) ? ReadDataFast(fd, maxRows, options, out, {}, stop)
                                      : ReferenceReadDescriptor(fd, maxRows, options, out, stop);
     } catch (const std::bad_alloc&) {  // the readers' own buffers could not be had
-      KeepWholeRows(out);
+      KeepWholeRows(out, options.colourColumn > 0);
       result.end = DataReadEnd::OutOfMemory;
       result.rows = out.x.size() - before;
     }
@@ -302,6 +302,8 @@ void ViewerScene::TakeRows(viewer::DataColumns rows, const viewer::DataReadResul
   dataX = std::move(rows.x);
   dataY = std::move(rows.y);
   dataZ = std::move(rows.z);
+  dataColour = std::move(rows.colour);
+  colourRangeRows_ = SIZE_MAX;
   drawnBoxRows_ = SIZE_MAX;  // new rows: the fit, the colours and the row buffer are made again
   rowBuffer_.made = false;
 }

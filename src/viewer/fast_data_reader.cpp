@@ -411,6 +411,7 @@ struct WindowRows {
   const char* readable;  // the start of the memory that may be read, at or before the text
   const uint32_t* ends;  // as the settling pass left them
   double *x, *y, *z;     // the window's first slot
+  double* colour;        // and its colour column's, or null when the reading has none
   std::size_t rowsBefore;  // the row number before the window's first row
   const DataShape* shape;
   SharedUnreadRows* unread;
@@ -461,13 +462,14 @@ void ConvertLineRows(const WindowRows& w, std::size_t first, std::size_t last) {
     w.x[row] = kNoRow;
     if (w.ends[row] & kBlankLine) continue;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    std::string_view fields[3];
-    bool number[3] = {};
-    if (SplitLine(line, *w.shape, fields)) {
+    std::string_view fields[4];
+    bool number[4] = {false, false, false, w.colour == nullptr};
+    if (SplitLine(line, *w.shape, fields, w.colour ? &fields[3] : nullptr)) {
       const double x = ConvertField(fields[0], w.shape->decimalComma, w.readable, number[0]);
       w.y[row] = ConvertField(fields[1], w.shape->decimalComma, w.readable, number[1]);
       w.z[row] = ConvertField(fields[2], w.shape->decimalComma, w.readable, number[2]);
-      if (number[0] && number[1] && number[2]) w.x[row] = x;
+      if (w.colour) w.colour[row] = ConvertField(fields[3], w.shape->decimalComma, w.readable, number[3]);
+      if (number[0] && number[1] && number[2] && number[3]) w.x[row] = x;
     }
     if (std::isnan(w.x[row])) unread.Note(w.rowsBefore + row + 1, line);
   }
@@ -477,7 +479,8 @@ void ConvertLineRows(const WindowRows& w, std::size_t first, std::size_t last) {
 // The slots that hold no row go once the reading is done (line by line blank lines and comments,
 // and the rows without three numbers), from `from` on; the slots before `slotsEnd` are the windows'
 // (the reference's rows follow them), whose rows passed over `numbers` notes. Gives the slots kept.
-std::size_t DropEmptySlots(DataColumns& out, std::size_t from, std::size_t slotsEnd, RowNumbers& numbers) {
+std::size_t DropEmptySlots(DataColumns& out, bool colour, std::size_t from, std::size_t slotsEnd,
+                           RowNumbers& numbers) {
   std::size_t kept = from, keptSlots = 0;
   for (std::size_t i = from; i != out.x.size(); ++i) {
     if (std::isnan(out.x[i])) continue;
@@ -488,11 +491,13 @@ std::size_t DropEmptySlots(DataColumns& out, std::size_t from, std::size_t slots
     out.x[kept] = out.x[i];
     out.y[kept] = out.y[i];
     out.z[kept] = out.z[i];
+    if (colour) out.colour[kept] = out.colour[i];
     ++kept;
   }
   out.x.resize(kept);
   out.y.resize(kept);
   out.z.resize(kept);
+  if (colour) out.colour.resize(kept);
   return keptSlots;
 }
 
@@ -674,6 +679,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   std::vector<double>& x = out.x;
   std::vector<double>& y = out.y;
   std::vector<double>& z = out.z;
+  const bool colour = shape.colourColumn >= 0;
   const std::size_t startSize = x.size();
   std::size_t published = startSize;  // the slots whose conversion job has been handed out
   std::size_t slotsSoFar = 0, counted = 0, comments = 0;
@@ -703,7 +709,7 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
                                 slotEnds);
       if (settled.rows != 0) {
         if (!reserved) {
-          for (std::vector<double>* column : {&x, &y, &z}) {
+          for (std::vector<double>* column : {&x, &y, &z, colour ? &out.colour : &z}) {
             ReserveRows(*column, counted, settled.rows, settled.consumed, windows.InputBytes(), maxRows,
                         windows.Last());
           }
@@ -711,14 +717,17 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
         }
         const std::size_t before = x.size();
         if (x.capacity() < before + settled.rows || y.capacity() < before + settled.rows ||
-            z.capacity() < before + settled.rows) {
+            z.capacity() < before + settled.rows || (colour && out.colour.capacity() < before + settled.rows)) {
           worker.WaitAll();  // the columns are about to move
         }
         x.resize(before + settled.rows);
         y.resize(before + settled.rows);
         z.resize(before + settled.rows);
-        const WindowRows rows{windows.Data(), windows.Readable(), slotEnds, x.data() + before, y.data() + before,
-                              z.data() + before, shape.RowsBefore() + slotsSoFar, &shape, &unread};
+        if (colour) out.colour.resize(before + settled.rows);
+        const WindowRows rows{windows.Data(), windows.Readable(),   slotEnds,
+                              x.data() + before, y.data() + before, z.data() + before,
+                              colour ? out.colour.data() + before : nullptr,
+                              shape.RowsBefore() + slotsSoFar,      &shape, &unread};
         jobs[slot] = ConvertJob{rows, settled.rows, convertChunkRows, byLine};
         const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
         tickets[slot] = worker.Hand(&ConvertJob::Part, &jobs[slot], chunks);
@@ -741,13 +750,15 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
     x.resize(published);  // the slots made for a job that was never handed out go
     y.resize(published);
     z.resize(published);
+    if (colour) out.colour.resize(published);
     rest.end = cut;
   }
   unread.rows.Add(rest.unread);
   // Line by line, blank lines and comments leave slots too; field by field, only the unread rows.
   RowNumbers numbers{shape.RowsBefore(), {}};
   const std::size_t keptSlots =
-      byLine || unread.rows.count != 0 ? DropEmptySlots(out, startSize, startSize + slotsSoFar, numbers) : slotsSoFar;
+      byLine || unread.rows.count != 0 ? DropEmptySlots(out, colour, startSize, startSize + slotsSoFar, numbers)
+                                       : slotsSoFar;
   // The reference's rows, if any, come after the slots kept, and after every slot passed over.
   if (x.size() > startSize + keptSlots) numbers.Note(keptSlots, slotsSoFar - keptSlots);
   for (const auto& [row, passed] : rest.numbers.passedOver)

@@ -28,14 +28,16 @@ struct RawWhiteRows {
   }
 };
 
-// The rows fitted to the view (F6) and, when asked, coloured by their height (F7) over the box.
+// The rows fitted to the view (F6) and, when asked (F7), coloured on the map by their height or by
+// the colour column, over the range [low, low + span].
 struct FittedRows {
   const double *x, *y, *z;
   viewer::FitTransform fit;
-  const viewer::RobustBox* colourBox;  // null: white
+  const double* colourOf;  // null: white
+  double low, span;
   RowVertex operator()(size_t i) const {
     return {RowCoordinate(fit.Apply(0, x[i])), RowCoordinate(fit.Apply(1, y[i])), RowCoordinate(fit.Apply(2, z[i])),
-            colourBox ? viewer::HeightColour(*colourBox, z[i]) : kWhite};
+            colourOf ? viewer::MapColour(span > 0.0 ? (colourOf[i] - low) / span : 0.5) : kWhite};
   }
 };
 
@@ -63,6 +65,24 @@ bool FillOnBothCores(platform::Worker& worker, IDirect3DVertexBuffer8* buffer, c
 
 }  // namespace
 
+void ViewerScene::ColourRange(double* low, double* high) {
+  const size_t drawn = dataX.empty() ? 0 : dataX.size() - 1;
+  if (colourRangeRows_ != drawn) {
+    if (dataColour.size() == dataX.size()) {
+      const double* c = dataColour.data();
+      const viewer::RobustBox box = viewer::RobustBoxOf(c, c, c, drawn);
+      colourLow_ = box.low[0];
+      colourHigh_ = box.high[0];
+    } else {
+      colourLow_ = DrawnRowsBox().low[2];
+      colourHigh_ = DrawnRowsBox().high[2];
+    }
+    colourRangeRows_ = drawn;
+  }
+  *low = colourLow_;
+  *high = colourHigh_;
+}
+
 IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
   if (rowBuffer_.made && rowBuffer_.fitMode == fitMode && rowBuffer_.colourByHeight == colourByHeight)
     return rowBuffer_.buffer;
@@ -89,10 +109,13 @@ IDirect3DVertexBuffer8* ViewerScene::RowBuffer() {
     filled = FillOnBothCores(*rowFiller_, buffer, RawWhiteRows{dataX.data(), dataY.data(), dataZ.data()}, rows);
   } else {
     const viewer::RobustBox& box = DrawnRowsBox();
+    double low = 0, high = 0;
+    ColourRange(&low, &high);
+    const double* colourOf = colourByHeight == 0 ? nullptr : dataColour.empty() ? dataZ.data() : dataColour.data();
     filled = FillOnBothCores(
         *rowFiller_, buffer,
         FittedRows{dataX.data(), dataY.data(), dataZ.data(), viewer::FitOf(box, static_cast<viewer::FitMode>(fitMode)),
-                   colourByHeight != 0 ? &box : nullptr},
+                   colourOf, low, high - low},
         rows);
   }
   if (!filled) {

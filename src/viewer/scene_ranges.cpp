@@ -139,7 +139,8 @@ void ViewerScene::DrawLabel(const viewer::LabelRect& at, const std::string& text
 
 void ViewerScene::DrawColourBar(viewer::LabelPlacer& placer, int32_t width, int32_t height) {
   DirectGraphics& graphics = *g_graphics;
-  const viewer::RobustBox& box = DrawnRowsBox();
+  double low = 0, high = 0;
+  ColourRange(&low, &high);
   const int32_t barRight = width - kBarMargin, barLeft = barRight - kBarWidth;
   const int32_t top = std::min(kBarTop, height / 4), bottom = height - std::min(kBarBottomMargin, height / 4);
   if (barLeft < 0 || bottom - top < 2) return;
@@ -149,12 +150,12 @@ void ViewerScene::DrawColourBar(viewer::LabelPlacer& placer, int32_t width, int3
     graphics.FillRect(barLeft, y, barRight, y + 1,
                       viewer::MapColour(static_cast<double>(bottom - 1 - y) / (bottom - 1 - top)));
   placer.Reserve({barLeft - kBarTickPixels, top, barRight, bottom});
-  const std::string name = PrintableName(viewer::ColumnNameOf(lastReading.shape, 2));
+  const std::string name = PrintableName(viewer::ColumnNameOf(lastReading.shape, dataColour.empty() ? 2 : 3));
   // Above the top tick's value, which stands level with the bar's top.
   DrawLabel(placer.Place(width, top - kLabelHeight / 2, TextWidth(name) + 2, kLabelHeight, true, true), name);
-  const viewer::RoundTicks ticks = viewer::RoundTicksOf(box.low[2], box.high[2]);
+  const viewer::RoundTicks ticks = viewer::RoundTicksOf(low, high);
   for (int i = 0; i < ticks.count; ++i) {
-    const double t = (ticks.Value(i) - box.low[2]) / (box.high[2] - box.low[2]);
+    const double t = (ticks.Value(i) - low) / (high - low);
     const int32_t y = bottom - 1 - static_cast<int32_t>(std::lround(t * (bottom - 1 - top)));
     graphics.FillRect(barLeft - kBarTickPixels, y, barLeft, y + 1, kLabelColour);
     const std::string text = viewer::RangeValueText(ticks.Value(i));

@@ -22,7 +22,7 @@ ViewOptionKind KindOfViewOption(std::string_view name) {
   for (std::string_view s : {"--lines", "--points", "--fit", "--fit-axes", "--no-fit", "--colour-by-height", "--white",
                              "--ranges", "--no-ranges"})
     if (name == s) return ViewOptionKind::Switch;
-  for (std::string_view s : {"--max-rows", "--delimiter", "--columns", "--point-size"})
+  for (std::string_view s : {"--max-rows", "--delimiter", "--columns", "--point-size", "--colour-column"})
     if (name == s) return ViewOptionKind::TakesValue;
   return ViewOptionKind::NotOne;
 }
@@ -58,22 +58,32 @@ std::string SetViewOption(std::string_view name, std::string_view value, ViewOpt
       return "--point-size needs a whole number from 1 to " + std::to_string(kMostPointSize) + ", not '" +
              std::string(value) + "'";
     o.pointSize = static_cast<int32_t>(size);
+  } else if (name == "--colour-column") {
+    int64_t column = 0;
+    if (!ParseCount(value, column) || column > kMostColumns)
+      return "--colour-column needs a column number from 1 to " + std::to_string(kMostColumns) + ", not '" +
+             std::string(value) + "'";
+    o.colourColumn = static_cast<int>(column);
   } else {
     return "unknown option '" + std::string(name) + "'";
   }
   return "";
 }
 
-ReadOptions ReadOptionsFromKeys(std::string_view delimiter, std::string_view columns) {
+ReadOptions ReadOptionsFromKeys(std::string_view delimiter, std::string_view columns,
+                                std::string_view colourColumn) {
   ReadOptions read;
   if (!ParseDelimiter(delimiter, read.delimiter)) read.delimiter = 0;
   if (!ParseColumns(columns, read.columns)) read.columns = {};
+  if (int64_t column = 0; ParseCount(colourColumn, column) && column <= kMostColumns)
+    read.colourColumn = static_cast<int>(column);
   return read;
 }
 
 ReadOptions WithReadOptions(ReadOptions keys, const ViewOptions& options) {
   if (options.delimiter) keys.delimiter = *options.delimiter;
   if (options.columns) keys.columns = *options.columns;
+  if (options.colourColumn) keys.colourColumn = *options.colourColumn;
   return keys;
 }
 

@@ -23,6 +23,7 @@ struct ViewOptions {
   std::optional<char> delimiter;   // --delimiter C (DELIMITER): as ParseDelimiter reads it
   std::optional<std::array<int, 3>> columns;  // --columns I,J,K (COLUMNS): 1-based
   std::optional<int32_t> pointSize;  // --point-size N, 1 to kMostPointSize (POINTSIZE)
+  std::optional<int> colourColumn;   // --colour-column K (COLOUR_COLUMN): 1-based; also colours the rows
 };
 
 // The sides in pixels a point of the rows may have (POINTSIZE, --point-size, the - and + keys).
@@ -37,11 +38,12 @@ ViewOptionKind KindOfViewOption(std::string_view name);
 // else what was wrong, in one line.
 std::string SetViewOption(std::string_view name, std::string_view value, ViewOptions& options);
 
-// The reading the keys DELIMITER and COLUMNS ask for: a value that does not parse (or is empty) leaves
-// its part automatic, as a missing key does.
-ReadOptions ReadOptionsFromKeys(std::string_view delimiter, std::string_view columns);
+// The reading the keys DELIMITER, COLUMNS and COLOUR_COLUMN ask for: a value that does not parse (or
+// is empty) leaves its part automatic, as a missing key does.
+ReadOptions ReadOptionsFromKeys(std::string_view delimiter, std::string_view columns,
+                                std::string_view colourColumn = {});
 
-// `keys` with --delimiter and --columns over them.
+// `keys` with --delimiter, --columns and --colour-column over them.
 ReadOptions WithReadOptions(ReadOptions keys, const ViewOptions& options);
 
 }  // namespace viewer

@@ -132,6 +132,7 @@ class ViewerScene {
 
   // The stored rows, all three always of the same length (at most rowLimit).
   std::vector<double> dataX, dataY, dataZ;
+  std::vector<double> dataColour;  // the colour column's values (COLOUR_COLUMN, --colour-column), else empty
   // The one-point vertex buffer made with HARD_TL on, and the scene's copy of its contents. Nothing
   // draws from it: every row comes from the row buffer, whatever HARD_TL says.
   SceneVertex pointVertices[2] = {};
@@ -217,6 +218,10 @@ class ViewerScene {
   viewer::RowsOutside rowsOutside_;  // the drawn rows beyond drawnBox_, and their whole box
   size_t rowsOutsideRows_ = SIZE_MAX;  // the row count rowsOutside_ is of (found when the ranges show)
   size_t drawnBoxRows_ = SIZE_MAX;  // the row count drawnBox_ is of; SIZE_MAX: none yet
+  // The range the colours span: the drawn rows' robust one of the colour column, or of their heights.
+  void ColourRange(double* low, double* high);
+  double colourLow_ = 0, colourHigh_ = 0;
+  size_t colourRangeRows_ = SIZE_MAX;
   // The row buffer and what it was made for; `made` false: to be made at the next frame.
   struct {
     IDirect3DVertexBuffer8* buffer = nullptr;  // owned

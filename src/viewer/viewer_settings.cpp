@@ -85,8 +85,8 @@ void ViewerScene::OverrideForThisRun(const viewer::ViewOptions& options) {
     fitMode = *options.fit;
     runOnly_.fitMode = true;
   }
-  if (options.byHeight) {
-    colourByHeight = *options.byHeight ? 1 : 0;
+  if (options.byHeight || options.colourColumn) {
+    colourByHeight = options.byHeight.value_or(true) ? 1 : 0;
     runOnly_.colourByHeight = true;
   }
   if (options.ranges) {

@@ -32,12 +32,12 @@ bool SameRows(const viewer::DataColumns& a, const viewer::DataColumns& b) {
     return p.size() == q.size() &&
            (p.empty() || std::memcmp(p.data(), q.data(), p.size() * sizeof(double)) == 0);
   };
-  return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z);
+  return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z) && same(a.colour, b.colour);
 }
 
 // The automatic shape (which the input's first row decides), and each way of asking for one.
 const viewer::ReadOptions kOptions[] = {
-    {}, {';', {}}, {' ', {}}, {'\t', {}}, {',', {2, 1, 3}}, {0, {3, 3, 1}},
+    {}, {';', {}}, {' ', {}}, {'\t', {}}, {',', {2, 1, 3}}, {0, {3, 3, 1}}, {0, {}, 4},
 };
 
 bool SameResult(const viewer::DataReadResult& a, const viewer::DataReadResult& b) {

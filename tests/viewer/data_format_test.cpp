@@ -61,6 +61,7 @@ std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows, c
   DataColumns reference;
   const viewer::DataReadResult expected = viewer::ReferenceReadBuffer(bytes, maxRows, options, reference);
   EXPECT_EQ(rows, RowsOf(reference)) << "the file and the reference reader disagree";
+  EXPECT_EQ(fromFile.colour, reference.colour) << "the colour column";
   EXPECT_EQ(result.end, expected.end);
   EXPECT_EQ(result.unread.count, expected.unread.count);
   EXPECT_EQ(result.unread.first, expected.unread.first);
@@ -75,6 +76,7 @@ std::vector<Row> Read(const std::string& bytes, size_t maxRows = kMaxDataRows, c
     EXPECT_EQ(fast.rows, expected.rows);
     EXPECT_TRUE(fast.numbers == expected.numbers) << "the rows' places in the file, in windows";
     EXPECT_EQ(RowsOf(windowed), rows) << tuning.threads << " threads in windows of " << window << " bytes disagree";
+    EXPECT_EQ(windowed.colour, reference.colour) << "the colour column in windows";
   }
   if (got) *got = result;
   return rows;
@@ -405,6 +407,19 @@ TEST(DataFileShapes, RealFileShapesReadAsTheirRows) {
     EXPECT_EQ(result.unread.first, c.firstUnread);
     EXPECT_EQ(result.unread.text, c.unreadText);
   }
+}
+
+TEST(DataFileShapes, AColourColumnIsReadBesideTheRowsAndAMissingValueLeavesItsRowOut) {
+  viewer::ReadOptions colourOf4;
+  colourOf4.colourColumn = 4;
+  viewer::DataReadResult result;
+  EXPECT_EQ(Read("x y z m\n1 2 3 7\n4 5 6 NA\n7 8 9 9.5\n", kMaxDataRows, colourOf4, &result),
+            (std::vector<Row>{{1, 2, 3}, {7, 8, 9}, {0, 0, 0}}));
+  EXPECT_EQ(result.unread.first, 3u);
+  EXPECT_EQ(viewer::ColumnNameOf(result.shape, 3), "m");
+  DataColumns out;
+  viewer::ReadDataFast(std::string("1,2,3,7\n4,5,6,8\n"), kMaxDataRows, colourOf4, out);
+  EXPECT_EQ(out.colour, (std::vector<double>{7, 8, 0}));
 }
 
 TEST(DataFileShapes, EveryRowKnowsItsPlaceInTheFile) {
