@@ -501,6 +501,39 @@ std::size_t DropEmptySlots(DataColumns& out, bool colour, std::size_t from, std:
   return keptSlots;
 }
 
+// Whether the columns (with the colour column, when the reading has one) hold `rows` rows without moving.
+bool HasRoom(const DataColumns& out, bool colour, std::size_t rows) {
+  return out.x.capacity() >= rows && out.y.capacity() >= rows && out.z.capacity() >= rows &&
+         (!colour || out.colour.capacity() >= rows);
+}
+
+void ResizeColumns(DataColumns& out, bool colour, std::size_t rows) {
+  out.x.resize(rows);
+  out.y.resize(rows);
+  out.z.resize(rows);
+  if (colour) out.colour.resize(rows);
+}
+
+// The reading's end, once the reference has read on (`rest`): the slots that hold no row dropped
+// (line by line blank lines and comments leave them too; field by field only the unread rows), and
+// the rows' places in the file, the reference's after the slots kept and every slot passed over.
+DataReadResult Finished(DataReadResult rest, DataColumns& out, const DataShape& shape, std::size_t startSize,
+                        std::size_t slotsSoFar) {
+  const bool colour = shape.colourColumn >= 0;
+  RowNumbers numbers{shape.RowsBefore(), {}};
+  const std::size_t keptSlots =
+      !shape.FieldByField() || rest.unread.count != 0
+          ? DropEmptySlots(out, colour, startSize, startSize + slotsSoFar, numbers)
+          : slotsSoFar;
+  if (out.x.size() > startSize + keptSlots) numbers.Note(keptSlots, slotsSoFar - keptSlots);
+  for (const auto& [row, passed] : rest.numbers.passedOver)
+    numbers.Note(keptSlots + row, slotsSoFar - keptSlots + passed);
+  rest.numbers = std::move(numbers);
+  rest.shape = shape;
+  rest.rows = out.x.size() - startSize;
+  return rest;
+}
+
 // The windows in use at once: one being read while the helper converts the two before. A window's
 // text and ends are used again only once its job is done, so the caller waits for the helper only
 // when it needs that window again, not at every window: a helper descheduled in the middle of a
@@ -716,14 +749,8 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
           reserved = true;
         }
         const std::size_t before = x.size();
-        if (x.capacity() < before + settled.rows || y.capacity() < before + settled.rows ||
-            z.capacity() < before + settled.rows || (colour && out.colour.capacity() < before + settled.rows)) {
-          worker.WaitAll();  // the columns are about to move
-        }
-        x.resize(before + settled.rows);
-        y.resize(before + settled.rows);
-        z.resize(before + settled.rows);
-        if (colour) out.colour.resize(before + settled.rows);
+        if (!HasRoom(out, colour, before + settled.rows)) worker.WaitAll();  // the columns are about to move
+        ResizeColumns(out, colour, before + settled.rows);
         const WindowRows rows{windows.Data(), windows.Readable(),   slotEnds,
                               x.data() + before, y.data() + before, z.data() + before,
                               colour ? out.colour.data() + before : nullptr,
@@ -747,28 +774,13 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   if (cut == DataReadEnd::Whole) {
     rest = windows.ReadOnFrom(consumed, shape, shape.RowsBefore() + slotsSoFar, maxRows - counted, out, stop);
   } else {
-    x.resize(published);  // the slots made for a job that was never handed out go
-    y.resize(published);
-    z.resize(published);
-    if (colour) out.colour.resize(published);
+    ResizeColumns(out, colour, published);  // the slots made for a job that was never handed out go
     rest.end = cut;
   }
   unread.rows.Add(rest.unread);
-  // Line by line, blank lines and comments leave slots too; field by field, only the unread rows.
-  RowNumbers numbers{shape.RowsBefore(), {}};
-  const std::size_t keptSlots =
-      byLine || unread.rows.count != 0 ? DropEmptySlots(out, colour, startSize, startSize + slotsSoFar, numbers)
-                                       : slotsSoFar;
-  // The reference's rows, if any, come after the slots kept, and after every slot passed over.
-  if (x.size() > startSize + keptSlots) numbers.Note(keptSlots, slotsSoFar - keptSlots);
-  for (const auto& [row, passed] : rest.numbers.passedOver)
-    numbers.Note(keptSlots + row, slotsSoFar - keptSlots + passed);
-  rest.numbers = std::move(numbers);
-  rest.shape = shape;
-  rest.rows = x.size() - startSize;
   rest.unread = unread.rows;
   rest.comments += comments;
-  return rest;
+  return Finished(std::move(rest), out, shape, startSize, slotsSoFar);
 }
 
 }  // namespace
