@@ -58,8 +58,14 @@ class RowBuffer : public SceneTest, public ::testing::WithParamInterface<int> {
       const double* column[3] = {s.dataX.data(), s.dataY.data(), s.dataZ.data()};
       return fit.Apply(axis, column[axis][i]);
     };
+    // Coloured by a column: the map over the column's own robust range.
+    const double* c = s.dataColour.data();
+    const viewer::RobustBox byColumn = viewer::RobustBoxOf(c, c, c, s.dataColour.empty() ? 0 : drawn);
+    const double span = byColumn.high[0] - byColumn.low[0];
     for (size_t i = 0; i + (s.lineMode != 0) < drawn; ++i) {
-      const uint32_t colour = s.colourByHeight != 0 ? viewer::HeightColour(box, s.dataZ[i]) : kWhite;
+      uint32_t colour = s.colourByHeight != 0 ? viewer::HeightColour(box, s.dataZ[i]) : kWhite;
+      if (s.colourByHeight != 0 && !s.dataColour.empty())
+        colour = viewer::MapColour(span > 0 ? (c[i] - byColumn.low[0]) / span : 0.5);
       if (s.lineMode != 0)
         graphics->DrawLine(at(i, 0), at(i, 1), at(i, 2), at(i + 1, 0), at(i + 1, 1), at(i + 1, 2), colour);
       else graphics->DrawPoint(at(i, 0), at(i, 1), at(i, 2), colour);
@@ -123,6 +129,18 @@ TEST_P(RowBuffer, TheRowBufferDrawsTheBytesOfACallPerRowAndFollowsTheView) {
   scene->RunFrame();
   ASSERT_EQ(scene->dataX[1], -40);
   ExpectThePerRowPicture("rows read again");
+  // A fourth column colours the rows; a row without a number there is left out.
+  std::string coloured;
+  for (int i = 0; i < 20000; ++i)
+    coloured += std::to_string(70 * std::sin(i * 0.7)) + "," + std::to_string(70 * std::cos(i * 1.1)) + "," +
+                std::to_string(60 * std::sin(i * 1.3)) + "," + (i == 7 ? "NA" : std::to_string(i % 101)) + "\n";
+  scene->SetReadOptions({0, {}, 4});
+  WriteData(coloured);
+  ++g_dataDrops;
+  scene->RunFrame();
+  ASSERT_EQ(scene->dataColour.size(), 20000u);  // 19 999 rows and the zero row after them
+  scene->lineMode = 0, scene->colourByHeight = 1, scene->cameraTheta = 45, scene->cameraR = 250, scene->cameraZ = 150;
+  ExpectThePerRowPicture("coloured by a column");
 }
 
 INSTANTIATE_TEST_SUITE_P(DrawingThreads, RowBuffer, ::testing::Values(1, 2),
