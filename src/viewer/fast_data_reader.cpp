@@ -693,6 +693,53 @@ void ReserveRows(std::vector<double>& column, std::size_t rowsNow, std::size_t w
   platform::posix::AdviseHugePages(column.data() + column.size(), (column.capacity() - column.size()) * sizeof(double));
 }
 
+// What a reading carries from window to window: its shape, the columns, and the counts so far.
+struct ReadingSoFar {
+  const DataShape* shape;
+  DataColumns* out;
+  std::size_t maxRows;
+  std::size_t convertChunkRows;
+  std::size_t published = 0;  // the slots whose conversion job has been handed out
+  std::size_t slotsSoFar = 0, counted = 0, comments = 0;
+  bool reserved = false;
+  SharedUnreadRows unread;
+};
+
+// Makes room in the columns for a window's settled rows (reserved once, from the first window's rows
+// per byte) and hands their conversion to the worker as `job`.
+template <class Windows>
+void HandWindow(const Windows& windows, const SettledRows& settled, const uint32_t* slotEnds, ConvertJob& job,
+                platform::Worker& worker, platform::Worker::Ticket& ticket, ReadingSoFar& so) {
+  DataColumns& out = *so.out;
+  const bool colour = so.shape->colourColumn >= 0;
+  if (!so.reserved) {
+    for (std::vector<double>* column : {&out.x, &out.y, &out.z, colour ? &out.colour : &out.z}) {
+      ReserveRows(*column, so.counted, settled.rows, settled.consumed, windows.InputBytes(), so.maxRows,
+                  windows.Last());
+    }
+    so.reserved = true;
+  }
+  const std::size_t before = out.x.size();
+  if (!HasRoom(out, colour, before + settled.rows)) worker.WaitAll();  // the columns are about to move
+  ResizeColumns(out, colour, before + settled.rows);
+  const WindowRows rows{windows.Data(),
+                        windows.Readable(),
+                        slotEnds,
+                        out.x.data() + before,
+                        out.y.data() + before,
+                        out.z.data() + before,
+                        colour ? out.colour.data() + before : nullptr,
+                        so.shape->RowsBefore() + so.slotsSoFar,
+                        so.shape,
+                        &so.unread};
+  job = ConvertJob{rows, settled.rows, so.convertChunkRows, !so.shape->FieldByField()};
+  ticket = worker.Hand(&ConvertJob::Part, &job, (settled.rows + so.convertChunkRows - 1) / so.convertChunkRows);
+  so.published = out.x.size();
+  so.slotsSoFar += settled.rows;
+  so.counted += settled.counted;
+  so.comments += settled.comments;
+}
+
 // The calling thread reads, scans and settles each window; its rows go to the worker as a conversion
 // job, which the helper works through while the caller moves on (and the caller too, when it waits
 // for the window's slot). A slot's text and ends are used again only once its job is done.
@@ -706,22 +753,15 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   windows.StartAt(shape.skipBytes);
   const bool byLine = !shape.FieldByField();
   const unsigned threads = tuning.threads != 0 ? tuning.threads : platform::WorkThreads();
-  const std::size_t convertChunkRows = std::max(
-      {std::size_t{1}, tuning.convertChunkRows, (windowBytes + kCarryRoom) / platform::Worker::kMostParts + 1});
-  SharedUnreadRows unread;
-  std::vector<double>& x = out.x;
-  std::vector<double>& y = out.y;
-  std::vector<double>& z = out.z;
-  const bool colour = shape.colourColumn >= 0;
-  const std::size_t startSize = x.size();
-  std::size_t published = startSize;  // the slots whose conversion job has been handed out
-  std::size_t slotsSoFar = 0, counted = 0, comments = 0;
+  ReadingSoFar so{&shape, &out, maxRows,
+                  std::max({std::size_t{1}, tuning.convertChunkRows,
+                            (windowBytes + kCarryRoom) / platform::Worker::kMostParts + 1})};
+  const std::size_t startSize = so.published = out.x.size();
   std::size_t consumed = 0;
   DataReadEnd cut = DataReadEnd::Whole;  // anything else: the reading ends here, not in the reference
   try {
     std::unique_ptr<uint32_t[]> ends[kSlots];
     for (auto& slotEnds : ends) slotEnds.reset(new uint32_t[windowBytes + kCarryRoom]);
-    bool reserved = false;
     ConvertJob jobs[kSlots];
     platform::Worker::Ticket tickets[kSlots] = {};
     bool handed[kSlots] = {};
@@ -737,32 +777,12 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
       const SettledRows settled =
           byLine ? SettleLines(windows.Data(), slotEnds,
                                FindLineEnds(windows.Data(), windows.Size(), shape.lineEnd, slotEnds), windows.Size(),
-                               maxRows - counted, windows.Last())
-                 : SettleFields(windows.Data(), windows.Size(), shape.lineEnd, maxRows - counted, windows.Last(),
+                               maxRows - so.counted, windows.Last())
+                 : SettleFields(windows.Data(), windows.Size(), shape.lineEnd, maxRows - so.counted, windows.Last(),
                                 slotEnds);
       if (settled.rows != 0) {
-        if (!reserved) {
-          for (std::vector<double>* column : {&x, &y, &z, colour ? &out.colour : &z}) {
-            ReserveRows(*column, counted, settled.rows, settled.consumed, windows.InputBytes(), maxRows,
-                        windows.Last());
-          }
-          reserved = true;
-        }
-        const std::size_t before = x.size();
-        if (!HasRoom(out, colour, before + settled.rows)) worker.WaitAll();  // the columns are about to move
-        ResizeColumns(out, colour, before + settled.rows);
-        const WindowRows rows{windows.Data(), windows.Readable(),   slotEnds,
-                              x.data() + before, y.data() + before, z.data() + before,
-                              colour ? out.colour.data() + before : nullptr,
-                              shape.RowsBefore() + slotsSoFar,      &shape, &unread};
-        jobs[slot] = ConvertJob{rows, settled.rows, convertChunkRows, byLine};
-        const std::size_t chunks = (settled.rows + convertChunkRows - 1) / convertChunkRows;
-        tickets[slot] = worker.Hand(&ConvertJob::Part, &jobs[slot], chunks);
+        HandWindow(windows, settled, slotEnds, jobs[slot], worker, tickets[slot], so);
         handed[slot] = true;
-        published = x.size();
-        slotsSoFar += settled.rows;
-        counted += settled.counted;
-        comments += settled.comments;
       }
       consumed = settled.consumed;
       if (settled.handOver) break;
@@ -772,15 +792,15 @@ DataReadResult ReadWindows(Windows& windows, std::size_t maxRows, const ReadOpti
   }  // either way every job handed out is done: the worker's end waited for them
   DataReadResult rest;
   if (cut == DataReadEnd::Whole) {
-    rest = windows.ReadOnFrom(consumed, shape, shape.RowsBefore() + slotsSoFar, maxRows - counted, out, stop);
+    rest = windows.ReadOnFrom(consumed, shape, shape.RowsBefore() + so.slotsSoFar, maxRows - so.counted, out, stop);
   } else {
-    ResizeColumns(out, colour, published);  // the slots made for a job that was never handed out go
+    ResizeColumns(out, shape.colourColumn >= 0, so.published);  // the slots of a job never handed out go
     rest.end = cut;
   }
-  unread.rows.Add(rest.unread);
-  rest.unread = unread.rows;
-  rest.comments += comments;
-  return Finished(std::move(rest), out, shape, startSize, slotsSoFar);
+  so.unread.rows.Add(rest.unread);
+  rest.unread = so.unread.rows;
+  rest.comments += so.comments;
+  return Finished(std::move(rest), out, shape, startSize, so.slotsSoFar);
 }
 
 }  // namespace
