@@ -295,8 +295,10 @@ void ViewerScene::TakeRows(viewer::DataColumns rows, const viewer::DataReadResul
   ReportReading(result);
   // The last row read is never drawn: fewer than two rows draw nothing.
   if (rows.x.size() < 2) {
-    std::fprintf(stderr, "%s: %s: no rows to draw were read%s\n", program_invocation_short_name,
-                 platform::PrintableText(loadedPath_).c_str(), keepUnlessRead_ ? "; the rows on screen stay" : "");
+    // Unless the run's end stopped the reading: then nothing was left unsaid, the run is ending.
+    if (result.end != viewer::DataReadEnd::Stopped)
+      std::fprintf(stderr, "%s: %s: no rows to draw were read%s\n", program_invocation_short_name,
+                   platform::PrintableText(loadedPath_).c_str(), keepUnlessRead_ ? "; the rows on screen stay" : "");
     if (keepUnlessRead_) return;
   }
   dataX = std::move(rows.x);
