@@ -14,9 +14,8 @@ namespace {
 
 // Longer than the gap between two hand-overs of a frame (the caller preparing the next run of rows):
 // a thread that runs out of work spins that long before it sleeps, so the jobs of a frame pass
-// between the threads without the kernel. A wake-up through it took a few hundred microseconds on
-// the 2-core virtual machines measured, as long as a job, and with a 5 us spin the helper took 8 %
-// of back-to-back jobs' parts, with 300 us over 93 %. An idle worker costs one spin, then nothing.
+// between the threads without the kernel, whose wake-up takes about as long as a job on a 2-core
+// virtual machine. An idle worker costs one spin, then nothing.
 constexpr auto kSpinTime = std::chrono::microseconds(300);
 
 // Spins until `done()` or the spin time is over; true when done.

@@ -19,7 +19,7 @@
 // A task must not throw, and must not hand over to the same worker. A hand-over allocates nothing: a
 // job is a function pointer, a context and a count, held in a ring of kSlots; when the ring is full,
 // Hand first waits for the oldest job. The helper is made at the first hand-over (a worker that is
-// never given a job costs no thread); once out of work it spins for a few microseconds, so the jobs
+// never given a job costs no thread); once out of work it spins for 300 µs (kSpinTime), so the jobs
 // of a frame pass between the threads without the kernel, and then sleeps until the next one.
 // Paired with worker.cpp.
 #pragma once

@@ -43,7 +43,8 @@ class ViewerScene {
 
   // --- settings (viewer_settings.cpp)
   void LoadSettings();
-  // Writes the ten view keys in one atomic replace of the config file; failures are ignored.
+  // Writes the ten view keys (and FIT, COLORMAP, RANGES and POINTSIZE where they belong in the file) in
+  // one atomic replace of the config file; a failure is said on stderr, once.
   void SaveSettings();
   // Releases the scene's vertex buffer. The entry point calls it while the graphics layer still
   // exists, before deleting it; the settings save at process end then finds no buffer.
