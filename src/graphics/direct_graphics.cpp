@@ -57,7 +57,21 @@ int32_t DirectGraphics::Init(HWND window, int32_t fullScreen, int32_t width, int
 
   D3DDISPLAYMODE mode{};
   direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
+  FillPresentParams(mode.Format);
+  if (const int32_t made = CreateDeviceForHardTl(); made != GRAPHICS_OK) return made;
 
+  // The reference decides, not the call's result.
+  D3DXCreateSprite(device, &sprite);
+  if (!sprite) return GRAPHICS_NO_SPRITE;
+
+  CreateGdiFonts();
+  SelectFont(16);
+  return GRAPHICS_OK;
+}
+
+// The back buffer and the swap as the settings ask: full-screen in the BIT format, else windowed in
+// the desktop's own format.
+void DirectGraphics::FillPresentParams(D3DFORMAT desktopFormat) {
   presentParams.BackBufferWidth = static_cast<UINT>(config.Width);
   presentParams.BackBufferHeight = static_cast<UINT>(config.Height);
   presentParams.BackBufferCount = 1;
@@ -73,11 +87,15 @@ int32_t DirectGraphics::Init(HWND window, int32_t fullScreen, int32_t width, int
     presentParams.SwapEffect = D3DSWAPEFFECT_COPY_VSYNC;
     presentParams.Windowed = FALSE;
   } else {
-    presentParams.BackBufferFormat = mode.Format;  // windowed: whatever the desktop uses
+    presentParams.BackBufferFormat = desktopFormat;  // windowed: whatever the desktop uses
     presentParams.SwapEffect = D3DSWAPEFFECT_COPY;
     presentParams.Windowed = TRUE;
   }
 
+}
+
+// The device HARD_TL asks for; GRAPHICS_OK, or why none was made.
+int32_t DirectGraphics::CreateDeviceForHardTl() {
   // HARD_TL picks the device; only 1 may fall back (hardware vertex processing first). Any other
   // value makes no device, and the sprite step below then reports it.
   static constexpr DeviceAttempt kSoftwareHal[] = {{D3DDEVTYPE_HAL, D3DCREATE_SOFTWARE_VERTEXPROCESSING}};
@@ -103,18 +121,16 @@ int32_t DirectGraphics::Init(HWND window, int32_t fullScreen, int32_t width, int
     if (result == E_OUTOFMEMORY || result == D3DERR_OUTOFVIDEOMEMORY) return GRAPHICS_NO_MEMORY;
     if (FAILED(result)) return GRAPHICS_NO_DEVICE;
   }
+  return GRAPHICS_OK;
 
-  // The reference decides, not the call's result.
-  D3DXCreateSprite(device, &sprite);
-  if (!sprite) return GRAPHICS_NO_SPRITE;
+}
 
+void DirectGraphics::CreateGdiFonts() {
   for (int i = 0; i < 5; ++i) {
     gdiFonts[i] = CreateFontA(kGdiFontHeights[i], 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                               OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                               kGdiFontFace);
   }
-  SelectFont(16);
-  return GRAPHICS_OK;
 }
 
 void DirectGraphics::SelectFont(uint32_t size) {

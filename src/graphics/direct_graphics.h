@@ -123,6 +123,10 @@ class DirectGraphics {
   int32_t textureCount = 0;
 
  private:
+  // Init's steps.
+  void FillPresentParams(D3DFORMAT desktopFormat);
+  int32_t CreateDeviceForHardTl();
+  void CreateGdiFonts();
   [[gnu::noinline]] void BindNewTexture(uint32_t stage, IDirect3DTexture8* texture, DWORD vertexFormat);
   // The device back to presentParams: its buffers made anew, its states at their defaults.
   HRESULT ResetDevice();
